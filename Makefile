@@ -1,0 +1,42 @@
+# Two entry points for a new machine: `make demo` and `make test`.
+RELEASE := build/release
+ASAN    := build/asan
+JOBS    ?= 2
+
+CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+
+.PHONY: deps demo test test-release test-asan bench install format clean
+
+deps:
+	@scripts/install-deps
+
+$(RELEASE)/build.ninja:
+	$(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
+
+$(ASAN)/build.ninja:
+	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELOR_SANITIZE=ON -DQUELOR_BENCH=OFF
+
+demo: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-demo
+	$(RELEASE)/tools/quelor-demo
+
+test: deps
+	$(MAKE) --no-print-directory test-release test-asan
+
+test-release: $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS)
+	ctest --test-dir $(RELEASE) -j $(JOBS) --output-on-failure
+
+test-asan: $(ASAN)/build.ninja
+	cmake --build $(ASAN) -j $(JOBS)
+	ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
+
+bench: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench
+	$(RELEASE)/bench/quelor-bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

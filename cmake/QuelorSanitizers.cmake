@@ -1,0 +1,6 @@
+# AddressSanitizer + UndefinedBehaviorSanitizer for the whole tree; any report aborts.
+if(QUELOR_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "IEffectBase.h"
+#include "PeakHoldEnvelope.h"
+
+// The Quelor compressor: a hard-knee feed-forward compressor with a peak-hold
+// envelope, stereo link, side-chain, dry/wet mix and a brickwall stage.
+class Quelor : public IEffectBase {
+public:
+    enum Parameter {
+        kAttack,
+        kRelease,
+        kHold,
+        kRatio,
+        kStereoMode,
+        kSidechainInput,
+        kThreshold,
+        kGain,
+        kMix,
+        kRelease2,
+        kAttenuation,
+        kBrickwall,
+        kParameterCount
+    };
+    enum StereoMode { kStereoAverage, kStereoMaximum, kStereoDualMono };
+    enum BrickwallSetting { kBrickwallOn, kBrickwallOff };
+
+    // The limiter's ceiling, -0.1 dBFS, and its inverse.
+    static constexpr double kCeiling = 0.9885530946569389;
+    static constexpr double kCeilingInverse = 1.0115794542598986;
+
+    Quelor();
+    ~Quelor() override;
+
+    // Any thread; takes the plug-in lock.
+    void ResetProcessing() override;
+    // Any thread; takes the plug-in lock.
+    void ParameterChanged(int index) override;
+    // Audio thread, plug-in lock held. Always four inputs and two outputs.
+    void ProcessBlock(double** inputs, double** outputs, int frames) override;
+
+    double ThresholdGain() const { return thresholdGain; }
+    double ThresholdInverse() const { return thresholdInverse; }
+    double MakeupGain() const { return makeupGain; }
+    double AttenuationGain() const { return attenuationGain; }
+    double RatioExponent() const { return ratioExponent; }
+    double MixAmount() const { return mixAmount; }
+    double MeterCoeff() const { return meterCoeff; }
+    double GrDisplay() const { return grDisplay; }
+    double LimiterDisplay() const { return limiterDisplay; }
+    double InMeanSquare() const { return inMeanSquare; }
+    double OutMeanSquare() const { return outMeanSquare; }
+    int BufferFrames() const { return bufferFrames; }
+    const PeakHoldEnvelope& Envelope1() const { return envelope1; }
+    const PeakHoldEnvelope& Envelope2() const { return envelope2; }
+    const PeakHoldEnvelope& LimiterEnvelope() const { return limiterEnvelope; }
+
+    // Hold time to window length: truncated, saturated to the window's capacity.
+    static uint32_t HoldLengthFor(double ms, double sampleRate);
+
+private:
+    struct BlockSettings {
+        int stereoMode;
+        bool sidechain;
+        bool brickwall;
+    };
+
+    void SetupParameters();
+    void ResizeWorkBuffers(int frames);
+    double ChoiceValue(int index) const;
+    void ProcessPiece(double* const* inputs, double* const* outputs, int frames,
+                      const BlockSettings& settings);
+    void CompressDualMono(const double* a, const double* b, const double* in0,
+                          const double* in1, int frames);
+    void CompressLinked(const double* a, const double* b, const double* in0, const double* in1,
+                        int frames, bool average);
+    void ApplyBrickwall(double* out0, double* out1, int frames);
+    double CompressorGain(double envelope) const;
+
+    int inNeedleIndex = -1;
+    int grNeedleIndex = -1;
+    int outNeedleIndex = -1;
+    int ledIndex = -1;
+    double inMeanSquare = 0.0;
+    double outMeanSquare = 0.0;
+    double grDisplay = 1.0;
+    double limiterDisplay = 1.0;
+    double meterCoeff = 0.0;
+    double thresholdGain = 1.0;
+    double thresholdInverse = 1.0;
+    double makeupGain = 1.0;
+    double attenuationGain = 1.0;
+    double ratioExponent = 0.0;
+    double mixAmount = 1.0;
+    PeakHoldEnvelope envelope1;
+    PeakHoldEnvelope envelope2;
+    PeakHoldEnvelope limiterEnvelope;
+    GrowArray<double> chanBuf1;
+    GrowArray<double> chanBuf2;
+    GrowArray<double> envBuf1;
+    GrowArray<double> envBuf2;
+    int bufferFrames = 0;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+
+// The growable heap buffer under every scratch buffer, work buffer and chunk.
+// It over-allocates by a policy tuned for few reallocations and keeps its block
+// while the used size shrinks, unless shrinking is asked for explicitly.
+class GrowBuffer {
+public:
+    static constexpr std::size_t kDefaultGranularity = 4096;
+
+    GrowBuffer() = default;
+    ~GrowBuffer();
+    GrowBuffer(const GrowBuffer&) = delete;
+    GrowBuffer& operator=(const GrowBuffer&) = delete;
+
+    // Changes the used size in bytes; returns false (and changes nothing) when
+    // memory cannot be had or the size arithmetic would overflow.
+    bool Resize(std::size_t newSize, bool allowShrink = false);
+
+    // Null when the used size is 0.
+    void* Data() { return used ? data : nullptr; }
+    const void* Data() const { return used ? data : nullptr; }
+    std::size_t Size() const { return used; }
+    std::size_t Allocated() const { return allocated; }
+
+    void SetGranularity(std::size_t bytes) { granularity = bytes ? bytes : 1; }
+    void SetMinimumAllocation(std::size_t bytes) { minimumAllocation = bytes; }
+
+    // The allocation the policy gives for a new used size, or 0 on overflow.
+    static std::size_t AllocationFor(std::size_t newSize, std::size_t granularity,
+                                     std::size_t minimumAllocation);
+
+private:
+    bool Reallocate(std::size_t newSize, std::size_t newAllocation);
+
+    void* data = nullptr;
+    std::size_t granularity = kDefaultGranularity;
+    std::size_t allocated = 0;
+    std::size_t used = 0;
+    std::size_t minimumAllocation = 0;
+};
+
+// A GrowBuffer seen as an array of trivially copyable elements.
+template <class T> class GrowArray {
+public:
+    bool Resize(std::size_t count, bool allowShrink = false) {
+        if (count > static_cast<std::size_t>(-1) / sizeof(T))
+            return false;
+        return buffer.Resize(count * sizeof(T), allowShrink);
+    }
+    T* Data() { return static_cast<T*>(buffer.Data()); }
+    const T* Data() const { return static_cast<const T*>(buffer.Data()); }
+    std::size_t Count() const { return buffer.Size() / sizeof(T); }
+    std::size_t AllocatedBytes() const { return buffer.Allocated(); }
+
+private:
+    GrowBuffer buffer;
+};

@@ -1,0 +1,329 @@
+#include "IEffectBase.h"
+
+#include "FatalAssert.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+template <class Channel> void ZeroScratch(Channel& channel, int frames) {
+    const auto count = static_cast<std::size_t>(std::max(frames, 0));
+    // Resize keeps the old block when it fails; the slot then still points at valid memory.
+    channel.scratch.Resize(count);
+    if (double* data = channel.scratch.Data())
+        std::fill_n(data, channel.scratch.Count(), 0.0);
+    if (!channel.connected)
+        *channel.slot = channel.scratch.Data();
+}
+
+std::size_t ClampedRange(int first, int count, std::size_t size, std::size_t* begin) {
+    if (first < 0 || count <= 0 || static_cast<std::size_t>(first) >= size) {
+        *begin = 0;
+        return 0;
+    }
+    *begin = static_cast<std::size_t>(first);
+    return std::min(size, *begin + static_cast<std::size_t>(count));
+}
+
+template <class Channels>
+void MarkConnected(Channels& channels, int first, int count, bool connected) {
+    std::size_t i;
+    const std::size_t end = ClampedRange(first, count, channels.size(), &i);
+    for (; i < end; ++i) {
+        auto& channel = *channels[i];
+        channel.connected = connected;
+        if (!connected)
+            *channel.slot = channel.scratch.Data();
+    }
+}
+
+// Hands a 32-bit block's results to the host, replacing or adding.
+template <class Channels> void NarrowOutputs(Channels& channels, int frames, bool accumulate) {
+    for (auto& channel : channels) {
+        float* destination = channel->hostDestination;
+        if (!channel->connected || !destination)
+            continue;
+        const double* processed = channel->scratch.Data();
+        for (int i = 0; i < frames; ++i) {
+            const auto sample = static_cast<float>(processed[i]);
+            destination[i] = accumulate ? destination[i] + sample : sample;
+        }
+        channel->hostDestination = nullptr;
+    }
+}
+} // namespace
+
+IEffectBase::IEffectBase(const EffectIdentity& identity)
+    : uniqueId(identity.uniqueId), makerId(identity.makerId), version(identity.version),
+      doesChunks(identity.doesChunks), isInstrument(identity.isInstrument),
+      latency(identity.latency) {
+    for (int i = 0; i < identity.parameterCount; ++i)
+        parameters.push_back(std::make_unique<IParameter>());
+    for (int i = 0; i < identity.presetCount; ++i) {
+        auto preset = std::make_unique<IPreset>();
+        std::snprintf(preset->name, sizeof preset->name, "- %d -", i);
+        presets.push_back(std::move(preset));
+    }
+    CopyText(effectName, identity.effectName, sizeof effectName);
+    CopyText(productName, identity.productName, sizeof productName);
+    CopyText(makerName, identity.makerName, sizeof makerName);
+    ParseChannelConfigurations(identity.channelConfigurations);
+}
+
+void IEffectBase::ParseChannelConfigurations(const char* channelIOStr) {
+    int mostInputs = 0;
+    int mostOutputs = 0;
+    for (;;) {
+        int nIn = 0;
+        int nOut = 0;
+        QUELOR_FATAL_ASSERT(sscanf(channelIOStr, "%d-%d", &nIn, &nOut) == 2);
+        channelIO.push_back({nIn, nOut});
+        mostInputs = std::max(mostInputs, nIn);
+        mostOutputs = std::max(mostOutputs, nOut);
+        // The number reading skips leading spaces, so the token's own end is searched from its start.
+        while (*channelIOStr == ' ')
+            ++channelIOStr;
+        channelIOStr = std::strchr(channelIOStr, ' ');
+        if (!channelIOStr)
+            break;
+        ++channelIOStr;
+    }
+    inputPointers.assign(static_cast<std::size_t>(mostInputs), nullptr);
+    outputPointers.assign(static_cast<std::size_t>(mostOutputs), nullptr);
+    for (double*& slot : inputPointers) {
+        inputChannels.push_back(std::make_unique<IInChannel>());
+        inputChannels.back()->slot = &slot;
+    }
+    for (double*& slot : outputPointers) {
+        outputChannels.push_back(std::make_unique<IOutChannel>());
+        outputChannels.back()->slot = &slot;
+    }
+}
+
+IEffectBase::~IEffectBase() {
+    editor.reset();
+    while (!parameters.empty())
+        parameters.pop_back();
+    while (!presets.empty())
+        presets.pop_back();
+    while (!inputChannels.empty())
+        inputChannels.pop_back();
+    while (!outputChannels.empty())
+        outputChannels.pop_back();
+    channelIO.clear();
+}
+
+void IEffectBase::ResetProcessing() { ScopedPlugLock lock(plugLock); }
+
+void IEffectBase::ParameterChanged(int) { ScopedPlugLock lock(plugLock); }
+
+void IEffectBase::ProcessBlock(double** inputs, double** outputs, int frames) {
+    const auto count = static_cast<std::size_t>(std::max(frames, 0));
+    for (std::size_t ch = 0; ch < outputChannels.size(); ++ch) {
+        if (ch < inputChannels.size())
+            std::copy_n(inputs[ch], count, outputs[ch]);
+        else
+            std::fill_n(outputs[ch], count, 0.0);
+    }
+}
+
+void IEffectBase::EditorOpened() {}
+
+void IEffectBase::EditorClosed() {}
+
+void IEffectBase::ActivationChanged(bool) { ScopedPlugLock lock(plugLock); }
+
+void IEffectBase::ProcessMidiMessage(const IMidiMessage& message) { SendMidiMessage(message); }
+
+bool IEffectBase::NoteNameFor(int, char* name) {
+    name[0] = '\0';
+    return false;
+}
+
+bool IEffectBase::SaveState(StateChunk& chunk) { return SerializeParamValues(chunk); }
+
+int IEffectBase::LoadState(const StateChunk& chunk, int position) {
+    return UnserializeParams(chunk, position);
+}
+
+void IEffectBase::NotifyHostEditBegin(int) {}
+
+void IEffectBase::NotifyHostParameter(int, double) {}
+
+void IEffectBase::NotifyHostEditEnd(int) {}
+
+int IEffectBase::HostSamplePosition() { return 0; }
+
+double IEffectBase::HostTempo() { return 0.0; }
+
+void IEffectBase::HostTimeSignature(int* numerator, int* denominator) {
+    *numerator = 0;
+    *denominator = 0;
+}
+
+HostKind IEffectBase::IdentifyHost() { return hostKind; }
+
+bool IEffectBase::EditorSizeChanged(int, int) { return false; }
+
+void IEffectBase::PrepareForHost() {}
+
+void IEffectBase::AttachEditor(IEditorLink* newEditor) {
+    if (!newEditor)
+        return;
+    ScopedPlugLock lock(plugLock);
+    for (int i = 0; i < ParameterCount(); ++i)
+        newEditor->PushParamToControls(i, parameters[static_cast<std::size_t>(i)]->Normalized(),
+                                       true);
+    newEditor->CreateDrawSurface();
+    editor.reset(newEditor);
+}
+
+void IEffectBase::SetMaxBlockSize(int frames) {
+    if (frames == maxBlockSize)
+        return;
+    frames = std::max(frames, 0);
+    for (auto& channel : inputChannels)
+        ZeroScratch(*channel, frames);
+    for (auto& channel : outputChannels)
+        ZeroScratch(*channel, frames);
+    maxBlockSize = frames;
+}
+
+void IEffectBase::SetLatencySamples(int samples) { latency = samples; }
+
+bool IEffectBase::SendMidiMessage(const IMidiMessage&) { return false; }
+
+bool IEffectBase::SendMidiMessages(const IMidiMessage* messages, int count) {
+    bool all = true;
+    for (int i = 0; i < count; ++i)
+        all = SendMidiMessage(messages[i]) && all;
+    return all;
+}
+
+IParameter* IEffectBase::ParameterAt(int index) {
+    if (index < 0 || index >= ParameterCount())
+        return nullptr;
+    return parameters[static_cast<std::size_t>(index)].get();
+}
+
+const IParameter* IEffectBase::ParameterAt(int index) const {
+    return const_cast<IEffectBase*>(this)->ParameterAt(index);
+}
+
+void IEffectBase::SetParameterFromGUI(int index, double normalized) {
+    ScopedPlugLock lock(plugLock);
+    IParameter* parameter = ParameterAt(index);
+    if (!parameter)
+        return;
+    NotifyHostParameter(index, normalized);
+    parameter->SetFromNormalized(normalized);
+    ParameterChanged(index);
+}
+
+int32_t IEffectBase::EffectVersion(bool decimal) const {
+    if (!decimal)
+        return version;
+    const int32_t major = version >> 16 & 0xFFFF;
+    const int32_t minor = version >> 8 & 0xFF;
+    const int32_t patch = version & 0xFF;
+    return major * 10000 + minor * 100 + patch;
+}
+
+void IEffectBase::SetHost(const char* productText, int32_t newVersion) {
+    hostKind = HostKindFromProduct(productText);
+    hostVersion = newVersion;
+}
+
+bool IEffectBase::LegalIO(int inputs, int outputs) const {
+    return std::any_of(channelIO.begin(), channelIO.end(), [&](const IChannelIO& io) {
+        return (inputs < 0 || inputs == io.inputs) && (outputs < 0 || outputs == io.outputs);
+    });
+}
+
+bool IEffectBase::IsInputConnected(int i) const {
+    return i >= 0 && i < InputCount() && inputChannels[static_cast<std::size_t>(i)]->connected;
+}
+
+bool IEffectBase::IsOutputConnected(int i) const {
+    return i >= 0 && i < OutputCount() && outputChannels[static_cast<std::size_t>(i)]->connected;
+}
+
+void IEffectBase::MarkInputsConnected(int first, int count, bool connected) {
+    MarkConnected(inputChannels, first, count, connected);
+}
+
+void IEffectBase::MarkOutputsConnected(int first, int count, bool connected) {
+    MarkConnected(outputChannels, first, count, connected);
+}
+
+void IEffectBase::LimitToStereoInputs() {
+    if (InputCount() > 2)
+        MarkInputsConnected(2, InputCount() - 2, false);
+    if (OutputCount() > 2)
+        MarkOutputsConnected(2, OutputCount() - 2, true);
+}
+
+void IEffectBase::BindInputBuffers(int first, int count, float** hostPointers, int frames) {
+    const auto n = static_cast<std::size_t>(std::clamp(frames, 0, maxBlockSize));
+    std::size_t i;
+    const std::size_t end = ClampedRange(first, count, inputChannels.size(), &i);
+    for (; i < end; ++i) {
+        IInChannel& channel = *inputChannels[i];
+        if (!channel.connected)
+            continue;
+        const float* source = *hostPointers++;
+        double* widened = channel.scratch.Data();
+        std::copy_n(source, n, widened);
+        *channel.slot = widened;
+    }
+}
+
+void IEffectBase::BindInputBuffers(int first, int count, double** hostPointers) {
+    std::size_t i;
+    const std::size_t end = ClampedRange(first, count, inputChannels.size(), &i);
+    for (; i < end; ++i) {
+        IInChannel& channel = *inputChannels[i];
+        if (channel.connected)
+            *channel.slot = *hostPointers++;
+    }
+}
+
+void IEffectBase::BindOutputBuffers(int first, int count, float** hostPointers) {
+    std::size_t i;
+    const std::size_t end = ClampedRange(first, count, outputChannels.size(), &i);
+    for (; i < end; ++i) {
+        IOutChannel& channel = *outputChannels[i];
+        if (!channel.connected)
+            continue;
+        *channel.slot = channel.scratch.Data();
+        channel.hostDestination = *hostPointers++;
+    }
+}
+
+void IEffectBase::BindOutputBuffers(int first, int count, double** hostPointers) {
+    std::size_t i;
+    const std::size_t end = ClampedRange(first, count, outputChannels.size(), &i);
+    for (; i < end; ++i) {
+        IOutChannel& channel = *outputChannels[i];
+        if (channel.connected)
+            *channel.slot = *hostPointers++;
+    }
+}
+
+void IEffectBase::RunBlock(int frames) {
+    frames = std::clamp(frames, 0, maxBlockSize);
+    ProcessBlock(inputPointers.data(), outputPointers.data(), frames);
+    NarrowOutputs(outputChannels, frames, false);
+}
+
+void IEffectBase::RunBlockDouble(int frames) {
+    ProcessBlock(inputPointers.data(), outputPointers.data(), std::max(frames, 0));
+}
+
+void IEffectBase::RunBlockAccumulating(int frames) {
+    frames = std::clamp(frames, 0, maxBlockSize);
+    ProcessBlock(inputPointers.data(), outputPointers.data(), frames);
+    NarrowOutputs(outputChannels, frames, true);
+}

@@ -1,0 +1,226 @@
+#pragma once
+
+#include "GrowBuffer.h"
+#include "HostKind.h"
+#include "IEditorLink.h"
+#include "IMidiMessage.h"
+#include "IParameter.h"
+#include "IPreset.h"
+#include "PlugLock.h"
+#include "StateChunk.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+constexpr int kEffectTextSize = 128;
+
+// One legal channel configuration.
+struct IChannelIO {
+    int32_t inputs;
+    int32_t outputs;
+};
+
+struct IInChannel {
+    bool connected = false;
+    double** slot = nullptr; // this channel's entry of the input pointer array
+    GrowArray<double> scratch;
+};
+
+struct IOutChannel {
+    bool connected = false;
+    double** slot = nullptr;
+    float* hostDestination = nullptr; // the host's buffer during a 32-bit block
+    GrowArray<double> scratch;
+};
+
+// Everything the plug-in's constructor hands to the base.
+struct EffectIdentity {
+    int parameterCount;
+    const char* channelConfigurations; // e.g. "1-1 2-2": inputs-outputs, space separated
+    int presetCount;
+    const char* effectName;
+    const char* productName;
+    const char* makerName;
+    int32_t version; // major << 16 | minor << 8 | patch
+    int32_t uniqueId;
+    int32_t makerId;
+    int32_t latency;
+    bool doesChunks;
+    bool isInstrument;
+};
+
+// Packs four characters into 32 bits, the first in the most significant byte.
+constexpr int32_t FourCharCode(const char (&c)[5]) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned char>(c[0])) << 24 |
+                                static_cast<uint32_t>(static_cast<unsigned char>(c[1])) << 16 |
+                                static_cast<uint32_t>(static_cast<unsigned char>(c[2])) << 8 |
+                                static_cast<uint32_t>(static_cast<unsigned char>(c[3])));
+}
+
+// The host-neutral base of a plug-in: parameters, presets, channel
+// configurations and buffers, the plug-in lock, and the link to the editor.
+// A host adapter derives from it and an effect from the adapter.
+class IEffectBase {
+public:
+    explicit IEffectBase(const EffectIdentity& identity);
+    IEffectBase(const IEffectBase&) = delete;
+    IEffectBase& operator=(const IEffectBase&) = delete;
+
+    // Virtual operations, in slot order.
+
+    // Host thread (effClose). Destroys the editor first.
+    virtual ~IEffectBase();
+    // Any thread; takes the plug-in lock. Clears the processing history.
+    virtual void ResetProcessing();
+    // Any thread; takes the plug-in lock. A parameter's value has changed.
+    virtual void ParameterChanged(int index);
+    // Audio thread, plug-in lock held. inputs and outputs have one entry per channel.
+    virtual void ProcessBlock(double** inputs, double** outputs, int frames);
+    // UI thread, plug-in lock held.
+    virtual void EditorOpened();
+    virtual void EditorClosed();
+    // Host thread; takes the plug-in lock.
+    virtual void ActivationChanged(bool active);
+    // Audio or host thread, plug-in lock held. Echoes the message back to the host.
+    virtual void ProcessMidiMessage(const IMidiMessage& message);
+    // Host thread, plug-in lock held. name has kParameterTextSize bytes.
+    virtual bool NoteNameFor(int note, char* name);
+    // Host thread, plug-in lock held.
+    virtual bool SaveState(StateChunk& chunk);
+    virtual int LoadState(const StateChunk& chunk, int position);
+
+    // Calls into the host. Without a host adapter there is no host: they do
+    // nothing and answer "unknown".
+    virtual void NotifyHostEditBegin(int index);
+    virtual void NotifyHostParameter(int index, double normalized);
+    virtual void NotifyHostEditEnd(int index);
+    virtual int HostSamplePosition();
+    virtual double HostTempo();
+    virtual void HostTimeSignature(int* numerator, int* denominator);
+    virtual HostKind IdentifyHost();
+    virtual bool EditorSizeChanged(int width, int height);
+    virtual void PrepareForHost();
+
+    // Effect constructor; takes the plug-in lock. The base owns the editor from then on.
+    virtual void AttachEditor(IEditorLink* editor);
+    // Host thread, plug-in lock held. Resizes and zeroes every scratch buffer.
+    virtual void SetMaxBlockSize(int frames);
+    virtual void SetLatencySamples(int samples);
+    virtual bool SendMidiMessage(const IMidiMessage& message);
+    virtual bool SendMidiMessages(const IMidiMessage* messages, int count);
+
+    // Parameters.
+    IParameter* ParameterAt(int index);
+    const IParameter* ParameterAt(int index) const;
+    int ParameterCount() const { return static_cast<int>(parameters.size()); }
+    // UI thread; takes the plug-in lock. Tells the host, sets, then reacts.
+    void SetParameterFromGUI(int index, double normalized);
+
+    // Identity and host.
+    const char* EffectName() const { return effectName; }
+    const char* ProductName() const { return productName; }
+    const char* MakerName() const { return makerName; }
+    int32_t UniqueId() const { return uniqueId; }
+    int32_t MakerId() const { return makerId; }
+    // The packed version, or major * 10000 + minor * 100 + patch when decimal.
+    int32_t EffectVersion(bool decimal) const;
+    HostKind StoredHostKind() const { return hostKind; }
+    int32_t HostVersion() const { return hostVersion; }
+    // Plug-in lock held. Records which host this is; called once per instance.
+    void SetHost(const char* productText, int32_t version);
+    bool DoesChunks() const { return doesChunks; }
+    bool IsInstrument() const { return isInstrument; }
+    int32_t LatencySamples() const { return latency; }
+
+    double SampleRate() const { return sampleRate; }
+    void ChangeSampleRate(double rate) { sampleRate = rate; }
+    int MaxBlockSize() const { return maxBlockSize; }
+
+    // Channels.
+    int ChannelConfigurationCount() const { return static_cast<int>(channelIO.size()); }
+    const IChannelIO& ChannelConfiguration(int i) const {
+        return channelIO[static_cast<std::size_t>(i)];
+    }
+    // True when a configuration matches; a negative count matches any.
+    bool LegalIO(int inputs, int outputs) const;
+    int InputCount() const { return static_cast<int>(inputChannels.size()); }
+    int OutputCount() const { return static_cast<int>(outputChannels.size()); }
+    bool IsInputConnected(int i) const;
+    bool IsOutputConnected(int i) const;
+    void MarkInputsConnected(int first, int count, bool connected);
+    void MarkOutputsConnected(int first, int count, bool connected);
+    void LimitToStereoInputs();
+    // What ProcessBlock receives; test and adapter access.
+    double** InputPointers() { return inputPointers.data(); }
+    double** OutputPointers() { return outputPointers.data(); }
+
+    // Buffer binding for the audio call-backs, plug-in lock held. Blocks are at
+    // most MaxBlockSize frames: the 32-bit forms bind no more than that, and
+    // callers split longer host blocks.
+    void BindInputBuffers(int first, int count, float** hostPointers, int frames);
+    void BindInputBuffers(int first, int count, double** hostPointers);
+    void BindOutputBuffers(int first, int count, float** hostPointers);
+    void BindOutputBuffers(int first, int count, double** hostPointers);
+    void RunBlock(int frames);
+    void RunBlockDouble(int frames);
+    void RunBlockAccumulating(int frames);
+
+    // State and presets.
+    bool SerializeParamValues(StateChunk& chunk);
+    int UnserializeParams(const StateChunk& chunk, int position);
+    int PresetCount() const { return static_cast<int>(presets.size()); }
+    int CurrentPresetIndex() const { return currentPreset; }
+    const IPreset* PresetAt(int index) const;
+    const char* PresetName(int index) const;
+    // Renames a preset, cutting to 255 characters; false for an index that is not a preset.
+    bool SetPresetName(int index, const char* name);
+    bool LoadPreset(int index);
+    void UpdateCurrentPreset(const char* name);
+    void NextUserPresetName(char* out) const;
+    // Fills the first preset that is not initialized with one value per
+    // parameter; refused when the count does not match the parameters.
+    template <class... Values> bool AddPresetFromValues(const char* name, Values... values) {
+        const double list[] = {static_cast<double>(values)...};
+        return AddPresetFromValueList(name, list, static_cast<int>(sizeof...(values)));
+    }
+    bool AddPresetFromValueList(const char* name, const double* values, int count);
+    void EnsureOnePreset();
+    bool SerializeAllPresets(StateChunk& chunk);
+    int UnserializeAllPresets(const StateChunk& chunk, int position);
+    static void BeginVersionedChunk(StateChunk& chunk);
+    static int32_t ReadChunkVersion(const StateChunk& chunk, int* position);
+
+    // Editor.
+    IEditorLink* Editor() { return editor.get(); }
+    void RefreshEditorControls();
+
+    PlugLock& Lock() { return plugLock; }
+
+private:
+    void ParseChannelConfigurations(const char* channelIOStr);
+
+    std::vector<IChannelIO> channelIO;
+    char effectName[kEffectTextSize] = {};
+    char productName[kEffectTextSize] = {};
+    char makerName[kEffectTextSize] = {};
+    int32_t uniqueId;
+    int32_t makerId;
+    int32_t version;
+    HostKind hostKind = kHostKindNotAsked;
+    int32_t hostVersion = 0;
+    bool doesChunks;
+    bool isInstrument;
+    double sampleRate = 44100.0;
+    int32_t maxBlockSize = 0;
+    int32_t latency;
+    std::vector<std::unique_ptr<IParameter>> parameters;
+    std::unique_ptr<IEditorLink> editor;
+    std::vector<std::unique_ptr<IPreset>> presets;
+    int32_t currentPreset = 0;
+    std::vector<double*> inputPointers;
+    std::vector<double*> outputPointers;
+    std::vector<std::unique_ptr<IInChannel>> inputChannels;
+    std::vector<std::unique_ptr<IOutChannel>> outputChannels;
+    PlugLock plugLock;
+};

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+enum ParameterKind : int32_t {
+    kKindNone = 0,
+    kKindToggle = 1,
+    kKindInteger = 2,
+    kKindChoice = 3,
+    kKindContinuous = 4,
+};
+
+// Size of every parameter name, label and value text, terminator included.
+constexpr int kParameterTextSize = 32;
+
+struct ValueText {
+    int32_t value;
+    char text[kParameterTextSize];
+};
+
+// One automatable parameter, seen in real units by the processing, normalized
+// (0..1) by the host and the editor, and as text by both. It has no lock: the
+// plug-in lock guards every change and every read during processing.
+class IParameter {
+public:
+    IParameter();
+
+    // Set-up, from the effect's constructor only. Texts longer than 31
+    // characters are cut.
+    void SetupContinuous(const char* name, double defaultValue, double minimum, double maximum,
+                         double step, const char* label);
+    void SetupChoice(const char* name, int32_t defaultIndex, int32_t count);
+    void SetResponseShape(double shape);
+    void AddValueText(int32_t value, const char* text);
+
+    ParameterKind Kind() const { return kind; }
+    bool IsIntegerValued() const { return kind != kKindContinuous; }
+    double Value() const { return value; }
+    double Minimum() const { return minimum; }
+    double Maximum() const { return maximum; }
+    double Step() const { return step; }
+    double Shape() const { return shape; }
+    int Precision() const { return precision; }
+    const char* NameForHost() const { return name; }
+    const char* LabelForHost() const { return label; }
+    int ValueTextCount() const { return static_cast<int>(valueTexts.size()); }
+    const ValueText& ValueTextAt(int i) const { return valueTexts[static_cast<std::size_t>(i)]; }
+
+    // The text of the first entry for value, or "" when there is none.
+    const char* ValueTextFor(int32_t value) const;
+    // Exact, case-sensitive lookup; writes the value only on a match.
+    bool FindValueText(const char* text, int32_t* valueOut) const;
+
+    // From the host or the editor: snapped for integer-valued kinds, limited to the range.
+    void SetFromNormalized(double normalized);
+    // From a stored state: limited to the range, neither snapped nor shaped.
+    void SetLimited(double realValue);
+    double Normalized() const { return Normalize(value); }
+    double Normalize(double realValue) const;
+    double FromNormalized(double normalized) const;
+
+    // Writes the display text (at most 31 characters) into out[kParameterTextSize].
+    void FormatForHost(double v, bool isNormalized, char* out) const;
+    void FormatCurrentForHost(char* out) const { FormatForHost(value, false, out); }
+
+    // The value read as decibels, as an amplitude factor.
+    double DecibelsToAmplitude() const;
+
+private:
+    ParameterKind kind = kKindNone;
+    double value = 0.0;
+    double minimum = 0.0;
+    double maximum = 1.0;
+    double step = 1.0;
+    double shape = 1.0;
+    int32_t precision = 0;
+    char name[kParameterTextSize] = {};
+    char label[kParameterTextSize] = {};
+    std::vector<ValueText> valueTexts;
+};
+
+// Saturating truncation toward zero; NaN gives 0. Hosts can hand us any double.
+int32_t TruncateToInt32(double v);
+
+// Copies at most size - 1 bytes of src and terminates; a null src gives "".
+void CopyText(char* dst, const char* src, std::size_t size);

@@ -1,0 +1,81 @@
+#include "StateChunk.h"
+
+#include <bit>
+#include <cstring>
+
+namespace {
+static_assert(std::endian::native == std::endian::little,
+              "chunks are little-endian and copied as they are");
+} // namespace
+
+bool StateChunk::PutBytes(const void* bytes, int count) {
+    if (count < 0)
+        return false;
+    const std::size_t old = buffer.Size();
+    if (static_cast<std::size_t>(count) > static_cast<std::size_t>(kMaxSize) - old)
+        return false;
+    if (!buffer.Resize(old + static_cast<std::size_t>(count)))
+        return false;
+    if (count)
+        std::memcpy(static_cast<uint8_t*>(buffer.Data()) + old, bytes,
+                    static_cast<std::size_t>(count));
+    return true;
+}
+
+bool StateChunk::PutInt32(int32_t v) { return PutBytes(&v, sizeof v); }
+
+bool StateChunk::PutDouble(double v) { return PutBytes(&v, sizeof v); }
+
+bool StateChunk::PutText(const char* text) {
+    const std::size_t length = std::strlen(text);
+    if (length > static_cast<std::size_t>(kMaxSize))
+        return false;
+    const int count = static_cast<int>(length);
+    return PutInt32(count) && PutBytes(text, count);
+}
+
+bool StateChunk::Assign(const void* bytes, int count) {
+    if (count < 0)
+        return false;
+    if (!buffer.Resize(static_cast<std::size_t>(count)))
+        return false;
+    if (count)
+        std::memcpy(buffer.Data(), bytes, static_cast<std::size_t>(count));
+    return true;
+}
+
+bool StateChunk::Fits(int position, int count) const {
+    return position >= 0 && count >= 0 && position <= Size() && count <= Size() - position;
+}
+
+int StateChunk::GetBytes(void* out, int count, int position) const {
+    if (!Fits(position, count))
+        return -1;
+    if (count)
+        std::memcpy(out, Data() + position, static_cast<std::size_t>(count));
+    return position + count;
+}
+
+int StateChunk::GetInt32(int32_t* out, int position) const {
+    return GetBytes(out, sizeof *out, position);
+}
+
+int StateChunk::GetDouble(double* out, int position) const {
+    return GetBytes(out, sizeof *out, position);
+}
+
+int StateChunk::GetText(char* out, int outSize, int position) const {
+    int32_t length = 0;
+    const int start = GetInt32(&length, position);
+    if (start < 0 || !Fits(start, length))
+        return -1;
+    const char* text = reinterpret_cast<const char*>(Data() + start);
+    int n = 0;
+    while (n < length && n + 1 < outSize && text[n])
+        ++n;
+    if (outSize > 0) {
+        std::memcpy(out, text, static_cast<std::size_t>(n));
+        out[n] = '\0';
+    }
+    return start + length;
+}
