@@ -52,9 +52,8 @@ void RunBlocks(benchmark::State& state, BenchEffect& bench, StereoSignal& signal
         benchmark::ClobberMemory();
         block = (block + 1) % blocks;
     }
-    state.counters["per_frame"] =
-        benchmark::Counter(kBlock, benchmark::Counter::kIsIterationInvariantRate |
-                                       benchmark::Counter::kInvert);
+    state.counters["per_frame"] = benchmark::Counter(
+        kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Drum material at the default settings: one case per stereo mode and brickwall setting.

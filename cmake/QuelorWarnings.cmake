@@ -4,7 +4,7 @@ target_compile_options(quelor_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Werror
     -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast
     -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align
-    -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+    -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
 
 # Every subsystem library and executable calls this.
 function(quelor_target name)

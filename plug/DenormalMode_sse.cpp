@@ -11,4 +11,6 @@ ScopedFlushDenormals::ScopedFlushDenormals() : savedMode(_mm_getcsr()) {
     _mm_setcsr(savedMode | kFlushToZero | kDenormalsAreZero);
 }
 
-ScopedFlushDenormals::~ScopedFlushDenormals() { _mm_setcsr(savedMode); }
+ScopedFlushDenormals::~ScopedFlushDenormals() {
+    _mm_setcsr(savedMode);
+}

@@ -2,7 +2,7 @@
 
 // Stops the process on a fault in the module's own compiled-in data; never
 // used for anything a host, a chunk or a user can send.
-#define QUELOR_FATAL_ASSERT(condition)                                                            \
+#define QUELOR_FATAL_ASSERT(condition)                                                             \
     ((condition) ? static_cast<void>(0) : FatalAssertionFailed(#condition, __FILE__, __LINE__))
 
 [[noreturn]] void FatalAssertionFailed(const char* condition, const char* file, int line);

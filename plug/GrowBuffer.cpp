@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr std::size_t kPage = 4096;
@@ -12,7 +13,26 @@ constexpr std::size_t kHeapHeader = 96;
 constexpr std::size_t kMax = static_cast<std::size_t>(-1);
 } // namespace
 
-GrowBuffer::~GrowBuffer() { std::free(data); }
+GrowBuffer::~GrowBuffer() {
+    std::free(data);
+}
+
+GrowBuffer::GrowBuffer(GrowBuffer&& other) noexcept
+    : data(std::exchange(other.data, nullptr)), granularity(other.granularity),
+      allocated(std::exchange(other.allocated, 0)), used(std::exchange(other.used, 0)),
+      minimumAllocation(other.minimumAllocation) {}
+
+GrowBuffer& GrowBuffer::operator=(GrowBuffer&& other) noexcept {
+    if (this != &other) {
+        std::free(data);
+        data = std::exchange(other.data, nullptr);
+        granularity = other.granularity;
+        allocated = std::exchange(other.allocated, 0);
+        used = std::exchange(other.used, 0);
+        minimumAllocation = other.minimumAllocation;
+    }
+    return *this;
+}
 
 std::size_t GrowBuffer::AllocationFor(std::size_t newSize, std::size_t granularity,
                                       std::size_t minimumAllocation) {

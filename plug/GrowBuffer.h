@@ -13,6 +13,8 @@ public:
     ~GrowBuffer();
     GrowBuffer(const GrowBuffer&) = delete;
     GrowBuffer& operator=(const GrowBuffer&) = delete;
+    GrowBuffer(GrowBuffer&& other) noexcept;
+    GrowBuffer& operator=(GrowBuffer&& other) noexcept;
 
     // Changes the used size in bytes; returns false (and changes nothing) when
     // memory cannot be had or the size arithmetic would overflow.

@@ -11,13 +11,20 @@ struct ProductMatch {
 
 // Order matters: Nuendo reports texts that also name Cubase.
 constexpr ProductMatch kProducts[] = {
-    {"cubase", kHostKindCubase},       {"reaper", kHostKindReaper},
-    {"nuendo", kHostKindNuendo},       {"cakewalk", kHostKindCakewalk},
-    {"samplitude", kHostKindSamplitude}, {"fruity", kHostKindFruity},
-    {"live", kHostKindLive},           {"melodyne", kHostKindMelodyne},
-    {"vstmanlib", kHostKindVstManLib}, {"aulab", kHostKindAuLab},
-    {"forte", kHostKindForte},         {"chainer", kHostKindChainer},
-    {"audition", kHostKindAudition},   {"orion", kHostKindOrion},
+    {"cubase", kHostKindCubase},
+    {"reaper", kHostKindReaper},
+    {"nuendo", kHostKindNuendo},
+    {"cakewalk", kHostKindCakewalk},
+    {"samplitude", kHostKindSamplitude},
+    {"fruity", kHostKindFruity},
+    {"live", kHostKindLive},
+    {"melodyne", kHostKindMelodyne},
+    {"vstmanlib", kHostKindVstManLib},
+    {"aulab", kHostKindAuLab},
+    {"forte", kHostKindForte},
+    {"chainer", kHostKindChainer},
+    {"audition", kHostKindAudition},
+    {"orion", kHostKindOrion},
     {"sawstudio", kHostKindSawStudio},
 };
 

@@ -82,7 +82,8 @@ void IEffectBase::ParseChannelConfigurations(const char* channelIOStr) {
         channelIO.push_back({nIn, nOut});
         mostInputs = std::max(mostInputs, nIn);
         mostOutputs = std::max(mostOutputs, nOut);
-        // The number reading skips leading spaces, so the token's own end is searched from its start.
+        // The number reading skips leading spaces, so the token's own end is searched from its
+        // start.
         while (*channelIOStr == ' ')
             ++channelIOStr;
         channelIOStr = std::strchr(channelIOStr, ' ');
@@ -115,9 +116,13 @@ IEffectBase::~IEffectBase() {
     channelIO.clear();
 }
 
-void IEffectBase::ResetProcessing() { ScopedPlugLock lock(plugLock); }
+void IEffectBase::ResetProcessing() {
+    ScopedPlugLock lock(plugLock);
+}
 
-void IEffectBase::ParameterChanged(int) { ScopedPlugLock lock(plugLock); }
+void IEffectBase::ParameterChanged(int) {
+    ScopedPlugLock lock(plugLock);
+}
 
 void IEffectBase::ProcessBlock(double** inputs, double** outputs, int frames) {
     const auto count = static_cast<std::size_t>(std::max(frames, 0));
@@ -133,16 +138,22 @@ void IEffectBase::EditorOpened() {}
 
 void IEffectBase::EditorClosed() {}
 
-void IEffectBase::ActivationChanged(bool) { ScopedPlugLock lock(plugLock); }
+void IEffectBase::ActivationChanged(bool) {
+    ScopedPlugLock lock(plugLock);
+}
 
-void IEffectBase::ProcessMidiMessage(const IMidiMessage& message) { SendMidiMessage(message); }
+void IEffectBase::ProcessMidiMessage(const IMidiMessage& message) {
+    SendMidiMessage(message);
+}
 
 bool IEffectBase::NoteNameFor(int, char* name) {
     name[0] = '\0';
     return false;
 }
 
-bool IEffectBase::SaveState(StateChunk& chunk) { return SerializeParamValues(chunk); }
+bool IEffectBase::SaveState(StateChunk& chunk) {
+    return SerializeParamValues(chunk);
+}
 
 int IEffectBase::LoadState(const StateChunk& chunk, int position) {
     return UnserializeParams(chunk, position);
@@ -154,18 +165,26 @@ void IEffectBase::NotifyHostParameter(int, double) {}
 
 void IEffectBase::NotifyHostEditEnd(int) {}
 
-int IEffectBase::HostSamplePosition() { return 0; }
+int IEffectBase::HostSamplePosition() {
+    return 0;
+}
 
-double IEffectBase::HostTempo() { return 0.0; }
+double IEffectBase::HostTempo() {
+    return 0.0;
+}
 
 void IEffectBase::HostTimeSignature(int* numerator, int* denominator) {
     *numerator = 0;
     *denominator = 0;
 }
 
-HostKind IEffectBase::IdentifyHost() { return hostKind; }
+HostKind IEffectBase::IdentifyHost() {
+    return hostKind;
+}
 
-bool IEffectBase::EditorSizeChanged(int, int) { return false; }
+bool IEffectBase::EditorSizeChanged(int, int) {
+    return false;
+}
 
 void IEffectBase::PrepareForHost() {}
 
@@ -191,9 +210,13 @@ void IEffectBase::SetMaxBlockSize(int frames) {
     maxBlockSize = frames;
 }
 
-void IEffectBase::SetLatencySamples(int samples) { latency = samples; }
+void IEffectBase::SetLatencySamples(int samples) {
+    latency = samples;
+}
 
-bool IEffectBase::SendMidiMessage(const IMidiMessage&) { return false; }
+bool IEffectBase::SendMidiMessage(const IMidiMessage&) {
+    return false;
+}
 
 bool IEffectBase::SendMidiMessages(const IMidiMessage* messages, int count) {
     bool all = true;

@@ -141,4 +141,6 @@ void IParameter::FormatForHost(double v, bool isNormalized, char* out) const {
     std::snprintf(out, kParameterTextSize, "%.*f", precision, v);
 }
 
-double IParameter::DecibelsToAmplitude() const { return std::exp(value * kDecibelsToLog); }
+double IParameter::DecibelsToAmplitude() const {
+    return std::exp(value * kDecibelsToLog);
+}

@@ -9,5 +9,9 @@ struct PlugLock::Impl {
 PlugLock::PlugLock() : impl(std::make_unique<Impl>()) {}
 PlugLock::~PlugLock() = default;
 
-void PlugLock::Lock() { impl->mutex.lock(); }
-void PlugLock::Unlock() { impl->mutex.unlock(); }
+void PlugLock::Lock() {
+    impl->mutex.lock();
+}
+void PlugLock::Unlock() {
+    impl->mutex.unlock();
+}

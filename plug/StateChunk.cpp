@@ -22,9 +22,13 @@ bool StateChunk::PutBytes(const void* bytes, int count) {
     return true;
 }
 
-bool StateChunk::PutInt32(int32_t v) { return PutBytes(&v, sizeof v); }
+bool StateChunk::PutInt32(int32_t v) {
+    return PutBytes(&v, sizeof v);
+}
 
-bool StateChunk::PutDouble(double v) { return PutBytes(&v, sizeof v); }
+bool StateChunk::PutDouble(double v) {
+    return PutBytes(&v, sizeof v);
+}
 
 bool StateChunk::PutText(const char* text) {
     const std::size_t length = std::strlen(text);

@@ -7,7 +7,7 @@
 namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kBeatSeconds = 0.5; // 120 BPM
-constexpr double kLevel = 0.45;     // peaks just below full scale
+constexpr double kLevel = 0.45;      // peaks just below full scale
 
 // Small deterministic noise source: the same bytes on every machine.
 class Noise {
@@ -30,7 +30,9 @@ double Snare(double t, double noise) {
     return std::exp(-t * 18.0) * (0.55 * noise + 0.3 * std::sin(kTwoPi * 190.0 * t));
 }
 
-double HiHat(double t, double noise) { return 0.18 * std::exp(-t * 70.0) * noise; }
+double HiHat(double t, double noise) {
+    return 0.18 * std::exp(-t * 70.0) * noise;
+}
 
 double Tone(double t) {
     return 0.12 * std::sin(kTwoPi * 220.0 * t) + 0.05 * std::sin(kTwoPi * 330.0 * t);

@@ -12,7 +12,9 @@ namespace {
 constexpr double kSampleRate = 48000.0;
 constexpr int kBlock = 512;
 
-double Decibels(double amplitude) { return 20.0 * std::log10(std::max(amplitude, 1e-12)); }
+double Decibels(double amplitude) {
+    return 20.0 * std::log10(std::max(amplitude, 1e-12));
+}
 
 void SetParameter(Quelor& effect, int index, double value) {
     IParameter* parameter = effect.ParameterAt(index);
@@ -44,8 +46,7 @@ int main() {
         const int n = std::min(kBlock, frames - done);
         const auto at = static_cast<std::size_t>(done);
         effect.BindInputBuffers(0, 2, std::vector<double*>{&in.left[at], &in.right[at]}.data());
-        effect.BindOutputBuffers(0, 2,
-                                 std::vector<double*>{&outLeft[at], &outRight[at]}.data());
+        effect.BindOutputBuffers(0, 2, std::vector<double*>{&outLeft[at], &outRight[at]}.data());
         effect.RunBlockDouble(n);
         lowestGain = std::min(lowestGain, effect.GrDisplay());
     }

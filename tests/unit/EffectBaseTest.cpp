@@ -1,1 +1,246 @@
+#include "IEffectBase.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+EffectIdentity Identity(const char* configurations, int parameters = 2, int presets = 1) {
+    return {parameters,
+            configurations,
+            presets,
+            "Effect",
+            "Product",
+            "Maker",
+            0x00010203,
+            FourCharCode("Abcd"),
+            FourCharCode("Mkr1"),
+            0,
+            false,
+            false};
+}
+
+// Logs the calls the base makes into the plug-in and the host.
+class RecordingEffect : public IEffectBase {
+public:
+    explicit RecordingEffect(const char* configurations = "1-1 2-2 3-1 4-2")
+        : IEffectBase(Identity(configurations)) {
+        ParameterAt(0)->SetupContinuous("A", 0, 0, 10, 1, "");
+        ParameterAt(1)->SetupChoice("B", 0, 2);
+    }
+    void ParameterChanged(int index) override {
+        log.push_back("changed " + std::to_string(index) + " = " +
+                      std::to_string(ParameterAt(index)->Value()));
+    }
+    void NotifyHostParameter(int index, double normalized) override {
+        log.push_back("notify " + std::to_string(index) + " " + std::to_string(normalized) +
+                      " while " + std::to_string(ParameterAt(index)->Value()));
+    }
+    std::vector<std::string> log;
+};
+
+class RecordingEditor : public IEditorLink {
+public:
+    explicit RecordingEditor(std::vector<std::string>& calls) : log(calls) {}
+    ~RecordingEditor() override { log.push_back("editor destroyed"); }
+    void PushParamToControls(int index, double value, bool isNormalized) override {
+        log.push_back("push " + std::to_string(index) + " " + std::to_string(value) +
+                      (isNormalized ? " normalized" : " real"));
+    }
+    void CreateDrawSurface() override { log.push_back("surface"); }
+    void SetControlValue(int, double) override {}
+
+private:
+    std::vector<std::string>& log;
+};
+} // namespace
+
+TEST(EffectBaseConfigurations, ParsesTokensAndCountsChannels) {
+    const IEffectBase effect(Identity("1-1 2-2 3-1 4-2"));
+    ASSERT_EQ(effect.ChannelConfigurationCount(), 4);
+    EXPECT_EQ(effect.ChannelConfiguration(2).inputs, 3);
+    EXPECT_EQ(effect.ChannelConfiguration(2).outputs, 1);
+    EXPECT_EQ(effect.InputCount(), 4);
+    EXPECT_EQ(effect.OutputCount(), 2);
+    EXPECT_TRUE(effect.LegalIO(1, -1));
+    EXPECT_FALSE(effect.LegalIO(3, 2));
+    EXPECT_TRUE(effect.LegalIO(-1, 1));
+    EXPECT_TRUE(effect.LegalIO(4, 2));
+    EXPECT_TRUE(effect.LegalIO(-1, -1));
+    EXPECT_FALSE(effect.LegalIO(5, -1));
+}
+
+TEST(EffectBaseConfigurations, DoubleSpacesAreSkipped) {
+    const IEffectBase effect(Identity("1-1  2-2"));
+    ASSERT_EQ(effect.ChannelConfigurationCount(), 2);
+    EXPECT_EQ(effect.ChannelConfiguration(1).inputs, 2);
+}
+
+TEST(EffectBaseConfigurationsDeathTest, MalformedTextsStopConstruction) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* expected = R"(sscanf\(channelIOStr, "%d-%d", &nIn, &nOut\) == 2)";
+    EXPECT_DEATH(IEffectBase(Identity("1-1 ")), expected);
+    EXPECT_DEATH(IEffectBase(Identity("stereo")), expected);
+    EXPECT_DEATH(IEffectBase(Identity("")), expected);
+}
+
+TEST(EffectBaseIdentity, NamesVersionsAndDefaults) {
+    const std::string longName(200, 'n');
+    EffectIdentity identity = Identity("2-2", 3, 2);
+    identity.effectName = longName.c_str();
+    const IEffectBase effect(identity);
+    EXPECT_EQ(std::string(effect.EffectName()).size(), 127u);
+    EXPECT_STREQ(effect.MakerName(), "Maker");
+    EXPECT_EQ(effect.EffectVersion(false), 0x00010203);
+    EXPECT_EQ(effect.EffectVersion(true), 10203);
+    EXPECT_EQ(effect.UniqueId(), 0x41626364);
+    EXPECT_EQ(effect.SampleRate(), 44100.0);
+    EXPECT_EQ(effect.MaxBlockSize(), 0);
+    EXPECT_EQ(effect.ParameterCount(), 3);
+    EXPECT_EQ(effect.ParameterAt(3), nullptr);
+    EXPECT_EQ(effect.ParameterAt(-1), nullptr);
+    EXPECT_EQ(effect.ParameterAt(0)->Kind(), kKindNone);
+    EXPECT_STREQ(effect.PresetName(0), "- 0 -");
+    EXPECT_STREQ(effect.PresetName(1), "- 1 -");
+    EXPECT_STREQ(effect.PresetName(2), "");
+    EXPECT_EQ(effect.CurrentPresetIndex(), 0);
+}
+
+TEST(EffectBaseChannels, UnconnectedInputsReadZerosAtEverySize) {
+    IEffectBase effect(Identity("1-1 2-2 3-1 4-2"));
+    effect.SetMaxBlockSize(64);
+    effect.MarkInputsConnected(0, 4, true);
+    effect.MarkInputsConnected(2, 2, false);
+    EXPECT_TRUE(effect.IsInputConnected(0));
+    EXPECT_TRUE(effect.IsInputConnected(1));
+    EXPECT_FALSE(effect.IsInputConnected(2));
+    for (int ch : {2, 3})
+        for (int i = 0; i < 64; ++i)
+            ASSERT_EQ(effect.InputPointers()[ch][i], 0.0);
+    effect.SetMaxBlockSize(2048);
+    for (int ch : {2, 3})
+        for (int i = 0; i < 2048; ++i)
+            ASSERT_EQ(effect.InputPointers()[ch][i], 0.0);
+}
+
+TEST(EffectBaseChannels, MarkingIgnoresChannelsBeyondTheLast) {
+    IEffectBase effect(Identity("4-2"));
+    effect.MarkInputsConnected(3, 10, true);
+    EXPECT_TRUE(effect.IsInputConnected(3));
+    effect.MarkInputsConnected(-1, 3, true);
+    effect.MarkInputsConnected(0, -2, true);
+    effect.MarkInputsConnected(4, 1, true);
+    EXPECT_FALSE(effect.IsInputConnected(0));
+    EXPECT_FALSE(effect.IsInputConnected(4));
+    effect.MarkInputsConnected(0, 4, true);
+    effect.LimitToStereoInputs();
+    EXPECT_TRUE(effect.IsInputConnected(1));
+    EXPECT_FALSE(effect.IsInputConnected(2));
+}
+
+TEST(EffectBaseChannels, SameBlockSizeKeepsWidenedSamples) {
+    IEffectBase effect(Identity("4-2"));
+    effect.SetMaxBlockSize(4);
+    effect.MarkInputsConnected(0, 4, true);
+    std::vector<float> host(4, 0.5f);
+    std::vector<float*> pointers(4, host.data());
+    effect.BindInputBuffers(0, 4, pointers.data(), 4);
+    effect.MarkInputsConnected(2, 2, false);
+    effect.SetMaxBlockSize(4);
+    EXPECT_EQ(effect.InputPointers()[2][3], 0.5) << "same size: the scratch is not cleared";
+    effect.SetMaxBlockSize(8);
+    EXPECT_EQ(effect.InputPointers()[2][3], 0.0);
+}
+
+TEST(EffectBaseAudio, ThirtyTwoBitBlocksPassThroughTheDefaultProcessing) {
+    IEffectBase effect(Identity("1-1 2-2 3-1 4-2"));
+    effect.SetMaxBlockSize(8);
+    effect.MarkInputsConnected(0, 2, true);
+    effect.MarkOutputsConnected(0, 2, true);
+    std::vector<float> left{1, 2, 3, 4, 5, 6, 7, 8}, right(8, -0.25f);
+    std::vector<float> outLeft(8, 100.0f), outRight(8, 100.0f);
+    std::vector<float*> in{left.data(), right.data()}, out{outLeft.data(), outRight.data()};
+
+    effect.BindInputBuffers(0, 4, in.data(), 8);
+    effect.BindOutputBuffers(0, 2, out.data());
+    effect.RunBlock(8);
+    EXPECT_EQ(outLeft, left);
+    EXPECT_EQ(outRight, right);
+
+    effect.BindInputBuffers(0, 4, in.data(), 8);
+    effect.BindOutputBuffers(0, 2, out.data());
+    effect.RunBlockAccumulating(8);
+    EXPECT_EQ(outLeft[7], 16.0f);
+    EXPECT_EQ(outRight[0], -0.5f);
+}
+
+TEST(EffectBaseAudio, BlocksNeverRunPastTheScratchBuffers) {
+    IEffectBase effect(Identity("2-2"));
+    effect.SetMaxBlockSize(4);
+    effect.MarkInputsConnected(0, 2, true);
+    effect.MarkOutputsConnected(0, 2, true);
+    std::vector<float> in0(16, 1.0f), in1(16, 1.0f), out0(16, 9.0f), out1(16, 9.0f);
+    std::vector<float*> in{in0.data(), in1.data()}, out{out0.data(), out1.data()};
+    effect.BindInputBuffers(0, 2, in.data(), 16);
+    effect.BindOutputBuffers(0, 2, out.data());
+    effect.RunBlock(16);
+    EXPECT_EQ(out0[3], 1.0f);
+    EXPECT_EQ(out0[4], 9.0f) << "the block is cut at the announced size";
+}
+
+TEST(EffectBaseAudio, DoubleBlocksUseTheHostBuffersAndZeroMissingOutputs) {
+    IEffectBase effect(Identity("1-2"));
+    effect.SetMaxBlockSize(4);
+    effect.MarkInputsConnected(0, 1, true);
+    effect.MarkOutputsConnected(0, 2, true);
+    std::vector<double> in0{1, 2, 3, 4}, out0(4, 7.0), out1(4, 7.0);
+    std::vector<double*> in{in0.data()}, out{out0.data(), out1.data()};
+    effect.BindInputBuffers(0, 1, in.data());
+    effect.BindOutputBuffers(0, 2, out.data());
+    EXPECT_EQ(effect.InputPointers()[0], in0.data());
+    effect.RunBlockDouble(4);
+    EXPECT_EQ(out0, in0);
+    EXPECT_EQ(out1, std::vector<double>(4, 0.0));
+}
+
+TEST(EffectBaseParameters, GuiChangeNotifiesHostBeforeSettingThenReacts) {
+    RecordingEffect effect;
+    effect.SetParameterFromGUI(0, 1.0);
+    ASSERT_EQ(effect.log.size(), 2u);
+    EXPECT_EQ(effect.log[0], "notify 0 1.000000 while 0.000000");
+    EXPECT_EQ(effect.log[1], "changed 0 = 10.000000");
+}
+
+TEST(EffectBaseEditor, AttachPushesNormalizedValuesAndIsDestroyedFirst) {
+    std::vector<std::string> log;
+    {
+        RecordingEffect effect;
+        effect.AttachEditor(nullptr);
+        EXPECT_EQ(effect.Editor(), nullptr);
+        effect.ParameterAt(0)->SetLimited(5);
+        effect.AttachEditor(new RecordingEditor(log));
+        EXPECT_EQ(log, (std::vector<std::string>{"push 0 0.500000 normalized",
+                                                 "push 1 0.000000 normalized", "surface"}));
+        log.clear();
+        effect.RefreshEditorControls();
+        EXPECT_EQ(log[0], "push 0 5.000000 real");
+        log.clear();
+    }
+    EXPECT_EQ(log, std::vector<std::string>{"editor destroyed"});
+}
+
+TEST(EffectBaseHost, NoHostAdapterMeansNoHost) {
+    IEffectBase effect(Identity("2-2"));
+    int numerator = 5, denominator = 5;
+    effect.HostTimeSignature(&numerator, &denominator);
+    EXPECT_EQ(numerator, 0);
+    EXPECT_EQ(denominator, 0);
+    EXPECT_EQ(effect.HostTempo(), 0.0);
+    EXPECT_EQ(effect.HostSamplePosition(), 0);
+    EXPECT_FALSE(effect.SendMidiMessage({}));
+    EXPECT_TRUE(effect.SendMidiMessages(nullptr, 0));
+    char name[kParameterTextSize] = "x";
+    EXPECT_FALSE(effect.NoteNameFor(60, name));
+    EXPECT_STREQ(name, "");
+}

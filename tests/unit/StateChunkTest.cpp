@@ -1,1 +1,96 @@
+#include "StateChunk.h"
+
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+StateChunk FromBytes(const std::vector<uint8_t>& bytes) {
+    StateChunk chunk;
+    EXPECT_TRUE(chunk.Assign(bytes.data(), static_cast<int>(bytes.size())));
+    return chunk;
+}
+} // namespace
+
+TEST(StateChunk, ValuesAreLittleEndianAndReadBack) {
+    StateChunk chunk;
+    ASSERT_TRUE(chunk.PutInt32(0x01020304));
+    ASSERT_TRUE(chunk.PutDouble(-2.5));
+    ASSERT_TRUE(chunk.PutText("abc"));
+    ASSERT_EQ(chunk.Size(), 4 + 8 + 4 + 3);
+    const uint8_t* b = chunk.Data();
+    EXPECT_EQ(b[0], 0x04);
+    EXPECT_EQ(b[3], 0x01);
+    EXPECT_EQ(b[12], 3);
+    EXPECT_EQ(std::memcmp(b + 16, "abc", 3), 0);
+
+    int32_t i = 0;
+    double d = 0;
+    char text[8];
+    int pos = chunk.GetInt32(&i, 0);
+    pos = chunk.GetDouble(&d, pos);
+    pos = chunk.GetText(text, sizeof text, pos);
+    EXPECT_EQ(i, 0x01020304);
+    EXPECT_EQ(d, -2.5);
+    EXPECT_STREQ(text, "abc");
+    EXPECT_EQ(pos, chunk.Size());
+}
+
+TEST(StateChunk, ReadsThatDoNotFitAnswerMinusOne) {
+    const StateChunk chunk = FromBytes({1, 2, 3, 4, 5, 6, 7});
+    int32_t i = 0;
+    double d = 0;
+    EXPECT_EQ(chunk.GetInt32(&i, 3), 7);
+    EXPECT_EQ(chunk.GetInt32(&i, 4), -1);
+    EXPECT_EQ(chunk.GetDouble(&d, 0), -1);
+    EXPECT_EQ(chunk.GetInt32(&i, -1), -1);
+    EXPECT_EQ(chunk.GetInt32(&i, std::numeric_limits<int>::max()), -1);
+    EXPECT_EQ(chunk.GetInt32(&i, 7), -1);
+
+    const StateChunk empty;
+    EXPECT_EQ(empty.GetInt32(&i, 0), -1);
+}
+
+TEST(StateChunk, TextLengthsThatLieAreRefused) {
+    char text[16] = "untouched";
+    for (int32_t length :
+         {-1, std::numeric_limits<int32_t>::min(), 5, std::numeric_limits<int32_t>::max()}) {
+        StateChunk chunk;
+        chunk.PutInt32(length);
+        chunk.PutBytes("abcd", 4);
+        EXPECT_EQ(chunk.GetText(text, sizeof text, 0), -1) << length;
+    }
+    EXPECT_STREQ(text, "untouched");
+}
+
+TEST(StateChunk, LongTextsAreCutToTheOutputButFullyConsumed) {
+    StateChunk chunk;
+    chunk.PutText("a rather long preset name");
+    chunk.PutInt32(7);
+    char text[8];
+    const int pos = chunk.GetText(text, sizeof text, 0);
+    EXPECT_STREQ(text, "a rathe");
+    int32_t behind = 0;
+    EXPECT_EQ(chunk.GetInt32(&behind, pos), chunk.Size());
+    EXPECT_EQ(behind, 7);
+}
+
+TEST(StateChunk, EmbeddedNulEndsTheText) {
+    const StateChunk chunk = FromBytes({3, 0, 0, 0, 'a', 0, 'b'});
+    char text[8];
+    EXPECT_EQ(chunk.GetText(text, sizeof text, 0), 7);
+    EXPECT_STREQ(text, "a");
+}
+
+TEST(StateChunk, AssignAndClear) {
+    StateChunk chunk;
+    EXPECT_FALSE(chunk.Assign("x", -1));
+    EXPECT_FALSE(chunk.PutBytes("x", -4));
+    ASSERT_TRUE(chunk.Assign("xyz", 3));
+    EXPECT_EQ(chunk.Size(), 3);
+    chunk.Clear();
+    EXPECT_EQ(chunk.Size(), 0);
+    EXPECT_EQ(chunk.Data(), nullptr);
+}

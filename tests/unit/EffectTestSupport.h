@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Quelor.h"
+
+#include <vector>
+
+// Brings an effect into the state a host leaves it in after opening it.
+inline void OpenLikeHost(IEffectBase& effect, double sampleRate, int blockSize, int inputs = 4,
+                         int outputs = 2) {
+    effect.ChangeSampleRate(sampleRate);
+    effect.SetMaxBlockSize(blockSize);
+    effect.MarkInputsConnected(0, inputs, true);
+    effect.MarkOutputsConnected(0, outputs, true);
+    for (int i = 0; i < effect.ParameterCount(); ++i)
+        effect.ParameterChanged(i);
+    effect.ResetProcessing();
+}
+
+// Sets a parameter the way the editor does, from the real value asked for.
+inline void SetParameter(IEffectBase& effect, int index, double value) {
+    effect.SetParameterFromGUI(index, effect.ParameterAt(index)->Normalize(value));
+}
+
+// Four input channels and two output channels of equal length.
+struct ChannelSet {
+    explicit ChannelSet(std::size_t frames)
+        : in(4, std::vector<double>(frames)), out(2, std::vector<double>(frames)) {}
+
+    // Pointers into the channels, offset by a number of frames.
+    std::vector<double*> Inputs(std::size_t at = 0) {
+        return {&in[0][at], &in[1][at], &in[2][at], &in[3][at]};
+    }
+    std::vector<double*> Outputs(std::size_t at = 0) { return {&out[0][at], &out[1][at]}; }
+
+    std::vector<std::vector<double>> in;
+    std::vector<std::vector<double>> out;
+};
