@@ -16,9 +16,18 @@ $(RELEASE)/build.ninja:
 $(ASAN)/build.ninja:
 	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELOR_SANITIZE=ON -DQUELOR_BENCH=OFF
 
+# Renders the built-in drum loop through Quelor.so as a host does, into demo-out.wav.
+DEMO_SETTINGS = --param Threshold=-24 --param Ratio=6 --param Attack=2 --param Release=120 \
+                --param Gain=9 --param Brickwall=On
+
 demo: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target quelor-demo
-	$(RELEASE)/tools/quelor-demo
+	cmake --build $(RELEASE) -j $(JOBS)
+	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/vst/module/Quelor.so $(DEMO_SETTINGS)
+
+# Puts Quelor.so where Linux hosts look: $VST_PATH when set, else ~/.vst.
+install: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor
+	cmake --install $(RELEASE) --prefix "$${VST_PATH:-$$HOME/.vst}"
 
 test: deps
 	$(MAKE) --no-print-directory test-release test-asan

@@ -24,6 +24,10 @@ constexpr EffectIdentity kIdentity{
 // Highest ratio on the knob; it stands for an infinite ratio.
 constexpr double kInfiniteRatio = 30.0;
 constexpr double kMeterSeconds = 0.15;
+// 10^0.9: the IN and OUT 0 marks stand for a smoothed level of -9 dBFS.
+constexpr double kMeterReference = 7.943282347242815;
+// Brickwall reduction in dB divided by 6: the LED is fully lit from 6 dB on.
+constexpr double kLedScale = -3.3333333333333335;
 
 // A detector sample that is not finite is taken as silence, so a stray NaN or
 // infinity cannot stick in an envelope once it has left the hold window.
@@ -34,9 +38,20 @@ inline void UpdateDisplay(double& display, double gain, double coeff) {
     const double d = gain - display;
     display += d > 0.0 ? coeff * d : d;
 }
+
+// One-pole mean square of the louder channel; a non-finite square counts as silence.
+inline void SmoothMeanSquare(double& meanSquare, const double* a, const double* b, int frames,
+                             double coeff) {
+    double m = meanSquare;
+    for (int i = 0; i < frames; ++i) {
+        const double s = DetectorLevel(std::max(a[i] * a[i], b[i] * b[i]));
+        m += (s - m) * coeff;
+    }
+    meanSquare = m;
+}
 } // namespace
 
-Quelor::Quelor() : IEffectBase(kIdentity) {
+Quelor::Quelor(audioMasterCallback hostCallback) : IEffectVST(hostCallback, kIdentity, false) {
     SetupParameters();
     AddPresetFromValues("Default", 1.0, 100.0, 5.0, 3.0, 0, 0, 0.0, 0.0, 100.0, 300.0, -30.0, 1);
     inMeanSquare = 0.0;
@@ -172,6 +187,9 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
         TruncateToInt32(ChoiceValue(kSidechainInput)) != 0,
         TruncateToInt32(ChoiceValue(kBrickwall)) == kBrickwallOn,
     };
+    // Metered before any output is written, so that in-place buffers still
+    // show the input on the IN needle.
+    SmoothInputLevel(inputs[0], inputs[1], frames);
     if (bufferFrames <= 0) {
         // No block size was ever announced: there is nowhere to work, so give silence.
         for (int ch = 0; ch < 2; ++ch)
@@ -187,6 +205,38 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
         double* const out[2] = {outputs[0] + done, outputs[1] + done};
         ProcessPiece(in, out, n, settings);
     }
+    FeedMeters(outputs[0], outputs[1], frames, settings.brickwall);
+}
+
+double Quelor::NeedleValue(double amplitude) {
+    const double a = std::clamp(amplitude, 0.0, 1.45);
+    const double v = ((1.01779 - 0.414204 * a) * a + 0.110307) * a - 0.0204974 + 0.006;
+    return std::clamp(v, 0.0, 1.0);
+}
+
+void Quelor::SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle) {
+    ledIndex = led;
+    inNeedleIndex = inNeedle;
+    grNeedleIndex = grNeedle;
+    outNeedleIndex = outNeedle;
+}
+
+void Quelor::SmoothInputLevel(const double* in0, const double* in1, int frames) {
+    if (Editor())
+        SmoothMeanSquare(inMeanSquare, in0, in1, frames, meterCoeff);
+}
+
+void Quelor::FeedMeters(const double* out0, const double* out1, int frames, bool brickwall) {
+    IEditorLink* panel = Editor();
+    if (!panel)
+        return;
+    const double led =
+        brickwall ? std::clamp(kLedScale * std::log10(limiterDisplay), 0.0, 1.0) : 0.0;
+    panel->SetControlValue(ledIndex, led);
+    panel->SetControlValue(grNeedleIndex, NeedleValue(grDisplay));
+    SmoothMeanSquare(outMeanSquare, out0, out1, frames, meterCoeff);
+    panel->SetControlValue(inNeedleIndex, NeedleValue(std::sqrt(inMeanSquare * kMeterReference)));
+    panel->SetControlValue(outNeedleIndex, NeedleValue(std::sqrt(outMeanSquare * kMeterReference)));
 }
 
 void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int frames,

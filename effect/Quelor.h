@@ -1,11 +1,11 @@
 #pragma once
 
-#include "IEffectBase.h"
+#include "IEffectVST.h"
 #include "PeakHoldEnvelope.h"
 
 // The Quelor compressor: a hard-knee feed-forward compressor with a peak-hold
 // envelope, stereo link, side-chain, dry/wet mix and a brickwall stage.
-class Quelor : public IEffectBase {
+class Quelor : public IEffectVST {
 public:
     enum Parameter {
         kAttack,
@@ -29,7 +29,8 @@ public:
     static constexpr double kCeiling = 0.9885530946569389;
     static constexpr double kCeilingInverse = 1.0115794542598986;
 
-    Quelor();
+    // Entry point, under the creation lock; no host callback gives an effect without a host.
+    explicit Quelor(audioMasterCallback hostCallback = nullptr);
     ~Quelor() override;
 
     // Any thread; takes the plug-in lock.
@@ -57,6 +58,11 @@ public:
 
     // Hold time to window length: truncated, saturated to the window's capacity.
     static uint32_t HoldLengthFor(double ms, double sampleRate);
+    // Linear amplitude (1.0 = the scale's 0 mark) to a needle position 0..1.
+    static double NeedleValue(double amplitude);
+
+    // Editor layout: the control indices the meter feed writes to.
+    void SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle);
 
 private:
     struct BlockSettings {
@@ -76,6 +82,8 @@ private:
                         int frames, bool average);
     void ApplyBrickwall(double* out0, double* out1, int frames);
     double CompressorGain(double envelope) const;
+    void SmoothInputLevel(const double* in0, const double* in1, int frames);
+    void FeedMeters(const double* out0, const double* out1, int frames, bool brickwall);
 
     int inNeedleIndex = -1;
     int grNeedleIndex = -1;

@@ -207,7 +207,13 @@ void IEffectBase::SetMaxBlockSize(int frames) {
         ZeroScratch(*channel, frames);
     for (auto& channel : outputChannels)
         ZeroScratch(*channel, frames);
-    maxBlockSize = frames;
+    // A failed resize leaves a smaller buffer behind; blocks must never outgrow it.
+    std::size_t held = static_cast<std::size_t>(frames);
+    for (const auto& channel : inputChannels)
+        held = std::min(held, channel->scratch.Count());
+    for (const auto& channel : outputChannels)
+        held = std::min(held, channel->scratch.Count());
+    maxBlockSize = static_cast<int32_t>(held);
 }
 
 void IEffectBase::SetLatencySamples(int samples) {

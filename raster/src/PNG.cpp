@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -86,11 +87,12 @@ bool ReadImage(png_structp png, png_infop info, DecodeJob* job) {
     if (job->target != nullptr) {
         job->target->SetSize(w, h);
     } else {
-        job->own = new RAS_MemBitmap(w, h);
+        job->own = new (std::nothrow) RAS_MemBitmap(w, h);
         job->target = job->own;
     }
     RAS_IBitmap* const bitmap = job->target;
-    if (bitmap->PixelWidth() != w || bitmap->PixelHeight() != h || bitmap->Pixels() == nullptr) {
+    if (bitmap == nullptr || bitmap->PixelWidth() != w || bitmap->PixelHeight() != h ||
+        bitmap->Pixels() == nullptr) {
         return false;
     }
     job->rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
@@ -98,9 +100,8 @@ bool ReadImage(png_structp png, png_infop info, DecodeJob* job) {
         return false;
     }
     for (int y = 0; y < h; ++y) {
-        job->rows[y] = reinterpret_cast<png_bytep>(bitmap->Pixels() +
-                                                   static_cast<std::ptrdiff_t>(y) *
-                                                       bitmap->StridePixels());
+        job->rows[y] = reinterpret_cast<png_bytep>(
+            bitmap->Pixels() + static_cast<std::ptrdiff_t>(y) * bitmap->StridePixels());
     }
     png_read_image(png, job->rows);
     return true;
@@ -113,8 +114,8 @@ void ReorderToPixels(const RAS_IBitmap& bitmap) {
         for (int x = 0; x < bitmap.PixelWidth(); ++x) {
             unsigned char b[4];
             std::memcpy(b, &row[x], 4);
-            row[x] = RAS_Pixel32{b[0]} << 24 | RAS_Pixel32{b[1]} << 16 | RAS_Pixel32{b[2]} << 8 |
-                     b[3];
+            row[x] =
+                RAS_Pixel32{b[0]} << 24 | RAS_Pixel32{b[1]} << 16 | RAS_Pixel32{b[2]} << 8 | b[3];
         }
     }
 }
@@ -172,7 +173,9 @@ RAS_IBitmap* DecodeRegistered(const char* path, bool checkExtension, RAS_IBitmap
     return RAS_DecodePNGFile(path, target);
 }
 
-const char* DescribePNG() { return "PNG files (*.PNG)"; }
+const char* DescribePNG() {
+    return "PNG files (*.PNG)";
+}
 
 constinit RAS_ImageFormatEntry* gFormats = nullptr;
 RAS_ImageFormatEntry gPNGFormat{DecodeRegistered, DescribePNG, nullptr};
@@ -189,9 +192,8 @@ RAS_IBitmap* RAS_DecodePNGResource(RAS_ModuleHandle module, int id, RAS_IBitmap*
         return nullptr;
     }
     MemoryReader reader{bytes.data, bytes.size};
-    return Decode(target, [&reader](png_structp png) {
-        png_set_read_fn(png, &reader, ReadFromMemory);
-    });
+    return Decode(target,
+                  [&reader](png_structp png) { png_set_read_fn(png, &reader, ReadFromMemory); });
 }
 
 RAS_IBitmap* RAS_DecodePNGFile(const char* path, RAS_IBitmap* target) {
@@ -207,7 +209,9 @@ RAS_IBitmap* RAS_DecodePNGFile(const char* path, RAS_IBitmap* target) {
     return result;
 }
 
-RAS_ImageFormatEntry* RAS_ImageFormats() { return gFormats; }
+RAS_ImageFormatEntry* RAS_ImageFormats() {
+    return gFormats;
+}
 
 void RAS_RegisterImageFormat(RAS_ImageFormatEntry* entry) {
     entry->next = gFormats;

@@ -9,7 +9,9 @@ namespace {
 constinit RAS_EmbeddedResource* gResources = nullptr;
 } // namespace
 
-RAS_ModuleHandle RAS_OwnModule() { return &__dso_handle; }
+RAS_ModuleHandle RAS_OwnModule() {
+    return &__dso_handle;
+}
 
 void RAS_RegisterEmbeddedResource(RAS_EmbeddedResource* resource) {
     resource->next = gResources;

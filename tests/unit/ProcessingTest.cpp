@@ -393,7 +393,8 @@ TEST_F(ProcessingTest, InPlaceBuffersGiveTheSameResult) {
 }
 
 TEST(ProcessingWithoutBlockSize, GivesSilenceInsteadOfWritingAnywhere) {
-    Quelor effect; // no block size announced: no work buffers
+    Quelor effect;
+    effect.SetMaxBlockSize(0); // a host that announces empty blocks: no work buffers
     for (int i = 0; i < 12; ++i)
         effect.ParameterChanged(i);
     effect.ResetProcessing();

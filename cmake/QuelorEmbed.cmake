@@ -1,0 +1,35 @@
+# quelor_embed_resources(<target> <id> <file> [<id> <file> ...])
+#
+# Compiles each file into <target> as image resource <id>, found at run time through
+# RAS_FindImageResource(RAS_OwnModule(), id, ...). <target> must be the linked module
+# (executable or shared library): registration runs from a static initialiser, which a
+# static library would drop. The sources are regenerated whenever a file changes.
+function(quelor_embed_resources target)
+    set(_script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/QuelorEmbedFile.cmake)
+    get_target_property(_type ${target} TYPE)
+    if(_type STREQUAL "STATIC_LIBRARY" OR _type STREQUAL "OBJECT_LIBRARY")
+        message(FATAL_ERROR "quelor_embed_resources: ${target} is not a linked module")
+    endif()
+    set(_args ${ARGN})
+    list(LENGTH _args _count)
+    math(EXPR _odd "${_count} % 2")
+    if(_count EQUAL 0 OR _odd)
+        message(FATAL_ERROR "quelor_embed_resources: expected <id> <file> pairs")
+    endif()
+    while(_args)
+        list(POP_FRONT _args _id _file)
+        if(NOT _id MATCHES "^[0-9]+$" OR _id GREATER 65535)
+            message(FATAL_ERROR "quelor_embed_resources: bad resource id '${_id}'")
+        endif()
+        get_filename_component(_file ${_file} ABSOLUTE)
+        set(_out ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources/resource_${_id}.cpp)
+        add_custom_command(
+            OUTPUT ${_out}
+            COMMAND ${CMAKE_COMMAND} -DINPUT=${_file} -DOUTPUT=${_out} -DID=${_id}
+                    -P ${_script}
+            DEPENDS ${_file} ${_script}
+            COMMENT "Embedding ${_file} as resource ${_id}"
+            VERBATIM)
+        target_sources(${target} PRIVATE ${_out})
+    endwhile()
+endfunction()

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "EditorTypes.h"
+
+#include <atomic>
+
+class IDrawContext;
+class IEffectBase;
+
+// One element of the editor panel: draws itself from a normalized value,
+// takes the mouse, and may be bound to one plug-in parameter. Value and the
+// two redraw flags are written from the audio and host threads too, so each
+// is a whole atomic value; everything else belongs to the UI thread.
+class IControl {
+public:
+    IControl(IEffectBase* plug, const IRectangle& rect, int paramIndex, const IDrawBlend& blend);
+    IControl(const IControl&) = delete;
+    IControl& operator=(const IControl&) = delete;
+
+    // Virtual operations, in slot order. Mouse operations: UI thread.
+    virtual ~IControl() = default;
+    // A right press asks for value entry; a left press does nothing here.
+    virtual void MousePressed(int x, int y, const IMouseKeys& keys);
+    virtual void MouseReleased(int x, int y);
+    virtual void MouseDragged(int x, int y, int dx, int dy, const IMouseKeys& keys);
+    // Back to the first value the plug-in gave.
+    virtual void MouseDoubleClicked(int x, int y, const IMouseKeys& keys);
+    // One notch is 0.01, or 0.001 with shift or control.
+    virtual void MouseWheeled(int x, int y, const IMouseKeys& keys, int steps);
+    virtual void MouseHovered(int x, int y, const IMouseKeys& keys);
+    virtual void MouseExited();
+    // UI thread, during a paint pass.
+    virtual void Render(IDrawContext& context) = 0;
+    // Any thread. A value from the plug-in: shown, never sent back.
+    virtual void ApplyValueFromPlug(double value);
+    virtual void SetHidden(bool flag);
+    virtual void SetDimmed(bool flag);
+    virtual bool HitTest(int x, int y) const;
+    // Clamps the value and marks the control for drawing; informs the
+    // plug-in when asked (user actions only).
+    virtual void MarkDirty(bool informPlug);
+    // After a paint pass: stays dirty for one more pass when a redraw is pending.
+    virtual void MarkClean();
+    virtual bool NeedsDraw() const { return dirty.load(); }
+
+    // From the value entry: a changed value goes to the plug-in.
+    void SetValueFromEntry(double value);
+    void RequestValueEntry();
+
+    double Value() const { return value.load(); }
+    double DefaultValue() const { return defaultValue; }
+    int ParamIndex() const { return paramIndex; }
+    const IRectangle& Rect() const { return rect; }
+    const IRectangle& TargetRect() const { return targetRect; }
+    const IDrawBlend& Blend() const { return blend; }
+    bool IsHidden() const { return hidden; }
+    bool IsDimmed() const { return dimmed; }
+    bool IsRedrawPending() const { return redrawPending.load(); }
+    bool DoubleClickAsPress() const { return doubleClickAsPress; }
+
+protected:
+    void SetValue(double v) { value.store(v); }
+    IEffectBase* Plug() const { return plug; }
+
+private:
+    IEffectBase* plug;
+    IRectangle rect;
+    IRectangle targetRect;
+    int paramIndex;
+    std::atomic<double> value{0.0};
+    double defaultValue = -1.0;
+    double clampLow = 0.0;
+    double clampHigh = 1.0;
+    std::atomic<bool> dirty{true};
+    bool hidden = false;
+    bool dimmed = false;
+    std::atomic<bool> redrawPending{false};
+    bool noValueEntry = false;
+    bool doubleClickAsPress = false;
+    IDrawBlend blend;
+};
+
+// Draws the frame its value selects.
+class IBitmapControl : public IControl {
+public:
+    IBitmapControl(IEffectBase* plug, int x, int y, int paramIndex, const IFrameBitmap& bitmap,
+                   int blendMethod);
+    void Render(IDrawContext& context) override;
+
+    // Frame number (from 1) for a value: 0 shows the first, 1 the last.
+    static int FrameForValue(double value, int frameCount);
+
+protected:
+    IFrameBitmap bitmap;
+};
+
+// A click steps to the next frame and wraps to the first.
+class ISwitchControl : public IBitmapControl {
+public:
+    using IBitmapControl::IBitmapControl;
+    void MousePressed(int x, int y, const IMouseKeys& keys) override;
+};
+
+// A handle image moving along a track; its centre follows the pointer.
+class IFaderControl : public IControl {
+public:
+    enum Direction { kVertical = 0, kHorizontal = 1 };
+
+    IFaderControl(IEffectBase* plug, int x, int y, int length, int paramIndex,
+                  const IFrameBitmap& bitmap, int direction);
+    void MousePressed(int x, int y, const IMouseKeys& keys) override;
+    void MouseDragged(int x, int y, int dx, int dy, const IMouseKeys& keys) override;
+    void Render(IDrawContext& context) override;
+
+    // Where the handle stands for value v; a negative v means the current value.
+    IRectangle HandleRect(double v = -1.0) const;
+
+private:
+    void SnapToPointer(int x, int y);
+
+    int length;
+    int handleSize;
+    IFrameBitmap bitmap;
+    int direction;
+};
+
+// Turns mouse movement into value changes with a gearing; the press position
+// does not matter.
+class IKnobControl : public IControl {
+public:
+    void MouseDragged(int x, int y, int dx, int dy, const IMouseKeys& keys) override;
+
+protected:
+    IKnobControl(IEffectBase* plug, const IRectangle& rect, int paramIndex);
+
+private:
+    int direction = IFaderControl::kVertical;
+    double gearing = 4.0;
+};
+
+// A knob drawn from a multi-frame image.
+class IKnobMultiControl : public IKnobControl {
+public:
+    IKnobMultiControl(IEffectBase* plug, int x, int y, int paramIndex, const IFrameBitmap& bitmap);
+    void Render(IDrawContext& context) override;
+
+private:
+    IFrameBitmap bitmap;
+};

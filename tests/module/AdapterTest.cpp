@@ -1,0 +1,387 @@
+// The adapter behind a small test effect, for the paths Quelor never takes:
+// host time, MIDI out, an attached editor, latency, host identification
+// details and the order of a parameter change.
+#include "CheckerHost.h"
+#include "IEffectVST.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+EffectIdentity TestIdentity(bool doesChunks = false) {
+    return {3,          "1-1 2-2 4-2",        1,
+            "Tester",   "Test Product",       "Test Maker",
+            0x00010203, FourCharCode("Tst1"), FourCharCode("TstM"),
+            0,          doesChunks,           false};
+}
+
+class TestEffect : public IEffectVST {
+public:
+    explicit TestEffect(bool midi = false, bool* destroyed = nullptr)
+        : IEffectVST(CheckerHost::Callback(), TestIdentity(), midi), gone(destroyed) {
+        ParameterAt(0)->SetupContinuous("Level", 0.0, 0.0, 1.0, 0.01, "");
+        ParameterAt(1)->SetupContinuous("Size", 0.0, -10.0, 10.0, 0.1, "");
+        IParameter* steps = ParameterAt(2);
+        steps->SetupChoice("Steps", 0, 31); // 0 .. 30 in steps of 1
+    }
+    ~TestEffect() override {
+        if (gone)
+            *gone = true;
+    }
+
+    void ParameterChanged(int index) override {
+        IEffectBase::ParameterChanged(index);
+        changes.push_back(index);
+    }
+    // Writes a constant so that replacing and accumulating are told apart.
+    void ProcessBlock(double**, double** outputs, int frames) override {
+        for (int ch = 0; ch < 2; ++ch)
+            std::fill_n(outputs[ch], frames, 0.25);
+    }
+
+    std::vector<int> changes;
+
+private:
+    bool* gone;
+};
+
+// An editor with a window, recording what the plug-in tells it.
+class TestEditor : public IEditorLink, public IEditorWindowLink {
+public:
+    explicit TestEditor(const IEffectBase* owner) : plug(owner) {}
+    void PushParamToControls(int index, double value, bool isNormalized) override {
+        pushes.push_back({index, value, isNormalized,
+                          plug->ParameterAt(index) ? plug->ParameterAt(index)->Value() : 0.0});
+    }
+    void CreateDrawSurface() override { surfaceMade = true; }
+    void SetControlValue(int, double) override {}
+    int EditorWidth() const override { return width; }
+    int EditorHeight() const override { return height; }
+    void* OpenEditorWindow(void* parent) override {
+        openedWith = parent;
+        return openFails ? nullptr : this;
+    }
+    void CloseEditorWindow() override { ++closes; }
+
+    struct Push {
+        int index;
+        double value;
+        bool normalized;
+        double parameterValueThen;
+    };
+    const IEffectBase* plug;
+    std::vector<Push> pushes;
+    bool surfaceMade = false;
+    int width = 510;
+    int height = 370;
+    void* openedWith = nullptr;
+    bool openFails = false;
+    int closes = 0;
+};
+
+intptr_t Dispatch(IEffectVST& plug, int32_t opcode, int32_t index = 0, intptr_t value = 0,
+                  void* ptr = nullptr, float opt = 0.0f) {
+    return plug.Record()->dispatcher(plug.Record(), opcode, index, value, ptr, opt);
+}
+
+TEST(Adapter, ReplacingOverwritesAndAccumulatingAdds) {
+    CheckerHost host;
+    TestEffect plug;
+    std::vector<float> in(16, 0.0f), a(16, 1.0f), b(16, 1.0f);
+    float* ins[4] = {in.data(), in.data(), in.data(), in.data()};
+    float* outs[2] = {a.data(), b.data()};
+    plug.Record()->process(plug.Record(), ins, outs, 16);
+    EXPECT_EQ(a[15], 1.25f);
+    EXPECT_EQ(b[0], 1.25f);
+    plug.Record()->processReplacing(plug.Record(), ins, outs, 16);
+    EXPECT_EQ(a[15], 0.25f);
+    EXPECT_TRUE(host.Calls().empty());
+}
+
+TEST(Adapter, RecordFlagsFollowTheIdentity) {
+    CheckerHost host;
+    TestEffect plug;
+    EXPECT_EQ(plug.Record()->flags,
+              effFlagsCanReplacing | effFlagsCanDoubleReplacing | effFlagsCanMono);
+    EXPECT_EQ(plug.Record()->version, 10203);
+    EXPECT_EQ(plug.MaxBlockSize(), 1024);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(plug.IsInputConnected(i));
+}
+
+TEST(Adapter, SetParameterSnapsShowsTheEditorFirstAndReactsOnce) {
+    CheckerHost host;
+    TestEffect plug;
+    auto* editor = new TestEditor(&plug);
+    plug.AttachEditor(editor);
+    editor->pushes.clear();
+    plug.changes.clear();
+    plug.Record()->setParameter(plug.Record(), 2, 0.5f);
+    EXPECT_EQ(plug.ParameterAt(2)->Value(), 15.0);
+    EXPECT_EQ(plug.changes, std::vector<int>{2});
+    ASSERT_EQ(editor->pushes.size(), 1u);
+    EXPECT_EQ(editor->pushes[0].value, 0.5);
+    EXPECT_TRUE(editor->pushes[0].normalized);
+    EXPECT_EQ(editor->pushes[0].parameterValueThen, 0.0); // before the change
+    EXPECT_EQ(plug.Record()->getParameter(plug.Record(), 2), 0.5f);
+    // No call goes back to the host for a host's own change.
+    EXPECT_TRUE(host.Calls().empty());
+}
+
+TEST(Adapter, AnEditorWithAWindowIsAnnouncedAndOpened) {
+    CheckerHost host;
+    TestEffect plug;
+    auto* editor = new TestEditor(&plug);
+    plug.AttachEditor(editor);
+    EXPECT_TRUE(editor->surfaceMade);
+    EXPECT_EQ(editor->pushes.size(), 3u);
+    EXPECT_EQ(plug.Record()->flags & effFlagsHasEditor, effFlagsHasEditor);
+    ERect* rect = nullptr;
+    EXPECT_EQ(Dispatch(plug, effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 370);
+    EXPECT_EQ(rect->right, 510);
+    EXPECT_EQ(Dispatch(plug, effEditGetRect, 0, 0, nullptr), 0);
+
+    int parent = 0;
+    EXPECT_EQ(Dispatch(plug, effEditOpen, 0, 0, &parent), 1);
+    EXPECT_EQ(editor->openedWith, &parent);
+    editor->openFails = true;
+    EXPECT_EQ(Dispatch(plug, effEditOpen, 0, 0, &parent), 0);
+    EXPECT_EQ(Dispatch(plug, effEditClose), 1);
+    EXPECT_EQ(editor->closes, 1);
+
+    editor->width = 600;
+    editor->height = 100000; // held to what the rectangle can carry
+    EXPECT_TRUE(plug.EditorSizeChanged(0, 0));
+    EXPECT_EQ(rect->right, 600);
+    EXPECT_EQ(rect->bottom, 0x7FFF);
+
+    // A loaded chunk moves the controls.
+    editor->pushes.clear();
+    uint8_t* data = nullptr;
+    const intptr_t size = Dispatch(plug, effGetChunk, 1, 0, &data);
+    std::vector<uint8_t> bytes(data, data + size);
+    EXPECT_EQ(Dispatch(plug, effSetChunk, 1, size, bytes.data()), 1);
+    EXPECT_EQ(editor->pushes.size(), 3u);
+}
+
+TEST(Adapter, AnEditorWithoutAWindowIsNotAnnounced) {
+    class Bare : public IEditorLink {
+        void PushParamToControls(int, double, bool) override {}
+        void CreateDrawSurface() override {}
+        void SetControlValue(int, double) override {}
+    };
+    CheckerHost host;
+    TestEffect plug;
+    plug.AttachEditor(new Bare);
+    plug.AttachEditor(nullptr);
+    EXPECT_EQ(plug.Record()->flags & effFlagsHasEditor, 0);
+    EXPECT_EQ(Dispatch(plug, effEditOpen, 0, 0, &plug), 0);
+    EXPECT_FALSE(plug.EditorSizeChanged(1, 1));
+}
+
+TEST(Adapter, IdentifyHostPacksTheVendorVersionAndAsksOnce) {
+    CheckerHost host;
+    host.productText = "REAPER";
+    host.vendorVersion = 2100;
+    TestEffect plug;
+    EXPECT_EQ(plug.IdentifyHost(), kHostKindReaper);
+    EXPECT_EQ(plug.IdentifyHost(), kHostKindReaper);
+    EXPECT_EQ(plug.HostVersion(), 0x00001500);
+    EXPECT_EQ(host.CountOf(audioMasterGetProductString), 1);
+    EXPECT_EQ(host.CountOf(audioMasterGetVendorVersion), 1);
+}
+
+TEST(Adapter, IdentifyHostCopesWithOddAnswers) {
+    CheckerHost host;
+    host.productText = "Cubase";
+    for (intptr_t version : {intptr_t{-5}, intptr_t{1} << 40, intptr_t{10203}}) {
+        host.vendorVersion = version;
+        TestEffect plug;
+        plug.IdentifyHost();
+        EXPECT_GE(plug.HostVersion(), 0);
+        if (version == 10203) {
+            EXPECT_EQ(plug.HostVersion(), 0x00010203);
+        }
+        if (version < 0) {
+            EXPECT_EQ(plug.HostVersion(), 0);
+        }
+    }
+    host.productText = "";
+    TestEffect silent;
+    EXPECT_EQ(silent.IdentifyHost(), kHostKindOther);
+    EXPECT_EQ(silent.HostVersion(), 0);
+}
+
+TEST(Adapter, StereoOnlyHostsLimitTheInputs) {
+    CheckerHost host;
+    for (const char* product : {"Forte", "Adobe Audition", "Orion Platinum", "SAWStudio"}) {
+        host.productText = product;
+        TestEffect plug;
+        Dispatch(plug, effOpen);
+        EXPECT_TRUE(plug.IsInputConnected(1)) << product;
+        EXPECT_FALSE(plug.IsInputConnected(2)) << product;
+        EXPECT_FALSE(plug.IsInputConnected(3)) << product;
+    }
+    host.productText = "Bitwig";
+    TestEffect plug;
+    Dispatch(plug, effOpen);
+    EXPECT_TRUE(plug.IsInputConnected(3));
+}
+
+TEST(Adapter, HostTime) {
+    CheckerHost host;
+    TestEffect plug;
+    EXPECT_EQ(plug.HostSamplePosition(), 0);
+    EXPECT_EQ(plug.HostTempo(), 0.0);
+    int n = 9, d = 9;
+    plug.HostTimeSignature(&n, &d);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(d, 0);
+
+    VstTimeInfo time{};
+    host.timeInfo = &time;
+    time.samplePos = 1234.9;
+    time.tempo = 120.0;
+    time.timeSigNumerator = 3;
+    time.timeSigDenominator = 4;
+    EXPECT_EQ(plug.HostSamplePosition(), 1234);
+    EXPECT_EQ(plug.HostTempo(), 0.0); // not flagged valid
+    plug.HostTimeSignature(&n, &d);
+    EXPECT_EQ(n, 0);
+    time.flags = kVstTempoValid | kVstTimeSigValid;
+    EXPECT_EQ(plug.HostTempo(), 120.0);
+    plug.HostTimeSignature(&n, &d);
+    EXPECT_EQ(n, 3);
+    EXPECT_EQ(d, 4);
+    plug.HostTimeSignature(nullptr, nullptr);
+
+    time.samplePos = -1.0;
+    time.tempo = -3.0;
+    time.timeSigDenominator = -4;
+    EXPECT_EQ(plug.HostSamplePosition(), 0);
+    EXPECT_EQ(plug.HostTempo(), 0.0);
+    plug.HostTimeSignature(&n, &d);
+    EXPECT_EQ(d, 0);
+    time.samplePos = 1.0e12;
+    EXPECT_EQ(plug.HostSamplePosition(), INT_MAX);
+
+    const auto calls = host.Calls();
+    ASSERT_FALSE(calls.empty());
+    for (const HostCall& call : calls) {
+        EXPECT_EQ(call.opcode, audioMasterGetTime);
+        EXPECT_EQ(call.effect, plug.Record());
+    }
+    EXPECT_EQ(calls[0].value, 0);
+    EXPECT_EQ(calls[1].value, kVstTempoValid);
+    EXPECT_EQ(calls[2].value, kVstTimeSigValid);
+}
+
+TEST(Adapter, NoHostCallbackMeansNoAnswers) {
+    class Alone : public IEffectVST {
+    public:
+        Alone() : IEffectVST(nullptr, TestIdentity(), true) {}
+    } plug;
+    EXPECT_EQ(plug.HostTempo(), 0.0);
+    EXPECT_EQ(plug.HostSamplePosition(), 0);
+    EXPECT_EQ(plug.IdentifyHost(), kHostKindOther);
+    EXPECT_FALSE(plug.SendMidiMessage(IMidiMessage{}));
+}
+
+TEST(Adapter, MidiGoesOutAsOneEventPerCall) {
+    CheckerHost host;
+    TestEffect plug(true);
+    IMidiMessage messages[2];
+    messages[0].offset = 3;
+    messages[0].status = 0x80;
+    messages[0].data1 = 64;
+    messages[0].data2 = 1;
+    messages[1] = messages[0];
+    EXPECT_TRUE(plug.SendMidiMessages(messages, 0));
+    EXPECT_TRUE(host.Calls().empty());
+    EXPECT_TRUE(plug.SendMidiMessages(messages, 2));
+    const auto calls = host.Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    ASSERT_EQ(calls[0].eventPointers.size(), 1u);
+    VstMidiEvent event;
+    std::memcpy(&event, &calls[0].events[0], sizeof event);
+    EXPECT_EQ(event.deltaFrames, 3);
+    EXPECT_EQ(static_cast<uint8_t>(event.midiData[0]), 0x80);
+    EXPECT_EQ(event.midiData[1], 64);
+    EXPECT_EQ(event.midiData[2], 1);
+    host.processEventsAnswer = 0;
+    EXPECT_FALSE(plug.SendMidiMessages(messages, 2));
+    EXPECT_EQ(host.CountOf(audioMasterProcessEvents), 4); // the second is sent after a failure
+    host.processEventsAnswer = 2;
+    EXPECT_FALSE(plug.SendMidiMessage(messages[0]));
+}
+
+TEST(Adapter, AMidiEffectSaysSoAndAsksForMidiEveryBlock) {
+    CheckerHost host;
+    TestEffect plug(true);
+    for (const char* text :
+         {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent"})
+        EXPECT_EQ(Dispatch(plug, effCanDo, 0, 0, const_cast<char*>(text)), 1) << text;
+    std::vector<double> buffer(8);
+    double* ins[4] = {buffer.data(), buffer.data(), buffer.data(), buffer.data()};
+    double* outs[2] = {buffer.data(), buffer.data()};
+    plug.Record()->processDoubleReplacing(plug.Record(), ins, outs, 8);
+    plug.Record()->processDoubleReplacing(plug.Record(), ins, outs, 8);
+    EXPECT_EQ(host.CountOf(audioMasterWantMidi), 2);
+}
+
+TEST(Adapter, LatencyGoesIntoTheRecordWithoutTellingTheHost) {
+    CheckerHost host;
+    TestEffect plug;
+    plug.SetLatencySamples(64);
+    EXPECT_EQ(plug.Record()->initialDelay, 64);
+    EXPECT_EQ(plug.LatencySamples(), 64);
+    EXPECT_TRUE(host.Calls().empty());
+}
+
+TEST(Adapter, EditorNotificationsReachTheHost) {
+    CheckerHost host;
+    TestEffect plug;
+    plug.NotifyHostEditBegin(1);
+    plug.SetParameterFromGUI(1, 0.75);
+    plug.NotifyHostEditEnd(1);
+    const auto calls = host.Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
+    EXPECT_EQ(calls[0].index, 1);
+    EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
+    EXPECT_EQ(calls[1].index, 1);
+    EXPECT_EQ(calls[1].opt, 0.75f);
+    EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
+}
+
+TEST(Adapter, CloseDestroysThePlugIn) {
+    CheckerHost host;
+    bool destroyed = false;
+    auto* plug = new TestEffect(false, &destroyed);
+    EXPECT_EQ(Dispatch(*plug, effClose), 0);
+    EXPECT_TRUE(destroyed);
+}
+
+TEST(Adapter, SampleRateAndBlockSizeReachTheBase) {
+    CheckerHost host;
+    TestEffect plug;
+    Dispatch(plug, effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    Dispatch(plug, effSetBlockSize, 0, 333);
+    EXPECT_EQ(plug.SampleRate(), 96000.0);
+    EXPECT_EQ(plug.MaxBlockSize(), 333);
+    Dispatch(plug, effSetBlockSize, 0, intptr_t{1} << 33);
+    EXPECT_EQ(plug.MaxBlockSize(), IEffectVST::kLargestBlockSize);
+    Dispatch(plug, effSetBlockSize, 0, -1);
+    EXPECT_EQ(plug.MaxBlockSize(), IEffectVST::kLargestBlockSize);
+}
+
+} // namespace

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "VST2Interface.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// A host stand-in for the tests: it logs every call a plug-in makes into the
+// host and answers from fields the test sets.
+struct HostCall {
+    AEffect* effect;
+    int32_t opcode;
+    int32_t index;
+    intptr_t value;
+    float opt;
+    // For audioMasterProcessEvents: the events as they were during the call.
+    std::vector<VstEvent> events;
+    std::vector<VstEvent*> eventPointers;
+};
+
+class CheckerHost {
+public:
+    CheckerHost();
+    ~CheckerHost();
+    CheckerHost(const CheckerHost&) = delete;
+    CheckerHost& operator=(const CheckerHost&) = delete;
+
+    // The callback to hand to an entry point; it reaches the live checker.
+    static audioMasterCallback Callback() { return &Dispatch; }
+
+    std::vector<HostCall> Calls() const;
+    int CountOf(int32_t opcode) const;
+    void ClearLog();
+
+    std::string productText = "Checker Host";
+    intptr_t vendorVersion = 1000;
+    const VstTimeInfo* timeInfo = nullptr;
+    intptr_t processEventsAnswer = 1;
+
+private:
+    static intptr_t Dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                             void* ptr, float opt);
+
+    mutable std::mutex mutex;
+    std::vector<HostCall> calls;
+};

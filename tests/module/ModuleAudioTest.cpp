@@ -1,0 +1,296 @@
+// Audio through the module's three call-backs must equal the effect's own
+// ProcessBlock on the base, for any block length the host chooses, with
+// channels left unconnected, and with pointers a host should not send.
+#include "DemoSignal.h"
+#include "PluginModule.h"
+#include "Quelor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr float kRate = 48000.0f;
+
+struct Setting {
+    int32_t index;
+    float normalized;
+};
+// Threshold -24 dB, ratio about 5.6, fast attack, short release, make-up, brickwall on.
+const Setting kHard[] = {{6, 0.6f}, {3, 0.4f}, {0, 0.01f}, {1, 0.08f}, {7, 0.3f}, {11, 0.0f}};
+
+struct Signal {
+    explicit Signal(std::size_t frames) : in(4, std::vector<double>(frames)) {
+        const StereoSignal drums = MakeDemoSignal(static_cast<double>(kRate), 1.0);
+        for (std::size_t i = 0; i < frames; ++i) {
+            const std::size_t j = i % drums.left.size();
+            // Float-representable, so the 32-bit and 64-bit paths see the same input.
+            in[0][i] = static_cast<float>(drums.left[j]);
+            in[1][i] = static_cast<float>(drums.right[j]);
+            in[2][i] = static_cast<float>(0.9 * drums.right[drums.left.size() - 1 - j]);
+            in[3][i] = static_cast<float>(-0.7 * drums.left[drums.left.size() - 1 - j]);
+        }
+    }
+    std::vector<float> Float(std::size_t ch) const { return {in[ch].begin(), in[ch].end()}; }
+    std::vector<std::vector<double>> in;
+};
+
+// The effect as the base runs it, with the module's calls mirrored: calls of
+// callFrames, each in pieces of at most pieceFrames.
+std::vector<std::vector<double>> Reference(const Signal& signal, int inputs, int outputs,
+                                           std::size_t callFrames, int pieceFrames,
+                                           const std::vector<Setting>& settings) {
+    Quelor ref;
+    ref.ChangeSampleRate(static_cast<double>(kRate));
+    ref.SetMaxBlockSize(pieceFrames);
+    ref.MarkInputsConnected(inputs, 4 - inputs, false);
+    ref.MarkOutputsConnected(outputs, 2 - outputs, false);
+    for (int i = 0; i < ref.ParameterCount(); ++i)
+        ref.ParameterChanged(i);
+    ref.ResetProcessing();
+    for (const Setting& s : settings) {
+        ref.ParameterAt(s.index)->SetFromNormalized(static_cast<double>(s.normalized));
+        ref.ParameterChanged(s.index);
+    }
+    const std::size_t frames = signal.in[0].size();
+    std::vector<std::vector<double>> in = signal.in;
+    std::vector<std::vector<double>> out(static_cast<std::size_t>(outputs),
+                                         std::vector<double>(frames));
+    for (std::size_t call = 0; call < frames; call += callFrames) {
+        const std::size_t callEnd = std::min(frames, call + callFrames);
+        for (std::size_t at = call; at < callEnd; at += static_cast<std::size_t>(pieceFrames)) {
+            const auto n =
+                static_cast<int>(std::min(callEnd - at, static_cast<std::size_t>(pieceFrames)));
+            std::vector<double*> ins, outs;
+            for (int ch = 0; ch < inputs; ++ch)
+                ins.push_back(&in[static_cast<std::size_t>(ch)][at]);
+            for (int ch = 0; ch < outputs; ++ch)
+                outs.push_back(&out[static_cast<std::size_t>(ch)][at]);
+            ref.BindInputBuffers(0, 4, ins.data());
+            ref.BindOutputBuffers(0, 2, outs.data());
+            ref.RunBlockDouble(n);
+        }
+    }
+    return out;
+}
+
+enum class Path { kReplace, kAccumulate, kDouble };
+
+// Runs the module over the signal in host calls of callFrames.
+std::vector<std::vector<double>> RunModule(const PluginInstance& plug, const Signal& signal,
+                                           int inputs, int outputs, std::size_t callFrames,
+                                           Path path, float accumulateOnto = 0.0f) {
+    AEffect* e = plug.Record();
+    const std::size_t frames = signal.in[0].size();
+    std::vector<std::vector<float>> in32, out32;
+    std::vector<std::vector<double>> in64 = signal.in;
+    std::vector<std::vector<double>> out64(static_cast<std::size_t>(outputs),
+                                           std::vector<double>(frames, 99.0));
+    for (std::size_t ch = 0; ch < 4; ++ch)
+        in32.push_back(signal.Float(ch));
+    for (int ch = 0; ch < outputs; ++ch)
+        out32.emplace_back(frames, path == Path::kAccumulate ? accumulateOnto : 99.0f);
+    for (std::size_t at = 0; at < frames; at += callFrames) {
+        const auto n = static_cast<int32_t>(std::min(callFrames, frames - at));
+        // Exactly as many pointers as channels announced, so a read past them shows.
+        std::vector<float*> i32, o32;
+        std::vector<double*> i64, o64;
+        for (int ch = 0; ch < inputs; ++ch) {
+            i32.push_back(&in32[static_cast<std::size_t>(ch)][at]);
+            i64.push_back(&in64[static_cast<std::size_t>(ch)][at]);
+        }
+        for (int ch = 0; ch < outputs; ++ch) {
+            o32.push_back(&out32[static_cast<std::size_t>(ch)][at]);
+            o64.push_back(&out64[static_cast<std::size_t>(ch)][at]);
+        }
+        if (path == Path::kReplace)
+            e->processReplacing(e, i32.data(), o32.data(), n);
+        else if (path == Path::kAccumulate)
+            e->process(e, i32.data(), o32.data(), n);
+        else
+            e->processDoubleReplacing(e, i64.data(), o64.data(), n);
+    }
+    if (path == Path::kDouble)
+        return out64;
+    std::vector<std::vector<double>> widened;
+    for (const auto& channel : out32)
+        widened.emplace_back(channel.begin(), channel.end());
+    return widened;
+}
+
+void Announce(const PluginInstance& plug, int inputs, int outputs) {
+    VstSpeakerArrangement in{};
+    VstSpeakerArrangement out{};
+    in.numChannels = inputs;
+    out.numChannels = outputs;
+    plug.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&in), &out);
+}
+
+void Apply(const PluginInstance& plug, const std::vector<Setting>& settings) {
+    for (const Setting& s : settings)
+        plug.Record()->setParameter(plug.Record(), s.index, s.normalized);
+}
+
+void ExpectNarrowedEqual(const std::vector<std::vector<double>>& got,
+                         const std::vector<std::vector<double>>& ref, float onto = 0.0f) {
+    ASSERT_EQ(got.size(), ref.size());
+    for (std::size_t ch = 0; ch < got.size(); ++ch)
+        for (std::size_t i = 0; i < got[ch].size(); ++i)
+            ASSERT_EQ(static_cast<float>(got[ch][i]), onto + static_cast<float>(ref[ch][i]))
+                << "channel " << ch << " frame " << i;
+}
+
+class ModuleAudio : public ::testing::Test {
+protected:
+    void SetUp() override { plug.OpenLikeHost(kRate, 512); }
+
+    CheckerHost host;
+    PluginInstance plug;
+    Signal signal{24000};
+    std::vector<Setting> hard{std::begin(kHard), std::end(kHard)};
+};
+
+TEST_F(ModuleAudio, ReplacingMatchesProcessBlock) {
+    Apply(plug, hard);
+    const auto ref = Reference(signal, 4, 2, 512, 512, hard);
+    ExpectNarrowedEqual(RunModule(plug, signal, 4, 2, 512, Path::kReplace), ref);
+    // It did compress: the comparison is not between two copies of the input.
+    EXPECT_NE(ref[0][20000], signal.in[0][20000]);
+}
+
+TEST_F(ModuleAudio, AccumulatingAddsToWhatTheHostHolds) {
+    Apply(plug, hard);
+    const auto ref = Reference(signal, 4, 2, 512, 512, hard);
+    ExpectNarrowedEqual(RunModule(plug, signal, 4, 2, 512, Path::kAccumulate, 1.0f), ref, 1.0f);
+}
+
+TEST_F(ModuleAudio, DoubleReplacingIsBitExact) {
+    Apply(plug, hard);
+    EXPECT_EQ(RunModule(plug, signal, 4, 2, 512, Path::kDouble),
+              Reference(signal, 4, 2, 512, 512, hard));
+}
+
+TEST_F(ModuleAudio, SideChainDrivesTheCompressor) {
+    hard.push_back({5, 1.0f}); // Chn. 3/4
+    Apply(plug, hard);
+    const auto ref = Reference(signal, 4, 2, 512, 512, hard);
+    EXPECT_EQ(RunModule(plug, signal, 4, 2, 512, Path::kDouble), ref);
+    EXPECT_NE(ref, Reference(signal, 4, 2, 512, 512, {std::begin(kHard), std::end(kHard)}));
+}
+
+TEST_F(ModuleAudio, BlocksLongerThanAnnouncedAreProcessedInPieces) {
+    plug.Dispatch(effSetBlockSize, 0, 256);
+    Apply(plug, hard);
+    for (std::size_t call : {std::size_t{1000}, std::size_t{24000}}) {
+        const auto ref = Reference(signal, 4, 2, call, 256, hard);
+        plug.Dispatch(effMainsChanged, 0, 0); // resets the history
+        plug.Dispatch(effMainsChanged, 0, 1);
+        EXPECT_EQ(RunModule(plug, signal, 4, 2, call, Path::kDouble), ref);
+        plug.Dispatch(effMainsChanged, 0, 0);
+        ExpectNarrowedEqual(RunModule(plug, signal, 4, 2, call, Path::kReplace), ref);
+        plug.Dispatch(effMainsChanged, 0, 0);
+        ExpectNarrowedEqual(RunModule(plug, signal, 4, 2, call, Path::kAccumulate, 0.5f), ref,
+                            0.5f);
+    }
+}
+
+TEST_F(ModuleAudio, UnconnectedSideChainReadsSilence) {
+    Announce(plug, 2, 2);
+    // Side-chain selected, threshold at its lowest: a silent side-chain never compresses.
+    const std::vector<Setting> sidechain{{5, 1.0f}, {6, 0.0f}};
+    Apply(plug, sidechain);
+    for (Path path : {Path::kDouble, Path::kReplace}) {
+        const auto out = RunModule(plug, signal, 2, 2, 700, path);
+        for (std::size_t ch = 0; ch < 2; ++ch)
+            ASSERT_EQ(out[ch], signal.in[ch]);
+    }
+    EXPECT_EQ(RunModule(plug, signal, 2, 2, 700, Path::kDouble),
+              Reference(signal, 2, 2, 700, 512, sidechain));
+}
+
+TEST_F(ModuleAudio, MonoIsOneInputAndOneOutput) {
+    Announce(plug, 1, 1);
+    Apply(plug, hard);
+    const auto ref = Reference(signal, 1, 1, 512, 512, hard);
+    EXPECT_EQ(RunModule(plug, signal, 1, 1, 512, Path::kDouble), ref);
+    plug.Dispatch(effMainsChanged, 0, 0);
+    ExpectNarrowedEqual(RunModule(plug, signal, 1, 1, 512, Path::kReplace), ref);
+}
+
+TEST_F(ModuleAudio, BadBlocksGetADefinedAnswer) {
+    AEffect* e = plug.Record();
+    std::vector<float> in(64, 0.5f), out0(64, 7.0f), out1(64, 7.0f);
+    std::vector<double> in64(64, 0.5), out64(64, 7.0), out64b(64, 7.0);
+    float* ins[4] = {in.data(), in.data(), in.data(), in.data()};
+    float* outs[2] = {out0.data(), out1.data()};
+    double* ins64[4] = {in64.data(), in64.data(), in64.data(), in64.data()};
+    double* outs64[2] = {out64.data(), out64b.data()};
+
+    // No frames: nothing is touched.
+    for (int32_t frames : {0, -1, -100000}) {
+        e->processReplacing(e, ins, outs, frames);
+        e->process(e, ins, outs, frames);
+        e->processDoubleReplacing(e, ins64, outs64, frames);
+    }
+    EXPECT_EQ(out0[0], 7.0f);
+    EXPECT_EQ(out64[0], 7.0);
+
+    // Missing outputs: nothing can be written, nothing crashes.
+    e->processReplacing(e, ins, nullptr, 64);
+    e->process(e, ins, nullptr, 64);
+    e->processDoubleReplacing(e, ins64, nullptr, 64);
+    float* halfOuts[2] = {out0.data(), nullptr};
+    e->processReplacing(e, ins, halfOuts, 64);
+    EXPECT_EQ(out0[0], 0.0f);
+
+    // Missing inputs: replacing gives silence, accumulating leaves the host's samples.
+    std::fill(out0.begin(), out0.end(), 7.0f);
+    e->process(e, nullptr, outs, 64);
+    EXPECT_EQ(out0[0], 7.0f);
+    e->processReplacing(e, nullptr, outs, 64);
+    EXPECT_EQ(out0[63], 0.0f);
+    EXPECT_EQ(out1[0], 0.0f);
+    float* halfIns[4] = {in.data(), nullptr, in.data(), in.data()};
+    std::fill(out0.begin(), out0.end(), 7.0f);
+    e->processReplacing(e, halfIns, outs, 64);
+    EXPECT_EQ(out0[0], 0.0f);
+    double* halfIns64[4] = {in64.data(), in64.data(), nullptr, in64.data()};
+    e->processDoubleReplacing(e, halfIns64, outs64, 64);
+    EXPECT_EQ(out64[10], 0.0);
+
+    // A record that is not ours, or has no object, is left alone.
+    AEffect stranger = *e;
+    stranger.magic = 0;
+    EXPECT_EQ(stranger.dispatcher(&stranger, effGetProgram, 0, 0, nullptr, 0.0f), 0);
+    AEffect empty = *e;
+    empty.object = nullptr;
+    EXPECT_EQ(empty.dispatcher(&empty, effIdentify, 0, 0, nullptr, 0.0f), 0);
+    empty.processReplacing(&empty, ins, outs, 64);
+    EXPECT_EQ(empty.getParameter(&empty, 0), 0.0f);
+    empty.setParameter(&empty, 0, 0.5f);
+    EXPECT_EQ(e->dispatcher(e, effIdentify, 0, 0, nullptr, 0.0f), 0x4E764566);
+}
+
+TEST_F(ModuleAudio, HostSettingsOutsideReasonAreIgnored) {
+    Apply(plug, hard);
+    // A non-positive or absurd block size keeps the one in force; a rate that
+    // is not a positive number keeps the rate.
+    for (intptr_t size : {intptr_t{0}, intptr_t{-512}})
+        plug.Dispatch(effSetBlockSize, 0, size);
+    for (float rate : {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(),
+                       std::numeric_limits<float>::infinity()})
+        plug.Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+    plug.Dispatch(effMainsChanged, 0, 0);
+    EXPECT_EQ(RunModule(plug, signal, 4, 2, 512, Path::kDouble),
+              Reference(signal, 4, 2, 512, 512, hard));
+    // A huge block size is held at the adapter's limit; processing stays exact.
+    plug.Dispatch(effSetBlockSize, 0, intptr_t{1} << 40);
+    plug.Dispatch(effMainsChanged, 0, 0);
+    EXPECT_EQ(RunModule(plug, signal, 4, 2, 24000, Path::kDouble),
+              Reference(signal, 4, 2, 24000, 24000, hard));
+}
+
+} // namespace

@@ -1,0 +1,299 @@
+#include "IDrawContext.h"
+#include "IEffectBase.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+// A plug-in with two parameters that logs what the editor tells it.
+class LoggingPlug : public IEffectBase {
+public:
+    LoggingPlug() : IEffectBase({2, "2-2", 1, "t", "", "", 0, 0, 0, 0, false, false}) {
+        ParameterAt(0)->SetupContinuous("Level", 0, -60, 0, 0.1, "dB");
+        ParameterAt(1)->SetupChoice("Mode", 0, 3);
+    }
+    void NotifyHostEditBegin(int index) override { log.push_back("begin " + std::to_string(index)); }
+    void NotifyHostEditEnd(int index) override { log.push_back("end " + std::to_string(index)); }
+    void NotifyHostParameter(int index, double v) override {
+        log.push_back("set " + std::to_string(index) + " " + std::to_string(v));
+    }
+    bool EditorSizeChanged(int w, int h) override {
+        log.push_back("size " + std::to_string(w) + "x" + std::to_string(h));
+        return true;
+    }
+    std::vector<std::string> log;
+};
+
+// A drawing context that draws nothing and records blits and presents.
+class RecordingContext : public IDrawContext {
+public:
+    explicit RecordingContext(IEffectBase* owner) : IDrawContext(owner, 510, 370, 60) {}
+
+    struct Blit {
+        IRectangle destination;
+        int sourceY;
+        float weight;
+    };
+    std::vector<Blit> blits;
+    std::vector<IRectangle> presented;
+    std::vector<IControl*> entries;
+
+    void CreateDrawSurface() override {}
+    bool PresentRegion(const IRectangle& rect) override {
+        presented.push_back(rect);
+        return true;
+    }
+    bool BlitBitmap(const IFrameBitmap&, const IRectangle& destination, int, int sourceY,
+                    const IDrawBlend* blend) override {
+        blits.push_back({destination, sourceY, blend ? blend->weight : 1.0f});
+        return true;
+    }
+    void DrawBitmapRotated(const IFrameBitmap&, int, int, double, int, const IDrawBlend*) override {}
+    void DrawMaskRotated(const IFrameBitmap&, const IFrameBitmap&, const IFrameBitmap&, int, int,
+                         double, const IDrawBlend*) override {}
+    void BlendPixel(const IDrawColor&, float, float, const IDrawBlend*) override {}
+    void StorePixel(const IDrawColor&, int, int) override {}
+    void DrawSegment(const IDrawColor&, float, float, float, float, const IDrawBlend*,
+                     bool) override {}
+    void DrawArcSegment(const IDrawColor&, float, float, float, float, float, const IDrawBlend*,
+                        bool) override {}
+    void DrawCircleOutline(const IDrawColor&, float, float, float, const IDrawBlend*,
+                           bool) override {}
+    void FillRectangle(const IDrawColor&, const IRectangle&, const IDrawBlend*) override {}
+    bool DrawLabel(const ITextStyle&, const char*, const IRectangle&) override { return false; }
+    IDrawColor ReadPixelColor(int, int) override { return {}; }
+    uint32_t* SurfacePixels() override { return nullptr; }
+    void OpenValueEntry(IControl* control, IParameter*) override { entries.push_back(control); }
+    void HostDirectory(char* out) override { out[0] = '\0'; }
+    void ModuleDirectory(char* out) override { out[0] = '\0'; }
+    void AskForFile(char* out, int, const char*, const char*) override { out[0] = '\0'; }
+    bool AskForColor(IDrawColor*, const char*) override { return false; }
+    bool OpenLink(const char*, const char*, const char*, const char*) override { return false; }
+    void* OpenEditorWindow(void*) override { return nullptr; }
+    void CloseEditorWindow() override {}
+    void* WindowHandle() override { return nullptr; }
+    IFrameBitmap LoadFrameBitmap(int, const char*, int frames) override {
+        return {nullptr, 510, 370, frames};
+    }
+    IFrameBitmap ScaledCopy(const IFrameBitmap& b, int, int) override { return b; }
+    IFrameBitmap CroppedCopy(const IFrameBitmap& b, const IRectangle&) override { return b; }
+    void KeepBitmap(const IFrameBitmap&) override {}
+    void DropBitmap(const IFrameBitmap&) override {}
+};
+
+const IFrameBitmap kKnob{nullptr, 48, 2448, 51};
+const IFrameBitmap kSwitch2{nullptr, 15, 80, 2};
+const IFrameBitmap kSwitch3{nullptr, 15, 120, 3};
+const IFrameBitmap kHandle{nullptr, 20, 10, 1};
+
+class EditorCoreTest : public ::testing::Test {
+protected:
+    EditorCoreTest() : owned(std::make_unique<RecordingContext>(&plug)), context(owned.get()) {}
+
+    // Hands the context to the plug-in, which pushes every parameter to the controls.
+    void Attach() { plug.AttachEditor(owned.release()); }
+
+    LoggingPlug plug;
+    std::unique_ptr<RecordingContext> owned; // until attached
+    RecordingContext* context;
+    const IMouseKeys left{true, false, false, false, false};
+    const IMouseKeys right{false, true, false, false, false};
+};
+} // namespace
+
+TEST(EditorRectangle, EmptinessUnionIntersectionAndContainment) {
+    const IRectangle a{10, 10, 20, 20}, b{20, 15, 30, 25}, empty{};
+    EXPECT_TRUE(empty.Empty());
+    EXPECT_FALSE((IRectangle{5, 5, 5, 9}).Empty());
+    EXPECT_EQ(empty.Union(a), a);
+    EXPECT_EQ(a.Union(empty), a);
+    EXPECT_EQ(a.Union(b), (IRectangle{10, 10, 30, 25}));
+    EXPECT_TRUE(a.Intersects(b)) << "touching at this rectangle's right edge counts";
+    EXPECT_FALSE(b.Intersects(IRectangle{5, 15, 20, 25})) << "but not at its left edge";
+    EXPECT_EQ(a.Intersection(b), (IRectangle{20, 15, 20, 20}));
+    EXPECT_EQ(a.Intersection(IRectangle{40, 40, 50, 50}), empty);
+    EXPECT_TRUE(a.Contains(10, 19));
+    EXPECT_FALSE(a.Contains(20, 10));
+    EXPECT_FALSE(empty.Contains(0, 0));
+}
+
+TEST(EditorFrames, FrameTopsAndFrameChoice) {
+    EXPECT_EQ(IDrawContext::FrameTop(kSwitch2, 2), 40);
+    EXPECT_EQ(IDrawContext::FrameTop(kSwitch3, 3), 80);
+    EXPECT_EQ(IDrawContext::FrameTop(kSwitch3, 1), 0);
+    EXPECT_EQ(IDrawContext::FrameTop(kSwitch3, -4), 0);
+    EXPECT_EQ(IBitmapControl::FrameForValue(0.0, 51), 1);
+    EXPECT_EQ(IBitmapControl::FrameForValue(0.5, 51), 26);
+    EXPECT_EQ(IBitmapControl::FrameForValue(1.0, 51), 51);
+    EXPECT_EQ(IBitmapControl::FrameForValue(7.0, 51), 51);
+    EXPECT_EQ(IBitmapControl::FrameForValue(-1.0, 51), 1);
+    EXPECT_EQ(IBitmapControl::FrameForValue(std::nan(""), 51), 1);
+    EXPECT_EQ(IBitmapControl::FrameForValue(0.7, 1), 1);
+}
+
+TEST_F(EditorCoreTest, BackgroundGoesUnderwayAndIndexesMoveUp) {
+    const int first = context->AppendControl(new IKnobMultiControl(&plug, 10, 10, 0, kKnob));
+    context->AppendControl(new ISwitchControl(&plug, 100, 10, 1, kSwitch3, kDrawBlendAlpha));
+    EXPECT_EQ(first, 0);
+    context->SetBackground(100, "background");
+    ASSERT_EQ(context->ControlCount(), 3);
+    EXPECT_EQ(context->ControlAt(0)->Rect(), (IRectangle{0, 0, 510, 370}));
+    EXPECT_EQ(context->ControlAt(1)->ParamIndex(), 0);
+    EXPECT_EQ(context->ControlAt(2)->ParamIndex(), 1);
+    EXPECT_EQ(context->ControlAt(3), nullptr);
+}
+
+TEST_F(EditorCoreTest, PressesGoToTheTopmostControlThatIsNeitherHiddenNorDimmed) {
+    context->AppendControl(new ISwitchControl(&plug, 0, 0, 0, kSwitch2, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(&plug, 5, 5, 1, kSwitch2, kDrawBlendAlpha));
+    EXPECT_EQ(context->FindControlAt(7, 7), 1);
+    context->ControlAt(1)->SetDimmed(true);
+    EXPECT_EQ(context->ControlAt(1)->Blend().weight, 0.25f);
+    EXPECT_EQ(context->FindControlAt(7, 7), 0);
+    context->ControlAt(1)->SetDimmed(false);
+    context->ControlAt(1)->SetHidden(true);
+    EXPECT_EQ(context->FindControlAt(7, 7), 0);
+    EXPECT_EQ(context->FindControlAt(300, 300), -1);
+}
+
+TEST_F(EditorCoreTest, ReleaseAnywhereEndsTheEditOfThePressedControl) {
+    context->AppendControl(new IKnobMultiControl(&plug, 10, 10, 1, kKnob));
+    plug.log.clear();
+    context->MousePressed(20, 20, left);
+    EXPECT_EQ(context->Captured(), 0);
+    EXPECT_EQ(context->FindControlAt(400, 300), 0) << "the captured control takes everything";
+    context->MouseReleased(400, 300);
+    EXPECT_EQ(plug.log, (std::vector<std::string>{"begin 1", "end 1"}));
+    EXPECT_EQ(context->Captured(), -1);
+}
+
+TEST_F(EditorCoreTest, KnobDragFollowsMovementWithItsGearing) {
+    context->AppendControl(new IKnobMultiControl(&plug, 10, 10, 0, kKnob));
+    Attach();
+    IControl& knob = *context->ControlAt(0);
+    EXPECT_EQ(knob.Value(), 1.0) << "attached: the level's normalized default";
+    knob.ApplyValueFromPlug(0.5);
+    context->MousePressed(30, 30, left);
+    context->MouseDragged(30, 30, left);
+    EXPECT_EQ(knob.Value(), 0.5) << "no movement, nothing happens";
+    context->MouseDragged(30, -18, left);
+    EXPECT_DOUBLE_EQ(knob.Value(), 0.75);
+    EXPECT_DOUBLE_EQ(plug.ParameterAt(0)->Value(), -15.0);
+    context->MouseDragged(30, 500, left);
+    EXPECT_EQ(knob.Value(), 0.0) << "clamped";
+}
+
+TEST_F(EditorCoreTest, SwitchesStepAndWrap) {
+    context->AppendControl(new ISwitchControl(&plug, 0, 0, 1, kSwitch3, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(&plug, 50, 0, -1, kSwitch2, kDrawBlendAlpha));
+    IControl& three = *context->ControlAt(0);
+    std::vector<double> seen;
+    for (int i = 0; i < 4; ++i) {
+        context->MousePressed(5, 5, left);
+        context->MouseReleased(5, 5);
+        seen.push_back(three.Value());
+    }
+    EXPECT_EQ(seen, (std::vector<double>{0.5, 1.0, 0.0, 0.5}));
+    EXPECT_EQ(plug.ParameterAt(1)->Value(), 1.0);
+    context->MousePressed(55, 5, left);
+    EXPECT_EQ(context->ControlAt(1)->Value(), 1.0);
+}
+
+TEST_F(EditorCoreTest, RightClickAsksForValueEntryOnlyOnBoundControls) {
+    context->AppendControl(new ISwitchControl(&plug, 0, 0, 1, kSwitch2, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(&plug, 50, 0, -1, kSwitch2, kDrawBlendAlpha));
+    Attach();
+    context->MousePressed(5, 5, right);
+    context->MouseReleased(5, 5);
+    context->MousePressed(55, 5, right);
+    ASSERT_EQ(context->entries.size(), 1u);
+    EXPECT_EQ(context->entries[0], context->ControlAt(0));
+    EXPECT_EQ(context->ControlAt(0)->Value(), 0.0) << "a right click does not step";
+}
+
+TEST_F(EditorCoreTest, FaderHandleFollowsThePointer) {
+    context->AppendControl(new IFaderControl(&plug, 100, 50, 100, 0, kHandle,
+                                             IFaderControl::kVertical));
+    IControl& fader = *context->ControlAt(0);
+    context->MousePressed(105, 55, left);
+    EXPECT_EQ(fader.Value(), 1.0);
+    context->MouseDragged(105, 145, left);
+    EXPECT_EQ(fader.Value(), 0.0);
+    context->MouseDragged(105, 100, left);
+    EXPECT_EQ(fader.Value(), 0.5);
+    const auto* handle = static_cast<IFaderControl*>(&fader);
+    EXPECT_EQ(handle->HandleRect(), (IRectangle{100, 95, 120, 105}));
+    EXPECT_EQ(handle->HandleRect(1.0), (IRectangle{100, 50, 120, 60}));
+}
+
+TEST_F(EditorCoreTest, WheelAndDoubleClick) {
+    context->AppendControl(new IKnobMultiControl(&plug, 0, 0, 1, kKnob));
+    Attach();
+    IControl& knob = *context->ControlAt(0);
+    const IMouseKeys shift{false, false, true, false, false};
+    context->MouseWheeled(5, 5, shift, 3);
+    EXPECT_NEAR(knob.Value(), 0.003, 1e-15);
+    context->MouseWheeled(5, 5, {}, 200);
+    EXPECT_EQ(knob.Value(), 1.0);
+    context->MouseWheeled(5, 5, {}, -2);
+    EXPECT_NEAR(knob.Value(), 0.98, 1e-15);
+    EXPECT_FALSE(context->MouseDoubleClicked(5, 5, left));
+    EXPECT_EQ(knob.Value(), 0.0) << "back to the value first pushed by the plug-in";
+}
+
+TEST_F(EditorCoreTest, PluginValuesAreShownTwiceAndNeverSentBack) {
+    context->AppendControl(new IKnobMultiControl(&plug, 0, 0, 0, kKnob));
+    context->AppendControl(new IKnobMultiControl(&plug, 60, 0, 0, kKnob));
+    Attach();
+    IControl& knob = *context->ControlAt(0);
+    plug.log.clear();
+    context->PushParamToControls(0, -30.0, false);
+    EXPECT_EQ(knob.Value(), 0.5);
+    EXPECT_EQ(context->ControlAt(1)->Value(), 0.5) << "several controls share a parameter";
+    EXPECT_TRUE(plug.log.empty());
+    context->PaintRegion({0, 0, 510, 370});
+    EXPECT_TRUE(knob.NeedsDraw()) << "drawn on two passes";
+    context->PaintRegion({0, 0, 510, 370});
+    EXPECT_FALSE(knob.NeedsDraw());
+    context->PushParamToControls(0, 0.5, true);
+    EXPECT_FALSE(knob.NeedsDraw()) << "an unchanged value changes nothing";
+    context->SetControlValue(7, 0.3);
+    context->SetControlValue(-1, 0.3);
+    context->SetControlValue(1, std::nan(""));
+    EXPECT_EQ(context->ControlAt(1)->Value(), 0.0);
+}
+
+TEST_F(EditorCoreTest, PaintPassDrawsWhatMeetsTheRegionAndCollectsDirtyRects) {
+    context->AppendControl(new IKnobMultiControl(&plug, 100, 100, 0, kKnob));  // 100..148
+    context->AppendControl(new IKnobMultiControl(&plug, 200, 100, -1, kKnob)); // 200..248
+    Attach();
+    IRectangle dirty;
+    EXPECT_TRUE(context->CollectDirtyRegion(&dirty));
+    EXPECT_EQ(dirty, (IRectangle{100, 100, 248, 148}));
+    context->blits.clear();
+    EXPECT_TRUE(context->PaintRegion({148, 0, 200, 370}));
+    ASSERT_EQ(context->blits.size(), 1u) << "a left edge on the region's right edge still draws";
+    EXPECT_EQ(context->blits[0].destination.L, 200);
+    EXPECT_EQ(context->blits[0].sourceY, 0) << "an unbound knob rests on its first frame";
+    context->PaintRegion({100, 100, 101, 101});
+    EXPECT_EQ(context->blits.back().sourceY, 2400) << "frame 51: the level's default, value 1";
+    dirty = {};
+    EXPECT_FALSE(context->CollectDirtyRegion(&dirty));
+    context->MarkAllControlsDirty();
+    EXPECT_TRUE(context->CollectDirtyRegion(&dirty));
+    EXPECT_EQ(context->presented.size(), 2u);
+}
+
+TEST_F(EditorCoreTest, ResizeDropsTheControlsAndTellsThePlugin) {
+    context->AppendControl(new IKnobMultiControl(&plug, 0, 0, 0, kKnob));
+    context->ResizeEditor(640, 480);
+    EXPECT_EQ(context->ControlCount(), 0);
+    EXPECT_EQ(context->Width(), 640);
+    EXPECT_EQ(plug.log.back(), "size 640x480");
+    EXPECT_TRUE(context->PaintRegion({0, 0, 10, 10}));
+    EXPECT_TRUE(context->presented.empty()) << "nothing to paint, nothing presented";
+}

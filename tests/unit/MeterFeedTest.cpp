@@ -1,0 +1,119 @@
+#include "EffectTestSupport.h"
+#include "Quelor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+
+namespace {
+enum { kLed = 10, kIn = 11, kGr = 12, kOut = 13 };
+
+// Remembers the last value each control index received.
+class MeterPanel : public IEditorLink {
+public:
+    explicit MeterPanel(std::map<int, double>& values) : shown(values) {}
+    void PushParamToControls(int, double, bool) override {}
+    void CreateDrawSurface() override {}
+    void SetControlValue(int index, double value) override { shown[index] = value; }
+
+private:
+    std::map<int, double>& shown;
+};
+
+class MeterFeedTest : public ::testing::Test {
+protected:
+    MeterFeedTest() {
+        effect.AttachEditor(new MeterPanel(shown));
+        effect.SetMeterControls(kLed, kIn, kGr, kOut);
+        OpenLikeHost(effect, 44100, 512);
+    }
+
+    void Feed(double level, std::size_t frames, bool inPlace = false) {
+        ChannelSet set(frames);
+        std::fill(set.in[0].begin(), set.in[0].end(), level);
+        std::fill(set.in[1].begin(), set.in[1].end(), level);
+        for (std::size_t at = 0; at < frames; at += 512) {
+            const int n = static_cast<int>(std::min<std::size_t>(512, frames - at));
+            std::vector<double*> in = set.Inputs(at), out = set.Outputs(at);
+            effect.ProcessBlock(in.data(), inPlace ? in.data() : out.data(), n);
+        }
+    }
+
+    std::map<int, double> shown;
+    Quelor effect;
+};
+} // namespace
+
+TEST(NeedleCurve, MarksOfThePrintedScale) {
+    const struct {
+        double dB, value;
+    } marks[] = {{2, 0.9110},  {1, 0.8055},  {0, 0.6994},  {-1, 0.5990}, {-2, 0.5077},
+                 {-3, 0.4267}, {-5, 0.2957}, {-7, 0.2009}, {-10, 0.1091}, {-20, 0.0063}};
+    for (const auto& mark : marks)
+        EXPECT_NEAR(Quelor::NeedleValue(std::pow(10.0, mark.dB / 20.0)), mark.value, 5e-5)
+            << mark.dB << " dB";
+    EXPECT_EQ(Quelor::NeedleValue(std::pow(10.0, 3.0 / 20.0)), 1.0);
+    EXPECT_EQ(Quelor::NeedleValue(5.0), 1.0);
+    EXPECT_EQ(Quelor::NeedleValue(-1.0), 0.0);
+    EXPECT_EQ(Quelor::NeedleValue(0.0), 0.0);
+}
+
+TEST_F(MeterFeedTest, SilenceRestsOnTheBottomAndGainOnTheZeroMark) {
+    Feed(0.0, 1024);
+    EXPECT_EQ(shown[kIn], 0.0);
+    EXPECT_EQ(shown[kOut], 0.0);
+    EXPECT_EQ(shown[kLed], 0.0);
+    EXPECT_NEAR(shown[kGr], 0.6994, 5e-5);
+}
+
+TEST_F(MeterFeedTest, MinusNineDecibelsSmoothedStandsOnTheZeroMark) {
+    SetParameter(effect, Quelor::kRatio, 1);
+    Feed(std::pow(10.0, -0.45), 44100 * 3);
+    EXPECT_NEAR(effect.InMeanSquare(), std::pow(10.0, -0.9), 1e-9);
+    EXPECT_NEAR(shown[kIn], 0.6994, 5e-5);
+    EXPECT_NEAR(shown[kOut], 0.6994, 5e-5);
+    Feed(0.5, 44100 * 3);
+    EXPECT_EQ(shown[kIn], 1.0) << "-6 dBFS pins the needle at the top";
+}
+
+TEST_F(MeterFeedTest, LedShowsBrickwallReductionOverSixDecibels) {
+    SetParameter(effect, Quelor::kRatio, 1);
+    SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
+    Feed(Quelor::kCeiling * std::pow(10.0, 3.0 / 20.0), 1024);
+    EXPECT_NEAR(shown[kLed], 0.5, 1e-9);
+    Feed(4.0, 1024);
+    EXPECT_EQ(shown[kLed], 1.0);
+    SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOff);
+    Feed(4.0, 1024);
+    EXPECT_EQ(shown[kLed], 0.0) << "off: dark whatever the last reduction";
+}
+
+TEST_F(MeterFeedTest, InPlaceBuffersStillMeterTheInput) {
+    SetParameter(effect, Quelor::kThreshold, -30);
+    Feed(0.5, 8192, true);
+    EXPECT_NEAR(effect.InMeanSquare(), 0.25 * (1 - std::pow(1 - effect.MeterCoeff(), 8192)),
+                1e-9);
+    EXPECT_LT(effect.OutMeanSquare(), effect.InMeanSquare() / 4);
+}
+
+TEST_F(MeterFeedTest, NonFiniteSamplesDoNotStickInTheMeters) {
+    Feed(std::numeric_limits<double>::quiet_NaN(), 512);
+    Feed(std::numeric_limits<double>::infinity(), 512);
+    Feed(0.1, 44100);
+    EXPECT_TRUE(std::isfinite(effect.InMeanSquare()));
+    EXPECT_TRUE(std::isfinite(effect.OutMeanSquare()));
+    EXPECT_TRUE(std::isfinite(shown[kIn]));
+    EXPECT_GT(shown[kIn], 0.0);
+}
+
+TEST(MeterFeedWithoutEditor, LeavesTheLevelsAlone) {
+    Quelor effect;
+    OpenLikeHost(effect, 44100, 512);
+    ChannelSet set(512);
+    std::fill(set.in[0].begin(), set.in[0].end(), 0.5);
+    std::vector<double*> in = set.Inputs(), out = set.Outputs();
+    effect.ProcessBlock(in.data(), out.data(), 512);
+    EXPECT_EQ(effect.InMeanSquare(), 0.0);
+}

@@ -1,0 +1,121 @@
+#include "PluginHost.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+
+namespace {
+using EntryPoint = AEffect* (*)(audioMasterCallback);
+
+constexpr char kHostProduct[] = "quelor-render";
+constexpr char kHostVendor[] = "Quelor";
+constexpr intptr_t kHostVersion = 10000;
+constexpr intptr_t kVstVersion = 2400;
+
+PluginHost* current = nullptr;
+} // namespace
+
+std::unique_ptr<PluginHost> PluginHost::Load(const std::string& path, std::string* error) {
+    std::unique_ptr<PluginHost> host(new PluginHost);
+    host->handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!host->handle) {
+        const char* reason = dlerror();
+        *error = "cannot load plug-in module " + path + ": " + (reason ? reason : "unknown");
+        return nullptr;
+    }
+    auto entry = reinterpret_cast<EntryPoint>(dlsym(host->handle, "VSTPluginMain"));
+    if (!entry)
+        entry = reinterpret_cast<EntryPoint>(dlsym(host->handle, "main"));
+    if (!entry) {
+        *error = path + " is not a VST 2 plug-in: it exports neither VSTPluginMain nor main";
+        return nullptr;
+    }
+    host->timeInfo.sampleRate = 44100.0;
+    host->timeInfo.tempo = 120.0;
+    host->timeInfo.timeSigNumerator = 4;
+    host->timeInfo.timeSigDenominator = 4;
+    host->timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
+    current = host.get();
+    host->effect = entry(&HostCallback);
+    if (!host->effect || host->effect->magic != kEffectMagic || !host->effect->dispatcher) {
+        host->effect = nullptr;
+        *error = path + " did not give a valid VST 2 effect";
+        return nullptr;
+    }
+    return host;
+}
+
+PluginHost::~PluginHost() {
+    if (effect)
+        Dispatch(effClose);
+    effect = nullptr;
+    if (current == this)
+        current = nullptr;
+    // The module stays loaded: one that carries its own C++ runtime leaves that
+    // runtime's memory behind when unloaded, and the process ends soon anyway.
+}
+
+intptr_t PluginHost::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                              float opt) const {
+    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+}
+
+std::string PluginHost::Text(int32_t opcode, int32_t index) const {
+    // Far larger than any published text size: plug-ins are known to overrun them.
+    char text[512] = {};
+    Dispatch(opcode, index, 0, text);
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
+void PluginHost::Open(double sampleRate, int frames) {
+    blockSize = frames;
+    timeInfo.sampleRate = sampleRate;
+    Dispatch(effOpen);
+    Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
+    Dispatch(effSetBlockSize, 0, frames);
+}
+
+void PluginHost::AnnounceChannels(int inputs, int outputs) const {
+    VstSpeakerArrangement in{};
+    VstSpeakerArrangement out{};
+    in.numChannels = inputs;
+    out.numChannels = outputs;
+    Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&in), &out);
+}
+
+void PluginHost::Resume() const {
+    Dispatch(effMainsChanged, 0, 1);
+    Dispatch(effStartProcess);
+}
+
+void PluginHost::Suspend() const {
+    Dispatch(effStopProcess);
+    Dispatch(effMainsChanged, 0, 0);
+}
+
+intptr_t PluginHost::HostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
+    switch (opcode) {
+    case audioMasterVersion:
+        return kVstVersion;
+    case audioMasterGetTime:
+        return current ? reinterpret_cast<intptr_t>(&current->timeInfo) : 0;
+    case audioMasterGetSampleRate:
+        return current ? static_cast<intptr_t>(current->timeInfo.sampleRate) : 0;
+    case audioMasterGetBlockSize:
+        return current ? current->blockSize : 0;
+    case audioMasterGetProductString:
+        if (ptr)
+            std::memcpy(ptr, kHostProduct, sizeof kHostProduct);
+        return ptr ? 1 : 0;
+    case audioMasterGetVendorString:
+        if (ptr)
+            std::memcpy(ptr, kHostVendor, sizeof kHostVendor);
+        return ptr ? 1 : 0;
+    case audioMasterGetVendorVersion:
+        return kHostVersion;
+    default:
+        // Automation, MIDI and display updates mean nothing to an offline render.
+        return 0;
+    }
+}

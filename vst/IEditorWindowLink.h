@@ -1,0 +1,18 @@
+#pragma once
+
+// What the VST 2 adapter needs of an attached editor beyond IEditorLink: its
+// size and a window that opens inside the host's. An editor that does not
+// offer it is still fed parameter values but is not announced to the host.
+class IEditorWindowLink {
+public:
+    virtual ~IEditorWindowLink() = default;
+
+    // Any thread, plug-in lock held.
+    virtual int EditorWidth() const = 0;
+    virtual int EditorHeight() const = 0;
+    // UI thread, plug-in lock held. Opens the editor as a child of the host's
+    // window; returns the new window, or null when it could not be made.
+    virtual void* OpenEditorWindow(void* parentWindow) = 0;
+    // UI thread, plug-in lock held.
+    virtual void CloseEditorWindow() = 0;
+};

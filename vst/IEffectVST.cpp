@@ -1,0 +1,619 @@
+#include "IEffectVST.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr int32_t kIdentifyAnswer = 0x4E764566; // 'NvEf'
+constexpr intptr_t kVendorSpecificAnswer = 0xBEEF;
+constexpr intptr_t kCockosAnswer = static_cast<intptr_t>(0xBEEF0000u);
+constexpr int32_t kVendorSpecificFormat = 7;
+constexpr intptr_t kVstVersion = 2400;
+constexpr int kHostTextSize = 256;
+constexpr intptr_t kLargestDecimalVersion = 99999999; // MMMMmmpp
+
+constexpr const char* kMidiCanDos[] = {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents",
+                                       "receiveVstMidiEvent"};
+
+// Copies a text into a host buffer of limit bytes, terminator included.
+void CopyToHost(void* ptr, const char* text, int limit) {
+    CopyText(static_cast<char*>(ptr), text, static_cast<std::size_t>(limit));
+}
+
+int16_t Clamp16(int v) {
+    return static_cast<int16_t>(std::clamp(v, 0, 0x7FFF));
+}
+
+// (v / 10000) * 65536 + ((v mod 10000) / 100) * 256 + v mod 100, on the
+// decimal form MMMMmmpp that hosts answer with.
+int32_t PackDecimalVersion(intptr_t v) {
+    v = std::clamp<intptr_t>(v, 0, kLargestDecimalVersion);
+    return static_cast<int32_t>((v / 10000) * 65536 + ((v % 10000) / 100) * 256 + v % 100);
+}
+
+template <class T> bool AllPresent(T* const* pointers, int count) {
+    for (int i = 0; i < count; ++i)
+        if (!pointers[i])
+            return false;
+    return true;
+}
+} // namespace
+
+IEffectVST::IEffectVST(audioMasterCallback callback, const EffectIdentity& identity, bool midi)
+    : IEffectBase(identity), audioMaster(callback), doesMidi(midi) {
+    int mostInputs = 0;
+    int mostOutputs = 0;
+    for (int i = 0; i < ChannelConfigurationCount(); ++i) {
+        mostInputs = std::max(mostInputs, ChannelConfiguration(i).inputs);
+        mostOutputs = std::max(mostOutputs, ChannelConfiguration(i).outputs);
+    }
+    effect.magic = kEffectMagic;
+    effect.dispatcher = VSTDispatcher;
+    effect.process = VSTAccumulate;
+    effect.setParameter = VSTSetParameter;
+    effect.getParameter = VSTGetParameter;
+    effect.numPrograms = PresetCount();
+    effect.numParams = ParameterCount();
+    effect.numInputs = mostInputs;
+    effect.numOutputs = mostOutputs;
+    effect.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
+    if (DoesChunks())
+        effect.flags |= effFlagsProgramChunks;
+    if (LegalIO(1, -1))
+        effect.flags |= effFlagsCanMono;
+    if (IsInstrument())
+        effect.flags |= effFlagsIsSynth;
+    effect.initialDelay = LatencySamples();
+    effect.ioRatio = 1.0f;
+    effect.object = this;
+    effect.uniqueID = UniqueId();
+    effect.version = EffectVersion(true);
+    effect.processReplacing = VSTReplace;
+    effect.processDoubleReplacing = VSTReplaceDouble;
+
+    inputArrangement.numChannels = InputCount();
+    outputArrangement.numChannels = OutputCount();
+    MarkInputsConnected(0, InputCount(), true);
+    MarkOutputsConnected(0, OutputCount(), true);
+    SetMaxBlockSize(1024);
+
+    pieceInputs.resize(static_cast<std::size_t>(InputCount()));
+    pieceOutputs.resize(static_cast<std::size_t>(OutputCount()));
+    pieceInputsDouble.resize(static_cast<std::size_t>(InputCount()));
+    pieceOutputsDouble.resize(static_cast<std::size_t>(OutputCount()));
+}
+
+IEffectVST::~IEffectVST() {
+    effect.object = nullptr;
+}
+
+IEffectVST* IEffectVST::FromRecord(AEffect* record) {
+    if (!record || record->magic != kEffectMagic)
+        return nullptr;
+    return static_cast<IEffectVST*>(record->object);
+}
+
+// Static entry points of the record: check it, then forward.
+
+intptr_t IEffectVST::VSTDispatcher(AEffect* record, int32_t opcode, int32_t index, intptr_t value,
+                                   void* ptr, float opt) {
+    IEffectVST* plug = FromRecord(record);
+    return plug ? plug->Dispatch(opcode, index, value, ptr, opt) : 0;
+}
+
+void IEffectVST::VSTAccumulate(AEffect* record, float** inputs, float** outputs, int32_t frames) {
+    if (IEffectVST* plug = FromRecord(record))
+        plug->ProcessAccumulating(inputs, outputs, frames);
+}
+
+void IEffectVST::VSTReplace(AEffect* record, float** inputs, float** outputs, int32_t frames) {
+    if (IEffectVST* plug = FromRecord(record))
+        plug->ProcessReplacing(inputs, outputs, frames);
+}
+
+void IEffectVST::VSTReplaceDouble(AEffect* record, double** inputs, double** outputs,
+                                  int32_t frames) {
+    if (IEffectVST* plug = FromRecord(record))
+        plug->ProcessDoubleReplacing(inputs, outputs, frames);
+}
+
+float IEffectVST::VSTGetParameter(AEffect* record, int32_t index) {
+    IEffectVST* plug = FromRecord(record);
+    return plug ? plug->HostGetParameter(index) : 0.0f;
+}
+
+void IEffectVST::VSTSetParameter(AEffect* record, int32_t index, float value) {
+    if (IEffectVST* plug = FromRecord(record))
+        plug->HostSetParameter(index, value);
+}
+
+intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    ScopedPlugLock lock(Lock());
+    const IParameter* parameter = ParameterAt(index);
+    switch (opcode) {
+    case effOpen:
+        PrepareForHost();
+        for (int i = 0; i < ParameterCount(); ++i)
+            ParameterChanged(i);
+        ResetProcessing();
+        return 0;
+    case effClose:
+        lock.ReleaseEarly();
+        delete this;
+        return 0;
+    case effSetProgram:
+        if (!DoesChunks())
+            UpdateCurrentPreset(nullptr);
+        // An index outside the presets is refused by LoadPreset; nothing changes.
+        LoadPreset(static_cast<int>(std::clamp<intptr_t>(value, -1, PresetCount())));
+        return 0;
+    case effGetProgram:
+        return CurrentPresetIndex();
+    case effSetProgramName:
+        if (ptr)
+            UpdateCurrentPreset(static_cast<const char*>(ptr));
+        return 0;
+    case effGetProgramName:
+        if (ptr)
+            CopyToHost(ptr, PresetName(CurrentPresetIndex()), kProgramNameLimit);
+        return 0;
+    case effGetParamLabel:
+    case effGetParamDisplay:
+    case effGetParamName: {
+        if (!ptr || !parameter)
+            return 0;
+        char text[kParameterTextSize];
+        if (opcode == effGetParamLabel)
+            CopyText(text, parameter->LabelForHost(), sizeof text);
+        else if (opcode == effGetParamName)
+            CopyText(text, parameter->NameForHost(), sizeof text);
+        else
+            parameter->FormatCurrentForHost(text);
+        CopyToHost(ptr, text, kParameterTextLimit);
+        return 0;
+    }
+    case effSetSampleRate:
+        // A rate that is not a positive number would poison every time constant.
+        if (!(opt > 0.0f) || !(opt < 1.0e9f))
+            return 0;
+        ChangeSampleRate(static_cast<double>(opt));
+        ResetProcessing();
+        return 0;
+    case effSetBlockSize:
+        if (value <= 0)
+            return 0;
+        SetMaxBlockSize(static_cast<int>(std::min<intptr_t>(value, kLargestBlockSize)));
+        ResetProcessing();
+        return 0;
+    case effMainsChanged:
+        ActivationChanged(value != 0);
+        if (value == 0)
+            ResetProcessing();
+        return 0;
+    case effEditGetRect:
+        if (!EditorWindow() || !ptr)
+            return 0;
+        *static_cast<ERect**>(ptr) = &editorRect;
+        return 1;
+    case effEditOpen: {
+        IEditorWindowLink* window = EditorWindow();
+        if (!window || !window->OpenEditorWindow(ptr))
+            return 0;
+        EditorOpened();
+        return 1;
+    }
+    case effEditClose: {
+        IEditorWindowLink* window = EditorWindow();
+        if (!window)
+            return 0;
+        EditorClosed();
+        window->CloseEditorWindow();
+        return 1;
+    }
+    case effIdentify:
+        return kIdentifyAnswer;
+    case effGetChunk:
+        return GetChunk(index == 0, ptr);
+    case effSetChunk:
+        return SetChunk(index == 0, value, ptr);
+    case effProcessEvents:
+        return ProcessEvents(static_cast<const VstEvents*>(ptr));
+    case effCanBeAutomated:
+        return 1;
+    case effGetProgramNameIndexed:
+        if (!ptr)
+            return 0;
+        CopyToHost(ptr, PresetName(index), kProgramNameLimit);
+        return *static_cast<const char*>(ptr) ? 1 : 0;
+    case effGetInputProperties:
+        return PinProperties(true, index, ptr);
+    case effGetOutputProperties:
+        return PinProperties(false, index, ptr);
+    case effGetPlugCategory:
+        return kPlugCategEffect;
+    case effSetSpeakerArrangement:
+        return SetSpeakerArrangement(value, ptr);
+    case effGetEffectName:
+        if (!ptr)
+            return 0;
+        CopyToHost(ptr, EffectName(), kVstMaxEffectNameLen);
+        return 1;
+    case effGetVendorString:
+        if (!ptr)
+            return 0;
+        CopyToHost(ptr, MakerName(), kVstMaxVendorStrLen);
+        return 1;
+    case effGetProductString:
+        if (!ptr)
+            return 0;
+        CopyToHost(ptr, ProductName(), kVstMaxProductStrLen);
+        return 1;
+    case effVendorSpecific:
+        return VendorSpecific(index, value, ptr, opt);
+    case effCanDo:
+        return CanDo(static_cast<const char*>(ptr));
+    case effGetVstVersion:
+        return kVstVersion;
+    case effGetMidiKeyName: {
+        if (!ptr)
+            return 0;
+        auto* key = static_cast<MidiKeyName*>(ptr);
+        char name[kParameterTextSize];
+        const bool named = NoteNameFor(key->thisKeyNumber, name);
+        CopyText(key->keyName, name, sizeof key->keyName);
+        return named ? 1 : 0;
+    }
+    case effGetSpeakerArrangement:
+        if (value)
+            *reinterpret_cast<VstSpeakerArrangement**>(value) = &inputArrangement;
+        if (ptr)
+            *static_cast<VstSpeakerArrangement**>(ptr) = &outputArrangement;
+        return 1;
+    default:
+        // effEditIdle, effIdle, effProcessVarIo and every opcode we do not answer.
+        return 0;
+    }
+}
+
+intptr_t IEffectVST::GetChunk(bool bank, void* ptr) {
+    if (!ptr)
+        return 0;
+    StateChunk& chunk = bank ? bankChunk : programChunk;
+    BeginVersionedChunk(chunk);
+    bool saved;
+    if (bank) {
+        UpdateCurrentPreset(nullptr);
+        saved = SerializeAllPresets(chunk);
+    } else {
+        saved = SaveState(chunk);
+    }
+    if (!saved || chunk.Size() == 0)
+        return 0;
+    *static_cast<const uint8_t**>(ptr) = chunk.Data();
+    return chunk.Size();
+}
+
+intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
+    // Refused before anything is read or changed: we cannot know how many bytes
+    // are really behind a pointer, but we never believe a negative or absurd count.
+    if (!bytes || size < 0 || size > kLargestChunkSize)
+        return 0;
+    StateChunk& chunk = bank ? bankChunk : programChunk;
+    if (!chunk.Assign(bytes, static_cast<int>(size)))
+        return 0;
+    int position = 0;
+    const int32_t chunkVersion = ReadChunkVersion(chunk, &position);
+    if (position < 0)
+        return 0;
+    if (bank && chunkVersion >= 0x10000) {
+        position = UnserializeAllPresets(chunk, position);
+    } else {
+        position = LoadState(chunk, position);
+        UpdateCurrentPreset(nullptr);
+    }
+    if (position < 0)
+        return 0;
+    RefreshEditorControls();
+    return 1;
+}
+
+intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
+    if (!events)
+        return 0;
+    for (int32_t i = 0; i < events->numEvents; ++i) {
+        VstEvent* event = events->events[i];
+        if (!event)
+            continue;
+        if (event->type == kVstMidiType) {
+            const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+            IMidiMessage message;
+            message.offset = midi->deltaFrames;
+            message.status = static_cast<uint8_t>(midi->midiData[0]);
+            message.data1 = static_cast<uint8_t>(midi->midiData[1]);
+            message.data2 = static_cast<uint8_t>(midi->midiData[2]);
+            ProcessMidiMessage(message);
+        } else {
+            PassEventToHost(event);
+        }
+    }
+    return 1;
+}
+
+intptr_t IEffectVST::PinProperties(bool input, int32_t index, void* ptr) {
+    const int count = input ? InputCount() : OutputCount();
+    if (!ptr || index < 0 || index >= count)
+        return 0;
+    auto* pin = static_cast<VstPinProperties*>(ptr);
+    pin->flags = index % 2 == 0 ? kVstPinIsActive | kVstPinIsStereo : kVstPinIsActive;
+    std::snprintf(pin->label, sizeof pin->label, input ? "Input %d" : "Output %d", index + 1);
+    return 1;
+}
+
+intptr_t IEffectVST::SetSpeakerArrangement(intptr_t inputs, void* outputs) {
+    if (inputs) {
+        const auto* arrangement = reinterpret_cast<const VstSpeakerArrangement*>(inputs);
+        const int n = std::clamp(arrangement->numChannels, 0, InputCount());
+        MarkInputsConnected(0, n, true);
+        MarkInputsConnected(n, InputCount() - n, false);
+    }
+    if (outputs) {
+        const auto* arrangement = static_cast<const VstSpeakerArrangement*>(outputs);
+        const int n = std::clamp(arrangement->numChannels, 0, OutputCount());
+        MarkOutputsConnected(0, n, true);
+        MarkOutputsConnected(n, OutputCount() - n, false);
+    }
+    return 1;
+}
+
+intptr_t IEffectVST::CanDo(const char* text) const {
+    if (!text)
+        return 0;
+    if (std::strcmp(text, "receiveVstTimeInfo") == 0)
+        return 1;
+    if (doesMidi)
+        for (const char* midi : kMidiCanDos)
+            if (std::strcmp(text, midi) == 0)
+                return 1;
+    if (std::strcmp(text, "hasCockosExtensions") == 0 ||
+        std::strcmp(text, "hasCockosViewAsConfig") == 0)
+        return kCockosAnswer;
+    return 0;
+}
+
+intptr_t IEffectVST::VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) {
+    if (index != kVendorSpecificFormat || !ptr)
+        return 0;
+    const IParameter* parameter =
+        value >= 0 && value < ParameterCount() ? ParameterAt(static_cast<int>(value)) : nullptr;
+    if (parameter) {
+        char text[kParameterTextSize];
+        parameter->FormatForHost(static_cast<double>(opt), true, text);
+        CopyToHost(ptr, text, kParameterTextLimit);
+    }
+    return kVendorSpecificAnswer;
+}
+
+// Audio.
+
+template <class Sample, class Run>
+void IEffectVST::ProcessInPieces(Sample** inputs, Sample** outputs, int32_t frames, bool replacing,
+                                 std::vector<Sample*>& pieceIn, std::vector<Sample*>& pieceOut,
+                                 Run run) {
+    if (frames <= 0)
+        return;
+    ScopedPlugLock lock(Lock());
+    if (doesMidi)
+        CallHost(audioMasterWantMidi);
+    int usedIn = 0;
+    int usedOut = 0;
+    for (int i = 0; i < InputCount(); ++i)
+        usedIn += IsInputConnected(i) ? 1 : 0;
+    for (int i = 0; i < OutputCount(); ++i)
+        usedOut += IsOutputConnected(i) ? 1 : 0;
+    const int piece = MaxBlockSize();
+    const bool inputsOk = usedIn == 0 || (inputs && AllPresent(inputs, usedIn));
+    const bool outputsOk = usedOut == 0 || (outputs && AllPresent(outputs, usedOut));
+    if (piece <= 0 || !inputsOk || !outputsOk) {
+        // Nothing we can process: a replacing call still owes the host defined output.
+        if (replacing && outputs)
+            for (int ch = 0; ch < usedOut; ++ch)
+                if (outputs[ch])
+                    std::fill_n(outputs[ch], frames, Sample(0));
+        return;
+    }
+    for (int32_t done = 0; done < frames; done += piece) {
+        const int n = std::min(piece, frames - done);
+        for (int ch = 0; ch < usedIn; ++ch)
+            pieceIn[static_cast<std::size_t>(ch)] = inputs[ch] + done;
+        for (int ch = 0; ch < usedOut; ++ch)
+            pieceOut[static_cast<std::size_t>(ch)] = outputs[ch] + done;
+        run(pieceIn.data(), pieceOut.data(), n);
+    }
+}
+
+void IEffectVST::ProcessAccumulating(float** inputs, float** outputs, int32_t frames) {
+    ProcessInPieces(inputs, outputs, frames, false, pieceInputs, pieceOutputs,
+                    [this](float** in, float** out, int n) {
+                        BindInputBuffers(0, InputCount(), in, n);
+                        BindOutputBuffers(0, OutputCount(), out);
+                        RunBlockAccumulating(n);
+                    });
+}
+
+void IEffectVST::ProcessReplacing(float** inputs, float** outputs, int32_t frames) {
+    ProcessInPieces(inputs, outputs, frames, true, pieceInputs, pieceOutputs,
+                    [this](float** in, float** out, int n) {
+                        BindInputBuffers(0, InputCount(), in, n);
+                        BindOutputBuffers(0, OutputCount(), out);
+                        RunBlock(n);
+                    });
+}
+
+void IEffectVST::ProcessDoubleReplacing(double** inputs, double** outputs, int32_t frames) {
+    ProcessInPieces(inputs, outputs, frames, true, pieceInputsDouble, pieceOutputsDouble,
+                    [this](double** in, double** out, int n) {
+                        BindInputBuffers(0, InputCount(), in);
+                        BindOutputBuffers(0, OutputCount(), out);
+                        RunBlockDouble(n);
+                    });
+}
+
+// Parameters.
+
+float IEffectVST::HostGetParameter(int32_t index) {
+    ScopedPlugLock lock(Lock());
+    const IParameter* parameter = ParameterAt(index);
+    return parameter ? static_cast<float>(parameter->Normalized()) : 0.0f;
+}
+
+void IEffectVST::HostSetParameter(int32_t index, float value) {
+    ScopedPlugLock lock(Lock());
+    IParameter* parameter = ParameterAt(index);
+    if (!parameter)
+        return;
+    if (IEditorLink* attached = Editor())
+        attached->PushParamToControls(index, static_cast<double>(value), true);
+    parameter->SetFromNormalized(static_cast<double>(value));
+    ParameterChanged(index);
+}
+
+// Calls into the host.
+
+intptr_t IEffectVST::CallHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    return audioMaster ? audioMaster(&effect, opcode, index, value, ptr, opt) : 0;
+}
+
+void IEffectVST::NotifyHostEditBegin(int index) {
+    CallHost(audioMasterBeginEdit, index);
+}
+
+void IEffectVST::NotifyHostParameter(int index, double normalized) {
+    CallHost(audioMasterAutomate, index, 0, nullptr, static_cast<float>(normalized));
+}
+
+void IEffectVST::NotifyHostEditEnd(int index) {
+    CallHost(audioMasterEndEdit, index);
+}
+
+const VstTimeInfo* IEffectVST::HostTime(int32_t filter) {
+    return reinterpret_cast<const VstTimeInfo*>(CallHost(audioMasterGetTime, 0, filter));
+}
+
+int IEffectVST::HostSamplePosition() {
+    const VstTimeInfo* time = HostTime(0);
+    return time && time->samplePos >= 0.0 ? TruncateToInt32(time->samplePos) : 0;
+}
+
+double IEffectVST::HostTempo() {
+    if (!audioMaster)
+        return 0.0;
+    const VstTimeInfo* time = HostTime(kVstTempoValid);
+    if (time && (time->flags & kVstTempoValid) && time->tempo >= 0.0)
+        return time->tempo;
+    return 0.0;
+}
+
+void IEffectVST::HostTimeSignature(int* numerator, int* denominator) {
+    int n = 0;
+    int d = 0;
+    const VstTimeInfo* time = HostTime(kVstTimeSigValid);
+    if (time && (time->flags & kVstTimeSigValid) && time->timeSigNumerator >= 0 &&
+        time->timeSigDenominator >= 0) {
+        n = time->timeSigNumerator;
+        d = time->timeSigDenominator;
+    }
+    if (numerator)
+        *numerator = n;
+    if (denominator)
+        *denominator = d;
+}
+
+HostKind IEffectVST::IdentifyHost() {
+    if (StoredHostKind() != kHostKindNotAsked)
+        return StoredHostKind();
+    char product[kHostTextSize] = {};
+    CallHost(audioMasterGetProductString, 0, 0, product);
+    // A host that writes no terminator must not make us read past the buffer.
+    product[kHostTextSize - 1] = '\0';
+    int32_t packedVersion = 0;
+    if (product[0])
+        packedVersion = PackDecimalVersion(CallHost(audioMasterGetVendorVersion));
+    SetHost(product, packedVersion);
+    return StoredHostKind();
+}
+
+bool IEffectVST::EditorSizeChanged(int, int) {
+    if (!EditorWindow())
+        return false;
+    UpdateEditorRect();
+    return true;
+}
+
+void IEffectVST::PrepareForHost() {
+    if (hostPrepared)
+        return;
+    hostPrepared = true;
+    switch (IdentifyHost()) {
+    case kHostKindForte:
+    case kHostKindAudition:
+    case kHostKindOrion:
+    case kHostKindSawStudio:
+        LimitToStereoInputs();
+        break;
+    default:
+        break;
+    }
+    inputArrangement.numChannels = InputCount();
+    outputArrangement.numChannels = OutputCount();
+    effect.numInputs = InputCount();
+    effect.numOutputs = OutputCount();
+}
+
+void IEffectVST::AttachEditor(IEditorLink* newEditor) {
+    if (!newEditor)
+        return;
+    ScopedPlugLock lock(Lock());
+    IEffectBase::AttachEditor(newEditor);
+    if (!EditorWindow())
+        return;
+    effect.flags |= effFlagsHasEditor;
+    UpdateEditorRect();
+}
+
+IEditorWindowLink* IEffectVST::EditorWindow() {
+    return dynamic_cast<IEditorWindowLink*>(Editor());
+}
+
+void IEffectVST::UpdateEditorRect() {
+    const IEditorWindowLink* window = EditorWindow();
+    editorRect = ERect{0, 0, Clamp16(window->EditorHeight()), Clamp16(window->EditorWidth())};
+}
+
+void IEffectVST::SetLatencySamples(int samples) {
+    effect.initialDelay = samples;
+    IEffectBase::SetLatencySamples(samples);
+}
+
+bool IEffectVST::SendMidiMessage(const IMidiMessage& message) {
+    VstMidiEvent event{};
+    event.type = kVstMidiType;
+    event.byteSize = sizeof event;
+    event.deltaFrames = message.offset;
+    event.midiData[0] = static_cast<char>(message.status);
+    event.midiData[1] = static_cast<char>(message.data1);
+    event.midiData[2] = static_cast<char>(message.data2);
+    VstEvents events{};
+    events.numEvents = 1;
+    events.events[0] = reinterpret_cast<VstEvent*>(&event);
+    events.events[1] = nullptr;
+    return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
+}
+
+bool IEffectVST::PassEventToHost(VstEvent* event) {
+    VstEvents events{};
+    events.numEvents = 1;
+    events.events[0] = event;
+    events.events[1] = nullptr;
+    return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "IEditorWindowLink.h"
+#include "IEffectBase.h"
+#include "VST2Interface.h"
+
+#include <vector>
+
+// Binds the host-neutral plug-in base to the VST 2 interface: it fills the
+// effect record the host holds, answers the dispatcher, runs the audio and
+// parameter call-backs under the plug-in lock and makes every call back into
+// the host. It translates only: no DSP and no preset logic of its own.
+class IEffectVST : public IEffectBase {
+public:
+    // Largest block size the adapter sets up buffers for; longer host blocks
+    // are processed in pieces, so nothing is lost by the limit.
+    static constexpr int kLargestBlockSize = 65536;
+    // Largest chunk accepted from a host: far beyond any state we write, far
+    // below anything that could exhaust memory.
+    static constexpr intptr_t kLargestChunkSize = 1 << 20;
+    // Copy limits into host buffers, terminator included.
+    static constexpr int kParameterTextLimit = kParameterTextSize;
+    static constexpr int kProgramNameLimit = kVstMaxProgNameLen;
+
+    // Entry point, under the creation lock. hostCallback may be null (no host).
+    IEffectVST(audioMasterCallback hostCallback, const EffectIdentity& identity, bool doesMidi);
+    ~IEffectVST() override;
+
+    // Any thread. The record the host holds; its object field is this plug-in.
+    AEffect* Record() { return &effect; }
+    // Any thread. The plug-in behind a record, or null for a record that is
+    // not one of ours or has no object.
+    static IEffectVST* FromRecord(AEffect* record);
+
+    // Any thread; takes the plug-in lock. Handles one dispatcher opcode;
+    // effClose destroys this object.
+    intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+
+    // Audio thread; take the plug-in lock. Blocks of any length are split
+    // into pieces of at most MaxBlockSize frames.
+    void ProcessAccumulating(float** inputs, float** outputs, int32_t frames);
+    void ProcessReplacing(float** inputs, float** outputs, int32_t frames);
+    void ProcessDoubleReplacing(double** inputs, double** outputs, int32_t frames);
+
+    // Any thread; take the plug-in lock.
+    float HostGetParameter(int32_t index);
+    void HostSetParameter(int32_t index, float value);
+
+    // Calls into the host, from whichever thread the caller is on; the
+    // plug-in lock may be held.
+    void NotifyHostEditBegin(int index) override;
+    void NotifyHostParameter(int index, double normalized) override;
+    void NotifyHostEditEnd(int index) override;
+    int HostSamplePosition() override;
+    double HostTempo() override;
+    void HostTimeSignature(int* numerator, int* denominator) override;
+    // Plug-in lock held. Asks the host once per instance.
+    HostKind IdentifyHost() override;
+    // UI thread, plug-in lock held.
+    bool EditorSizeChanged(int width, int height) override;
+    // Host thread (effOpen), plug-in lock held. Runs once per instance.
+    void PrepareForHost() override;
+    // Effect constructor; takes the plug-in lock.
+    void AttachEditor(IEditorLink* editor) override;
+    // Host thread, plug-in lock held.
+    void SetLatencySamples(int samples) override;
+    // Audio or host thread, plug-in lock held. True when the host took it.
+    bool SendMidiMessage(const IMidiMessage& message) override;
+    // Host thread, plug-in lock held. Hands an event back to the host unchanged.
+    bool PassEventToHost(VstEvent* event);
+
+    bool DoesMidi() const { return doesMidi; }
+    const ERect& EditorRect() const { return editorRect; }
+
+private:
+    static intptr_t VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                                  void* ptr, float opt);
+    static void VSTAccumulate(AEffect* effect, float** inputs, float** outputs, int32_t frames);
+    static void VSTReplace(AEffect* effect, float** inputs, float** outputs, int32_t frames);
+    static void VSTReplaceDouble(AEffect* effect, double** inputs, double** outputs,
+                                 int32_t frames);
+    static float VSTGetParameter(AEffect* effect, int32_t index);
+    static void VSTSetParameter(AEffect* effect, int32_t index, float value);
+
+    intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.0f);
+    const VstTimeInfo* HostTime(int32_t filter);
+    void UpdateEditorRect();
+    IEditorWindowLink* EditorWindow();
+
+    intptr_t GetChunk(bool bank, void* ptr);
+    intptr_t SetChunk(bool bank, intptr_t size, const void* bytes);
+    intptr_t ProcessEvents(const VstEvents* events);
+    intptr_t PinProperties(bool input, int32_t index, void* ptr);
+    intptr_t SetSpeakerArrangement(intptr_t inputs, void* outputs);
+    intptr_t CanDo(const char* text) const;
+    intptr_t VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt);
+
+    template <class Sample, class Run>
+    void ProcessInPieces(Sample** inputs, Sample** outputs, int32_t frames, bool replacing,
+                         std::vector<Sample*>& pieceIn, std::vector<Sample*>& pieceOut, Run run);
+
+    ERect editorRect{};
+    audioMasterCallback audioMaster; // the host callback; null without a host
+    VstSpeakerArrangement inputArrangement{};
+    VstSpeakerArrangement outputArrangement{};
+    bool hostPrepared = false;
+    bool doesMidi;
+    StateChunk programChunk;
+    StateChunk bankChunk;
+    AEffect effect{};
+    // The host's channel pointers moved on to the current piece of a block;
+    // sized once here so the audio path never allocates.
+    std::vector<float*> pieceInputs;
+    std::vector<float*> pieceOutputs;
+    std::vector<double*> pieceInputsDouble;
+    std::vector<double*> pieceOutputsDouble;
+};

@@ -1,0 +1,25 @@
+#include "VSTEntry.h"
+
+#include "CreationLock.h"
+
+#include <algorithm>
+#include <new>
+
+AEffect* VSTCreateEffect(audioMasterCallback hostCallback, VSTEffectFactory make) {
+    ScopedCreationLock lock;
+    IEffectVST* plug = nullptr;
+    // Nothing may unwind into a host written in C: a failed allocation anywhere
+    // in construction becomes the null answer.
+    try {
+        plug = make(hostCallback);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (!plug)
+        return nullptr;
+    plug->EnsureOnePreset();
+    AEffect* record = plug->Record();
+    record->numPrograms = std::max(record->numPrograms, plug->PresetCount());
+    record->numPrograms = std::max(record->numPrograms, 1);
+    return record;
+}
