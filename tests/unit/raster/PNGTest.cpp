@@ -29,7 +29,7 @@ void AppendToBytes(png_structp png, png_bytep data, png_size_t n) {
 }
 void FlushNothing(png_structp) {}
 
-struct ImageSpec {
+struct ImageRecipe {
     int colourType = 0;
     int bitDepth = 8;
     bool interlaced = false;
@@ -54,22 +54,22 @@ int ChannelCount(int colourType) {
 }
 
 // Encodes a kW x kH image with libpng's writer.
-ImageSpec MakeSpec(int colourType, int bitDepth, bool interlaced,
+ImageRecipe MakeRecipe(int colourType, int bitDepth, bool interlaced,
                    std::function<int(int, int, int)> sample, std::vector<png_color> palette = {},
                    std::vector<png_byte> paletteAlpha = {},
                    const png_color_16* trnsColour = nullptr) {
-    ImageSpec spec;
-    spec.colourType = colourType;
-    spec.bitDepth = bitDepth;
-    spec.interlaced = interlaced;
-    spec.sample = std::move(sample);
-    spec.palette = std::move(palette);
-    spec.paletteAlpha = std::move(paletteAlpha);
-    spec.trnsColour = trnsColour;
-    return spec;
+    ImageRecipe recipe;
+    recipe.colourType = colourType;
+    recipe.bitDepth = bitDepth;
+    recipe.interlaced = interlaced;
+    recipe.sample = std::move(sample);
+    recipe.palette = std::move(palette);
+    recipe.paletteAlpha = std::move(paletteAlpha);
+    recipe.trnsColour = trnsColour;
+    return recipe;
 }
 
-Bytes Encode(const ImageSpec& spec) {
+Bytes Encode(const ImageRecipe& recipe) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -78,34 +78,34 @@ Bytes Encode(const ImageSpec& spec) {
         return {};
     }
     png_set_write_fn(png, &out, AppendToBytes, FlushNothing);
-    png_set_IHDR(png, info, kW, kH, spec.bitDepth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, kW, kH, recipe.bitDepth, recipe.colourType,
+                 recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) {
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+    if (!recipe.palette.empty()) {
+        png_set_PLTE(png, info, recipe.palette.data(), static_cast<int>(recipe.palette.size()));
     }
-    if (!spec.paletteAlpha.empty() || spec.trnsColour != nullptr) {
-        png_set_tRNS(png, info, spec.paletteAlpha.empty() ? nullptr : spec.paletteAlpha.data(),
-                     static_cast<int>(spec.paletteAlpha.size()), spec.trnsColour);
+    if (!recipe.paletteAlpha.empty() || recipe.trnsColour != nullptr) {
+        png_set_tRNS(png, info, recipe.paletteAlpha.empty() ? nullptr : recipe.paletteAlpha.data(),
+                     static_cast<int>(recipe.paletteAlpha.size()), recipe.trnsColour);
     }
     png_write_info(png, info);
-    const int channels = ChannelCount(spec.colourType);
-    const std::size_t rowBytes = (static_cast<std::size_t>(kW * channels * spec.bitDepth) + 7) / 8;
+    const int channels = ChannelCount(recipe.colourType);
+    const std::size_t rowBytes = (static_cast<std::size_t>(kW * channels * recipe.bitDepth) + 7) / 8;
     std::vector<std::vector<png_byte>> rows(kH, std::vector<png_byte>(rowBytes, 0));
     for (int y = 0; y < kH; ++y) {
         std::vector<png_byte>& row = rows[static_cast<std::size_t>(y)];
         std::size_t bit = 0;
         for (int x = 0; x < kW; ++x) {
             for (int c = 0; c < channels; ++c) {
-                const int v = spec.sample(x, y, c);
-                if (spec.bitDepth == 16) {
+                const int v = recipe.sample(x, y, c);
+                if (recipe.bitDepth == 16) {
                     row[bit / 8] = static_cast<png_byte>(v >> 8);
                     row[bit / 8 + 1] = static_cast<png_byte>(v);
                 } else {
-                    const std::size_t shift = 8 - static_cast<std::size_t>(spec.bitDepth) - bit % 8;
+                    const std::size_t shift = 8 - static_cast<std::size_t>(recipe.bitDepth) - bit % 8;
                     row[bit / 8] = static_cast<png_byte>(row[bit / 8] | v << shift);
                 }
-                bit += static_cast<std::size_t>(spec.bitDepth);
+                bit += static_cast<std::size_t>(recipe.bitDepth);
             }
         }
     }
@@ -163,7 +163,7 @@ RAS_Pixel32 Argb(int a, int r, int g, int b) {
 
 struct FormatCase {
     const char* name;
-    ImageSpec spec;
+    ImageRecipe recipe;
     std::function<RAS_Pixel32(int x, int y)> expected;
 };
 
@@ -177,7 +177,7 @@ std::vector<FormatCase> Cases() {
         const int range = 1 << depth;
         const int scale = depth == 16 ? 1 : 255 / (range - 1);
         cases.push_back({"gray",
-                         MakeSpec(PNG_COLOR_TYPE_GRAY, depth, false,
+                         MakeRecipe(PNG_COLOR_TYPE_GRAY, depth, false,
                                   [=](int x, int y, int c) { return mix(x, y, c, range); }),
                          [=](int x, int y) {
                              int g = mix(x, y, 0, range) * scale;
@@ -188,7 +188,7 @@ std::vector<FormatCase> Cases() {
                          }});
     }
     cases.push_back({"gray 8 with tRNS",
-                     MakeSpec(
+                     MakeRecipe(
                          PNG_COLOR_TYPE_GRAY, 8, false,
                          [](int x, int y, int) { return x * 11 + y; }, {}, {}, &kGrayKey),
                      [](int x, int y) {
@@ -196,11 +196,11 @@ std::vector<FormatCase> Cases() {
                          return Argb(g == 77 ? 0 : 255, g, g, g);
                      }});
     cases.push_back({"gray+alpha 8",
-                     MakeSpec(PNG_COLOR_TYPE_GRAY_ALPHA, 8, false,
+                     MakeRecipe(PNG_COLOR_TYPE_GRAY_ALPHA, 8, false,
                               [](int x, int y, int c) { return c == 0 ? x * 19 : y * 23; }),
                      [](int x, int y) { return Argb(y * 23, x * 19, x * 19, x * 19); }});
     cases.push_back({"gray+alpha 16",
-                     MakeSpec(PNG_COLOR_TYPE_GRAY_ALPHA, 16, false,
+                     MakeRecipe(PNG_COLOR_TYPE_GRAY_ALPHA, 16, false,
                               [](int x, int y, int c) { return c == 0 ? x * 4999 : y * 5999 + 7; }),
                      [](int x, int y) {
                          const int g = (x * 4999) >> 8;
@@ -209,11 +209,11 @@ std::vector<FormatCase> Cases() {
     const auto rgb = [](int x, int y, int c) {
         return c == 0 ? x * 19 : c == 1 ? y * 23 : 200 - x;
     };
-    cases.push_back({"rgb 8", MakeSpec(PNG_COLOR_TYPE_RGB, 8, false, rgb),
+    cases.push_back({"rgb 8", MakeRecipe(PNG_COLOR_TYPE_RGB, 8, false, rgb),
                      [](int x, int y) { return Argb(255, x * 19, y * 23, 200 - x); }});
     cases.push_back(
         {"rgb 8 with tRNS",
-         MakeSpec(
+         MakeRecipe(
              PNG_COLOR_TYPE_RGB, 8, false,
              [](int x, int y, int c) { return x == 2 && y == 3 ? (c + 1) * 30 : (x + y + c) * 9; },
              {}, {}, &kRgbKey),
@@ -225,7 +225,7 @@ std::vector<FormatCase> Cases() {
              return Argb(255, v, v + 9, v + 18);
          }});
     cases.push_back({"rgb 16",
-                     MakeSpec(PNG_COLOR_TYPE_RGB, 16, false,
+                     MakeRecipe(PNG_COLOR_TYPE_RGB, 16, false,
                               [](int x, int y, int c) { return x * 5000 + y * 10 + c * 300; }),
                      [](int x, int y) {
                          const auto h = [&](int c) { return (x * 5000 + y * 10 + c * 300) >> 8; };
@@ -237,12 +237,12 @@ std::vector<FormatCase> Cases() {
     const auto rgbaWant = [](int x, int y) {
         return Argb(0x80 + y, (x * 17) % 256, (x * 17 + 40) % 256, (x * 17 + 80) % 256);
     };
-    cases.push_back({"rgba 8", MakeSpec(PNG_COLOR_TYPE_RGB_ALPHA, 8, false, rgba), rgbaWant});
+    cases.push_back({"rgba 8", MakeRecipe(PNG_COLOR_TYPE_RGB_ALPHA, 8, false, rgba), rgbaWant});
     cases.push_back(
-        {"rgba 8 interlaced", MakeSpec(PNG_COLOR_TYPE_RGB_ALPHA, 8, true, rgba), rgbaWant});
+        {"rgba 8 interlaced", MakeRecipe(PNG_COLOR_TYPE_RGB_ALPHA, 8, true, rgba), rgbaWant});
     cases.push_back(
         {"rgba 16 interlaced",
-         MakeSpec(PNG_COLOR_TYPE_RGB_ALPHA, 16, true,
+         MakeRecipe(PNG_COLOR_TYPE_RGB_ALPHA, 16, true,
                   [](int x, int y, int c) { return (x * 4000 + y * 1000 + c * 77) & 0xFFFF; }),
          [](int x, int y) {
              const auto h = [&](int c) { return ((x * 4000 + y * 1000 + c * 77) & 0xFFFF) >> 8; };
@@ -262,14 +262,14 @@ std::vector<FormatCase> Cases() {
     };
     for (const int depth : {4, 8}) {
         cases.push_back({"palette",
-                         MakeSpec(
+                         MakeRecipe(
                              PNG_COLOR_TYPE_PALETTE, depth, false,
                              [=](int x, int y, int) { return entry(x, y); }, palette),
                          paletteWant(false)});
     }
     cases.push_back(
         {"palette with tRNS",
-         MakeSpec(PNG_COLOR_TYPE_PALETTE, 8, true, [=](int x, int y, int) { return entry(x, y); },
+         MakeRecipe(PNG_COLOR_TYPE_PALETTE, 8, true, [=](int x, int y, int) { return entry(x, y); },
                   palette, {0, 60, 120, 180}),
          paletteWant(true)});
     return cases;
@@ -279,8 +279,8 @@ std::vector<FormatCase> Cases() {
 
 TEST(PNGDecode, EveryColourTypeAndBitDepthGivesStraightARGB) {
     for (const FormatCase& c : Cases()) {
-        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.spec.bitDepth));
-        const Bytes bytes = Encode(c.spec);
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.recipe.bitDepth));
+        const Bytes bytes = Encode(c.recipe);
         ASSERT_FALSE(bytes.empty());
         for (const bool fromFile : {false, true}) {
             std::unique_ptr<RAS_IBitmap> image;
@@ -304,7 +304,7 @@ TEST(PNGDecode, EveryColourTypeAndBitDepthGivesStraightARGB) {
 }
 
 TEST(PNGDecode, MemoryLayoutOfOnePixel) {
-    const Bytes bytes = Encode(MakeSpec(PNG_COLOR_TYPE_RGB_ALPHA, 8, false, [](int, int, int c) {
+    const Bytes bytes = Encode(MakeRecipe(PNG_COLOR_TYPE_RGB_ALPHA, 8, false, [](int, int, int c) {
         return 0x10 * (c + 1) + (c == 3 ? 0x40 : 0);
     }));
     const auto image = DecodeBytes(bytes);
@@ -319,7 +319,7 @@ TEST(PNGDecode, MemoryLayoutOfOnePixel) {
 
 TEST(PNGDecode, IntoATarget) {
     const Bytes bytes =
-        Encode(MakeSpec(PNG_COLOR_TYPE_RGB, 8, false, [](int x, int, int) { return x; }));
+        Encode(MakeRecipe(PNG_COLOR_TYPE_RGB, 8, false, [](int x, int, int) { return x; }));
     const int id = AddResource(bytes);
     RAS_MemBitmap target(kW, kH);
     RAS_Pixel32* const storage = target.Pixels();
@@ -340,7 +340,7 @@ TEST(PNGDecode, IntoATarget) {
 }
 
 TEST(PNGDecode, DamagedInputGivesNull) {
-    const Bytes good = Encode(MakeSpec(PNG_COLOR_TYPE_RGB_ALPHA, 8, false,
+    const Bytes good = Encode(MakeRecipe(PNG_COLOR_TYPE_RGB_ALPHA, 8, false,
                                        [](int x, int y, int c) { return x * y + c; }));
     ASSERT_NE(DecodeBytes(good), nullptr);
 
@@ -373,7 +373,7 @@ TEST(PNGDecode, DamagedInputGivesNull) {
 
 TEST(PNGDecode, AbsurdSizesAreRefusedBeforeAllocating) {
     const Bytes good =
-        Encode(MakeSpec(PNG_COLOR_TYPE_RGB_ALPHA, 8, false, [](int, int, int) { return 1; }));
+        Encode(MakeRecipe(PNG_COLOR_TYPE_RGB_ALPHA, 8, false, [](int, int, int) { return 1; }));
     // Rewrites the IHDR size and its CRC, so only the size is wrong.
     const auto withSize = [&](png_uint_32 w, png_uint_32 h) {
         Bytes b = good;
@@ -413,7 +413,7 @@ TEST(ImageFormatRegistry, PNGEntryChecksTheExtension) {
     EXPECT_STREQ(entry->describe(), "PNG files (*.PNG)");
 
     const Bytes bytes =
-        Encode(MakeSpec(PNG_COLOR_TYPE_RGB, 8, false, [](int, int, int) { return 9; }));
+        Encode(MakeRecipe(PNG_COLOR_TYPE_RGB, 8, false, [](int, int, int) { return 9; }));
     const TempFile mixedCase(bytes, "knob.Png");
     const std::unique_ptr<RAS_IBitmap> image(entry->decode(mixedCase.Path(), true, nullptr));
     EXPECT_NE(image, nullptr);
