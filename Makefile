@@ -41,8 +41,9 @@ test-asan: $(ASAN)/build.ninja
 	ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
 
 bench: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench
 	$(RELEASE)/bench/quelor-bench
+	$(RELEASE)/bench/raster/quelor-raster-bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
