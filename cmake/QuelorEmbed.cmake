@@ -33,3 +33,21 @@ function(quelor_embed_resources target)
         target_sources(${target} PRIVATE ${_out})
     endwhile()
 endfunction()
+
+# quelor_embed_rc_resources(<target> <script.rc>)
+#
+# Embeds the images that a Windows resource script lists as `<id> PNG "<file>"` lines
+# (files relative to the script), so that modules built without native resources carry
+# the same images under the same ids as the Windows module.
+function(quelor_embed_rc_resources target rc)
+    get_filename_component(_dir ${rc} DIRECTORY)
+    set(_entry "^([0-9]+)[ \t]+PNG[ \t]+\"([^\"]+)\"")
+    file(STRINGS ${rc} _lines REGEX "${_entry}")
+    set(_pairs)
+    foreach(_line IN LISTS _lines)
+        string(REGEX MATCH "${_entry}" _match "${_line}")
+        list(APPEND _pairs ${CMAKE_MATCH_1} ${_dir}/${CMAKE_MATCH_2})
+    endforeach()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${rc})
+    quelor_embed_resources(${target} ${_pairs})
+endfunction()

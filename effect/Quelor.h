@@ -61,6 +61,10 @@ public:
     // Linear amplitude (1.0 = the scale's 0 mark) to a needle position 0..1.
     static double NeedleValue(double amplitude);
 
+    static constexpr int kEditorWidth = 510;
+    static constexpr int kEditorHeight = 370;
+    static constexpr int kEditorFps = 60;
+
     // Editor layout: the control indices the meter feed writes to.
     void SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle);
 
@@ -72,6 +76,8 @@ private:
     };
 
     void SetupParameters();
+    // The panel: background, nine knobs, three switches, the LED and three needles.
+    void BuildEditor();
     void ResizeWorkBuffers(int frames);
     double ChoiceValue(int index) const;
     void ProcessPiece(double* const* inputs, double* const* outputs, int frames,

@@ -33,6 +33,9 @@ void MarkConnected(Channels& channels, int first, int count, bool connected) {
     const std::size_t end = ClampedRange(first, count, channels.size(), &i);
     for (; i < end; ++i) {
         auto& channel = *channels[i];
+        // An input's scratch last held widened host samples; unconnected it must read silence.
+        if (channel.connected && !connected && channel.scratch.Data())
+            std::fill_n(channel.scratch.Data(), channel.scratch.Count(), 0.0);
         channel.connected = connected;
         if (!connected)
             *channel.slot = channel.scratch.Data();

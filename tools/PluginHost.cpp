@@ -5,8 +5,6 @@
 #include <cstring>
 
 namespace {
-using EntryPoint = AEffect* (*)(audioMasterCallback);
-
 constexpr char kHostProduct[] = "quelor-render";
 constexpr char kHostVendor[] = "Quelor";
 constexpr intptr_t kHostVersion = 10000;
@@ -30,19 +28,29 @@ std::unique_ptr<PluginHost> PluginHost::Load(const std::string& path, std::strin
         *error = path + " is not a VST 2 plug-in: it exports neither VSTPluginMain nor main";
         return nullptr;
     }
-    host->timeInfo.sampleRate = 44100.0;
-    host->timeInfo.tempo = 120.0;
-    host->timeInfo.timeSigNumerator = 4;
-    host->timeInfo.timeSigDenominator = 4;
-    host->timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
-    current = host.get();
-    host->effect = entry(&HostCallback);
-    if (!host->effect || host->effect->magic != kEffectMagic || !host->effect->dispatcher) {
-        host->effect = nullptr;
-        *error = path + " did not give a valid VST 2 effect";
-        return nullptr;
+    return host->Start(entry, path, error) ? std::move(host) : nullptr;
+}
+
+std::unique_ptr<PluginHost> PluginHost::Create(EntryPoint entry, const std::string& name,
+                                               std::string* error) {
+    std::unique_ptr<PluginHost> host(new PluginHost);
+    return host->Start(entry, name, error) ? std::move(host) : nullptr;
+}
+
+bool PluginHost::Start(EntryPoint entry, const std::string& name, std::string* error) {
+    timeInfo.sampleRate = 44100.0;
+    timeInfo.tempo = 120.0;
+    timeInfo.timeSigNumerator = 4;
+    timeInfo.timeSigDenominator = 4;
+    timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
+    current = this;
+    effect = entry(&HostCallback);
+    if (!effect || effect->magic != kEffectMagic || !effect->dispatcher) {
+        effect = nullptr;
+        *error = name + " did not give a valid VST 2 effect";
+        return false;
     }
-    return host;
+    return true;
 }
 
 PluginHost::~PluginHost() {

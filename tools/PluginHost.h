@@ -13,6 +13,10 @@ public:
     // Main thread. Null with a one-line reason in error when the module cannot
     // be opened, has no entry point, or gives no valid effect record.
     static std::unique_ptr<PluginHost> Load(const std::string& path, std::string* error);
+    using EntryPoint = AEffect* (*)(audioMasterCallback);
+    // Main thread. As Load, for an effect linked into this program, made by entry.
+    static std::unique_ptr<PluginHost> Create(EntryPoint entry, const std::string& name,
+                                              std::string* error);
     ~PluginHost();
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
@@ -44,6 +48,7 @@ public:
 
 private:
     PluginHost() = default;
+    bool Start(EntryPoint entry, const std::string& name, std::string* error);
     std::string Text(int32_t opcode, int32_t index) const;
     static intptr_t HostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                                  void* ptr, float opt);

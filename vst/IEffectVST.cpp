@@ -211,6 +211,10 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         window->CloseEditorWindow();
         return 1;
     }
+    case effEditIdle:
+        if (IEditorWindowLink* window = EditorWindow())
+            window->IdleEditor();
+        return 0;
     case effIdentify:
         return kIdentifyAnswer;
     case effGetChunk:
@@ -271,7 +275,7 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
             *static_cast<VstSpeakerArrangement**>(ptr) = &outputArrangement;
         return 1;
     default:
-        // effEditIdle, effIdle, effProcessVarIo and every opcode we do not answer.
+        // effIdle, effProcessVarIo and every opcode we do not answer.
         return 0;
     }
 }

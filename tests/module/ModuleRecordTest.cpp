@@ -8,6 +8,7 @@
 #include <atomic>
 #include <set>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -17,31 +18,21 @@ TEST(ModuleRecord, FieldsAsAHostReadsThem) {
     const AEffect* e = plug.Record();
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->magic, 0x56737450);
-    EXPECT_EQ(e->flags, 0x1018); // replacing, double replacing, mono; no editor yet
-    EXPECT_EQ(e->numPrograms, 1);
-    EXPECT_EQ(e->numParams, 12);
-    EXPECT_EQ(e->numInputs, 4);
-    EXPECT_EQ(e->numOutputs, 2);
+    EXPECT_EQ(e->flags, 0x1019);        // editor, replacing, double replacing, mono
     EXPECT_EQ(e->uniqueID, 0x516C7231); // 'Qlr1'
     EXPECT_EQ(e->version, 10000);
-    EXPECT_EQ(e->initialDelay, 0);
+    EXPECT_EQ(std::vector<int32_t>({e->numPrograms, e->numParams, e->numInputs, e->numOutputs}),
+              std::vector<int32_t>({1, 12, 4, 2}));
     EXPECT_EQ(e->ioRatio, 1.0f);
-    EXPECT_EQ(e->realQualities, 0);
-    EXPECT_EQ(e->offQualities, 0);
-    EXPECT_EQ(e->resvd1, 0);
-    EXPECT_EQ(e->resvd2, 0);
-    EXPECT_EQ(e->user, nullptr);
-    EXPECT_NE(e->object, nullptr);
-    EXPECT_NE(e->dispatcher, nullptr);
-    EXPECT_NE(e->process, nullptr);
-    EXPECT_NE(e->processReplacing, nullptr);
-    EXPECT_NE(e->processDoubleReplacing, nullptr);
-    EXPECT_NE(e->setParameter, nullptr);
-    EXPECT_NE(e->getParameter, nullptr);
-    EXPECT_TRUE(
-        std::all_of(std::begin(e->future), std::end(e->future), [](char c) { return c == 0; }));
-    // Nothing is asked of the host before effOpen.
-    EXPECT_TRUE(host.Calls().empty());
+    // What a host may read without asking must be zero, and every call-back must be there.
+    for (intptr_t zero :
+         {intptr_t{e->initialDelay}, intptr_t{e->realQualities}, intptr_t{e->offQualities},
+          e->resvd1, e->resvd2, reinterpret_cast<intptr_t>(e->user)})
+        EXPECT_EQ(zero, 0);
+    EXPECT_TRUE(std::all_of(std::begin(e->future), std::end(e->future), [](char c) { return !c; }));
+    EXPECT_TRUE(e->object && e->dispatcher && e->process && e->processReplacing &&
+                e->processDoubleReplacing && e->setParameter && e->getParameter);
+    EXPECT_TRUE(host.Calls().empty()) << "nothing is asked of the host before effOpen";
 }
 
 TEST(ModuleRecord, OnlyTheEntryPointsAreExported) {
@@ -63,7 +54,7 @@ TEST(ModuleRecord, BothEntryNamesGiveIndependentEffects) {
     EXPECT_NE(a.Record()->object, b.Record()->object);
     a.Dispatch(effOpen);
     b.Dispatch(effOpen);
-    a.Record()->setParameter(a.Record(), 6, 0.25f);
+    a.Set(6, 0.25f);
     a.Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Only A"));
     EXPECT_EQ(a.Text(effGetParamDisplay, 6), "-45.0");
     EXPECT_EQ(b.Text(effGetParamDisplay, 6), "0");

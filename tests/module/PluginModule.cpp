@@ -1,27 +1,9 @@
 #include "PluginModule.h"
 
-#include <dlfcn.h>
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-
+// Opening the module and finding its symbols is in one file per platform.
 PluginModule& PluginModule::Get() {
     static PluginModule module;
     return module;
-}
-
-PluginModule::PluginModule() {
-    handle = dlopen(QUELOR_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        ADD_FAILURE() << "cannot open " << QUELOR_MODULE_PATH << ": " << dlerror();
-        std::abort();
-    }
-    pluginMain = reinterpret_cast<Entry>(dlsym(handle, "VSTPluginMain"));
-    mainAlias = reinterpret_cast<Entry>(dlsym(handle, "main"));
-}
-
-void* PluginModule::Symbol(const char* name) const {
-    return dlsym(handle, name);
 }
 
 PluginInstance::PluginInstance(PluginModule::Entry entry, audioMasterCallback host)
@@ -53,9 +35,4 @@ std::string PluginInstance::Text(int32_t opcode, int32_t index) const {
     char text[256] = {};
     Dispatch(opcode, index, 0, text);
     return text;
-}
-
-std::string PluginInstance::ParamDisplayAt(int32_t index, float normalized) const {
-    effect->setParameter(effect, index, normalized);
-    return Text(effGetParamDisplay, index);
 }

@@ -37,7 +37,8 @@ public:
     // Opens the effect and sets rate and block size as a host does.
     void OpenLikeHost(float sampleRate, intptr_t blockSize) const;
     std::string Text(int32_t opcode, int32_t index = 0) const;
-    std::string ParamDisplayAt(int32_t index, float normalized) const;
+    void Set(int32_t index, float normalized) const { effect->setParameter(effect, index, normalized); }
+    float Get(int32_t index) const { return effect->getParameter(effect, index); }
     void Close();
 
 private:

@@ -2,6 +2,8 @@
 
 #include "Quelor.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 // Brings an effect into the state a host leaves it in after opening it.
@@ -23,15 +25,35 @@ inline void SetParameter(IEffectBase& effect, int index, double value) {
 
 // Four input channels and two output channels of equal length.
 struct ChannelSet {
-    explicit ChannelSet(std::size_t frames)
-        : in(4, std::vector<double>(frames)), out(2, std::vector<double>(frames)) {}
+    explicit ChannelSet(std::size_t frames, double left = 0.0, double right = 0.0)
+        : in(4, std::vector<double>(frames)), out(2, std::vector<double>(frames)) {
+        std::fill(in[0].begin(), in[0].end(), left);
+        std::fill(in[1].begin(), in[1].end(), right);
+    }
 
     // Pointers into the channels, offset by a number of frames.
     std::vector<double*> Inputs(std::size_t at = 0) {
         return {&in[0][at], &in[1][at], &in[2][at], &in[3][at]};
     }
     std::vector<double*> Outputs(std::size_t at = 0) { return {&out[0][at], &out[1][at]}; }
+    std::size_t Frames() const { return in[0].size(); }
 
     std::vector<std::vector<double>> in;
     std::vector<std::vector<double>> out;
 };
+
+// Runs the whole set through ProcessBlock in blocks of the given sizes, repeated;
+// in place when asked, so the outputs land in the first two inputs.
+inline void Process(Quelor& effect, ChannelSet& set, std::initializer_list<int> blockSizes,
+                    bool inPlace = false) {
+    std::size_t at = 0;
+    for (auto size = blockSizes.begin(); at < set.Frames(); ++size) {
+        if (size == blockSizes.end())
+            size = blockSizes.begin();
+        const int n =
+            static_cast<int>(std::min(static_cast<std::size_t>(*size), set.Frames() - at));
+        std::vector<double*> in = set.Inputs(at), out = set.Outputs(at);
+        effect.ProcessBlock(in.data(), inPlace ? in.data() : out.data(), n);
+        at += static_cast<std::size_t>(n);
+    }
+}

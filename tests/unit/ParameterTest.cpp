@@ -2,182 +2,111 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <string>
 
 namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
 std::string Display(const IParameter& p, double v, bool normalized = false) {
     char text[kParameterTextSize];
     p.FormatForHost(v, normalized, text);
     return text;
 }
 
-IParameter OnOff() {
+IParameter Continuous(double minimum, double maximum, double step) {
     IParameter p;
-    p.SetupChoice("Brickwall", 1, 2);
-    p.AddValueText(0, "On");
-    p.AddValueText(1, "Off");
+    p.SetupContinuous("p", 0, minimum, maximum, step, "");
     return p;
 }
 } // namespace
 
-TEST(ParameterSetup, NewRecordDefaults) {
-    IParameter p;
-    EXPECT_EQ(p.Kind(), kKindNone);
-    EXPECT_EQ(p.Value(), 0.0);
-    EXPECT_EQ(p.Minimum(), 0.0);
-    EXPECT_EQ(p.Maximum(), 1.0);
-    EXPECT_EQ(p.Step(), 1.0);
-    EXPECT_EQ(p.Shape(), 1.0);
-    EXPECT_STREQ(p.NameForHost(), "");
-}
+TEST(ParameterSetup, RangesDefaultsPrecisionAndCutTexts) {
+    IParameter narrow;
+    narrow.SetupContinuous("Width", 5.0, 0.0, 0.05, 0.1, "x");
+    EXPECT_EQ(narrow.Maximum(), 0.1) << "a range narrower than the step is widened";
+    EXPECT_EQ(narrow.Value(), 5.0) << "the default is neither limited nor snapped";
 
-TEST(ParameterSetup, ContinuousWidensANarrowRangeAndKeepsTheDefaultUnlimited) {
-    IParameter p;
-    p.SetupContinuous("Width", 5.0, 0.0, 0.05, 0.1, "x");
-    EXPECT_EQ(p.Kind(), kKindContinuous);
-    EXPECT_EQ(p.Maximum(), 0.1);
-    EXPECT_EQ(p.Value(), 5.0) << "the default is neither limited nor snapped";
-    EXPECT_STREQ(p.LabelForHost(), "x");
-}
+    IParameter choice;
+    choice.SetupChoice("Mode", 1, 3);
+    EXPECT_EQ(choice.Maximum(), 2.0);
+    EXPECT_EQ(choice.Value(), 1.0);
 
-TEST(ParameterSetup, ChoiceGetsItsRangeAndKeepsItsKind) {
-    IParameter p;
-    p.SetupChoice("Mode", 1, 3);
-    EXPECT_EQ(p.Kind(), kKindChoice);
-    EXPECT_EQ(p.Minimum(), 0.0);
-    EXPECT_EQ(p.Maximum(), 2.0);
-    EXPECT_EQ(p.Step(), 1.0);
-    EXPECT_EQ(p.Precision(), 0);
-    EXPECT_EQ(p.Value(), 1.0);
-    EXPECT_STREQ(p.LabelForHost(), "");
-}
-
-TEST(ParameterSetup, PrecisionFollowsTheStep) {
     const struct {
         double step;
         int precision;
-    } cases[] = {{1, 0},    {0.1, 1},  {0.5, 1},   {0.01, 2},
+    } steps[] = {{1, 0},    {0.1, 1},  {0.5, 1},   {0.01, 2},
                  {0.05, 2}, {0.25, 2}, {0.001, 3}, {1e-9, 6}};
-    for (const auto& c : cases) {
-        IParameter p;
-        p.SetupContinuous("p", 0, 0, 10, c.step, "");
-        EXPECT_EQ(p.Precision(), c.precision) << "step " << c.step;
-    }
-}
+    for (const auto& c : steps)
+        EXPECT_EQ(Continuous(0, 10, c.step).Precision(), c.precision) << "step " << c.step;
 
-TEST(ParameterSetup, ZeroShapeIsIgnoredAndLongTextsAreCut) {
     IParameter p;
     p.SetResponseShape(2.0);
     p.SetResponseShape(0.0);
-    EXPECT_EQ(p.Shape(), 2.0);
-    const std::string longName(40, 'n');
-    p.SetupContinuous(longName.c_str(), 0, 0, 1, 1, longName.c_str());
+    EXPECT_EQ(p.Shape(), 2.0) << "a zero shape is ignored";
+    const std::string longText(40, 'n');
+    p.SetupContinuous(longText.c_str(), 0, 0, 1, 1, longText.c_str());
     EXPECT_EQ(std::string(p.NameForHost()), std::string(31, 'n'));
     EXPECT_EQ(std::string(p.LabelForHost()), std::string(31, 'n'));
 }
 
-TEST(ParameterConversion, ChoiceSnapsHalfUp) {
-    IParameter p;
-    p.SetupChoice("Mode", 0, 3);
-    p.SetFromNormalized(0.5);
-    EXPECT_EQ(p.Value(), 1.0);
-    p.SetFromNormalized(0.75);
-    EXPECT_EQ(p.Value(), 2.0);
-    p.SetFromNormalized(0.2);
-    EXPECT_EQ(p.Value(), 0.0);
-}
+TEST(ParameterConversion, ValuesOutsideTheRangeAndNonFiniteOnesLandOnIt) {
+    IParameter threshold = Continuous(-60, 0, 0.1);
+    EXPECT_EQ(threshold.Normalize(-100), 0.0);
+    EXPECT_EQ(threshold.Normalize(10), 1.0);
+    EXPECT_EQ(threshold.Normalize(-30), 0.5);
 
-TEST(ParameterConversion, ShapedContinuousRoundTrips) {
-    IParameter p;
-    p.SetupContinuous("Ratio", 3, 1, 30, 0.1, "");
-    p.SetResponseShape(2.0);
-    p.SetFromNormalized(0.5);
-    EXPECT_EQ(p.Value(), 8.25);
-    EXPECT_DOUBLE_EQ(p.Normalize(8.25), 0.5);
-    for (double v : {1.0, 1.7, 3.0, 12.3, 29.9, 30.0}) {
-        p.SetFromNormalized(p.Normalize(v));
-        EXPECT_NEAR(p.Value(), v, 1e-12);
+    IParameter p = Continuous(0, 300, 1);
+    for (const auto& [normalized, value] :
+         {std::pair{1.5, 300.0}, {-2.0, 0.0}, {kNaN, 300.0}, {-kInf, 0.0}}) {
+        p.SetFromNormalized(normalized);
+        EXPECT_EQ(p.Value(), value) << normalized;
     }
-}
-
-TEST(ParameterConversion, NormalizeLimitsToTheRange) {
-    IParameter p;
-    p.SetupContinuous("Threshold", 0, -60, 0, 0.1, "dB");
-    EXPECT_EQ(p.Normalize(-100), 0.0);
-    EXPECT_EQ(p.Normalize(10), 1.0);
-    EXPECT_EQ(p.Normalize(-30), 0.5);
-}
-
-TEST(ParameterConversion, HostValuesOutsideZeroToOneLandOnTheRange) {
-    IParameter p;
-    p.SetupContinuous("Attack", 1, 0, 300, 1, "ms");
-    p.SetFromNormalized(1.5);
-    EXPECT_EQ(p.Value(), 300.0);
-    p.SetFromNormalized(-2.0);
-    EXPECT_EQ(p.Value(), 0.0);
-    p.SetFromNormalized(std::numeric_limits<double>::quiet_NaN());
-    EXPECT_EQ(p.Value(), 300.0);
-    p.SetFromNormalized(-std::numeric_limits<double>::infinity());
-    EXPECT_EQ(p.Value(), 0.0);
-    p.SetLimited(std::numeric_limits<double>::quiet_NaN());
+    p.SetLimited(kNaN);
     EXPECT_EQ(p.Value(), 0.0);
     p.SetLimited(1e300);
     EXPECT_EQ(p.Value(), 300.0);
 }
 
-TEST(ParameterDisplay, NumbersFollowThePrecision) {
-    IParameter tenths;
-    tenths.SetupContinuous("t", 0, -100, 100, 0.1, "");
-    EXPECT_EQ(Display(tenths, 0.0), "0");
-    EXPECT_EQ(Display(tenths, -0.0), "0");
-    EXPECT_EQ(Display(tenths, 3.0), "3.0");
-    EXPECT_EQ(Display(tenths, -20.04), "-20.0");
-    IParameter whole;
-    whole.SetupContinuous("w", 0, -100, 1000, 1, "");
-    EXPECT_EQ(Display(whole, -0.7), "0");
-    EXPECT_EQ(Display(whole, 299.6), "299");
-    EXPECT_EQ(Display(whole, 0.5, true), "450");
+TEST(ParameterDisplay, NumbersFollowThePrecisionAndStayInTheBuffer) {
+    const IParameter tenths = Continuous(-100, 100, 0.1);
+    const IParameter whole = Continuous(-100, 1000, 1);
+    const struct {
+        const IParameter& p;
+        double v;
+        bool normalized;
+        const char* text;
+    } cases[] = {
+        {tenths, 0.0, false, "0"},
+        {tenths, -0.0, false, "0"},
+        {tenths, 3.0, false, "3.0"},
+        {tenths, -20.04, false, "-20.0"},
+        {whole, -0.7, false, "0"},
+        {whole, 299.6, false, "299"},
+        {whole, 0.5, true, "450"},
+        {whole, 1e300, false, "2147483647"},
+        {whole, -1e300, false, "-2147483648"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Display(c.p, c.v, c.normalized), c.text) << c.v;
+    EXPECT_EQ(Display(Continuous(0, 1, 1e-6), 1e300).size(), 31u);
 }
 
-TEST(ParameterDisplay, ExtremeValuesStayInTheBuffer) {
-    IParameter whole;
-    whole.SetupContinuous("w", 0, 0, 1, 1, "");
-    EXPECT_EQ(Display(whole, 1e300), "2147483647");
-    EXPECT_EQ(Display(whole, -1e300), "-2147483648");
-    IParameter fine;
-    fine.SetupContinuous("f", 0, 0, 1, 1e-6, "");
-    EXPECT_EQ(Display(fine, 1e300).size(), 31u);
-}
-
-TEST(ParameterDisplay, ValueTextsWinAndTruncate) {
-    const IParameter p = OnOff();
+TEST(ParameterValueTexts, WinOverNumbersAndLookupsTakeTheFirstExactMatch) {
+    IParameter p;
+    p.SetupChoice("Brickwall", 1, 2);
+    p.AddValueText(0, "On");
+    p.AddValueText(1, "Off");
+    p.AddValueText(1, "Later");
     EXPECT_EQ(Display(p, 1.0), "Off");
     EXPECT_EQ(Display(p, 1.0, true), "Off");
     EXPECT_EQ(Display(p, 0.0), "On");
     EXPECT_EQ(Display(p, 1.9), "Off");
-}
-
-TEST(ParameterValueTexts, LookupsTakeTheFirstExactMatch) {
-    IParameter p = OnOff();
-    p.AddValueText(1, "Later");
-    EXPECT_STREQ(p.ValueTextFor(1), "Off");
     EXPECT_STREQ(p.ValueTextFor(5), "");
     int32_t v = 42;
     EXPECT_FALSE(p.FindValueText("off", &v));
     EXPECT_EQ(v, 42);
     EXPECT_TRUE(p.FindValueText("Off", &v));
     EXPECT_EQ(v, 1);
-    EXPECT_EQ(p.ValueTextCount(), 3);
-}
-
-TEST(ParameterDecibels, ToAmplitude) {
-    IParameter p;
-    p.SetupContinuous("Gain", -20, -60, 30, 0.1, "dB");
-    EXPECT_NEAR(p.DecibelsToAmplitude(), 0.1, 1e-13);
-    p.SetLimited(-60);
-    EXPECT_NEAR(p.DecibelsToAmplitude(), 0.001, 1e-15);
-    p.SetLimited(0);
-    EXPECT_EQ(p.DecibelsToAmplitude(), 1.0);
 }

@@ -143,25 +143,6 @@ void Configure(Quelor& effect, const Settings& s, int stereoMode, bool sidechain
     effect.ResetProcessing();
 }
 
-// Runs the whole signal through the effect in blocks of changing sizes.
-void Process(Quelor& effect, ChannelSet& set, std::initializer_list<int> blockSizes) {
-    const std::size_t frames = set.in[0].size();
-    std::size_t at = 0;
-    for (auto size = blockSizes.begin(); at < frames; ++size) {
-        if (size == blockSizes.end())
-            size = blockSizes.begin();
-        const int n = static_cast<int>(std::min(static_cast<std::size_t>(*size), frames - at));
-        std::vector<double*> in = set.Inputs(at), out = set.Outputs(at);
-        effect.ProcessBlock(in.data(), out.data(), n);
-        at += static_cast<std::size_t>(n);
-    }
-}
-
-void ExpectClose(double actual, double expected, std::size_t i, int channel) {
-    const double tolerance = 1e-12 * std::max(1.0, std::fabs(expected));
-    ASSERT_NEAR(actual, expected, tolerance) << "channel " << channel << " frame " << i;
-}
-
 using Combination = std::tuple<int, bool, bool, int>;
 
 class ProcessingMatchesReference : public ::testing::TestWithParam<Combination> {};
@@ -181,8 +162,9 @@ TEST_P(ProcessingMatchesReference, SampleForSample) {
         const double in[4] = {signal.in[0][i], signal.in[1][i], signal.in[2][i], signal.in[3][i]};
         double out[2];
         reference.Step(in, out);
-        ExpectClose(signal.out[0][i], out[0], i, 0);
-        ExpectClose(signal.out[1][i], out[1], i, 1);
+        for (std::size_t ch = 0; ch < 2; ++ch)
+            ASSERT_NEAR(signal.out[ch][i], out[ch], 1e-12 * std::max(1.0, std::fabs(out[ch])))
+                << "channel " << ch << " frame " << i;
     }
     EXPECT_NEAR(effect.GrDisplay(), reference.grDisplay, 1e-12);
     EXPECT_NEAR(effect.LimiterDisplay(), reference.limiterDisplay, 1e-12);
@@ -193,268 +175,151 @@ INSTANTIATE_TEST_SUITE_P(AllModes, ProcessingMatchesReference,
                                             ::testing::Bool(), ::testing::Values(0, 1, 2)));
 
 namespace {
-class ProcessingTest : public ::testing::Test {
-protected:
-    ProcessingTest() { OpenLikeHost(effect, kRate, kMaxBlock); }
-
-    // A constant level on the programme inputs, `frames` long.
-    ChannelSet Constant(double left, double right, std::size_t frames = 4096) {
-        ChannelSet set(frames);
-        std::fill(set.in[0].begin(), set.in[0].end(), left);
-        std::fill(set.in[1].begin(), set.in[1].end(), right);
-        Process(effect, set, {kMaxBlock});
-        return set;
-    }
-
-    Quelor effect;
-};
+// An effect opened at the test rate with some parameters set, by real value.
+void Open(Quelor& effect, std::initializer_list<std::pair<int, double>> settings,
+          int blockSize = kMaxBlock) {
+    OpenLikeHost(effect, kRate, blockSize);
+    for (const auto& [index, value] : settings)
+        SetParameter(effect, index, value);
+}
 } // namespace
 
-TEST_F(ProcessingTest, TwentyDecibelsOverAThresholdAtRatioFourComesOutFiveOver) {
-    SetParameter(effect, Quelor::kAttack, 0);
-    SetParameter(effect, Quelor::kThreshold, -20);
-    SetParameter(effect, Quelor::kRatio, 4);
-    EXPECT_EQ(effect.RatioExponent(), -0.75);
-    const ChannelSet out = Constant(1.0, 1.0);
-    EXPECT_NEAR(out.out[0].back(), 0.1778279410038923, 1e-13);
-    EXPECT_NEAR(out.out[1][0], 0.1778279410038923, 1e-13);
+TEST(Processing, SteadyLevelsComeOutAsTheStaticCurveSays) {
+    const struct {
+        double threshold, ratio, left, right, expectedLeft, expectedRight, tolerance;
+    } cases[] = {
+        // 20 dB over at 4:1 comes out 5 dB over.
+        {-20, 4, 1.0, 1.0, 0.1778279410038923, 0.1778279410038923, 1e-13},
+        // An infinite ratio brings the averaged level 0.65 to the threshold.
+        {-20, 30, 0.5, -0.8, 0.05 / 0.65, -0.08 / 0.65, 1e-13},
+        {-60, 1, 0.7, -0.3, 0.7, -0.3, 0.0},
+        // At 0 dB only levels above 1.0 are reduced.
+        {0, 10, 0.999, 0.999, 0.999, 0.999, 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.threshold << " dB, ratio " << c.ratio);
+        Quelor effect;
+        Open(effect,
+             {{Quelor::kAttack, 0}, {Quelor::kThreshold, c.threshold}, {Quelor::kRatio, c.ratio}});
+        ChannelSet set(4096, c.left, c.right);
+        Process(effect, set, {kMaxBlock});
+        EXPECT_NEAR(set.out[0].back(), c.expectedLeft, c.tolerance);
+        EXPECT_NEAR(set.out[1].back(), c.expectedRight, c.tolerance);
+    }
 }
 
-TEST_F(ProcessingTest, InfiniteRatioBringsTheLevelToTheThreshold) {
-    SetParameter(effect, Quelor::kAttack, 0);
-    SetParameter(effect, Quelor::kThreshold, -20);
-    SetParameter(effect, Quelor::kRatio, 30);
-    const ChannelSet out = Constant(0.5, -0.8, 256);
-    EXPECT_NEAR(out.out[0].back(), 0.5 * effect.ThresholdGain() / 0.65, 1e-15);
-    EXPECT_NEAR(out.out[1].back(), -0.8 * effect.ThresholdGain() / 0.65, 1e-15);
-}
-
-TEST_F(ProcessingTest, UnityRatioAndZeroThresholdLeaveTheSignalAlone) {
-    SetParameter(effect, Quelor::kRatio, 1);
-    SetParameter(effect, Quelor::kThreshold, -60);
-    ChannelSet out = Constant(0.7, -0.3);
-    EXPECT_EQ(out.out[0].back(), 0.7);
-    EXPECT_EQ(out.out[1].back(), -0.3);
-
-    SetParameter(effect, Quelor::kRatio, 10);
-    SetParameter(effect, Quelor::kThreshold, 0);
-    out = Constant(0.999, 0.999);
-    EXPECT_EQ(out.out[0].back(), 0.999) << "at 0 dB only levels above 1.0 are reduced";
-    EXPECT_EQ(effect.GrDisplay(), 1.0);
-}
-
-TEST_F(ProcessingTest, SilenceGivesSilenceAndTheGainDisplayRecovers) {
-    SetParameter(effect, Quelor::kThreshold, -30);
-    Constant(1.0, 1.0);
-    EXPECT_LT(effect.GrDisplay(), 0.5);
-    const double reduced = effect.GrDisplay();
-    const ChannelSet out = Constant(0.0, 0.0, 44100);
-    EXPECT_TRUE(std::all_of(out.out[0].begin(), out.out[0].end(), [](double v) { return v == 0; }));
-    EXPECT_GT(effect.GrDisplay(), 1.0 - (1.0 - reduced) * 0.01);
-}
-
-TEST_F(ProcessingTest, DryMixKeepsTheSignalButTheDisplayShowsTheGain) {
-    SetParameter(effect, Quelor::kThreshold, -20);
-    SetParameter(effect, Quelor::kMix, 0);
-    SetParameter(effect, Quelor::kGain, 6);
-    const ChannelSet out = Constant(0.5, 0.5);
-    EXPECT_EQ(out.out[0].back(), 0.5 * effect.MakeupGain());
-    EXPECT_LT(effect.GrDisplay(), 0.5);
-}
-
-TEST_F(ProcessingTest, SidechainOnUnconnectedInputsReadsSilence) {
-    effect.MarkInputsConnected(2, 2, false);
-    SetParameter(effect, Quelor::kSidechainInput, 1);
-    SetParameter(effect, Quelor::kThreshold, -40);
-    SetParameter(effect, Quelor::kGain, 3);
-    ChannelSet set(1024);
-    std::fill(set.in[0].begin(), set.in[0].end(), 0.9);
-    std::fill(set.in[1].begin(), set.in[1].end(), 0.9);
-    std::vector<double*> in = set.Inputs(), out = set.Outputs();
-    double* const scratch[4] = {in[0], in[1], effect.InputPointers()[2], effect.InputPointers()[3]};
-    effect.ProcessBlock(const_cast<double**>(scratch), out.data(), kMaxBlock);
-    EXPECT_EQ(set.out[0][kMaxBlock - 1], 0.9 * effect.MakeupGain());
-    EXPECT_EQ(effect.GrDisplay(), 1.0);
-}
-
-TEST_F(ProcessingTest, MonoInputAveragesWithSilenceButMaximumDoesNot) {
-    SetParameter(effect, Quelor::kAttack, 0);
-    SetParameter(effect, Quelor::kThreshold, -12); // 0.251
-    Constant(0.5, 0.0);
-    EXPECT_EQ(effect.GrDisplay(), 1.0) << "average detector: 0.25";
-    SetParameter(effect, Quelor::kStereoMode, Quelor::kStereoMaximum);
-    Constant(0.5, 0.0);
-    EXPECT_LT(effect.GrDisplay(), 1.0);
-    SetParameter(effect, Quelor::kStereoMode, Quelor::kStereoDualMono);
-    effect.ResetProcessing();
-    const ChannelSet out = Constant(0.5, 0.0);
-    EXPECT_LT(out.out[0].back(), 0.5);
-    EXPECT_EQ(effect.Envelope2().Output(), 0.0);
-}
-
-TEST_F(ProcessingTest, BrickwallHoldsTheCeilingTimesTheAttenuation) {
-    SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
-    SetParameter(effect, Quelor::kGain, 12);
-    SetParameter(effect, Quelor::kAttenuation, -6);
+TEST(Processing, BrickwallNeverPassesTheCeilingTimesTheAttenuation) {
+    Quelor effect;
+    Open(effect, {{Quelor::kBrickwall, Quelor::kBrickwallOn},
+                  {Quelor::kGain, 12},
+                  {Quelor::kAttenuation, -6}});
     ChannelSet signal = TestSignal(1.0);
     Process(effect, signal, {kMaxBlock});
     const double bound = kCeiling * effect.AttenuationGain() * (1 + 1e-15);
     double loudest = 0;
-    for (int ch = 0; ch < 2; ++ch)
-        for (double v : signal.out[static_cast<std::size_t>(ch)])
+    for (const auto& channel : signal.out)
+        for (double v : channel)
             loudest = std::max(loudest, std::fabs(v));
     EXPECT_LE(loudest, bound);
     EXPECT_GT(loudest, bound * 0.999) << "the peaks reach the ceiling";
-    EXPECT_LT(effect.LimiterDisplay(), 1.0);
-}
 
-TEST_F(ProcessingTest, BrickwallWithInstantReleaseClipsAtTheCeiling) {
-    SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
-    SetParameter(effect, Quelor::kRelease2, 0);
-    SetParameter(effect, Quelor::kRatio, 1);
+    // With an instant release it clips exactly at the ceiling.
+    Quelor clipper;
+    Open(clipper,
+         {{Quelor::kBrickwall, Quelor::kBrickwallOn}, {Quelor::kRelease2, 0}, {Quelor::kRatio, 1}});
     ChannelSet set(512);
     for (std::size_t i = 0; i < 512; ++i)
         set.in[0][i] = set.in[1][i] = 1.5 * std::sin(static_cast<double>(i) * 0.05);
-    Process(effect, set, {kMaxBlock});
+    Process(clipper, set, {kMaxBlock});
     for (std::size_t i = 0; i < 512; ++i) {
         const double x = set.in[0][i];
-        const double expected = std::fabs(x) > kCeiling ? std::copysign(kCeiling, x) : x;
-        ASSERT_NEAR(set.out[0][i], expected, 1e-15) << i;
+        ASSERT_NEAR(set.out[0][i], std::fabs(x) > kCeiling ? std::copysign(kCeiling, x) : x, 1e-15)
+            << i;
     }
 }
 
-TEST_F(ProcessingTest, BrickwallOffIgnoresTheAttenuation) {
-    SetParameter(effect, Quelor::kAttenuation, -30);
-    SetParameter(effect, Quelor::kRatio, 1);
-    const ChannelSet out = Constant(2.0, 2.0);
-    EXPECT_EQ(out.out[0].back(), 2.0);
-    EXPECT_EQ(effect.LimiterDisplay(), 1.0);
+TEST(Processing, BlockShapesDoNotChangeTheSamples) {
+    const std::initializer_list<std::pair<int, double>> settings{
+        {Quelor::kThreshold, -24},
+        {Quelor::kBrickwall, Quelor::kBrickwallOn},
+        {Quelor::kGain, 12},
+        {Quelor::kStereoMode, Quelor::kStereoDualMono}};
+    Quelor reference, small, inPlace;
+    Open(reference, settings, 4096);
+    Open(small, settings, 64); // blocks far longer than the work buffers
+    Open(inPlace, settings);
+    ChannelSet a = TestSignal(0.5), b = TestSignal(0.5), c = TestSignal(0.5);
+    Process(reference, a, {4000});
+    Process(small, b, {4000});
+    Process(inPlace, c, {kMaxBlock}, true);
+    EXPECT_EQ(b.out, a.out);
+    EXPECT_EQ(small.GrDisplay(), reference.GrDisplay());
+    EXPECT_EQ(c.in[0], a.out[0]);
+    EXPECT_EQ(c.in[1], a.out[1]);
+
+    // An empty block changes no state.
+    const double output = small.Envelope1().Output();
+    const uint32_t position = small.Envelope1().WritePosition();
+    const double display = small.GrDisplay();
+    ChannelSet one(1);
+    std::vector<double*> in = one.Inputs(), out = one.Outputs();
+    small.ProcessBlock(in.data(), out.data(), 0);
+    EXPECT_EQ(small.Envelope1().Output(), output);
+    EXPECT_EQ(small.Envelope1().WritePosition(), position);
+    EXPECT_EQ(small.GrDisplay(), display);
 }
 
-TEST_F(ProcessingTest, EmptyBlockChangesNothing) {
-    SetParameter(effect, Quelor::kThreshold, -20);
-    Constant(0.6, 0.2, 700);
-    const double output = effect.Envelope1().Output();
-    const uint32_t position = effect.Envelope1().WritePosition();
-    const double display = effect.GrDisplay();
-    ChannelSet set(1);
-    std::vector<double*> in = set.Inputs(), out = set.Outputs();
-    effect.ProcessBlock(in.data(), out.data(), 0);
-    EXPECT_EQ(effect.Envelope1().Output(), output);
-    EXPECT_EQ(effect.Envelope1().WritePosition(), position);
-    EXPECT_EQ(effect.GrDisplay(), display);
-}
-
-TEST_F(ProcessingTest, LeavingDualMonoFreezesTheSecondEnvelope) {
-    SetParameter(effect, Quelor::kStereoMode, Quelor::kStereoDualMono);
-    Constant(0.1, 0.9, 1000);
-    const double frozen = effect.Envelope2().Output();
-    EXPECT_GT(frozen, 0.5);
-    SetParameter(effect, Quelor::kStereoMode, Quelor::kStereoAverage);
-    Constant(0.1, 0.1, 1000);
-    EXPECT_EQ(effect.Envelope2().Output(), frozen);
-}
-
-TEST_F(ProcessingTest, LongBlocksGiveTheSameSamplesAsOneLargeBlock) {
-    Quelor small, large;
-    for (Quelor* e : {&small, &large}) {
-        OpenLikeHost(*e, kRate, e == &small ? 64 : 4096);
-        SetParameter(*e, Quelor::kThreshold, -24);
-        SetParameter(*e, Quelor::kBrickwall, Quelor::kBrickwallOn);
-        SetParameter(*e, Quelor::kGain, 12);
-        SetParameter(*e, Quelor::kStereoMode, Quelor::kStereoDualMono);
-    }
-    ChannelSet a = TestSignal(0.5), b = TestSignal(0.5);
-    Process(small, a, {4000});
-    Process(large, b, {4000});
-    EXPECT_EQ(a.out, b.out);
-    EXPECT_EQ(small.GrDisplay(), large.GrDisplay());
-}
-
-TEST_F(ProcessingTest, InPlaceBuffersGiveTheSameResult) {
-    SetParameter(effect, Quelor::kThreshold, -24);
-    SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
-    Quelor separate;
-    OpenLikeHost(separate, kRate, kMaxBlock);
-    SetParameter(separate, Quelor::kThreshold, -24);
-    SetParameter(separate, Quelor::kBrickwall, Quelor::kBrickwallOn);
-    ChannelSet reference = TestSignal(0.5);
-    ChannelSet shared = TestSignal(0.5);
-    Process(separate, reference, {kMaxBlock});
-    const std::size_t frames = shared.in[0].size();
-    for (std::size_t at = 0; at < frames; at += kMaxBlock) {
-        const int n = static_cast<int>(std::min<std::size_t>(kMaxBlock, frames - at));
-        std::vector<double*> in = shared.Inputs(at);
-        double* out[2] = {in[0], in[1]};
-        effect.ProcessBlock(in.data(), out, n);
-    }
-    EXPECT_EQ(shared.in[0], reference.out[0]);
-    EXPECT_EQ(shared.in[1], reference.out[1]);
-}
-
-TEST(ProcessingWithoutBlockSize, GivesSilenceInsteadOfWritingAnywhere) {
+TEST(Processing, WithoutABlockSizeGivesSilenceInsteadOfWritingAnywhere) {
     Quelor effect;
     effect.SetMaxBlockSize(0); // a host that announces empty blocks: no work buffers
     for (int i = 0; i < 12; ++i)
         effect.ParameterChanged(i);
     effect.ResetProcessing();
     ASSERT_EQ(effect.BufferFrames(), 0);
-    ChannelSet set(128);
-    std::fill(set.in[0].begin(), set.in[0].end(), 0.5);
+    ChannelSet set(128, 0.5, 0.5);
     std::fill(set.out[0].begin(), set.out[0].end(), 3.0);
     std::vector<double*> in = set.Inputs(), out = set.Outputs();
     effect.ProcessBlock(in.data(), out.data(), 128);
     EXPECT_EQ(set.out[0], std::vector<double>(128, 0.0));
 }
 
-namespace {
-// Non-finite input samples, then ordinary material: the effect comes back.
-void ExpectRecoveryFrom(double poison, int stereoMode) {
-    Quelor clean, poisoned;
-    for (Quelor* e : {&clean, &poisoned}) {
-        OpenLikeHost(*e, kRate, kMaxBlock);
-        SetParameter(*e, Quelor::kThreshold, -20);
-        SetParameter(*e, Quelor::kBrickwall, Quelor::kBrickwallOn);
-        SetParameter(*e, Quelor::kGain, 10);
-        SetParameter(*e, Quelor::kStereoMode, stereoMode);
-    }
-    ChannelSet a = TestSignal(2.0), b = TestSignal(2.0);
-    for (std::size_t i = 1000; i < 1010; ++i)
-        b.in[0][i] = b.in[3][i] = poison;
-    Process(clean, a, {kMaxBlock});
-    Process(poisoned, b, {kMaxBlock});
-    for (const PeakHoldEnvelope* envelope :
-         {&poisoned.Envelope1(), &poisoned.Envelope2(), &poisoned.LimiterEnvelope()}) {
-        EXPECT_TRUE(std::isfinite(envelope->Output()));
-        EXPECT_TRUE(std::isfinite(envelope->HeldMaximum()));
-    }
-    EXPECT_TRUE(std::isfinite(poisoned.GrDisplay()));
-    EXPECT_TRUE(std::isfinite(poisoned.LimiterDisplay()));
-    const std::size_t last = a.out[0].size() - 1;
-    EXPECT_NEAR(b.out[0][last], a.out[0][last], 1e-6);
-    EXPECT_NEAR(b.out[1][last], a.out[1][last], 1e-6);
-    for (std::size_t i = 1010; i <= last; ++i)
-        ASSERT_TRUE(std::isfinite(b.out[0][i]) && std::isfinite(b.out[1][i])) << i;
-}
-} // namespace
-
 TEST(ProcessingRobustness, RecoversFromNaNAndInfinityOnTheInputs) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
     for (int mode : {0, 1, 2}) {
-        SCOPED_TRACE(mode);
-        ExpectRecoveryFrom(std::numeric_limits<double>::quiet_NaN(), mode);
-        ExpectRecoveryFrom(std::numeric_limits<double>::infinity(), mode);
-        ExpectRecoveryFrom(-std::numeric_limits<double>::infinity(), mode);
+        for (double poison : {std::numeric_limits<double>::quiet_NaN(), kInf, -kInf}) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " poison " << poison);
+            const std::initializer_list<std::pair<int, double>> settings{
+                {Quelor::kThreshold, -20},
+                {Quelor::kBrickwall, Quelor::kBrickwallOn},
+                {Quelor::kGain, 10},
+                {Quelor::kStereoMode, mode}};
+            Quelor clean, poisoned;
+            Open(clean, settings);
+            Open(poisoned, settings);
+            ChannelSet a = TestSignal(2.0), b = TestSignal(2.0);
+            for (std::size_t i = 1000; i < 1010; ++i)
+                b.in[0][i] = b.in[3][i] = poison;
+            Process(clean, a, {kMaxBlock});
+            Process(poisoned, b, {kMaxBlock});
+            for (const PeakHoldEnvelope* envelope :
+                 {&poisoned.Envelope1(), &poisoned.Envelope2(), &poisoned.LimiterEnvelope()})
+                EXPECT_TRUE(std::isfinite(envelope->Output()) &&
+                            std::isfinite(envelope->HeldMaximum()));
+            EXPECT_TRUE(std::isfinite(poisoned.GrDisplay()));
+            EXPECT_TRUE(std::isfinite(poisoned.LimiterDisplay()));
+            for (std::size_t i = 1010; i < b.Frames(); ++i)
+                ASSERT_TRUE(std::isfinite(b.out[0][i]) && std::isfinite(b.out[1][i])) << i;
+            EXPECT_NEAR(b.out[0].back(), a.out[0].back(), 1e-6);
+            EXPECT_NEAR(b.out[1].back(), a.out[1].back(), 1e-6);
+        }
     }
 }
 
 TEST(ProcessingRobustness, HugeFiniteInputsDoNotTurnIntoNaN) {
     Quelor effect;
-    OpenLikeHost(effect, kRate, kMaxBlock);
-    SetParameter(effect, Quelor::kThreshold, -60);
-    SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
+    Open(effect, {{Quelor::kThreshold, -60}, {Quelor::kBrickwall, Quelor::kBrickwallOn}});
     ChannelSet set(2048);
-    set.in[0][10] = std::numeric_limits<double>::max();
-    set.in[1][10] = std::numeric_limits<double>::max();
+    set.in[0][10] = set.in[1][10] = std::numeric_limits<double>::max();
     Process(effect, set, {kMaxBlock});
     for (double v : set.out[0])
         ASSERT_TRUE(std::isfinite(v));
@@ -473,9 +338,8 @@ TEST(DenormalMode, FlushesInsideTheScopeAndRestoresTheCallersMode) {
     EXPECT_NE(tiny * 0.5, 0.0);
 
     Quelor effect;
-    OpenLikeHost(effect, kRate, 64);
+    Open(effect, {}, 64);
     ChannelSet set(64);
-    std::vector<double*> in = set.Inputs(), out = set.Outputs();
-    effect.ProcessBlock(in.data(), out.data(), 64);
+    Process(effect, set, {64});
     EXPECT_NE(tiny * 0.5, 0.0) << "processing leaves the caller's mode as it was";
 }

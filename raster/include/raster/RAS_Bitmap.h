@@ -86,7 +86,13 @@ private:
 
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
+    // The native surface's handles, owned; a heap surface leaves them null. On Windows:
+    // the memory device context, the DIB section selected into it, and what the context
+    // held before the DIB, selected back before the DIB is deleted.
+    void* deviceContext_ = nullptr;
     RAS_Pixel32* pixels_ = nullptr;
     std::int32_t allocatedWidth_ = 0;
     std::int32_t allocatedHeight_ = 0;
+    void* dib_ = nullptr;
+    void* previous_ = nullptr;
 };

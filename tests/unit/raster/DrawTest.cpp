@@ -154,18 +154,22 @@ TEST(Arc, QuadrantsAndDirection) {
     // Each quadrant's arc stays in its quarter of the screen, clockwise from the top.
     const auto inQuarter = [](int quadrant, int x, int y) {
         switch (quadrant) {
-        case 0: return x >= 10 && y <= 10;
-        case 1: return x >= 10 && y >= 10;
-        case 2: return x <= 10 && y >= 10;
-        default: return x <= 10 && y <= 10;
+        case 0:
+            return x >= 10 && y <= 10;
+        case 1:
+            return x >= 10 && y >= 10;
+        case 2:
+            return x <= 10 && y >= 10;
+        default:
+            return x <= 10 && y <= 10;
         }
     };
     for (int quadrant = 0; quadrant < 4; ++quadrant) {
         SCOPED_TRACE(quadrant);
         TailBitmap b(21, 21);
         RAS_DrawArcSegment(&b, 10, 10, 7, static_cast<float>(quadrant) * q + 0.1f,
-                           static_cast<float>(quadrant + 1) * q - 0.1f, kInk,
-                           1.0f, RAS_OP_COPY, true);
+                           static_cast<float>(quadrant + 1) * q - 0.1f, kInk, 1.0f, RAS_OP_COPY,
+                           true);
         const Points points = Touched(b);
         EXPECT_GE(points.size(), 6u);
         for (const auto& [x, y] : points) {

@@ -3,6 +3,8 @@
 
 #include "raster/RAS_Bitmap.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -68,6 +70,21 @@ inline void FillAll(const RAS_IBitmap& b, RAS_Pixel32 value) {
 
 inline RAS_Pixel32 At(const RAS_IBitmap& b, int x, int y) {
     return b.Pixels()[y * b.StridePixels() + x];
+}
+
+inline RAS_Pixel32 Argb(int a, int r, int g, int b) {
+    return static_cast<RAS_Pixel32>(a) << 24 | static_cast<RAS_Pixel32>(r) << 16 |
+           static_cast<RAS_Pixel32>(g) << 8 | static_cast<RAS_Pixel32>(b);
+}
+
+// Every pixel of b against want(x, y); stops at the first difference.
+template <class Want> void ExpectPixels(const RAS_IBitmap& b, Want want) {
+    for (int y = 0; y < b.PixelHeight(); ++y) {
+        for (int x = 0; x < b.PixelWidth(); ++x) {
+            const RAS_Pixel32 expected = want(x, y);
+            ASSERT_EQ(At(b, x, y), expected) << std::hex << "at " << std::dec << x << "," << y;
+        }
+    }
 }
 
 inline constexpr RAS_Pixel32 kRed = 0xFFFF0000u;

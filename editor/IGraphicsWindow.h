@@ -1,0 +1,51 @@
+#pragma once
+
+#include "IGraphicsRaster.h"
+#include "raster/RAS_Resources.h"
+
+#include <memory>
+
+// The editor as the host sees it: the raster drawing context plus a window inside the
+// host's. The window, the value entry, the dialogs and text drawing are platform code,
+// one file per platform, each keeping its state in the Platform record it defines.
+class IGraphicsWindow : public IGraphicsRaster {
+public:
+    // module: where the image resources live (the plug-in module's own handle).
+    IGraphicsWindow(IEffectBase* plug, int width, int height, int fps, RAS_ModuleHandle module);
+    ~IGraphicsWindow() override;
+
+    // UI thread. Copies rect of the surface to the screen.
+    bool PresentRegion(const IRectangle& rect) override;
+    bool DrawLabel(const ITextStyle& style, const char* text, const IRectangle& rect) override;
+    // UI thread. The surface and the open window follow the new panel size.
+    void ResizeEditor(int width, int height) override;
+    void OpenValueEntry(IControl* control, IParameter* parameter) override;
+    void HostDirectory(char* out) override;
+    void ModuleDirectory(char* out) override;
+    void AskForFile(char* out, int action, const char* directory, const char* extensions) override;
+    bool AskForColor(IDrawColor* colour, const char* caption) override;
+    bool OpenLink(const char* address, const char* caption, const char* confirmation,
+                  const char* error) override;
+    // UI thread. A child window of parent showing the panel; null when none can be made.
+    void* OpenEditorWindow(void* parent) override;
+    void CloseEditorWindow() override;
+    void* WindowHandle() override;
+    // UI thread, on the host's effEditIdle: where a window without a timer of its own refreshes.
+    void EditorIdle();
+    // Decodes the PNG resource id of the module into a new bitmap.
+    RAS_IBitmap* DecodeImageResource(int resourceId, const char* name) override;
+
+    RAS_ModuleHandle Module() const { return module; }
+
+private:
+    struct Platform;
+    // Platform part of ResizeEditor: grows the open window, and the host's windows
+    // holding it, by the change in panel size.
+    void ResizeWindow(int widthChange, int heightChange);
+    struct PlatformDeleter {
+        void operator()(Platform* state) const;
+    };
+
+    RAS_ModuleHandle module;
+    std::unique_ptr<Platform, PlatformDeleter> platform;
+};

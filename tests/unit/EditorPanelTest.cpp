@@ -1,0 +1,279 @@
+// The Quelor panel as the effect builds it, painted by the raster drawing layer from
+// the images the program carries, and driven with the mouse as a user drives it.
+#include "EffectTestSupport.h"
+#include "IGraphicsRaster.h"
+#include "IVUNeedle.h"
+#include "Quelor.h"
+#include "raster/RAS_Composite.h"
+#include "raster/RAS_PNG.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+IDrawContext& PanelOf(Quelor& effect) {
+    auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
+    EXPECT_NE(panel, nullptr);
+    return *panel;
+}
+
+std::unique_ptr<RAS_IBitmap> Image(int id) {
+    return std::unique_ptr<RAS_IBitmap>(RAS_DecodePNGResource(RAS_OwnModule(), id, nullptr));
+}
+
+struct HostEvent {
+    int32_t opcode;
+    int32_t index;
+    float value;
+    bool operator==(const HostEvent&) const = default;
+};
+
+std::vector<HostEvent> gHostEvents;
+
+intptr_t RecordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
+    if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit ||
+        opcode == audioMasterEndEdit)
+        gHostEvents.push_back({opcode, index, opcode == audioMasterAutomate ? opt : 0.0f});
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+} // namespace
+
+TEST(EditorPanel, ControlsAsLaidOut) {
+    Quelor effect;
+    IDrawContext& panel = PanelOf(effect);
+    struct Expected {
+        IRectangle rect;
+        int parameter;
+    };
+    const Expected layout[] = {
+        {{0, 0, 510, 370}, -1},
+        {{30, 105, 78, 153}, Quelor::kAttack},
+        {{100, 105, 148, 153}, Quelor::kRelease},
+        {{170, 105, 218, 153}, Quelor::kHold},
+        {{100, 190, 148, 238}, Quelor::kRatio},
+        {{30, 190, 78, 238}, Quelor::kThreshold},
+        {{170, 190, 218, 238}, Quelor::kGain},
+        {{30, 275, 78, 323}, Quelor::kMix},
+        {{270, 105, 318, 153}, Quelor::kRelease2},
+        {{270, 190, 318, 238}, Quelor::kAttenuation},
+        {{170, 280, 185, 320}, Quelor::kSidechainInput},
+        {{273, 280, 288, 320}, Quelor::kBrickwall},
+        {{100, 280, 115, 320}, Quelor::kStereoMode},
+        {{284, 34, 304, 54}, -1},
+        {{382, 33, 404, 331}, -1},
+        {{414, 33, 436, 331}, -1},
+        {{446, 33, 468, 331}, -1},
+    };
+    ASSERT_EQ(panel.ControlCount(), 17);
+    for (int i = 0; i < 17; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(panel.ControlAt(i)->Rect(), layout[i].rect);
+        EXPECT_EQ(panel.ControlAt(i)->ParamIndex(), layout[i].parameter);
+    }
+    EXPECT_EQ(panel.ControlAt(0)->Blend().method, kDrawBlendCopy);
+    EXPECT_EQ(panel.ControlAt(5)->Blend().method, kDrawBlendAlpha);
+
+    // The knobs show their parameters from the start; the needles rest at the bottom.
+    EXPECT_EQ(IBitmapControl::FrameForValue(panel.ControlAt(2)->Value(), 51), 4);
+    EXPECT_EQ(IBitmapControl::FrameForValue(panel.ControlAt(4)->Value(), 51), 14);
+    for (int i = 14; i <= 16; ++i)
+        EXPECT_EQ(dynamic_cast<IVUNeedle*>(panel.ControlAt(i))->HandleRect().T, 330);
+}
+
+TEST(EditorPanel, ImagesHaveTheSizesAndFramesTheControlsExpect) {
+    struct Expected {
+        int id;
+        int width;
+        int height;
+    };
+    for (const Expected& e : {Expected{100, 510, 370}, Expected{101, 48, 2448},
+                              Expected{102, 15, 80}, Expected{103, 15, 120},
+                              Expected{104, 20, 620}, Expected{105, 22, 1}}) {
+        SCOPED_TRACE(e.id);
+        const std::unique_ptr<RAS_IBitmap> image = Image(e.id);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->PixelWidth(), e.width);
+        EXPECT_EQ(image->PixelHeight(), e.height);
+    }
+    // The background is opaque; the LED lights up frame by frame.
+    const std::unique_ptr<RAS_IBitmap> background = Image(100), led = Image(104);
+    for (int i = 0; i < 510 * 370; i += 97)
+        ASSERT_EQ(background->Pixels()[i] >> 24, 0xFFu) << i;
+    const auto brightness = [&](int frame) {
+        long sum = 0;
+        for (int i = 0; i < 20 * 20; ++i) {
+            const RAS_Pixel32 p = led->Pixels()[frame * 400 + i];
+            sum += static_cast<long>(((p >> 16) & 0xFF) * (p >> 24));
+        }
+        return sum;
+    };
+    for (int frame = 1; frame < 31; ++frame)
+        EXPECT_GT(brightness(frame), brightness(frame - 1)) << frame;
+}
+
+TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
+    Quelor effect;
+    IDrawContext& panel = PanelOf(effect);
+    // Values from the plug-in are drawn on two passes.
+    panel.PaintRegion({0, 0, 510, 370});
+    panel.PaintRegion({0, 0, 510, 370});
+
+    // The "Release" knob by hand: background, then frame 4 of the strip over it.
+    RAS_MemBitmap expected(48, 48);
+    const std::unique_ptr<RAS_IBitmap> background = Image(100), knob = Image(101);
+    RAS_CompositeArea(&expected, background.get(), 0, 0, 100, 105, 48, 48, 1.0f, RAS_OP_COPY);
+    RAS_CompositeArea(&expected, knob.get(), 0, 0, 0, 3 * 48, 48, 48, 1.0f,
+                      RAS_FLAG_SOURCE_ALPHA);
+    const uint32_t* surface = panel.SurfacePixels();
+    int differing = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x)
+            differing += surface[(105 + y) * 510 + 100 + x] != expected.Pixels()[y * 48 + x];
+    EXPECT_EQ(differing, 0);
+
+    // A later parameter change repaints just that knob with its new frame.
+    effect.Record()->setParameter(effect.Record(), Quelor::kRelease, 1.0f);
+    IRectangle dirty;
+    ASSERT_TRUE(panel.CollectDirtyRegion(&dirty));
+    EXPECT_EQ(dirty, (IRectangle{100, 105, 148, 153}));
+    panel.PaintRegion(dirty);
+    RAS_CompositeArea(&expected, background.get(), 0, 0, 100, 105, 48, 48, 1.0f, RAS_OP_COPY);
+    RAS_CompositeArea(&expected, knob.get(), 0, 0, 0, 50 * 48, 48, 48, 1.0f,
+                      RAS_FLAG_SOURCE_ALPHA);
+    EXPECT_EQ(surface[(105 + 24) * 510 + 124], expected.Pixels()[24 * 48 + 24]);
+}
+
+TEST(EditorPanel, MouseEditsReachTheHost) {
+    Quelor effect(&RecordingHost);
+    IDrawContext& panel = PanelOf(effect);
+    AEffect* record = effect.Record();
+    record->setParameter(record, Quelor::kThreshold, 0.5f);
+    gHostEvents.clear();
+    const float start = record->getParameter(record, Quelor::kThreshold);
+
+    // A drag 48 pixels up on "Threshold" adds a quarter of its range.
+    panel.MousePressed(54, 214, IMouseKeys{true});
+    for (int y = 210; y >= 166; y -= 4)
+        panel.MouseDragged(54, y, IMouseKeys{true});
+    panel.MouseReleased(54, 166);
+    const float end = record->getParameter(record, Quelor::kThreshold);
+    EXPECT_NEAR(end - start, 0.25f, 1e-6f);
+    ASSERT_GE(gHostEvents.size(), 3u);
+    EXPECT_EQ(gHostEvents.front(), (HostEvent{audioMasterBeginEdit, Quelor::kThreshold, 0.0f}));
+    EXPECT_EQ(gHostEvents.back(), (HostEvent{audioMasterEndEdit, Quelor::kThreshold, 0.0f}));
+    for (std::size_t i = 1; i + 1 < gHostEvents.size(); ++i)
+        EXPECT_EQ(gHostEvents[i].opcode, audioMasterAutomate);
+    EXPECT_EQ(gHostEvents[gHostEvents.size() - 2].value, end);
+
+    // A click on "Brickwall" steps the switch; the needles ignore the mouse.
+    gHostEvents.clear();
+    panel.MousePressed(280, 300, IMouseKeys{true});
+    panel.MouseReleased(280, 300);
+    EXPECT_EQ(effect.ParameterAt(Quelor::kBrickwall)->Value(), Quelor::kBrickwallOn);
+    panel.MousePressed(390, 200, IMouseKeys{true});
+    panel.MouseDragged(390, 60, IMouseKeys{true});
+    panel.MouseReleased(390, 60);
+    EXPECT_EQ(panel.ControlAt(14)->Value(), 0.0);
+}
+
+// A drawing layer with a decoder of its own, so the cache can be watched.
+class CountingRaster final : public IGraphicsRaster {
+public:
+    CountingRaster() : IGraphicsRaster(nullptr, 16, 16, 60) { CreateDrawSurface(); }
+
+    int decodes = 0;
+
+    RAS_IBitmap* DecodeImageResource(int resourceId, const char*) override {
+        ++decodes;
+        return resourceId == kMissing ? nullptr : new RAS_MemBitmap(4, 8);
+    }
+    static constexpr int kMissing = 999;
+
+    bool PresentRegion(const IRectangle&) override { return true; }
+    bool DrawLabel(const ITextStyle&, const char*, const IRectangle&) override { return false; }
+    void OpenValueEntry(IControl*, IParameter*) override {}
+    void HostDirectory(char* out) override { out[0] = '\0'; }
+    void ModuleDirectory(char* out) override { out[0] = '\0'; }
+    void AskForFile(char* out, int, const char*, const char*) override { out[0] = '\0'; }
+    bool AskForColor(IDrawColor*, const char*) override { return false; }
+    bool OpenLink(const char*, const char*, const char*, const char*) override { return false; }
+    void* OpenEditorWindow(void*) override { return nullptr; }
+    void CloseEditorWindow() override {}
+    void* WindowHandle() override { return nullptr; }
+};
+
+TEST(RasterLayer, ImagesLoadOncePerProcessUntilDropped) {
+    CountingRaster first, second;
+    const IFrameBitmap a = first.LoadFrameBitmap(900, "a.png", 2);
+    const IFrameBitmap b = second.LoadFrameBitmap(900, "other name", 4);
+    EXPECT_EQ(a.bitmap, b.bitmap);
+    EXPECT_EQ(b.frameCount, 2);
+    EXPECT_EQ(first.decodes + second.decodes, 1);
+
+    first.DropBitmap(a);
+    const IFrameBitmap again = second.LoadFrameBitmap(900, "a.png", 3);
+    EXPECT_EQ(second.decodes, 1);
+    EXPECT_EQ(again.frameCount, 3);
+    EXPECT_EQ(second.LoadFrameBitmap(900, "a.png", 3).bitmap, again.bitmap);
+
+    // Copies are cached by source and size or rectangle.
+    const IFrameBitmap scaled = first.ScaledCopy(again, 8, 16);
+    EXPECT_EQ(scaled.width, 8);
+    EXPECT_EQ(scaled.frameCount, 3);
+    EXPECT_EQ(second.ScaledCopy(again, 8, 16).bitmap, scaled.bitmap);
+    EXPECT_NE(first.ScaledCopy(again, 8, 8).bitmap, scaled.bitmap);
+    const IFrameBitmap cropped = first.CroppedCopy(again, {1, 2, 3, 6});
+    EXPECT_EQ(cropped.height, 4);
+    EXPECT_EQ(first.CroppedCopy(again, {1, 2, 3, 6}).bitmap, cropped.bitmap);
+}
+
+TEST(RasterLayerDeathTest, AMissingImageStopsTheProcess) {
+    CountingRaster raster;
+    EXPECT_DEATH(raster.LoadFrameBitmap(CountingRaster::kMissing, "missing.png", 1),
+                 "imgResourceFound");
+}
+
+// A plain image control for painting with a chosen region.
+class Picture final : public IControl {
+public:
+    Picture(const IFrameBitmap& image, int x, int y)
+        : IControl(nullptr, {x, y, x + image.width, y + image.height}, -1, {}), bitmap(image) {}
+    void Render(IDrawContext& context) override {
+        context.DrawFrame(bitmap, Rect(), 1, &Blend());
+    }
+
+private:
+    IFrameBitmap bitmap;
+};
+
+TEST(RasterLayer, BlitsAreClippedToThePaintRegion) {
+    auto image = std::make_unique<RAS_MemBitmap>(8, 8);
+    for (int i = 0; i < 64; ++i)
+        image->Pixels()[i] = 0xFF000000u | static_cast<uint32_t>(i);
+    const IFrameBitmap picture{image.get(), 8, 8, 1};
+    const IDrawColor clear{255, 1, 2, 3};
+    const uint32_t cleared = 0xFF010203u;
+
+    CountingRaster full, part;
+    for (CountingRaster* raster : {&full, &part}) {
+        raster->FillRectangle(clear, {0, 0, 16, 16}, nullptr);
+        raster->AppendControl(new Picture(picture, 4, 4));
+    }
+    full.PaintRegion({0, 0, 16, 16});
+    part.PaintRegion({7, 9, 10, 16});
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const bool inside = x >= 7 && x < 10 && y >= 9;
+            EXPECT_EQ(part.SurfacePixels()[y * 16 + x],
+                      inside ? full.SurfacePixels()[y * 16 + x] : cleared)
+                << x << "," << y;
+        }
+    }
+    // Outside a paint pass the region is empty: nothing drawn, still a success.
+    EXPECT_TRUE(part.BlitBitmap(picture, {0, 0, 8, 8}, 0, 0, nullptr));
+    EXPECT_EQ(part.SurfacePixels()[0], cleared);
+}
