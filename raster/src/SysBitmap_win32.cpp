@@ -21,7 +21,6 @@ HBITMAP CreateTopDownDIB(int width, int height, void** bits) {
 } // namespace
 
 RAS_SysBitmap::RAS_SysBitmap(int width, int height) {
-    // Without a device context the bitmap stays 0 x 0 for good.
     deviceContext_ = CreateCompatibleDC(nullptr);
     SetSize(width, height);
 }
@@ -48,41 +47,17 @@ void RAS_SysBitmap::Release() {
     allocatedHeight_ = 0;
 }
 
-bool RAS_SysBitmap::SetSize(int width, int height) {
-    if (deviceContext_ == nullptr) {
-        width_ = 0;
-        height_ = 0;
-        pixels_ = nullptr;
+bool RAS_SysBitmap::Allocate(int width, int height) {
+    // Without a device context the bitmap stays 0 x 0 for good.
+    if (deviceContext_ == nullptr)
         return false;
-    }
-    if (width <= 0 || height <= 0) {
-        width = 0;
-        height = 0;
-    }
-    if (width == width_ && height == height_) {
-        return false;
-    }
-    width_ = width;
-    height_ = height;
-    if (width > 0 && width <= allocatedWidth_ && height <= allocatedHeight_ && pixels_ != nullptr) {
-        return true;
-    }
-    Release();
-    if (width == 0) {
-        return true;
-    }
     void* bits = nullptr;
-    HBITMAP dib = nullptr;
-    if (std::int64_t{width} * height <= RAS_MAX_BITMAP_BYTES / 4) {
-        // Zeroed by the system, like the heap surface.
-        dib = CreateTopDownDIB(width, height, &bits);
-    }
+    // Zeroed by the system, like the heap surface.
+    HBITMAP dib = CreateTopDownDIB(width, height, &bits);
     if (dib == nullptr || bits == nullptr) {
         if (dib != nullptr)
             DeleteObject(dib);
-        width_ = 0;
-        height_ = 0;
-        return true;
+        return false;
     }
     dib_ = dib;
     previous_ = SelectObject(static_cast<HDC>(deviceContext_), dib);

@@ -82,6 +82,9 @@ public:
     void* DeviceContext() const override;
 
 private:
+    // Platform storage: a zeroed surface of exactly width x height into pixels_ and the
+    // allocated size, or false leaving nothing; Release gives it back.
+    bool Allocate(int width, int height);
     void Release();
 
     std::int32_t width_ = 0;
