@@ -15,7 +15,7 @@ public:
     virtual void* OpenEditorWindow(void* parentWindow) = 0;
     // UI thread, plug-in lock held.
     virtual void CloseEditorWindow() = 0;
-    // UI thread, plug-in lock held, on effEditIdle: a window system without timers of
-    // its own does its event and redraw work here.
+    // UI thread, on effEditIdle, without the plug-in lock: a window system without
+    // timers of its own does its event and redraw work here.
     virtual void IdleEditor() {}
 };

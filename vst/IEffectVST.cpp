@@ -129,6 +129,13 @@ void IEffectVST::VSTSetParameter(AEffect* record, int32_t index, float value) {
 }
 
 intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    // The editor's idle work paints, as a Windows editor's timer does, without the
+    // plug-in lock, so the audio thread never waits for a repaint.
+    if (opcode == effEditIdle) {
+        if (IEditorWindowLink* window = EditorWindow())
+            window->IdleEditor();
+        return 0;
+    }
     ScopedPlugLock lock(Lock());
     const IParameter* parameter = ParameterAt(index);
     switch (opcode) {
@@ -211,10 +218,6 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         window->CloseEditorWindow();
         return 1;
     }
-    case effEditIdle:
-        if (IEditorWindowLink* window = EditorWindow())
-            window->IdleEditor();
-        return 0;
     case effIdentify:
         return kIdentifyAnswer;
     case effGetChunk:

@@ -1,0 +1,1003 @@
+// The editor window on X11: a child of the host's window on a display connection of its
+// own. There is no thread and no timer here: Linux hosts call effEditIdle on their user
+// interface thread, and that is where our events are read and the redraw tick runs. The
+// surface reaches the screen through MIT-SHM where the server offers it, else XPutImage.
+// With no native widgets to borrow, the value entry is drawn by us, in a child window.
+#include "IGraphicsWindow.h"
+
+#include "IEffectBase.h"
+#include "TextRenderer.h"
+#include "raster/RAS_Bitmap.h"
+#include "raster/RAS_Composite.h"
+#include "raster/RAS_Draw.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/keysym.h>
+#include <dlfcn.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <bitset>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+constexpr long kEditorEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask |
+                               PointerMotionMask | LeaveWindowMask | StructureNotifyMask;
+constexpr long kEntryEvents = ExposureMask | ButtonPressMask | KeyPressMask | FocusChangeMask;
+
+// What Windows users get from the system settings we mirror.
+constexpr uint32_t kDoubleClickMilliseconds = 400;
+constexpr int kDoubleClickDistance = 4;
+constexpr unsigned kWheelUp = 4;
+constexpr unsigned kWheelDown = 5;
+
+// The value entry: sizes of the Windows text field and drop-down list it stands for.
+constexpr int kFieldWidth = 36;
+constexpr int kFieldHeight = 16;
+constexpr int kListRowHeight = 36;
+constexpr int kListCharWidth = 8;
+constexpr int kListMinimumWidth = 24;
+constexpr int kEntryFontSize = 14;
+constexpr int kEntryTextSize = 32;
+constexpr int kListTextInset = 6;
+constexpr int kPathSize = 256;
+
+constexpr RAS_Pixel32 kEntryPaper = 0xFFFFFFFF;
+constexpr RAS_Pixel32 kEntryFrame = 0xFF7A7A7A;
+constexpr RAS_Pixel32 kListHeader = 0xFFE6E6E6;
+constexpr RAS_Pixel32 kSelection = 0xFF3874D8;
+constexpr IDrawColor kInk{255, 0, 0, 0};
+constexpr IDrawColor kSelectedInk{255, 255, 255, 255};
+
+// Entry states, as the Windows window keeps them.
+enum EntryState {
+    kEntryIdle = 0,    // open, following the parameter
+    kEntryTyping = 1,  // the user is editing: nothing else moves
+    kEntryRefresh = 2, // the panel redrew: show the parameter's value again
+    kEntryCancel = 3,
+    kEntryCommit = 4,
+};
+
+// The _XEMBED_INFO property: protocol version 0, and we want to be mapped.
+constexpr long kXEmbedInfo[2] = {0, 1};
+
+// Xlib hands protocol errors to one process-wide handler whose default ends the
+// process; a host that destroys its window before effEditClose must not go down with
+// us. Ours is in place only while we use our own connection, and passes errors of any
+// other connection on to the handler it replaced.
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* connection) : display(connection), next(top) {
+        if (!top)
+            previous = XSetErrorHandler(&Record);
+        top = this;
+    }
+    ~ErrorTrap() {
+        top = next;
+        if (!top)
+            XSetErrorHandler(previous);
+    }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+    bool Failed() const { return failed.any(); }
+    bool Failed(int majorOpcode) const {
+        return majorOpcode >= 0 && majorOpcode < 256 &&
+               failed.test(static_cast<std::size_t>(majorOpcode));
+    }
+    void Clear() { failed.reset(); }
+
+private:
+    static int Record(Display* connection, XErrorEvent* error) {
+        for (ErrorTrap* trap = top; trap; trap = trap->next) {
+            if (trap->display == connection) {
+                trap->failed.set(error->request_code);
+                return 0;
+            }
+        }
+        return previous ? previous(connection, error) : 0;
+    }
+
+    static inline ErrorTrap* top = nullptr;
+    static inline XErrorHandler previous = nullptr;
+    Display* display;
+    ErrorTrap* next;
+    std::bitset<256> failed;
+};
+
+IMouseKeys KeysFrom(unsigned state, unsigned pressedButton) {
+    IMouseKeys keys;
+    keys.left = (state & Button1Mask) != 0 || pressedButton == Button1;
+    keys.right = (state & Button3Mask) != 0 || pressedButton == Button3;
+    keys.shift = (state & ShiftMask) != 0;
+    keys.control = (state & ControlMask) != 0;
+    keys.alt = (state & Mod1Mask) != 0;
+    return keys;
+}
+
+// Whether the image holds pixels as our surface does: 32 bits, 0x00RRGGBB, our byte order.
+bool SameLayout(const XImage& image) {
+    const int ours = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    return image.bits_per_pixel == 32 && image.red_mask == 0xFF0000 && image.green_mask == 0xFF00 &&
+           image.blue_mask == 0xFF && image.byte_order == ours;
+}
+
+unsigned long ScaleToMask(RAS_Pixel32 channel, unsigned long mask) {
+    if (mask == 0)
+        return 0;
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    const unsigned long value = bits >= 8 ? channel << (bits - 8) : channel >> (8 - bits);
+    return (value << shift) & mask;
+}
+
+// Copies rect (clipped to both) of the bitmap into the same place of the image.
+void CopyToImage(const RAS_IBitmap& from, XImage& to, const IRectangle& rect) {
+    const int left = std::max(rect.L, 0);
+    const int top = std::max(rect.T, 0);
+    const int right = std::min({rect.R, from.PixelWidth(), to.width});
+    const int bottom = std::min({rect.B, from.PixelHeight(), to.height});
+    if (left >= right || top >= bottom || !from.Pixels())
+        return;
+    const bool same = SameLayout(to);
+    for (int y = top; y < bottom; ++y) {
+        const RAS_Pixel32* row =
+            from.Pixels() + static_cast<std::ptrdiff_t>(y) * from.StridePixels();
+        if (same) {
+            std::memcpy(to.data + static_cast<std::ptrdiff_t>(y) * to.bytes_per_line + left * 4,
+                        row + left, static_cast<std::size_t>(right - left) * 4);
+            continue;
+        }
+        for (int x = left; x < right; ++x) {
+            const RAS_Pixel32 p = row[x];
+            XPutPixel(&to, x, y,
+                      ScaleToMask((p >> 16) & 0xFF, to.red_mask) |
+                          ScaleToMask((p >> 8) & 0xFF, to.green_mask) |
+                          ScaleToMask(p & 0xFF, to.blue_mask));
+        }
+    }
+}
+
+// A plain image of the visual, its pixels on the heap (XDestroyImage frees them).
+XImage* MakeHeapImage(Display* display, Visual* visual, int depth, int width, int height) {
+    XImage* image =
+        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (!image)
+        return nullptr;
+    image->data = static_cast<char*>(std::calloc(
+        static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height), 1));
+    if (!image->data) {
+        XDestroyImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
+// The directory of path with its trailing slash, or "" when it has none.
+void DirectoryOf(const char* path, char* out) {
+    out[0] = '\0';
+    const char* slash = path ? std::strrchr(path, '/') : nullptr;
+    if (!slash || slash[1] == '\0')
+        return;
+    const auto length =
+        std::min<std::size_t>(static_cast<std::size_t>(slash - path) + 1, kPathSize - 1);
+    std::memcpy(out, path, length);
+    out[length] = '\0';
+}
+
+void FrameRectangle(RAS_IBitmap& bitmap, RAS_Pixel32 colour) {
+    const auto right = static_cast<float>(bitmap.PixelWidth() - 1);
+    const auto bottom = static_cast<float>(bitmap.PixelHeight() - 1);
+    RAS_DrawSegment(&bitmap, 0.0f, 0.0f, right, 0.0f, colour, 1.0f, RAS_OP_COPY, false);
+    RAS_DrawSegment(&bitmap, 0.0f, bottom, right, bottom, colour, 1.0f, RAS_OP_COPY, false);
+    RAS_DrawSegment(&bitmap, 0.0f, 0.0f, 0.0f, bottom, colour, 1.0f, RAS_OP_COPY, false);
+    RAS_DrawSegment(&bitmap, right, 0.0f, right, bottom, colour, 1.0f, RAS_OP_COPY, false);
+}
+
+ITextStyle EntryStyle(int alignment, const IDrawColor& colour) {
+    ITextStyle style;
+    style.size = kEntryFontSize;
+    style.alignment = alignment;
+    style.colour = colour;
+    return style;
+}
+
+// The open value entry: its window and the state the Windows entry keeps.
+struct ValueEntry {
+    Window window = 0;
+    IControl* control = nullptr;
+    IParameter* parameter = nullptr;
+    int state = kEntryIdle;
+    IRectangle rect; // in the editor window
+    bool list = false;
+    char text[kEntryTextSize] = {};
+    bool replaceText = true; // the shown value is selected: the first key replaces it
+    int selection = -1;      // list item, -1 for none
+    bool focused = false;    // we took the keyboard focus and still have it
+    Window previousFocus = 0;
+    int previousRevert = RevertToParent;
+    std::unique_ptr<RAS_MemBitmap> pixels;
+    XImage* image = nullptr;
+
+    int ItemCount() const { return parameter ? parameter->ValueTextCount() : 0; }
+    const char* ItemText(int i) const {
+        return i >= 0 && i < ItemCount() ? parameter->ValueTextFor(i) : "";
+    }
+};
+} // namespace
+
+struct IGraphicsWindow::Platform {
+    explicit Platform(IGraphicsWindow* owner) : editor(owner) {}
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+
+    IGraphicsWindow* editor;
+    std::unique_ptr<TextRenderer> text;
+    bool textTried = false;
+
+    Display* display = nullptr;
+    Window window = 0;
+    Visual* visual = nullptr;
+    int depth = 0;
+    GC gc = nullptr;
+    // Where the window stands in its parent; a second open puts the new one there.
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    XImage* image = nullptr; // panel-sized staging image
+    XShmSegmentInfo shm{};
+    bool shared = false;
+    int shmOpcode = -1;
+    int shmCompletion = -1;
+    // The server may read the shared image until it says it is done; damage presented
+    // meanwhile waits here.
+    bool shmBusy = false;
+    IRectangle deferred;
+
+    IRectangle exposed;
+    Clock::time_point lastTick{};
+    bool capturing = false;
+    bool trackingLeave = false;
+    bool swallowRightRelease = false;
+    bool clickValid = false;
+    uint32_t clickTime = 0;
+    int clickX = 0;
+    int clickY = 0;
+    int clickControl = -1;
+
+    ValueEntry entry;
+
+    TextRenderer* Text() {
+        if (!textTried) {
+            textTried = true;
+            text = TextRenderer::Create();
+        }
+        return text.get();
+    }
+
+    bool Open(Window parent, int left, int top, int w, int h) {
+        display = XOpenDisplay(nullptr);
+        if (!display)
+            return false;
+        ErrorTrap trap(display);
+        const int screen = XDefaultScreen(display);
+        visual = XDefaultVisual(display, screen);
+        depth = XDefaultDepth(display, screen);
+        // The host's window may have another visual; ours is the screen's, with its own
+        // colormap and no background, so nothing is cleared before we draw.
+        XSetWindowAttributes attributes{};
+        attributes.background_pixmap = 0;
+        attributes.border_pixel = 0;
+        attributes.colormap = XDefaultColormap(display, screen);
+        attributes.event_mask = kEditorEvents;
+        window =
+            XCreateWindow(display, parent, left, top, static_cast<unsigned>(w),
+                          static_cast<unsigned>(h), 0, depth, InputOutput, visual,
+                          CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attributes);
+        const Atom embedInfo = XInternAtom(display, "_XEMBED_INFO", False);
+        XChangeProperty(display, window, embedInfo, embedInfo, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(kXEmbedInfo), 2);
+        gc = XCreateGC(display, window, 0, nullptr);
+        XSync(display, False);
+        if (trap.Failed() || !MakeImage(trap)) {
+            Close(trap);
+            return false;
+        }
+        x = left;
+        y = top;
+        width = w;
+        height = h;
+        XMapWindow(display, window);
+        XFlush(display);
+        return true;
+    }
+
+    // The staging image, in shared memory when the server can attach it.
+    bool MakeImage(ErrorTrap& trap) {
+        const int w = editor->Width();
+        const int h = editor->Height();
+        int event = 0;
+        int error = 0;
+        if (XShmQueryExtension(display) &&
+            XQueryExtension(display, "MIT-SHM", &shmOpcode, &event, &error)) {
+            shmCompletion = XShmGetEventBase(display) + ShmCompletion;
+            image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                    &shm, static_cast<unsigned>(w), static_cast<unsigned>(h));
+        }
+        if (image) {
+            const auto bytes =
+                static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(h);
+            shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+            void* memory =
+                shm.shmid >= 0 ? shmat(shm.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
+            if (memory != reinterpret_cast<void*>(-1)) {
+                shm.shmaddr = image->data = static_cast<char*>(memory);
+                shm.readOnly = False;
+                trap.Clear();
+                XShmAttach(display, &shm);
+                XSync(display, False);
+                shared = !trap.Failed();
+                if (!shared)
+                    shmdt(memory);
+            }
+            // Marked for removal at once: the segment goes when both sides let go of it,
+            // even should the host crash.
+            if (shm.shmid >= 0)
+                shmctl(shm.shmid, IPC_RMID, nullptr);
+            if (!shared) {
+                image->data = nullptr;
+                XDestroyImage(image);
+                image = nullptr;
+            }
+        }
+        if (!image)
+            image = MakeHeapImage(display, visual, depth, w, h);
+        return image != nullptr;
+    }
+
+    void ReleaseImage() {
+        if (!image)
+            return;
+        if (shared) {
+            XShmDetach(display, &shm);
+            image->data = nullptr;
+            XDestroyImage(image);
+            shmdt(shm.shmaddr);
+        } else {
+            XDestroyImage(image);
+        }
+        image = nullptr;
+        shared = false;
+        shmBusy = false;
+        deferred = {};
+    }
+
+    void Close(ErrorTrap&) {
+        CloseEntry();
+        ReleaseImage();
+        if (window)
+            XDestroyWindow(display, window);
+        if (gc)
+            XFreeGC(display, gc);
+        XCloseDisplay(display);
+        display = nullptr;
+        window = 0;
+        gc = nullptr;
+        shmOpcode = shmCompletion = -1;
+        capturing = trackingLeave = swallowRightRelease = clickValid = false;
+        exposed = {};
+    }
+
+    void Present(const IRectangle& rect) {
+        if (!window || !image)
+            return;
+        const IRectangle r = rect.Intersection({0, 0, image->width, image->height});
+        if (r.Width() <= 0 || r.Height() <= 0)
+            return;
+        if (shmBusy) {
+            deferred = deferred.Union(r);
+            return;
+        }
+        const RAS_IBitmap* surface = editor->Surface();
+        if (!surface)
+            return;
+        CopyToImage(*surface, *image, r);
+        const auto w = static_cast<unsigned>(r.Width());
+        const auto h = static_cast<unsigned>(r.Height());
+        if (shared) {
+            XShmPutImage(display, window, gc, image, r.L, r.T, r.L, r.T, w, h, True);
+            shmBusy = true;
+        } else {
+            XPutImage(display, window, gc, image, r.L, r.T, r.L, r.T, w, h);
+        }
+        XFlush(display);
+    }
+
+    // A window's damage: repainted as the Windows WM_PAINT does, except that while the
+    // user types the panel is not redrawn and the surface as it stands is shown.
+    void Repaint(const IRectangle& rect) {
+        if (entry.window && entry.state == kEntryTyping)
+            Present(rect);
+        else
+            editor->PaintRegion(rect);
+    }
+
+    void Tick() {
+        if (entry.window && entry.state != kEntryIdle) {
+            switch (entry.state) {
+            case kEntryTyping:
+                return;
+            case kEntryRefresh:
+                RefreshEntry();
+                entry.state = kEntryIdle;
+                return;
+            case kEntryCommit:
+                CommitEntry();
+                CloseEntry();
+                return;
+            case kEntryCancel:
+                CloseEntry();
+                return;
+            default:
+                entry.state = kEntryIdle;
+                return;
+            }
+        }
+        IRectangle dirty;
+        if (editor->CollectDirtyRegion(&dirty)) {
+            editor->PaintRegion(dirty);
+            if (entry.window)
+                entry.state = kEntryRefresh;
+        }
+    }
+
+    void Idle() {
+        ErrorTrap trap(display);
+        while (display && XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            Handle(event);
+        }
+        if (!exposed.Empty()) {
+            Repaint(exposed);
+            exposed = {};
+        }
+        // A put the server refused sends no completion.
+        if (shmBusy && trap.Failed(shmOpcode))
+            shmBusy = false;
+        const auto interval = std::chrono::milliseconds(1000 / editor->Fps());
+        const Clock::time_point now = Clock::now();
+        if (window && now - lastTick >= interval) {
+            lastTick = now;
+            Tick();
+        }
+        XFlush(display);
+    }
+
+    void Handle(XEvent& event) {
+        if (event.type == shmCompletion && shmCompletion >= 0) {
+            shmBusy = false;
+            if (!deferred.Empty()) {
+                const IRectangle waiting = deferred;
+                deferred = {};
+                Present(waiting);
+            }
+            return;
+        }
+        if (entry.window && event.xany.window == entry.window) {
+            HandleEntry(event);
+            return;
+        }
+        if (!window || event.xany.window != window)
+            return;
+        switch (event.type) {
+        case Expose:
+            exposed = exposed.Union({event.xexpose.x, event.xexpose.y,
+                                     event.xexpose.x + event.xexpose.width,
+                                     event.xexpose.y + event.xexpose.height});
+            if (event.xexpose.count == 0) {
+                Repaint(exposed);
+                exposed = {};
+            }
+            break;
+        case ButtonPress:
+            Pressed(event.xbutton);
+            break;
+        case ButtonRelease:
+            Released(event.xbutton);
+            break;
+        case MotionNotify:
+            Moved(event);
+            break;
+        case LeaveNotify:
+            if (trackingLeave && !Typing()) {
+                trackingLeave = false;
+                editor->MouseExited();
+            }
+            break;
+        case ConfigureNotify:
+            x = event.xconfigure.x;
+            y = event.xconfigure.y;
+            width = event.xconfigure.width;
+            height = event.xconfigure.height;
+            break;
+        case ReparentNotify:
+            x = event.xreparent.x;
+            y = event.xreparent.y;
+            break;
+        case DestroyNotify:
+            // The host took its window down with ours before closing the editor.
+            if (event.xdestroywindow.window == window) {
+                window = 0;
+                if (entry.image)
+                    XDestroyImage(entry.image);
+                entry = ValueEntry{};
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    bool Typing() const { return entry.window && entry.state == kEntryTyping; }
+
+    void Pressed(const XButtonEvent& e) {
+        const IMouseKeys keys = KeysFrom(e.state, e.button);
+        if (e.button == kWheelUp || e.button == kWheelDown) {
+            if (!Typing())
+                editor->MouseWheeled(e.x, e.y, keys, e.button == kWheelUp ? 1 : -1);
+            return;
+        }
+        if (e.button != Button1 && e.button != Button3)
+            return;
+        // A right press while an entry is open only cancels it, and so does its release.
+        if (e.button == Button3 && entry.window) {
+            entry.state = kEntryCancel;
+            swallowRightRelease = true;
+            return;
+        }
+        if (Typing())
+            return;
+        if (e.button == Button1) {
+            const int control = editor->FindControlAt(e.x, e.y);
+            const auto elapsed = static_cast<uint32_t>(e.time) - clickTime;
+            if (clickValid && control == clickControl && elapsed <= kDoubleClickMilliseconds &&
+                std::abs(e.x - clickX) <= kDoubleClickDistance &&
+                std::abs(e.y - clickY) <= kDoubleClickDistance) {
+                clickValid = false;
+                capturing = editor->MouseDoubleClicked(e.x, e.y, keys);
+                return;
+            }
+            clickValid = true;
+            clickTime = static_cast<uint32_t>(e.time);
+            clickX = e.x;
+            clickY = e.y;
+            clickControl = control;
+        } else {
+            clickValid = false;
+        }
+        // The server holds the pointer for us from here to the last release (its implicit
+        // grab), so a drag keeps coming to us outside the window, with no round trip.
+        capturing = true;
+        editor->MousePressed(e.x, e.y, keys);
+    }
+
+    void Released(const XButtonEvent& e) {
+        if (e.button != Button1 && e.button != Button3)
+            return;
+        if (e.button == Button3 && swallowRightRelease) {
+            swallowRightRelease = false;
+            return;
+        }
+        if (Typing())
+            return;
+        capturing = false;
+        editor->MouseReleased(e.x, e.y);
+    }
+
+    void Moved(XEvent& event) {
+        // Only the latest position of a burst matters: the movement adds up the same.
+        while (XEventsQueued(display, QueuedAlready) > 0) {
+            XEvent next;
+            XPeekEvent(display, &next);
+            if (next.type != MotionNotify || next.xany.window != window)
+                break;
+            XNextEvent(display, &event);
+        }
+        const XMotionEvent& e = event.xmotion;
+        if (Typing())
+            return;
+        const IMouseKeys keys = KeysFrom(e.state, 0);
+        if (keys.left || keys.right) {
+            if (capturing)
+                editor->MouseDragged(e.x, e.y, keys);
+        } else if (editor->MouseHovered(e.x, e.y, keys)) {
+            trackingLeave = true;
+        }
+    }
+
+    // Value entry.
+
+    void OpenEntry(IControl* control, IParameter* parameter) {
+        const IRectangle& r = control->Rect();
+        const int cx = static_cast<int>(static_cast<float>(r.L + r.R) * 0.5f);
+        const int cy = static_cast<int>(static_cast<float>(r.T + r.B) * 0.5f);
+        ValueEntry& e = entry;
+        e.control = control;
+        e.parameter = parameter;
+        e.state = kEntryIdle;
+        parameter->FormatForHost(parameter->Value(), false, e.text);
+        const int n = parameter->ValueTextCount();
+        int w = kFieldWidth;
+        int h = kFieldHeight;
+        int left = cx - kFieldWidth / 2;
+        int top = cy - kFieldHeight / 2;
+        if (n > 0) {
+            e.list = true;
+            h = kListRowHeight * (n + 1);
+            w = kListMinimumWidth;
+            for (int i = 0; i < n; ++i) {
+                const char* item = e.ItemText(i);
+                w = std::max(w, static_cast<int>(std::strlen(item)) * kListCharWidth +
+                                    kListMinimumWidth);
+                if (std::strcmp(item, e.text) == 0)
+                    e.selection = i;
+            }
+            left = cx - w / 2;
+            top = cy;
+        }
+        // Windows lets a dropped list leave the window; ours must stay inside it.
+        left = std::max(0, std::min(left, editor->Width() - w));
+        top = std::max(0, std::min(top, editor->Height() - h));
+        e.rect = {left, top, left + w, top + h};
+        e.pixels = std::make_unique<RAS_MemBitmap>(w, h);
+        e.image = MakeHeapImage(display, visual, depth, w, h);
+
+        XSetWindowAttributes attributes{};
+        attributes.background_pixmap = 0;
+        attributes.border_pixel = 0;
+        attributes.colormap = XDefaultColormap(display, XDefaultScreen(display));
+        attributes.event_mask = kEntryEvents;
+        e.window =
+            XCreateWindow(display, window, left, top, static_cast<unsigned>(w),
+                          static_cast<unsigned>(h), 0, depth, InputOutput, visual,
+                          CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attributes);
+        XMapRaised(display, e.window);
+        // The keyboard is ours while the entry is open, and goes back where it was.
+        XGetInputFocus(display, &e.previousFocus, &e.previousRevert);
+        XSetInputFocus(display, e.window, RevertToParent, CurrentTime);
+        e.focused = true;
+        DrawEntry();
+    }
+
+    void CloseEntry() {
+        ValueEntry& e = entry;
+        if (!e.window)
+            return;
+        if (e.focused)
+            XSetInputFocus(display, e.previousFocus, e.previousRevert, CurrentTime);
+        XDestroyWindow(display, e.window);
+        if (e.image)
+            XDestroyImage(e.image);
+        e = ValueEntry{};
+    }
+
+    void CommitEntry() {
+        const ValueEntry& e = entry;
+        double value = 0.0;
+        if (e.parameter->ValueTextCount() > 0) {
+            int32_t v = 0;
+            e.parameter->FindValueText(e.ItemText(e.selection), &v);
+            value = v;
+        } else {
+            value = std::atof(e.text);
+        }
+        e.control->SetValueFromEntry(e.parameter->Normalize(value));
+    }
+
+    void RefreshEntry() {
+        ValueEntry& e = entry;
+        e.parameter->FormatCurrentForHost(e.text);
+        e.replaceText = true;
+        if (e.list) {
+            e.selection = -1;
+            for (int i = 0; i < e.ItemCount(); ++i)
+                if (std::strcmp(e.ItemText(i), e.text) == 0)
+                    e.selection = i;
+        }
+        DrawEntry();
+    }
+
+    void HandleEntry(XEvent& event) {
+        ValueEntry& e = entry;
+        switch (event.type) {
+        case Expose:
+            if (event.xexpose.count == 0)
+                PresentEntry();
+            break;
+        case FocusIn:
+        case FocusOut:
+            if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab ||
+                event.xfocus.detail == NotifyPointer)
+                break;
+            e.focused = event.type == FocusIn;
+            // As on Windows: losing the focus leaves the entry open, following the parameter.
+            if (!e.focused && e.state == kEntryTyping)
+                e.state = kEntryIdle;
+            DrawEntry();
+            break;
+        case ButtonPress:
+            EntryPressed(event.xbutton);
+            break;
+        case KeyPress:
+            EntryKey(event.xkey);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void EntryPressed(const XButtonEvent& b) {
+        ValueEntry& e = entry;
+        if (b.button == Button3) {
+            e.state = kEntryCancel;
+            return;
+        }
+        if (b.button != Button1 || e.state == kEntryCancel || e.state == kEntryCommit)
+            return;
+        if (!e.focused) {
+            XSetInputFocus(display, e.window, RevertToParent, CurrentTime);
+            e.focused = true;
+        }
+        if (!e.list) {
+            e.state = kEntryTyping;
+            return;
+        }
+        const int row = b.y / kListRowHeight;
+        if (row >= 1 && row <= e.ItemCount()) {
+            e.selection = row - 1;
+            e.state = kEntryCommit;
+            DrawEntry();
+        }
+    }
+
+    void EntryKey(XKeyEvent& key) {
+        ValueEntry& e = entry;
+        if (e.state == kEntryCancel || e.state == kEntryCommit)
+            return;
+        char typed[8] = {};
+        KeySym symbol = NoSymbol;
+        const int count = XLookupString(&key, typed, sizeof typed - 1, &symbol, nullptr);
+        if (symbol == XK_Return || symbol == XK_KP_Enter) {
+            e.state = kEntryCommit;
+            return;
+        }
+        if (symbol == XK_Escape) {
+            e.state = kEntryCancel;
+            return;
+        }
+        if (e.list) {
+            const int step = symbol == XK_Down ? 1 : symbol == XK_Up ? -1 : 0;
+            if (step == 0)
+                return;
+            e.selection = std::clamp(e.selection + step, 0, e.ItemCount() - 1);
+        } else if (symbol == XK_BackSpace) {
+            const std::size_t length = e.replaceText ? 0 : std::strlen(e.text);
+            e.text[length > 0 ? length - 1 : 0] = '\0';
+        } else if (count == 1 && typed[0] >= ' ' && typed[0] <= '~') {
+            const std::size_t length = e.replaceText ? 0 : std::strlen(e.text);
+            if (length + 1 < kEntryTextSize) {
+                e.text[length] = typed[0];
+                e.text[length + 1] = '\0';
+            }
+        } else {
+            return;
+        }
+        e.replaceText = false;
+        e.state = kEntryTyping;
+        DrawEntry();
+    }
+
+    void DrawEntry() {
+        ValueEntry& e = entry;
+        if (!e.pixels || !e.pixels->Pixels())
+            return;
+        RAS_IBitmap& p = *e.pixels;
+        const int w = p.PixelWidth();
+        const int h = p.PixelHeight();
+        RAS_FillArea(&p, 0, 0, w, h, kEntryPaper, 1.0f, RAS_OP_COPY);
+        TextRenderer* renderer = Text();
+        if (e.list) {
+            RAS_FillArea(&p, 0, 0, w, kListRowHeight, kListHeader, 1.0f, RAS_OP_COPY);
+            // The closed part of a drop-down list: the chosen text and its arrow.
+            const float ax = static_cast<float>(w - 12);
+            const float ay = static_cast<float>(kListRowHeight / 2 - 2);
+            for (int i = 0; i < 4; ++i)
+                RAS_DrawSegment(&p, ax - 3.0f + static_cast<float>(i), ay + static_cast<float>(i),
+                                ax + 3.0f - static_cast<float>(i), ay + static_cast<float>(i),
+                                0xFF303030, 1.0f, RAS_OP_COPY, false);
+            RAS_DrawSegment(&p, 0.0f, static_cast<float>(kListRowHeight), static_cast<float>(w - 1),
+                            static_cast<float>(kListRowHeight), kEntryFrame, 1.0f, RAS_OP_COPY,
+                            false);
+            const int lineHeight = renderer ? renderer->LineHeight(EntryStyle(0, kInk)) : 0;
+            for (int row = 0; row <= e.ItemCount(); ++row) {
+                const bool chosen = row > 0 && row - 1 == e.selection;
+                const int top = row * kListRowHeight;
+                if (chosen)
+                    RAS_FillArea(&p, 1, top + 1, w - 2, kListRowHeight - 1, kSelection, 1.0f,
+                                 RAS_OP_COPY);
+                if (renderer)
+                    renderer->Draw(p, EntryStyle(0, chosen ? kSelectedInk : kInk),
+                                   e.ItemText(row == 0 ? e.selection : row - 1),
+                                   {kListTextInset, top + (kListRowHeight - lineHeight) / 2, w,
+                                    top + kListRowHeight});
+            }
+        } else if (renderer) {
+            const ITextStyle style = EntryStyle(1, kInk);
+            const int textWidth = renderer->Width(style, e.text);
+            const int top = (h - renderer->LineHeight(style)) / 2;
+            // Centred as the Windows field is; a text too long for it shows its end.
+            IRectangle box{0, top, w, h};
+            if (textWidth > w - 4)
+                box = {w - 2 - textWidth, top, w - 2, h};
+            const int textLeft = box.L + (box.Width() - textWidth) / 2;
+            if (e.replaceText && e.focused && textWidth > 0) {
+                RAS_FillArea(&p, textLeft - 1, 1, textWidth + 2, h - 2, kSelection, 1.0f,
+                             RAS_OP_COPY);
+                renderer->Draw(p, EntryStyle(1, kSelectedInk), e.text, box);
+            } else {
+                renderer->Draw(p, style, e.text, box);
+                if (e.focused)
+                    RAS_DrawSegment(&p, static_cast<float>(textLeft + textWidth), 2.0f,
+                                    static_cast<float>(textLeft + textWidth),
+                                    static_cast<float>(h - 3), 0xFF000000, 1.0f, RAS_OP_COPY,
+                                    false);
+            }
+        }
+        FrameRectangle(p, kEntryFrame);
+        PresentEntry();
+    }
+
+    void PresentEntry() {
+        ValueEntry& e = entry;
+        if (!e.window || !e.image || !e.pixels)
+            return;
+        const int w = e.pixels->PixelWidth();
+        const int h = e.pixels->PixelHeight();
+        CopyToImage(*e.pixels, *e.image, {0, 0, w, h});
+        XPutImage(display, e.window, gc, e.image, 0, 0, 0, 0, static_cast<unsigned>(w),
+                  static_cast<unsigned>(h));
+        XFlush(display);
+    }
+};
+
+void IGraphicsWindow::PlatformDeleter::operator()(Platform* state) const {
+    delete state;
+}
+
+bool IGraphicsWindow::PresentRegion(const IRectangle& rect) {
+    if (platform)
+        platform->Present(rect);
+    return true;
+}
+
+bool IGraphicsWindow::DrawLabel(const ITextStyle& style, const char* text, const IRectangle& rect) {
+    if (!text)
+        return true;
+    if (!platform)
+        platform.reset(new Platform(this));
+    TextRenderer* renderer = platform->Text();
+    RAS_IBitmap* target = Surface();
+    if (!renderer || !target)
+        return false;
+    return renderer->Draw(*target, style, text, rect);
+}
+
+void IGraphicsWindow::OpenValueEntry(IControl* control, IParameter* parameter) {
+    Platform* p = platform.get();
+    if (!control || !parameter || !p || !p->window || p->entry.window)
+        return;
+    ErrorTrap trap(p->display);
+    p->OpenEntry(control, parameter);
+}
+
+void IGraphicsWindow::HostDirectory(char* out) {
+    char path[kPathSize] = {};
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    path[std::max<ssize_t>(length, 0)] = '\0';
+    DirectoryOf(path, out);
+}
+
+void IGraphicsWindow::ModuleDirectory(char* out) {
+    Dl_info info{};
+    if (module && dladdr(module, &info) != 0)
+        DirectoryOf(info.dli_fname, out);
+    else
+        out[0] = '\0';
+}
+
+// Bare Xlib has no file or colour dialogs and we start no browser: these refuse, as
+// the Windows ones do when the user cancels.
+void IGraphicsWindow::AskForFile(char* out, int, const char*, const char*) {
+    out[0] = '\0';
+}
+
+bool IGraphicsWindow::AskForColor(IDrawColor*, const char*) {
+    return false;
+}
+
+bool IGraphicsWindow::OpenLink(const char*, const char*, const char*, const char*) {
+    return false;
+}
+
+void* IGraphicsWindow::OpenEditorWindow(void* parent) {
+    if (!parent)
+        return nullptr;
+    if (!platform)
+        platform.reset(new Platform(this));
+    Platform& p = *platform;
+    int left = 0;
+    int top = 0;
+    int w = Width();
+    int h = Height();
+    if (p.display) {
+        if (p.window) {
+            left = p.x;
+            top = p.y;
+            w = p.width;
+            h = p.height;
+        }
+        CloseEditorWindow();
+    }
+    if (!p.Open(static_cast<Window>(reinterpret_cast<uintptr_t>(parent)), left, top, w, h))
+        return nullptr;
+    p.lastTick = Clock::now();
+    MarkAllControlsDirty();
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(p.window));
+}
+
+void IGraphicsWindow::CloseEditorWindow() {
+    Platform* p = platform.get();
+    if (!p || !p->display)
+        return;
+    ErrorTrap trap(p->display);
+    p->Close(trap);
+}
+
+void* IGraphicsWindow::WindowHandle() {
+    return platform ? reinterpret_cast<void*>(static_cast<uintptr_t>(platform->window)) : nullptr;
+}
+
+void IGraphicsWindow::EditorIdle() {
+    if (platform && platform->display)
+        platform->Idle();
+}
+
+void IGraphicsWindow::ResizeWindow(int widthChange, int heightChange) {
+    Platform* p = platform.get();
+    if (!p || !p->window)
+        return;
+    // The host's windows are the host's to resize (it hears of the change through the
+    // adapter); ours and its image follow the panel.
+    ErrorTrap trap(p->display);
+    p->width = std::max(1, p->width + widthChange);
+    p->height = std::max(1, p->height + heightChange);
+    XResizeWindow(p->display, p->window, static_cast<unsigned>(p->width),
+                  static_cast<unsigned>(p->height));
+    p->ReleaseImage();
+    p->MakeImage(trap);
+    XFlush(p->display);
+}

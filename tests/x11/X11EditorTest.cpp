@@ -1,0 +1,485 @@
+// The X11 editor window of the real Quelor.so inside a host's window on an Xvfb of the
+// test's own: what it shows, the input it takes through XTEST, its value entry, and what
+// it leaves behind.
+#include "IDrawContext.h"
+#include "PanelPicture.h"
+#include "PluginModule.h"
+#include "Quelor.h"
+
+// gtest before Xlib, whose None and Bool macros break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+namespace {
+constexpr int kPanelWidth = 510;
+constexpr int kPanelHeight = 370;
+constexpr int kHostWidth = 640;
+constexpr int kHostHeight = 480;
+// Centres of controls; the host window sits at the root's origin and the panel at the
+// host window's, so panel, host and root coordinates agree.
+constexpr int kThresholdX = 54, kThresholdY = 214;
+constexpr int kMixX = 54, kMixY = 299;
+constexpr int kStereoX = 107, kStereoY = 300;
+constexpr int kBrickwallX = 280, kBrickwallY = 300;
+
+// An Xvfb on a display number it picks itself, one per process and kind, stopped at exit.
+class XvfbServer {
+public:
+    explicit XvfbServer(bool sharedMemory) {
+        int ready[2];
+        if (pipe(ready) != 0)
+            std::abort();
+        pid = fork();
+        if (pid == 0) {
+            const std::string fd = std::to_string(ready[1]);
+            std::vector<const char*> args = {QUELOR_XVFB_PATH, "-displayfd", fd.c_str(),
+                                             "-screen",        "0",          "800x600x24",
+                                             "-nolisten",      "tcp",        "-noreset"};
+            if (!sharedMemory)
+                args.insert(args.end(), {"-extension", "MIT-SHM"});
+            args.push_back(nullptr);
+            std::freopen("/dev/null", "w", stderr);
+            execv(QUELOR_XVFB_PATH, const_cast<char* const*>(args.data()));
+            _exit(127);
+        }
+        close(ready[1]);
+        // Xvfb writes its display number once it takes connections.
+        pollfd waiting{ready[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&waiting, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n')
+            name += c;
+        close(ready[0]);
+        if (name.empty())
+            std::abort();
+        name = ":" + name;
+    }
+    ~XvfbServer() {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    static const std::string& Name(bool sharedMemory) {
+        static XvfbServer withShm(true);
+        if (sharedMemory)
+            return withShm.name;
+        static XvfbServer withoutShm(false);
+        return withoutShm.name;
+    }
+
+private:
+    pid_t pid = -1;
+    std::string name;
+};
+
+intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
+    return 0;
+}
+
+// What the window must show for the module's parameter values: the same panel painted
+// by the effect linked into this test.
+std::vector<uint32_t> ReferencePanel(const PluginInstance& plug) {
+    AEffect* record = (new Quelor(&SilentHost))->Record();
+    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
+    for (int i = 0; i < Quelor::kParameterCount; ++i)
+        record->setParameter(record, i, plug.Get(i));
+    auto* panel = dynamic_cast<IDrawContext*>(IEffectVST::FromRecord(record)->Editor());
+    panel->PaintRegion({0, 0, kPanelWidth, kPanelHeight});
+    std::vector<uint32_t> pixels(panel->SurfacePixels(),
+                                 panel->SurfacePixels() + kPanelWidth * kPanelHeight);
+    for (uint32_t& p : pixels)
+        p &= 0xFFFFFF;
+    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+    return pixels;
+}
+
+long OpenFiles() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+}
+
+// System V segments this process made that still exist.
+int SharedSegments() {
+    std::ifstream table("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(table, line);
+    int count = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        long key, id, perms, size, creator;
+        if (fields >> key >> id >> perms >> size >> creator && creator == getpid())
+            ++count;
+    }
+    return count;
+}
+
+struct Geometry {
+    int x, y, width, height;
+    bool operator==(const Geometry&) const = default;
+};
+
+// The host: a top-level window on its own connection, the plug-in, and XTEST input.
+class X11Editor : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        const std::string& name = XvfbServer::Name(GetParam());
+        setenv("DISPLAY", name.c_str(), 1);
+        dpy = XOpenDisplay(name.c_str());
+        ASSERT_NE(dpy, nullptr);
+        hostWindow = XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, kHostWidth,
+                                         kHostHeight, 0, 0, 0x203040);
+        XMapWindow(dpy, hostWindow);
+        XSync(dpy, False);
+        plug = std::make_unique<PluginInstance>();
+        plug->OpenLikeHost(48000.0f, 512);
+    }
+    void TearDown() override {
+        plug.reset();
+        XCloseDisplay(dpy);
+    }
+
+    // effEditOpen in the host window; the editor's window, or 0.
+    Window Open(bool idle = true) {
+        EXPECT_EQ(plug->Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(hostWindow)), 1);
+        if (idle)
+            Idle();
+        const std::vector<Window> children = Children(hostWindow);
+        return children.empty() ? 0 : children.back();
+    }
+    // The host's user-interface loop: effEditIdle about every millisecond for a while.
+    void Idle(int milliseconds = 60) {
+        XSync(dpy, False);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end) {
+            plug->Dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        XSync(dpy, False);
+    }
+
+    void MoveTo(int x, int y) { XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), x, y, CurrentTime); }
+    void Button(unsigned button, bool down) {
+        XTestFakeButtonEvent(dpy, button, down, CurrentTime);
+    }
+    void Click(int x, int y, unsigned button = 1) {
+        MoveTo(x, y);
+        Button(button, true);
+        Button(button, false);
+        XSync(dpy, False);
+    }
+    void Key(KeySym key, bool down) {
+        XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, key), down, CurrentTime);
+        XSync(dpy, False);
+    }
+    void Type(KeySym key) {
+        Key(key, true);
+        Key(key, false);
+    }
+    void Drag(int x, int y, int toX, int toY) {
+        MoveTo(x, y);
+        Button(1, true);
+        Idle(20);
+        MoveTo(toX, toY);
+        Idle(20);
+        Button(1, false);
+        Idle();
+    }
+
+    std::vector<Window> Children(Window parent) const {
+        Window root = 0, up = 0, *children = nullptr;
+        unsigned count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(dpy, parent, &root, &up, &children, &count) && children)
+            result.assign(children, children + count);
+        if (children)
+            XFree(children);
+        return result;
+    }
+    Geometry GeometryOf(Window window) const {
+        XWindowAttributes a{};
+        XGetWindowAttributes(dpy, window, &a);
+        return {a.x, a.y, a.width, a.height};
+    }
+    Window Focus() const {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(dpy, &focus, &revert);
+        return focus;
+    }
+    // The colour bytes of a window, row by row.
+    std::vector<uint32_t> Pixels(Window source, int width, int height) const {
+        std::vector<uint32_t> pixels;
+        XImage* image = XGetImage(dpy, source, 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), ~0UL, ZPixmap);
+        for (int y = 0; image && y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+        if (image)
+            XDestroyImage(image);
+        return pixels;
+    }
+    // Pixels of the editor's window that differ from the reference rendering.
+    int Mismatches(Window editor) const {
+        const std::vector<uint32_t> shown = Pixels(editor, kPanelWidth, kPanelHeight);
+        const std::vector<uint32_t> expected = ReferencePanel(*plug);
+        if (shown.size() != expected.size())
+            return -1;
+        int count = 0;
+        for (std::size_t i = 0; i < shown.size(); ++i)
+            count += shown[i] != expected[i];
+        return count;
+    }
+    // A picture of the host window for people to look at, in the build tree.
+    void Screenshot(const char* name) const {
+        const std::vector<uint32_t> pixels = Pixels(hostWindow, kHostWidth, kHostHeight);
+        EXPECT_TRUE(WritePanelPicture(std::string(QUELOR_SCREENSHOT_DIR "/") + name, pixels.data(),
+                                      kHostWidth, kHostHeight));
+    }
+    std::string Shown(int index) const { return plug->Text(effGetParamDisplay, index); }
+    std::vector<int32_t> CallsFor(int index) const {
+        std::vector<int32_t> opcodes;
+        for (const HostCall& call : checker.Calls())
+            if (call.index == index)
+                opcodes.push_back(call.opcode);
+        return opcodes;
+    }
+
+    CheckerHost checker;
+    Display* dpy = nullptr;
+    Window hostWindow = 0;
+    std::unique_ptr<PluginInstance> plug;
+};
+
+// What the window shows is checked with MIT-SHM and with plain images; the rest with MIT-SHM.
+class X11EditorInput : public X11Editor {};
+std::string ServerKind(const ::testing::TestParamInfo<bool>& info) {
+    return info.param ? "Shm" : "PlainImages";
+}
+INSTANTIATE_TEST_SUITE_P(Xvfb, X11Editor, ::testing::Values(true, false), ServerKind);
+INSTANTIATE_TEST_SUITE_P(Xvfb, X11EditorInput, ::testing::Values(true), ServerKind);
+
+TEST_P(X11Editor, ShowsItsSurfaceInsideTheHostWindowAndKeepsItCurrent) {
+    const Window editor = Open();
+    ASSERT_NE(editor, 0u);
+    EXPECT_EQ(GeometryOf(editor), (Geometry{0, 0, kPanelWidth, kPanelHeight}));
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom info = XInternAtom(dpy, "_XEMBED_INFO", False);
+    ASSERT_EQ(XGetWindowProperty(dpy, editor, info, 0, 2, False, info, &type, &format, &count,
+                                 &after, &data),
+              Success);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(reinterpret_cast<long*>(data)[1], 1); // XEMBED_MAPPED
+    XFree(data);
+    EXPECT_EQ(SharedSegments(), GetParam() ? 1 : 0);
+
+    EXPECT_EQ(Mismatches(editor), 0);
+    plug->Set(Quelor::kRatio, 0.9f);
+    Idle();
+    EXPECT_EQ(Mismatches(editor), 0);
+    // Scribbled over and exposed again, the window repaints what the server asks for.
+    GC gc = XCreateGC(dpy, editor, 0, nullptr);
+    XSetForeground(dpy, gc, 0xFF00FF);
+    XFillRectangle(dpy, editor, gc, 100, 50, 300, 200);
+    XFreeGC(dpy, gc);
+    XClearArea(dpy, editor, 100, 50, 300, 200, True);
+    Idle();
+    EXPECT_EQ(Mismatches(editor), 0);
+    Screenshot("x11-editor.png");
+}
+
+TEST_P(X11EditorInput, DragTurnsAKnobByItsGearingAndHoldsThePointer) {
+    plug->Set(Quelor::kThreshold, 0.5f);
+    const Window editor = Open();
+    checker.ClearLog();
+    Drag(kThresholdX, kThresholdY, kThresholdX, kThresholdY - 48);
+    EXPECT_NEAR(plug->Get(Quelor::kThreshold), 0.75, 1e-6);
+    EXPECT_EQ(
+        CallsFor(Quelor::kThreshold),
+        (std::vector<int32_t>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
+
+    // Outside the editor and the host's window the drag goes on, and its release arrives.
+    checker.ClearLog();
+    Drag(kMixX, kMixY, kHostWidth + 60, kMixY + 96);
+    EXPECT_NEAR(plug->Get(Quelor::kMix), 0.5, 1e-6);
+    EXPECT_EQ(
+        CallsFor(Quelor::kMix),
+        (std::vector<int32_t>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
+    EXPECT_EQ(Mismatches(editor), 0);
+}
+
+TEST_P(X11EditorInput, ClickStepsASwitchAndDoubleClickResetsAKnob) {
+    Open();
+    Click(kBrickwallX, kBrickwallY);
+    Click(kStereoX, kStereoY);
+    Idle();
+    EXPECT_EQ(Shown(Quelor::kBrickwall), "On");
+    EXPECT_EQ(Shown(Quelor::kStereoMode), "Maximum");
+
+    // Same control, within 400 ms and 4 pixels: back to the default, 0 dB.
+    plug->Set(Quelor::kThreshold, 0.5f);
+    Idle();
+    Click(kThresholdX, kThresholdY);
+    Click(kThresholdX + 4, kThresholdY - 4);
+    Idle();
+    EXPECT_EQ(plug->Get(Quelor::kThreshold), 1.0f);
+    // Five pixels away, or too late: two single clicks.
+    plug->Set(Quelor::kThreshold, 0.5f);
+    Idle();
+    Click(kThresholdX, kThresholdY);
+    Click(kThresholdX + 5, kThresholdY);
+    Idle(450);
+    Click(kThresholdX + 5, kThresholdY);
+    Idle();
+    EXPECT_EQ(plug->Get(Quelor::kThreshold), 0.5f);
+}
+
+TEST_P(X11EditorInput, WheelStepsOneNotchPerClickFinerWithShift) {
+    Open();
+    Click(kMixX, kMixY, 5);
+    Idle();
+    EXPECT_NEAR(plug->Get(Quelor::kMix), 0.99, 1e-6);
+    Key(XK_Shift_L, true);
+    Click(kMixX, kMixY, 5);
+    Key(XK_Shift_L, false);
+    Idle();
+    EXPECT_NEAR(plug->Get(Quelor::kMix), 0.989, 1e-6);
+    Click(kMixX, kMixY, 4);
+    Idle();
+    EXPECT_NEAR(plug->Get(Quelor::kMix), 0.999, 1e-6);
+}
+
+TEST_P(X11EditorInput, TextEntryTakesTheKeyboardCommitsOnEnterAndCancels) {
+    const Window editor = Open();
+    const Window focus = Focus();
+    Click(kThresholdX, kThresholdY, 3);
+    Idle();
+    std::vector<Window> entry = Children(editor);
+    ASSERT_EQ(entry.size(), 1u);
+    EXPECT_EQ(GeometryOf(entry[0]), (Geometry{kThresholdX - 18, kThresholdY - 8, 36, 16}));
+    EXPECT_EQ(Focus(), entry[0]);
+    for (KeySym key : {KeySym{XK_minus}, KeySym{XK_1}, KeySym{XK_2}})
+        Type(key);
+    Idle();
+    Screenshot("x11-editor-entry.png");
+    Type(XK_Return);
+    Idle();
+    EXPECT_EQ(Shown(Quelor::kThreshold), "-12.0");
+    EXPECT_TRUE(Children(editor).empty());
+    EXPECT_EQ(Focus(), focus);
+
+    // Escape, or a right-click while typing, leaves the value alone.
+    Click(kThresholdX, kThresholdY, 3);
+    Idle();
+    Type(XK_5);
+    Type(XK_Escape);
+    Idle();
+    Click(kThresholdX, kThresholdY, 3);
+    Idle();
+    Type(XK_5);
+    Type(XK_BackSpace);
+    Type(XK_7);
+    Click(300, 60, 3);
+    Idle();
+    EXPECT_EQ(Shown(Quelor::kThreshold), "-12.0");
+    EXPECT_TRUE(Children(editor).empty());
+    // Text that is no number reads as 0.
+    Click(kThresholdX, kThresholdY, 3);
+    Idle();
+    Type(XK_x);
+    Type(XK_Return);
+    Idle();
+    EXPECT_EQ(Shown(Quelor::kThreshold), "0");
+    EXPECT_EQ(Mismatches(editor), 0);
+}
+
+TEST_P(X11EditorInput, ChoiceEntryIsAListToClickOrStepThrough) {
+    const Window editor = Open();
+    Click(kStereoX, kStereoY, 3);
+    Idle();
+    std::vector<Window> entry = Children(editor);
+    ASSERT_EQ(entry.size(), 1u);
+    // "Dual Mono" makes it 9 x 8 + 24 wide; four rows of 36, moved up into the panel.
+    const Geometry list{kStereoX - 48, kPanelHeight - 144, 96, 144};
+    EXPECT_EQ(GeometryOf(entry[0]), list);
+    Screenshot("x11-editor-list.png");
+    Click(kStereoX, list.y + 2 * 36 + 18); // the row of item 1
+    Idle();
+    EXPECT_EQ(Shown(Quelor::kStereoMode), "Maximum");
+    EXPECT_TRUE(Children(editor).empty());
+
+    Click(kStereoX, kStereoY, 3);
+    Idle();
+    Type(XK_Down);
+    Type(XK_Down);
+    Type(XK_Return);
+    Idle();
+    EXPECT_EQ(Shown(Quelor::kStereoMode), "Dual Mono");
+}
+
+TEST_P(X11EditorInput, OpeningClosingAndDestroyingLeaveNothingBehind) {
+    const long files = OpenFiles();
+    for (int i = 0; i < 20; ++i) {
+        Open(i % 4 == 0);
+        if (i % 5 == 0)
+            Click(kThresholdX, kThresholdY, 3); // closed with its entry open
+        Idle(i % 5 == 0 ? 40 : 0);
+        EXPECT_EQ(plug->Dispatch(effEditClose), 1);
+    }
+    XSync(dpy, False);
+    EXPECT_TRUE(Children(hostWindow).empty());
+    EXPECT_EQ(OpenFiles(), files);
+    EXPECT_EQ(SharedSegments(), 0);
+
+    // A second open without a close puts the new window where the host moved the old one.
+    const Window first = Open();
+    XMoveWindow(dpy, first, 20, 30);
+    Idle();
+    const Window second = Open();
+    EXPECT_EQ(Children(hostWindow).size(), 1u);
+    EXPECT_EQ(GeometryOf(second), (Geometry{20, 30, kPanelWidth, kPanelHeight}));
+
+    // Destroyed with its editor open.
+    plug.reset();
+    XSync(dpy, False);
+    EXPECT_TRUE(Children(hostWindow).empty());
+    EXPECT_EQ(OpenFiles(), files);
+    EXPECT_EQ(SharedSegments(), 0);
+}
+
+TEST_P(X11EditorInput, CopesWithHostsThatNeverIdleOrDestroyTheirWindowFirst) {
+    plug->Set(Quelor::kThreshold, 0.5f);
+    Open(false);
+    Click(kBrickwallX, kBrickwallY);
+    Click(kThresholdX, kThresholdY, 3);
+    EXPECT_EQ(plug->Dispatch(effEditClose), 1);
+    EXPECT_EQ(Shown(Quelor::kBrickwall), "Off");
+
+    Open();
+    const Window gone = std::exchange(hostWindow, 0);
+    XDestroyWindow(dpy, gone);
+    XSync(dpy, False);
+    Idle();
+    EXPECT_EQ(plug->Dispatch(effEditClose), 1);
+    EXPECT_EQ(plug->Dispatch(effEditClose), 1);
+    EXPECT_EQ(plug->Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(gone)), 0);
+    EXPECT_EQ(plug->Dispatch(effEditIdle), 0);
+}
+} // namespace
