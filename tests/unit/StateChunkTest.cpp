@@ -14,30 +14,6 @@ StateChunk FromBytes(const std::vector<uint8_t>& bytes) {
 }
 } // namespace
 
-TEST(StateChunk, ValuesAreLittleEndianAndReadBack) {
-    StateChunk chunk;
-    ASSERT_TRUE(chunk.PutInt32(0x01020304));
-    ASSERT_TRUE(chunk.PutDouble(-2.5));
-    ASSERT_TRUE(chunk.PutText("abc"));
-    ASSERT_EQ(chunk.Size(), 4 + 8 + 4 + 3);
-    const uint8_t* b = chunk.Data();
-    EXPECT_EQ(b[0], 0x04);
-    EXPECT_EQ(b[3], 0x01);
-    EXPECT_EQ(b[12], 3);
-    EXPECT_EQ(std::memcmp(b + 16, "abc", 3), 0);
-
-    int32_t i = 0;
-    double d = 0;
-    char text[8];
-    int pos = chunk.GetInt32(&i, 0);
-    pos = chunk.GetDouble(&d, pos);
-    pos = chunk.GetText(text, sizeof text, pos);
-    EXPECT_EQ(i, 0x01020304);
-    EXPECT_EQ(d, -2.5);
-    EXPECT_STREQ(text, "abc");
-    EXPECT_EQ(pos, chunk.Size());
-}
-
 TEST(StateChunk, SizesAndPositionsThatDoNotFitAreRefused) {
     const StateChunk chunk = FromBytes({1, 2, 3, 4, 5, 6, 7});
     int32_t i = 0;

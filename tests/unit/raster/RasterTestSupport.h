@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -24,9 +25,7 @@ public:
                       static_cast<std::size_t>(width)
                 : 0;
         pixels_ = std::make_unique<RAS_Pixel32[]>(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            pixels_[i] = fill;
-        }
+        std::fill_n(pixels_.get(), count, fill);
     }
     RAS_Pixel32* Pixels() const override { return width_ > 0 ? pixels_.get() : nullptr; }
     int PixelWidth() const override { return width_; }
@@ -53,19 +52,15 @@ inline RAS_Pixel32 Mark(int x, int y) {
 }
 
 inline void FillMarks(const RAS_IBitmap& b) {
-    for (int y = 0; y < b.PixelHeight(); ++y) {
-        for (int x = 0; x < b.PixelWidth(); ++x) {
+    for (int y = 0; y < b.PixelHeight(); ++y)
+        for (int x = 0; x < b.PixelWidth(); ++x)
             b.Pixels()[y * b.StridePixels() + x] = Mark(x, y);
-        }
-    }
 }
 
 inline void FillAll(const RAS_IBitmap& b, RAS_Pixel32 value) {
-    for (int y = 0; y < b.PixelHeight(); ++y) {
-        for (int x = 0; x < b.PixelWidth(); ++x) {
+    for (int y = 0; y < b.PixelHeight(); ++y)
+        for (int x = 0; x < b.PixelWidth(); ++x)
             b.Pixels()[y * b.StridePixels() + x] = value;
-        }
-    }
 }
 
 inline RAS_Pixel32 At(const RAS_IBitmap& b, int x, int y) {
@@ -79,12 +74,9 @@ inline RAS_Pixel32 Argb(int a, int r, int g, int b) {
 
 // Every pixel of b against want(x, y); stops at the first difference.
 template <class Want> void ExpectPixels(const RAS_IBitmap& b, Want want) {
-    for (int y = 0; y < b.PixelHeight(); ++y) {
-        for (int x = 0; x < b.PixelWidth(); ++x) {
-            const RAS_Pixel32 expected = want(x, y);
-            ASSERT_EQ(At(b, x, y), expected) << std::hex << "at " << std::dec << x << "," << y;
-        }
-    }
+    for (int y = 0; y < b.PixelHeight(); ++y)
+        for (int x = 0; x < b.PixelWidth(); ++x)
+            ASSERT_EQ(At(b, x, y), want(x, y)) << "at " << x << "," << y;
 }
 
 inline constexpr RAS_Pixel32 kRed = 0xFFFF0000u;
@@ -94,11 +86,9 @@ inline constexpr RAS_Pixel32 kBlue = 0xFF0000FFu;
 inline void DrawF(const RAS_IBitmap& b) {
     static const char* const kRows[7] = {"#####", "#....", "#....", "####.",
                                          "#....", "#....", "#...."};
-    for (int y = 0; y < 7; ++y) {
-        for (int x = 0; x < 5; ++x) {
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 5; ++x)
             b.Pixels()[y * b.StridePixels() + x] = kRows[y][x] == '#' ? kRed : kBlue;
-        }
-    }
 }
 
 } // namespace rastest
