@@ -34,20 +34,37 @@ function(quelor_embed_resources target)
     endwhile()
 endfunction()
 
+# quelor_rc_entries(<script.rc> <type regex> <ids var> <files var>)
+#
+# The `<id> <type> "<file>"` lines of a resource script whose type matches: their ids,
+# and their files made absolute next to the script. Shared by the Windows build, which
+# compiles the script, and the other builds, which embed what it lists.
+function(quelor_rc_entries rc type ids_var files_var)
+    get_filename_component(_dir ${rc} DIRECTORY)
+    set(_entry "^([0-9]+)[ \t]+(${type})[ \t]+\"([^\"]+)\"")
+    file(STRINGS ${rc} _lines REGEX "${_entry}")
+    set(_ids)
+    set(_files)
+    foreach(_line IN LISTS _lines)
+        string(REGEX MATCH "${_entry}" _match "${_line}")
+        list(APPEND _ids ${CMAKE_MATCH_1})
+        list(APPEND _files ${_dir}/${CMAKE_MATCH_3})
+    endforeach()
+    set(${ids_var} ${_ids} PARENT_SCOPE)
+    set(${files_var} ${_files} PARENT_SCOPE)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${rc})
+endfunction()
+
 # quelor_embed_rc_resources(<target> <script.rc>)
 #
 # Embeds the images that a Windows resource script lists as `<id> PNG "<file>"` lines
 # (files relative to the script), so that modules built without native resources carry
 # the same images under the same ids as the Windows module.
 function(quelor_embed_rc_resources target rc)
-    get_filename_component(_dir ${rc} DIRECTORY)
-    set(_entry "^([0-9]+)[ \t]+PNG[ \t]+\"([^\"]+)\"")
-    file(STRINGS ${rc} _lines REGEX "${_entry}")
+    quelor_rc_entries(${rc} PNG _ids _files)
     set(_pairs)
-    foreach(_line IN LISTS _lines)
-        string(REGEX MATCH "${_entry}" _match "${_line}")
-        list(APPEND _pairs ${CMAKE_MATCH_1} ${_dir}/${CMAKE_MATCH_2})
+    foreach(_id _file IN ZIP_LISTS _ids _files)
+        list(APPEND _pairs ${_id} ${_file})
     endforeach()
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${rc})
     quelor_embed_resources(${target} ${_pairs})
 endfunction()

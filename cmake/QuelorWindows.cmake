@@ -13,16 +13,10 @@ list(APPEND CMAKE_FIND_ROOT_PATH "${QUELOR_WINDOWS_DEPS}")
 #
 # Compiles a resource script into <target> with windres; the files it names are found
 # (as `<id> <type> "<file>"` lines) next to it and rebuild the target when they change.
+include(QuelorEmbed)
 function(quelor_add_rc_resources target rc)
     get_filename_component(_dir ${rc} DIRECTORY)
-    set(_entry "^[0-9]+[ \t]+[A-Za-z0-9_]+[ \t]+\"([^\"]+)\"")
-    file(STRINGS ${rc} _lines REGEX "${_entry}")
-    set(_files)
-    foreach(_line IN LISTS _lines)
-        string(REGEX MATCH "${_entry}" _match "${_line}")
-        list(APPEND _files ${_dir}/${CMAKE_MATCH_1})
-    endforeach()
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${rc})
+    quelor_rc_entries(${rc} "[A-Za-z0-9_]+" _ids _files)
     set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${_files}" INCLUDE_DIRECTORIES ${_dir})
     target_sources(${target} PRIVATE ${rc})
 endfunction()
