@@ -1,5 +1,6 @@
 #include "IDrawContext.h"
 #include "IEffectBase.h"
+#include "NoWindowServices.h"
 
 #include <gtest/gtest.h>
 
@@ -29,9 +30,9 @@ public:
 };
 
 // A drawing context that draws nothing and records blits and presents.
-class RecordingContext : public IDrawContext {
+class RecordingContext : public NoWindowServices<IDrawContext> {
 public:
-    explicit RecordingContext(IEffectBase* owner) : IDrawContext(owner, 510, 370, 60) {}
+    explicit RecordingContext(IEffectBase* owner) : NoWindowServices(owner, 510, 370, 60) {}
 
     struct Blit {
         IRectangle destination;
@@ -64,18 +65,9 @@ public:
     void DrawCircleOutline(const IDrawColor&, float, float, float, const IDrawBlend*,
                            bool) override {}
     void FillRectangle(const IDrawColor&, const IRectangle&, const IDrawBlend*) override {}
-    bool DrawLabel(const ITextStyle&, const char*, const IRectangle&) override { return false; }
     IDrawColor ReadPixelColor(int, int) override { return {}; }
     uint32_t* SurfacePixels() override { return nullptr; }
     void OpenValueEntry(IControl* control, IParameter*) override { entries.push_back(control); }
-    void HostDirectory(char* out) override { out[0] = '\0'; }
-    void ModuleDirectory(char* out) override { out[0] = '\0'; }
-    void AskForFile(char* out, int, const char*, const char*) override { out[0] = '\0'; }
-    bool AskForColor(IDrawColor*, const char*) override { return false; }
-    bool OpenLink(const char*, const char*, const char*, const char*) override { return false; }
-    void* OpenEditorWindow(void*) override { return nullptr; }
-    void CloseEditorWindow() override {}
-    void* WindowHandle() override { return nullptr; }
     IFrameBitmap LoadFrameBitmap(int, const char*, int frames) override {
         return {nullptr, 510, 370, frames};
     }

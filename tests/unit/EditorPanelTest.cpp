@@ -3,6 +3,7 @@
 #include "EffectTestSupport.h"
 #include "IGraphicsRaster.h"
 #include "IVUNeedle.h"
+#include "NoWindowServices.h"
 #include "Quelor.h"
 #include "raster/RAS_Composite.h"
 #include "raster/RAS_PNG.h"
@@ -150,9 +151,9 @@ TEST(EditorPanel, MouseEditsReachTheHost) {
 }
 
 // A drawing layer with a decoder of its own, so the cache can be watched.
-class CountingRaster final : public IGraphicsRaster {
+class CountingRaster final : public NoWindowServices<IGraphicsRaster> {
 public:
-    CountingRaster() : IGraphicsRaster(nullptr, 16, 16, 60) { CreateDrawSurface(); }
+    CountingRaster() : NoWindowServices(nullptr, 16, 16, 60) { CreateDrawSurface(); }
 
     int decodes = 0;
 
@@ -161,18 +162,6 @@ public:
         return resourceId == kMissing ? nullptr : new RAS_MemBitmap(4, 8);
     }
     static constexpr int kMissing = 999;
-
-    bool PresentRegion(const IRectangle&) override { return true; }
-    bool DrawLabel(const ITextStyle&, const char*, const IRectangle&) override { return false; }
-    void OpenValueEntry(IControl*, IParameter*) override {}
-    void HostDirectory(char* out) override { out[0] = '\0'; }
-    void ModuleDirectory(char* out) override { out[0] = '\0'; }
-    void AskForFile(char* out, int, const char*, const char*) override { out[0] = '\0'; }
-    bool AskForColor(IDrawColor*, const char*) override { return false; }
-    bool OpenLink(const char*, const char*, const char*, const char*) override { return false; }
-    void* OpenEditorWindow(void*) override { return nullptr; }
-    void CloseEditorWindow() override {}
-    void* WindowHandle() override { return nullptr; }
 };
 
 TEST(RasterLayer, ImagesLoadOncePerProcessUntilDropped) {
