@@ -28,7 +28,7 @@ DEMO_SETTINGS = --param Threshold=-24 --param Ratio=6 --param Attack=2 --param R
 
 demo: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
-	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/vst/module/Quelor.so $(DEMO_SETTINGS)
+	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS)
 
 # Puts Quelor.so where Linux hosts look: $VST_PATH when set, else ~/.vst.
 install: deps $(RELEASE)/build.ninja
