@@ -2,11 +2,13 @@
 RELEASE := build/release
 ASAN    := build/asan
 WINDOWS := build/windows
+WINDOWS64 := build/windows-x64
 JOBS    ?= 2
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-asan test-windows windows bench install format clean
+.PHONY: deps demo test test-release test-asan test-windows test-dist windows dist bench install \
+        format clean
 
 deps:
 	@scripts/install-deps
@@ -17,9 +19,14 @@ $(RELEASE)/build.ninja:
 $(ASAN)/build.ninja:
 	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELOR_SANITIZE=ON -DQUELOR_BENCH=OFF
 
-# The 32-bit Windows build finds its cross-built zlib, libpng and GoogleTest in $(WINDOWS)-deps.
+# Each Windows build finds its cross-built zlib, libpng and GoogleTest in its tree's
+# "-deps" sibling: 32-bit in $(WINDOWS), 64-bit in $(WINDOWS64).
 $(WINDOWS)/build.ninja:
 	$(CONFIGURE) -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \
+	    -DCMAKE_BUILD_TYPE=Release -DQUELOR_BENCH=OFF
+
+$(WINDOWS64)/build.ninja:
+	$(CONFIGURE) -B $(WINDOWS64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
 	    -DCMAKE_BUILD_TYPE=Release -DQUELOR_BENCH=OFF
 
 # Renders the built-in drum loop through Quelor.so as a host does, into demo-out.wav.
@@ -36,7 +43,7 @@ install: deps $(RELEASE)/build.ninja
 	cmake --install $(RELEASE) --prefix "$${VST_PATH:-$$HOME/.vst}"
 
 test: deps
-	$(MAKE) --no-print-directory test-release test-asan test-windows
+	$(MAKE) --no-print-directory test-release test-asan test-windows test-dist
 
 test-release: $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -46,20 +53,47 @@ test-asan: $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 	ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
 
-# Quelor.dll for 32-bit Windows hosts, cross-compiled.
+# Quelor.dll for 32-bit and for 64-bit Windows hosts, cross-compiled.
 windows: deps
-	JOBS=$(JOBS) scripts/windows-deps $(WINDOWS)-deps
-	$(MAKE) --no-print-directory $(WINDOWS)/build.ninja
+	JOBS=$(JOBS) scripts/windows-deps $(WINDOWS)-deps x86
+	JOBS=$(JOBS) scripts/windows-deps $(WINDOWS64)-deps x64
+	$(MAKE) --no-print-directory $(WINDOWS)/build.ninja $(WINDOWS64)/build.ninja
 	cmake --build $(WINDOWS) -j $(JOBS)
+	cmake --build $(WINDOWS64) -j $(JOBS)
 
-# The Windows suite runs under wine where the cross tools are installed, else says why not.
-WINDOWS_TOOLS = i686-w64-mingw32-g++-posix i686-w64-mingw32-windres wine xvfb-run
+# The Windows suite runs under 32-bit and under 64-bit wine, one after the other on one
+# virtual X display, where the cross tools and wine are installed; else it says why not.
+WINDOWS_TOOLS = i686-w64-mingw32-g++-posix i686-w64-mingw32-windres \
+                x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine xvfb-run
+# Wine's 64-bit runner is in the PATH on some systems, beside wine's own files on Debian.
+HAVE_WINDOWS_TOOLS = (for t in $(WINDOWS_TOOLS); do command -v $$t >/dev/null || exit 1; done) && \
+                     { command -v wine64 >/dev/null || test -x /usr/lib/wine/wine64; }
 test-windows:
-	@if (for t in $(WINDOWS_TOOLS); do command -v $$t >/dev/null || exit 1; done); then \
+	@if $(HAVE_WINDOWS_TOOLS); then \
 	    $(MAKE) --no-print-directory windows && \
-	    ctest --test-dir $(WINDOWS) -j $(JOBS) --output-on-failure; \
+	    xvfb-run -a sh -c 'export WINE_RUN_DISPLAY=$$DISPLAY; status=0; \
+	        ctest --test-dir $(WINDOWS) -j $(JOBS) --output-on-failure || status=1; \
+	        ctest --test-dir $(WINDOWS64) -j $(JOBS) --output-on-failure || status=1; \
+	        exit $$status'; \
 	else \
-	    echo "test-windows: skipped: needs $(WINDOWS_TOOLS) (scripts/install-deps installs them)"; \
+	    echo "test-windows: skipped: needs $(WINDOWS_TOOLS) and wine64 (scripts/install-deps installs them)"; \
+	fi
+
+# The release archives, named after the CMake project version: dist/quelor-VERSION-linux-x86_64.tar.gz
+# (the module and the two tools, for glibc 2.31 and later) and dist/quelor-VERSION-windows.zip
+# (both DLLs). scripts/make-dist lists what goes into each.
+dist: deps $(RELEASE)/build.ninja windows
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor quelor-render quelor-snapshot
+	scripts/make-dist $(RELEASE) $(WINDOWS) $(WINDOWS64) dist
+
+# Unpacks each archive into a temporary folder and loads its modules from there.
+test-dist:
+	@if $(HAVE_WINDOWS_TOOLS); then \
+	    $(MAKE) --no-print-directory dist && \
+	    cmake --build $(RELEASE) -j $(JOBS) --target quelor_module_tests && \
+	    tests/dist/check-archives dist $(RELEASE) $(WINDOWS) $(WINDOWS64); \
+	else \
+	    echo "test-dist: skipped: the Windows archive needs $(WINDOWS_TOOLS) and wine64"; \
 	fi
 
 bench: deps $(RELEASE)/build.ninja
@@ -71,4 +105,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build
+	rm -rf build dist

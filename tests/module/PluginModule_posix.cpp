@@ -6,9 +6,12 @@
 #include <cstdlib>
 
 PluginModule::PluginModule() {
-    handle = dlopen(QUELOR_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    // QUELOR_MODULE names another build of the module, such as an unpacked release's.
+    const char* other = std::getenv("QUELOR_MODULE");
+    const char* path = other && *other ? other : QUELOR_MODULE_PATH;
+    handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        ADD_FAILURE() << "cannot open " << QUELOR_MODULE_PATH << ": " << dlerror();
+        ADD_FAILURE() << "cannot open " << path << ": " << dlerror();
         std::abort();
     }
     pluginMain = reinterpret_cast<Entry>(dlsym(handle, "VSTPluginMain"));

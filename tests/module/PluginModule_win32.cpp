@@ -25,7 +25,9 @@ template <class Function> Function ProcAddress(HMODULE module, const char* name)
 } // namespace
 
 PluginModule::PluginModule() {
-    const std::string path = WindowsPath(QUELOR_MODULE_PATH);
+    // QUELOR_MODULE names another build of the module, such as an unpacked release's.
+    const char* other = std::getenv("QUELOR_MODULE");
+    const std::string path = WindowsPath(other && *other ? other : QUELOR_MODULE_PATH);
     HMODULE module = LoadLibraryA(path.c_str());
     if (!module) {
         ADD_FAILURE() << "cannot load " << path << ": error " << GetLastError();

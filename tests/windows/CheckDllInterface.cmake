@@ -1,6 +1,6 @@
-# cmake -DOBJDUMP=<objdump> -DDLL=<Quelor.dll> -P CheckDllInterface.cmake
-# What a host sees of the DLL without loading it: a 32-bit x86 image that imports from
-# Windows' own DLLs only and exports exactly the two entry names.
+# cmake -DOBJDUMP=<objdump> -DDLL=<Quelor.dll> -DBITS=<32|64> -P CheckDllInterface.cmake
+# What a host sees of the DLL without loading it: an x86 (32-bit) or x86-64 (64-bit)
+# image that imports from Windows' own DLLs only and exports exactly the two entry names.
 cmake_policy(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE _dump RESULT_VARIABLE _rc)
 if(NOT _rc EQUAL 0)
@@ -8,8 +8,18 @@ if(NOT _rc EQUAL 0)
 endif()
 set(_faults)
 
-if(NOT _dump MATCHES "file format pei-i386" OR NOT _dump MATCHES "\nMagic[ \t]+010b")
-    list(APPEND _faults "not a 32-bit x86 PE image")
+# The format name and the optional header's magic: PE32 or PE32+.
+if(BITS EQUAL 64)
+    set(_format "pei-x86-64")
+    set(_magic "020b")
+elseif(BITS EQUAL 32)
+    set(_format "pei-i386")
+    set(_magic "010b")
+else()
+    message(FATAL_ERROR "BITS must be 32 or 64, not '${BITS}'")
+endif()
+if(NOT _dump MATCHES "file format ${_format}\n" OR NOT _dump MATCHES "\nMagic[ \t]+${_magic}")
+    list(APPEND _faults "not a ${BITS}-bit x86 PE image")
 endif()
 
 # Shipped with every Windows; the runtime and winpthread are linked in statically.
@@ -57,4 +67,4 @@ if(_faults)
     list(JOIN _faults "\n  " _text)
     message(FATAL_ERROR "${DLL}:\n  ${_text}")
 endif()
-message(STATUS "${DLL}: 32-bit, imports ${_imported}, exports ${_exports}")
+message(STATUS "${DLL}: ${BITS}-bit, imports ${_imported}, exports ${_exports}")

@@ -1,6 +1,6 @@
-// What only the Windows build has: the images as resources of the DLL, the drawing
-// surface as a GDI DIB section, the critical-section plug-in lock, and the SSE2
-// arithmetic of a 32-bit build.
+// What only the Windows build has: the record as a host of this width reads it, the
+// images as resources of the DLL, the drawing surface as a GDI DIB section, the
+// critical-section plug-in lock, and SSE2 arithmetic (chosen for the 32-bit build).
 #include "DenormalMode.h"
 #include "PlugLock.h"
 #include "PluginModule.h"
@@ -11,10 +11,36 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <thread>
 
 namespace {
+
+// A host finds the record's fields at the published byte offsets for its own width:
+// 144 bytes on 32-bit Windows, 192 on 64-bit, where pointers and intptr_t widen and
+// int32_t fields do not.
+TEST(WindowsRecord, FieldsAtThePublishedOffsetsForThisWidth) {
+    constexpr bool wide = sizeof(void*) == 8;
+    static_assert(sizeof(AEffect) == (wide ? 192 : 144));
+    PluginInstance plug;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(plug.Record());
+    const auto at = [bytes](std::size_t offset, auto model) {
+        decltype(model) value;
+        std::memcpy(&value, bytes + offset, sizeof value);
+        return value;
+    };
+    EXPECT_EQ(at(0, int32_t{}), kEffectMagic);
+    EXPECT_EQ(at(wide ? 8 : 4, AEffectDispatcherProc{}), plug.Record()->dispatcher);
+    EXPECT_EQ(at(wide ? 40 : 20, int32_t{}), 1) << "numPrograms";
+    EXPECT_EQ(at(wide ? 52 : 32, int32_t{}), 2) << "numOutputs";
+    EXPECT_EQ(at(wide ? 56 : 36, int32_t{}), plug.Record()->flags);
+    EXPECT_EQ(at(wide ? 92 : 60, float{}), 1.0f) << "ioRatio";
+    EXPECT_EQ(at(wide ? 96 : 64, static_cast<void*>(nullptr)), plug.Record()->object);
+    EXPECT_EQ(at(wide ? 112 : 72, int32_t{}), 0x516C7231) << "uniqueID";
+    EXPECT_EQ(at(wide ? 116 : 76, int32_t{}), 10000) << "version";
+    EXPECT_EQ(at(wide ? 128 : 84, AEffectProcessDoubleProc{}), plug.Record()->processDoubleReplacing);
+}
 
 TEST(WindowsModule, TheSixImagesAreResourcesOfTheDll) {
     PluginModule::Get();

@@ -1,0 +1,101 @@
+// Lets the shipped Linux binaries load on glibc 2.31 (Debian 11, Ubuntu 20.04) and
+// later while they are built against the build machine's newer glibc.
+//
+// A reference binds to the newest version of a glibc symbol that the build machine
+// has. Where that version is newer than 2.31 there are two cases:
+// - the function only moved or changed its error handling, and glibc still exports it
+//   under its old version: dlopen and friends and pthread_once moved from libdl and
+//   libpthread into libc in 2.34, exp, log and pow dropped their SVID error wrappers in
+//   2.29 (same results), stat, lstat and fstat64 became functions of their own in 2.33
+//   (before, inline calls of __xstat and friends). These definitions take the names
+//   inside the binary and forward to the old versions, so every reference, the static
+//   C++ runtime's included, binds to those;
+// - the symbol is new and has no old version: __libc_single_threaded (2.32) and
+//   arc4random (2.36), both reached through the static C++ runtime. They get a
+//   definition of our own.
+// Everything here is hidden: a host sees none of it. The unwinder is the system's
+// libgcc_s, which matches the system's glibc (a static one would call _dl_find_object,
+// new in 2.35).
+#define _GNU_SOURCE
+#include <errno.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+
+#define QUELOR_HIDDEN __attribute__((visibility("hidden")))
+
+// Binds OLD to NAME@GLIBC_2.2.5, the first version on x86-64.
+#define QUELOR_OLD_VERSION(name, old) __asm__(".symver " #old "," #name "@GLIBC_2.2.5")
+
+double quelor_old_exp(double x);
+double quelor_old_log(double x);
+double quelor_old_pow(double x, double y);
+QUELOR_OLD_VERSION(exp, quelor_old_exp);
+QUELOR_OLD_VERSION(log, quelor_old_log);
+QUELOR_OLD_VERSION(pow, quelor_old_pow);
+
+QUELOR_HIDDEN double exp(double x) { return quelor_old_exp(x); }
+QUELOR_HIDDEN double log(double x) { return quelor_old_log(x); }
+QUELOR_HIDDEN double pow(double x, double y) { return quelor_old_pow(x, y); }
+
+// Declared with plain pointers so that <dlfcn.h> need not be included next to these
+// definitions; the calling convention is the same.
+void* quelor_old_dlopen(const char* file, int mode);
+void* quelor_old_dlsym(void* handle, const char* name);
+int quelor_old_dlclose(void* handle);
+char* quelor_old_dlerror(void);
+int quelor_old_dladdr(const void* address, void* info);
+QUELOR_OLD_VERSION(dlopen, quelor_old_dlopen);
+QUELOR_OLD_VERSION(dlsym, quelor_old_dlsym);
+QUELOR_OLD_VERSION(dlclose, quelor_old_dlclose);
+QUELOR_OLD_VERSION(dlerror, quelor_old_dlerror);
+QUELOR_OLD_VERSION(dladdr, quelor_old_dladdr);
+
+QUELOR_HIDDEN void* dlopen(const char* file, int mode) { return quelor_old_dlopen(file, mode); }
+QUELOR_HIDDEN void* dlsym(void* handle, const char* name) { return quelor_old_dlsym(handle, name); }
+QUELOR_HIDDEN int dlclose(void* handle) { return quelor_old_dlclose(handle); }
+QUELOR_HIDDEN char* dlerror(void) { return quelor_old_dlerror(); }
+QUELOR_HIDDEN int dladdr(const void* address, void* info) { return quelor_old_dladdr(address, info); }
+
+int quelor_old_pthread_once(int* once, void (*routine)(void));
+QUELOR_OLD_VERSION(pthread_once, quelor_old_pthread_once);
+QUELOR_HIDDEN int pthread_once(int* once, void (*routine)(void)) {
+    return quelor_old_pthread_once(once, routine);
+}
+
+// The first argument is the layout of struct stat the caller has: 1 on x86-64.
+enum { kStatVersion = 1 };
+int quelor_old_xstat(int version, const char* path, struct stat* buffer);
+int quelor_old_lxstat(int version, const char* path, struct stat* buffer);
+int quelor_old_fxstat64(int version, int fd, struct stat64* buffer);
+QUELOR_OLD_VERSION(__xstat, quelor_old_xstat);
+QUELOR_OLD_VERSION(__lxstat, quelor_old_lxstat);
+QUELOR_OLD_VERSION(__fxstat64, quelor_old_fxstat64);
+
+QUELOR_HIDDEN int stat(const char* path, struct stat* buffer) {
+    return quelor_old_xstat(kStatVersion, path, buffer);
+}
+QUELOR_HIDDEN int lstat(const char* path, struct stat* buffer) {
+    return quelor_old_lxstat(kStatVersion, path, buffer);
+}
+QUELOR_HIDDEN int fstat64(int fd, struct stat64* buffer) {
+    return quelor_old_fxstat64(kStatVersion, fd, buffer);
+}
+
+// Never single-threaded: the C++ runtime then always takes its atomic paths, which is
+// what it does on glibc before 2.32 too.
+QUELOR_HIDDEN char __libc_single_threaded = 0;
+
+// Reached only through std::random_device, which nothing here uses; it still answers
+// from the kernel, and ends the process where no randomness can be had, as glibc does.
+QUELOR_HIDDEN uint32_t arc4random(void) {
+    for (;;) {
+        uint32_t value;
+        const ssize_t got = getrandom(&value, sizeof value, 0);
+        if (got == (ssize_t)sizeof value)
+            return value;
+        if (got < 0 && errno != EINTR)
+            abort();
+    }
+}
