@@ -86,12 +86,16 @@ dist: deps $(RELEASE)/build.ninja windows
 	cmake --build $(RELEASE) -j $(JOBS) --target Quelor quelor-render quelor-snapshot
 	scripts/make-dist $(RELEASE) $(WINDOWS) $(WINDOWS64) dist
 
-# Unpacks each archive into a temporary folder and loads its modules from there.
+# Unpacks each archive into a temporary folder and loads its modules from there, the
+# Linux ones on this system and on Debian 11's glibc 2.31 too, where its libraries can
+# be fetched into $(DEBIAN11).
+DEBIAN11 := build/debian11
 test-dist:
 	@if $(HAVE_WINDOWS_TOOLS); then \
 	    $(MAKE) --no-print-directory dist && \
 	    cmake --build $(RELEASE) -j $(JOBS) --target quelor_module_tests && \
-	    tests/dist/check-archives dist $(RELEASE) $(WINDOWS) $(WINDOWS64); \
+	    { scripts/debian11-runtime $(DEBIAN11) || echo "test-dist: no Debian 11 libraries"; } && \
+	    tests/dist/check-archives dist $(RELEASE) $(WINDOWS) $(WINDOWS64) $(DEBIAN11); \
 	else \
 	    echo "test-dist: skipped: the Windows archive needs $(WINDOWS_TOOLS) and wine64"; \
 	fi
