@@ -35,9 +35,15 @@ QUELOR_OLD_VERSION(exp, quelor_old_exp);
 QUELOR_OLD_VERSION(log, quelor_old_log);
 QUELOR_OLD_VERSION(pow, quelor_old_pow);
 
-QUELOR_HIDDEN double exp(double x) { return quelor_old_exp(x); }
-QUELOR_HIDDEN double log(double x) { return quelor_old_log(x); }
-QUELOR_HIDDEN double pow(double x, double y) { return quelor_old_pow(x, y); }
+QUELOR_HIDDEN double exp(double x) {
+    return quelor_old_exp(x);
+}
+QUELOR_HIDDEN double log(double x) {
+    return quelor_old_log(x);
+}
+QUELOR_HIDDEN double pow(double x, double y) {
+    return quelor_old_pow(x, y);
+}
 
 // Declared with plain pointers so that <dlfcn.h> need not be included next to these
 // definitions; the calling convention is the same.
@@ -52,11 +58,21 @@ QUELOR_OLD_VERSION(dlclose, quelor_old_dlclose);
 QUELOR_OLD_VERSION(dlerror, quelor_old_dlerror);
 QUELOR_OLD_VERSION(dladdr, quelor_old_dladdr);
 
-QUELOR_HIDDEN void* dlopen(const char* file, int mode) { return quelor_old_dlopen(file, mode); }
-QUELOR_HIDDEN void* dlsym(void* handle, const char* name) { return quelor_old_dlsym(handle, name); }
-QUELOR_HIDDEN int dlclose(void* handle) { return quelor_old_dlclose(handle); }
-QUELOR_HIDDEN char* dlerror(void) { return quelor_old_dlerror(); }
-QUELOR_HIDDEN int dladdr(const void* address, void* info) { return quelor_old_dladdr(address, info); }
+QUELOR_HIDDEN void* dlopen(const char* file, int mode) {
+    return quelor_old_dlopen(file, mode);
+}
+QUELOR_HIDDEN void* dlsym(void* handle, const char* name) {
+    return quelor_old_dlsym(handle, name);
+}
+QUELOR_HIDDEN int dlclose(void* handle) {
+    return quelor_old_dlclose(handle);
+}
+QUELOR_HIDDEN char* dlerror(void) {
+    return quelor_old_dlerror();
+}
+QUELOR_HIDDEN int dladdr(const void* address, void* info) {
+    return quelor_old_dladdr(address, info);
+}
 
 int quelor_old_pthread_once(int* once, void (*routine)(void));
 QUELOR_OLD_VERSION(pthread_once, quelor_old_pthread_once);

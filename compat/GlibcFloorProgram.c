@@ -26,9 +26,9 @@ static void quelor_run_initializers(int argc, char** argv, char** environment) {
 }
 
 // The finalizers need nothing: ld.so runs the program's, on every version.
-__attribute__((visibility("hidden"))) int __libc_start_main(quelor_main main, int argc, char** argv,
-                                                            quelor_initializer init, void (*fini)(void),
-                                                            void (*rtld_fini)(void), void* stack_end) {
+__attribute__((visibility("hidden"))) int
+__libc_start_main(quelor_main main, int argc, char** argv, quelor_initializer init,
+                  void (*fini)(void), void (*rtld_fini)(void), void* stack_end) {
     (void)init;
     (void)fini;
     return quelor_old_libc_start_main(main, argc, argv, quelor_run_initializers, NULL, rtld_fini,

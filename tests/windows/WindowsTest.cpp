@@ -39,7 +39,8 @@ TEST(WindowsRecord, FieldsAtThePublishedOffsetsForThisWidth) {
     EXPECT_EQ(at(wide ? 96 : 64, static_cast<void*>(nullptr)), plug.Record()->object);
     EXPECT_EQ(at(wide ? 112 : 72, int32_t{}), 0x516C7231) << "uniqueID";
     EXPECT_EQ(at(wide ? 116 : 76, int32_t{}), 10000) << "version";
-    EXPECT_EQ(at(wide ? 128 : 84, AEffectProcessDoubleProc{}), plug.Record()->processDoubleReplacing);
+    EXPECT_EQ(at(wide ? 128 : 84, AEffectProcessDoubleProc{}),
+              plug.Record()->processDoubleReplacing);
 }
 
 TEST(WindowsModule, TheSixImagesAreResourcesOfTheDll) {
