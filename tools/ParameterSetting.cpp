@@ -262,7 +262,6 @@ ParameterChoice SetParameterByText(const PluginHost& host, const std::string& as
     choice = numeric ? Continuous(host, index, value) : Choice(host, index, value);
     // What the plug-in kept, read back: it may quantize what it was given.
     if (choice.error.empty()) {
-        choice.normalized = host.GetParameter(index);
         const std::string shown = host.ParameterDisplay(index);
         if (shown != choice.text)
             choice.error = host.ParameterName(index) + " shows \"" + shown + "\" after being set to \"" +

@@ -8,7 +8,7 @@
 // into normalized values, using nothing but the plug-in's display texts.
 struct ParameterChoice {
     int index = -1;
-    float normalized = 0.0f;
+    float normalized = 0.0f; // the value given to the plug-in last
     std::string text;  // the display text the value shows
     std::string error; // set when the request cannot be met
 };

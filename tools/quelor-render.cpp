@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -119,10 +120,28 @@ void PrintInfo(const PluginHost& host, const std::string& path) {
         std::printf("  %3d %s\n", i, host.ProgramNameAt(i).c_str());
 }
 
+// What the settings came to: the preset's bytes, then each value given to the plug-in
+// in order. Replayed on a fresh instance they set it exactly as the first one is set;
+// a program file alone may not, where the plug-in's normalized values do not read back
+// bit for bit.
+struct Settings {
+    std::vector<uint8_t> preset;
+    std::vector<std::pair<int, float>> values;
+
+    void Record(const ParameterChoice& choice) { values.emplace_back(choice.index, choice.normalized); }
+    bool ApplyTo(const PluginHost& host, std::string* error) const {
+        if (!preset.empty() && !ApplyFxp(host, preset, error))
+            return false;
+        for (const auto& [index, value] : values)
+            host.SetParameter(index, value);
+        return true;
+    }
+};
+
 // The side-chain switch of plug-ins that name it as Quelor does, kept in step with
 // --sidechain: selected for a side-chain file unless set by hand, and a warning
 // where one is given without the other.
-void LinkSideChain(const PluginHost& host, const Options& options,
+void LinkSideChain(const PluginHost& host, const Options& options, Settings* settings,
                    const std::vector<int>& setByHand) {
     const int index = FindParameter(host, kSideChainSwitch);
     if (index < 0)
@@ -134,8 +153,10 @@ void LinkSideChain(const PluginHost& host, const Options& options,
         if (!byHand) {
             const ParameterChoice choice =
                 SetParameterByText(host, name + "=" + std::string(kSideChainOn));
-            if (choice.error.empty())
+            if (choice.error.empty()) {
+                settings->Record(choice);
                 return;
+            }
         }
         Warn("--sidechain " + options.sidechain + " is not heard: " + name + " is \"" +
              host.ParameterDisplay(index) + "\"; set --param '" + name + "=" + kSideChainOn + "'");
@@ -148,23 +169,26 @@ void LinkSideChain(const PluginHost& host, const Options& options,
 }
 
 // Preset, then parameters by text, then raw values; the indices set by hand in setByHand.
-int Configure(const PluginHost& host, const Options& options, std::vector<int>* setByHand) {
+int Configure(const PluginHost& host, const Options& options, Settings* settings,
+              std::vector<int>* setByHand) {
     std::string error;
     if (!options.preset.empty()) {
-        std::vector<uint8_t> bytes;
-        if (!ReadFileBytes(options.preset, &bytes, &error) || !ApplyFxp(host, bytes, &error))
+        if (!ReadFileBytes(options.preset, &settings->preset, &error) ||
+            !ApplyFxp(host, settings->preset, &error))
             return Fail(options.preset + ": " + error);
     }
     for (const std::string& assignment : options.params) {
         const ParameterChoice choice = SetParameterByText(host, assignment);
         if (!choice.error.empty())
             return Fail(choice.error);
+        settings->Record(choice);
         setByHand->push_back(choice.index);
     }
     for (const std::string& assignment : options.normalizedParams) {
         const ParameterChoice choice = SetParameterNormalized(host, assignment);
         if (!choice.error.empty())
             return Fail(choice.error);
+        settings->Record(choice);
         setByHand->push_back(choice.index);
     }
     return 0;
@@ -219,14 +243,14 @@ private:
     int last = -1;
 };
 
-struct Worker {
-    std::unique_ptr<PluginHost> host;
-    std::thread thread;
-};
+// Makes the instance for one job, or null with a reason in error.
+using InstanceMaker = std::function<std::unique_ptr<PluginHost>(std::string* error)>;
 
-// Renders every job on the workers' instances, each job on one worker; lines for each
-// finished job through progress when batch is set.
-std::vector<RenderSummary> RenderAll(std::vector<Worker>& workers, const std::vector<RenderJob>& jobs,
+// Renders every job on `threads` workers, each job on a fresh instance of its own, so that
+// no file depends on what an instance rendered before; lines for each finished job through
+// progress when batch is set.
+std::vector<RenderSummary> RenderAll(std::size_t threads, const InstanceMaker& make,
+                                     const std::vector<RenderJob>& jobs,
                                      const std::vector<std::string>& refused, Progress& progress,
                                      bool batch) {
     std::vector<RenderSummary> summaries(jobs.size());
@@ -235,7 +259,7 @@ std::vector<RenderSummary> RenderAll(std::vector<Worker>& workers, const std::ve
     std::vector<std::size_t> order;
     std::size_t next = 0;
     std::atomic<uint64_t> done{0};
-    auto work = [&](PluginHost& host) {
+    auto work = [&] {
         for (;;) {
             std::size_t index;
             {
@@ -245,21 +269,23 @@ std::vector<RenderSummary> RenderAll(std::vector<Worker>& workers, const std::ve
             if (index >= jobs.size())
                 return;
             RenderSummary summary;
-            if (refused[index].empty()) {
-                summary = RenderFile(host, jobs[index], kDemoSeconds, &done);
-            } else {
-                summary.in = jobs[index].in;
-                summary.out = jobs[index].out;
-                summary.error = refused[index];
-            }
+            summary.error = refused[index];
+            std::unique_ptr<PluginHost> host;
+            if (summary.error.empty())
+                host = make(&summary.error);
+            if (host)
+                summary = RenderFile(*host, jobs[index], kDemoSeconds, &done);
+            summary.in = jobs[index].in;
+            summary.out = jobs[index].out;
             const std::lock_guard<std::mutex> hold(lock);
             summaries[index] = std::move(summary);
             order.push_back(index);
             finished.notify_one();
         }
     };
-    for (Worker& worker : workers)
-        worker.thread = std::thread(work, std::ref(*worker.host));
+    std::vector<std::thread> workers;
+    for (std::size_t i = 0; i < threads; ++i)
+        workers.emplace_back(work);
     std::size_t reported = 0;
     while (reported < jobs.size()) {
         std::unique_lock<std::mutex> hold(lock);
@@ -274,8 +300,8 @@ std::vector<RenderSummary> RenderAll(std::vector<Worker>& workers, const std::ve
         }
         progress.Update(done.load(std::memory_order_relaxed));
     }
-    for (Worker& worker : workers)
-        worker.thread.join();
+    for (std::thread& worker : workers)
+        worker.join();
     progress.Clear();
     return summaries;
 }
@@ -347,11 +373,12 @@ int Run(Options& options) {
     if (options.useDouble && !(e->flags & effFlagsCanDoubleReplacing))
         return Fail(name + " cannot process 64-bit audio");
     host->Open(options.rate > 0.0 ? options.rate : kDefaultRate, options.block);
+    Settings settings;
     std::vector<int> setByHand;
-    if (const int failed = Configure(*host, options, &setByHand))
+    if (const int failed = Configure(*host, options, &settings, &setByHand))
         return failed;
     if (!options.out.empty() || batch)
-        LinkSideChain(*host, options, setByHand);
+        LinkSideChain(*host, options, &settings, setByHand);
     if (!options.saveFxp.empty() && !WriteFileBytes(options.saveFxp, MakeFxp(*host), &error))
         return Fail(error);
     if (options.info)
@@ -384,29 +411,29 @@ int Run(Options& options) {
         totalFrames += static_cast<uint64_t>(std::max<int64_t>(InputFrames(job, kDemoSeconds), 0));
     }
 
-    // One instance per worker, each set up as the first one is.
-    const std::vector<uint8_t> state = MakeFxp(*host);
-    std::vector<Worker> workers(1);
-    workers[0].host = std::move(host);
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t wanted =
-        std::min<std::size_t>(jobs.size(), options.jobs > 0 ? static_cast<unsigned>(options.jobs) : cores);
-    while (workers.size() < wanted) {
-        std::unique_ptr<PluginHost> more = PluginHost::Load(options.module, &error);
+    // A single render uses the instance set up above; a batch gives every file an
+    // instance of its own, set up as that one is.
+    const InstanceMaker make = [&](std::string* reason) -> std::unique_ptr<PluginHost> {
+        if (!batch)
+            return std::move(host); // asked for once, by the one job
+        std::unique_ptr<PluginHost> more = PluginHost::Load(options.module, reason);
         if (!more)
-            break;
+            return nullptr;
         more->Open(options.rate > 0.0 ? options.rate : kDefaultRate, options.block);
-        if (!ApplyFxp(*more, state, &error))
-            break;
-        workers.push_back({std::move(more), {}});
-    }
+        if (!settings.ApplyTo(*more, reason))
+            return nullptr;
+        return more;
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t threads = std::min<std::size_t>(
+        jobs.size(), options.jobs > 0 ? static_cast<unsigned>(options.jobs) : cores);
 
     const double seconds = static_cast<double>(totalFrames) /
                            (options.rate > 0.0 ? options.rate : kDefaultRate);
     Progress progress(isatty(STDOUT_FILENO) && (batch || seconds > kProgressAfterSeconds),
                       totalFrames);
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<RenderSummary> summaries = RenderAll(workers, jobs, refused, progress, batch);
+    const std::vector<RenderSummary> summaries = RenderAll(threads, make, jobs, refused, progress, batch);
     const double taken =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
