@@ -35,7 +35,8 @@ struct Alias {
     int major;
     int subtype;
 };
-constexpr Alias kAliases[] = {{"aif", SF_FORMAT_AIFF, 0},
+constexpr Alias kAliases[] = {{"aiff", SF_FORMAT_AIFF, 0},
+                              {"aif", SF_FORMAT_AIFF, 0},
                               {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
                               {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
                               {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS},

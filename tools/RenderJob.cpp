@@ -226,10 +226,11 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     summary.seconds = static_cast<double>(summary.frames) / summary.rate;
     if (!summary.error.empty()) {
-        // Half a file must not pass for a whole one.
+        // Half a file must not pass for a whole one; a device stays.
         writer.reset();
         std::error_code ignored;
-        std::filesystem::remove(job.out, ignored);
+        if (std::filesystem::is_regular_file(job.out, ignored))
+            std::filesystem::remove(job.out, ignored);
     }
     return summary;
 }

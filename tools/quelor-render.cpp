@@ -357,6 +357,8 @@ int Run(Options& options) {
             return Fail(error);
     }
     RenderJob single;
+    if (options.out == "-")
+        return Fail("the output must be a file: the summary takes standard output");
     if (!options.out.empty()) {
         std::string error;
         if (!ResolveOutputFormat(options.out, options.format, options.subtype, &single.format,

@@ -377,4 +377,40 @@ TEST_F(Render, InfoOnlyReadsAndFilesAreFoundAndReadSafely) {
     ExpectRefused("--preset /dev/zero --info", "too large");
 }
 
+TEST_F(Render, BatchRefusesWhatWouldOverwriteAndNamesItsFormat) {
+    std::filesystem::create_directories(Path("x"));
+    Write("a.wav", Signal(2), SF_FORMAT_FLOAT);
+    Write("x/a.wav", Signal(1), SF_FORMAT_FLOAT);
+    Result r = Run("-o " + dir + " " + Path("a.wav"));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("would overwrite it"), std::string::npos) << r.err;
+    r = Run("-o " + Path("out") + " --format flac " + Path("a.wav") + " " + Path("x/a.wav") + " -");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("1 of 3 rendered, 2 failed"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("another file's output"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("standard input cannot be part of a batch"), std::string::npos) << r.err;
+    EXPECT_EQ(Read("out/a.flac").format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+
+    ExpectRefused("-o " + Path("out") + " " + Path("a.wav") + " --plot " + Path("p.png"), "--plot");
+    ExpectRefused(Path("a.wav") + " -", "standard output");
+    ExpectRefused(Path("a.wav") + " " + Path("b.wav") + " " + Path("c.wav"), "-o OUTDIR");
+    // A failed write says so, and leaves no device or file damaged behind it.
+    ExpectRefused(Path("a.wav") + " /dev/full --format wav", "cannot write");
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
+TEST_F(Render, OneProgressBarForTheBatchOnATerminal) {
+    Write("a.wav", Signal(2), SF_FORMAT_FLOAT);
+    Write("b.wav", Signal(2, 0.5), SF_FORMAT_FLOAT);
+    // script gives the tool a terminal for its standard output.
+    const std::string batch = std::string(QUELOR_RENDER_PATH) + " -o " + Path("out") + " " +
+                              Path("a.wav") + " " + Path("b.wav");
+    const std::string command = "script -qec '" + batch + "' /dev/null > " + Path("tty");
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Result r{0, Slurp(Path("tty")), ""};
+    EXPECT_NE(r.out.find("] 100%"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("]  50%\r[##"), std::string::npos) << "one bar, not one per file";
+    EXPECT_NE(r.out.find("[2/2]"), std::string::npos) << r.out;
+}
+
 } // namespace
