@@ -201,6 +201,13 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
             return summary;
         }
     }
+    // Streaming reads the input while the output grows: they must be different files.
+    std::error_code unrelated;
+    for (const std::string& read : {job.in, job.sidechain})
+        if (!read.empty() && read != "-" && std::filesystem::equivalent(read, job.out, unrelated)) {
+            summary.error = "the output " + job.out + " is " + read + " itself; give another name";
+            return summary;
+        }
     if (!AudioWriter::Check(job.out, job.format, summary.channels, summary.rate, source.Format(),
                             &summary.error))
         return summary;

@@ -393,6 +393,10 @@ TEST_F(Render, BatchRefusesWhatWouldOverwriteAndNamesItsFormat) {
 
     ExpectRefused("-o " + Path("out") + " " + Path("a.wav") + " --plot " + Path("p.png"), "--plot");
     ExpectRefused(Path("a.wav") + " -", "standard output");
+    ExpectRefused(Path("a.wav") + " " + dir + "/../" + std::filesystem::path(dir).filename().string() +
+                      "/a.wav",
+                  "itself");
+    EXPECT_EQ(Read("a.wav").Frames(), 44100u) << "the input is left whole";
     ExpectRefused(Path("a.wav") + " " + Path("b.wav") + " " + Path("c.wav"), "-o OUTDIR");
     // A failed write says so, and leaves no device or file damaged behind it.
     ExpectRefused(Path("a.wav") + " /dev/full --format wav", "cannot write");
