@@ -119,7 +119,8 @@ Figures Soak(const std::string& tool, const std::string& module, const std::file
     figures.peakKiB = usage.ru_maxrss;
     figures.realtime = JsonNumber(text.str(), "realtime_factor");
     figures.ok = fed && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-                 std::fabs(JsonNumber(text.str(), "seconds") - static_cast<double>(loops) * kLoopSeconds) < 1e-6;
+                 std::fabs(JsonNumber(text.str(), "seconds") -
+                           static_cast<double>(loops) * kLoopSeconds) < 1e-6;
     std::filesystem::remove(out);
     return figures;
 }
@@ -145,13 +146,13 @@ int main(int argc, char** argv) {
         ok = ok && f.ok && f.peakKiB < kLimitKiB;
         all.push_back(f);
     }
-    const auto [low, high] = std::minmax_element(all.begin(), all.end(), [](auto& a, auto& b) {
-        return a.peakKiB < b.peakKiB;
-    });
+    const auto [low, high] = std::minmax_element(
+        all.begin(), all.end(), [](auto& a, auto& b) { return a.peakKiB < b.peakKiB; });
     const long growth = high->peakKiB - low->peakKiB;
-    std::printf("peak RSS spread across lengths: %.2f MiB (limit %.0f MiB, spread allowed %.0f MiB)\n",
-                static_cast<double>(growth) / 1024.0, static_cast<double>(kLimitKiB) / 1024.0,
-                static_cast<double>(kGrowthKiB) / 1024.0);
+    std::printf(
+        "peak RSS spread across lengths: %.2f MiB (limit %.0f MiB, spread allowed %.0f MiB)\n",
+        static_cast<double>(growth) / 1024.0, static_cast<double>(kLimitKiB) / 1024.0,
+        static_cast<double>(kGrowthKiB) / 1024.0);
     ok = ok && growth < kGrowthKiB;
     std::printf("%s\n", ok ? "soak passed" : "soak FAILED");
     return ok ? 0 : 1;

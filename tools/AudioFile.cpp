@@ -47,10 +47,10 @@ struct Subtype {
     int subtype;
 };
 constexpr Subtype kSubtypes[] = {
-    {"pcm8", SF_FORMAT_PCM_S8},    {"u8", SF_FORMAT_PCM_U8},     {"pcm16", SF_FORMAT_PCM_16},
-    {"pcm24", SF_FORMAT_PCM_24},   {"pcm32", SF_FORMAT_PCM_32},  {"float", SF_FORMAT_FLOAT},
-    {"double", SF_FORMAT_DOUBLE},  {"ulaw", SF_FORMAT_ULAW},     {"alaw", SF_FORMAT_ALAW},
-    {"vorbis", SF_FORMAT_VORBIS},  {"opus", SF_FORMAT_OPUS},     {"mp3", SF_FORMAT_MPEG_LAYER_III}};
+    {"pcm8", SF_FORMAT_PCM_S8},   {"u8", SF_FORMAT_PCM_U8},    {"pcm16", SF_FORMAT_PCM_16},
+    {"pcm24", SF_FORMAT_PCM_24},  {"pcm32", SF_FORMAT_PCM_32}, {"float", SF_FORMAT_FLOAT},
+    {"double", SF_FORMAT_DOUBLE}, {"ulaw", SF_FORMAT_ULAW},    {"alaw", SF_FORMAT_ALAW},
+    {"vorbis", SF_FORMAT_VORBIS}, {"opus", SF_FORMAT_OPUS},    {"mp3", SF_FORMAT_MPEG_LAYER_III}};
 
 // The container libsndfile writes under this name, or false.
 bool MajorFor(const std::string& name, OutputFormat* format) {
@@ -132,14 +132,14 @@ std::string FormatName(int major) {
 } // namespace
 
 bool ResolveOutputFormat(const std::string& path, const std::string& formatName,
-                         const std::string& subtypeName, OutputFormat* format,
-                         std::string* error) {
+                         const std::string& subtypeName, OutputFormat* format, std::string* error) {
     const std::string name = formatName.empty() ? Extension(path) : Lower(formatName);
     if (!MajorFor(name, format) || !Writable(format->major)) {
-        *error = formatName.empty()
-                     ? "cannot tell the audio format of " + path +
-                           " from its extension (give --format, e.g. wav, flac, ogg, opus)"
-                     : "unknown output format \"" + formatName + "\" (e.g. wav, flac, aiff, ogg, opus)";
+        *error =
+            formatName.empty()
+                ? "cannot tell the audio format of " + path +
+                      " from its extension (give --format, e.g. wav, flac, ogg, opus)"
+                : "unknown output format \"" + formatName + "\" (e.g. wav, flac, aiff, ogg, opus)";
         return false;
     }
     if (!subtypeName.empty()) {
@@ -213,9 +213,8 @@ bool AudioWriter::Check(const std::string& path, const OutputFormat& format, int
     return false;
 }
 
-std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path,
-                                               const OutputFormat& format, int channels,
-                                               double sampleRate, int sourceFormat,
+std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, const OutputFormat& format,
+                                               int channels, double sampleRate, int sourceFormat,
                                                int64_t expectedFrames, std::string* error) {
     if (!Check(path, format, channels, sampleRate, sourceFormat, error))
         return nullptr;

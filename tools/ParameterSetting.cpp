@@ -264,8 +264,8 @@ ParameterChoice SetParameterByText(const PluginHost& host, const std::string& as
     if (choice.error.empty()) {
         const std::string shown = host.ParameterDisplay(index);
         if (shown != choice.text)
-            choice.error = host.ParameterName(index) + " shows \"" + shown + "\" after being set to \"" +
-                           choice.text + "\"";
+            choice.error = host.ParameterName(index) + " shows \"" + shown +
+                           "\" after being set to \"" + choice.text + "\"";
     }
     if (!choice.error.empty())
         host.SetParameter(index, before);

@@ -9,8 +9,8 @@
 struct ParameterChoice {
     int index = -1;
     float normalized = 0.0f; // the value given to the plug-in last
-    std::string text;  // the display text the value shows
-    std::string error; // set when the request cannot be met
+    std::string text;        // the display text the value shows
+    std::string error;       // set when the request cannot be met
 };
 
 // Main thread. The parameter called name, or -1; exact match first, then ignoring case.

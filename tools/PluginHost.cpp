@@ -109,8 +109,7 @@ void PluginHost::Suspend() const {
     Dispatch(effMainsChanged, 0, 0);
 }
 
-intptr_t PluginHost::HostCallback(AEffect* e, int32_t opcode, int32_t, intptr_t, void* ptr,
-                                  float) {
+intptr_t PluginHost::HostCallback(AEffect* e, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
     const PluginHost* current =
         e && e->resvd1 ? reinterpret_cast<const PluginHost*>(e->resvd1) : starting;
     switch (opcode) {

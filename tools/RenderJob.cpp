@@ -68,11 +68,11 @@ public:
     void Fill(const double* programme, std::size_t width, const double* side, std::size_t n) {
         for (std::size_t slot = 0; slot < inputs.size(); ++slot)
             for (std::size_t i = 0; i < n; ++i)
-                inputs[slot][i] = slot < width ? static_cast<Sample>(programme[i * width + slot])
-                                  : side && slot >= kSideChainFirstInput &&
-                                          slot < kSideChainFirstInput + 2
-                                      ? static_cast<Sample>(side[i * 2 + slot - kSideChainFirstInput])
-                                      : Sample(0);
+                inputs[slot][i] =
+                    slot < width ? static_cast<Sample>(programme[i * width + slot])
+                    : side && slot >= kSideChainFirstInput && slot < kSideChainFirstInput + 2
+                        ? static_cast<Sample>(side[i * 2 + slot - kSideChainFirstInput])
+                        : Sample(0);
     }
 
     void Process(AEffect* e, std::size_t n) {
@@ -105,7 +105,8 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
     const auto width = static_cast<std::size_t>(source.Channels());
     const auto block = static_cast<std::size_t>(job.block);
     const int sideWidth = side ? side->Channels() : 0;
-    std::vector<double> in(block * width), out(block * width), sideIn(block * 2), sideRaw(block * 2);
+    std::vector<double> in(block * width), out(block * width), sideIn(block * 2),
+        sideRaw(block * 2);
     Blocks<Sample> buffers(host.Effect(), block);
     LevelMeter inLevels, outLevels;
     GainChangeMeter gain(source.Channels(), summary.rate);
@@ -119,10 +120,9 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
             sideOver = got < n;
             for (std::size_t i = 0; i < n; ++i)
                 for (std::size_t ch = 0; ch < 2; ++ch)
-                    sideIn[i * 2 + ch] =
-                        i < got ? sideRaw[i * static_cast<std::size_t>(sideWidth) +
-                                          (sideWidth == 1 ? 0 : ch)]
-                                : 0.0;
+                    sideIn[i * 2 + ch] = i < got ? sideRaw[i * static_cast<std::size_t>(sideWidth) +
+                                                           (sideWidth == 1 ? 0 : ch)]
+                                                 : 0.0;
         }
         buffers.Fill(in.data(), width, side ? sideIn.data() : nullptr, n);
         host.SetSamplePosition(static_cast<double>(summary.frames));
@@ -174,8 +174,8 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
     summary.rate = job.rate > 0.0 ? job.rate : source.Rate();
     if (summary.channels > e->numInputs || summary.channels > e->numOutputs ||
         summary.channels > 2) {
-        summary.error = Shown(job.in) + " has " + std::to_string(summary.channels) +
-                        " channels; " + name + " takes " +
+        summary.error = Shown(job.in) + " has " + std::to_string(summary.channels) + " channels; " +
+                        name + " takes " +
                         std::to_string(std::min({e->numInputs, e->numOutputs, 2})) + " at most";
         return summary;
     }
@@ -229,8 +229,7 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
     host.Suspend();
     if (rendered)
         writer->Close(&summary.error);
-    summary.taken =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    summary.taken = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     summary.seconds = static_cast<double>(summary.frames) / summary.rate;
     if (!summary.error.empty()) {
         // Half a file must not pass for a whole one; a device stays.

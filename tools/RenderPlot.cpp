@@ -51,8 +51,8 @@ std::vector<LevelTrace::Column> PerPixel(const LevelTrace& trace, int width) {
     std::vector<LevelTrace::Column> pixels(static_cast<std::size_t>(width));
     if (columns.empty())
         return pixels;
-    const double perPixel = static_cast<double>(trace.Frames()) / width /
-                            static_cast<double>(trace.Span());
+    const double perPixel =
+        static_cast<double>(trace.Frames()) / width / static_cast<double>(trace.Span());
     for (std::size_t x = 0; x < pixels.size(); ++x) {
         auto first = static_cast<std::size_t>(static_cast<double>(x) * perPixel);
         auto last = static_cast<std::size_t>(static_cast<double>(x + 1) * perPixel);
@@ -78,7 +78,7 @@ std::optional<double> GainDb(const LevelTrace::Column& c) {
 
 // A tick step from 1-2-5 steps (and minutes) that gives at most `most` ticks over span.
 double TickStep(double span, int most, bool time) {
-    const double steps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1,   2,    5,    10,   15,
+    const double steps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1,    2,    5,    10,   15,
                             30,   60,   120,  300, 600, 900, 1800, 3600, 7200, 18000};
     const double db[] = {0.5, 1, 2, 3, 6, 12, 24, 48};
     if (time) {
@@ -188,8 +188,8 @@ void DrawLevels(Painter& paint, const Area& area, const std::vector<LevelTrace::
             if (!c.samples)
                 continue;
             const float top = area.Y(ToDecibels(output ? c.outPeak : c.inPeak), kLevelFloorDb, 0);
-            const float rms = area.Y(PowerDb(output ? c.outSquares : c.inSquares, c.samples),
-                                     kLevelFloorDb, 0);
+            const float rms =
+                area.Y(PowerDb(output ? c.outSquares : c.inSquares, c.samples), kLevelFloorDb, 0);
             const int px = area.x + static_cast<int>(x);
             paint.Fill(px, static_cast<int>(top), 1,
                        std::max(1, static_cast<int>(rms) - static_cast<int>(top)),
@@ -201,8 +201,8 @@ void DrawLevels(Painter& paint, const Area& area, const std::vector<LevelTrace::
             const LevelTrace::Column& c = pixels[x];
             if (!c.samples)
                 continue;
-            const float y = area.Y(PowerDb(output ? c.outSquares : c.inSquares, c.samples),
-                                   kLevelFloorDb, 0);
+            const float y =
+                area.Y(PowerDb(output ? c.outSquares : c.inSquares, c.samples), kLevelFloorDb, 0);
             const auto px = static_cast<float>(area.x) + static_cast<float>(x);
             paint.Line(last ? px - 1 : px, last.value_or(y), px, y, output ? kOutput : kInput);
             last = y;
@@ -268,8 +268,8 @@ bool WriteRenderPlot(const std::string& path, const LevelTrace& trace, const std
 
     const double timeStep = TickStep(std::max(seconds, 0.01), 12, true);
     for (double t = 0.0; t <= seconds + 1e-9; t += timeStep) {
-        const int x = kLeft + static_cast<int>(std::lround(t / std::max(seconds, 1e-9) *
-                                                           (plotWidth - 1)));
+        const int x =
+            kLeft + static_cast<int>(std::lround(t / std::max(seconds, 1e-9) * (plotWidth - 1)));
         for (const Area& area : {levels, gain})
             paint.Line(static_cast<float>(x), static_cast<float>(area.y), static_cast<float>(x),
                        static_cast<float>(area.y + area.height - 1), kGrid);

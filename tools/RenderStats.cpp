@@ -53,8 +53,7 @@ void GainChangeMeter::Add(const double* in, const double* out, std::size_t count
         const double samples = static_cast<double>(window * width);
         const double inDb = 10.0 * std::log10(std::max(inSquares / samples, 1e-30));
         if (inDb >= kQuietestWindowDb) {
-            const double change =
-                10.0 * std::log10(std::max(outSquares / samples, 1e-30)) - inDb;
+            const double change = 10.0 * std::log10(std::max(outSquares / samples, 1e-30)) - inDb;
             if (result.windows == 0 || std::fabs(change) > std::fabs(result.largestDb))
                 result.largestDb = change;
             total += change;
@@ -74,10 +73,9 @@ GainChange GainChangeMeter::Result() const {
 
 LoudnessMeter::LoudnessMeter(int channelCount, double sampleRate) : channels(channelCount) {
     // The histogram keeps the gating in fixed memory at any length.
-    ebur128_state* s = ebur128_init(static_cast<unsigned>(channelCount),
-                                    static_cast<unsigned long>(sampleRate),
-                                    EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK |
-                                        EBUR128_MODE_HISTOGRAM);
+    ebur128_state* s = ebur128_init(
+        static_cast<unsigned>(channelCount), static_cast<unsigned long>(sampleRate),
+        EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
     // A mono programme is heard on both loudspeakers.
     if (s && channelCount == 1)
         ebur128_set_channel(s, 0, EBUR128_DUAL_MONO);

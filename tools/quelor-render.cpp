@@ -110,10 +110,9 @@ void PrintInfo(const PluginHost& host, const std::string& path) {
             range += probe->ParameterDisplay(i) + ")";
         }
         const std::string label = host.ParameterLabel(i);
-        std::printf("  %3d %-20s %-12s%s%s%s  normalized %.6g\n", i,
-                    host.ParameterName(i).c_str(), host.ParameterDisplay(i).c_str(),
-                    range.c_str(), label.empty() ? "" : " ", label.c_str(),
-                    static_cast<double>(host.GetParameter(i)));
+        std::printf("  %3d %-20s %-12s%s%s%s  normalized %.6g\n", i, host.ParameterName(i).c_str(),
+                    host.ParameterDisplay(i).c_str(), range.c_str(), label.empty() ? "" : " ",
+                    label.c_str(), static_cast<double>(host.GetParameter(i)));
     }
     std::printf("programs:    %d\n", e->numPrograms);
     for (int i = 0; i < e->numPrograms; ++i)
@@ -128,7 +127,9 @@ struct Settings {
     std::vector<uint8_t> preset;
     std::vector<std::pair<int, float>> values;
 
-    void Record(const ParameterChoice& choice) { values.emplace_back(choice.index, choice.normalized); }
+    void Record(const ParameterChoice& choice) {
+        values.emplace_back(choice.index, choice.normalized);
+    }
     bool ApplyTo(const PluginHost& host, std::string* error) const {
         if (!preset.empty() && !ApplyFxp(host, preset, error))
             return false;
@@ -163,8 +164,8 @@ void LinkSideChain(const PluginHost& host, const Options& options, Settings* set
     } else if (options.sidechain.empty() && on) {
         Warn(name + " is \"" + kSideChainOn +
              "\" but no --sidechain file is given: inputs 3 and 4 are silent, so nothing is "
-             "compressed; give --sidechain FILE or set --param '" + name + "=" + kSideChainOff +
-             "'");
+             "compressed; give --sidechain FILE or set --param '" +
+             name + "=" + kSideChainOff + "'");
     }
 }
 
@@ -323,8 +324,8 @@ void PlanBatch(const Options& options, const OutputFormat* forced, std::vector<R
     for (const std::string& in : options.files) {
         RenderJob job;
         job.in = in;
-        std::filesystem::path out = std::filesystem::path(options.outDir) /
-                                    std::filesystem::path(in).filename();
+        std::filesystem::path out =
+            std::filesystem::path(options.outDir) / std::filesystem::path(in).filename();
         if (forced)
             out.replace_extension(ExtensionFor(*forced));
         job.out = out.string();
@@ -430,12 +431,13 @@ int Run(Options& options) {
     const std::size_t threads = std::min<std::size_t>(
         jobs.size(), options.jobs > 0 ? static_cast<unsigned>(options.jobs) : cores);
 
-    const double seconds = static_cast<double>(totalFrames) /
-                           (options.rate > 0.0 ? options.rate : kDefaultRate);
+    const double seconds =
+        static_cast<double>(totalFrames) / (options.rate > 0.0 ? options.rate : kDefaultRate);
     Progress progress(isatty(STDOUT_FILENO) && (batch || seconds > kProgressAfterSeconds),
                       totalFrames);
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<RenderSummary> summaries = RenderAll(threads, make, jobs, refused, progress, batch);
+    const std::vector<RenderSummary> summaries =
+        RenderAll(threads, make, jobs, refused, progress, batch);
     const double taken =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -459,7 +461,8 @@ int Run(Options& options) {
                 return Fail(error);
         }
     }
-    if (!options.json.empty() && !WriteText(options.json, SummaryJson(setup, summaries, batch), &error))
+    if (!options.json.empty() &&
+        !WriteText(options.json, SummaryJson(setup, summaries, batch), &error))
         return Fail(error);
     return status;
 }

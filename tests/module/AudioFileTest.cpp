@@ -52,8 +52,8 @@ TEST(AudioFile, FormatsComeFromExtensionsNamesAndSampleFormats) {
     EXPECT_EQ(ExtensionFor({SF_FORMAT_AIFF, 0}), "aiff");
 
     std::string error;
-    EXPECT_FALSE(AudioWriter::Check("x.wav", {SF_FORMAT_WAV, SF_FORMAT_VORBIS}, 2, 48000.0, 0,
-                                    &error));
+    EXPECT_FALSE(
+        AudioWriter::Check("x.wav", {SF_FORMAT_WAV, SF_FORMAT_VORBIS}, 2, 48000.0, 0, &error));
     EXPECT_NE(error.find("cannot write 2 channels at 48000 Hz"), std::string::npos) << error;
     EXPECT_TRUE(AudioWriter::Check("x.flac", {SF_FORMAT_FLAC, 0}, 1, 44100.0,
                                    SF_FORMAT_WAV | SF_FORMAT_FLOAT, &error))

@@ -25,8 +25,9 @@ Pair Material(double seconds) {
     for (std::size_t i = 0; i < frames; ++i)
         for (int ch = 0; ch < 2; ++ch) {
             seed = seed * 1664525u + 1013904223u;
-            const double v = 0.3 * std::sin(2.0 * std::numbers::pi * static_cast<double>(i) / 48.0) +
-                             0.1 * (static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
+            const double v =
+                0.3 * std::sin(2.0 * std::numbers::pi * static_cast<double>(i) / 48.0) +
+                0.1 * (static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
             p.in.push_back(v);
             p.out.push_back(i < frames / 2 ? v : 0.5 * v);
         }

@@ -100,15 +100,17 @@ protected:
         const std::string fxp = Slurp(Path("p.fxp"));
         uint32_t bits = 0;
         for (int i = 0; i < 4; ++i)
-            bits = bits << 8 | static_cast<unsigned char>(fxp.at(static_cast<std::size_t>(56 + 4 * index + i)));
+            bits = bits << 8 |
+                   static_cast<unsigned char>(fxp.at(static_cast<std::size_t>(56 + 4 * index + i)));
         return static_cast<double>(std::bit_cast<float>(bits));
     }
 
     // What python3 prints for expression e over the JSON file as d.
     std::string FromJson(const std::string& file, const std::string& e) const {
-        std::ofstream(Path("q.py")) << "import json, sys\nd = json.load(open(sys.argv[1]))\nprint("
-                                    << e << ")\n";
-        const std::string command = "python3 " + Path("q.py") + " " + Path(file) + " > " + Path("py");
+        std::ofstream(Path("q.py"))
+            << "import json, sys\nd = json.load(open(sys.argv[1]))\nprint(" << e << ")\n";
+        const std::string command =
+            "python3 " + Path("q.py") + " " + Path(file) + " > " + Path("py");
         EXPECT_EQ(std::system(command.c_str()), 0) << e;
         return Slurp(Path("py"));
     }
@@ -237,7 +239,9 @@ TEST_F(Render, SideChainFileAndSwitchGoTogether) {
     const std::string io =
         Path("quiet.wav") + " " + Path("out.wav") + " --param Threshold=-20 --param Ratio=10";
     const double quiet = Rms(Read("quiet.wav").channels[0], 24000);
-    auto change = [&] { return 20.0 * std::log10(Rms(Read("out.wav").channels[0], 24000) / quiet); };
+    auto change = [&] {
+        return 20.0 * std::log10(Rms(Read("out.wav").channels[0], 24000) / quiet);
+    };
 
     Result r = Run(io + " --sidechain " + Path("loud.wav"));
     ASSERT_EQ(r.status, 0) << r.err;
@@ -307,8 +311,8 @@ TEST_F(Render, BatchRendersEveryReadableFileAndReportsTheRest) {
     std::string error;
     ASSERT_TRUE(WriteAudio(Path("c.flac"), Signal(2, 0.2), SF_FORMAT_PCM_16, &error)) << error;
     const std::string settings = " --param Threshold=-30 --param Ratio=5";
-    const Result r = Run("-o " + Path("out") + " --jobs 2 " + Path("a.wav") + " " + Path("bad.wav") +
-                         " " + Path("b.wav") + " " + Path("c.flac") + settings);
+    const Result r = Run("-o " + Path("out") + " --jobs 2 " + Path("a.wav") + " " +
+                         Path("bad.wav") + " " + Path("b.wav") + " " + Path("c.flac") + settings);
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '['), 4) << r.out;
     EXPECT_NE(r.out.find("3 of 4 rendered, 1 failed"), std::string::npos) << r.out;
@@ -333,7 +337,8 @@ TEST_F(Render, JsonAndPictureDescribeTheRender) {
         "'input:   peak %7.2f dBFS   RMS %7.2f dBFS' % (d['input_levels']['peak_dbfs'], "
         "d['input_levels']['rms_dbfs']), "
         "'loudness out: %6.1f LUFS   range %5.1f LU   true peak %6.1f dBTP' % "
-        "tuple(d['output_loudness'][k] for k in ('integrated_lufs', 'range_lu', 'true_peak_dbtp')), "
+        "tuple(d['output_loudness'][k] for k in ('integrated_lufs', 'range_lu', "
+        "'true_peak_dbtp')), "
         "'loudness change: %+.1f LU' % d['loudness_change_lu'], "
         "'gain change: largest %+.2f dB, average %+.2f dB' % (d['gain_change']['largest_db'], "
         "d['gain_change']['average_db']), '%.1fx real time' % d['realtime_factor'], sep='\\n'");
@@ -353,7 +358,8 @@ TEST_F(Render, LoudnessOfTheEbuStereoSineIsMinus23) {
     Write("sine.wav", Signal(2, std::pow(10.0, -23.0 / 20.0), 20.0), SF_FORMAT_FLOAT);
     const Result r = Run(Path("sine.wav") + " " + Path("out.wav") + " --json " + Path("l.json"));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NEAR(std::stod(FromJson("l.json", "d['input_loudness']['integrated_lufs']")), -23.0, 0.1);
+    EXPECT_NEAR(std::stod(FromJson("l.json", "d['input_loudness']['integrated_lufs']")), -23.0,
+                0.1);
     EXPECT_NEAR(std::stod(FromJson("l.json", "d['input_loudness']['true_peak_dbtp']")), -23.0, 0.1);
     EXPECT_NE(r.out.find("loudness change: +0.0 LU"), std::string::npos) << r.out;
 }
@@ -393,8 +399,8 @@ TEST_F(Render, BatchRefusesWhatWouldOverwriteAndNamesItsFormat) {
 
     ExpectRefused("-o " + Path("out") + " " + Path("a.wav") + " --plot " + Path("p.png"), "--plot");
     ExpectRefused(Path("a.wav") + " -", "standard output");
-    ExpectRefused(Path("a.wav") + " " + dir + "/../" + std::filesystem::path(dir).filename().string() +
-                      "/a.wav",
+    ExpectRefused(Path("a.wav") + " " + dir + "/../" +
+                      std::filesystem::path(dir).filename().string() + "/a.wav",
                   "itself");
     EXPECT_EQ(Read("a.wav").Frames(), 44100u) << "the input is left whole";
     ExpectRefused(Path("a.wav") + " " + Path("b.wav") + " " + Path("c.wav"), "-o OUTDIR");
