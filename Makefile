@@ -7,8 +7,8 @@ JOBS    ?= 2
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-asan test-windows test-dist windows dist bench install \
-        format clean
+.PHONY: deps demo test test-release test-asan test-windows test-dist windows dist bench soak \
+        install format clean
 
 deps:
 	@scripts/install-deps
@@ -29,13 +29,15 @@ $(WINDOWS64)/build.ninja:
 	$(CONFIGURE) -B $(WINDOWS64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
 	    -DCMAKE_BUILD_TYPE=Release -DQUELOR_BENCH=OFF
 
-# Renders the built-in drum loop through Quelor.so as a host does, into demo-out.wav.
+# Renders the built-in drum loop through Quelor.so as a host does, into demo-out.wav,
+# with a picture of what the compressor did in demo-out.png.
 DEMO_SETTINGS = --param Threshold=-24 --param Ratio=6 --param Attack=2 --param Release=120 \
                 --param Gain=9 --param Brickwall=On
 
 demo: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
-	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS)
+	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
+	    --plot demo-out.png
 
 # Puts Quelor.so where Linux hosts look: $VST_PATH when set, else ~/.vst.
 install: deps $(RELEASE)/build.ninja
@@ -104,6 +106,12 @@ bench: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench
 	$(RELEASE)/bench/quelor-bench
 	$(RELEASE)/bench/raster/quelor-raster-bench
+
+# 10 and 60 minutes of stereo at 48 kHz piped through quelor-render: peak memory and speed.
+soak: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-render-soak
+	nice -n 10 $(RELEASE)/bench/quelor-render-soak $(RELEASE)/tools/quelor-render \
+	    $(RELEASE)/modules/vst2/Quelor.so $(RELEASE)/soak 10 60
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -4,13 +4,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
 
 namespace {
-struct CloseFile {
-    void operator()(SNDFILE* file) const { sf_close(file); }
-};
-using FileHandle = std::unique_ptr<SNDFILE, CloseFile>;
+// Beyond this a RIFF size field overflows; the header takes the rest of 4 GiB.
+constexpr int64_t kLargestWavData = 0xFFFFFFFFll - (1 << 16);
+constexpr std::size_t kWholeFileBlock = 1 << 16;
+
+SNDFILE* Handle(void* file) {
+    return static_cast<SNDFILE*>(file);
+}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -18,97 +20,283 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The container libsndfile knows by this extension, or 0.
-int MajorFormatFor(const std::string& path) {
+std::string Extension(const std::string& path) {
     const auto dot = path.find_last_of('.');
-    if (dot == std::string::npos)
-        return 0;
-    std::string extension = Lower(path.substr(dot + 1));
-    if (extension == "aif")
-        extension = "aiff";
+    const auto slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return "";
+    return Lower(path.substr(dot + 1));
+}
+
+// Names whose container libsndfile lists under another extension, or whose
+// extension fixes the codec too.
+struct Alias {
+    const char* name;
+    int major;
+    int subtype;
+};
+constexpr Alias kAliases[] = {{"aiff", SF_FORMAT_AIFF, 0},
+                              {"aif", SF_FORMAT_AIFF, 0},
+                              {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
+                              {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
+                              {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS},
+                              {"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III}};
+
+struct Subtype {
+    const char* name;
+    int subtype;
+};
+constexpr Subtype kSubtypes[] = {
+    {"pcm8", SF_FORMAT_PCM_S8},   {"u8", SF_FORMAT_PCM_U8},    {"pcm16", SF_FORMAT_PCM_16},
+    {"pcm24", SF_FORMAT_PCM_24},  {"pcm32", SF_FORMAT_PCM_32}, {"float", SF_FORMAT_FLOAT},
+    {"double", SF_FORMAT_DOUBLE}, {"ulaw", SF_FORMAT_ULAW},    {"alaw", SF_FORMAT_ALAW},
+    {"vorbis", SF_FORMAT_VORBIS}, {"opus", SF_FORMAT_OPUS},    {"mp3", SF_FORMAT_MPEG_LAYER_III}};
+
+// The container libsndfile writes under this name, or false.
+bool MajorFor(const std::string& name, OutputFormat* format) {
+    for (const Alias& alias : kAliases)
+        if (name == alias.name) {
+            *format = {alias.major, alias.subtype};
+            return true;
+        }
     int count = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
     for (int i = 0; i < count; ++i) {
         SF_FORMAT_INFO info{};
         info.format = i;
         sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
-        if (info.extension && extension == info.extension)
+        if (info.extension && name == info.extension) {
+            *format = {info.format, 0};
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether libsndfile can write this container with any sample format at all.
+bool Writable(int major) {
+    for (const Subtype& s : kSubtypes) {
+        SF_INFO info{};
+        info.samplerate = 48000;
+        info.channels = 2;
+        info.format = major | s.subtype;
+        if (sf_format_check(&info))
+            return true;
+    }
+    return false;
+}
+
+// The full format word for channels at this rate, or 0.
+int ChooseFormat(const OutputFormat& format, int channels, double sampleRate, int sourceFormat) {
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = channels;
+    const int candidates[] = {format.subtype,   sourceFormat & SF_FORMAT_SUBMASK,
+                              SF_FORMAT_FLOAT,  SF_FORMAT_PCM_24,
+                              SF_FORMAT_PCM_16, SF_FORMAT_VORBIS,
+                              SF_FORMAT_OPUS};
+    for (int subtype : candidates) {
+        if (!subtype)
+            continue;
+        info.format = format.major | subtype;
+        if (sf_format_check(&info))
             return info.format;
+        if (format.subtype)
+            return 0; // asked for, and refused: no silent substitute
     }
     return 0;
 }
+
+int64_t BytesPerSample(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    default:
+        return 1;
+    }
+}
+
+std::string FormatName(int major) {
+    SF_FORMAT_INFO info{};
+    info.format = major;
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info);
+    return info.name ? info.name : "this container";
+}
 } // namespace
 
-bool ReadAudio(const std::string& path, AudioData* audio, std::string* error) {
+bool ResolveOutputFormat(const std::string& path, const std::string& formatName,
+                         const std::string& subtypeName, OutputFormat* format, std::string* error) {
+    const std::string name = formatName.empty() ? Extension(path) : Lower(formatName);
+    if (!MajorFor(name, format) || !Writable(format->major)) {
+        *error =
+            formatName.empty()
+                ? "cannot tell the audio format of " + path +
+                      " from its extension (give --format, e.g. wav, flac, ogg, opus)"
+                : "unknown output format \"" + formatName + "\" (e.g. wav, flac, aiff, ogg, opus)";
+        return false;
+    }
+    if (!subtypeName.empty()) {
+        const Subtype* found =
+            std::find_if(std::begin(kSubtypes), std::end(kSubtypes),
+                         [&](const Subtype& s) { return Lower(subtypeName) == s.name; });
+        if (found == std::end(kSubtypes)) {
+            std::string names;
+            for (const Subtype& s : kSubtypes)
+                names += (names.empty() ? "" : ", ") + std::string(s.name);
+            *error = "unknown sample format \"" + subtypeName + "\"; it takes " + names;
+            return false;
+        }
+        format->subtype = found->subtype;
+    }
+    return true;
+}
+
+std::string ExtensionFor(const OutputFormat& format) {
+    for (const Alias& alias : kAliases)
+        if (format.major == alias.major && format.subtype == alias.subtype &&
+            std::string(alias.name) != "oga")
+            return alias.name;
+    SF_FORMAT_INFO info{};
+    info.format = format.major;
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info);
+    return info.extension ? info.extension : "";
+}
+
+std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, std::string* error) {
     SF_INFO info{};
-    FileHandle file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file) {
-        *error = "cannot read audio file " + path + ": " + sf_strerror(nullptr);
-        return false;
+    // libsndfile reads standard input for "-", and streams it without seeking.
+    SNDFILE* handle = sf_open(path.c_str(), SFM_READ, &info);
+    const std::string shown = path == "-" ? "standard input" : path;
+    if (!handle) {
+        *error = "cannot read audio file " + shown + ": " + sf_strerror(nullptr);
+        return nullptr;
     }
+    std::unique_ptr<AudioReader> reader(new AudioReader);
+    reader->file = handle;
     if (info.channels <= 0 || info.frames < 0 || info.samplerate <= 0) {
-        *error = path + " holds no usable audio";
-        return false;
+        *error = shown + " holds no usable audio";
+        return nullptr;
     }
-    const auto channels = static_cast<std::size_t>(info.channels);
-    const auto frames = static_cast<std::size_t>(info.frames);
-    std::vector<double> interleaved(channels * frames);
-    const sf_count_t got = sf_readf_double(file.get(), interleaved.data(), info.frames);
-    const auto read = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
-    audio->sampleRate = info.samplerate;
-    audio->format = info.format;
-    audio->channels.assign(channels, std::vector<double>(read));
-    for (std::size_t i = 0; i < read; ++i)
+    reader->channels = info.channels;
+    reader->sampleRate = info.samplerate;
+    reader->format = info.format;
+    // A pipe's header may announce a length libsndfile cannot vouch for.
+    reader->frames = info.seekable && info.frames < SF_COUNT_MAX ? info.frames : -1;
+    return reader;
+}
+
+AudioReader::~AudioReader() {
+    if (file)
+        sf_close(Handle(file));
+}
+
+std::size_t AudioReader::Read(double* data, std::size_t count) {
+    const sf_count_t got = sf_readf_double(Handle(file), data, static_cast<sf_count_t>(count));
+    return static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
+}
+
+bool AudioWriter::Check(const std::string& path, const OutputFormat& format, int channels,
+                        double sampleRate, int sourceFormat, std::string* error) {
+    if (ChooseFormat(format, channels, sampleRate, sourceFormat))
+        return true;
+    *error = "cannot write " + std::to_string(channels) + " channel" + (channels == 1 ? "" : "s") +
+             " at " + std::to_string(static_cast<int>(sampleRate)) + " Hz as " +
+             FormatName(format.major) + (format.subtype ? " in the sample format asked for" : "") +
+             " to " + path;
+    return false;
+}
+
+std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, const OutputFormat& format,
+                                               int channels, double sampleRate, int sourceFormat,
+                                               int64_t expectedFrames, std::string* error) {
+    if (!Check(path, format, channels, sampleRate, sourceFormat, error))
+        return nullptr;
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = channels;
+    info.format = ChooseFormat(format, channels, sampleRate, sourceFormat);
+    const bool mayOverflow =
+        expectedFrames < 0 ||
+        expectedFrames > kLargestWavData / (BytesPerSample(info.format) * channels);
+    const bool rf64 = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && mayOverflow;
+    if (rf64)
+        info.format = SF_FORMAT_RF64 | (info.format & SF_FORMAT_SUBMASK);
+    SNDFILE* handle = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!handle) {
+        *error = "cannot write audio file " + path + ": " + sf_strerror(nullptr);
+        return nullptr;
+    }
+    std::unique_ptr<AudioWriter> writer(new AudioWriter);
+    writer->file = handle;
+    writer->path = path;
+    writer->format = info.format;
+    if (rf64)
+        sf_command(handle, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    // Integer formats clip what lies beyond full scale instead of wrapping it.
+    sf_command(handle, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    return writer;
+}
+
+AudioWriter::~AudioWriter() {
+    if (file)
+        sf_close(Handle(file));
+}
+
+bool AudioWriter::Write(const double* data, std::size_t count, std::string* error) {
+    if (sf_writef_double(Handle(file), data, static_cast<sf_count_t>(count)) ==
+        static_cast<sf_count_t>(count))
+        return true;
+    *error = "cannot write audio file " + path + ": " + sf_strerror(Handle(file));
+    return false;
+}
+
+bool AudioWriter::Close(std::string* error) {
+    const int status = sf_close(Handle(file));
+    file = nullptr;
+    if (status == 0)
+        return true;
+    *error = "cannot complete audio file " + path + ": " + sf_error_number(status);
+    return false;
+}
+
+bool ReadAudio(const std::string& path, AudioData* audio, std::string* error) {
+    const std::unique_ptr<AudioReader> reader = AudioReader::Open(path, error);
+    if (!reader)
+        return false;
+    const auto channels = static_cast<std::size_t>(reader->Channels());
+    audio->sampleRate = reader->SampleRate();
+    audio->format = reader->Format();
+    audio->channels.assign(channels, {});
+    std::vector<double> block(kWholeFileBlock * channels);
+    while (const std::size_t got = reader->Read(block.data(), kWholeFileBlock))
         for (std::size_t ch = 0; ch < channels; ++ch)
-            audio->channels[ch][i] = interleaved[i * channels + ch];
+            for (std::size_t i = 0; i < got; ++i)
+                audio->channels[ch].push_back(block[i * channels + ch]);
     return true;
 }
 
 bool WriteAudio(const std::string& path, const AudioData& audio, int sourceFormat,
                 std::string* error) {
-    const int major = MajorFormatFor(path);
-    if (!major) {
-        *error = "cannot tell the audio format of " + path + " from its extension";
+    OutputFormat format;
+    if (!ResolveOutputFormat(path, "", "", &format, error))
         return false;
-    }
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(audio.sampleRate);
-    info.channels = static_cast<int>(audio.channels.size());
-    const int candidates[] = {sourceFormat & SF_FORMAT_SUBMASK,
-                              SF_FORMAT_FLOAT,
-                              SF_FORMAT_PCM_24,
-                              SF_FORMAT_PCM_16,
-                              SF_FORMAT_VORBIS,
-                              SF_FORMAT_OPUS};
-    bool found = false;
-    for (int subtype : candidates) {
-        info.format = major | subtype;
-        if (subtype && sf_format_check(&info)) {
-            found = true;
-            break;
-        }
-    }
-    if (!found) {
-        *error = "no sample format found for writing " + path;
-        return false;
-    }
-    FileHandle file(sf_open(path.c_str(), SFM_WRITE, &info));
-    if (!file) {
-        *error = "cannot write audio file " + path + ": " + sf_strerror(nullptr);
-        return false;
-    }
-    // Integer formats clip what lies beyond full scale instead of wrapping it.
-    sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
     const std::size_t channels = audio.channels.size();
     const std::size_t frames = audio.Frames();
+    const std::unique_ptr<AudioWriter> writer =
+        AudioWriter::Open(path, format, static_cast<int>(channels), audio.sampleRate, sourceFormat,
+                          static_cast<int64_t>(frames), error);
+    if (!writer)
+        return false;
     std::vector<double> interleaved(channels * frames);
     for (std::size_t i = 0; i < frames; ++i)
         for (std::size_t ch = 0; ch < channels; ++ch)
             interleaved[i * channels + ch] = audio.channels[ch][i];
-    if (sf_writef_double(file.get(), interleaved.data(), static_cast<sf_count_t>(frames)) !=
-        static_cast<sf_count_t>(frames)) {
-        *error = "cannot write audio file " + path + ": " + sf_strerror(file.get());
-        return false;
-    }
-    return true;
+    return writer->Write(interleaved.data(), frames, error) && writer->Close(error);
 }

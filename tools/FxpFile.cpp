@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -155,9 +156,26 @@ bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes, std::st
         *error = "cannot read " + path;
         return false;
     }
-    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    // The size first where the file has one; a pipe or a device is read in pieces
+    // up to one byte past the limit, so that neither can exhaust memory.
+    std::error_code failed;
+    const bool regular = std::filesystem::is_regular_file(path, failed);
+    if (regular && std::filesystem::file_size(path, failed) > kLargestFile) {
+        *error = path + " is too large for a program file";
+        return false;
+    }
+    bytes->clear();
+    char piece[1 << 16];
+    while (file && bytes->size() <= kLargestFile) {
+        file.read(piece, sizeof piece);
+        bytes->insert(bytes->end(), piece, piece + file.gcount());
+    }
     if (bytes->size() > kLargestFile) {
         *error = path + " is too large for a program file";
+        return false;
+    }
+    if (file.bad()) {
+        *error = "cannot read " + path;
         return false;
     }
     return true;

@@ -9,6 +9,7 @@
 namespace {
 constexpr int kBisectionSteps = 40;
 constexpr int kChoiceScanSteps = 1000;
+constexpr int kFloatSteps = 64;
 
 std::string Trim(const std::string& text) {
     const auto begin = text.find_first_not_of(" \t");
@@ -74,6 +75,64 @@ private:
     int index;
 };
 
+// The last t from inside (showing text) towards end (0 or 1) that still shows text;
+// beyond, when given, receives the first t past it, or end.
+template <class At>
+double RunEdge(const Prober& probe, At at, double inside, double end, const std::string& text,
+               double* beyond = nullptr) {
+    double outside = end;
+    if (probe.TextAt(at(end)) == text)
+        inside = end;
+    else
+        for (int step = 0; step < kBisectionSteps; ++step) {
+            const double m = 0.5 * (outside + inside);
+            (probe.TextAt(at(m)) == text ? inside : outside) = m;
+        }
+    if (beyond)
+        *beyond = outside;
+    return inside;
+}
+
+// The float at x's edge of its run towards outward that still shows text: the
+// plug-in sees floats, and a double on the edge may round to either side of it.
+float EdgeFloat(const Prober& probe, double x, float outward, const std::string& text) {
+    auto f = static_cast<float>(x);
+    for (int i = 0; i < kFloatSteps && probe.TextAt(f) != text; ++i)
+        f = std::nextafter(f, -outward);
+    for (int i = 0; i < kFloatSteps; ++i) {
+        const float next = std::nextafter(f, outward);
+        if (next < 0.0f || next > 1.0f || probe.TextAt(next) != text)
+            break;
+        f = next;
+    }
+    return f;
+}
+
+// Where the exact value of a text lies in the run of values that show it, as a
+// fraction of the run: 0 for a display that truncates downwards (0 shows 0 to
+// 0.99), 0.5 for one that rounds, 1 for one that truncates upwards. Only the
+// lowest value is known exactly (t = 0); the first three text changes above it,
+// extrapolated back to t = 0 as though each sat on its text's own value, land
+// that fraction of a step above it. 0.5 when the display will not say.
+template <class At> double ExactValueOffset(const Prober& probe, At at) {
+    double edge[4] = {0.0, 0.0, 0.0, 0.0};
+    double value[4] = {probe.ValueAt(at(0.0)), 0.0, 0.0, 0.0};
+    for (int k = 1; k < 4; ++k) {
+        if (RunEdge(probe, at, edge[k - 1], 1.0, probe.TextAt(at(edge[k - 1])), &edge[k]) >= 1.0)
+            return 0.5;
+        value[k] = probe.ValueAt(at(edge[k]));
+    }
+    const double step = value[1] - value[0];
+    const double p1 = edge[1], p2 = edge[2], p3 = edge[3];
+    const double atZero = value[1] * p2 * p3 / ((p1 - p2) * (p1 - p3)) +
+                          value[2] * p1 * p3 / ((p2 - p1) * (p2 - p3)) +
+                          value[3] * p1 * p2 / ((p3 - p1) * (p3 - p2));
+    const double offset = (atZero - value[0]) / step;
+    if (!std::isfinite(offset) || step <= 0.0)
+        return 0.5;
+    return std::clamp(std::round(offset * 2.0) / 2.0, 0.0, 1.0);
+}
+
 ParameterChoice Continuous(const PluginHost& host, int index, const std::string& request) {
     const Prober probe(host, index);
     const std::string name = host.ParameterName(index);
@@ -114,28 +173,17 @@ ParameterChoice Continuous(const PluginHost& host, int index, const std::string&
         std::fabs(probe.ValueAt(at(a)) - target) < std::fabs(probe.ValueAt(at(b)) - target))
         t = a;
     const std::string text = probe.TextAt(at(t));
-    // The middle of the run of values that all show this text.
-    double left = 0.0;
-    if (probe.TextAt(at(0.0)) != text) {
-        double outside = 0.0;
-        double inside = t;
-        for (int step = 0; step < kBisectionSteps; ++step) {
-            const double m = 0.5 * (outside + inside);
-            (probe.TextAt(at(m)) == text ? inside : outside) = m;
-        }
-        left = inside;
-    }
-    double right = 1.0;
-    if (probe.TextAt(at(1.0)) != text) {
-        double inside = t;
-        double outside = 1.0;
-        for (int step = 0; step < kBisectionSteps; ++step) {
-            const double m = 0.5 * (outside + inside);
-            (probe.TextAt(at(m)) == text ? inside : outside) = m;
-        }
-        right = inside;
-    }
-    choice.normalized = static_cast<float>(at(0.5 * (left + right)));
+    const double left = RunEdge(probe, at, t, 0.0, text);
+    const double right = RunEdge(probe, at, t, 1.0, text);
+    // The requested number itself: where in its run the display puts it.
+    const double offset = ExactValueOffset(probe, at);
+    if (offset == 0.0)
+        choice.normalized = EdgeFloat(probe, at(left), rising ? -1.0f : 1.0f, text);
+    else if (offset == 1.0)
+        choice.normalized = EdgeFloat(probe, at(right), rising ? 1.0f : -1.0f, text);
+    else
+        choice.normalized = static_cast<float>(at(0.5 * (left + right)));
+    choice.text = text;
     host.SetParameter(index, choice.normalized);
     return choice;
 }
@@ -176,6 +224,7 @@ ParameterChoice Choice(const PluginHost& host, int index, const std::string& req
         return choice;
     }
     choice.normalized = static_cast<float>(0.5 * (found->first + found->last));
+    choice.text = found->text;
     host.SetParameter(index, choice.normalized);
     return choice;
 }
@@ -211,6 +260,13 @@ ParameterChoice SetParameterByText(const PluginHost& host, const std::string& as
     const bool numeric = !std::isnan(probe.ValueAt(0.0)) && !std::isnan(probe.ValueAt(1.0));
     host.SetParameter(index, before);
     choice = numeric ? Continuous(host, index, value) : Choice(host, index, value);
+    // What the plug-in kept, read back: it may quantize what it was given.
+    if (choice.error.empty()) {
+        const std::string shown = host.ParameterDisplay(index);
+        if (shown != choice.text)
+            choice.error = host.ParameterName(index) + " shows \"" + shown +
+                           "\" after being set to \"" + choice.text + "\"";
+    }
     if (!choice.error.empty())
         host.SetParameter(index, before);
     return choice;
@@ -239,5 +295,6 @@ ParameterChoice SetParameterNormalized(const PluginHost& host, const std::string
     choice.index = static_cast<int>(index);
     choice.normalized = static_cast<float>(x);
     host.SetParameter(choice.index, choice.normalized);
+    choice.text = host.ParameterDisplay(choice.index);
     return choice;
 }

@@ -10,7 +10,9 @@ constexpr char kHostVendor[] = "Quelor";
 constexpr intptr_t kHostVersion = 10000;
 constexpr intptr_t kVstVersion = 2400;
 
-PluginHost* current = nullptr;
+// The host whose entry point call is under way on this thread: the record that
+// would name it does not exist yet.
+thread_local PluginHost* starting = nullptr;
 } // namespace
 
 std::unique_ptr<PluginHost> PluginHost::Load(const std::string& path, std::string* error) {
@@ -43,13 +45,15 @@ bool PluginHost::Start(EntryPoint entry, const std::string& name, std::string* e
     timeInfo.timeSigNumerator = 4;
     timeInfo.timeSigDenominator = 4;
     timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
-    current = this;
+    starting = this;
     effect = entry(&HostCallback);
+    starting = nullptr;
     if (!effect || effect->magic != kEffectMagic || !effect->dispatcher) {
         effect = nullptr;
         *error = name + " did not give a valid VST 2 effect";
         return false;
     }
+    effect->resvd1 = reinterpret_cast<intptr_t>(this);
     return true;
 }
 
@@ -57,8 +61,6 @@ PluginHost::~PluginHost() {
     if (effect)
         Dispatch(effClose);
     effect = nullptr;
-    if (current == this)
-        current = nullptr;
     // The module stays loaded: one that carries its own C++ runtime leaves that
     // runtime's memory behind when unloaded, and the process ends soon anyway.
 }
@@ -77,9 +79,14 @@ std::string PluginHost::Text(int32_t opcode, int32_t index) const {
 }
 
 void PluginHost::Open(double sampleRate, int frames) {
+    Dispatch(effOpen);
+    Prepare(sampleRate, frames);
+}
+
+void PluginHost::Prepare(double sampleRate, int frames) {
     blockSize = frames;
     timeInfo.sampleRate = sampleRate;
-    Dispatch(effOpen);
+    timeInfo.samplePos = 0.0;
     Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
     Dispatch(effSetBlockSize, 0, frames);
 }
@@ -102,7 +109,9 @@ void PluginHost::Suspend() const {
     Dispatch(effMainsChanged, 0, 0);
 }
 
-intptr_t PluginHost::HostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
+intptr_t PluginHost::HostCallback(AEffect* e, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
+    const PluginHost* current =
+        e && e->resvd1 ? reinterpret_cast<const PluginHost*>(e->resvd1) : starting;
     switch (opcode) {
     case audioMasterVersion:
         return kVstVersion;

@@ -6,8 +6,9 @@
 #include <string>
 
 // A VST 2 module loaded the way a host loads it: dlopen, the exported entry
-// point, and from then on only the effect record. One host per process: the
-// host callback has no way to tell hosts apart before the record exists.
+// point, and from then on only the effect record. Several hosts may live in one
+// process, each driven by one thread at a time: the callback finds its host
+// through the record's host field, or through the thread while the entry point runs.
 class PluginHost {
 public:
     // Main thread. Null with a one-line reason in error when the module cannot
@@ -39,6 +40,8 @@ public:
 
     // effOpen, rate and block size, in the order hosts use.
     void Open(double sampleRate, int blockSize);
+    // A new rate and block size while suspended, as between two files.
+    void Prepare(double sampleRate, int blockSize);
     // Announces how many inputs and outputs carry audio.
     void AnnounceChannels(int inputs, int outputs) const;
     void Resume() const;

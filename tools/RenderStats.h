@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
-// Measures of a render that work for any plug-in: levels of the whole signal,
-// and the change of short-term level from input to output.
-using Channels = std::vector<std::vector<double>>;
+// Measures of a render that work for any plug-in, fed block by block with
+// interleaved frames: running sums and short windows only, so that their
+// memory does not grow with the length of the audio.
 
 struct Levels {
     double peakDb;
@@ -17,6 +20,89 @@ struct GainChange {
     double averageDb = 0.0;
 };
 
+// EBU R 128 figures; -inf where the audio is too quiet or short to measure.
+struct Loudness {
+    double integratedLufs;
+    double rangeLu;
+    double truePeakDb;
+};
+
 double ToDecibels(double amplitude);
-Levels MeasureLevels(const Channels& audio);
-GainChange MeasureGainChange(const Channels& in, const Channels& out, double sampleRate);
+
+class LevelMeter {
+public:
+    void Add(const double* frames, std::size_t count, int channels);
+    Levels Result() const;
+
+private:
+    double peak = 0.0;
+    double squares = 0.0;
+    uint64_t samples = 0;
+};
+
+// The change of short-term (50 ms) level from input to output.
+class GainChangeMeter {
+public:
+    GainChangeMeter(int channels, double sampleRate);
+    void Add(const double* in, const double* out, std::size_t count);
+    GainChange Result() const;
+
+private:
+    int channels;
+    std::size_t window;
+    std::size_t filled = 0;
+    double inSquares = 0.0;
+    double outSquares = 0.0;
+    double total = 0.0;
+    GainChange result;
+};
+
+// Integrated loudness, loudness range and true peak through libebur128.
+class LoudnessMeter {
+public:
+    // false from Valid() when libebur128 refuses the layout or the rate.
+    LoudnessMeter(int channels, double sampleRate);
+    ~LoudnessMeter();
+    LoudnessMeter(const LoudnessMeter&) = delete;
+    LoudnessMeter& operator=(const LoudnessMeter&) = delete;
+
+    bool Valid() const { return state != nullptr; }
+    void Add(const double* frames, std::size_t count);
+    Loudness Result() const;
+
+private:
+    void* state = nullptr; // ebur128_state
+    int channels;
+};
+
+// Levels over time for a picture: at most kColumns columns of equal span, in and
+// out mean square and peak each; when the columns run out, neighbours merge and the
+// span doubles, so any length fits in the same memory.
+class LevelTrace {
+public:
+    static constexpr std::size_t kColumns = 2048;
+    struct Column {
+        double inSquares = 0.0;
+        double outSquares = 0.0;
+        double inPeak = 0.0;
+        double outPeak = 0.0;
+        uint64_t samples = 0; // per side, all channels
+    };
+
+    LevelTrace(int channels, double sampleRate);
+    void Add(const double* in, const double* out, std::size_t count);
+    const std::vector<Column>& Columns() const { return columns; }
+    // Frames each column covers (the last one possibly fewer).
+    uint64_t Span() const { return span; }
+    uint64_t Frames() const { return frames; }
+    double SampleRate() const { return sampleRate; }
+
+private:
+    void Merge();
+
+    int channels;
+    double sampleRate;
+    uint64_t span = 64;
+    uint64_t frames = 0;
+    std::vector<Column> columns;
+};

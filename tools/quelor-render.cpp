@@ -1,38 +1,57 @@
 // A command-line VST 2 host: loads a plug-in module as a DAW does and renders
-// audio files (or a built-in drum loop) through it.
+// audio files (or a built-in drum loop) through it, one file or a batch on
+// every core, with levels, loudness, gain change, a JSON summary and a picture.
 #include "AudioFile.h"
-#include "DemoSignal.h"
 #include "FxpFile.h"
 #include "ParameterSetting.h"
 #include "PluginHost.h"
-#include "RenderStats.h"
+#include "RenderJob.h"
+#include "RenderPlot.h"
+#include "RenderReport.h"
 
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 constexpr double kDefaultRate = 48000.0;
-constexpr double kDefaultSeconds = 4.0;
+constexpr double kDemoSeconds = 4.0;
 constexpr int kLargestBlock = 1 << 20;
 constexpr double kProgressAfterSeconds = 5.0;
-constexpr int kSideChainFirstInput = 2;
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+constexpr char kSideChainSwitch[] = "Sidechain Input";
+constexpr char kSideChainOn[] = "Chn. 3/4";
+constexpr char kSideChainOff[] = "Chn. 1/2";
 
 struct Options {
+    std::vector<std::string> files;
     std::string in;
     std::string out;
+    std::string outDir;
     std::string module = QUELOR_DEFAULT_MODULE;
     std::vector<std::string> params;
     std::vector<std::string> normalizedParams;
     std::string preset;
     std::string saveFxp;
     std::string sidechain;
+    std::string format;
+    std::string subtype;
+    std::string json;
+    std::string plot;
     int block = 512;
+    int jobs = 0;
     double rate = 0.0;
     bool useDouble = false;
     bool info = false;
@@ -41,6 +60,10 @@ struct Options {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "quelor-render: error: %s\n", message.c_str());
     return 1;
+}
+
+void Warn(const std::string& message) {
+    std::fprintf(stderr, "quelor-render: warning: %s\n", message.c_str());
 }
 
 std::string FourChars(int32_t v) {
@@ -52,6 +75,8 @@ std::string FourChars(int32_t v) {
     return text;
 }
 
+// Reads the instance and never writes it: the ends of each range come from a
+// second instance of the module, where one can be made.
 void PrintInfo(const PluginHost& host, const std::string& path) {
     const AEffect* e = host.Effect();
     std::printf("module:      %s\n", path.c_str());
@@ -74,31 +99,125 @@ void PrintInfo(const PluginHost& host, const std::string& path) {
     std::printf("channels:    %d in, %d out\n", e->numInputs, e->numOutputs);
     std::printf("latency:     %d samples\n", e->initialDelay);
     std::printf("parameters:  %d\n", e->numParams);
+    std::string ignored;
+    const std::unique_ptr<PluginHost> probe = PluginHost::Load(path, &ignored);
     for (int i = 0; i < e->numParams; ++i) {
-        const float now = host.GetParameter(i);
-        const std::string current = host.ParameterDisplay(i);
-        host.SetParameter(i, 0.0f);
-        const std::string low = host.ParameterDisplay(i);
-        host.SetParameter(i, 1.0f);
-        const std::string high = host.ParameterDisplay(i);
-        host.SetParameter(i, now);
+        std::string range;
+        if (probe && i < probe->ParameterCount()) {
+            probe->SetParameter(i, 0.0f);
+            range = " (" + probe->ParameterDisplay(i) + " .. ";
+            probe->SetParameter(i, 1.0f);
+            range += probe->ParameterDisplay(i) + ")";
+        }
         const std::string label = host.ParameterLabel(i);
-        std::printf("  %3d %-20s %-12s (%s .. %s)%s%s  normalized %.6g\n", i,
-                    host.ParameterName(i).c_str(), current.c_str(), low.c_str(), high.c_str(),
-                    label.empty() ? "" : " ", label.c_str(), static_cast<double>(now));
+        std::printf("  %3d %-20s %-12s%s%s%s  normalized %.6g\n", i, host.ParameterName(i).c_str(),
+                    host.ParameterDisplay(i).c_str(), range.c_str(), label.empty() ? "" : " ",
+                    label.c_str(), static_cast<double>(host.GetParameter(i)));
     }
     std::printf("programs:    %d\n", e->numPrograms);
     for (int i = 0; i < e->numPrograms; ++i)
         std::printf("  %3d %s\n", i, host.ProgramNameAt(i).c_str());
 }
 
+// What the settings came to: the preset's bytes, then each value given to the plug-in
+// in order. Replayed on a fresh instance they set it exactly as the first one is set;
+// a program file alone may not, where the plug-in's normalized values do not read back
+// bit for bit.
+struct Settings {
+    std::vector<uint8_t> preset;
+    std::vector<std::pair<int, float>> values;
+
+    void Record(const ParameterChoice& choice) {
+        values.emplace_back(choice.index, choice.normalized);
+    }
+    bool ApplyTo(const PluginHost& host, std::string* error) const {
+        if (!preset.empty() && !ApplyFxp(host, preset, error))
+            return false;
+        for (const auto& [index, value] : values)
+            host.SetParameter(index, value);
+        return true;
+    }
+};
+
+// The side-chain switch of plug-ins that name it as Quelor does, kept in step with
+// --sidechain: selected for a side-chain file unless set by hand, and a warning
+// where one is given without the other.
+void LinkSideChain(const PluginHost& host, const Options& options, Settings* settings,
+                   const std::vector<int>& setByHand) {
+    const int index = FindParameter(host, kSideChainSwitch);
+    if (index < 0)
+        return;
+    const bool on = host.ParameterDisplay(index) == kSideChainOn;
+    const bool byHand = std::find(setByHand.begin(), setByHand.end(), index) != setByHand.end();
+    const std::string name = host.ParameterName(index);
+    if (!options.sidechain.empty() && !on) {
+        if (!byHand) {
+            const ParameterChoice choice =
+                SetParameterByText(host, name + "=" + std::string(kSideChainOn));
+            if (choice.error.empty()) {
+                settings->Record(choice);
+                return;
+            }
+        }
+        Warn("--sidechain " + options.sidechain + " is not heard: " + name + " is \"" +
+             host.ParameterDisplay(index) + "\"; set --param '" + name + "=" + kSideChainOn + "'");
+    } else if (options.sidechain.empty() && on) {
+        Warn(name + " is \"" + kSideChainOn +
+             "\" but no --sidechain file is given: inputs 3 and 4 are silent, so nothing is "
+             "compressed; give --sidechain FILE or set --param '" +
+             name + "=" + kSideChainOff + "'");
+    }
+}
+
+// Preset, then parameters by text, then raw values; the indices set by hand in setByHand.
+int Configure(const PluginHost& host, const Options& options, Settings* settings,
+              std::vector<int>* setByHand) {
+    std::string error;
+    if (!options.preset.empty()) {
+        if (!ReadFileBytes(options.preset, &settings->preset, &error) ||
+            !ApplyFxp(host, settings->preset, &error))
+            return Fail(options.preset + ": " + error);
+    }
+    for (const std::string& assignment : options.params) {
+        const ParameterChoice choice = SetParameterByText(host, assignment);
+        if (!choice.error.empty())
+            return Fail(choice.error);
+        settings->Record(choice);
+        setByHand->push_back(choice.index);
+    }
+    for (const std::string& assignment : options.normalizedParams) {
+        const ParameterChoice choice = SetParameterNormalized(host, assignment);
+        if (!choice.error.empty())
+            return Fail(choice.error);
+        settings->Record(choice);
+        setByHand->push_back(choice.index);
+    }
+    return 0;
+}
+
+RenderSetup SetupOf(const PluginHost& host, const Options& options) {
+    RenderSetup setup;
+    setup.plugin = host.EffectName().empty() ? options.module : host.EffectName();
+    setup.module = options.module;
+    setup.block = options.block;
+    setup.useDouble = options.useDouble;
+    for (int i = 0; i < host.ParameterCount(); ++i) {
+        const std::string label = host.ParameterLabel(i);
+        setup.settings.emplace_back(host.ParameterName(i),
+                                    host.ParameterDisplay(i) + (label.empty() ? "" : " " + label));
+    }
+    return setup;
+}
+
+// One bar for all the work on a terminal, nothing elsewhere; lines printed through
+// it clear the bar first.
 class Progress {
 public:
-    explicit Progress(bool shown) : show(shown) {}
-    void Update(std::size_t done, std::size_t total) {
+    Progress(bool shown, uint64_t frames) : show(shown), total(frames) {}
+    void Update(uint64_t done) {
         if (!show || total == 0)
             return;
-        const auto percent = static_cast<int>(done * 100 / total);
+        const auto percent = static_cast<int>(std::min<uint64_t>(done * 100 / total, 100));
         if (percent == last)
             return;
         last = percent;
@@ -108,178 +227,258 @@ public:
                     std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), percent);
         std::fflush(stdout);
     }
-    void Finish() {
-        if (show)
+    void Line(const std::string& text) {
+        Clear();
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+    }
+    void Clear() {
+        if (show && last >= 0)
             std::printf("\r%60s\r", "");
+        last = -1;
     }
 
 private:
     bool show;
+    uint64_t total;
     int last = -1;
 };
 
-// Runs the whole signal through the plug-in in blocks; every channel slot the
-// plug-in announces gets a buffer, silent or discarded where no file feeds it.
-template <class Sample>
-void Render(PluginHost& host, const Channels& in, const Channels* sidechain, Channels& out,
-            int block, Progress& progress) {
-    AEffect* e = host.Effect();
-    const std::size_t frames = in.empty() ? 0 : in[0].size();
-    const auto slotsIn = static_cast<std::size_t>(std::max(e->numInputs, 0));
-    const auto slotsOut = static_cast<std::size_t>(std::max(e->numOutputs, 0));
-    const auto blockFrames = static_cast<std::size_t>(block);
-    std::vector<std::vector<Sample>> inputs(slotsIn, std::vector<Sample>(blockFrames));
-    std::vector<std::vector<Sample>> outputs(slotsOut, std::vector<Sample>(blockFrames));
-    std::vector<Sample*> inPointers(slotsIn), outPointers(slotsOut);
-    for (std::size_t ch = 0; ch < slotsIn; ++ch)
-        inPointers[ch] = inputs[ch].data();
-    for (std::size_t ch = 0; ch < slotsOut; ++ch)
-        outPointers[ch] = outputs[ch].data();
-    const bool replacing = (e->flags & effFlagsCanReplacing) != 0;
-    for (std::size_t at = 0; at < frames; at += blockFrames) {
-        const std::size_t n = std::min(blockFrames, frames - at);
-        for (std::size_t ch = 0; ch < slotsIn; ++ch) {
-            const std::vector<double>* source = nullptr;
-            if (ch < in.size())
-                source = &in[ch];
-            else if (sidechain && ch >= kSideChainFirstInput &&
-                     ch - kSideChainFirstInput < sidechain->size())
-                source = &(*sidechain)[ch - kSideChainFirstInput];
-            for (std::size_t i = 0; i < n; ++i)
-                inputs[ch][i] = source ? static_cast<Sample>((*source)[at + i]) : Sample(0);
+// Makes the instance for one job, or null with a reason in error.
+using InstanceMaker = std::function<std::unique_ptr<PluginHost>(std::string* error)>;
+
+// Renders every job on `threads` workers, each job on a fresh instance of its own, so that
+// no file depends on what an instance rendered before; lines for each finished job through
+// progress when batch is set.
+std::vector<RenderSummary> RenderAll(std::size_t threads, const InstanceMaker& make,
+                                     const std::vector<RenderJob>& jobs,
+                                     const std::vector<std::string>& refused, Progress& progress,
+                                     bool batch) {
+    std::vector<RenderSummary> summaries(jobs.size());
+    std::mutex lock;
+    std::condition_variable finished;
+    std::vector<std::size_t> order;
+    std::size_t next = 0;
+    std::atomic<uint64_t> done{0};
+    auto work = [&] {
+        for (;;) {
+            std::size_t index;
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                index = next++;
+            }
+            if (index >= jobs.size())
+                return;
+            RenderSummary summary;
+            summary.error = refused[index];
+            std::unique_ptr<PluginHost> host;
+            if (summary.error.empty())
+                host = make(&summary.error);
+            if (host)
+                summary = RenderFile(*host, jobs[index], kDemoSeconds, &done);
+            summary.in = jobs[index].in;
+            summary.out = jobs[index].out;
+            const std::lock_guard<std::mutex> hold(lock);
+            summaries[index] = std::move(summary);
+            order.push_back(index);
+            finished.notify_one();
         }
-        host.SetSamplePosition(static_cast<double>(at));
-        const auto count = static_cast<int32_t>(n);
-        if constexpr (sizeof(Sample) == sizeof(double)) {
-            e->processDoubleReplacing(e, inPointers.data(), outPointers.data(), count);
-        } else if (replacing) {
-            e->processReplacing(e, inPointers.data(), outPointers.data(), count);
-        } else {
-            for (auto& channel : outputs)
-                std::fill(channel.begin(), channel.end(), Sample(0));
-            e->process(e, inPointers.data(), outPointers.data(), count);
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t i = 0; i < threads; ++i)
+        workers.emplace_back(work);
+    std::size_t reported = 0;
+    while (reported < jobs.size()) {
+        std::unique_lock<std::mutex> hold(lock);
+        finished.wait_for(hold, kProgressInterval, [&] { return order.size() > reported; });
+        const std::vector<std::size_t> fresh(order.begin() + static_cast<std::ptrdiff_t>(reported),
+                                             order.end());
+        hold.unlock();
+        for (const std::size_t index : fresh) {
+            ++reported;
+            if (batch)
+                progress.Line(BatchLine(reported, jobs.size(), summaries[index]));
         }
-        for (std::size_t ch = 0; ch < out.size(); ++ch)
-            for (std::size_t i = 0; i < n; ++i)
-                out[ch][at + i] = static_cast<double>(outputs[ch][i]);
-        progress.Update(at + n, frames);
+        progress.Update(done.load(std::memory_order_relaxed));
     }
-    progress.Finish();
+    for (std::thread& worker : workers)
+        worker.join();
+    progress.Clear();
+    return summaries;
 }
 
-int Run(const Options& options) {
+bool WriteText(const std::string& path, const std::string& text, std::string* error) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file)
+        *error = "cannot write " + path;
+    return static_cast<bool>(file);
+}
+
+// The outputs of a batch: OUTDIR/name, with the extension of --format where given.
+// refused[i] says why job i cannot run, before any audio is touched.
+void PlanBatch(const Options& options, const OutputFormat* forced, std::vector<RenderJob>* jobs,
+               std::vector<std::string>* refused) {
+    std::set<std::string> taken;
+    for (const std::string& in : options.files) {
+        RenderJob job;
+        job.in = in;
+        std::filesystem::path out =
+            std::filesystem::path(options.outDir) / std::filesystem::path(in).filename();
+        if (forced)
+            out.replace_extension(ExtensionFor(*forced));
+        job.out = out.string();
+        std::string error;
+        std::error_code same;
+        if (in == "-")
+            error = "standard input cannot be part of a batch";
+        else if (std::filesystem::equivalent(in, out, same))
+            error = "its output " + job.out + " would overwrite it";
+        else if (!taken.insert(out.lexically_normal().string()).second)
+            error = "its output " + job.out + " is another file's output too";
+        else
+            ResolveOutputFormat(job.out, options.format, options.subtype, &job.format, &error);
+        jobs->push_back(job);
+        refused->push_back(error);
+    }
+}
+
+int Run(Options& options) {
+    const bool batch = !options.outDir.empty();
+    if (batch && !options.plot.empty())
+        return Fail("--plot draws one render; leave it out of a batch (-o)");
+    if (!options.plot.empty() && options.out.empty())
+        return Fail("--plot needs an output file to render");
+    // The output format is settled before the plug-in or any audio is touched.
+    OutputFormat forced;
+    if (batch && !options.format.empty()) {
+        std::string error;
+        if (!ResolveOutputFormat("", options.format, options.subtype, &forced, &error))
+            return Fail(error);
+    }
+    RenderJob single;
+    if (options.out == "-")
+        return Fail("the output must be a file: the summary takes standard output");
+    if (!options.out.empty()) {
+        std::string error;
+        if (!ResolveOutputFormat(options.out, options.format, options.subtype, &single.format,
+                                 &error))
+            return Fail(error);
+    }
+
     std::string error;
     std::unique_ptr<PluginHost> host = PluginHost::Load(options.module, &error);
     if (!host)
         return Fail(error);
     const AEffect* e = host->Effect();
     const std::string name = host->EffectName().empty() ? options.module : host->EffectName();
-
-    AudioData in;
-    if (!options.in.empty()) {
-        if (!ReadAudio(options.in, &in, &error))
-            return Fail(error);
-    } else {
-        // The built-in programme: a deterministic drum loop over a sustained tone.
-        in.sampleRate = options.rate > 0.0 ? options.rate : kDefaultRate;
-        StereoSignal demo = MakeDemoSignal(in.sampleRate, kDefaultSeconds);
-        in.channels = {std::move(demo.left), std::move(demo.right)};
-    }
-    const double rate = options.rate > 0.0 ? options.rate : in.sampleRate;
-    const auto channels = static_cast<int>(in.channels.size());
-    if (channels > e->numInputs || channels > e->numOutputs || channels > 2)
-        return Fail((options.in.empty() ? std::string("the input") : options.in) + " has " +
-                    std::to_string(channels) + " channels; " + name + " takes " +
-                    std::to_string(std::min({e->numInputs, e->numOutputs, 2})) + " at most");
-
-    AudioData side;
-    if (!options.sidechain.empty()) {
-        if (!ReadAudio(options.sidechain, &side, &error))
-            return Fail(error);
-        if (side.channels.size() > 2)
-            return Fail("the side-chain " + options.sidechain + " has " +
-                        std::to_string(side.channels.size()) + " channels; it takes 1 or 2");
-        if (e->numInputs < kSideChainFirstInput + 2)
-            return Fail(name + " has no side-chain inputs 3 and 4");
-        if (!options.in.empty() && side.sampleRate != in.sampleRate)
-            return Fail("the side-chain runs at " + std::to_string(side.sampleRate) +
-                        " Hz, the input at " + std::to_string(in.sampleRate) + " Hz");
-        // Padded with silence or cut to the programme's length; a mono side-chain feeds both.
-        for (auto& channel : side.channels)
-            channel.resize(in.Frames());
-        if (side.channels.size() == 1)
-            side.channels.push_back(side.channels[0]);
-    }
     if (options.useDouble && !(e->flags & effFlagsCanDoubleReplacing))
         return Fail(name + " cannot process 64-bit audio");
-
-    host->Open(rate, options.block);
-    host->AnnounceChannels(options.sidechain.empty() ? channels : kSideChainFirstInput + 2,
-                           channels);
-    if (!options.preset.empty()) {
-        std::vector<uint8_t> bytes;
-        if (!ReadFileBytes(options.preset, &bytes, &error) || !ApplyFxp(*host, bytes, &error))
-            return Fail(options.preset + ": " + error);
-    }
-    for (const std::string& assignment : options.params) {
-        const ParameterChoice choice = SetParameterByText(*host, assignment);
-        if (!choice.error.empty())
-            return Fail(choice.error);
-    }
-    for (const std::string& assignment : options.normalizedParams) {
-        const ParameterChoice choice = SetParameterNormalized(*host, assignment);
-        if (!choice.error.empty())
-            return Fail(choice.error);
-    }
+    host->Open(options.rate > 0.0 ? options.rate : kDefaultRate, options.block);
+    Settings settings;
+    std::vector<int> setByHand;
+    if (const int failed = Configure(*host, options, &settings, &setByHand))
+        return failed;
+    if (!options.out.empty() || batch)
+        LinkSideChain(*host, options, &settings, setByHand);
     if (!options.saveFxp.empty() && !WriteFileBytes(options.saveFxp, MakeFxp(*host), &error))
         return Fail(error);
     if (options.info)
         PrintInfo(*host, options.module);
-    if (options.out.empty())
+    if (options.out.empty() && !batch)
         return 0;
 
-    AudioData out;
-    out.sampleRate = rate;
-    out.channels.assign(in.channels.size(), std::vector<double>(in.Frames()));
-    const double seconds = static_cast<double>(in.Frames()) / rate;
-    Progress progress(isatty(STDOUT_FILENO) && seconds > kProgressAfterSeconds);
-    const Channels* sidechain = options.sidechain.empty() ? nullptr : &side.channels;
-    host->Resume();
+    const RenderSetup setup = SetupOf(*host, options);
+    std::vector<RenderJob> jobs;
+    std::vector<std::string> refused;
+    if (batch) {
+        std::error_code failed;
+        std::filesystem::create_directories(options.outDir, failed);
+        if (!std::filesystem::is_directory(options.outDir))
+            return Fail("cannot make the output folder " + options.outDir);
+        PlanBatch(options, options.format.empty() ? nullptr : &forced, &jobs, &refused);
+    } else {
+        single.in = options.in;
+        single.out = options.out;
+        single.trace = !options.plot.empty();
+        jobs.push_back(single);
+        refused.emplace_back();
+    }
+    uint64_t totalFrames = 0;
+    for (RenderJob& job : jobs) {
+        job.sidechain = options.sidechain;
+        job.rate = options.rate;
+        job.block = options.block;
+        job.useDouble = options.useDouble;
+        totalFrames += static_cast<uint64_t>(std::max<int64_t>(InputFrames(job, kDemoSeconds), 0));
+    }
+
+    // A single render uses the instance set up above; a batch gives every file an
+    // instance of its own, set up as that one is.
+    const InstanceMaker make = [&](std::string* reason) -> std::unique_ptr<PluginHost> {
+        if (!batch)
+            return std::move(host); // asked for once, by the one job
+        std::unique_ptr<PluginHost> more = PluginHost::Load(options.module, reason);
+        if (!more)
+            return nullptr;
+        more->Open(options.rate > 0.0 ? options.rate : kDefaultRate, options.block);
+        if (!settings.ApplyTo(*more, reason))
+            return nullptr;
+        return more;
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t threads = std::min<std::size_t>(
+        jobs.size(), options.jobs > 0 ? static_cast<unsigned>(options.jobs) : cores);
+
+    const double seconds =
+        static_cast<double>(totalFrames) / (options.rate > 0.0 ? options.rate : kDefaultRate);
+    Progress progress(isatty(STDOUT_FILENO) && (batch || seconds > kProgressAfterSeconds),
+                      totalFrames);
     const auto start = std::chrono::steady_clock::now();
-    if (options.useDouble)
-        Render<double>(*host, in.channels, sidechain, out.channels, options.block, progress);
-    else
-        Render<float>(*host, in.channels, sidechain, out.channels, options.block, progress);
+    const std::vector<RenderSummary> summaries =
+        RenderAll(threads, make, jobs, refused, progress, batch);
     const double taken =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    host->Suspend();
-    if (!WriteAudio(options.out, out, in.format, &error))
-        return Fail(error);
 
-    const Levels before = MeasureLevels(in.channels);
-    const Levels after = MeasureLevels(out.channels);
-    const GainChange gain = MeasureGainChange(in.channels, out.channels, rate);
-    std::printf("%s: %.2f s, %d channel%s at %.0f Hz, %s, blocks of %d -> %s\n", name.c_str(),
-                seconds, channels, channels == 1 ? "" : "s", rate,
-                options.useDouble ? "64-bit" : "32-bit", options.block, options.out.c_str());
-    std::printf("input:   peak %7.2f dBFS   RMS %7.2f dBFS\n", before.peakDb, before.rmsDb);
-    std::printf("output:  peak %7.2f dBFS   RMS %7.2f dBFS\n", after.peakDb, after.rmsDb);
-    if (gain.windows)
-        std::printf("gain change: largest %+.2f dB, average %+.2f dB\n", gain.largestDb,
-                    gain.averageDb);
-    else
-        std::printf("gain change: none measured (input too quiet)\n");
-    std::printf("time:    %.3f s, %.1fx real time\n", taken, taken > 0.0 ? seconds / taken : 0.0);
-    return 0;
+    int status = 0;
+    if (batch) {
+        PrintBatchTable(stdout, summaries, taken);
+        for (const RenderSummary& s : summaries)
+            if (!s.error.empty()) {
+                Fail(s.in + ": " + s.error);
+                status = 1;
+            }
+    } else {
+        const RenderSummary& s = summaries[0];
+        if (!s.error.empty())
+            return Fail(s.error);
+        PrintSummary(stdout, setup, s);
+        if (!options.plot.empty()) {
+            const std::string title =
+                setup.plugin + ": " + (s.in.empty() ? "drum loop" : s.in) + " -> " + s.out;
+            if (!WriteRenderPlot(options.plot, *s.trace, title, &error))
+                return Fail(error);
+        }
+    }
+    if (!options.json.empty() &&
+        !WriteText(options.json, SummaryJson(setup, summaries, batch), &error))
+        return Fail(error);
+    return status;
 }
 } // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Renders audio through a VST 2 plug-in module, as a host does.\n"
-                 "Without IN, a built-in drum loop is rendered."};
+                 "Without IN, a built-in drum loop is rendered; with -o, every IN into OUTDIR."};
     Options options;
-    std::vector<std::string> files;
-    app.add_option("files", files, "[IN] OUT: audio files (WAV, FLAC, AIFF, ...)")->expected(0, 2);
+    app.add_option("files", options.files,
+                   "[IN] OUT (WAV, FLAC, AIFF, OGG, ...; IN may be - for standard input), "
+                   "or IN... with -o");
+    app.add_option("-o,--output-dir", options.outDir,
+                   "render every IN into this folder with the same settings");
+    app.add_option("--jobs", options.jobs, "files rendered at once in a batch (default: cores)")
+        ->check(CLI::Range(1, 1024));
     app.add_option("--module", options.module, "the plug-in module to load")->capture_default_str();
     app.add_option("--param", options.params,
                    "NAME=VALUE in the parameter's own units or value text, e.g. Threshold=-20");
@@ -295,6 +494,13 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1.0, 1.0e7));
     app.add_flag("--double", options.useDouble, "process 64-bit audio");
     app.add_option("--sidechain", options.sidechain, "audio file that feeds inputs 3 and 4");
+    app.add_option("--format", options.format,
+                   "output container instead of the extension's: wav, flac, aiff, ogg, opus, ...");
+    app.add_option("--subtype", options.subtype,
+                   "output sample format: pcm16, pcm24, pcm32, float, double, vorbis, opus, ...");
+    app.add_option("--json", options.json, "write the summary as JSON to this file");
+    app.add_option("--plot", options.plot,
+                   "draw levels and gain change over time into this PNG file");
     app.add_flag("--info", options.info, "print what the host sees of the plug-in");
     try {
         app.parse(argc, argv);
@@ -303,11 +509,19 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return Fail(e.what());
     }
-    if (files.size() == 2) {
-        options.in = files[0];
-        options.out = files[1];
-    } else if (files.size() == 1) {
-        options.out = files[0];
+    // A bare file name is a file here, not a name for the library search.
+    if (options.module.find('/') == std::string::npos)
+        options.module = "./" + options.module;
+    if (!options.outDir.empty()) {
+        if (options.files.empty())
+            return Fail("no input files given for -o " + options.outDir);
+    } else if (options.files.size() > 2) {
+        return Fail("more than one input file needs -o OUTDIR");
+    } else if (options.files.size() == 2) {
+        options.in = options.files[0];
+        options.out = options.files[1];
+    } else if (options.files.size() == 1) {
+        options.out = options.files[0];
     } else if (!options.info && options.saveFxp.empty()) {
         return Fail("no output file given (quelor-render [IN] OUT, or --info)");
     }

@@ -4,9 +4,15 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include "raster/RAS_PNG.h"
+
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -63,8 +69,9 @@ protected:
 
     std::string Path(const std::string& name) const { return dir + "/" + name; }
 
-    Result Run(const std::string& arguments) const {
-        const std::string command = std::string(QUELOR_RENDER_PATH) + " " + arguments + " > " +
+    // before goes ahead of the tool on the shell's line: a pipe into it, a change of folder.
+    Result Run(const std::string& arguments, const std::string& before = "") const {
+        const std::string command = before + QUELOR_RENDER_PATH + " " + arguments + " > " +
                                     Path("stdout") + " 2> " + Path("stderr");
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("stdout")),
@@ -84,6 +91,28 @@ protected:
     void Write(const std::string& name, const AudioData& audio, int format) const {
         std::string error;
         ASSERT_TRUE(WriteAudio(Path(name), audio, SF_FORMAT_WAV | format, &error)) << error;
+    }
+
+    // Parameter index's normalized value as a program file written by --save-fxp holds it.
+    double SavedValue(const std::string& settings, int index) const {
+        const Result r = Run(settings + " --save-fxp " + Path("p.fxp"));
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string fxp = Slurp(Path("p.fxp"));
+        uint32_t bits = 0;
+        for (int i = 0; i < 4; ++i)
+            bits = bits << 8 |
+                   static_cast<unsigned char>(fxp.at(static_cast<std::size_t>(56 + 4 * index + i)));
+        return static_cast<double>(std::bit_cast<float>(bits));
+    }
+
+    // What python3 prints for expression e over the JSON file as d.
+    std::string FromJson(const std::string& file, const std::string& e) const {
+        std::ofstream(Path("q.py"))
+            << "import json, sys\nd = json.load(open(sys.argv[1]))\nprint(" << e << ")\n";
+        const std::string command =
+            "python3 " + Path("q.py") + " " + Path(file) + " > " + Path("py");
+        EXPECT_EQ(std::system(command.c_str()), 0) << e;
+        return Slurp(Path("py"));
     }
 
     AudioData Read(const std::string& name) const {
@@ -181,6 +210,217 @@ TEST_F(Render, BadRequestsAreRefused) {
     for (const auto& [arguments, mentions] : requests)
         ExpectRefused(arguments, mentions);
     EXPECT_FALSE(std::ifstream(Path("never.wav")).good());
+}
+
+TEST_F(Render, WholeNumberSettingsTakeTheValueTheyName) {
+    Write("in.wav", Signal(2), SF_FORMAT_FLOAT);
+    const std::string in = Path("in.wav") + " ";
+    ASSERT_EQ(Run(in + Path("text.wav") + " --param Attack=0 --param Release=20").status, 0);
+    ASSERT_EQ(Run(in + Path("raw.wav") + " --param-normalized 0=0 --param Release=20").status, 0);
+    EXPECT_EQ(Read("text.wav").channels, Read("raw.wav").channels);
+    // The lowest value that shows the text: Mix 0..100 %, Hold 0..30 ms, Release 2 0..1500 ms.
+    EXPECT_EQ(SavedValue("--param Mix=50", 8) * 100.0, 50.0);
+    const double hold = SavedValue("--param Hold=5", 2);
+    EXPECT_GE(hold * 30.0, 5.0);
+    EXPECT_LT(hold * 30.0, 5.0 + 1e-5);
+    EXPECT_NEAR(SavedValue("--param 'Release 2=1499'", 9) * 1500.0, 1499.0, 1e-3);
+    // A display that rounds keeps its own number in the middle: -20.0 dB is -20.0 dB.
+    EXPECT_NEAR(SavedValue("--param Threshold=-20", 6) * 60.0 - 60.0, -20.0, 1e-4);
+    const Result info = Run("--param Mix=50 --info");
+    EXPECT_NE(info.out.find("Mix                  50           (0 .. 100) %  normalized 0.5\n"),
+              std::string::npos)
+        << info.out;
+}
+
+TEST_F(Render, SideChainFileAndSwitchGoTogether) {
+    Write("quiet.wav", Signal(2, 0.03, 1.0), SF_FORMAT_FLOAT); // -30 dBFS
+    Write("loud.wav", Signal(1, 0.5, 1.0), SF_FORMAT_FLOAT);   // -6 dBFS, mono
+    Write("other-rate.wav", Signal(1), SF_FORMAT_FLOAT);       // 44.1 kHz
+    const std::string io =
+        Path("quiet.wav") + " " + Path("out.wav") + " --param Threshold=-20 --param Ratio=10";
+    const double quiet = Rms(Read("quiet.wav").channels[0], 24000);
+    auto change = [&] {
+        return 20.0 * std::log10(Rms(Read("out.wav").channels[0], 24000) / quiet);
+    };
+
+    Result r = Run(io + " --sidechain " + Path("loud.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "") << "a recognised switch is selected, not warned about";
+    EXPECT_LT(change(), -10.0);
+
+    r = Run(io + " --sidechain " + Path("loud.wav") + " --param 'Sidechain Input=Chn. 1/2'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: --sidechain"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--param 'Sidechain Input=Chn. 3/4'"), std::string::npos) << r.err;
+    EXPECT_NEAR(change(), 0.0, 0.01);
+
+    r = Run(io + " --param 'Sidechain Input=Chn. 3/4'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: Sidechain Input is \"Chn. 3/4\" but no --sidechain file"),
+              std::string::npos)
+        << r.err;
+    ExpectRefused(io + " --sidechain " + Path("other-rate.wav"), "44100 Hz");
+}
+
+TEST_F(Render, OutputFormatsComeFromTheExtensionOrAreNamed) {
+    const AudioData source = Signal(2, 0.5, 0.5);
+    Write("in.wav", source, SF_FORMAT_PCM_16);
+    const AudioData in = Read("in.wav");
+    const struct {
+        const char* out;
+        const char* options;
+        int format;
+        bool lossless;
+    } cases[] = {{"o.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, true},
+                 {"o.aiff", "", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, true},
+                 {"o.ogg", "", SF_FORMAT_OGG | SF_FORMAT_VORBIS, false},
+                 {"o.audio", " --format flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, true},
+                 {"o.wav", " --subtype pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.out);
+        const Result r = Run(Path("in.wav") + " " + Path(c.out) + c.options);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const AudioData out = Read(c.out);
+        EXPECT_EQ(out.format, c.format);
+        ASSERT_EQ(out.Frames(), in.Frames());
+        if (c.lossless)
+            EXPECT_EQ(out.channels, in.channels);
+        else
+            EXPECT_NEAR(Rms(out.channels[1], 0) / Rms(in.channels[1], 0), 1.0, 0.05);
+    }
+    const std::string io = Path("in.wav") + " " + Path("never.wav");
+    ExpectRefused(io + " --format mod", "unknown output format \"mod\"");
+    ExpectRefused(io + " --subtype pcm12", "pcm16, pcm24");
+    ExpectRefused(io + " --subtype vorbis", "cannot write 2 channels at 48000 Hz");
+    EXPECT_FALSE(std::filesystem::exists(Path("never.wav")));
+}
+
+TEST_F(Render, PipeInputRendersAsTheFileDoes) {
+    Write("in.wav", Signal(2), SF_FORMAT_FLOAT);
+    const std::string settings = " --param Threshold=-30 --param Attack=0";
+    ASSERT_EQ(Run(Path("in.wav") + " " + Path("file.wav") + settings).status, 0);
+    const Result r = Run("- " + Path("pipe.wav") + settings, "cat " + Path("in.wav") + " | ");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("pipe.wav").channels, Read("file.wav").channels);
+}
+
+TEST_F(Render, BatchRendersEveryReadableFileAndReportsTheRest) {
+    Write("a.wav", Signal(2), SF_FORMAT_FLOAT);
+    Write("b.wav", Signal(1, 0.4), SF_FORMAT_PCM_24);
+    std::ofstream(Path("bad.wav")) << "not audio at all";
+    std::string error;
+    ASSERT_TRUE(WriteAudio(Path("c.flac"), Signal(2, 0.2), SF_FORMAT_PCM_16, &error)) << error;
+    const std::string settings = " --param Threshold=-30 --param Ratio=5";
+    const Result r = Run("-o " + Path("out") + " --jobs 2 " + Path("a.wav") + " " +
+                         Path("bad.wav") + " " + Path("b.wav") + " " + Path("c.flac") + settings);
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '['), 4) << r.out;
+    EXPECT_NE(r.out.find("3 of 4 rendered, 1 failed"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << "not a terminal: no progress bar";
+    EXPECT_NE(r.err.find("bad.wav: cannot read audio file"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("out/bad.wav")));
+    // Each worker's instance renders exactly as a single render does.
+    for (const std::string name : {"a.wav", "b.wav", "c.flac"}) {
+        ASSERT_EQ(Run(Path(name) + " " + Path("single-" + name) + settings).status, 0);
+        EXPECT_EQ(Read("out/" + name).channels, Read("single-" + name).channels) << name;
+    }
+}
+
+TEST_F(Render, JsonAndPictureDescribeTheRender) {
+    Write("in.wav", Signal(2), SF_FORMAT_FLOAT);
+    const Result r = Run(Path("in.wav") + " " + Path("out.wav") + " --param Threshold=-30 --json " +
+                         Path("s.json") + " --plot " + Path("p.png"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The printed lines, made again from the JSON figures.
+    const std::string lines = FromJson(
+        "s.json",
+        "'input:   peak %7.2f dBFS   RMS %7.2f dBFS' % (d['input_levels']['peak_dbfs'], "
+        "d['input_levels']['rms_dbfs']), "
+        "'loudness out: %6.1f LUFS   range %5.1f LU   true peak %6.1f dBTP' % "
+        "tuple(d['output_loudness'][k] for k in ('integrated_lufs', 'range_lu', "
+        "'true_peak_dbtp')), "
+        "'loudness change: %+.1f LU' % d['loudness_change_lu'], "
+        "'gain change: largest %+.2f dB, average %+.2f dB' % (d['gain_change']['largest_db'], "
+        "d['gain_change']['average_db']), '%.1fx real time' % d['realtime_factor'], sep='\\n'");
+    std::istringstream each(lines);
+    int count = 0;
+    for (std::string line; std::getline(each, line); ++count)
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << " in " << r.out;
+    EXPECT_EQ(count, 5);
+    EXPECT_EQ(FromJson("s.json", "d['settings']['Threshold']"), "-30.0 dB\n");
+    const std::unique_ptr<RAS_IBitmap> picture(RAS_DecodePNGFile(Path("p.png").c_str(), nullptr));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->PixelWidth(), 1200);
+    EXPECT_EQ(picture->PixelHeight(), 640);
+}
+
+TEST_F(Render, LoudnessOfTheEbuStereoSineIsMinus23) {
+    Write("sine.wav", Signal(2, std::pow(10.0, -23.0 / 20.0), 20.0), SF_FORMAT_FLOAT);
+    const Result r = Run(Path("sine.wav") + " " + Path("out.wav") + " --json " + Path("l.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(std::stod(FromJson("l.json", "d['input_loudness']['integrated_lufs']")), -23.0,
+                0.1);
+    EXPECT_NEAR(std::stod(FromJson("l.json", "d['input_loudness']['true_peak_dbtp']")), -23.0, 0.1);
+    EXPECT_NE(r.out.find("loudness change: +0.0 LU"), std::string::npos) << r.out;
+}
+
+TEST_F(Render, InfoOnlyReadsAndFilesAreFoundAndReadSafely) {
+    Write("in.wav", Signal(2), SF_FORMAT_FLOAT);
+    const std::string settings = " --param Threshold=-27.3 --param Ratio=3.3 --param Release=77";
+    ASSERT_EQ(Run(Path("in.wav") + " " + Path("plain.wav") + settings).status, 0);
+    ASSERT_EQ(Run(Path("in.wav") + " " + Path("info.wav") + settings + " --info").status, 0);
+    EXPECT_EQ(Read("info.wav").channels, Read("plain.wav").channels);
+
+    // A bare module name is a file in the current folder.
+    std::filesystem::create_symlink(QUELOR_MODULE_PATH, Path("Quelor.so"));
+    const Result here = Run("--module Quelor.so --info", "cd " + dir + " && ");
+    EXPECT_EQ(here.status, 0) << here.err;
+    ExpectRefused("--module Quelor.so --info", "./Quelor.so");
+
+    // Program files are bounded before they are read: a huge file, and a device without end.
+    std::filesystem::resize_file(Path("in.wav"), 65u << 20);
+    ExpectRefused("--preset " + Path("in.wav") + " --info", "too large");
+    ExpectRefused("--preset /dev/zero --info", "too large");
+}
+
+TEST_F(Render, BatchRefusesWhatWouldOverwriteAndNamesItsFormat) {
+    std::filesystem::create_directories(Path("x"));
+    Write("a.wav", Signal(2), SF_FORMAT_FLOAT);
+    Write("x/a.wav", Signal(1), SF_FORMAT_FLOAT);
+    Result r = Run("-o " + dir + " " + Path("a.wav"));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("would overwrite it"), std::string::npos) << r.err;
+    r = Run("-o " + Path("out") + " --format flac " + Path("a.wav") + " " + Path("x/a.wav") + " -");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("1 of 3 rendered, 2 failed"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("another file's output"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("standard input cannot be part of a batch"), std::string::npos) << r.err;
+    EXPECT_EQ(Read("out/a.flac").format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+
+    ExpectRefused("-o " + Path("out") + " " + Path("a.wav") + " --plot " + Path("p.png"), "--plot");
+    ExpectRefused(Path("a.wav") + " -", "standard output");
+    ExpectRefused(Path("a.wav") + " " + dir + "/../" +
+                      std::filesystem::path(dir).filename().string() + "/a.wav",
+                  "itself");
+    EXPECT_EQ(Read("a.wav").Frames(), 44100u) << "the input is left whole";
+    ExpectRefused(Path("a.wav") + " " + Path("b.wav") + " " + Path("c.wav"), "-o OUTDIR");
+    // A failed write says so, and leaves no device or file damaged behind it.
+    ExpectRefused(Path("a.wav") + " /dev/full --format wav", "cannot write");
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
+TEST_F(Render, OneProgressBarForTheBatchOnATerminal) {
+    Write("a.wav", Signal(2), SF_FORMAT_FLOAT);
+    Write("b.wav", Signal(2, 0.5), SF_FORMAT_FLOAT);
+    // script gives the tool a terminal for its standard output.
+    const std::string batch = std::string(QUELOR_RENDER_PATH) + " -o " + Path("out") + " " +
+                              Path("a.wav") + " " + Path("b.wav");
+    const std::string command = "script -qec '" + batch + "' /dev/null > " + Path("tty");
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Result r{0, Slurp(Path("tty")), ""};
+    EXPECT_NE(r.out.find("] 100%"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("]  50%\r[##"), std::string::npos) << "one bar, not one per file";
+    EXPECT_NE(r.out.find("[2/2]"), std::string::npos) << r.out;
 }
 
 } // namespace

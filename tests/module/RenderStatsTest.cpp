@@ -1,0 +1,152 @@
+// The render's running measures: the same figures whatever the block size, fixed
+// memory at any length, and the loudness of known signals.
+#include "RenderStats.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace {
+constexpr double kRate = 48000.0;
+
+// Interleaved stereo: noise under a 1 kHz tone, and the output at half the level
+// for the second half.
+struct Pair {
+    std::vector<double> in, out;
+    std::size_t Frames() const { return in.size() / 2; }
+};
+
+Pair Material(double seconds) {
+    Pair p;
+    const auto frames = static_cast<std::size_t>(seconds * kRate);
+    uint32_t seed = 1;
+    for (std::size_t i = 0; i < frames; ++i)
+        for (int ch = 0; ch < 2; ++ch) {
+            seed = seed * 1664525u + 1013904223u;
+            const double v =
+                0.3 * std::sin(2.0 * std::numbers::pi * static_cast<double>(i) / 48.0) +
+                0.1 * (static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
+            p.in.push_back(v);
+            p.out.push_back(i < frames / 2 ? v : 0.5 * v);
+        }
+    return p;
+}
+
+struct Figures {
+    Levels in, out;
+    GainChange gain;
+    Loudness loudness;
+};
+
+Figures Measure(const Pair& p, std::size_t block) {
+    LevelMeter in, out;
+    GainChangeMeter gain(2, kRate);
+    LoudnessMeter loudness(2, kRate);
+    for (std::size_t at = 0; at < p.Frames(); at += block) {
+        const std::size_t n = std::min(block, p.Frames() - at);
+        in.Add(&p.in[at * 2], n, 2);
+        out.Add(&p.out[at * 2], n, 2);
+        gain.Add(&p.in[at * 2], &p.out[at * 2], n);
+        loudness.Add(&p.in[at * 2], n);
+    }
+    return {in.Result(), out.Result(), gain.Result(), loudness.Result()};
+}
+
+TEST(RenderStats, BlockSizeChangesNoFigure) {
+    const Pair p = Material(4.0);
+    const Figures whole = Measure(p, p.Frames());
+    for (const std::size_t block : {1u, 7u, 512u, 4099u}) {
+        SCOPED_TRACE(block);
+        const Figures f = Measure(p, block);
+        EXPECT_EQ(f.in.peakDb, whole.in.peakDb);
+        EXPECT_EQ(f.out.rmsDb, whole.out.rmsDb);
+        EXPECT_EQ(f.gain.windows, whole.gain.windows);
+        EXPECT_DOUBLE_EQ(f.gain.averageDb, whole.gain.averageDb);
+        EXPECT_EQ(f.gain.largestDb, whole.gain.largestDb);
+        EXPECT_DOUBLE_EQ(f.loudness.integratedLufs, whole.loudness.integratedLufs);
+        EXPECT_DOUBLE_EQ(f.loudness.truePeakDb, whole.loudness.truePeakDb);
+    }
+    // 80 whole 50 ms windows; half of them unchanged, half 6.02 dB down.
+    EXPECT_EQ(whole.gain.windows, 80);
+    EXPECT_NEAR(whole.gain.averageDb, -20.0 * std::log10(2.0) / 2.0, 1e-9);
+    EXPECT_NEAR(whole.gain.largestDb, -20.0 * std::log10(2.0), 1e-9);
+}
+
+TEST(RenderStats, GainChangeIgnoresQuietWindowsAndKeepsTheSign) {
+    // Three windows: quiet (-70 dB) and boosted 20 dB, loud and boosted 6 dB, loud and cut 12 dB.
+    const std::size_t window = 2400;
+    std::vector<double> in, out;
+    const double levels[] = {std::pow(10.0, -70.0 / 20.0), 0.5, 0.5};
+    const double gains[] = {10.0, 2.0, 0.25};
+    for (int w = 0; w < 3; ++w)
+        for (std::size_t i = 0; i < window; ++i) {
+            const double v = levels[w] * (i % 2 ? 1.0 : -1.0);
+            in.push_back(v);
+            out.push_back(v * gains[w]);
+        }
+    GainChangeMeter gain(1, kRate);
+    gain.Add(in.data(), out.data(), in.size() - 1);
+    EXPECT_EQ(gain.Result().windows, 1) << "the last window is not complete yet";
+    gain.Add(&in.back(), &out.back(), 1);
+    const GainChange r = gain.Result();
+    EXPECT_EQ(r.windows, 2);
+    EXPECT_NEAR(r.largestDb, -20.0 * std::log10(4.0), 1e-9);
+    EXPECT_NEAR(r.averageDb, (20.0 * std::log10(2.0) - 20.0 * std::log10(4.0)) / 2.0, 1e-9);
+}
+
+TEST(RenderStats, LoudnessOfSilenceMonoAndStereoSines) {
+    LoudnessMeter silent(2, kRate);
+    const std::vector<double> zeros(96000 * 2);
+    silent.Add(zeros.data(), 96000);
+    EXPECT_TRUE(std::isinf(silent.Result().integratedLufs));
+    EXPECT_TRUE(std::isinf(silent.Result().truePeakDb));
+
+    // A mono programme counts on both loudspeakers: as loud as the stereo sine.
+    const double peak = std::pow(10.0, -23.0 / 20.0);
+    std::vector<double> mono, stereo;
+    for (int i = 0; i < 48000 * 10; ++i) {
+        const double v = peak * std::sin(2.0 * std::numbers::pi * i / 48.0);
+        mono.push_back(v);
+        stereo.insert(stereo.end(), {v, v});
+    }
+    LoudnessMeter one(1, kRate), two(2, kRate);
+    one.Add(mono.data(), mono.size());
+    two.Add(stereo.data(), mono.size());
+    EXPECT_NEAR(two.Result().integratedLufs, -23.0, 0.1);
+    EXPECT_NEAR(one.Result().integratedLufs, two.Result().integratedLufs, 1e-9);
+    EXPECT_NEAR(two.Result().truePeakDb, -23.0, 0.05);
+    EXPECT_NEAR(two.Result().rangeLu, 0.0, 0.1);
+}
+
+TEST(RenderStats, LevelTraceKeepsAnyLengthInItsColumns) {
+    // Long enough to merge four times, with a ragged end and one spike.
+    const std::size_t frames = LevelTrace::kColumns * 64 * 12 + 123;
+    const std::size_t spikeAt = frames / 3;
+    LevelTrace a(1, kRate), b(1, kRate);
+    std::vector<double> in(frames, 0.5), out(frames, 0.25);
+    in[spikeAt] = 0.9;
+    a.Add(in.data(), out.data(), frames);
+    for (std::size_t at = 0; at < frames; at += 1000)
+        b.Add(&in[at], &out[at], std::min<std::size_t>(1000, frames - at));
+
+    ASSERT_LE(a.Columns().size(), LevelTrace::kColumns);
+    EXPECT_EQ(a.Span(), 64u * 16u);
+    EXPECT_EQ(a.Columns().size(), (frames + a.Span() - 1) / a.Span());
+    EXPECT_EQ(b.Span(), a.Span());
+    ASSERT_EQ(b.Columns().size(), a.Columns().size());
+    uint64_t samples = 0;
+    for (std::size_t c = 0; c < a.Columns().size(); ++c) {
+        const LevelTrace::Column& col = a.Columns()[c];
+        samples += col.samples;
+        EXPECT_EQ(col.samples, b.Columns()[c].samples);
+        EXPECT_EQ(col.inPeak, c == spikeAt / a.Span() ? 0.9 : 0.5) << c;
+        EXPECT_EQ(col.outPeak, 0.25);
+        EXPECT_NEAR(col.outSquares / static_cast<double>(col.samples), 0.0625, 1e-12);
+    }
+    EXPECT_EQ(samples, frames);
+    EXPECT_EQ(a.Frames(), frames);
+}
+
+} // namespace

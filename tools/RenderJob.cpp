@@ -1,0 +1,242 @@
+#include "RenderJob.h"
+
+#include "DemoSignal.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+namespace {
+constexpr double kDefaultRate = 48000.0;
+constexpr int kSideChainFirstInput = 2;
+
+// Where the programme comes from: a file, a pipe, or the built-in drum loop.
+class Source {
+public:
+    Source(const RenderJob& job, double demoSeconds, std::string* error) {
+        if (!job.in.empty()) {
+            reader = AudioReader::Open(job.in, error);
+            return;
+        }
+        const double rate = job.rate > 0.0 ? job.rate : kDefaultRate;
+        StereoSignal signal = MakeDemoSignal(rate, demoSeconds);
+        demo = {rate, 0, {std::move(signal.left), std::move(signal.right)}};
+    }
+    bool Valid() const { return reader || !demo.channels.empty(); }
+    int Channels() const { return reader ? reader->Channels() : 2; }
+    double Rate() const { return reader ? reader->SampleRate() : demo.sampleRate; }
+    int Format() const { return reader ? reader->Format() : 0; }
+    int64_t Frames() const {
+        return reader ? reader->Frames() : static_cast<int64_t>(demo.Frames());
+    }
+    std::size_t Read(double* data, std::size_t count) {
+        if (reader)
+            return reader->Read(data, count);
+        const std::size_t n = std::min(count, demo.Frames() - position);
+        for (std::size_t i = 0; i < n; ++i, ++position)
+            for (std::size_t ch = 0; ch < 2; ++ch)
+                data[i * 2 + ch] = demo.channels[ch][position];
+        return n;
+    }
+
+private:
+    std::unique_ptr<AudioReader> reader;
+    AudioData demo;
+    std::size_t position = 0;
+};
+
+std::string Shown(const std::string& path) {
+    return path.empty() ? "the built-in drum loop" : path == "-" ? "standard input" : path;
+}
+
+// Every channel slot the plug-in announces gets a buffer, silent or discarded
+// where no file feeds it.
+template <class Sample> class Blocks {
+public:
+    Blocks(const AEffect* e, std::size_t frames)
+        : inputs(static_cast<std::size_t>(std::max(e->numInputs, 0)), std::vector<Sample>(frames)),
+          outputs(static_cast<std::size_t>(std::max(e->numOutputs, 0)),
+                  std::vector<Sample>(frames)) {
+        for (auto& channel : inputs)
+            inPointers.push_back(channel.data());
+        for (auto& channel : outputs)
+            outPointers.push_back(channel.data());
+    }
+
+    // Interleaved programme (width channels) and side-chain (two channels) in.
+    void Fill(const double* programme, std::size_t width, const double* side, std::size_t n) {
+        for (std::size_t slot = 0; slot < inputs.size(); ++slot)
+            for (std::size_t i = 0; i < n; ++i)
+                inputs[slot][i] =
+                    slot < width ? static_cast<Sample>(programme[i * width + slot])
+                    : side && slot >= kSideChainFirstInput && slot < kSideChainFirstInput + 2
+                        ? static_cast<Sample>(side[i * 2 + slot - kSideChainFirstInput])
+                        : Sample(0);
+    }
+
+    void Process(AEffect* e, std::size_t n) {
+        const auto count = static_cast<int32_t>(n);
+        if constexpr (sizeof(Sample) == sizeof(double)) {
+            e->processDoubleReplacing(e, inPointers.data(), outPointers.data(), count);
+        } else if (e->flags & effFlagsCanReplacing) {
+            e->processReplacing(e, inPointers.data(), outPointers.data(), count);
+        } else {
+            for (auto& channel : outputs)
+                std::fill(channel.begin(), channel.end(), Sample(0));
+            e->process(e, inPointers.data(), outPointers.data(), count);
+        }
+    }
+
+    void Drain(double* out, std::size_t width, std::size_t n) const {
+        for (std::size_t slot = 0; slot < width; ++slot)
+            for (std::size_t i = 0; i < n; ++i)
+                out[i * width + slot] = static_cast<double>(outputs[slot][i]);
+    }
+
+private:
+    std::vector<std::vector<Sample>> inputs, outputs;
+    std::vector<Sample*> inPointers, outPointers;
+};
+
+template <class Sample>
+bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader* side,
+            AudioWriter& writer, RenderSummary& summary, std::atomic<uint64_t>* done) {
+    const auto width = static_cast<std::size_t>(source.Channels());
+    const auto block = static_cast<std::size_t>(job.block);
+    const int sideWidth = side ? side->Channels() : 0;
+    std::vector<double> in(block * width), out(block * width), sideIn(block * 2),
+        sideRaw(block * 2);
+    Blocks<Sample> buffers(host.Effect(), block);
+    LevelMeter inLevels, outLevels;
+    GainChangeMeter gain(source.Channels(), summary.rate);
+    LoudnessMeter inLoudness(source.Channels(), summary.rate);
+    LoudnessMeter outLoudness(source.Channels(), summary.rate);
+    bool sideOver = false;
+    while (const std::size_t n = source.Read(in.data(), block)) {
+        if (side) {
+            // Padded with silence past its end; a mono side-chain feeds both inputs.
+            const std::size_t got = sideOver ? 0 : side->Read(sideRaw.data(), n);
+            sideOver = got < n;
+            for (std::size_t i = 0; i < n; ++i)
+                for (std::size_t ch = 0; ch < 2; ++ch)
+                    sideIn[i * 2 + ch] = i < got ? sideRaw[i * static_cast<std::size_t>(sideWidth) +
+                                                           (sideWidth == 1 ? 0 : ch)]
+                                                 : 0.0;
+        }
+        buffers.Fill(in.data(), width, side ? sideIn.data() : nullptr, n);
+        host.SetSamplePosition(static_cast<double>(summary.frames));
+        buffers.Process(host.Effect(), n);
+        buffers.Drain(out.data(), width, n);
+        inLevels.Add(in.data(), n, source.Channels());
+        outLevels.Add(out.data(), n, source.Channels());
+        gain.Add(in.data(), out.data(), n);
+        inLoudness.Add(in.data(), n);
+        outLoudness.Add(out.data(), n);
+        if (summary.trace)
+            summary.trace->Add(in.data(), out.data(), n);
+        if (!writer.Write(out.data(), n, &summary.error))
+            return false;
+        summary.frames += n;
+        if (done)
+            done->fetch_add(n, std::memory_order_relaxed);
+    }
+    summary.inLevels = inLevels.Result();
+    summary.outLevels = outLevels.Result();
+    summary.gain = gain.Result();
+    summary.inLoudness = inLoudness.Result();
+    summary.outLoudness = outLoudness.Result();
+    return true;
+}
+} // namespace
+
+int64_t InputFrames(const RenderJob& job, double demoSeconds) {
+    if (job.in.empty())
+        return static_cast<int64_t>(demoSeconds * (job.rate > 0.0 ? job.rate : kDefaultRate));
+    if (job.in == "-")
+        return -1;
+    std::string ignored;
+    const std::unique_ptr<AudioReader> reader = AudioReader::Open(job.in, &ignored);
+    return reader ? reader->Frames() : -1;
+}
+
+RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeconds,
+                         std::atomic<uint64_t>* done) {
+    RenderSummary summary;
+    summary.in = job.in;
+    summary.out = job.out;
+    Source source(job, demoSeconds, &summary.error);
+    if (!source.Valid())
+        return summary;
+    const AEffect* e = host.Effect();
+    const std::string name = host.EffectName().empty() ? "the plug-in" : host.EffectName();
+    summary.channels = source.Channels();
+    summary.rate = job.rate > 0.0 ? job.rate : source.Rate();
+    if (summary.channels > e->numInputs || summary.channels > e->numOutputs ||
+        summary.channels > 2) {
+        summary.error = Shown(job.in) + " has " + std::to_string(summary.channels) + " channels; " +
+                        name + " takes " +
+                        std::to_string(std::min({e->numInputs, e->numOutputs, 2})) + " at most";
+        return summary;
+    }
+    std::unique_ptr<AudioReader> side;
+    if (!job.sidechain.empty()) {
+        side = AudioReader::Open(job.sidechain, &summary.error);
+        if (!side)
+            return summary;
+        if (side->Channels() > 2) {
+            summary.error = "the side-chain " + job.sidechain + " has " +
+                            std::to_string(side->Channels()) + " channels; it takes 1 or 2";
+            return summary;
+        }
+        if (e->numInputs < kSideChainFirstInput + 2) {
+            summary.error = name + " has no side-chain inputs 3 and 4";
+            return summary;
+        }
+        if (side->SampleRate() != source.Rate()) {
+            summary.error = "the side-chain runs at " +
+                            std::to_string(static_cast<long>(side->SampleRate())) + " Hz, " +
+                            Shown(job.in) + " at " +
+                            std::to_string(static_cast<long>(source.Rate())) + " Hz";
+            return summary;
+        }
+    }
+    // Streaming reads the input while the output grows: they must be different files.
+    std::error_code unrelated;
+    for (const std::string& read : {job.in, job.sidechain})
+        if (!read.empty() && read != "-" && std::filesystem::equivalent(read, job.out, unrelated)) {
+            summary.error = "the output " + job.out + " is " + read + " itself; give another name";
+            return summary;
+        }
+    if (!AudioWriter::Check(job.out, job.format, summary.channels, summary.rate, source.Format(),
+                            &summary.error))
+        return summary;
+    std::unique_ptr<AudioWriter> writer =
+        AudioWriter::Open(job.out, job.format, summary.channels, summary.rate, source.Format(),
+                          source.Frames(), &summary.error);
+    if (!writer)
+        return summary;
+    if (job.trace)
+        summary.trace = std::make_unique<LevelTrace>(summary.channels, summary.rate);
+
+    host.Prepare(summary.rate, job.block);
+    host.AnnounceChannels(side ? kSideChainFirstInput + 2 : summary.channels, summary.channels);
+    host.Resume();
+    const auto start = std::chrono::steady_clock::now();
+    const bool rendered =
+        job.useDouble ? Stream<double>(host, job, source, side.get(), *writer, summary, done)
+                      : Stream<float>(host, job, source, side.get(), *writer, summary, done);
+    host.Suspend();
+    if (rendered)
+        writer->Close(&summary.error);
+    summary.taken = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    summary.seconds = static_cast<double>(summary.frames) / summary.rate;
+    if (!summary.error.empty()) {
+        // Half a file must not pass for a whole one; a device stays.
+        writer.reset();
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(job.out, ignored))
+            std::filesystem::remove(job.out, ignored);
+    }
+    return summary;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "AudioFile.h"
+#include "PluginHost.h"
+#include "RenderStats.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// One file through one plug-in instance, streamed block by block: read, process,
+// measure, write. Memory does not depend on the length of the file.
+struct RenderJob {
+    std::string in; // empty for the built-in drum loop, "-" for standard input
+    std::string out;
+    OutputFormat format;
+    std::string sidechain; // fed to inputs 3 and 4 when given
+    double rate = 0.0;     // the plug-in's and the output's rate; 0 for the input's
+    int block = 512;
+    bool useDouble = false;
+    bool trace = false; // keep the levels over time for a picture
+};
+
+struct RenderSummary {
+    std::string in;
+    std::string out;
+    std::string error; // set when the render failed; the figures are then incomplete
+    int channels = 0;
+    double rate = 0.0;
+    uint64_t frames = 0;
+    double seconds = 0.0;
+    Levels inLevels{};
+    Levels outLevels{};
+    GainChange gain;
+    Loudness inLoudness{};
+    Loudness outLoudness{};
+    double taken = 0.0; // wall-clock seconds for the whole render
+    std::unique_ptr<LevelTrace> trace;
+};
+
+// Frames in job's input as far as its header tells, or -1 (a pipe, an unreadable file).
+int64_t InputFrames(const RenderJob& job, double demoSeconds);
+
+// The host is opened, configured and suspended; it is left suspended. done grows by
+// the frames rendered so far. A failure says why and removes any partial output.
+RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeconds,
+                         std::atomic<uint64_t>* done);
