@@ -217,6 +217,7 @@ void Quelor::ResetProcessing() {
     outMeanSquare = 0.0;
     grDisplay = 1.0;
     limiterDisplay = 1.0;
+    brickwallLevel = 0.0;
     if (MaxBlockSize() != bufferFrames)
         ResizeWorkBuffers(MaxBlockSize());
     meterCoeff = 1.0 - std::exp(-1.0 / (rate * kMeterSeconds));
@@ -264,19 +265,18 @@ void Quelor::SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle
 }
 
 void Quelor::SmoothInputLevel(const double* in0, const double* in1, int frames) {
-    if (Editor())
-        SmoothMeanSquare(inMeanSquare, in0, in1, frames, meterCoeff);
+    SmoothMeanSquare(inMeanSquare, in0, in1, frames, meterCoeff);
 }
 
 void Quelor::FeedMeters(const double* out0, const double* out1, int frames, bool brickwall) {
+    SmoothMeanSquare(outMeanSquare, out0, out1, frames, meterCoeff);
+    brickwallLevel =
+        brickwall ? std::clamp(kLedScale * std::log10(limiterDisplay), 0.0, 1.0) : 0.0;
     IEditorLink* panel = Editor();
     if (!panel)
         return;
-    const double led =
-        brickwall ? std::clamp(kLedScale * std::log10(limiterDisplay), 0.0, 1.0) : 0.0;
-    panel->SetControlValue(ledIndex, led);
+    panel->SetControlValue(ledIndex, brickwallLevel);
     panel->SetControlValue(grNeedleIndex, NeedleValue(grDisplay));
-    SmoothMeanSquare(outMeanSquare, out0, out1, frames, meterCoeff);
     panel->SetControlValue(inNeedleIndex, NeedleValue(std::sqrt(inMeanSquare * kMeterReference)));
     panel->SetControlValue(outNeedleIndex, NeedleValue(std::sqrt(outMeanSquare * kMeterReference)));
 }
@@ -366,4 +366,24 @@ void Quelor::ApplyBrickwall(double* out0, double* out1, int frames) {
         out0[i] = c1[i] * attenuation * gb;
         out1[i] = attenuation * gb * c2[i];
     }
+}
+
+namespace {
+double PowerToDb(double power) {
+    return power > 0.0 ? std::max(10.0 * std::log10(power), Quelor::kMeterFloorDb)
+                       : Quelor::kMeterFloorDb;
+}
+} // namespace
+
+Quelor::MeterReadings Quelor::Meters() const {
+    return {PowerToDb(inMeanSquare), 0.0 - PowerToDb(grDisplay * grDisplay), PowerToDb(outMeanSquare),
+            brickwallLevel};
+}
+
+double Quelor::LevelNeedle(double levelDb) {
+    return NeedleValue(std::sqrt(std::pow(10.0, levelDb / 10.0) * kMeterReference));
+}
+
+double Quelor::ReductionNeedle(double reductionDb) {
+    return NeedleValue(std::pow(10.0, -reductionDb / 20.0));
 }

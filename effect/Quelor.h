@@ -68,6 +68,21 @@ public:
     // Editor layout: the control indices the meter feed writes to.
     void SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle);
 
+    // The meters in a host's units, kept after every block whether or not an editor is
+    // attached, so that a host without our panel can show them.
+    struct MeterReadings {
+        double inputDb;     // smoothed input level, dBFS, no lower than kMeterFloorDb
+        double reductionDb; // the compressor's gain reduction, 0 or more
+        double outputDb;    // smoothed output level, dBFS, no lower than kMeterFloorDb
+        double brickwall;   // the limiter's activity as the LED shows it, 0..1
+    };
+    static constexpr double kMeterFloorDb = -120.0;
+    // Audio thread, plug-in lock held.
+    MeterReadings Meters() const;
+    // The needle positions the panel shows for a level and for a gain reduction.
+    static double LevelNeedle(double levelDb);
+    static double ReductionNeedle(double reductionDb);
+
 private:
     struct BlockSettings {
         int stereoMode;
@@ -95,6 +110,7 @@ private:
     int grNeedleIndex = -1;
     int outNeedleIndex = -1;
     int ledIndex = -1;
+    double brickwallLevel = 0.0;
     double inMeanSquare = 0.0;
     double outMeanSquare = 0.0;
     double grDisplay = 1.0;
