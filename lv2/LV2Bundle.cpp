@@ -172,8 +172,9 @@ std::string Plugin(const LV2Product& product, IEffectBase& effect, const LV2Bund
     if (files.uiBinary) {
         out << "\n"
             << Uri(product.uiUri)
-            << "\n    a ui:X11UI ;\n    lv2:optionalFeature ui:parent, ui:resize, ui:touch ;\n"
-               "    lv2:extensionData ui:idleInterface, ui:showInterface";
+            << "\n    a ui:X11UI ;\n    lv2:requiredFeature ui:idleInterface, ui:parent ;\n"
+               "    lv2:optionalFeature ui:resize, ui:touch ;\n"
+               "    lv2:extensionData ui:idleInterface";
         for (int i = 0; i < product.meterPortCount; ++i)
             out << " ;\n    ui:portNotification [\n        ui:plugin " << Uri(product.uri)
                 << " ;\n        lv2:symbol " << Quoted(product.meterPorts[i].symbol)

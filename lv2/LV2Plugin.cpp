@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -133,11 +132,7 @@ private:
                 continue;
             applied[at] = bits;
             appliedOnce[at] = true;
-            IParameter* parameter = effect->ParameterAt(i);
-            double real = static_cast<double>(value);
-            if (parameter->IsIntegerValued())
-                real = std::floor(real / parameter->Step() + 0.5) * parameter->Step();
-            parameter->SetLimited(real);
+            SetFromPort(*effect->ParameterAt(i), value);
             effect->ParameterChanged(i);
         }
     }

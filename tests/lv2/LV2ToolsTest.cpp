@@ -51,12 +51,14 @@ TEST(LV2Bundle, Lv2lsFindsItThroughLV2PathOnly) {
     EXPECT_EQ(RunWithPath("/usr/lib/lv2", "lv2ls").out.find(kUri), std::string::npos);
 }
 
-TEST(LV2Bundle, Lv2infoListsThePluginItsPortsAndPreset) {
+TEST(LV2Bundle, Lv2infoListsThePluginItsPortsUIAndPreset) {
     const Result r = RunWithPath(kLV2Path, std::string("lv2info ") + kUri);
     ASSERT_EQ(r.status, 0) << r.out;
     for (const char* expected :
          {"Name:              Quelor", "Class:             Compressor Plugin",
-          "Author:            Brovane", "Has latency:       no", "Default\n"})
+          "Author:            Brovane", "Has latency:       no", "Default\n",
+          "UIs:\n\t\turn:brovane:quelor#ui\n\t\t\tClass:  http://lv2plug.in/ns/extensions/ui#X11UI",
+          "Quelor.lv2/QuelorUI.so\n", "Binary:            file://", "Quelor.lv2/Quelor.so\n"})
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 
     // Every port in order: the twelve parameters, the audio, the four meters.
