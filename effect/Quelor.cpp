@@ -360,13 +360,3 @@ double Quelor::LevelNeedle(double levelDb) {
 double Quelor::ReductionNeedle(double reductionDb) {
     return NeedleValue(std::pow(10.0, -reductionDb / 20.0));
 }
-
-void Quelor::ShowMeters(const MeterReadings& readings) {
-    IEditorLink* panel = Editor();
-    if (!panel)
-        return;
-    panel->SetControlValue(ledIndex, readings.brickwall);
-    panel->SetControlValue(grNeedleIndex, ReductionNeedle(readings.reductionDb));
-    panel->SetControlValue(inNeedleIndex, LevelNeedle(readings.inputDb));
-    panel->SetControlValue(outNeedleIndex, LevelNeedle(readings.outputDb));
-}

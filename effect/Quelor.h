@@ -78,8 +78,6 @@ public:
     // The needle positions the panel shows for a level and for a gain reduction.
     static double LevelNeedle(double levelDb);
     static double ReductionNeedle(double reductionDb);
-    // UI thread: readings that came from elsewhere onto the panel's LED and needles.
-    void ShowMeters(const MeterReadings& readings);
 
 private:
     struct BlockSettings {

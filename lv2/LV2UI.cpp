@@ -12,6 +12,11 @@ void LV2UIHost::Touch(uint32_t port, bool grabbed) const {
         touch->touch(touch->handle, port, grabbed);
 }
 
+void LV2UIHost::Resize(int width, int height) const {
+    if (resize && resize->ui_resize)
+        resize->ui_resize(resize->handle, width, height);
+}
+
 namespace {
 
 // One open panel: the host's side and the panel, which closes its window when destroyed.
@@ -46,7 +51,8 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* descriptor, const char*, const 
         return nullptr;
     const LV2UIProduct& product =
         *reinterpret_cast<const LV2UIProductDescriptor*>(descriptor)->product;
-    auto instance = std::make_unique<LV2UIInstance>(LV2UIInstance{{write, controller, touch}, {}});
+    auto instance =
+        std::make_unique<LV2UIInstance>(LV2UIInstance{{write, controller, touch, resize}, {}});
     instance->panel.reset(product.createPanel(instance->host));
     if (!instance->panel)
         return nullptr;
@@ -54,8 +60,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* descriptor, const char*, const 
     if (!window)
         return nullptr;
     *widget = window;
-    if (resize && resize->ui_resize)
-        resize->ui_resize(resize->handle, instance->panel->Width(), instance->panel->Height());
+    instance->host.Resize(instance->panel->Width(), instance->panel->Height());
     return instance.release();
 }
 

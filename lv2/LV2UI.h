@@ -8,18 +8,22 @@
 // only through the plug-in's ports, so it works where the host runs it apart.
 class LV2UIHost {
 public:
-    LV2UIHost(LV2UI_Write_Function write, LV2UI_Controller host, const LV2UI_Touch* gestures)
-        : writeFunction(write), controller(host), touch(gestures) {}
+    LV2UIHost(LV2UI_Write_Function write, LV2UI_Controller host, const LV2UI_Touch* gestures,
+              const LV2UI_Resize* resizer)
+        : writeFunction(write), controller(host), touch(gestures), resize(resizer) {}
 
     // UI thread. A control port's new value, in the port's own units.
     void Write(uint32_t port, float value) const;
     // UI thread. A gesture on a port begins or ends; nothing when the host offers no ui:touch.
     void Touch(uint32_t port, bool grabbed) const;
+    // UI thread. The panel's size; nothing when the host offers no ui:resize.
+    void Resize(int width, int height) const;
 
 private:
     LV2UI_Write_Function writeFunction;
     LV2UI_Controller controller;
     const LV2UI_Touch* touch;
+    const LV2UI_Resize* resize;
 };
 
 // What the adapter needs of a product's panel. UI thread throughout.

@@ -4,6 +4,7 @@
 #include "EffectTestSupport.h"
 #include "IDrawContext.h"
 #include "Quelor.h"
+#include "QuelorPanel.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
 #include <gtest/gtest.h>
@@ -28,8 +29,8 @@
 
 namespace {
 constexpr const char* kUri = "urn:brovane:quelor";
-constexpr int kWidth = Quelor::kEditorWidth;
-constexpr int kHeight = Quelor::kEditorHeight;
+constexpr int kWidth = kQuelorPanelWidth;
+constexpr int kHeight = kQuelorPanelHeight;
 constexpr uint32_t kMeterPorts = Quelor::kParameterCount + 6; // after the audio ports
 constexpr uint32_t kReductionPort = kMeterPorts + 1;
 // The host window sits at the root's origin and the panel at the host window's, so panel
