@@ -2,6 +2,7 @@
 // blocks of every size, its parameters moved between runs, its factory preset loaded
 // through lilv's state API, always held against Quelor driven directly through the base.
 #include "EffectTestSupport.h"
+#include "LV2Bundle.h"
 #include "Quelor.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,14 @@ std::vector<std::vector<float>> Signal(std::size_t frames) {
                 std::exp(-static_cast<double>(i % 5000) / 1200.0));
         }
     return channels;
+}
+
+TEST(LV2Symbol, NamesBecomeSymbolsAHostAccepts) {
+    for (const auto& [name, symbol] :
+         {std::pair{"Release 2", "release_2"}, {"Sidechain Input", "sidechain_input"},
+          {"  Mix / Wet -- %", "mix_wet"}, {"2nd Stage", "p_2nd_stage"}, {"", "p_"},
+          {"%%", "p_"}, {"\xc3\xa9t\xc3\xa9", "t"}})
+        EXPECT_EQ(LV2Symbol(name), symbol) << name;
 }
 
 class LV2Host : public ::testing::Test {

@@ -49,7 +49,8 @@ public:
         if (pid == 0) {
             const std::string fd = std::to_string(ready[1]);
             const char* args[] = {QUELOR_XVFB_PATH, "-displayfd", fd.c_str(), "-screen", "0",
-                                  "800x600x24",     "-nolisten",  "tcp",      nullptr};
+                                  "800x600x24",     "-nolisten",  "tcp",      "-noreset",
+                                  nullptr};
             std::freopen("/dev/null", "w", stderr);
             execv(QUELOR_XVFB_PATH, const_cast<char* const*>(args));
             _exit(127);
@@ -192,13 +193,16 @@ protected:
             XCloseDisplay(dpy);
     }
 
-    // Instantiates the panel in the host window with the features a full host offers.
-    void Instantiate() {
+    // Instantiates the panel in the host window with the features a full host offers, or
+    // with only those the panel requires.
+    void Instantiate(bool fullHost = true) {
         const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(hostWindow)};
         const LV2_Feature resize{LV2_UI__resize, &resizer};
         const LV2_Feature touch{LV2_UI__touch, &toucher};
         const LV2_Feature idler{LV2_UI__idleInterface, nullptr};
-        const LV2_Feature* features[] = {&parent, &resize, &touch, &idler, nullptr};
+        const LV2_Feature* full[] = {&parent, &resize, &touch, &idler, nullptr};
+        const LV2_Feature* least[] = {&idler, &parent, nullptr};
+        const LV2_Feature* const* features = fullHost ? full : least;
         handle = descriptor->instantiate(descriptor, kUri, QUELOR_LV2_BUNDLE "/", WriteFunction,
                                          &log, &widget, features);
         ASSERT_NE(handle, nullptr);
@@ -214,6 +218,16 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         XSync(dpy, False);
+    }
+
+    void DragThreshold(int dy) {
+        XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY, CurrentTime);
+        XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+        Idle(20);
+        XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY + dy, CurrentTime);
+        Idle(20);
+        XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
+        Idle();
     }
 
     void PortEvent(uint32_t port, float value) {
@@ -302,14 +316,8 @@ TEST_F(LV2UI, AThresholdDragWritesThePortInDecibelsWithinAGesture) {
     Instantiate();
     PortEvent(Quelor::kThreshold, -30.0f);
     Idle();
-    XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY, CurrentTime);
-    XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
-    Idle(20);
     // A quarter of the knob's travel up: from -30 dB (normalized 0.5) to -15 dB.
-    XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY - 48, CurrentTime);
-    Idle(20);
-    XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
-    Idle();
+    DragThreshold(-48);
     ASSERT_FALSE(log.writes.empty());
     for (const HostLog::Write& w : log.writes)
         EXPECT_EQ(w.port, static_cast<uint32_t>(Quelor::kThreshold));
@@ -319,6 +327,16 @@ TEST_F(LV2UI, AThresholdDragWritesThePortInDecibelsWithinAGesture) {
     EXPECT_TRUE(log.touches[0].grabbed);
     EXPECT_EQ(log.touches[1].port, static_cast<uint32_t>(Quelor::kThreshold));
     EXPECT_FALSE(log.touches[1].grabbed);
+}
+
+TEST_F(LV2UI, AHostWithoutTouchOrResizeStillGetsTheEdits) {
+    Instantiate(false);
+    EXPECT_EQ(log.width, 0);
+    DragThreshold(48);
+    ASSERT_FALSE(log.writes.empty());
+    EXPECT_EQ(log.writes.back().port, static_cast<uint32_t>(Quelor::kThreshold));
+    EXPECT_EQ(log.writes.back().value, -15.0f) << "down from the table's default of 0 dB";
+    EXPECT_TRUE(log.touches.empty());
 }
 
 TEST_F(LV2UI, GainReductionFromThePortMovesTheNeedle) {
