@@ -36,17 +36,16 @@ constexpr int kLongestRun = 4096;
 // Every URI gets the next number, as a host's map does.
 class UridMap {
 public:
-    UridMap() : feature{this, Map} {}
     LV2_URID operator()(const char* uri) { return Map(this, uri); }
-    LV2_URID_Map feature;
+    LV2_URID_Map feature{this, Map};
 
 private:
     static LV2_URID Map(LV2_URID_Map_Handle handle, const char* uri) {
         auto& uris = static_cast<UridMap*>(handle)->uris;
-        const auto at = std::find(uris.begin(), uris.end(), uri);
+        auto at = std::find(uris.begin(), uris.end(), uri);
         if (at == uris.end())
-            uris.emplace_back(uri);
-        return static_cast<LV2_URID>(std::find(uris.begin(), uris.end(), uri) - uris.begin() + 1);
+            at = uris.insert(at, uri);
+        return static_cast<LV2_URID>(at - uris.begin() + 1);
     }
     std::vector<std::string> uris;
 };
@@ -84,9 +83,8 @@ public:
         instance = lilv_plugin_instantiate(w.plugin, rate, features.data());
         if (!instance)
             return;
-        std::vector<float> minimum(kPortCount), maximum(kPortCount), defaults(kPortCount);
-        lilv_plugin_get_port_ranges_float(w.plugin, minimum.data(), maximum.data(),
-                                          defaults.data());
+        std::vector<float> defaults(kPortCount);
+        lilv_plugin_get_port_ranges_float(w.plugin, nullptr, nullptr, defaults.data());
         std::copy_n(defaults.begin(), kParameters, controls.begin());
         for (auto& channel : audio)
             channel.assign(kLongestRun, 0.0f);

@@ -13,7 +13,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <dlfcn.h>
-#include <lilv/lilv.h>
 #include <lv2/ui/ui.h>
 #include <poll.h>
 #include <signal.h>
@@ -153,24 +152,7 @@ protected:
         XMapWindow(dpy, hostWindow);
         XSync(dpy, False);
 
-        world = lilv_world_new();
-        LilvNode* bundle = lilv_new_file_uri(world, nullptr, QUELOR_LV2_BUNDLE "/");
-        lilv_world_load_bundle(world, bundle);
-        lilv_node_free(bundle);
-        LilvNode* uri = lilv_new_uri(world, kUri);
-        const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-        lilv_node_free(uri);
-        ASSERT_NE(plugin, nullptr);
-        LilvUIs* uis = lilv_plugin_get_uis(plugin);
-        ASSERT_EQ(lilv_uis_size(uis), 1u);
-        const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
-        LilvNode* x11 = lilv_new_uri(world, LV2_UI__X11UI);
-        EXPECT_TRUE(lilv_ui_is_a(ui, x11));
-        lilv_node_free(x11);
-        char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
-        library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        lilv_free(path);
-        lilv_uis_free(uis);
+        library = dlopen(QUELOR_LV2_BUNDLE "/QuelorUI.so", RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
         const auto entry =
             reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
@@ -187,8 +169,6 @@ protected:
             descriptor->cleanup(handle);
         if (library)
             dlclose(library);
-        if (world)
-            lilv_world_free(world);
         if (dpy)
             XCloseDisplay(dpy);
     }
@@ -261,7 +241,6 @@ protected:
 
     Display* dpy = nullptr;
     Window hostWindow = 0;
-    LilvWorld* world = nullptr;
     void* library = nullptr;
     const LV2UI_Descriptor* descriptor = nullptr;
     const LV2UI_Idle_Interface* idle = nullptr;
