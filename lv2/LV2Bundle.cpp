@@ -110,8 +110,8 @@ std::vector<std::string> PresetUris(const LV2Product& product, IEffectBase& effe
 
 std::string Manifest(const LV2Product& product, IEffectBase& effect, const LV2BundleFiles& files) {
     std::ostringstream out;
-    out << kPrefixes << Uri(product.uri) << "\n    a lv2:Plugin ;\n    lv2:binary <"
-        << files.binary << "> ;\n    rdfs:seeAlso <" << files.pluginTtl << "> .\n";
+    out << kPrefixes << Uri(product.uri) << "\n    a lv2:Plugin ;\n    lv2:binary <" << files.binary
+        << "> ;\n    rdfs:seeAlso <" << files.pluginTtl << "> .\n";
     if (files.uiBinary)
         out << "\n"
             << Uri(product.uiUri) << "\n    a ui:X11UI ;\n    ui:binary <" << files.uiBinary
@@ -127,10 +127,10 @@ std::string Manifest(const LV2Product& product, IEffectBase& effect, const LV2Bu
 std::string Plugin(const LV2Product& product, IEffectBase& effect, const LV2BundleFiles& files) {
     const int32_t version = effect.EffectVersion(false);
     std::ostringstream out;
-    out << kPrefixes << Uri(product.uri) << "\n    a doap:Project, lv2:Plugin, lv2:" << product.pluginClass
-        << " ;\n    doap:name " << Quoted(effect.EffectName())
-        << " ;\n    doap:maintainer [\n        foaf:name " << Quoted(effect.MakerName())
-        << "\n    ] ;\n    lv2:minorVersion " << (version >> 8 & 0xFF)
+    out << kPrefixes << Uri(product.uri)
+        << "\n    a doap:Project, lv2:Plugin, lv2:" << product.pluginClass << " ;\n    doap:name "
+        << Quoted(effect.EffectName()) << " ;\n    doap:maintainer [\n        foaf:name "
+        << Quoted(effect.MakerName()) << "\n    ] ;\n    lv2:minorVersion " << (version >> 8 & 0xFF)
         << " ;\n    lv2:microVersion " << (version & 0xFF)
         << " ;\n    lv2:optionalFeature lv2:hardRTCapable, opts:options, urid:map ;\n"
            "    opts:supportedOption bufsz:maxBlockLength ;\n";
@@ -160,8 +160,8 @@ std::string Plugin(const LV2Product& product, IEffectBase& effect, const LV2Bund
         port << "a lv2:OutputPort, lv2:ControlPort ;\n        lv2:index "
              << LV2MeterPortIndex(product, parameters, i) << " ;\n        lv2:symbol "
              << Quoted(meter.symbol) << " ;\n        lv2:name " << Quoted(meter.name)
-             << " ;\n        lv2:minimum " << Number(meter.minimum)
-             << " ;\n        lv2:maximum " << Number(meter.maximum);
+             << " ;\n        lv2:minimum " << Number(meter.minimum) << " ;\n        lv2:maximum "
+             << Number(meter.maximum);
         Unit(port, meter.unit);
         ports.push_back(port.str());
     }
@@ -177,8 +177,7 @@ std::string Plugin(const LV2Product& product, IEffectBase& effect, const LV2Bund
                "    lv2:extensionData ui:idleInterface";
         for (int i = 0; i < product.meterPortCount; ++i)
             out << " ;\n    ui:portNotification [\n        ui:plugin " << Uri(product.uri)
-                << " ;\n        lv2:symbol " << Quoted(product.meterPorts[i].symbol)
-                << "\n    ]";
+                << " ;\n        lv2:symbol " << Quoted(product.meterPorts[i].symbol) << "\n    ]";
         out << " .\n";
     }
     return out.str();

@@ -143,9 +143,9 @@ private:
             effect->MarkInputsConnected(static_cast<int>(ch), 1,
                                         audio[static_cast<std::size_t>(inputPorts[ch])] != nullptr);
         for (std::size_t ch = 0; ch < outputPorts.size(); ++ch)
-            effect->MarkOutputsConnected(
-                static_cast<int>(ch), 1,
-                audio[static_cast<std::size_t>(outputPorts[ch])] != nullptr);
+            effect->MarkOutputsConnected(static_cast<int>(ch), 1,
+                                         audio[static_cast<std::size_t>(outputPorts[ch])] !=
+                                             nullptr);
     }
 
     // The connected buffers of ports, in channel order, moved on by offset frames.
@@ -193,8 +193,7 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
     // A rate that is not a positive number would poison every time constant.
     if (!descriptor || !(rate > 0.0) || !(rate < 1.0e9))
         return nullptr;
-    const LV2Product& product =
-        *reinterpret_cast<const LV2ProductDescriptor*>(descriptor)->product;
+    const LV2Product& product = *reinterpret_cast<const LV2ProductDescriptor*>(descriptor)->product;
     IEffectBase* effect = product.createEffect();
     if (!effect)
         return nullptr;
@@ -227,7 +226,7 @@ const void* ExtensionData(const char*) {
 } // namespace
 
 LV2ProductDescriptor MakeLV2Descriptor(const LV2Product& product) {
-    return {{product.uri, Instantiate, ConnectPort, Activate, Run, Deactivate, Cleanup,
-             ExtensionData},
-            &product};
+    return {
+        {product.uri, Instantiate, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+        &product};
 }

@@ -38,7 +38,8 @@ public:
             return;
         }
         const auto v = static_cast<double>(value);
-        switch (static_cast<int>(port) - LV2MeterPortIndex(QuelorLV2Product(), parameters.Count(), 0)) {
+        switch (static_cast<int>(port) -
+                LV2MeterPortIndex(QuelorLV2Product(), parameters.Count(), 0)) {
         case kMeterInput:
             readings.inputDb = v;
             break;

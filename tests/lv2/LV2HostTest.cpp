@@ -74,8 +74,9 @@ public:
 class Instance {
 public:
     Instance(World& w, UridMap& map, double rate, int32_t blockLength) : maxBlock(blockLength) {
-        options[0] = {LV2_OPTIONS_INSTANCE, 0, map(LV2_BUF_SIZE__maxBlockLength), sizeof maxBlock,
-                      map(LV2_ATOM__Int), &maxBlock};
+        options[0] = {
+            LV2_OPTIONS_INSTANCE, 0,        map(LV2_BUF_SIZE__maxBlockLength), sizeof maxBlock,
+            map(LV2_ATOM__Int),   &maxBlock};
         options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
         mapFeature = {LV2_URID__map, &map.feature};
         optionsFeature = {LV2_OPTIONS__options, options};
@@ -155,10 +156,13 @@ std::vector<std::vector<float>> Signal(std::size_t frames) {
 }
 
 TEST(LV2Symbol, NamesBecomeSymbolsAHostAccepts) {
-    for (const auto& [name, symbol] :
-         {std::pair{"Release 2", "release_2"}, {"Sidechain Input", "sidechain_input"},
-          {"  Mix / Wet -- %", "mix_wet"}, {"2nd Stage", "p_2nd_stage"}, {"", "p_"},
-          {"%%", "p_"}, {"\xc3\xa9t\xc3\xa9", "t"}})
+    for (const auto& [name, symbol] : {std::pair{"Release 2", "release_2"},
+                                       {"Sidechain Input", "sidechain_input"},
+                                       {"  Mix / Wet -- %", "mix_wet"},
+                                       {"2nd Stage", "p_2nd_stage"},
+                                       {"", "p_"},
+                                       {"%%", "p_"},
+                                       {"\xc3\xa9t\xc3\xa9", "t"}})
         EXPECT_EQ(LV2Symbol(name), symbol) << name;
 }
 
@@ -170,8 +174,10 @@ protected:
     // and expects equal outputs and meters.
     void RunBoth(Instance& lv2, Reference& ref, const std::vector<std::vector<float>>& signal,
                  std::size_t at, int frames, bool sideChain = true) {
-        std::vector<std::vector<double>> in(4, std::vector<double>(static_cast<std::size_t>(frames)));
-        std::vector<std::vector<double>> out(2, std::vector<double>(static_cast<std::size_t>(frames)));
+        std::vector<std::vector<double>> in(4,
+                                            std::vector<double>(static_cast<std::size_t>(frames)));
+        std::vector<std::vector<double>> out(2,
+                                             std::vector<double>(static_cast<std::size_t>(frames)));
         for (std::size_t c = 0; c < 4; ++c)
             for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i) {
                 lv2.audio[c][i] = signal[c][at + i];
@@ -207,13 +213,13 @@ TEST_F(LV2Host, RunsOfAnyLengthWithParametersMovedBetweenThemMatchTheBase) {
         const struct {
             int index;
             float value;
-        } changes[] = {{Quelor::kThreshold, -32.5f}, {Quelor::kRatio, 6.0f},
-                       {Quelor::kAttack, 0.5f},      {Quelor::kGain, 8.25f},
-                       {Quelor::kStereoMode, 1.0f},  {Quelor::kSidechainInput, 1.0f},
-                       {Quelor::kRelease, 40.0f},    {Quelor::kBrickwall, 0.0f},
-                       {Quelor::kHold, 12.5f},       {Quelor::kStereoMode, 2.0f},
-                       {Quelor::kMix, 60.0f},        {Quelor::kAttenuation, -6.5f},
-                       {Quelor::kRelease2, 20.0f},   {Quelor::kGain, 30.0f},
+        } changes[] = {{Quelor::kThreshold, -32.5f},   {Quelor::kRatio, 6.0f},
+                       {Quelor::kAttack, 0.5f},        {Quelor::kGain, 8.25f},
+                       {Quelor::kStereoMode, 1.0f},    {Quelor::kSidechainInput, 1.0f},
+                       {Quelor::kRelease, 40.0f},      {Quelor::kBrickwall, 0.0f},
+                       {Quelor::kHold, 12.5f},         {Quelor::kStereoMode, 2.0f},
+                       {Quelor::kMix, 60.0f},          {Quelor::kAttenuation, -6.5f},
+                       {Quelor::kRelease2, 20.0f},     {Quelor::kGain, 30.0f},
                        {Quelor::kSidechainInput, 0.0f}};
         const int runs[] = {1, 64, 4096, 0, 1, 64, 4096, 64};
         std::size_t at = 0;

@@ -41,7 +41,7 @@ Result RunWithPath(const std::string& path, const std::string& command) {
 
 TEST(LV2Bundle, PassesLv2Validate) {
     const Result r = Shell("lv2_validate " + kBundle + "/manifest.ttl " + kBundle + "/Quelor.ttl " +
-                         kBundle + "/presets.ttl");
+                           kBundle + "/presets.ttl");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("Found 0 errors"), std::string::npos) << r.out;
 }
@@ -63,20 +63,26 @@ TEST(LV2Bundle, Lv2infoListsThePluginItsPortsUIAndPreset) {
 
     // Every port in order: the twelve parameters, the audio, the four meters.
     std::size_t at = 0;
-    for (const char* symbol :
-         {"attack", "release", "hold", "ratio", "stereo_mode", "sidechain_input", "threshold",
-          "gain", "mix", "release_2", "attenuation", "brickwall", "in_l", "in_r", "sidechain_l",
-          "sidechain_r", "out_l", "out_r", "input_level", "gain_reduction", "output_level",
-          "brickwall_activity"}) {
+    for (const char* symbol : {"attack",       "release",
+                               "hold",         "ratio",
+                               "stereo_mode",  "sidechain_input",
+                               "threshold",    "gain",
+                               "mix",          "release_2",
+                               "attenuation",  "brickwall",
+                               "in_l",         "in_r",
+                               "sidechain_l",  "sidechain_r",
+                               "out_l",        "out_r",
+                               "input_level",  "gain_reduction",
+                               "output_level", "brickwall_activity"}) {
         at = r.out.find(std::string("Symbol:      ") + symbol + "\n", at);
         ASSERT_NE(at, std::string::npos) << symbol << " missing or out of order";
     }
     EXPECT_NE(r.out.find("Port 21:"), std::string::npos);
     EXPECT_EQ(r.out.find("Port 22:"), std::string::npos);
     // The choices carry their value texts; the side-chain is marked as such.
-    for (const char* expected : {"0.0 = \"Average\"", "2.0 = \"Dual Mono\"",
-                                 "1.0 = \"Chn. 3/4\"", "0.0 = \"On\"", "1.0 = \"Off\"",
-                                 "lv2core#isSideChain", "lv2core#enumeration"})
+    for (const char* expected :
+         {"0.0 = \"Average\"", "2.0 = \"Dual Mono\"", "1.0 = \"Chn. 3/4\"", "0.0 = \"On\"",
+          "1.0 = \"Off\"", "lv2core#isSideChain", "lv2core#enumeration"})
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
 }
 
@@ -117,15 +123,17 @@ protected:
                 const double t = static_cast<double>(i);
                 const double tone = std::sin(t * 0.031 * static_cast<double>(c + 1));
                 // Rounded to float, as the file holds it.
-                audio.channels[c][i] = static_cast<float>(
-                    level * (0.6 * tone + 0.4 * noise) * std::exp(-static_cast<double>(i % 6000) / 1500.0));
+                audio.channels[c][i] =
+                    static_cast<float>(level * (0.6 * tone + 0.4 * noise) *
+                                       std::exp(-static_cast<double>(i % 6000) / 1500.0));
             }
         return audio;
     }
 
     void Write(const std::string& name, const AudioData& audio) {
         std::string error;
-        ASSERT_TRUE(WriteAudio(Path(name), audio, SF_FORMAT_WAV | SF_FORMAT_FLOAT, &error)) << error;
+        ASSERT_TRUE(WriteAudio(Path(name), audio, SF_FORMAT_WAV | SF_FORMAT_FLOAT, &error))
+            << error;
     }
 
     AudioData Read(const std::string& name) {
@@ -135,7 +143,9 @@ protected:
         return audio;
     }
 
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    std::string Path(const std::string& name) const {
+        return dir + "/" + name;
+    }
 
     std::string dir;
 };
@@ -165,9 +175,9 @@ TEST_F(LV2Apply, RendersBitForBitAsQuelorRenderDoes) {
         const Result lv2 = RunWithPath(kLV2Path, "lv2apply -i " + Path("all.wav") + " -o " +
                                                      Path("lv2.wav") + " " + s.lv2 + " " + kUri);
         ASSERT_EQ(lv2.status, 0) << lv2.out;
-        const Result vst = Shell(std::string(QUELOR_RENDER_PATH) + " " + Path("programme.wav") +
-                               " " + Path("vst.wav") + " --sidechain " + Path("sidechain.wav") +
-                               " " + s.vst);
+        const Result vst =
+            Shell(std::string(QUELOR_RENDER_PATH) + " " + Path("programme.wav") + " " +
+                  Path("vst.wav") + " --sidechain " + Path("sidechain.wav") + " " + s.vst);
         ASSERT_EQ(vst.status, 0) << vst.out;
         const AudioData a = Read("lv2.wav");
         const AudioData b = Read("vst.wav");
@@ -177,8 +187,8 @@ TEST_F(LV2Apply, RendersBitForBitAsQuelorRenderDoes) {
         double largest = 0.0;
         for (std::size_t c = 0; c < 2; ++c)
             for (std::size_t i = 0; i < a.Frames(); ++i) {
-                ASSERT_EQ(a.channels[c][i], b.channels[c][i]) << s.lv2 << " channel " << c
-                                                              << " frame " << i;
+                ASSERT_EQ(a.channels[c][i], b.channels[c][i])
+                    << s.lv2 << " channel " << c << " frame " << i;
                 largest = std::max(largest, std::fabs(a.channels[c][i]));
             }
         EXPECT_GT(largest, 0.05) << "the comparison must not be of silence";

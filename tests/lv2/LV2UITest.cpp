@@ -47,9 +47,8 @@ public:
         pid = fork();
         if (pid == 0) {
             const std::string fd = std::to_string(ready[1]);
-            const char* args[] = {QUELOR_XVFB_PATH, "-displayfd", fd.c_str(), "-screen", "0",
-                                  "800x600x24",     "-nolisten",  "tcp",      "-noreset",
-                                  nullptr};
+            const char* args[] = {QUELOR_XVFB_PATH, "-displayfd", fd.c_str(), "-screen",  "0",
+                                  "800x600x24",     "-nolisten",  "tcp",      "-noreset", nullptr};
             std::freopen("/dev/null", "w", stderr);
             execv(QUELOR_XVFB_PATH, const_cast<char* const*>(args));
             _exit(127);
@@ -121,15 +120,16 @@ struct Reference {
         OpenLikeHost(effect, 48000.0, 512);
         // Normalized values whose real values a float port carries exactly.
         const std::pair<int, float> settings[] = {
-            {Quelor::kThreshold, 0.5f}, {Quelor::kRatio, 0.5f},     {Quelor::kAttack, 0.25f},
-            {Quelor::kGain, 0.3125f},   {Quelor::kMix, 0.75f},      {Quelor::kStereoMode, 1.0f},
+            {Quelor::kThreshold, 0.5f}, {Quelor::kRatio, 0.5f},        {Quelor::kAttack, 0.25f},
+            {Quelor::kGain, 0.3125f},   {Quelor::kMix, 0.75f},         {Quelor::kStereoMode, 1.0f},
             {Quelor::kBrickwall, 0.0f}, {Quelor::kAttenuation, 0.875f}};
         for (const auto& [index, value] : settings)
             effect.HostSetParameter(index, value);
         ChannelSet set(48000);
         for (std::size_t i = 0; i < set.Frames(); ++i)
             for (std::size_t c = 0; c < 2; ++c)
-                set.in[c][i] = 0.9 * std::sin(static_cast<double>(i) * 0.01 * static_cast<double>(c + 1));
+                set.in[c][i] =
+                    0.9 * std::sin(static_cast<double>(i) * 0.01 * static_cast<double>(c + 1));
         Process(effect, set, {512});
         auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
         panel->PaintRegion({0, 0, kWidth, kHeight});
@@ -147,8 +147,8 @@ protected:
         setenv("DISPLAY", Xvfb::Name().c_str(), 1);
         dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
-        hostWindow = XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 640, 480, 0, 0,
-                                         0x203040);
+        hostWindow =
+            XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 640, 480, 0, 0, 0x203040);
         XMapWindow(dpy, hostWindow);
         XSync(dpy, False);
 
@@ -266,8 +266,8 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
 
 TEST_F(LV2UI, RefusesAHostWithoutAParentWindow) {
     const LV2_Feature* features[] = {nullptr};
-    EXPECT_EQ(descriptor->instantiate(descriptor, kUri, QUELOR_LV2_BUNDLE "/", WriteFunction,
-                                      &log, &widget, features),
+    EXPECT_EQ(descriptor->instantiate(descriptor, kUri, QUELOR_LV2_BUNDLE "/", WriteFunction, &log,
+                                      &widget, features),
               nullptr);
 }
 
