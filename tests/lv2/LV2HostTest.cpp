@@ -80,7 +80,7 @@ public:
         options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
         mapFeature = {LV2_URID__map, &map.feature};
         optionsFeature = {LV2_OPTIONS__options, options};
-        features = {&mapFeature, blockLength > 0 ? &optionsFeature : nullptr, nullptr};
+        features = {&mapFeature, blockLength != 0 ? &optionsFeature : nullptr, nullptr};
         instance = lilv_plugin_instantiate(w.plugin, rate, features.data());
         if (!instance)
             return;
@@ -203,8 +203,9 @@ protected:
 };
 
 TEST_F(LV2Host, RunsOfAnyLengthWithParametersMovedBetweenThemMatchTheBase) {
-    // A host block of 256 makes the runs of 4096 go in pieces.
-    for (const int32_t blockLength : {256, 0}) {
+    // A host block of 256 makes the runs of 4096 go in pieces; no block length, a length
+    // that is no length and one past any need all give a working instance.
+    for (const int32_t blockLength : {256, 0, -5, 1 << 30}) {
         Instance lv2(world, map, kRate, blockLength);
         ASSERT_NE(lv2.instance, nullptr);
         Reference ref;
