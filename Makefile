@@ -39,10 +39,12 @@ demo: deps $(RELEASE)/build.ninja
 	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
 	    --plot demo-out.png
 
-# Puts Quelor.so where Linux hosts look: $VST_PATH when set, else ~/.vst.
+# Puts Quelor.so where Linux VST hosts look ($VST_PATH when set, else ~/.vst) and the
+# Quelor.lv2 bundle where LV2 hosts look (the first folder of $LV2_PATH, else ~/.lv2).
 install: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target Quelor
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui
 	cmake --install $(RELEASE) --prefix "$${VST_PATH:-$$HOME/.vst}"
+	lv2="$${LV2_PATH%%:*}"; cmake --install $(RELEASE) --component lv2 --prefix "$${lv2:-$$HOME/.lv2}"
 
 test: deps
 	$(MAKE) --no-print-directory test-release test-asan test-windows test-dist

@@ -1,7 +1,7 @@
 #include "IControl.h"
 
 #include "IDrawContext.h"
-#include "IEffectBase.h"
+#include "IEditorParameters.h"
 
 #include <cmath>
 
@@ -17,9 +17,12 @@ IRectangle FrameRect(int x, int y, const IFrameBitmap& bitmap) {
 }
 } // namespace
 
-IControl::IControl(IEffectBase* plugIn, const IRectangle& area, int index,
-                   const IDrawBlend& drawBlend)
-    : plug(plugIn), rect(area), targetRect(area), paramIndex(index), blend(drawBlend) {}
+IControl::IControl(const IRectangle& area, int index, const IDrawBlend& drawBlend)
+    : rect(area), targetRect(area), paramIndex(index), blend(drawBlend) {}
+
+IEditorParameters* IControl::Parameters() const {
+    return owner ? owner->Parameters() : nullptr;
+}
 
 void IControl::MousePressed(int, int, const IMouseKeys& keys) {
     if (keys.right)
@@ -78,8 +81,8 @@ void IControl::MarkDirty(bool informPlug) {
     else if (v > clampHigh)
         value.store(clampHigh);
     dirty.store(true);
-    if (informPlug && plug && paramIndex >= 0)
-        plug->SetParameterFromGUI(paramIndex, value.load());
+    if (IEditorParameters* parameters = Parameters(); informPlug && parameters && paramIndex >= 0)
+        parameters->SetParameterFromEditor(paramIndex, value.load());
 }
 
 void IControl::MarkClean() { dirty.store(redrawPending.exchange(false)); }
@@ -93,16 +96,15 @@ void IControl::SetValueFromEntry(double v) {
 }
 
 void IControl::RequestValueEntry() {
-    if (paramIndex < 0 || noValueEntry || !plug)
+    IEditorParameters* parameters = Parameters();
+    if (paramIndex < 0 || noValueEntry || !parameters)
         return;
-    if (auto* context = dynamic_cast<IDrawContext*>(plug->Editor()))
-        context->OpenValueEntry(this, plug->ParameterAt(paramIndex));
+    owner->OpenValueEntry(this, parameters->DescribeParameter(paramIndex));
     redrawPending.store(true);
 }
 
-IBitmapControl::IBitmapControl(IEffectBase* plugIn, int x, int y, int index,
-                               const IFrameBitmap& image, int blendMethod)
-    : IControl(plugIn, FrameRect(x, y, image), index, {blendMethod, 1.0f}), bitmap(image) {}
+IBitmapControl::IBitmapControl(int x, int y, int index, const IFrameBitmap& image, int blendMethod)
+    : IControl(FrameRect(x, y, image), index, {blendMethod, 1.0f}), bitmap(image) {}
 
 int IBitmapControl::FrameForValue(double v, int frameCount) {
     if (frameCount <= 1)
@@ -129,10 +131,9 @@ void ISwitchControl::MousePressed(int, int, const IMouseKeys& keys) {
     MarkDirty(true);
 }
 
-IFaderControl::IFaderControl(IEffectBase* plugIn, int x, int y, int travel, int index,
-                             const IFrameBitmap& image, int dir)
-    : IControl(plugIn,
-               dir == kVertical ? IRectangle{x, y, x + image.width, y + travel}
+IFaderControl::IFaderControl(int x, int y, int travel, int index, const IFrameBitmap& image,
+                             int dir)
+    : IControl(dir == kVertical ? IRectangle{x, y, x + image.width, y + travel}
                                 : IRectangle{x, y, x + travel, y + image.height},
                index, {kDrawBlendAlpha, 1.0f}),
       length(travel), handleSize(dir == kVertical ? image.height : image.width), bitmap(image),
@@ -182,8 +183,8 @@ void IFaderControl::Render(IDrawContext& context) {
     context.DrawFrame(bitmap, HandleRect(), 1, &Blend());
 }
 
-IKnobControl::IKnobControl(IEffectBase* plugIn, const IRectangle& area, int index)
-    : IControl(plugIn, area, index, {kDrawBlendAlpha, 1.0f}) {}
+IKnobControl::IKnobControl(const IRectangle& area, int index)
+    : IControl(area, index, {kDrawBlendAlpha, 1.0f}) {}
 
 void IKnobControl::MouseDragged(int, int, int dx, int dy, const IMouseKeys&) {
     const IRectangle& r = Rect();
@@ -196,9 +197,8 @@ void IKnobControl::MouseDragged(int, int, int dx, int dy, const IMouseKeys&) {
     MarkDirty(true);
 }
 
-IKnobMultiControl::IKnobMultiControl(IEffectBase* plugIn, int x, int y, int index,
-                                     const IFrameBitmap& image)
-    : IKnobControl(plugIn, FrameRect(x, y, image), index), bitmap(image) {}
+IKnobMultiControl::IKnobMultiControl(int x, int y, int index, const IFrameBitmap& image)
+    : IKnobControl(FrameRect(x, y, image), index), bitmap(image) {}
 
 void IKnobMultiControl::Render(IDrawContext& context) {
     context.DrawFrame(bitmap, Rect(), IBitmapControl::FrameForValue(Value(), bitmap.frameCount),

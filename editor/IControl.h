@@ -5,7 +5,7 @@
 #include <atomic>
 
 class IDrawContext;
-class IEffectBase;
+class IEditorParameters;
 
 // One element of the editor panel: draws itself from a normalized value,
 // takes the mouse, and may be bound to one plug-in parameter. Value and the
@@ -13,7 +13,7 @@ class IEffectBase;
 // is a whole atomic value; everything else belongs to the UI thread.
 class IControl {
 public:
-    IControl(IEffectBase* plug, const IRectangle& rect, int paramIndex, const IDrawBlend& blend);
+    IControl(const IRectangle& rect, int paramIndex, const IDrawBlend& blend);
     IControl(const IControl&) = delete;
     IControl& operator=(const IControl&) = delete;
 
@@ -46,6 +46,8 @@ public:
     // From the value entry: a changed value goes to the plug-in.
     void SetValueFromEntry(double value);
     void RequestValueEntry();
+    // The context the control was appended to; it reaches the parameters through it.
+    void AttachToContext(IDrawContext* context) { owner = context; }
 
     double Value() const { return value.load(); }
     double DefaultValue() const { return defaultValue; }
@@ -60,10 +62,10 @@ public:
 
 protected:
     void SetValue(double v) { value.store(v); }
-    IEffectBase* Plug() const { return plug; }
+    IEditorParameters* Parameters() const;
 
 private:
-    IEffectBase* plug;
+    IDrawContext* owner = nullptr;
     IRectangle rect;
     IRectangle targetRect;
     int paramIndex;
@@ -83,8 +85,7 @@ private:
 // Draws the frame its value selects.
 class IBitmapControl : public IControl {
 public:
-    IBitmapControl(IEffectBase* plug, int x, int y, int paramIndex, const IFrameBitmap& bitmap,
-                   int blendMethod);
+    IBitmapControl(int x, int y, int paramIndex, const IFrameBitmap& bitmap, int blendMethod);
     void Render(IDrawContext& context) override;
 
     // Frame number (from 1) for a value: 0 shows the first, 1 the last.
@@ -106,8 +107,8 @@ class IFaderControl : public IControl {
 public:
     enum Direction { kVertical = 0, kHorizontal = 1 };
 
-    IFaderControl(IEffectBase* plug, int x, int y, int length, int paramIndex,
-                  const IFrameBitmap& bitmap, int direction);
+    IFaderControl(int x, int y, int length, int paramIndex, const IFrameBitmap& bitmap,
+                  int direction);
     void MousePressed(int x, int y, const IMouseKeys& keys) override;
     void MouseDragged(int x, int y, int dx, int dy, const IMouseKeys& keys) override;
     void Render(IDrawContext& context) override;
@@ -131,7 +132,7 @@ public:
     void MouseDragged(int x, int y, int dx, int dy, const IMouseKeys& keys) override;
 
 protected:
-    IKnobControl(IEffectBase* plug, const IRectangle& rect, int paramIndex);
+    IKnobControl(const IRectangle& rect, int paramIndex);
 
 private:
     int direction = IFaderControl::kVertical;
@@ -141,7 +142,7 @@ private:
 // A knob drawn from a multi-frame image.
 class IKnobMultiControl : public IKnobControl {
 public:
-    IKnobMultiControl(IEffectBase* plug, int x, int y, int paramIndex, const IFrameBitmap& bitmap);
+    IKnobMultiControl(int x, int y, int paramIndex, const IFrameBitmap& bitmap);
     void Render(IDrawContext& context) override;
 
 private:

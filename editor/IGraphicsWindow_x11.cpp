@@ -217,7 +217,7 @@ ITextStyle EntryStyle(int alignment, const IDrawColor& colour) {
 struct ValueEntry {
     Window window = 0;
     IControl* control = nullptr;
-    IParameter* parameter = nullptr;
+    const IParameter* parameter = nullptr;
     int state = kEntryIdle;
     IRectangle rect; // in the editor window
     bool list = false;
@@ -631,7 +631,7 @@ struct IGraphicsWindow::Platform {
 
     // Value entry.
 
-    void OpenEntry(IControl* control, IParameter* parameter) {
+    void OpenEntry(IControl* control, const IParameter* parameter) {
         const IRectangle& r = control->Rect();
         const int cx = static_cast<int>(static_cast<float>(r.L + r.R) * 0.5f);
         const int cy = static_cast<int>(static_cast<float>(r.T + r.B) * 0.5f);
@@ -906,7 +906,7 @@ bool IGraphicsWindow::DrawLabel(const ITextStyle& style, const char* text, const
     return renderer->Draw(*target, style, text, rect);
 }
 
-void IGraphicsWindow::OpenValueEntry(IControl* control, IParameter* parameter) {
+void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parameter) {
     Platform* p = platform.get();
     if (!control || !parameter || !p || !p->window || p->entry.window)
         return;

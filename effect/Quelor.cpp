@@ -1,9 +1,9 @@
 #include "Quelor.h"
 
 #include "DenormalMode.h"
-#include "IVUNeedle.h"
 #include "ModuleInstance.h"
 #include "QuelorEditor.h"
+#include "QuelorPanel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,37 +74,10 @@ void Quelor::BuildEditor() {
     // Inside the plug-in module the images are its resources; a program that links the
     // effect directly carries them itself.
     const RAS_ModuleHandle module = ModuleInstance() ? ModuleInstance() : RAS_OwnModule();
-    auto* panel = new QuelorEditor(this, kEditorWidth, kEditorHeight, kEditorFps, module);
-    panel->SetBackground(100, "img/bg_new2.png");
-
-    struct Place {
-        int x;
-        int y;
-        int parameter;
-    };
-    const IFrameBitmap knob = panel->LoadFrameBitmap(101, "img/knob.png", 51);
-    for (const Place& p : {Place{30, 105, kAttack}, Place{100, 105, kRelease},
-                           Place{170, 105, kHold}, Place{100, 190, kRatio},
-                           Place{30, 190, kThreshold}, Place{170, 190, kGain},
-                           Place{30, 275, kMix}, Place{270, 105, kRelease2},
-                           Place{270, 190, kAttenuation}})
-        panel->AppendControl(new IKnobMultiControl(this, p.x, p.y, p.parameter, knob));
-
-    const IFrameBitmap switch2 = panel->LoadFrameBitmap(102, "img/switch2.png", 2);
-    panel->AppendControl(
-        new ISwitchControl(this, 170, 280, kSidechainInput, switch2, kDrawBlendAlpha));
-    panel->AppendControl(new ISwitchControl(this, 273, 280, kBrickwall, switch2, kDrawBlendAlpha));
-    const IFrameBitmap switch3 = panel->LoadFrameBitmap(103, "img/switch3.png", 3);
-    panel->AppendControl(new ISwitchControl(this, 100, 280, kStereoMode, switch3, kDrawBlendAlpha));
-
-    const IFrameBitmap led = panel->LoadFrameBitmap(104, "img/led.png", 31);
-    const int ledControl = panel->AppendControl(new IBitmapControl(this, 284, 34, -1, led, kDrawBlendAlpha));
-    const IFrameBitmap needle = panel->LoadFrameBitmap(105, "img/vu_needle.png", 1);
-    const int inNeedle = panel->AppendControl(new IVUNeedle(this, 382, needle));
-    const int grNeedle = panel->AppendControl(new IVUNeedle(this, 414, needle));
-    const int outNeedle = panel->AppendControl(new IVUNeedle(this, 446, needle));
-    SetMeterControls(ledControl, inNeedle, grNeedle, outNeedle);
-
+    auto* panel =
+        new QuelorEditor(*this, kQuelorPanelWidth, kQuelorPanelHeight, kQuelorPanelFps, module);
+    const QuelorMeterControls meters = LayOutQuelorPanel(*panel);
+    SetMeterControls(meters.led, meters.inNeedle, meters.grNeedle, meters.outNeedle);
     AttachEditor(panel);
 }
 
@@ -217,6 +190,7 @@ void Quelor::ResetProcessing() {
     outMeanSquare = 0.0;
     grDisplay = 1.0;
     limiterDisplay = 1.0;
+    brickwallLevel = 0.0;
     if (MaxBlockSize() != bufferFrames)
         ResizeWorkBuffers(MaxBlockSize());
     meterCoeff = 1.0 - std::exp(-1.0 / (rate * kMeterSeconds));
@@ -264,19 +238,18 @@ void Quelor::SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle
 }
 
 void Quelor::SmoothInputLevel(const double* in0, const double* in1, int frames) {
-    if (Editor())
-        SmoothMeanSquare(inMeanSquare, in0, in1, frames, meterCoeff);
+    SmoothMeanSquare(inMeanSquare, in0, in1, frames, meterCoeff);
 }
 
 void Quelor::FeedMeters(const double* out0, const double* out1, int frames, bool brickwall) {
+    SmoothMeanSquare(outMeanSquare, out0, out1, frames, meterCoeff);
+    brickwallLevel =
+        brickwall ? std::clamp(kLedScale * std::log10(limiterDisplay), 0.0, 1.0) : 0.0;
     IEditorLink* panel = Editor();
     if (!panel)
         return;
-    const double led =
-        brickwall ? std::clamp(kLedScale * std::log10(limiterDisplay), 0.0, 1.0) : 0.0;
-    panel->SetControlValue(ledIndex, led);
+    panel->SetControlValue(ledIndex, brickwallLevel);
     panel->SetControlValue(grNeedleIndex, NeedleValue(grDisplay));
-    SmoothMeanSquare(outMeanSquare, out0, out1, frames, meterCoeff);
     panel->SetControlValue(inNeedleIndex, NeedleValue(std::sqrt(inMeanSquare * kMeterReference)));
     panel->SetControlValue(outNeedleIndex, NeedleValue(std::sqrt(outMeanSquare * kMeterReference)));
 }
@@ -366,4 +339,24 @@ void Quelor::ApplyBrickwall(double* out0, double* out1, int frames) {
         out0[i] = c1[i] * attenuation * gb;
         out1[i] = attenuation * gb * c2[i];
     }
+}
+
+namespace {
+double PowerToDb(double power) {
+    return power > 0.0 ? std::max(10.0 * std::log10(power), Quelor::kMeterFloorDb)
+                       : Quelor::kMeterFloorDb;
+}
+} // namespace
+
+Quelor::MeterReadings Quelor::Meters() const {
+    return {PowerToDb(inMeanSquare), 0.0 - PowerToDb(grDisplay * grDisplay), PowerToDb(outMeanSquare),
+            brickwallLevel};
+}
+
+double Quelor::LevelNeedle(double levelDb) {
+    return NeedleValue(std::sqrt(std::pow(10.0, levelDb / 10.0) * kMeterReference));
+}
+
+double Quelor::ReductionNeedle(double reductionDb) {
+    return NeedleValue(std::pow(10.0, -reductionDb / 20.0));
 }

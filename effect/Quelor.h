@@ -61,12 +61,23 @@ public:
     // Linear amplitude (1.0 = the scale's 0 mark) to a needle position 0..1.
     static double NeedleValue(double amplitude);
 
-    static constexpr int kEditorWidth = 510;
-    static constexpr int kEditorHeight = 370;
-    static constexpr int kEditorFps = 60;
-
     // Editor layout: the control indices the meter feed writes to.
     void SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle);
+
+    // The meters in a host's units, kept after every block whether or not an editor is
+    // attached, so that a host without our panel can show them.
+    struct MeterReadings {
+        double inputDb;     // smoothed input level, dBFS, no lower than kMeterFloorDb
+        double reductionDb; // the compressor's gain reduction, 0 or more
+        double outputDb;    // smoothed output level, dBFS, no lower than kMeterFloorDb
+        double brickwall;   // the limiter's activity as the LED shows it, 0..1
+    };
+    static constexpr double kMeterFloorDb = -120.0;
+    // Audio thread, plug-in lock held.
+    MeterReadings Meters() const;
+    // The needle positions the panel shows for a level and for a gain reduction.
+    static double LevelNeedle(double levelDb);
+    static double ReductionNeedle(double reductionDb);
 
 private:
     struct BlockSettings {
@@ -76,7 +87,7 @@ private:
     };
 
     void SetupParameters();
-    // The panel: background, nine knobs, three switches, the LED and three needles.
+    // The panel on this plug-in's parameters, attached as its editor.
     void BuildEditor();
     void ResizeWorkBuffers(int frames);
     double ChoiceValue(int index) const;
@@ -95,6 +106,7 @@ private:
     int grNeedleIndex = -1;
     int outNeedleIndex = -1;
     int ledIndex = -1;
+    double brickwallLevel = 0.0;
     double inMeanSquare = 0.0;
     double outMeanSquare = 0.0;
     double grDisplay = 1.0;

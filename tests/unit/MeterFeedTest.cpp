@@ -96,3 +96,39 @@ TEST_F(MeterFeedTest, NonFiniteSamplesDoNotStickInTheMeters) {
     EXPECT_TRUE(std::isfinite(effect.OutMeanSquare()));
     EXPECT_GT(shown[kIn], 0.0);
 }
+
+// The readings a host without our panel gets, put back on the needles and the LED at the
+// very positions the panel's own feed gives them.
+TEST_F(MeterFeedTest, ReadingsStandForTheNeedlesTheyCameFrom) {
+    SetParameter(effect, Quelor::kThreshold, -20);
+    SetParameter(effect, Quelor::kGain, 12);
+    SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
+    Feed(0.7, 44100);
+    const Quelor::MeterReadings m = effect.Meters();
+    EXPECT_NEAR(m.inputDb, 20.0 * std::log10(0.7), 0.01) << "a second settles the meter";
+    EXPECT_GT(m.reductionDb, 10.0);
+    EXPECT_GT(m.brickwall, 0.0);
+    EXPECT_NEAR(Quelor::LevelNeedle(m.inputDb), shown[kIn], 1e-12);
+    EXPECT_NEAR(Quelor::ReductionNeedle(m.reductionDb), shown[kGr], 1e-12);
+    EXPECT_NEAR(Quelor::LevelNeedle(m.outputDb), shown[kOut], 1e-12);
+    EXPECT_EQ(m.brickwall, shown[kLed]);
+}
+
+TEST(MeterReadings, FloorForSilenceAndClearOnReset) {
+    Quelor effect;
+    OpenLikeHost(effect, 48000, 256);
+    const Quelor::MeterReadings idle = effect.Meters();
+    EXPECT_EQ(idle.inputDb, Quelor::kMeterFloorDb);
+    EXPECT_EQ(idle.outputDb, Quelor::kMeterFloorDb);
+    EXPECT_EQ(idle.reductionDb, 0.0);
+    EXPECT_FALSE(std::signbit(idle.reductionDb)) << "no reduction reads +0, not -0";
+    SetParameter(effect, Quelor::kThreshold, -30);
+    ChannelSet loud(48000, 0.5, 0.5);
+    Process(effect, loud, {256});
+    EXPECT_NEAR(effect.Meters().inputDb, 20.0 * std::log10(0.5), 0.01);
+    // 24 dB over the threshold at the default ratio of 3 keeps 8 dB of it.
+    EXPECT_NEAR(effect.Meters().reductionDb, 16.0, 0.1);
+    effect.ResetProcessing();
+    EXPECT_EQ(effect.Meters().inputDb, Quelor::kMeterFloorDb);
+    EXPECT_EQ(effect.Meters().brickwall, 0.0);
+}

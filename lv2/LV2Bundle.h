@@ -1,0 +1,25 @@
+#pragma once
+
+#include "LV2Product.h"
+
+#include <string>
+
+class IEffectBase;
+
+// The file names a bundle's descriptions point at, relative to the bundle.
+struct LV2BundleFiles {
+    const char* binary;   // the plug-in's shared object
+    const char* uiBinary; // the panel's shared object, or null for none
+    const char* pluginTtl;
+    const char* presetsTtl;
+};
+
+// A port symbol for a parameter name: lower case letters, digits and underscores, not
+// starting with a digit ("Release 2" gives "release_2").
+std::string LV2Symbol(const char* name);
+
+// Writes manifest.ttl, the plug-in's description and its presets into directory from
+// the product and the effect's own parameter table and presets. False, with a message
+// on stderr, when a file cannot be written.
+bool WriteLV2Bundle(const LV2Product& product, IEffectBase& effect, const LV2BundleFiles& files,
+                    const std::string& directory);

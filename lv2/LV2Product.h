@@ -1,0 +1,60 @@
+#pragma once
+
+#include "IParameter.h"
+
+#include <cmath>
+#include <cstdint>
+
+class IEffectBase;
+
+// An audio port of the bundle. Inputs and outputs are each listed in the order of the
+// effect's channels.
+struct LV2AudioPort {
+    const char* symbol;
+    const char* name;
+    bool output;
+    bool sideChain; // drives the effect without being heard; may be left unconnected
+};
+
+// A control output the effect writes after every run: a meter in a host's units.
+struct LV2MeterPort {
+    const char* symbol;
+    const char* name;
+    const char* unit; // a parameter label ("dB", "ms", "%") or "" for none
+    double minimum;
+    double maximum;
+};
+
+// What joins one effect to the LV2 adapter: everything about the bundle that the
+// effect's own tables do not say. The ports are numbered parameters first (port i is
+// parameter i), then the audio ports, then the meters.
+struct LV2Product {
+    const char* uri;
+    const char* uiUri;
+    const char* pluginClass; // an lv2core class name, e.g. "CompressorPlugin"
+    const LV2AudioPort* audioPorts;
+    int audioPortCount;
+    const LV2MeterPort* meterPorts;
+    int meterPortCount;
+    // Any host thread: a new effect with no host behind it.
+    IEffectBase* (*createEffect)();
+    // Audio thread, plug-in lock held: one value per meter port, clamped by the caller.
+    void (*readMeters)(IEffectBase& effect, double* values);
+};
+
+// Port numbers of a product for an effect with parameterCount parameters.
+inline int LV2AudioPortIndex(int parameterCount, int audioPort) {
+    return parameterCount + audioPort;
+}
+inline int LV2MeterPortIndex(const LV2Product& product, int parameterCount, int meter) {
+    return parameterCount + product.audioPortCount + meter;
+}
+
+// A control port's value as its parameter takes it: whole steps where the parameter
+// takes whole values, then limited to the range (NaN gives the minimum).
+inline void SetFromPort(IParameter& parameter, float value) {
+    double real = static_cast<double>(value);
+    if (parameter.IsIntegerValued())
+        real = std::floor(real / parameter.Step() + 0.5) * parameter.Step();
+    parameter.SetLimited(real);
+}

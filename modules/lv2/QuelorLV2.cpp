@@ -1,0 +1,50 @@
+#include "QuelorLV2.h"
+
+#include "Quelor.h"
+
+namespace {
+constexpr LV2AudioPort kAudioPorts[] = {
+    {"in_l", "In L", false, false},
+    {"in_r", "In R", false, false},
+    {"sidechain_l", "Side-chain L", false, true},
+    {"sidechain_r", "Side-chain R", false, true},
+    {"out_l", "Out L", true, false},
+    {"out_r", "Out R", true, false},
+};
+
+// The ranges reach past every needle's ends, so a clamped reading shows as the true one.
+constexpr LV2MeterPort kMeterPorts[kMeterCount] = {
+    {"input_level", "Input Level", "dB", Quelor::kMeterFloorDb, 24.0},
+    {"gain_reduction", "Gain Reduction", "dB", 0.0, 60.0},
+    {"output_level", "Output Level", "dB", Quelor::kMeterFloorDb, 24.0},
+    {"brickwall_activity", "Brickwall Activity", "", 0.0, 1.0},
+};
+
+IEffectBase* CreateQuelor() {
+    return new Quelor(nullptr);
+}
+
+void ReadMeters(IEffectBase& effect, double* values) {
+    const Quelor::MeterReadings meters = static_cast<Quelor&>(effect).Meters();
+    values[kMeterInput] = meters.inputDb;
+    values[kMeterReduction] = meters.reductionDb;
+    values[kMeterOutput] = meters.outputDb;
+    values[kMeterBrickwall] = meters.brickwall;
+}
+
+constexpr LV2Product kProduct{
+    "urn:brovane:quelor",
+    "urn:brovane:quelor#ui",
+    "CompressorPlugin",
+    kAudioPorts,
+    static_cast<int>(std::size(kAudioPorts)),
+    kMeterPorts,
+    kMeterCount,
+    CreateQuelor,
+    ReadMeters,
+};
+} // namespace
+
+const LV2Product& QuelorLV2Product() {
+    return kProduct;
+}

@@ -1,0 +1,84 @@
+// The Quelor panel as an LV2 UI: the effect's own panel layout in the editor's X11 window,
+// its edits sent to the plug-in's control ports and the ports' values shown on its
+// controls and meters.
+#include "IGraphicsWindow.h"
+#include "LV2UIParameters.h"
+#include "Quelor.h"
+#include "QuelorLV2.h"
+#include "QuelorPanel.h"
+
+#include "raster/RAS_Resources.h"
+
+namespace {
+
+class QuelorLV2Panel final : public ILV2Panel {
+public:
+    // The parameter table is the effect's own; the meters start as an idle plug-in's
+    // until the host reports its ports.
+    explicit QuelorLV2Panel(const LV2UIHost& host)
+        : parameters(Quelor(), host), window(&parameters, kQuelorPanelWidth, kQuelorPanelHeight,
+                                             kQuelorPanelFps, RAS_OwnModule()),
+          meters(LayOutQuelorPanel(window)) {
+        for (int i = 0; i < parameters.Count(); ++i)
+            window.PushParamToControls(i, parameters.DescribeParameter(i)->Normalized(), true);
+        window.CreateDrawSurface();
+        ShowMeters();
+    }
+
+    int Width() const override { return window.Width(); }
+    int Height() const override { return window.Height(); }
+    void* Open(void* parentWindow) override { return window.OpenEditorWindow(parentWindow); }
+    void Idle() override { window.EditorIdle(); }
+
+    void PortChanged(uint32_t port, float value) override {
+        if (parameters.PortChanged(port, value)) {
+            const int index = static_cast<int>(port);
+            window.PushParamToControls(index, parameters.DescribeParameter(index)->Normalized(),
+                                       true);
+            return;
+        }
+        const auto v = static_cast<double>(value);
+        switch (static_cast<int>(port) -
+                LV2MeterPortIndex(QuelorLV2Product(), parameters.Count(), 0)) {
+        case kMeterInput:
+            readings.inputDb = v;
+            break;
+        case kMeterReduction:
+            readings.reductionDb = v;
+            break;
+        case kMeterOutput:
+            readings.outputDb = v;
+            break;
+        case kMeterBrickwall:
+            readings.brickwall = v;
+            break;
+        default:
+            return;
+        }
+        ShowMeters();
+    }
+
+private:
+    void ShowMeters() {
+        window.SetControlValue(meters.led, readings.brickwall);
+        window.SetControlValue(meters.inNeedle, Quelor::LevelNeedle(readings.inputDb));
+        window.SetControlValue(meters.grNeedle, Quelor::ReductionNeedle(readings.reductionDb));
+        window.SetControlValue(meters.outNeedle, Quelor::LevelNeedle(readings.outputDb));
+    }
+
+    LV2UIParameters parameters;
+    IGraphicsWindow window;
+    QuelorMeterControls meters;
+    Quelor::MeterReadings readings{Quelor::kMeterFloorDb, 0.0, Quelor::kMeterFloorDb, 0.0};
+};
+
+ILV2Panel* CreatePanel(const LV2UIHost& host) {
+    return new QuelorLV2Panel(host);
+}
+} // namespace
+
+extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+    static const LV2UIProduct product{QuelorLV2Product().uiUri, CreatePanel};
+    static const LV2UIProductDescriptor descriptor = MakeLV2UIDescriptor(product);
+    return index == 0 ? &descriptor.descriptor : nullptr;
+}

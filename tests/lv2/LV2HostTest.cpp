@@ -1,0 +1,353 @@
+// A test host of ours on lilv: the bundle's plug-in instantiated as LV2 hosts do, run in
+// blocks of every size, its parameters moved between runs, its factory preset loaded
+// through lilv's state API, always held against Quelor driven directly through the base.
+#include "EffectTestSupport.h"
+#include "LV2Bundle.h"
+#include "Quelor.h"
+
+#include <gtest/gtest.h>
+#include <lilv/lilv.h>
+#include <lv2/atom/atom.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/options/options.h>
+#include <lv2/presets/presets.h>
+#include <lv2/urid/urid.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+constexpr const char* kUri = "urn:brovane:quelor";
+constexpr double kRate = 48000.0;
+constexpr int kParameters = Quelor::kParameterCount;
+enum Port {
+    kInL = kParameters,
+    kSideL = kParameters + 2,
+    kOutL = kParameters + 4,
+    kMeterIn = kParameters + 6,
+    kPortCount = kParameters + 10
+};
+constexpr int kLongestRun = 4096;
+
+// Every URI gets the next number, as a host's map does.
+class UridMap {
+public:
+    LV2_URID operator()(const char* uri) { return Map(this, uri); }
+    LV2_URID_Map feature{this, Map};
+
+private:
+    static LV2_URID Map(LV2_URID_Map_Handle handle, const char* uri) {
+        auto& uris = static_cast<UridMap*>(handle)->uris;
+        auto at = std::find(uris.begin(), uris.end(), uri);
+        if (at == uris.end())
+            at = uris.insert(at, uri);
+        return static_cast<LV2_URID>(at - uris.begin() + 1);
+    }
+    std::vector<std::string> uris;
+};
+
+// The bundle loaded into a lilv world of its own.
+class World {
+public:
+    World() : world(lilv_world_new()) {
+        LilvNode* bundle = lilv_new_file_uri(world, nullptr, QUELOR_LV2_BUNDLE "/");
+        lilv_world_load_bundle(world, bundle);
+        lilv_node_free(bundle);
+        LilvNode* uri = lilv_new_uri(world, kUri);
+        plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
+        lilv_node_free(uri);
+    }
+    ~World() { lilv_world_free(world); }
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    LilvWorld* world;
+    const LilvPlugin* plugin = nullptr;
+};
+
+// One instance with all of its ports on buffers of ours. A block length of 0 offers
+// the host no options feature.
+class Instance {
+public:
+    Instance(World& w, UridMap& map, double rate, int32_t blockLength) : maxBlock(blockLength) {
+        options[0] = {
+            LV2_OPTIONS_INSTANCE, 0,        map(LV2_BUF_SIZE__maxBlockLength), sizeof maxBlock,
+            map(LV2_ATOM__Int),   &maxBlock};
+        options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+        mapFeature = {LV2_URID__map, &map.feature};
+        optionsFeature = {LV2_OPTIONS__options, options};
+        features = {&mapFeature, blockLength != 0 ? &optionsFeature : nullptr, nullptr};
+        instance = lilv_plugin_instantiate(w.plugin, rate, features.data());
+        if (!instance)
+            return;
+        std::vector<float> defaults(kPortCount);
+        lilv_plugin_get_port_ranges_float(w.plugin, nullptr, nullptr, defaults.data());
+        std::copy_n(defaults.begin(), kParameters, controls.begin());
+        for (auto& channel : audio)
+            channel.assign(kLongestRun, 0.0f);
+        for (int port = 0; port < kPortCount; ++port)
+            lilv_instance_connect_port(instance, static_cast<uint32_t>(port), Buffer(port));
+        lilv_instance_activate(instance);
+    }
+    ~Instance() {
+        if (instance) {
+            lilv_instance_deactivate(instance);
+            lilv_instance_free(instance);
+        }
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    void* Buffer(int port) {
+        if (port < kParameters)
+            return &controls[static_cast<std::size_t>(port)];
+        if (port < kMeterIn)
+            return audio[static_cast<std::size_t>(port - kInL)].data();
+        return &meters[static_cast<std::size_t>(port - kMeterIn)];
+    }
+    void Disconnect(int port) {
+        lilv_instance_connect_port(instance, static_cast<uint32_t>(port), nullptr);
+    }
+    void Reconnect(int port) {
+        lilv_instance_connect_port(instance, static_cast<uint32_t>(port), Buffer(port));
+    }
+
+    LilvInstance* instance = nullptr;
+    std::array<float, kParameters> controls{};
+    std::array<std::vector<float>, 6> audio; // in L/R, side-chain L/R, out L/R
+    std::array<float, 4> meters{};
+
+private:
+    int32_t maxBlock;
+    LV2_Options_Option options[2];
+    LV2_Feature mapFeature;
+    LV2_Feature optionsFeature;
+    std::vector<const LV2_Feature*> features;
+};
+
+// Quelor on the base alone, as the reference.
+struct Reference {
+    Reference() { OpenLikeHost(effect, kRate, kLongestRun); }
+    void Set(int index, double real) {
+        effect.ParameterAt(index)->SetLimited(real);
+        effect.ParameterChanged(index);
+    }
+    Quelor effect;
+};
+
+// Four channels of tones under decaying noise, as floats.
+std::vector<std::vector<float>> Signal(std::size_t frames) {
+    std::vector<std::vector<float>> channels(4, std::vector<float>(frames));
+    uint32_t seed = 11;
+    for (std::size_t i = 0; i < frames; ++i)
+        for (std::size_t c = 0; c < 4; ++c) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+            const double t = static_cast<double>(i);
+            channels[c][i] = static_cast<float>(
+                (0.5 * std::sin(t * 0.02 * static_cast<double>(c + 1)) + 0.45 * noise) *
+                std::exp(-static_cast<double>(i % 5000) / 1200.0));
+        }
+    return channels;
+}
+
+TEST(LV2Symbol, NamesBecomeSymbolsAHostAccepts) {
+    for (const auto& [name, symbol] : {std::pair{"Release 2", "release_2"},
+                                       {"Sidechain Input", "sidechain_input"},
+                                       {"  Mix / Wet -- %", "mix_wet"},
+                                       {"2nd Stage", "p_2nd_stage"},
+                                       {"", "p_"},
+                                       {"%%", "p_"},
+                                       {"\xc3\xa9t\xc3\xa9", "t"}})
+        EXPECT_EQ(LV2Symbol(name), symbol) << name;
+}
+
+class LV2Host : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(world.plugin, nullptr) << "the bundle has no " << kUri; }
+
+    // Runs frames of the signal from at through both, the side-chain connected or not,
+    // and expects equal outputs and meters.
+    void RunBoth(Instance& lv2, Reference& ref, const std::vector<std::vector<float>>& signal,
+                 std::size_t at, int frames, bool sideChain = true) {
+        std::vector<std::vector<double>> in(4,
+                                            std::vector<double>(static_cast<std::size_t>(frames)));
+        std::vector<std::vector<double>> out(2,
+                                             std::vector<double>(static_cast<std::size_t>(frames)));
+        for (std::size_t c = 0; c < 4; ++c)
+            for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i) {
+                lv2.audio[c][i] = signal[c][at + i];
+                in[c][i] = c >= 2 && !sideChain ? 0.0 : static_cast<double>(signal[c][at + i]);
+            }
+        lilv_instance_run(lv2.instance, static_cast<uint32_t>(frames));
+        double* inputs[4] = {in[0].data(), in[1].data(), in[2].data(), in[3].data()};
+        double* outputs[2] = {out[0].data(), out[1].data()};
+        ref.effect.ProcessBlock(inputs, outputs, frames);
+        for (std::size_t c = 0; c < 2; ++c)
+            for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i)
+                ASSERT_EQ(lv2.audio[4 + c][i], static_cast<float>(out[c][i]))
+                    << "frame " << at + i << " channel " << c;
+        const Quelor::MeterReadings m = ref.effect.Meters();
+        EXPECT_EQ(lv2.meters[0], static_cast<float>(std::clamp(m.inputDb, -120.0, 24.0)));
+        EXPECT_EQ(lv2.meters[1], static_cast<float>(std::clamp(m.reductionDb, 0.0, 60.0)));
+        EXPECT_EQ(lv2.meters[2], static_cast<float>(std::clamp(m.outputDb, -120.0, 24.0)));
+        EXPECT_EQ(lv2.meters[3], static_cast<float>(m.brickwall));
+    }
+
+    World world;
+    UridMap map;
+};
+
+TEST_F(LV2Host, RunsOfAnyLengthWithParametersMovedBetweenThemMatchTheBase) {
+    // A host block of 256 makes the runs of 4096 go in pieces; no block length, a length
+    // that is no length and one past any need all give a working instance.
+    for (const int32_t blockLength : {256, 0, -5, 1 << 30}) {
+        Instance lv2(world, map, kRate, blockLength);
+        ASSERT_NE(lv2.instance, nullptr);
+        Reference ref;
+        const auto signal = Signal(40000);
+        // Real values, one set before each run; the choices step through their values.
+        const struct {
+            int index;
+            float value;
+        } changes[] = {{Quelor::kThreshold, -32.5f},   {Quelor::kRatio, 6.0f},
+                       {Quelor::kAttack, 0.5f},        {Quelor::kGain, 8.25f},
+                       {Quelor::kStereoMode, 1.0f},    {Quelor::kSidechainInput, 1.0f},
+                       {Quelor::kRelease, 40.0f},      {Quelor::kBrickwall, 0.0f},
+                       {Quelor::kHold, 12.5f},         {Quelor::kStereoMode, 2.0f},
+                       {Quelor::kMix, 60.0f},          {Quelor::kAttenuation, -6.5f},
+                       {Quelor::kRelease2, 20.0f},     {Quelor::kGain, 30.0f},
+                       {Quelor::kSidechainInput, 0.0f}};
+        const int runs[] = {1, 64, 4096, 0, 1, 64, 4096, 64};
+        std::size_t at = 0;
+        for (std::size_t r = 0; at + kLongestRun < signal[0].size(); ++r) {
+            const auto& change = changes[r % std::size(changes)];
+            lv2.controls[static_cast<std::size_t>(change.index)] = change.value;
+            ref.Set(change.index, static_cast<double>(change.value));
+            const int frames = runs[r % std::size(runs)];
+            RunBoth(lv2, ref, signal, at, frames);
+            if (HasFatalFailure())
+                return;
+            at += static_cast<std::size_t>(frames);
+        }
+    }
+}
+
+TEST_F(LV2Host, ControlValuesOutsideTheTableLandOnIt) {
+    Instance lv2(world, map, kRate, 512);
+    Reference ref;
+    const auto signal = Signal(2048);
+    const struct {
+        int index;
+        float sent;
+        double taken;
+    } cases[] = {{Quelor::kThreshold, std::numeric_limits<float>::quiet_NaN(), -60.0},
+                 {Quelor::kAttack, 1.0e9f, 300.0},
+                 {Quelor::kGain, -std::numeric_limits<float>::infinity(), 0.0},
+                 {Quelor::kStereoMode, 1.4f, 1.0},
+                 {Quelor::kBrickwall, 0.6f, 1.0},
+                 {Quelor::kSidechainInput, -3.0f, 0.0}};
+    for (const auto& c : cases) {
+        lv2.controls[static_cast<std::size_t>(c.index)] = c.sent;
+        ref.Set(c.index, c.taken);
+    }
+    RunBoth(lv2, ref, signal, 0, 2048);
+}
+
+TEST_F(LV2Host, AnUnconnectedSideChainReadsSilence) {
+    const auto signal = Signal(3 * 1024);
+    Instance lv2(world, map, kRate, 1024);
+    Reference ref;
+    lv2.controls[Quelor::kSidechainInput] = 1.0f;
+    ref.Set(Quelor::kSidechainInput, 1.0);
+    RunBoth(lv2, ref, signal, 0, 1024);
+    // The side-chain unplugged after it carried sound, then plugged in again.
+    lv2.Disconnect(kSideL);
+    lv2.Disconnect(kSideL + 1);
+    RunBoth(lv2, ref, signal, 1024, 1024, false);
+    lv2.Reconnect(kSideL);
+    lv2.Reconnect(kSideL + 1);
+    RunBoth(lv2, ref, signal, 2048, 1024);
+
+    // Never connected at all.
+    Instance fresh(world, map, kRate, 1024);
+    Reference freshRef;
+    fresh.Disconnect(kSideL);
+    fresh.Disconnect(kSideL + 1);
+    fresh.controls[Quelor::kSidechainInput] = 1.0f;
+    freshRef.Set(Quelor::kSidechainInput, 1.0);
+    RunBoth(fresh, freshRef, signal, 0, 1024, false);
+}
+
+TEST_F(LV2Host, DeactivatingAndActivatingStartsFromSilence) {
+    const auto signal = Signal(4096);
+    Instance lv2(world, map, kRate, 1024);
+    Reference used;
+    lv2.controls[Quelor::kThreshold] = -40.0f;
+    used.Set(Quelor::kThreshold, -40.0);
+    RunBoth(lv2, used, signal, 0, 2048);
+    lilv_instance_deactivate(lv2.instance);
+    lilv_instance_activate(lv2.instance);
+    Reference fresh;
+    fresh.Set(Quelor::kThreshold, -40.0);
+    RunBoth(lv2, fresh, signal, 2048, 2048);
+}
+
+TEST_F(LV2Host, RefusesRatesThatAreNotPositiveNumbers) {
+    for (const double rate : {0.0, -44100.0, std::numeric_limits<double>::quiet_NaN()}) {
+        Instance lv2(world, map, rate, 512);
+        EXPECT_EQ(lv2.instance, nullptr) << rate;
+    }
+}
+
+// lilv hands a preset's port values to the host one by one.
+void SetPortValue(const char* symbol, void* user, const void* value, uint32_t size, uint32_t type) {
+    auto* target = static_cast<std::pair<Instance*, World*>*>(user);
+    World& w = *target->second;
+    LilvNode* node = lilv_new_string(w.world, symbol);
+    const LilvPort* port = lilv_plugin_get_port_by_symbol(w.plugin, node);
+    lilv_node_free(node);
+    ASSERT_NE(port, nullptr) << symbol;
+    ASSERT_EQ(size, sizeof(float));
+    static_cast<void>(type);
+    const uint32_t index = lilv_port_get_index(w.plugin, port);
+    ASSERT_LT(index, static_cast<uint32_t>(kParameters)) << symbol;
+    std::memcpy(&target->first->controls[index], value, sizeof(float));
+}
+
+TEST_F(LV2Host, TheFactoryPresetLoadsThroughTheStateInterface) {
+    LilvNode* presetClass = lilv_new_uri(world.world, LV2_PRESETS__Preset);
+    LilvNodes* presets = lilv_plugin_get_related(world.plugin, presetClass);
+    lilv_node_free(presetClass);
+    ASSERT_EQ(lilv_nodes_size(presets), 1u);
+    const LilvNode* preset = lilv_nodes_get(presets, lilv_nodes_begin(presets));
+    lilv_world_load_resource(world.world, preset);
+    LilvState* state = lilv_state_new_from_world(world.world, &map.feature, preset);
+    lilv_nodes_free(presets);
+    ASSERT_NE(state, nullptr);
+    EXPECT_STREQ(lilv_state_get_label(state), "Default");
+    EXPECT_EQ(lilv_state_get_num_properties(state), 0u);
+
+    Instance lv2(world, map, kRate, 1024);
+    // Away from every preset value first, so that each restored value shows.
+    for (int i = 0; i < kParameters; ++i)
+        lv2.controls[static_cast<std::size_t>(i)] = 1.0e6f;
+    std::pair<Instance*, World*> target{&lv2, &world};
+    lilv_state_restore(state, lv2.instance, SetPortValue, &target, 0, nullptr);
+    lilv_state_free(state);
+
+    Reference ref;
+    ASSERT_TRUE(ref.effect.LoadPreset(0));
+    for (int i = 0; i < kParameters; ++i) {
+        EXPECT_EQ(static_cast<double>(lv2.controls[static_cast<std::size_t>(i)]),
+                  ref.effect.ParameterAt(i)->Value())
+            << ref.effect.ParameterAt(i)->NameForHost();
+        ref.effect.ParameterChanged(i);
+    }
+    RunBoth(lv2, ref, Signal(4096), 0, 4096);
+}
+} // namespace

@@ -1,0 +1,339 @@
+// The bundle's panel as an LV2 host shows it: instantiated from its descriptor inside a
+// host window on an Xvfb of the test's own, idled, read back and held against the VST 2
+// editor's paint; driven through XTEST and through port events.
+#include "EffectTestSupport.h"
+#include "IDrawContext.h"
+#include "Quelor.h"
+#include "QuelorPanel.h"
+
+// gtest before Xlib, whose None and Bool macros break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <dlfcn.h>
+#include <lv2/ui/ui.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+constexpr const char* kUri = "urn:brovane:quelor";
+constexpr int kWidth = kQuelorPanelWidth;
+constexpr int kHeight = kQuelorPanelHeight;
+constexpr uint32_t kMeterPorts = Quelor::kParameterCount + 6; // after the audio ports
+constexpr uint32_t kReductionPort = kMeterPorts + 1;
+// The host window sits at the root's origin and the panel at the host window's, so panel
+// and root coordinates agree.
+constexpr int kThresholdX = 54, kThresholdY = 214;
+constexpr int kGrNeedleX = 425;
+
+// An Xvfb on a display number it picks itself, stopped when the tests end.
+class Xvfb {
+public:
+    Xvfb() {
+        int ready[2];
+        if (pipe(ready) != 0)
+            std::abort();
+        pid = fork();
+        if (pid == 0) {
+            const std::string fd = std::to_string(ready[1]);
+            const char* args[] = {QUELOR_XVFB_PATH, "-displayfd", fd.c_str(), "-screen",  "0",
+                                  "800x600x24",     "-nolisten",  "tcp",      "-noreset", nullptr};
+            std::freopen("/dev/null", "w", stderr);
+            execv(QUELOR_XVFB_PATH, const_cast<char* const*>(args));
+            _exit(127);
+        }
+        close(ready[1]);
+        pollfd waiting{ready[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&waiting, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n')
+            name += c;
+        close(ready[0]);
+        if (name.empty())
+            std::abort();
+        name = ":" + name;
+    }
+    ~Xvfb() {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+
+    static const std::string& Name() {
+        static Xvfb server;
+        return server.name;
+    }
+
+private:
+    pid_t pid = -1;
+    std::string name;
+};
+
+// What the panel sent the host.
+struct HostLog {
+    struct Write {
+        uint32_t port;
+        float value;
+    };
+    struct Touch {
+        uint32_t port;
+        bool grabbed;
+    };
+    std::vector<Write> writes;
+    std::vector<Touch> touches;
+    int width = 0;
+    int height = 0;
+};
+
+void WriteFunction(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t format,
+                   const void* buffer) {
+    ASSERT_EQ(size, sizeof(float));
+    ASSERT_EQ(format, 0u);
+    static_cast<HostLog*>(controller)->writes.push_back({port, *static_cast<const float*>(buffer)});
+}
+
+void TouchFunction(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed) {
+    static_cast<HostLog*>(handle)->touches.push_back({port, grabbed});
+}
+
+int ResizeFunction(LV2UI_Feature_Handle handle, int width, int height) {
+    static_cast<HostLog*>(handle)->width = width;
+    static_cast<HostLog*>(handle)->height = height;
+    return 0;
+}
+
+// Quelor's panel with the VST 2 editor's values after a second of processing, the
+// reference the LV2 panel must show for the same values.
+struct Reference {
+    Reference() {
+        OpenLikeHost(effect, 48000.0, 512);
+        // Normalized values whose real values a float port carries exactly.
+        const std::pair<int, float> settings[] = {
+            {Quelor::kThreshold, 0.5f}, {Quelor::kRatio, 0.5f},        {Quelor::kAttack, 0.25f},
+            {Quelor::kGain, 0.3125f},   {Quelor::kMix, 0.75f},         {Quelor::kStereoMode, 1.0f},
+            {Quelor::kBrickwall, 0.0f}, {Quelor::kAttenuation, 0.875f}};
+        for (const auto& [index, value] : settings)
+            effect.HostSetParameter(index, value);
+        ChannelSet set(48000);
+        for (std::size_t i = 0; i < set.Frames(); ++i)
+            for (std::size_t c = 0; c < 2; ++c)
+                set.in[c][i] =
+                    0.9 * std::sin(static_cast<double>(i) * 0.01 * static_cast<double>(c + 1));
+        Process(effect, set, {512});
+        auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
+        panel->PaintRegion({0, 0, kWidth, kHeight});
+        pixels.assign(panel->SurfacePixels(), panel->SurfacePixels() + kWidth * kHeight);
+        for (uint32_t& p : pixels)
+            p &= 0xFFFFFF;
+    }
+    Quelor effect;
+    std::vector<uint32_t> pixels;
+};
+
+class LV2UI : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("DISPLAY", Xvfb::Name().c_str(), 1);
+        dpy = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy, nullptr);
+        hostWindow =
+            XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 640, 480, 0, 0, 0x203040);
+        XMapWindow(dpy, hostWindow);
+        XSync(dpy, False);
+
+        library = dlopen(QUELOR_LV2_BUNDLE "/QuelorUI.so", RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        const auto entry =
+            reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
+        ASSERT_NE(entry, nullptr);
+        descriptor = entry(0);
+        ASSERT_NE(descriptor, nullptr);
+        EXPECT_EQ(entry(1), nullptr);
+        idle = static_cast<const LV2UI_Idle_Interface*>(
+            descriptor->extension_data(LV2_UI__idleInterface));
+        ASSERT_NE(idle, nullptr);
+    }
+    void TearDown() override {
+        if (handle)
+            descriptor->cleanup(handle);
+        if (library)
+            dlclose(library);
+        if (dpy)
+            XCloseDisplay(dpy);
+    }
+
+    // Instantiates the panel in the host window with the features a full host offers, or
+    // with only those the panel requires.
+    void Instantiate(bool fullHost = true) {
+        const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(hostWindow)};
+        const LV2_Feature resize{LV2_UI__resize, &resizer};
+        const LV2_Feature touch{LV2_UI__touch, &toucher};
+        const LV2_Feature idler{LV2_UI__idleInterface, nullptr};
+        const LV2_Feature* full[] = {&parent, &resize, &touch, &idler, nullptr};
+        const LV2_Feature* least[] = {&idler, &parent, nullptr};
+        const LV2_Feature* const* features = fullHost ? full : least;
+        handle = descriptor->instantiate(descriptor, kUri, QUELOR_LV2_BUNDLE "/", WriteFunction,
+                                         &log, &widget, features);
+        ASSERT_NE(handle, nullptr);
+        Idle();
+    }
+
+    // The host's user-interface loop: idle about every millisecond for a while.
+    void Idle(int milliseconds = 60) {
+        XSync(dpy, False);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end) {
+            EXPECT_EQ(idle->idle(handle), 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        XSync(dpy, False);
+    }
+
+    void DragThreshold(int dy) {
+        XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY, CurrentTime);
+        XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+        Idle(20);
+        XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY + dy, CurrentTime);
+        Idle(20);
+        XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
+        Idle();
+    }
+
+    void PortEvent(uint32_t port, float value) {
+        descriptor->port_event(handle, port, sizeof value, 0, &value);
+    }
+
+    std::vector<uint32_t> Pixels() {
+        XImage* image = XGetImage(dpy, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)), 0,
+                                  0, kWidth, kHeight, AllPlanes, ZPixmap);
+        std::vector<uint32_t> pixels(kWidth * kHeight);
+        if (!image)
+            return pixels;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                pixels[static_cast<std::size_t>(y * kWidth + x)] =
+                    static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    // The topmost row of a panel column in the needle's orange.
+    int NeedleRow(int x) {
+        const std::vector<uint32_t> pixels = Pixels();
+        for (int y = 0; y < kHeight; ++y) {
+            const uint32_t p = pixels[static_cast<std::size_t>(y * kWidth + x)];
+            if ((p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) < 140 && (p & 0xFF) < 90)
+                return y;
+        }
+        return -1;
+    }
+
+    Display* dpy = nullptr;
+    Window hostWindow = 0;
+    void* library = nullptr;
+    const LV2UI_Descriptor* descriptor = nullptr;
+    const LV2UI_Idle_Interface* idle = nullptr;
+    LV2UI_Handle handle = nullptr;
+    LV2UI_Widget widget = nullptr;
+    HostLog log;
+    LV2UI_Resize resizer{&log, ResizeFunction};
+    LV2UI_Touch toucher{&log, TouchFunction};
+};
+
+TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
+    Instantiate();
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(dpy, hostWindow, &root, &parent, &children, &count);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(children[0], static_cast<Window>(reinterpret_cast<uintptr_t>(widget)));
+    XFree(children);
+    EXPECT_EQ(log.width, kWidth);
+    EXPECT_EQ(log.height, kHeight);
+    EXPECT_TRUE(log.writes.empty()) << "showing the panel must not change the plug-in";
+}
+
+TEST_F(LV2UI, RefusesAHostWithoutAParentWindow) {
+    const LV2_Feature* features[] = {nullptr};
+    EXPECT_EQ(descriptor->instantiate(descriptor, kUri, QUELOR_LV2_BUNDLE "/", WriteFunction, &log,
+                                      &widget, features),
+              nullptr);
+}
+
+TEST_F(LV2UI, ShowsWhatTheVSTEditorShowsForTheSameValues) {
+    const Reference reference;
+    Instantiate();
+    for (int i = 0; i < Quelor::kParameterCount; ++i)
+        PortEvent(static_cast<uint32_t>(i),
+                  static_cast<float>(reference.effect.ParameterAt(i)->Value()));
+    const Quelor::MeterReadings m = reference.effect.Meters();
+    PortEvent(kMeterPorts, static_cast<float>(m.inputDb));
+    PortEvent(kMeterPorts + 1, static_cast<float>(std::min(m.reductionDb, 60.0)));
+    PortEvent(kMeterPorts + 2, static_cast<float>(m.outputDb));
+    PortEvent(kMeterPorts + 3, static_cast<float>(m.brickwall));
+    ASSERT_GT(m.reductionDb, 1.0) << "the reference must show gain reduction";
+    Idle();
+    const std::vector<uint32_t> shown = Pixels();
+    int differing = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        differing += shown[i] != reference.pixels[i] ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+}
+
+TEST_F(LV2UI, AThresholdDragWritesThePortInDecibelsWithinAGesture) {
+    Instantiate();
+    PortEvent(Quelor::kThreshold, -30.0f);
+    Idle();
+    // A quarter of the knob's travel up: from -30 dB (normalized 0.5) to -15 dB.
+    DragThreshold(-48);
+    ASSERT_FALSE(log.writes.empty());
+    for (const HostLog::Write& w : log.writes)
+        EXPECT_EQ(w.port, static_cast<uint32_t>(Quelor::kThreshold));
+    EXPECT_EQ(log.writes.back().value, -15.0f);
+    ASSERT_EQ(log.touches.size(), 2u);
+    EXPECT_EQ(log.touches[0].port, static_cast<uint32_t>(Quelor::kThreshold));
+    EXPECT_TRUE(log.touches[0].grabbed);
+    EXPECT_EQ(log.touches[1].port, static_cast<uint32_t>(Quelor::kThreshold));
+    EXPECT_FALSE(log.touches[1].grabbed);
+}
+
+TEST_F(LV2UI, AHostWithoutTouchOrResizeStillGetsTheEdits) {
+    Instantiate(false);
+    EXPECT_EQ(log.width, 0);
+    DragThreshold(48);
+    ASSERT_FALSE(log.writes.empty());
+    EXPECT_EQ(log.writes.back().port, static_cast<uint32_t>(Quelor::kThreshold));
+    EXPECT_EQ(log.writes.back().value, -15.0f) << "down from the table's default of 0 dB";
+    EXPECT_TRUE(log.touches.empty());
+}
+
+TEST_F(LV2UI, GainReductionFromThePortMovesTheNeedle) {
+    Instantiate();
+    const int resting = NeedleRow(kGrNeedleX);
+    // No reduction: the needle on the 0 mark, at row 122 of the printed scale.
+    EXPECT_NEAR(resting, 122, 2);
+    PortEvent(kReductionPort, 6.0f);
+    Idle();
+    // 6 dB: between the printed -5 (row 242) and -7 (row 270) marks.
+    const int reduced = NeedleRow(kGrNeedleX);
+    EXPECT_GT(reduced, 242);
+    EXPECT_LT(reduced, 270);
+    // Ports of other kinds and sizes are ignored.
+    const double wide = 12.0;
+    descriptor->port_event(handle, kReductionPort, sizeof wide, 0, &wide);
+    descriptor->port_event(handle, 9999, sizeof(float), 0, &wide);
+    Idle();
+    EXPECT_EQ(NeedleRow(kGrNeedleX), reduced);
+}
+} // namespace
