@@ -87,7 +87,7 @@ test-windows:
 # (the module and the two tools, for glibc 2.31 and later) and dist/quelor-VERSION-windows.zip
 # (both DLLs). scripts/make-dist lists what goes into each.
 dist: deps $(RELEASE)/build.ninja windows
-	cmake --build $(RELEASE) -j $(JOBS) --target Quelor quelor-render quelor-snapshot
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui quelor-render quelor-snapshot
 	scripts/make-dist $(RELEASE) $(WINDOWS) $(WINDOWS64) dist
 
 # Unpacks each archive into a temporary folder and loads its modules from there, the
