@@ -9,7 +9,8 @@
 namespace {
 constexpr int32_t kIdentifyAnswer = 0x4E764566; // 'NvEf'
 constexpr intptr_t kVendorSpecificAnswer = 0xBEEF;
-constexpr intptr_t kCockosAnswer = static_cast<intptr_t>(0xBEEF0000u);
+// What a host that asks about its own vendor extensions is told: we know them.
+constexpr intptr_t kVendorExtensionAnswer = static_cast<intptr_t>(0xBEEF0000u);
 constexpr int32_t kVendorSpecificFormat = 7;
 constexpr intptr_t kVstVersion = 2400;
 constexpr int kHostTextSize = 256;
@@ -402,7 +403,7 @@ intptr_t IEffectVST::CanDo(const char* text) const {
                 return 1;
     if (std::strcmp(text, "hasCockosExtensions") == 0 ||
         std::strcmp(text, "hasCockosViewAsConfig") == 0)
-        return kCockosAnswer;
+        return kVendorExtensionAnswer;
     return 0;
 }
 
