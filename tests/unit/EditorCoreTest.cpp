@@ -292,29 +292,3 @@ TEST_F(EditorCoreTest, APassBetweenTheStepsOfAPluginValueNeverLosesIt) {
         EXPECT_TRUE(meter.NeedsDraw()) << "the new value must still be drawn";
     }
 }
-
-// Stands for the audio thread storing a new meter value while the pass draws the old one.
-class MeterFedWhileDrawn final : public IBitmapControl {
-public:
-    MeterFedWhileDrawn() : IBitmapControl(0, 0, -1, kSwitch3, kDrawBlendAlpha) {}
-    void Render(IDrawContext& context) override {
-        drawn.push_back(Value());
-        IBitmapControl::Render(context);
-        if (drawn.size() == 1)
-            ApplyValueFromPlug(1.0);
-    }
-    std::vector<double> drawn;
-};
-
-TEST_F(EditorCoreTest, AValueArrivingDuringAPassIsDrawnOnTheNext) {
-    auto* meter = new MeterFedWhileDrawn;
-    context->AppendControl(meter);
-    meter->ApplyValueFromPlug(0.5);
-    IRectangle dirty;
-    while (context->CollectDirtyRegion(&dirty) && meter->drawn.size() < 5)
-        context->PaintRegion(dirty);
-    ASSERT_GE(meter->drawn.size(), 2u);
-    EXPECT_EQ(meter->drawn.front(), 0.5);
-    EXPECT_EQ(meter->drawn.back(), 1.0);
-    EXPECT_FALSE(meter->NeedsDraw());
-}
