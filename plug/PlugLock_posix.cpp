@@ -10,8 +10,12 @@ struct PlugLock::Impl {
         pthread_mutexattr_t attributes;
         pthread_mutexattr_init(&attributes);
         pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
-        pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT);
-        pthread_mutex_init(&mutex, &attributes);
+        // A system without priority-inheriting mutexes still gets a working lock.
+        if (pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT) != 0 ||
+            pthread_mutex_init(&mutex, &attributes) != 0) {
+            pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_NONE);
+            pthread_mutex_init(&mutex, &attributes);
+        }
         pthread_mutexattr_destroy(&attributes);
     }
     ~Impl() { pthread_mutex_destroy(&mutex); }
