@@ -1,14 +1,15 @@
 # Two entry points for a new machine: `make demo` and `make test`.
 RELEASE := build/release
 ASAN    := build/asan
+TSAN    := build/tsan
 WINDOWS := build/windows
 WINDOWS64 := build/windows-x64
 JOBS    ?= 2
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-asan test-windows test-dist windows dist bench soak \
-        install format clean
+.PHONY: deps demo test test-release test-asan test-tsan test-windows test-dist windows dist \
+        bench soak install format clean
 
 deps:
 	@scripts/install-deps
@@ -18,6 +19,11 @@ $(RELEASE)/build.ninja:
 
 $(ASAN)/build.ninja:
 	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELOR_SANITIZE=ON -DQUELOR_BENCH=OFF
+
+# Assertions on (the lock's debug checks), optimised enough for the stress tool.
+$(TSAN)/build.ninja:
+	$(CONFIGURE) -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+	    -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DQUELOR_TSAN=ON -DQUELOR_BENCH=OFF
 
 # Each Windows build finds its cross-built zlib, libpng and GoogleTest in its tree's
 # "-deps" sibling: 32-bit in $(WINDOWS), 64-bit in $(WINDOWS64).
@@ -47,7 +53,7 @@ install: deps $(RELEASE)/build.ninja
 	lv2="$${LV2_PATH%%:*}"; cmake --install $(RELEASE) --component lv2 --prefix "$${lv2:-$$HOME/.lv2}"
 
 test: deps
-	$(MAKE) --no-print-directory test-release test-asan test-windows test-dist
+	$(MAKE) --no-print-directory test-release test-asan test-tsan test-windows test-dist
 
 test-release: $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -56,6 +62,16 @@ test-release: $(RELEASE)/build.ninja
 test-asan: $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 	ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
+
+# The module under audio, parameter and editor threads with ThreadSanitizer watching:
+# the thread tests, then the stress tool for STRESS_SECONDS, each on an X server of its own.
+STRESS_SECONDS ?= 20
+TSAN_RUN = TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 \
+           suppressions=$(CURDIR)/cmake/tsan-suppressions.txt" xvfb-run -a
+test-tsan: $(TSAN)/build.ninja
+	cmake --build $(TSAN) -j $(JOBS) --target Quelor quelor-stress quelor_thread_tests
+	$(TSAN_RUN) $(TSAN)/tests/module/quelor_thread_tests
+	$(TSAN_RUN) $(TSAN)/tools/quelor-stress --seconds $(STRESS_SECONDS)
 
 # Quelor.dll for 32-bit and for 64-bit Windows hosts, cross-compiled.
 windows: deps

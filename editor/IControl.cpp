@@ -34,9 +34,10 @@ void IControl::MouseReleased(int, int) {}
 void IControl::MouseDragged(int, int, int, int, const IMouseKeys&) {}
 
 void IControl::MouseDoubleClicked(int, int, const IMouseKeys&) {
-    if (defaultValue < 0.0)
+    const double first = defaultValue.load();
+    if (first < 0.0)
         return;
-    value.store(defaultValue);
+    value.store(first);
     MarkDirty(true);
 }
 
@@ -51,18 +52,19 @@ void IControl::MouseHovered(int, int, const IMouseKeys&) {}
 void IControl::MouseExited() {}
 
 void IControl::ApplyValueFromPlug(double v) {
-    if (defaultValue >= 0.0 && v == value.load())
+    double first = defaultValue.load();
+    if (first >= 0.0 && v == value.load())
         return;
-    if (defaultValue < 0.0)
-        defaultValue = v;
+    if (first < 0.0)
+        defaultValue.compare_exchange_strong(first, v);
     value.store(v);
+    redraw.fetch_or(kPending);
     MarkDirty(false);
-    redrawPending.store(true);
 }
 
 void IControl::SetHidden(bool flag) {
     hidden = flag;
-    redrawPending.store(true);
+    redraw.fetch_or(kPending);
     MarkDirty(false);
 }
 
@@ -80,19 +82,23 @@ void IControl::MarkDirty(bool informPlug) {
         value.store(clampLow);
     else if (v > clampHigh)
         value.store(clampHigh);
-    dirty.store(true);
+    redraw.fetch_or(kDirty);
     if (IEditorParameters* parameters = Parameters(); informPlug && parameters && paramIndex >= 0)
         parameters->SetParameterFromEditor(paramIndex, value.load());
 }
 
-void IControl::MarkClean() { dirty.store(redrawPending.exchange(false)); }
+void IControl::MarkClean() {
+    uint8_t state = redraw.load();
+    while (!redraw.compare_exchange_weak(state, (state & kPending) != 0 ? kDirty : 0)) {
+    }
+}
 
 void IControl::SetValueFromEntry(double v) {
     if (v == value.load())
         return;
     value.store(v);
     MarkDirty(true);
-    redrawPending.store(true);
+    redraw.fetch_or(kPending);
 }
 
 void IControl::RequestValueEntry() {
@@ -100,7 +106,7 @@ void IControl::RequestValueEntry() {
     if (paramIndex < 0 || noValueEntry || !parameters)
         return;
     owner->OpenValueEntry(this, parameters->DescribeParameter(paramIndex));
-    redrawPending.store(true);
+    redraw.fetch_or(kPending);
 }
 
 IBitmapControl::IBitmapControl(int x, int y, int index, const IFrameBitmap& image, int blendMethod)

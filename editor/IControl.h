@@ -3,14 +3,22 @@
 #include "EditorTypes.h"
 
 #include <atomic>
+#include <cstdint>
 
 class IDrawContext;
 class IEditorParameters;
 
 // One element of the editor panel: draws itself from a normalized value,
-// takes the mouse, and may be bound to one plug-in parameter. Value and the
-// two redraw flags are written from the audio and host threads too, so each
-// is a whole atomic value; everything else belongs to the UI thread.
+// takes the mouse, and may be bound to one plug-in parameter. The value, the
+// first value (the default) and the redraw state are written from the audio and
+// host threads too, so each is a whole atomic value; everything else belongs to
+// the UI thread.
+//
+// The redraw state is one word with two marks: dirty (draw me on the next pass)
+// and pending (stay dirty for one pass more). A value from another thread is
+// stored before either mark is set, and a pass clears the marks in one step that
+// keeps dirty when pending was set meanwhile; so however the threads interleave,
+// the last value is drawn.
 class IControl {
 public:
     IControl(const IRectangle& rect, int paramIndex, const IDrawBlend& blend);
@@ -31,7 +39,8 @@ public:
     virtual void MouseExited();
     // UI thread, during a paint pass.
     virtual void Render(IDrawContext& context) = 0;
-    // Any thread. A value from the plug-in: shown, never sent back.
+    // Any thread. A value from the plug-in: shown, never sent back. The first one
+    // becomes the default.
     virtual void ApplyValueFromPlug(double value);
     virtual void SetHidden(bool flag);
     virtual void SetDimmed(bool flag);
@@ -39,9 +48,10 @@ public:
     // Clamps the value and marks the control for drawing; informs the
     // plug-in when asked (user actions only).
     virtual void MarkDirty(bool informPlug);
-    // After a paint pass: stays dirty for one more pass when a redraw is pending.
+    // UI thread, after a paint pass drew the whole control: stays dirty for one
+    // more pass when a redraw is pending.
     virtual void MarkClean();
-    virtual bool NeedsDraw() const { return dirty.load(); }
+    virtual bool NeedsDraw() const { return (redraw.load() & kDirty) != 0; }
 
     // From the value entry: a changed value goes to the plug-in.
     void SetValueFromEntry(double value);
@@ -50,14 +60,14 @@ public:
     void AttachToContext(IDrawContext* context) { owner = context; }
 
     double Value() const { return value.load(); }
-    double DefaultValue() const { return defaultValue; }
+    double DefaultValue() const { return defaultValue.load(); }
     int ParamIndex() const { return paramIndex; }
     const IRectangle& Rect() const { return rect; }
     const IRectangle& TargetRect() const { return targetRect; }
     const IDrawBlend& Blend() const { return blend; }
     bool IsHidden() const { return hidden; }
     bool IsDimmed() const { return dimmed; }
-    bool IsRedrawPending() const { return redrawPending.load(); }
+    bool IsRedrawPending() const { return (redraw.load() & kPending) != 0; }
     bool DoubleClickAsPress() const { return doubleClickAsPress; }
 
 protected:
@@ -69,14 +79,15 @@ private:
     IRectangle rect;
     IRectangle targetRect;
     int paramIndex;
+    enum RedrawMark : uint8_t { kDirty = 1, kPending = 2 };
+
     std::atomic<double> value{0.0};
-    double defaultValue = -1.0;
+    std::atomic<double> defaultValue{-1.0}; // negative until the plug-in gives a value
     double clampLow = 0.0;
     double clampHigh = 1.0;
-    std::atomic<bool> dirty{true};
+    std::atomic<uint8_t> redraw{kDirty};
     bool hidden = false;
     bool dimmed = false;
-    std::atomic<bool> redrawPending{false};
     bool noValueEntry = false;
     bool doubleClickAsPress = false;
     IDrawBlend blend;

@@ -66,7 +66,10 @@ bool IDrawContext::PaintRegion(const IRectangle& rect) {
     for (const auto& control : controls) {
         if (!control->IsHidden() && rect.Intersects(control->Rect()))
             control->Render(*this);
-        control->MarkClean();
+        // Only a control drawn whole is up to date. One outside the region, or cut by
+        // it (an expose of another area), keeps its mark for the next tick.
+        if (rect.Intersection(control->Rect()) == control->Rect())
+            control->MarkClean();
     }
     return PresentRegion(rect);
 }

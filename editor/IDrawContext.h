@@ -76,7 +76,7 @@ public:
     int ControlCount() const { return static_cast<int>(controls.size()); }
     IControl* ControlAt(int index) const;
 
-    // Draws the controls meeting rect, marks all clean, presents rect.
+    // Draws the controls meeting rect, marks those inside it clean, presents rect.
     bool PaintRegion(const IRectangle& rect);
     // Grows out by every control that needs drawing; true when any does.
     bool CollectDirtyRegion(IRectangle* out) const;

@@ -226,9 +226,69 @@ TEST_F(EditorCoreTest, PaintPassDrawsWhatMeetsTheRegionAndCollectsDirtyRects) {
     context->PaintRegion({100, 100, 101, 101});
     EXPECT_EQ(context->blits.back().sourceY, 2400) << "frame 51: the level's default, value 1";
     dirty = {};
+    ASSERT_TRUE(context->CollectDirtyRegion(&dirty)) << "both were drawn in part only";
+    EXPECT_EQ(dirty, (IRectangle{100, 100, 248, 148}));
+    context->PaintRegion(dirty);
+    context->PaintRegion(dirty); // values from the plug-in are drawn on two passes
+    dirty = {};
     EXPECT_FALSE(context->CollectDirtyRegion(&dirty));
     context->MarkAllControlsDirty();
     EXPECT_TRUE(context->CollectDirtyRegion(&dirty));
-    EXPECT_EQ(context->presented.size(), 2u);
+    EXPECT_EQ(context->presented.size(), 4u);
 }
 
+
+TEST_F(EditorCoreTest, AControlStaysDirtyUntilAPassDrawsItWhole) {
+    context->AppendControl(new IKnobMultiControl(100, 100, 0, kKnob)); // 100..148
+    context->AppendControl(new IKnobMultiControl(200, 100, 1, kKnob)); // 200..248
+    Attach();
+    context->PaintRegion({0, 0, 510, 370});
+    context->PaintRegion({0, 0, 510, 370});
+    IControl& dragged = *context->ControlAt(0);
+    ASSERT_FALSE(dragged.NeedsDraw());
+
+    // A drag marks the knob; an expose of another area, then of half the knob, comes
+    // before the next tick.
+    context->MousePressed(120, 120, left);
+    context->MouseDragged(120, 100, left);
+    ASSERT_TRUE(dragged.NeedsDraw());
+    context->PaintRegion({200, 100, 248, 148});
+    EXPECT_TRUE(dragged.NeedsDraw()) << "not drawn, so not clean";
+    context->PaintRegion({100, 100, 124, 148});
+    EXPECT_TRUE(dragged.NeedsDraw()) << "drawn in part only";
+    IRectangle dirty;
+    ASSERT_TRUE(context->CollectDirtyRegion(&dirty));
+    EXPECT_EQ(dirty, (IRectangle{100, 100, 148, 148}));
+    context->PaintRegion(dirty);
+    EXPECT_FALSE(dragged.NeedsDraw());
+}
+
+// A meter as the audio thread feeds it, with the paint pass's step placed at a chosen
+// point inside the feed: before or after the control marks itself dirty.
+class InterleavedControl final : public IBitmapControl {
+public:
+    enum Point { kBeforeMark, kAfterMark };
+    InterleavedControl() : IBitmapControl(0, 0, -1, kSwitch3, kDrawBlendAlpha) {}
+
+    void MarkDirty(bool informPlug) override {
+        if (cleanAt == kBeforeMark)
+            MarkClean();
+        IBitmapControl::MarkDirty(informPlug);
+        if (cleanAt == kAfterMark)
+            MarkClean();
+    }
+
+    Point cleanAt = kBeforeMark;
+};
+
+TEST_F(EditorCoreTest, APassBetweenTheStepsOfAPluginValueNeverLosesIt) {
+    for (const auto point : {InterleavedControl::kBeforeMark, InterleavedControl::kAfterMark}) {
+        SCOPED_TRACE(point);
+        InterleavedControl meter;
+        meter.MarkClean();
+        ASSERT_FALSE(meter.NeedsDraw());
+        meter.cleanAt = point;
+        meter.ApplyValueFromPlug(0.5);
+        EXPECT_TRUE(meter.NeedsDraw()) << "the new value must still be drawn";
+    }
+}
