@@ -6,7 +6,7 @@ JOBS    ?= 2
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-asan test-windows windows bench install format clean
+.PHONY: deps demo test test-release test-asan test-windows windows bench bench-peers install format clean
 
 deps:
 	@scripts/install-deps
@@ -66,6 +66,12 @@ bench: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench
 	$(RELEASE)/bench/quelor-bench
 	$(RELEASE)/bench/raster/quelor-raster-bench
+
+# Quelor.so against LSP's Compressor Stereo, loaded into the same process by the same host code.
+bench-peers: $(RELEASE)/build.ninja
+	scripts/install-deps --peers
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-peer-bench
+	nice -n 10 $(RELEASE)/bench/quelor-peer-bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
