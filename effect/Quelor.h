@@ -108,7 +108,7 @@ private:
     double mixAmount = 1.0;
     PeakHoldEnvelope envelope1;
     PeakHoldEnvelope envelope2;
-    PeakHoldEnvelope limiterEnvelope;
+    PeakHoldEnvelope limiterEnvelope{1}; // the brickwall holds nothing
     GrowArray<double> chanBuf1;
     GrowArray<double> chanBuf2;
     GrowArray<double> envBuf1;
