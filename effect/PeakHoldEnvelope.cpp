@@ -1,15 +1,22 @@
 #include "PeakHoldEnvelope.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 PeakHoldEnvelope::PeakHoldEnvelope(std::size_t wanted) : slots(oneSlot), candidates(twoCandidates) {
-    // Slots are numbered in 32 bits: a larger window is as unobtainable as missing memory.
-    if (wanted > 1 && wanted < UINT32_MAX && slotStore.Resize(wanted) &&
-        candidateStore.Resize(wanted + 1)) {
+    // Slots and queue entries are counted in 32 bits: a larger window is as
+    // unobtainable as missing memory.
+    if (wanted <= 1 || wanted >= UINT32_MAX / 2) {
+        ClearEnvelope();
+        return;
+    }
+    const std::size_t ring = std::bit_ceil(wanted + 1);
+    if (slotStore.Resize(wanted) && candidateStore.Resize(ring)) {
         slots = slotStore.Data();
         candidates = candidateStore.Data();
         capacity = static_cast<uint32_t>(wanted);
+        ringMask = static_cast<uint32_t>(ring - 1);
     }
     ClearEnvelope();
 }
@@ -58,11 +65,15 @@ void PeakHoldEnvelope::RebuildCandidates() {
 }
 
 void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
+    if (windowLength == 1) {
+        FollowWithoutHold(src, dst, n);
+        return;
+    }
     // Work on locals so the compiler keeps the state in registers.
     double* const window = slots;
     Candidate* const queue = candidates;
+    const uint32_t mask = ringMask;
     const uint32_t length = windowLength;
-    const uint32_t ring = capacity + 1;
     const double attack = attackCoefficient;
     const double release = releaseCoefficient;
     double out = output;
@@ -73,22 +84,15 @@ void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
         const double x = src[i];
         // The slot about to be written takes its value out of the window; a newer
         // value at least as large hides every older candidate it passes.
-        if (queue[first].slot == position && ++first == ring)
-            first = 0;
-        while (end != first) {
-            const uint32_t last = end == 0 ? ring - 1 : end - 1;
-            if (queue[last].value > x)
-                break;
-            end = last;
-        }
-        queue[end] = {x, position};
-        if (++end == ring)
-            end = 0;
+        if (queue[first & mask].slot == position)
+            ++first;
+        while (end != first && queue[(end - 1) & mask].value <= x)
+            --end;
+        queue[end++ & mask] = {x, position};
         window[position] = x;
         if (++position == length)
             position = 0;
-        const double held = queue[first].value;
-        const double d = held - out;
+        const double d = queue[first & mask].value - out;
         out += (d > 0.0 ? attack : release) * d;
         dst[i] = out;
     }
@@ -96,4 +100,24 @@ void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
     head = first;
     tail = end;
     writePosition = position;
+}
+
+void PeakHoldEnvelope::FollowWithoutHold(const double* src, double* dst, int n) {
+    if (n <= 0)
+        return;
+    const double attack = attackCoefficient;
+    const double release = releaseCoefficient;
+    double out = output;
+    const double last = src[n - 1];
+    for (int i = 0; i < n; ++i) {
+        const double d = src[i] - out;
+        out += (d > 0.0 ? attack : release) * d;
+        dst[i] = out;
+    }
+    output = out;
+    slots[0] = last;
+    candidates[0] = {last, 0};
+    head = 0;
+    tail = 1;
+    writePosition = 0;
 }

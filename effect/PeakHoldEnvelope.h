@@ -21,7 +21,7 @@ public:
     PeakHoldEnvelope(const PeakHoldEnvelope&) = delete;
     PeakHoldEnvelope& operator=(const PeakHoldEnvelope&) = delete;
 
-    // Audio thread. src holds detector levels (finite, >= 0); src and dst may not overlap.
+    // Audio thread. src holds detector levels (finite, >= 0); dst may be src itself.
     void ProcessEnvelope(const double* src, double* dst, int n);
 
     void SetAttack(double ms, double sampleRate);
@@ -33,7 +33,7 @@ public:
     void ClearEnvelope();
 
     double Output() const { return output; }
-    double HeldMaximum() const { return candidates[head].value; }
+    double HeldMaximum() const { return candidates[head & ringMask].value; }
     uint32_t WritePosition() const { return writePosition; }
     double AttackCoefficient() const { return attackCoefficient; }
     double ReleaseCoefficient() const { return releaseCoefficient; }
@@ -49,6 +49,8 @@ private:
         uint32_t slot; // leaves the window when this slot is written next
     };
 
+    // A window of one slot holds each sample alone: no queue to keep.
+    void FollowWithoutHold(const double* src, double* dst, int n);
     // Refills the queue from the slots, oldest to newest in write order.
     void RebuildCandidates();
 
@@ -58,10 +60,11 @@ private:
     double releaseCoefficient = 1.0;
     uint32_t windowLength = 1;
     uint32_t capacity = 1;
-    // The queue is a ring of capacity + 1 entries, [head, tail), never empty
-    // between samples.
+    // The queue is a ring of a power of two entries, more than the capacity:
+    // [head, tail) counted freely and masked, never empty between samples.
     uint32_t head = 0;
     uint32_t tail = 0;
+    uint32_t ringMask = 1;
     double* slots;
     Candidate* candidates;
     GrowArray<double> slotStore;

@@ -1,6 +1,7 @@
 #include "Quelor.h"
 
 #include "DenormalMode.h"
+#include "GainStage.h"
 #include "IVUNeedle.h"
 #include "ModuleInstance.h"
 #include "QuelorEditor.h"
@@ -35,12 +36,6 @@ constexpr double kLedScale = -3.3333333333333335;
 // A detector sample that is not finite is taken as silence, so a stray NaN or
 // infinity cannot stick in an envelope once it has left the hold window.
 inline double DetectorLevel(double level) { return std::isfinite(level) ? level : 0.0; }
-
-// Falls at once, recovers with the meter coefficient.
-inline void UpdateDisplay(double& display, double gain, double coeff) {
-    const double d = gain - display;
-    display += d > 0.0 ? coeff * d : d;
-}
 
 // One-pole mean square of the louder channel; a non-finite square counts as silence.
 inline void SmoothMeanSquare(double& meanSquare, const double* a, const double* b, int frames,
@@ -145,12 +140,12 @@ uint32_t Quelor::HoldLengthFor(double ms, double sampleRate) {
 
 void Quelor::ResizeWorkBuffers(int frames) {
     const auto count = static_cast<std::size_t>(std::max(frames, 0));
-    for (GrowArray<double>* buffer : {&chanBuf1, &chanBuf2, &envBuf1, &envBuf2})
+    for (GrowArray<double>* buffer : {&chanBuf1, &chanBuf2, &envBuf1, &envBuf2, &limitBuf})
         buffer->Resize(count);
     // Should memory fail, the buffers keep their old, smaller sizes and longer
     // blocks are processed in pieces that fit.
-    bufferFrames = static_cast<int>(std::min({chanBuf1.Count(), chanBuf2.Count(), envBuf1.Count(),
-                                              envBuf2.Count()}));
+    bufferFrames = static_cast<int>(std::min(
+        {chanBuf1.Count(), chanBuf2.Count(), envBuf1.Count(), envBuf2.Count(), limitBuf.Count()}));
 }
 
 double Quelor::ChoiceValue(int index) const { return ParameterAt(index)->Value(); }
@@ -285,85 +280,43 @@ void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int fra
                           const BlockSettings& settings) {
     const double* a = settings.sidechain ? inputs[2] : inputs[0];
     const double* b = settings.sidechain ? inputs[3] : inputs[1];
-    if (settings.stereoMode == kStereoDualMono)
-        CompressDualMono(a, b, inputs[0], inputs[1], frames);
-    else
-        CompressLinked(a, b, inputs[0], inputs[1], frames,
-                       settings.stereoMode == kStereoAverage);
-    if (settings.brickwall) {
-        ApplyBrickwall(outputs[0], outputs[1], frames);
+    double* c1 = chanBuf1.Data();
+    double* c2 = chanBuf2.Data();
+    double* g1 = envBuf1.Data();
+    double* g2 = envBuf2.Data();
+    const bool dual = settings.stereoMode == kStereoDualMono;
+    // Detector, envelope (the only recursion), gain and mix, each over the whole
+    // piece; the displays follow at the end, both in one loop.
+    if (dual) {
+        GainStage::DetectEach(a, c1, frames);
+        GainStage::DetectEach(b, c2, frames);
+        envelope1.ProcessEnvelope(c1, g1, frames);
+        envelope2.ProcessEnvelope(c2, g2, frames);
+        GainStage::CompressorGains(g1, frames, thresholdGain, thresholdInverse, ratioExponent);
+        GainStage::CompressorGains(g2, frames, thresholdGain, thresholdInverse, ratioExponent);
     } else {
-        std::copy_n(chanBuf1.Data(), frames, outputs[0]);
-        std::copy_n(chanBuf2.Data(), frames, outputs[1]);
+        if (settings.stereoMode == kStereoAverage)
+            GainStage::DetectAverage(a, b, c1, frames);
+        else
+            GainStage::DetectMaximum(a, b, c1, frames);
+        envelope1.ProcessEnvelope(c1, g1, frames);
+        GainStage::CompressorGains(g1, frames, thresholdGain, thresholdInverse, ratioExponent);
     }
-}
-
-inline double Quelor::CompressorGain(double envelope) const {
-    return envelope > thresholdGain ? std::pow(envelope * thresholdInverse, ratioExponent) : 1.0;
-}
-
-void Quelor::CompressDualMono(const double* a, const double* b, const double* in0,
-                              const double* in1, int frames) {
-    double* c1 = chanBuf1.Data();
-    double* c2 = chanBuf2.Data();
-    double* e1 = envBuf1.Data();
-    double* e2 = envBuf2.Data();
-    for (int i = 0; i < frames; ++i) {
-        c1[i] = DetectorLevel(std::fabs(a[i]));
-        c2[i] = DetectorLevel(std::fabs(b[i]));
-    }
-    envelope1.ProcessEnvelope(c1, e1, frames);
-    envelope2.ProcessEnvelope(c2, e2, frames);
-    const double mix = mixAmount;
     const double dry = 1.0 - mixAmount;
-    const double makeup = makeupGain;
-    for (int i = 0; i < frames; ++i) {
-        const double g1 = CompressorGain(e1[i]);
-        const double g2 = CompressorGain(e2[i]);
-        UpdateDisplay(grDisplay, std::min(g1, g2), meterCoeff);
-        c1[i] = (g1 * mix + dry) * in0[i] * makeup;
-        c2[i] = (g2 * mix + dry) * in1[i] * makeup;
+    GainStage::ApplyGain(g1, inputs[0], c1, frames, mixAmount, dry, makeupGain);
+    GainStage::ApplyGain(dual ? g2 : g1, inputs[1], c2, frames, mixAmount, dry, makeupGain);
+    if (!settings.brickwall) {
+        grDisplay = dual ? GainStage::FollowDisplay(grDisplay, g1, g2, frames, meterCoeff)
+                         : GainStage::FollowDisplay(grDisplay, g1, frames, meterCoeff);
+        std::copy_n(c1, frames, outputs[0]);
+        std::copy_n(c2, frames, outputs[1]);
+        return;
     }
-}
-
-void Quelor::CompressLinked(const double* a, const double* b, const double* in0,
-                            const double* in1, int frames, bool average) {
-    double* c1 = chanBuf1.Data();
-    double* c2 = chanBuf2.Data();
-    double* e1 = envBuf1.Data();
-    if (average)
-        for (int i = 0; i < frames; ++i)
-            c1[i] = DetectorLevel((std::fabs(a[i]) + std::fabs(b[i])) * 0.5);
-    else
-        for (int i = 0; i < frames; ++i)
-            c1[i] = DetectorLevel(std::max(std::fabs(a[i]), std::fabs(b[i])));
-    envelope1.ProcessEnvelope(c1, e1, frames);
-    const double mix = mixAmount;
-    const double dry = 1.0 - mixAmount;
-    const double makeup = makeupGain;
-    for (int i = 0; i < frames; ++i) {
-        const double g = CompressorGain(e1[i]);
-        UpdateDisplay(grDisplay, g, meterCoeff);
-        const double factor = g * mix + dry;
-        c1[i] = factor * in0[i] * makeup;
-        c2[i] = factor * in1[i] * makeup;
-    }
-}
-
-void Quelor::ApplyBrickwall(double* out0, double* out1, int frames) {
-    const double* c1 = chanBuf1.Data();
-    const double* c2 = chanBuf2.Data();
-    double* detector = envBuf1.Data();
-    double* peak = envBuf2.Data();
-    for (int i = 0; i < frames; ++i)
-        detector[i] = DetectorLevel(std::max(std::fabs(c1[i]), std::fabs(c2[i])));
-    limiterEnvelope.ProcessEnvelope(detector, peak, frames);
-    const double attenuation = attenuationGain;
-    for (int i = 0; i < frames; ++i) {
-        const double p = peak[i];
-        const double gb = p > kCeiling ? std::pow(p * kCeilingInverse, -1.0) : 1.0;
-        UpdateDisplay(limiterDisplay, gb, meterCoeff);
-        out0[i] = c1[i] * attenuation * gb;
-        out1[i] = attenuation * gb * c2[i];
-    }
+    double* limit = limitBuf.Data();
+    GainStage::DetectMaximum(c1, c2, limit, frames);
+    limiterEnvelope.ProcessEnvelope(limit, limit, frames);
+    GainStage::LimiterGains(limit, frames, kCeiling);
+    GainStage::FollowDisplays(grDisplay, limiterDisplay, g1, dual ? g2 : g1, limit, frames,
+                              meterCoeff);
+    GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuationGain);
 }

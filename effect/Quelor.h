@@ -82,12 +82,6 @@ private:
     double ChoiceValue(int index) const;
     void ProcessPiece(double* const* inputs, double* const* outputs, int frames,
                       const BlockSettings& settings);
-    void CompressDualMono(const double* a, const double* b, const double* in0,
-                          const double* in1, int frames);
-    void CompressLinked(const double* a, const double* b, const double* in0, const double* in1,
-                        int frames, bool average);
-    void ApplyBrickwall(double* out0, double* out1, int frames);
-    double CompressorGain(double envelope) const;
     void SmoothInputLevel(const double* in0, const double* in1, int frames);
     void FeedMeters(const double* out0, const double* out1, int frames, bool brickwall);
 
@@ -113,5 +107,6 @@ private:
     GrowArray<double> chanBuf2;
     GrowArray<double> envBuf1;
     GrowArray<double> envBuf2;
+    GrowArray<double> limitBuf;
     int bufferFrames = 0;
 };

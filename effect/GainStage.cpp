@@ -1,0 +1,165 @@
+#include "GainStage.h"
+
+#include "FastPow.h"
+
+namespace {
+// Kept apart from std:: helpers so that nothing compiled for AVX2 here can be
+// shared, through an out-of-line copy, with code that runs on any processor.
+[[gnu::always_inline]] inline double Level(double x) {
+    return __builtin_isfinite(x) ? x : 0.0;
+}
+
+inline double Smaller(double x, double y) {
+    return y < x ? y : x;
+}
+
+inline void Follow(double& display, double gain, double coeff) {
+    const double d = gain - display;
+    display += d > 0.0 ? coeff * d : d;
+}
+
+struct Average {
+    [[gnu::always_inline]] static void Run(const double* a, const double* b, double* out, int n) {
+        for (int i = 0; i < n; ++i)
+            out[i] = Level((__builtin_fabs(a[i]) + __builtin_fabs(b[i])) * 0.5);
+    }
+};
+
+struct Maximum {
+    [[gnu::always_inline]] static void Run(const double* a, const double* b, double* out, int n) {
+        for (int i = 0; i < n; ++i) {
+            const double x = __builtin_fabs(a[i]);
+            const double y = __builtin_fabs(b[i]);
+            out[i] = Level(x < y ? y : x);
+        }
+    }
+};
+
+struct Each {
+    [[gnu::always_inline]] static void Run(const double* a, double* out, int n) {
+        for (int i = 0; i < n; ++i)
+            out[i] = Level(__builtin_fabs(a[i]));
+    }
+};
+
+struct Compressor {
+    [[gnu::always_inline]] static void Run(double* g, int n, double threshold, double inverse,
+                                           double exponent) {
+        for (int i = 0; i < n; ++i) {
+            const double e = g[i];
+            const double gain = FastPow(e * inverse, exponent);
+            g[i] = e > threshold ? gain : 1.0;
+        }
+    }
+};
+
+struct Limiter {
+    [[gnu::always_inline]] static void Run(double* g, int n, double ceiling) {
+        for (int i = 0; i < n; ++i) {
+            const double p = g[i];
+            const double gain = ceiling / p;
+            g[i] = p > ceiling ? gain : 1.0;
+        }
+    }
+};
+
+struct Gain {
+    [[gnu::always_inline]] static void Run(const double* g, const double* in, double* out, int n,
+                                           double mix, double dry, double makeup) {
+        for (int i = 0; i < n; ++i)
+            out[i] = (g[i] * mix + dry) * in[i] * makeup;
+    }
+};
+
+struct LimiterOutput {
+    [[gnu::always_inline]] static void Run(const double* g, const double* in0, const double* in1,
+                                           double* out0, double* out1, int n,
+                                           double attenuation) {
+        for (int i = 0; i < n; ++i) {
+            out0[i] = in0[i] * attenuation * g[i];
+            out1[i] = attenuation * g[i] * in1[i];
+        }
+    }
+};
+
+bool ProcessorHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+const bool kWide = ProcessorHasAvx2();
+
+template <class Pass, class... Args> [[gnu::target("avx2")]] void RunWide(Args... args) {
+    Pass::Run(args...);
+}
+
+template <class Pass, class... Args> void RunNarrow(Args... args) {
+    Pass::Run(args...);
+}
+
+template <class Pass, class... Args> void Run(Args... args) {
+    if (kWide)
+        RunWide<Pass>(args...);
+    else
+        RunNarrow<Pass>(args...);
+}
+} // namespace
+
+namespace GainStage {
+
+void DetectAverage(const double* a, const double* b, double* out, int n) {
+    Run<Average>(a, b, out, n);
+}
+
+void DetectMaximum(const double* a, const double* b, double* out, int n) {
+    Run<Maximum>(a, b, out, n);
+}
+
+void DetectEach(const double* a, double* out, int n) {
+    Run<Each>(a, out, n);
+}
+
+void CompressorGains(double* envelopeToGain, int n, double threshold, double inverse,
+                     double exponent) {
+    Run<Compressor>(envelopeToGain, n, threshold, inverse, exponent);
+}
+
+void LimiterGains(double* peakToGain, int n, double ceiling) {
+    Run<Limiter>(peakToGain, n, ceiling);
+}
+
+void ApplyGain(const double* gain, const double* in, double* out, int n, double mix, double dry,
+               double makeup) {
+    Run<Gain>(gain, in, out, n, mix, dry, makeup);
+}
+
+void ApplyLimiter(const double* gain, const double* in0, const double* in1, double* out0,
+                  double* out1, int n, double attenuation) {
+    Run<LimiterOutput>(gain, in0, in1, out0, out1, n, attenuation);
+}
+
+double FollowDisplay(double display, const double* gain, int n, double coeff) {
+    for (int i = 0; i < n; ++i)
+        Follow(display, gain[i], coeff);
+    return display;
+}
+
+double FollowDisplay(double display, const double* gain1, const double* gain2, int n,
+                     double coeff) {
+    for (int i = 0; i < n; ++i)
+        Follow(display, Smaller(gain1[i], gain2[i]), coeff);
+    return display;
+}
+
+void FollowDisplays(double& display, double& limiterDisplay, const double* gain1,
+                    const double* gain2, const double* limiterGain, int n, double coeff) {
+    double d = display;
+    double l = limiterDisplay;
+    for (int i = 0; i < n; ++i) {
+        Follow(d, Smaller(gain1[i], gain2[i]), coeff);
+        Follow(l, limiterGain[i], coeff);
+    }
+    display = d;
+    limiterDisplay = l;
+}
+
+} // namespace GainStage
