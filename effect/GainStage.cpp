@@ -13,9 +13,41 @@ inline double Smaller(double x, double y) {
     return y < x ? y : x;
 }
 
+inline double Larger(double x, double y) {
+    return x < y ? y : x;
+}
+
 inline void Follow(double& display, double gain, double coeff) {
     const double d = gain - display;
     display += d > 0.0 ? coeff * d : d;
+}
+
+// A non-finite square counts as silence.
+inline void Smooth(double& meanSquare, double a, double b, double coeff) {
+    const double s = Level(Larger(a * a, b * b));
+    meanSquare += (s - meanSquare) * coeff;
+}
+
+template <bool kLimiter, bool kMeters>
+void FollowAll(GainStage::Displays& displays, const GainStage::PieceSignals& piece, int n,
+               double coeff) {
+    GainStage::Displays d = displays;
+    const double attenuation = piece.attenuation;
+    for (int i = 0; i < n; ++i) {
+        Follow(d.gain, Smaller(piece.gain1[i], piece.gain2[i]), coeff);
+        if (kLimiter)
+            Follow(d.limiter, piece.limiterGain[i], coeff);
+        if (kMeters) {
+            Smooth(d.in, piece.in0[i], piece.in1[i], coeff);
+            const double gb = kLimiter ? piece.limiterGain[i] : 1.0;
+            const double out0 = kLimiter ? piece.compressed0[i] * attenuation * gb
+                                         : piece.compressed0[i];
+            const double out1 = kLimiter ? attenuation * gb * piece.compressed1[i]
+                                         : piece.compressed1[i];
+            Smooth(d.out, out0, out1, coeff);
+        }
+    }
+    displays = d;
 }
 
 struct Average {
@@ -27,11 +59,8 @@ struct Average {
 
 struct Maximum {
     [[gnu::always_inline]] static void Run(const double* a, const double* b, double* out, int n) {
-        for (int i = 0; i < n; ++i) {
-            const double x = __builtin_fabs(a[i]);
-            const double y = __builtin_fabs(b[i]);
-            out[i] = Level(x < y ? y : x);
-        }
+        for (int i = 0; i < n; ++i)
+            out[i] = Level(Larger(__builtin_fabs(a[i]), __builtin_fabs(b[i])));
     }
 };
 
@@ -137,29 +166,13 @@ void ApplyLimiter(const double* gain, const double* in0, const double* in1, doub
     Run<LimiterOutput>(gain, in0, in1, out0, out1, n, attenuation);
 }
 
-double FollowDisplay(double display, const double* gain, int n, double coeff) {
-    for (int i = 0; i < n; ++i)
-        Follow(display, gain[i], coeff);
-    return display;
-}
-
-double FollowDisplay(double display, const double* gain1, const double* gain2, int n,
-                     double coeff) {
-    for (int i = 0; i < n; ++i)
-        Follow(display, Smaller(gain1[i], gain2[i]), coeff);
-    return display;
-}
-
-void FollowDisplays(double& display, double& limiterDisplay, const double* gain1,
-                    const double* gain2, const double* limiterGain, int n, double coeff) {
-    double d = display;
-    double l = limiterDisplay;
-    for (int i = 0; i < n; ++i) {
-        Follow(d, Smaller(gain1[i], gain2[i]), coeff);
-        Follow(l, limiterGain[i], coeff);
-    }
-    display = d;
-    limiterDisplay = l;
+void FollowDisplays(Displays& displays, const PieceSignals& piece, int n, double coeff) {
+    if (piece.limiterGain)
+        piece.meters ? FollowAll<true, true>(displays, piece, n, coeff)
+                     : FollowAll<true, false>(displays, piece, n, coeff);
+    else
+        piece.meters ? FollowAll<false, true>(displays, piece, n, coeff)
+                     : FollowAll<false, false>(displays, piece, n, coeff);
 }
 
 } // namespace GainStage

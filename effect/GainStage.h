@@ -25,13 +25,32 @@ void ApplyGain(const double* gain, const double* in, double* out, int n, double 
 void ApplyLimiter(const double* gain, const double* in0, const double* in1, double* out0,
                   double* out1, int n, double attenuation);
 
-// The smoothed display of a gain: falls at once, recovers with coeff. With two
-// gains it follows the smaller; with a limiter gain it follows that too, in the
-// same loop, so that the two recursions overlap.
-double FollowDisplay(double display, const double* gain, int n, double coeff);
-double FollowDisplay(double display, const double* gain1, const double* gain2, int n,
-                     double coeff);
-void FollowDisplays(double& display, double& limiterDisplay, const double* gain1,
-                    const double* gain2, const double* limiterGain, int n, double coeff);
+// The smoothed values the panel shows, carried from piece to piece.
+struct Displays {
+    double gain = 1.0;    // compressor gain: falls at once, recovers with the meter coefficient
+    double limiter = 1.0; // brickwall gain, likewise
+    double in = 0.0;      // one-pole mean square of the louder input channel
+    double out = 0.0;     // the same of the louder output channel
+};
+
+// What one piece leaves for the displays. gain2 is gain1 when the channels are
+// linked; limiterGain is null without the brickwall; the levels are metered only
+// with meters set.
+struct PieceSignals {
+    const double* in0;
+    const double* in1;
+    const double* compressed0;
+    const double* compressed1;
+    const double* gain1;
+    const double* gain2;
+    const double* limiterGain;
+    double attenuation;
+    bool meters;
+};
+
+// Follows all the displays over a piece in one loop, so that their recursions
+// overlap; the OUT level is taken from the output the piece is about to write,
+// and the inputs are read before it is written (hosts may process in place).
+void FollowDisplays(Displays& displays, const PieceSignals& piece, int n, double coeff);
 
 } // namespace GainStage

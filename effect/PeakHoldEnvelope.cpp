@@ -1,22 +1,22 @@
 #include "PeakHoldEnvelope.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
-PeakHoldEnvelope::PeakHoldEnvelope(std::size_t wanted) : slots(oneSlot), candidates(twoCandidates) {
-    // Slots and queue entries are counted in 32 bits: a larger window is as
-    // unobtainable as missing memory.
-    if (wanted <= 1 || wanted >= UINT32_MAX / 2) {
-        ClearEnvelope();
-        return;
-    }
-    const std::size_t ring = std::bit_ceil(wanted + 1);
-    if (slotStore.Resize(wanted) && candidateStore.Resize(ring)) {
+namespace {
+// Detector levels are never NaN and never -0, so either operand of a tie serves.
+inline double Larger(double x, double y) {
+    return x < y ? y : x;
+}
+} // namespace
+
+PeakHoldEnvelope::PeakHoldEnvelope(std::size_t wanted) : slots(oneSlot), suffixMaxima(twoMaxima) {
+    // Slots are counted in 32 bits: a larger window is as unobtainable as missing memory.
+    if (wanted > 1 && wanted < UINT32_MAX && slotStore.Resize(wanted) &&
+        suffixStore.Resize(wanted + 1)) {
         slots = slotStore.Data();
-        candidates = candidateStore.Data();
+        suffixMaxima = suffixStore.Data();
         capacity = static_cast<uint32_t>(wanted);
-        ringMask = static_cast<uint32_t>(ring - 1);
     }
     ClearEnvelope();
 }
@@ -39,29 +39,37 @@ void PeakHoldEnvelope::SetHoldLength(uint32_t n) {
     if (n > windowLength)
         std::fill(slots + windowLength, slots + n, 0.0);
     windowLength = n;
-    RebuildCandidates();
+    Rebuild();
 }
 
 void PeakHoldEnvelope::ClearEnvelope() {
     std::fill_n(slots, capacity, 0.0);
     output = 0.0;
     writePosition = 0;
-    RebuildCandidates();
+    Rebuild();
 }
 
-void PeakHoldEnvelope::RebuildCandidates() {
+double PeakHoldEnvelope::HeldMaximum() const {
+    return Larger(prefixMaximum, suffixMaxima[writePosition]);
+}
+
+void PeakHoldEnvelope::ComputeSuffixMaxima() {
+    double largest = 0.0;
+    suffixMaxima[windowLength] = largest;
+    for (uint32_t i = windowLength; i-- > 0;) {
+        largest = Larger(largest, slots[i]);
+        suffixMaxima[i] = largest;
+    }
+}
+
+void PeakHoldEnvelope::Rebuild() {
     // After a shrink the write position may lie beyond the window; writing goes on
     // at its remainder.
-    const uint32_t start = writePosition % windowLength;
-    head = 0;
-    tail = 0;
-    for (uint32_t k = 0; k < windowLength; ++k) {
-        const uint32_t slot = start + k < windowLength ? start + k : start + k - windowLength;
-        const double x = slots[slot];
-        while (tail != head && candidates[tail - 1].value <= x)
-            --tail;
-        candidates[tail++] = {x, slot};
-    }
+    writePosition %= windowLength;
+    ComputeSuffixMaxima();
+    prefixMaximum = 0.0;
+    for (uint32_t i = 0; i < writePosition; ++i)
+        prefixMaximum = Larger(prefixMaximum, slots[i]);
 }
 
 void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
@@ -71,34 +79,30 @@ void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
     }
     // Work on locals so the compiler keeps the state in registers.
     double* const window = slots;
-    Candidate* const queue = candidates;
-    const uint32_t mask = ringMask;
+    const double* const suffix = suffixMaxima;
     const uint32_t length = windowLength;
     const double attack = attackCoefficient;
     const double release = releaseCoefficient;
     double out = output;
-    uint32_t position = writePosition % length;
-    uint32_t first = head;
-    uint32_t end = tail;
+    double prefix = prefixMaximum;
+    uint32_t position = writePosition;
     for (int i = 0; i < n; ++i) {
         const double x = src[i];
-        // The slot about to be written takes its value out of the window; a newer
-        // value at least as large hides every older candidate it passes.
-        if (queue[first & mask].slot == position)
-            ++first;
-        while (end != first && queue[(end - 1) & mask].value <= x)
-            --end;
-        queue[end++ & mask] = {x, position};
         window[position] = x;
-        if (++position == length)
+        prefix = Larger(prefix, x);
+        const double held = Larger(prefix, suffix[position + 1]);
+        if (++position == length) {
+            // A new pass: everything in the window now lies behind the write position.
             position = 0;
-        const double d = queue[first & mask].value - out;
+            prefix = 0.0;
+            ComputeSuffixMaxima();
+        }
+        const double d = held - out;
         out += (d > 0.0 ? attack : release) * d;
         dst[i] = out;
     }
     output = out;
-    head = first;
-    tail = end;
+    prefixMaximum = prefix;
     writePosition = position;
 }
 
@@ -116,8 +120,5 @@ void PeakHoldEnvelope::FollowWithoutHold(const double* src, double* dst, int n) 
     }
     output = out;
     slots[0] = last;
-    candidates[0] = {last, 0};
-    head = 0;
-    tail = 1;
-    writePosition = 0;
+    suffixMaxima[0] = last;
 }

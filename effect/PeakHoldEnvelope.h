@@ -6,9 +6,11 @@
 #include <cstdint>
 
 // A sliding-window peak hold followed by a one-pole smoother with separate
-// attack and release coefficients. The window is a circular array of slots;
-// beside it a queue of candidate maxima (values that no newer, larger value has
-// yet hidden) gives the held maximum at constant cost per sample. Both are
+// attack and release coefficients. The window is a circular array of slots.
+// Its maximum is that of the slots written since the last wrap to slot 0 (kept
+// as a running maximum) and of the slots after the write position, still from
+// the pass before (kept as maxima from each slot to the end, computed once per
+// pass): constant work per sample and no branch on the signal. Both arrays are
 // allocated once; nothing allocates while processing.
 class PeakHoldEnvelope {
 public:
@@ -33,7 +35,7 @@ public:
     void ClearEnvelope();
 
     double Output() const { return output; }
-    double HeldMaximum() const { return candidates[head & ringMask].value; }
+    double HeldMaximum() const;
     uint32_t WritePosition() const { return writePosition; }
     double AttackCoefficient() const { return attackCoefficient; }
     double ReleaseCoefficient() const { return releaseCoefficient; }
@@ -44,31 +46,24 @@ public:
     static double Coefficient(double ms, double sampleRate);
 
 private:
-    struct Candidate {
-        double value;
-        uint32_t slot; // leaves the window when this slot is written next
-    };
-
-    // A window of one slot holds each sample alone: no queue to keep.
+    // A window of one slot holds each sample alone.
     void FollowWithoutHold(const double* src, double* dst, int n);
-    // Refills the queue from the slots, oldest to newest in write order.
-    void RebuildCandidates();
+    // The maxima from each slot to the end of the window, for the pass that begins.
+    void ComputeSuffixMaxima();
+    // Brings both maxima in line with the slots after a change of the window.
+    void Rebuild();
 
     double output = 0.0;
+    double prefixMaximum = 0.0; // of the slots before the write position
     uint32_t writePosition = 0;
     double attackCoefficient = 1.0;
     double releaseCoefficient = 1.0;
     uint32_t windowLength = 1;
     uint32_t capacity = 1;
-    // The queue is a ring of a power of two entries, more than the capacity:
-    // [head, tail) counted freely and masked, never empty between samples.
-    uint32_t head = 0;
-    uint32_t tail = 0;
-    uint32_t ringMask = 1;
     double* slots;
-    Candidate* candidates;
+    double* suffixMaxima; // windowLength + 1 entries, the last 0
     GrowArray<double> slotStore;
-    GrowArray<Candidate> candidateStore;
+    GrowArray<double> suffixStore;
     double oneSlot[1] = {};
-    Candidate twoCandidates[2] = {};
+    double twoMaxima[2] = {};
 };

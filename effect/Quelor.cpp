@@ -37,26 +37,13 @@ constexpr double kLedScale = -3.3333333333333335;
 // infinity cannot stick in an envelope once it has left the hold window.
 inline double DetectorLevel(double level) { return std::isfinite(level) ? level : 0.0; }
 
-// One-pole mean square of the louder channel; a non-finite square counts as silence.
-inline void SmoothMeanSquare(double& meanSquare, const double* a, const double* b, int frames,
-                             double coeff) {
-    double m = meanSquare;
-    for (int i = 0; i < frames; ++i) {
-        const double s = DetectorLevel(std::max(a[i] * a[i], b[i] * b[i]));
-        m += (s - m) * coeff;
-    }
-    meanSquare = m;
-}
 } // namespace
 
 Quelor::Quelor(audioMasterCallback hostCallback) : IEffectVST(hostCallback, kIdentity, false) {
     SetupParameters();
     AddPresetFromValues("Default", 1.0, 100.0, 5.0, 3.0, 0, 0, 0.0, 0.0, 100.0, 300.0, -30.0, 1);
     BuildEditor();
-    inMeanSquare = 0.0;
-    outMeanSquare = 0.0;
-    grDisplay = 1.0;
-    limiterDisplay = 1.0;
+    displays = {};
     limiterEnvelope.SetAttack(0.0, SampleRate());
     limiterEnvelope.SetHoldLength(1);
     ResizeWorkBuffers(MaxBlockSize());
@@ -208,10 +195,7 @@ void Quelor::ResetProcessing() {
     envelope1.ClearEnvelope();
     envelope2.ClearEnvelope();
     limiterEnvelope.ClearEnvelope();
-    inMeanSquare = 0.0;
-    outMeanSquare = 0.0;
-    grDisplay = 1.0;
-    limiterDisplay = 1.0;
+    displays = {};
     if (MaxBlockSize() != bufferFrames)
         ResizeWorkBuffers(MaxBlockSize());
     meterCoeff = 1.0 - std::exp(-1.0 / (rate * kMeterSeconds));
@@ -224,9 +208,6 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
         TruncateToInt32(ChoiceValue(kSidechainInput)) != 0,
         TruncateToInt32(ChoiceValue(kBrickwall)) == kBrickwallOn,
     };
-    // Metered before any output is written, so that in-place buffers still
-    // show the input on the IN needle.
-    SmoothInputLevel(inputs[0], inputs[1], frames);
     if (bufferFrames <= 0) {
         // No block size was ever announced: there is nowhere to work, so give silence.
         for (int ch = 0; ch < 2; ++ch)
@@ -242,7 +223,7 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
         double* const out[2] = {outputs[0] + done, outputs[1] + done};
         ProcessPiece(in, out, n, settings);
     }
-    FeedMeters(outputs[0], outputs[1], frames, settings.brickwall);
+    FeedMeters(settings.brickwall);
 }
 
 double Quelor::NeedleValue(double amplitude) {
@@ -258,22 +239,16 @@ void Quelor::SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle
     outNeedleIndex = outNeedle;
 }
 
-void Quelor::SmoothInputLevel(const double* in0, const double* in1, int frames) {
-    if (Editor())
-        SmoothMeanSquare(inMeanSquare, in0, in1, frames, meterCoeff);
-}
-
-void Quelor::FeedMeters(const double* out0, const double* out1, int frames, bool brickwall) {
+void Quelor::FeedMeters(bool brickwall) {
     IEditorLink* panel = Editor();
     if (!panel)
         return;
     const double led =
-        brickwall ? std::clamp(kLedScale * std::log10(limiterDisplay), 0.0, 1.0) : 0.0;
+        brickwall ? std::clamp(kLedScale * std::log10(displays.limiter), 0.0, 1.0) : 0.0;
     panel->SetControlValue(ledIndex, led);
-    panel->SetControlValue(grNeedleIndex, NeedleValue(grDisplay));
-    SmoothMeanSquare(outMeanSquare, out0, out1, frames, meterCoeff);
-    panel->SetControlValue(inNeedleIndex, NeedleValue(std::sqrt(inMeanSquare * kMeterReference)));
-    panel->SetControlValue(outNeedleIndex, NeedleValue(std::sqrt(outMeanSquare * kMeterReference)));
+    panel->SetControlValue(grNeedleIndex, NeedleValue(displays.gain));
+    panel->SetControlValue(inNeedleIndex, NeedleValue(std::sqrt(displays.in * kMeterReference)));
+    panel->SetControlValue(outNeedleIndex, NeedleValue(std::sqrt(displays.out * kMeterReference)));
 }
 
 void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int frames,
@@ -305,18 +280,21 @@ void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int fra
     const double dry = 1.0 - mixAmount;
     GainStage::ApplyGain(g1, inputs[0], c1, frames, mixAmount, dry, makeupGain);
     GainStage::ApplyGain(dual ? g2 : g1, inputs[1], c2, frames, mixAmount, dry, makeupGain);
-    if (!settings.brickwall) {
-        grDisplay = dual ? GainStage::FollowDisplay(grDisplay, g1, g2, frames, meterCoeff)
-                         : GainStage::FollowDisplay(grDisplay, g1, frames, meterCoeff);
+    double* limit = settings.brickwall ? limitBuf.Data() : nullptr;
+    if (limit) {
+        GainStage::DetectMaximum(c1, c2, limit, frames);
+        limiterEnvelope.ProcessEnvelope(limit, limit, frames);
+        GainStage::LimiterGains(limit, frames, kCeiling);
+    }
+    // Before any output is written, so that in-place buffers still show the input
+    // on the IN needle.
+    const GainStage::PieceSignals piece{inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1,
+                                        limit, attenuationGain, Editor() != nullptr};
+    GainStage::FollowDisplays(displays, piece, frames, meterCoeff);
+    if (limit) {
+        GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuationGain);
+    } else {
         std::copy_n(c1, frames, outputs[0]);
         std::copy_n(c2, frames, outputs[1]);
-        return;
     }
-    double* limit = limitBuf.Data();
-    GainStage::DetectMaximum(c1, c2, limit, frames);
-    limiterEnvelope.ProcessEnvelope(limit, limit, frames);
-    GainStage::LimiterGains(limit, frames, kCeiling);
-    GainStage::FollowDisplays(grDisplay, limiterDisplay, g1, dual ? g2 : g1, limit, frames,
-                              meterCoeff);
-    GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuationGain);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GainStage.h"
 #include "IEffectVST.h"
 #include "PeakHoldEnvelope.h"
 
@@ -47,10 +48,10 @@ public:
     double RatioExponent() const { return ratioExponent; }
     double MixAmount() const { return mixAmount; }
     double MeterCoeff() const { return meterCoeff; }
-    double GrDisplay() const { return grDisplay; }
-    double LimiterDisplay() const { return limiterDisplay; }
-    double InMeanSquare() const { return inMeanSquare; }
-    double OutMeanSquare() const { return outMeanSquare; }
+    double GrDisplay() const { return displays.gain; }
+    double LimiterDisplay() const { return displays.limiter; }
+    double InMeanSquare() const { return displays.in; }
+    double OutMeanSquare() const { return displays.out; }
     int BufferFrames() const { return bufferFrames; }
     const PeakHoldEnvelope& Envelope1() const { return envelope1; }
     const PeakHoldEnvelope& Envelope2() const { return envelope2; }
@@ -82,17 +83,13 @@ private:
     double ChoiceValue(int index) const;
     void ProcessPiece(double* const* inputs, double* const* outputs, int frames,
                       const BlockSettings& settings);
-    void SmoothInputLevel(const double* in0, const double* in1, int frames);
-    void FeedMeters(const double* out0, const double* out1, int frames, bool brickwall);
+    void FeedMeters(bool brickwall);
 
     int inNeedleIndex = -1;
     int grNeedleIndex = -1;
     int outNeedleIndex = -1;
     int ledIndex = -1;
-    double inMeanSquare = 0.0;
-    double outMeanSquare = 0.0;
-    double grDisplay = 1.0;
-    double limiterDisplay = 1.0;
+    GainStage::Displays displays;
     double meterCoeff = 0.0;
     double thresholdGain = 1.0;
     double thresholdInverse = 1.0;
