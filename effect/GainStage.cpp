@@ -29,14 +29,21 @@ inline void Smooth(double& meanSquare, double a, double b, double coeff) {
 }
 
 template <bool kLimiter, bool kMeters>
-void FollowAll(GainStage::Displays& displays, const GainStage::PieceSignals& piece, int n,
-               double coeff) {
+void FollowAll(GainStage::Displays& displays, GainStage::LimiterEnvelope& limiter,
+               const GainStage::PieceSignals& piece, int n, double coeff, double ceiling) {
     GainStage::Displays d = displays;
     const double attenuation = piece.attenuation;
+    const double release = limiter.release;
+    double peak = limiter.output;
     for (int i = 0; i < n; ++i) {
         Follow(d.gain, Smaller(piece.gain1[i], piece.gain2[i]), coeff);
-        if (kLimiter)
+        if (kLimiter) {
+            const double rise = piece.limiterGain[i] - peak;
+            peak += (rise > 0.0 ? 1.0 : release) * rise;
+            const double gain = ceiling / peak;
+            piece.limiterGain[i] = peak > ceiling ? gain : 1.0;
             Follow(d.limiter, piece.limiterGain[i], coeff);
+        }
         if (kMeters) {
             Smooth(d.in, piece.in0[i], piece.in1[i], coeff);
             const double gb = kLimiter ? piece.limiterGain[i] : 1.0;
@@ -48,6 +55,7 @@ void FollowAll(GainStage::Displays& displays, const GainStage::PieceSignals& pie
         }
     }
     displays = d;
+    limiter.output = peak;
 }
 
 struct Average {
@@ -78,16 +86,6 @@ struct Compressor {
             const double e = g[i];
             const double gain = FastPow(e * inverse, exponent);
             g[i] = e > threshold ? gain : 1.0;
-        }
-    }
-};
-
-struct Limiter {
-    [[gnu::always_inline]] static void Run(double* g, int n, double ceiling) {
-        for (int i = 0; i < n; ++i) {
-            const double p = g[i];
-            const double gain = ceiling / p;
-            g[i] = p > ceiling ? gain : 1.0;
         }
     }
 };
@@ -152,10 +150,6 @@ void CompressorGains(double* envelopeToGain, int n, double threshold, double inv
     Run<Compressor>(envelopeToGain, n, threshold, inverse, exponent);
 }
 
-void LimiterGains(double* peakToGain, int n, double ceiling) {
-    Run<Limiter>(peakToGain, n, ceiling);
-}
-
 void ApplyGain(const double* gain, const double* in, double* out, int n, double mix, double dry,
                double makeup) {
     Run<Gain>(gain, in, out, n, mix, dry, makeup);
@@ -166,13 +160,14 @@ void ApplyLimiter(const double* gain, const double* in0, const double* in1, doub
     Run<LimiterOutput>(gain, in0, in1, out0, out1, n, attenuation);
 }
 
-void FollowDisplays(Displays& displays, const PieceSignals& piece, int n, double coeff) {
+void FollowDisplays(Displays& displays, LimiterEnvelope& limiter, const PieceSignals& piece,
+                    int n, double coeff, double ceiling) {
     if (piece.limiterGain)
-        piece.meters ? FollowAll<true, true>(displays, piece, n, coeff)
-                     : FollowAll<true, false>(displays, piece, n, coeff);
+        piece.meters ? FollowAll<true, true>(displays, limiter, piece, n, coeff, ceiling)
+                     : FollowAll<true, false>(displays, limiter, piece, n, coeff, ceiling);
     else
-        piece.meters ? FollowAll<false, true>(displays, piece, n, coeff)
-                     : FollowAll<false, false>(displays, piece, n, coeff);
+        piece.meters ? FollowAll<false, true>(displays, limiter, piece, n, coeff, ceiling)
+                     : FollowAll<false, false>(displays, limiter, piece, n, coeff, ceiling);
 }
 
 } // namespace GainStage

@@ -15,8 +15,6 @@ void DetectEach(const double* a, double* out, int n);
 // threshold, 1 at or below it.
 void CompressorGains(double* envelopeToGain, int n, double threshold, double inverse,
                      double exponent);
-// Peak to brickwall gain in place: ceiling / peak above the ceiling, else 1.
-void LimiterGains(double* peakToGain, int n, double ceiling);
 
 // out = (gain * mix + dry) * in * makeup.
 void ApplyGain(const double* gain, const double* in, double* out, int n, double mix, double dry,
@@ -33,9 +31,16 @@ struct Displays {
     double out = 0.0;     // the same of the louder output channel
 };
 
+// The brickwall's envelope: it rises at once and falls with a one-pole release.
+struct LimiterEnvelope {
+    double output = 0.0;
+    double release = 1.0; // the coefficient of "Release 2"
+};
+
 // What one piece leaves for the displays. gain2 is gain1 when the channels are
-// linked; limiterGain is null without the brickwall; the levels are metered only
-// with meters set.
+// linked; limiterGain is null without the brickwall, else it holds the
+// brickwall's detector levels and gets the brickwall's gains; the levels are
+// metered only with meters set.
 struct PieceSignals {
     const double* in0;
     const double* in1;
@@ -43,14 +48,17 @@ struct PieceSignals {
     const double* compressed1;
     const double* gain1;
     const double* gain2;
-    const double* limiterGain;
+    double* limiterGain;
     double attenuation;
     bool meters;
 };
 
-// Follows all the displays over a piece in one loop, so that their recursions
-// overlap; the OUT level is taken from the output the piece is about to write,
-// and the inputs are read before it is written (hosts may process in place).
-void FollowDisplays(Displays& displays, const PieceSignals& piece, int n, double coeff);
+// Runs every recursion after the compressor's envelope in one loop, so that they
+// overlap: the brickwall's envelope and gain (ceiling / peak above the ceiling,
+// else 1), the displays and the meters. The OUT level is taken from the output
+// the piece is about to write; the inputs are read before it is written (hosts
+// may process in place).
+void FollowDisplays(Displays& displays, LimiterEnvelope& limiter, const PieceSignals& piece,
+                    int n, double coeff, double ceiling);
 
 } // namespace GainStage

@@ -44,8 +44,6 @@ Quelor::Quelor(audioMasterCallback hostCallback) : IEffectVST(hostCallback, kIde
     AddPresetFromValues("Default", 1.0, 100.0, 5.0, 3.0, 0, 0, 0.0, 0.0, 100.0, 300.0, -30.0, 1);
     BuildEditor();
     displays = {};
-    limiterEnvelope.SetAttack(0.0, SampleRate());
-    limiterEnvelope.SetHoldLength(1);
     ResizeWorkBuffers(MaxBlockSize());
     meterCoeff = 1.0 - std::exp(-1.0 / (SampleRate() * kMeterSeconds));
 }
@@ -171,7 +169,7 @@ void Quelor::ParameterChanged(int index) {
         mixAmount = parameter->Normalized();
         break;
     case kRelease2:
-        limiterEnvelope.SetRelease(value, rate);
+        limiter.release = PeakHoldEnvelope::Coefficient(value, rate);
         break;
     case kAttenuation:
         attenuationGain = parameter->DecibelsToAmplitude();
@@ -191,10 +189,10 @@ void Quelor::ResetProcessing() {
     const uint32_t hold = HoldLengthFor(ParameterAt(kHold)->Value(), rate);
     envelope1.SetHoldLength(hold);
     envelope2.SetHoldLength(hold);
-    limiterEnvelope.SetRelease(ParameterAt(kRelease2)->Value(), rate);
+    limiter.release = PeakHoldEnvelope::Coefficient(ParameterAt(kRelease2)->Value(), rate);
     envelope1.ClearEnvelope();
     envelope2.ClearEnvelope();
-    limiterEnvelope.ClearEnvelope();
+    limiter.output = 0.0;
     displays = {};
     if (MaxBlockSize() != bufferFrames)
         ResizeWorkBuffers(MaxBlockSize());
@@ -281,16 +279,13 @@ void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int fra
     GainStage::ApplyGain(g1, inputs[0], c1, frames, mixAmount, dry, makeupGain);
     GainStage::ApplyGain(dual ? g2 : g1, inputs[1], c2, frames, mixAmount, dry, makeupGain);
     double* limit = settings.brickwall ? limitBuf.Data() : nullptr;
-    if (limit) {
+    if (limit)
         GainStage::DetectMaximum(c1, c2, limit, frames);
-        limiterEnvelope.ProcessEnvelope(limit, limit, frames);
-        GainStage::LimiterGains(limit, frames, kCeiling);
-    }
     // Before any output is written, so that in-place buffers still show the input
     // on the IN needle.
     const GainStage::PieceSignals piece{inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1,
                                         limit, attenuationGain, Editor() != nullptr};
-    GainStage::FollowDisplays(displays, piece, frames, meterCoeff);
+    GainStage::FollowDisplays(displays, limiter, piece, frames, meterCoeff, kCeiling);
     if (limit) {
         GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuationGain);
     } else {

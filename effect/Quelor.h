@@ -55,7 +55,7 @@ public:
     int BufferFrames() const { return bufferFrames; }
     const PeakHoldEnvelope& Envelope1() const { return envelope1; }
     const PeakHoldEnvelope& Envelope2() const { return envelope2; }
-    const PeakHoldEnvelope& LimiterEnvelope() const { return limiterEnvelope; }
+    double LimiterEnvelopeOutput() const { return limiter.output; }
 
     // Hold time to window length: truncated, saturated to the window's capacity.
     static uint32_t HoldLengthFor(double ms, double sampleRate);
@@ -99,7 +99,7 @@ private:
     double mixAmount = 1.0;
     PeakHoldEnvelope envelope1;
     PeakHoldEnvelope envelope2;
-    PeakHoldEnvelope limiterEnvelope{1}; // the brickwall holds nothing
+    GainStage::LimiterEnvelope limiter;
     GrowArray<double> chanBuf1;
     GrowArray<double> chanBuf2;
     GrowArray<double> envBuf1;
