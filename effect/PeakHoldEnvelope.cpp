@@ -72,22 +72,15 @@ void PeakHoldEnvelope::Rebuild() {
         prefixMaximum = Larger(prefixMaximum, slots[i]);
 }
 
-void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
-    if (windowLength == 1) {
-        FollowWithoutHold(src, dst, n);
-        return;
-    }
-    // Work on locals so the compiler keeps the state in registers.
-    double* const window = slots;
-    const double* const suffix = suffixMaxima;
-    const uint32_t length = windowLength;
-    const double attack = attackCoefficient;
-    const double release = releaseCoefficient;
-    double out = output;
-    double prefix = prefixMaximum;
-    uint32_t position = writePosition;
-    for (int i = 0; i < n; ++i) {
-        const double x = src[i];
+// The state of one envelope in locals, so that the compiler keeps it in registers.
+class PeakHoldEnvelope::Cursor {
+public:
+    explicit Cursor(PeakHoldEnvelope& e)
+        : owner(e), window(e.slots), suffix(e.suffixMaxima), length(e.windowLength),
+          attack(e.attackCoefficient), release(e.releaseCoefficient), out(e.output),
+          prefix(e.prefixMaximum), position(e.writePosition) {}
+
+    [[gnu::always_inline]] double Next(double x) {
         window[position] = x;
         prefix = Larger(prefix, x);
         const double held = Larger(prefix, suffix[position + 1]);
@@ -95,15 +88,57 @@ void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
             // A new pass: everything in the window now lies behind the write position.
             position = 0;
             prefix = 0.0;
-            ComputeSuffixMaxima();
+            owner.ComputeSuffixMaxima();
         }
         const double d = held - out;
         out += (d > 0.0 ? attack : release) * d;
-        dst[i] = out;
+        return out;
     }
-    output = out;
-    prefixMaximum = prefix;
-    writePosition = position;
+
+    void Store() {
+        owner.output = out;
+        owner.prefixMaximum = prefix;
+        owner.writePosition = position;
+    }
+
+private:
+    PeakHoldEnvelope& owner;
+    double* const window;
+    const double* const suffix;
+    const uint32_t length;
+    const double attack;
+    const double release;
+    double out;
+    double prefix;
+    uint32_t position;
+};
+
+void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
+    if (windowLength == 1) {
+        FollowWithoutHold(src, dst, n);
+        return;
+    }
+    Cursor cursor(*this);
+    for (int i = 0; i < n; ++i)
+        dst[i] = cursor.Next(src[i]);
+    cursor.Store();
+}
+
+void PeakHoldEnvelope::ProcessPair(PeakHoldEnvelope& a, const double* srcA, double* dstA,
+                                   PeakHoldEnvelope& b, const double* srcB, double* dstB, int n) {
+    if (a.windowLength == 1 || b.windowLength == 1) {
+        a.ProcessEnvelope(srcA, dstA, n);
+        b.ProcessEnvelope(srcB, dstB, n);
+        return;
+    }
+    Cursor first(a);
+    Cursor second(b);
+    for (int i = 0; i < n; ++i) {
+        dstA[i] = first.Next(srcA[i]);
+        dstB[i] = second.Next(srcB[i]);
+    }
+    first.Store();
+    second.Store();
 }
 
 void PeakHoldEnvelope::FollowWithoutHold(const double* src, double* dst, int n) {

@@ -25,6 +25,10 @@ public:
 
     // Audio thread. src holds detector levels (finite, >= 0); dst may be src itself.
     void ProcessEnvelope(const double* src, double* dst, int n);
+    // Audio thread. Two envelopes over the same n samples, interleaved so that
+    // their recursions overlap; the same results as one after the other.
+    static void ProcessPair(PeakHoldEnvelope& a, const double* srcA, double* dstA,
+                            PeakHoldEnvelope& b, const double* srcB, double* dstB, int n);
 
     void SetAttack(double ms, double sampleRate);
     void SetRelease(double ms, double sampleRate);
@@ -46,6 +50,7 @@ public:
     static double Coefficient(double ms, double sampleRate);
 
 private:
+    class Cursor;
     // A window of one slot holds each sample alone.
     void FollowWithoutHold(const double* src, double* dst, int n);
     // The maxima from each slot to the end of the window, for the pass that begins.

@@ -263,8 +263,7 @@ void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int fra
     if (dual) {
         GainStage::DetectEach(a, c1, frames);
         GainStage::DetectEach(b, c2, frames);
-        envelope1.ProcessEnvelope(c1, g1, frames);
-        envelope2.ProcessEnvelope(c2, g2, frames);
+        PeakHoldEnvelope::ProcessPair(envelope1, c1, g1, envelope2, c2, g2, frames);
         GainStage::CompressorGains(g1, frames, thresholdGain, thresholdInverse, ratioExponent);
         GainStage::CompressorGains(g2, frames, thresholdGain, thresholdInverse, ratioExponent);
     } else {
