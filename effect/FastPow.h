@@ -24,21 +24,18 @@
     const bool high = m > kSqrt2;
     m = high ? m * 0.5 : m;
     k = high ? k + 1.0 : k;
-    // ln m = 2 atanh s, s = (m - 1) / (m + 1), |s| < 0.172: ten odd terms. Both
+    // ln m = 2 atanh s, s = (m - 1) / (m + 1), |s| < 0.172: eight odd terms. Both
     // polynomials go by Estrin's scheme: short dependency chains, so that the
     // processor overlaps neighbouring samples.
     const double s = (m - 1.0) / (m + 1.0);
     const double t = s * s;
     const double t2 = t * t;
     const double t4 = t2 * t2;
-    const double t8 = t4 * t4;
     const double l01 = 1.0 + 1.0 / 3.0 * t;
     const double l23 = 1.0 / 5.0 + 1.0 / 7.0 * t;
     const double l45 = 1.0 / 9.0 + 1.0 / 11.0 * t;
     const double l67 = 1.0 / 13.0 + 1.0 / 15.0 * t;
-    const double l89 = 1.0 / 17.0 + 1.0 / 19.0 * t;
-    const double l07 = (l01 + l23 * t2) + (l45 + l67 * t2) * t4;
-    const double series = l07 + l89 * t8;
+    const double series = (l01 + l23 * t2) + (l45 + l67 * t2) * t4;
     double y = e * (k + 2.0 * s * series * kLog2E);
     // Within the exponents a double can scale by; only gains far below any use
     // reach the floor.
