@@ -157,9 +157,9 @@ public:
 
     // Buffer binding for the audio call-backs, plug-in lock held. Blocks are at
     // most MaxBlockSize frames: the 32-bit forms bind no more than that, and
-    // callers split longer host blocks.
+    // callers split longer host blocks. A null input pointer reads as silence.
     void BindInputBuffers(int first, int count, float** hostPointers, int frames);
-    void BindInputBuffers(int first, int count, double** hostPointers);
+    void BindInputBuffers(int first, int count, double** hostPointers, int frames);
     void BindOutputBuffers(int first, int count, float** hostPointers);
     void BindOutputBuffers(int first, int count, double** hostPointers);
     void RunBlock(int frames);
