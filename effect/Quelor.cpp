@@ -41,6 +41,7 @@ inline double DetectorLevel(double level) { return std::isfinite(level) ? level 
 
 Quelor::Quelor(audioMasterCallback hostCallback) : IEffectVST(hostCallback, kIdentity, false) {
     SetupParameters();
+    MarkInputsRead(2, 2, false);
     AddPresetFromValues("Default", 1.0, 100.0, 5.0, 3.0, 0, 0, 0.0, 0.0, 100.0, 300.0, -30.0, 1);
     BuildEditor();
     displays = {};
@@ -174,8 +175,12 @@ void Quelor::ParameterChanged(int index) {
     case kAttenuation:
         attenuationGain = parameter->DecibelsToAmplitude();
         break;
+    case kSidechainInput:
+        // Read at every block; 32-bit blocks need not widen an unused side-chain.
+        MarkInputsRead(2, 2, TruncateToInt32(value) != 0);
+        break;
     default:
-        break; // the choices are read at every block
+        break; // the other choices are read at every block
     }
 }
 

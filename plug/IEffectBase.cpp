@@ -286,6 +286,13 @@ void IEffectBase::MarkInputsConnected(int first, int count, bool connected) {
     MarkConnected(inputChannels, first, count, connected);
 }
 
+void IEffectBase::MarkInputsRead(int first, int count, bool read) {
+    std::size_t i;
+    const std::size_t end = ClampedRange(first, count, inputChannels.size(), &i);
+    for (; i < end; ++i)
+        inputChannels[i]->read = read;
+}
+
 void IEffectBase::MarkOutputsConnected(int first, int count, bool connected) {
     MarkConnected(outputChannels, first, count, connected);
 }
@@ -307,9 +314,9 @@ void IEffectBase::BindInputBuffers(int first, int count, float** hostPointers, i
             continue;
         const float* source = *hostPointers++;
         double* widened = channel.scratch.Data();
-        if (source)
+        if (channel.read && source)
             std::copy_n(source, n, widened);
-        else
+        else if (channel.read)
             std::fill_n(widened, n, 0.0);
         *channel.slot = widened;
     }

@@ -23,6 +23,7 @@ struct IChannelIO {
 
 struct IInChannel {
     bool connected = false;
+    bool read = true; // false while the effect ignores this input: a 32-bit block skips widening it
     double** slot = nullptr; // this channel's entry of the input pointer array
     GrowArray<double> scratch;
 };
@@ -149,6 +150,8 @@ public:
     bool IsInputConnected(int i) const;
     bool IsOutputConnected(int i) const;
     void MarkInputsConnected(int first, int count, bool connected);
+    // Plug-in lock held. Inputs the effect does not read until further notice.
+    void MarkInputsRead(int first, int count, bool read);
     void MarkOutputsConnected(int first, int count, bool connected);
     void LimitToStereoInputs();
     // What ProcessBlock receives; test and adapter access.
