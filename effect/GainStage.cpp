@@ -17,15 +17,18 @@ inline double Larger(double x, double y) {
     return x < y ? y : x;
 }
 
-inline void Follow(double& display, double gain, double coeff) {
-    const double d = gain - display;
-    display += d > 0.0 ? coeff * d : d;
+// The recursions below are weighted sums, so that only a multiplication and an
+// addition depend on the previous value; keep is 1 - coeff.
+
+// A display falls at once and recovers with coeff.
+inline void Follow(double& display, double gain, double coeff, double keep) {
+    display = gain > display ? display * keep + coeff * gain : gain;
 }
 
 // A non-finite square counts as silence.
-inline void Smooth(double& meanSquare, double a, double b, double coeff) {
+inline void Smooth(double& meanSquare, double a, double b, double coeff, double keep) {
     const double s = Level(Larger(a * a, b * b));
-    meanSquare += (s - meanSquare) * coeff;
+    meanSquare = meanSquare * keep + s * coeff;
 }
 
 template <bool kLimiter, bool kMeters>
@@ -33,25 +36,27 @@ void FollowAll(GainStage::Displays& displays, GainStage::LimiterEnvelope& limite
                const GainStage::PieceSignals& piece, int n, double coeff, double ceiling) {
     GainStage::Displays d = displays;
     const double attenuation = piece.attenuation;
+    const double keep = 1.0 - coeff;
     const double release = limiter.release;
+    const double keepRelease = 1.0 - release;
     double peak = limiter.output;
     for (int i = 0; i < n; ++i) {
-        Follow(d.gain, Smaller(piece.gain1[i], piece.gain2[i]), coeff);
+        Follow(d.gain, Smaller(piece.gain1[i], piece.gain2[i]), coeff, keep);
         if (kLimiter) {
-            const double rise = piece.limiterGain[i] - peak;
-            peak += (rise > 0.0 ? 1.0 : release) * rise;
+            const double level = piece.limiterGain[i];
+            peak = level > peak ? level : peak * keepRelease + release * level;
             const double gain = ceiling / peak;
             piece.limiterGain[i] = peak > ceiling ? gain : 1.0;
-            Follow(d.limiter, piece.limiterGain[i], coeff);
+            Follow(d.limiter, piece.limiterGain[i], coeff, keep);
         }
         if (kMeters) {
-            Smooth(d.in, piece.in0[i], piece.in1[i], coeff);
+            Smooth(d.in, piece.in0[i], piece.in1[i], coeff, keep);
             const double gb = kLimiter ? piece.limiterGain[i] : 1.0;
             const double out0 = kLimiter ? piece.compressed0[i] * attenuation * gb
                                          : piece.compressed0[i];
             const double out1 = kLimiter ? attenuation * gb * piece.compressed1[i]
                                          : piece.compressed1[i];
-            Smooth(d.out, out0, out1, coeff);
+            Smooth(d.out, out0, out1, coeff, keep);
         }
     }
     displays = d;

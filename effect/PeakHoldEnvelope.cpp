@@ -8,6 +8,16 @@ namespace {
 inline double Larger(double x, double y) {
     return x < y ? y : x;
 }
+
+// One step of the one-pole smoother towards target, as a weighted sum: only a
+// multiplication and an addition depend on the previous output, and an instant
+// coefficient (1) reaches the target exactly.
+[[gnu::always_inline]] inline double Smooth(double out, double target, double attack,
+                                            double keepAttack, double release,
+                                            double keepRelease) {
+    return target > out ? out * keepAttack + attack * target
+                        : out * keepRelease + release * target;
+}
 } // namespace
 
 PeakHoldEnvelope::PeakHoldEnvelope(std::size_t wanted) : slots(oneSlot), suffixMaxima(twoMaxima) {
@@ -77,7 +87,8 @@ class PeakHoldEnvelope::Cursor {
 public:
     explicit Cursor(PeakHoldEnvelope& e)
         : owner(e), window(e.slots), suffix(e.suffixMaxima), length(e.windowLength),
-          attack(e.attackCoefficient), release(e.releaseCoefficient), out(e.output),
+          attack(e.attackCoefficient), release(e.releaseCoefficient),
+          keepAttack(1.0 - attack), keepRelease(1.0 - release), out(e.output),
           prefix(e.prefixMaximum), position(e.writePosition) {}
 
     [[gnu::always_inline]] double Next(double x) {
@@ -90,8 +101,7 @@ public:
             prefix = 0.0;
             owner.ComputeSuffixMaxima();
         }
-        const double d = held - out;
-        out += (d > 0.0 ? attack : release) * d;
+        out = Smooth(out, held, attack, keepAttack, release, keepRelease);
         return out;
     }
 
@@ -108,6 +118,8 @@ private:
     const uint32_t length;
     const double attack;
     const double release;
+    const double keepAttack;
+    const double keepRelease;
     double out;
     double prefix;
     uint32_t position;
@@ -146,11 +158,12 @@ void PeakHoldEnvelope::FollowWithoutHold(const double* src, double* dst, int n) 
         return;
     const double attack = attackCoefficient;
     const double release = releaseCoefficient;
+    const double keepAttack = 1.0 - attack;
+    const double keepRelease = 1.0 - release;
     double out = output;
     const double last = src[n - 1];
     for (int i = 0; i < n; ++i) {
-        const double d = src[i] - out;
-        out += (d > 0.0 ? attack : release) * d;
+        out = Smooth(out, src[i], attack, keepAttack, release, keepRelease);
         dst[i] = out;
     }
     output = out;

@@ -60,13 +60,10 @@ TEST(PeakHoldEnvelope, ClearForgetsHistoryButKeepsSettings) {
 }
 
 namespace {
-// The envelope as first written: it rescans the whole window whenever the held
-// maximum leaves it. The queue must give the same numbers, bit for bit.
-class RescanEnvelope {
+// The peak hold as first written: it rescans the whole window whenever the held
+// maximum leaves it. The envelope must hold the same numbers, bit for bit.
+class RescanHold {
 public:
-    RescanEnvelope(double attackCoefficient, double releaseCoefficient)
-        : attack(attackCoefficient), release(releaseCoefficient) {}
-
     void SetHoldLength(uint32_t n) {
         n = std::clamp<uint32_t>(n, 1, PeakHoldEnvelope::kWindowCapacity);
         if (n > length) {
@@ -79,7 +76,7 @@ public:
     }
     void Clear() {
         std::fill(slots.begin(), slots.end(), 0.0);
-        out = held = 0.0;
+        held = 0.0;
         position = 0;
     }
     double Next(double x) {
@@ -93,9 +90,7 @@ public:
             if (old >= held)
                 Rescan();
         }
-        const double d = held - out;
-        out += (d > 0.0 ? attack : release) * d;
-        return out;
+        return held;
     }
     void EndBlock() { position %= length; }
     double held = 0.0;
@@ -108,20 +103,17 @@ private:
             if (slots[i] > held)
                 held = slots[i];
     }
-    double attack, release;
-    double out = 0.0;
     uint32_t length = 1;
     std::vector<double> slots = std::vector<double>(PeakHoldEnvelope::kWindowCapacity, 0.0);
 };
 } // namespace
 
-TEST(PeakHoldEnvelope, MatchesTheRescanningWindowBitForBitThroughHoldChangesAndClears) {
+TEST(PeakHoldEnvelope, HoldsWhatTheRescanningWindowHeldBitForBitThroughChangesAndClears) {
     std::mt19937_64 random(20261208);
     auto below = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    // Instant attack and release: the output is the held maximum itself.
     PeakHoldEnvelope envelope;
-    envelope.SetAttack(0.5, 48000);
-    envelope.SetRelease(40, 48000);
-    RescanEnvelope reference(envelope.AttackCoefficient(), envelope.ReleaseCoefficient());
+    RescanHold reference;
     Samples in, out;
     long compared = 0;
     for (int round = 0; round < 400; ++round) {
@@ -156,6 +148,18 @@ TEST(PeakHoldEnvelope, MatchesTheRescanningWindowBitForBitThroughHoldChangesAndC
         }
     }
     EXPECT_GT(compared, 1000000);
+}
+
+TEST(PeakHoldEnvelope, RisesWithTheAttackAndFallsWithTheRelease) {
+    PeakHoldEnvelope envelope;
+    envelope.SetAttack(1, 1000); // one sample: coefficient 1 - 1/e
+    envelope.SetRelease(2, 1000);
+    const double a = PeakHoldEnvelope::Coefficient(1, 1000);
+    const double r = PeakHoldEnvelope::Coefficient(2, 1000);
+    const Samples out = Feed(envelope, {1.0, 1.0, 0.0});
+    EXPECT_NEAR(out[0], a, 1e-15);
+    EXPECT_NEAR(out[1], a + a * (1 - a), 1e-15);
+    EXPECT_NEAR(out[2], out[1] * (1 - r), 1e-15);
 }
 
 TEST(PeakHoldEnvelope, WithoutWindowMemoryItFollowsTheDetectorWithoutHold) {
