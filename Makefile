@@ -9,7 +9,7 @@ JOBS    ?= 2
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
 .PHONY: deps demo test test-release test-asan test-tsan test-windows test-dist windows dist \
-        bench soak install format clean
+        bench bench-peers soak install format clean
 
 deps:
 	@scripts/install-deps
@@ -130,6 +130,12 @@ soak: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-render-soak
 	nice -n 10 $(RELEASE)/bench/quelor-render-soak $(RELEASE)/tools/quelor-render \
 	    $(RELEASE)/modules/vst2/Quelor.so $(RELEASE)/soak 10 60
+
+# Quelor.so against LSP's Compressor Stereo, loaded into the same process by the same host code.
+bench-peers: $(RELEASE)/build.ninja
+	scripts/install-deps --peers
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-peer-bench
+	nice -n 10 $(RELEASE)/bench/quelor-peer-bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

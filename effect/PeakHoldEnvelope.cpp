@@ -3,8 +3,31 @@
 #include <algorithm>
 #include <cmath>
 
-PeakHoldEnvelope::PeakHoldEnvelope() {
-    window.Resize(kWindowCapacity);
+namespace {
+// Detector levels are never NaN and never -0, so either operand of a tie serves.
+inline double Larger(double x, double y) {
+    return x < y ? y : x;
+}
+
+// One step of the one-pole smoother towards target, as a weighted sum: only a
+// multiplication and an addition depend on the previous output, and an instant
+// coefficient (1) reaches the target exactly.
+[[gnu::always_inline]] inline double Smooth(double out, double target, double attack,
+                                            double keepAttack, double release,
+                                            double keepRelease) {
+    return target > out ? out * keepAttack + attack * target
+                        : out * keepRelease + release * target;
+}
+} // namespace
+
+PeakHoldEnvelope::PeakHoldEnvelope(std::size_t wanted) : slots(oneSlot), suffixMaxima(twoMaxima) {
+    // Slots are counted in 32 bits: a larger window is as unobtainable as missing memory.
+    if (wanted > 1 && wanted < UINT32_MAX && slotStore.Resize(wanted) &&
+        suffixStore.Resize(wanted + 1)) {
+        slots = slotStore.Data();
+        suffixMaxima = suffixStore.Data();
+        capacity = static_cast<uint32_t>(wanted);
+    }
     ClearEnvelope();
 }
 
@@ -22,62 +45,128 @@ void PeakHoldEnvelope::SetRelease(double ms, double sampleRate) {
 }
 
 void PeakHoldEnvelope::SetHoldLength(uint32_t n) {
-    n = std::clamp<uint32_t>(n, 1, kWindowCapacity);
-    if (n > windowLength) {
-        std::fill(window.Data() + windowLength, window.Data() + n, 0.0);
-        windowLength = n;
-    } else {
-        windowLength = n;
-        RecomputeHoldMax();
-    }
-}
-
-void PeakHoldEnvelope::RecomputeHoldMax() {
-    const double* slots = window.Data();
-    double largest = 0.0;
-    for (uint32_t i = 0; i < windowLength; ++i)
-        if (slots[i] > largest)
-            largest = slots[i];
-    heldMaximum = largest;
+    n = std::clamp<uint32_t>(n, 1, capacity);
+    if (n > windowLength)
+        std::fill(slots + windowLength, slots + n, 0.0);
+    windowLength = n;
+    Rebuild();
 }
 
 void PeakHoldEnvelope::ClearEnvelope() {
-    std::fill_n(window.Data(), kWindowCapacity, 0.0);
+    std::fill_n(slots, capacity, 0.0);
     output = 0.0;
-    heldMaximum = 0.0;
     writePosition = 0;
+    Rebuild();
 }
 
+double PeakHoldEnvelope::HeldMaximum() const {
+    return Larger(prefixMaximum, suffixMaxima[writePosition]);
+}
+
+void PeakHoldEnvelope::ComputeSuffixMaxima() {
+    double largest = 0.0;
+    suffixMaxima[windowLength] = largest;
+    for (uint32_t i = windowLength; i-- > 0;) {
+        largest = Larger(largest, slots[i]);
+        suffixMaxima[i] = largest;
+    }
+}
+
+void PeakHoldEnvelope::Rebuild() {
+    // After a shrink the write position may lie beyond the window; writing goes on
+    // at its remainder.
+    writePosition %= windowLength;
+    ComputeSuffixMaxima();
+    prefixMaximum = 0.0;
+    for (uint32_t i = 0; i < writePosition; ++i)
+        prefixMaximum = Larger(prefixMaximum, slots[i]);
+}
+
+// The state of one envelope in locals, so that the compiler keeps it in registers.
+class PeakHoldEnvelope::Cursor {
+public:
+    explicit Cursor(PeakHoldEnvelope& e)
+        : owner(e), window(e.slots), suffix(e.suffixMaxima), length(e.windowLength),
+          attack(e.attackCoefficient), release(e.releaseCoefficient),
+          keepAttack(1.0 - attack), keepRelease(1.0 - release), out(e.output),
+          prefix(e.prefixMaximum), position(e.writePosition) {}
+
+    [[gnu::always_inline]] double Next(double x) {
+        window[position] = x;
+        prefix = Larger(prefix, x);
+        const double held = Larger(prefix, suffix[position + 1]);
+        if (++position == length) {
+            // A new pass: everything in the window now lies behind the write position.
+            position = 0;
+            prefix = 0.0;
+            owner.ComputeSuffixMaxima();
+        }
+        out = Smooth(out, held, attack, keepAttack, release, keepRelease);
+        return out;
+    }
+
+    void Store() {
+        owner.output = out;
+        owner.prefixMaximum = prefix;
+        owner.writePosition = position;
+    }
+
+private:
+    PeakHoldEnvelope& owner;
+    double* const window;
+    const double* const suffix;
+    const uint32_t length;
+    const double attack;
+    const double release;
+    const double keepAttack;
+    const double keepRelease;
+    double out;
+    double prefix;
+    uint32_t position;
+};
+
 void PeakHoldEnvelope::ProcessEnvelope(const double* src, double* dst, int n) {
-    // Work on locals so the compiler keeps the state in registers.
-    double* slots = window.Data();
-    const uint32_t length = windowLength;
+    if (windowLength == 1) {
+        FollowWithoutHold(src, dst, n);
+        return;
+    }
+    Cursor cursor(*this);
+    for (int i = 0; i < n; ++i)
+        dst[i] = cursor.Next(src[i]);
+    cursor.Store();
+}
+
+void PeakHoldEnvelope::ProcessPair(PeakHoldEnvelope& a, const double* srcA, double* dstA,
+                                   PeakHoldEnvelope& b, const double* srcB, double* dstB, int n) {
+    if (a.windowLength == 1 || b.windowLength == 1) {
+        a.ProcessEnvelope(srcA, dstA, n);
+        b.ProcessEnvelope(srcB, dstB, n);
+        return;
+    }
+    Cursor first(a);
+    Cursor second(b);
+    for (int i = 0; i < n; ++i) {
+        dstA[i] = first.Next(srcA[i]);
+        dstB[i] = second.Next(srcB[i]);
+    }
+    first.Store();
+    second.Store();
+}
+
+void PeakHoldEnvelope::FollowWithoutHold(const double* src, double* dst, int n) {
+    if (n <= 0)
+        return;
     const double attack = attackCoefficient;
     const double release = releaseCoefficient;
+    const double keepAttack = 1.0 - attack;
+    const double keepRelease = 1.0 - release;
     double out = output;
-    double held = heldMaximum;
-    uint32_t position = writePosition;
+    const double last = src[n - 1];
     for (int i = 0; i < n; ++i) {
-        const double x = src[i];
-        const uint32_t slot = position % length;
-        ++position;
-        if (x >= held || length == 1) {
-            held = x;
-            slots[slot] = x;
-        } else {
-            const double old = slots[slot];
-            slots[slot] = x;
-            if (old >= held) {
-                heldMaximum = held;
-                RecomputeHoldMax();
-                held = heldMaximum;
-            }
-        }
-        const double d = held - out;
-        out += (d > 0.0 ? attack : release) * d;
+        out = Smooth(out, src[i], attack, keepAttack, release, keepRelease);
         dst[i] = out;
     }
     output = out;
-    heldMaximum = held;
-    writePosition = position % length;
+    slots[0] = last;
+    suffixMaxima[0] = last;
 }

@@ -1,6 +1,7 @@
 #include "Quelor.h"
 
 #include "DenormalMode.h"
+#include "GainStage.h"
 #include "ModuleInstance.h"
 #include "QuelorEditor.h"
 #include "QuelorPanel.h"
@@ -36,34 +37,14 @@ constexpr double kLedScale = -3.3333333333333335;
 // infinity cannot stick in an envelope once it has left the hold window.
 inline double DetectorLevel(double level) { return std::isfinite(level) ? level : 0.0; }
 
-// Falls at once, recovers with the meter coefficient.
-inline void UpdateDisplay(double& display, double gain, double coeff) {
-    const double d = gain - display;
-    display += d > 0.0 ? coeff * d : d;
-}
-
-// One-pole mean square of the louder channel; a non-finite square counts as silence.
-inline void SmoothMeanSquare(double& meanSquare, const double* a, const double* b, int frames,
-                             double coeff) {
-    double m = meanSquare;
-    for (int i = 0; i < frames; ++i) {
-        const double s = DetectorLevel(std::max(a[i] * a[i], b[i] * b[i]));
-        m += (s - m) * coeff;
-    }
-    meanSquare = m;
-}
 } // namespace
 
 Quelor::Quelor(audioMasterCallback hostCallback) : IEffectVST(hostCallback, kIdentity, false) {
     SetupParameters();
+    MarkInputsRead(2, 2, false);
     AddPresetFromValues("Default", 1.0, 100.0, 5.0, 3.0, 0, 0, 0.0, 0.0, 100.0, 300.0, -30.0, 1);
     BuildEditor();
-    inMeanSquare = 0.0;
-    outMeanSquare = 0.0;
-    grDisplay = 1.0;
-    limiterDisplay = 1.0;
-    limiterEnvelope.SetAttack(0.0, SampleRate());
-    limiterEnvelope.SetHoldLength(1);
+    displays = {};
     ResizeWorkBuffers(MaxBlockSize());
     meterCoeff = 1.0 - std::exp(-1.0 / (SampleRate() * kMeterSeconds));
 }
@@ -118,12 +99,12 @@ uint32_t Quelor::HoldLengthFor(double ms, double sampleRate) {
 
 void Quelor::ResizeWorkBuffers(int frames) {
     const auto count = static_cast<std::size_t>(std::max(frames, 0));
-    for (GrowArray<double>* buffer : {&chanBuf1, &chanBuf2, &envBuf1, &envBuf2})
+    for (GrowArray<double>* buffer : {&chanBuf1, &chanBuf2, &envBuf1, &envBuf2, &limitBuf})
         buffer->Resize(count);
     // Should memory fail, the buffers keep their old, smaller sizes and longer
     // blocks are processed in pieces that fit.
-    bufferFrames = static_cast<int>(std::min({chanBuf1.Count(), chanBuf2.Count(), envBuf1.Count(),
-                                              envBuf2.Count()}));
+    bufferFrames = static_cast<int>(std::min(
+        {chanBuf1.Count(), chanBuf2.Count(), envBuf1.Count(), envBuf2.Count(), limitBuf.Count()}));
 }
 
 double Quelor::ChoiceValue(int index) const { return ParameterAt(index)->Value(); }
@@ -162,13 +143,17 @@ void Quelor::ParameterChanged(int index) {
         mixAmount = parameter->Normalized();
         break;
     case kRelease2:
-        limiterEnvelope.SetRelease(value, rate);
+        limiter.release = PeakHoldEnvelope::Coefficient(value, rate);
         break;
     case kAttenuation:
         attenuationGain = parameter->DecibelsToAmplitude();
         break;
+    case kSidechainInput:
+        // Read at every block; 32-bit blocks need not widen an unused side-chain.
+        MarkInputsRead(2, 2, TruncateToInt32(value) != 0);
+        break;
     default:
-        break; // the choices are read at every block
+        break; // the other choices are read at every block
     }
 }
 
@@ -182,14 +167,11 @@ void Quelor::ResetProcessing() {
     const uint32_t hold = HoldLengthFor(ParameterAt(kHold)->Value(), rate);
     envelope1.SetHoldLength(hold);
     envelope2.SetHoldLength(hold);
-    limiterEnvelope.SetRelease(ParameterAt(kRelease2)->Value(), rate);
+    limiter.release = PeakHoldEnvelope::Coefficient(ParameterAt(kRelease2)->Value(), rate);
     envelope1.ClearEnvelope();
     envelope2.ClearEnvelope();
-    limiterEnvelope.ClearEnvelope();
-    inMeanSquare = 0.0;
-    outMeanSquare = 0.0;
-    grDisplay = 1.0;
-    limiterDisplay = 1.0;
+    limiter.output = 0.0;
+    displays = {};
     brickwallLevel = 0.0;
     if (MaxBlockSize() != bufferFrames)
         ResizeWorkBuffers(MaxBlockSize());
@@ -203,9 +185,6 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
         TruncateToInt32(ChoiceValue(kSidechainInput)) != 0,
         TruncateToInt32(ChoiceValue(kBrickwall)) == kBrickwallOn,
     };
-    // Metered before any output is written, so that in-place buffers still
-    // show the input on the IN needle.
-    SmoothInputLevel(inputs[0], inputs[1], frames);
     if (bufferFrames <= 0) {
         // No block size was ever announced: there is nowhere to work, so give silence.
         for (int ch = 0; ch < 2; ++ch)
@@ -221,7 +200,7 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
         double* const out[2] = {outputs[0] + done, outputs[1] + done};
         ProcessPiece(in, out, n, settings);
     }
-    FeedMeters(outputs[0], outputs[1], frames, settings.brickwall);
+    FeedMeters(settings.brickwall);
 }
 
 double Quelor::NeedleValue(double amplitude) {
@@ -237,107 +216,59 @@ void Quelor::SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle
     outNeedleIndex = outNeedle;
 }
 
-void Quelor::SmoothInputLevel(const double* in0, const double* in1, int frames) {
-    SmoothMeanSquare(inMeanSquare, in0, in1, frames, meterCoeff);
-}
-
-void Quelor::FeedMeters(const double* out0, const double* out1, int frames, bool brickwall) {
-    SmoothMeanSquare(outMeanSquare, out0, out1, frames, meterCoeff);
+void Quelor::FeedMeters(bool brickwall) {
     brickwallLevel =
-        brickwall ? std::clamp(kLedScale * std::log10(limiterDisplay), 0.0, 1.0) : 0.0;
+        brickwall ? std::clamp(kLedScale * std::log10(displays.limiter), 0.0, 1.0) : 0.0;
     IEditorLink* panel = Editor();
     if (!panel)
         return;
     panel->SetControlValue(ledIndex, brickwallLevel);
-    panel->SetControlValue(grNeedleIndex, NeedleValue(grDisplay));
-    panel->SetControlValue(inNeedleIndex, NeedleValue(std::sqrt(inMeanSquare * kMeterReference)));
-    panel->SetControlValue(outNeedleIndex, NeedleValue(std::sqrt(outMeanSquare * kMeterReference)));
+    panel->SetControlValue(grNeedleIndex, NeedleValue(displays.gain));
+    panel->SetControlValue(inNeedleIndex, NeedleValue(std::sqrt(displays.in * kMeterReference)));
+    panel->SetControlValue(outNeedleIndex, NeedleValue(std::sqrt(displays.out * kMeterReference)));
 }
 
 void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int frames,
                           const BlockSettings& settings) {
     const double* a = settings.sidechain ? inputs[2] : inputs[0];
     const double* b = settings.sidechain ? inputs[3] : inputs[1];
-    if (settings.stereoMode == kStereoDualMono)
-        CompressDualMono(a, b, inputs[0], inputs[1], frames);
-    else
-        CompressLinked(a, b, inputs[0], inputs[1], frames,
-                       settings.stereoMode == kStereoAverage);
-    if (settings.brickwall) {
-        ApplyBrickwall(outputs[0], outputs[1], frames);
+    double* c1 = chanBuf1.Data();
+    double* c2 = chanBuf2.Data();
+    double* g1 = envBuf1.Data();
+    double* g2 = envBuf2.Data();
+    const bool dual = settings.stereoMode == kStereoDualMono;
+    // Detector, envelope (the only recursion), gain and mix, each over the whole
+    // piece; the displays follow at the end, both in one loop.
+    if (dual) {
+        GainStage::DetectEach(a, c1, frames);
+        GainStage::DetectEach(b, c2, frames);
+        PeakHoldEnvelope::ProcessPair(envelope1, c1, g1, envelope2, c2, g2, frames);
+        GainStage::CompressorGains(g1, frames, thresholdGain, thresholdInverse, ratioExponent);
+        GainStage::CompressorGains(g2, frames, thresholdGain, thresholdInverse, ratioExponent);
     } else {
-        std::copy_n(chanBuf1.Data(), frames, outputs[0]);
-        std::copy_n(chanBuf2.Data(), frames, outputs[1]);
+        if (settings.stereoMode == kStereoAverage)
+            GainStage::DetectAverage(a, b, c1, frames);
+        else
+            GainStage::DetectMaximum(a, b, c1, frames);
+        envelope1.ProcessEnvelope(c1, g1, frames);
+        GainStage::CompressorGains(g1, frames, thresholdGain, thresholdInverse, ratioExponent);
     }
-}
-
-inline double Quelor::CompressorGain(double envelope) const {
-    return envelope > thresholdGain ? std::pow(envelope * thresholdInverse, ratioExponent) : 1.0;
-}
-
-void Quelor::CompressDualMono(const double* a, const double* b, const double* in0,
-                              const double* in1, int frames) {
-    double* c1 = chanBuf1.Data();
-    double* c2 = chanBuf2.Data();
-    double* e1 = envBuf1.Data();
-    double* e2 = envBuf2.Data();
-    for (int i = 0; i < frames; ++i) {
-        c1[i] = DetectorLevel(std::fabs(a[i]));
-        c2[i] = DetectorLevel(std::fabs(b[i]));
-    }
-    envelope1.ProcessEnvelope(c1, e1, frames);
-    envelope2.ProcessEnvelope(c2, e2, frames);
-    const double mix = mixAmount;
     const double dry = 1.0 - mixAmount;
-    const double makeup = makeupGain;
-    for (int i = 0; i < frames; ++i) {
-        const double g1 = CompressorGain(e1[i]);
-        const double g2 = CompressorGain(e2[i]);
-        UpdateDisplay(grDisplay, std::min(g1, g2), meterCoeff);
-        c1[i] = (g1 * mix + dry) * in0[i] * makeup;
-        c2[i] = (g2 * mix + dry) * in1[i] * makeup;
-    }
-}
-
-void Quelor::CompressLinked(const double* a, const double* b, const double* in0,
-                            const double* in1, int frames, bool average) {
-    double* c1 = chanBuf1.Data();
-    double* c2 = chanBuf2.Data();
-    double* e1 = envBuf1.Data();
-    if (average)
-        for (int i = 0; i < frames; ++i)
-            c1[i] = DetectorLevel((std::fabs(a[i]) + std::fabs(b[i])) * 0.5);
-    else
-        for (int i = 0; i < frames; ++i)
-            c1[i] = DetectorLevel(std::max(std::fabs(a[i]), std::fabs(b[i])));
-    envelope1.ProcessEnvelope(c1, e1, frames);
-    const double mix = mixAmount;
-    const double dry = 1.0 - mixAmount;
-    const double makeup = makeupGain;
-    for (int i = 0; i < frames; ++i) {
-        const double g = CompressorGain(e1[i]);
-        UpdateDisplay(grDisplay, g, meterCoeff);
-        const double factor = g * mix + dry;
-        c1[i] = factor * in0[i] * makeup;
-        c2[i] = factor * in1[i] * makeup;
-    }
-}
-
-void Quelor::ApplyBrickwall(double* out0, double* out1, int frames) {
-    const double* c1 = chanBuf1.Data();
-    const double* c2 = chanBuf2.Data();
-    double* detector = envBuf1.Data();
-    double* peak = envBuf2.Data();
-    for (int i = 0; i < frames; ++i)
-        detector[i] = DetectorLevel(std::max(std::fabs(c1[i]), std::fabs(c2[i])));
-    limiterEnvelope.ProcessEnvelope(detector, peak, frames);
-    const double attenuation = attenuationGain;
-    for (int i = 0; i < frames; ++i) {
-        const double p = peak[i];
-        const double gb = p > kCeiling ? std::pow(p * kCeilingInverse, -1.0) : 1.0;
-        UpdateDisplay(limiterDisplay, gb, meterCoeff);
-        out0[i] = c1[i] * attenuation * gb;
-        out1[i] = attenuation * gb * c2[i];
+    GainStage::ApplyGain(g1, inputs[0], c1, frames, mixAmount, dry, makeupGain);
+    GainStage::ApplyGain(dual ? g2 : g1, inputs[1], c2, frames, mixAmount, dry, makeupGain);
+    double* limit = settings.brickwall ? limitBuf.Data() : nullptr;
+    if (limit)
+        GainStage::DetectMaximum(c1, c2, limit, frames);
+    // Before any output is written, so that in-place buffers still show the input
+    // on the IN needle.
+    const GainStage::PieceSignals piece{inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1,
+                                        limit, attenuationGain, Editor() != nullptr};
+    GainStage::FollowDisplays(displays, limiter, piece, frames, meterCoeff, kCeiling);
+    if (limit) {
+        GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuationGain);
+    } else {
+        std::copy_n(c1, frames, outputs[0]);
+        std::copy_n(c2, frames, outputs[1]);
     }
 }
 
@@ -349,8 +280,8 @@ double PowerToDb(double power) {
 } // namespace
 
 Quelor::MeterReadings Quelor::Meters() const {
-    return {PowerToDb(inMeanSquare), 0.0 - PowerToDb(grDisplay * grDisplay), PowerToDb(outMeanSquare),
-            brickwallLevel};
+    return {PowerToDb(displays.in), 0.0 - PowerToDb(displays.gain * displays.gain),
+            PowerToDb(displays.out), brickwallLevel};
 }
 
 double Quelor::LevelNeedle(double levelDb) {

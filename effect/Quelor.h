@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GainStage.h"
 #include "IEffectVST.h"
 #include "PeakHoldEnvelope.h"
 
@@ -47,14 +48,14 @@ public:
     double RatioExponent() const { return ratioExponent; }
     double MixAmount() const { return mixAmount; }
     double MeterCoeff() const { return meterCoeff; }
-    double GrDisplay() const { return grDisplay; }
-    double LimiterDisplay() const { return limiterDisplay; }
-    double InMeanSquare() const { return inMeanSquare; }
-    double OutMeanSquare() const { return outMeanSquare; }
+    double GrDisplay() const { return displays.gain; }
+    double LimiterDisplay() const { return displays.limiter; }
+    double InMeanSquare() const { return displays.in; }
+    double OutMeanSquare() const { return displays.out; }
     int BufferFrames() const { return bufferFrames; }
     const PeakHoldEnvelope& Envelope1() const { return envelope1; }
     const PeakHoldEnvelope& Envelope2() const { return envelope2; }
-    const PeakHoldEnvelope& LimiterEnvelope() const { return limiterEnvelope; }
+    double LimiterEnvelopeOutput() const { return limiter.output; }
 
     // Hold time to window length: truncated, saturated to the window's capacity.
     static uint32_t HoldLengthFor(double ms, double sampleRate);
@@ -93,24 +94,14 @@ private:
     double ChoiceValue(int index) const;
     void ProcessPiece(double* const* inputs, double* const* outputs, int frames,
                       const BlockSettings& settings);
-    void CompressDualMono(const double* a, const double* b, const double* in0,
-                          const double* in1, int frames);
-    void CompressLinked(const double* a, const double* b, const double* in0, const double* in1,
-                        int frames, bool average);
-    void ApplyBrickwall(double* out0, double* out1, int frames);
-    double CompressorGain(double envelope) const;
-    void SmoothInputLevel(const double* in0, const double* in1, int frames);
-    void FeedMeters(const double* out0, const double* out1, int frames, bool brickwall);
+    void FeedMeters(bool brickwall);
 
     int inNeedleIndex = -1;
     int grNeedleIndex = -1;
     int outNeedleIndex = -1;
     int ledIndex = -1;
-    double brickwallLevel = 0.0;
-    double inMeanSquare = 0.0;
-    double outMeanSquare = 0.0;
-    double grDisplay = 1.0;
-    double limiterDisplay = 1.0;
+    double brickwallLevel = 0.0; // the LED's value, kept for hosts that show meters without a panel
+    GainStage::Displays displays;
     double meterCoeff = 0.0;
     double thresholdGain = 1.0;
     double thresholdInverse = 1.0;
@@ -120,10 +111,11 @@ private:
     double mixAmount = 1.0;
     PeakHoldEnvelope envelope1;
     PeakHoldEnvelope envelope2;
-    PeakHoldEnvelope limiterEnvelope;
+    GainStage::LimiterEnvelope limiter;
     GrowArray<double> chanBuf1;
     GrowArray<double> chanBuf2;
     GrowArray<double> envBuf1;
     GrowArray<double> envBuf2;
+    GrowArray<double> limitBuf;
     int bufferFrames = 0;
 };

@@ -290,6 +290,13 @@ void IEffectBase::MarkInputsConnected(int first, int count, bool connected) {
     MarkConnected(inputChannels, first, count, connected);
 }
 
+void IEffectBase::MarkInputsRead(int first, int count, bool read) {
+    std::size_t i;
+    const std::size_t end = ClampedRange(first, count, inputChannels.size(), &i);
+    for (; i < end; ++i)
+        inputChannels[i]->read = read;
+}
+
 void IEffectBase::MarkOutputsConnected(int first, int count, bool connected) {
     MarkConnected(outputChannels, first, count, connected);
 }
@@ -311,18 +318,28 @@ void IEffectBase::BindInputBuffers(int first, int count, float** hostPointers, i
             continue;
         const float* source = *hostPointers++;
         double* widened = channel.scratch.Data();
-        std::copy_n(source, n, widened);
+        if (channel.read && source)
+            std::copy_n(source, n, widened);
+        else if (channel.read)
+            std::fill_n(widened, n, 0.0);
         *channel.slot = widened;
     }
 }
 
-void IEffectBase::BindInputBuffers(int first, int count, double** hostPointers) {
+void IEffectBase::BindInputBuffers(int first, int count, double** hostPointers, int frames) {
+    const auto n = static_cast<std::size_t>(std::clamp(frames, 0, maxBlockSize));
     std::size_t i;
     const std::size_t end = ClampedRange(first, count, inputChannels.size(), &i);
     for (; i < end; ++i) {
         IInChannel& channel = *inputChannels[i];
-        if (channel.connected)
-            *channel.slot = *hostPointers++;
+        if (!channel.connected)
+            continue;
+        double* source = *hostPointers++;
+        if (!source) {
+            source = channel.scratch.Data();
+            std::fill_n(source, n, 0.0);
+        }
+        *channel.slot = source;
     }
 }
 

@@ -23,6 +23,7 @@ struct IChannelIO {
 
 struct IInChannel {
     bool connected = false;
+    bool read = true; // false while the effect ignores this input: a 32-bit block skips widening it
     double** slot = nullptr; // this channel's entry of the input pointer array
     GrowArray<double> scratch;
 };
@@ -152,6 +153,8 @@ public:
     bool IsInputConnected(int i) const;
     bool IsOutputConnected(int i) const;
     void MarkInputsConnected(int first, int count, bool connected);
+    // Plug-in lock held. Inputs the effect does not read until further notice.
+    void MarkInputsRead(int first, int count, bool read);
     void MarkOutputsConnected(int first, int count, bool connected);
     void LimitToStereoInputs();
     // What ProcessBlock receives; test and adapter access.
@@ -160,9 +163,9 @@ public:
 
     // Buffer binding for the audio call-backs, plug-in lock held. Blocks are at
     // most MaxBlockSize frames: the 32-bit forms bind no more than that, and
-    // callers split longer host blocks.
+    // callers split longer host blocks. A null input pointer reads as silence.
     void BindInputBuffers(int first, int count, float** hostPointers, int frames);
-    void BindInputBuffers(int first, int count, double** hostPointers);
+    void BindInputBuffers(int first, int count, double** hostPointers, int frames);
     void BindOutputBuffers(int first, int count, float** hostPointers);
     void BindOutputBuffers(int first, int count, double** hostPointers);
     void RunBlock(int frames);

@@ -438,9 +438,8 @@ void IEffectVST::ProcessInPieces(Sample** inputs, Sample** outputs, int32_t fram
     for (int i = 0; i < OutputCount(); ++i)
         usedOut += IsOutputConnected(i) ? 1 : 0;
     const int piece = MaxBlockSize();
-    const bool inputsOk = usedIn == 0 || (inputs && AllPresent(inputs, usedIn));
     const bool outputsOk = usedOut == 0 || (outputs && AllPresent(outputs, usedOut));
-    if (piece <= 0 || !inputsOk || !outputsOk) {
+    if (piece <= 0 || !outputsOk) {
         // Nothing we can process: a replacing call still owes the host defined output.
         if (replacing && outputs)
             for (int ch = 0; ch < usedOut; ++ch)
@@ -448,13 +447,18 @@ void IEffectVST::ProcessInPieces(Sample** inputs, Sample** outputs, int32_t fram
                     std::fill_n(outputs[ch], frames, Sample(0));
         return;
     }
-    for (int32_t done = 0; done < frames; done += piece) {
+    // An input the host leaves without a buffer reads as silence; the binding sees
+    // it as a null piece. Steps are taken by what was processed, so the count
+    // never passes frames and cannot overflow near its largest value.
+    for (int32_t done = 0; done < frames;) {
         const int n = std::min(piece, frames - done);
         for (int ch = 0; ch < usedIn; ++ch)
-            pieceIn[static_cast<std::size_t>(ch)] = inputs[ch] + done;
+            pieceIn[static_cast<std::size_t>(ch)] =
+                inputs && inputs[ch] ? inputs[ch] + done : nullptr;
         for (int ch = 0; ch < usedOut; ++ch)
             pieceOut[static_cast<std::size_t>(ch)] = outputs[ch] + done;
         run(pieceIn.data(), pieceOut.data(), n);
+        done += n;
     }
 }
 
@@ -479,7 +483,7 @@ void IEffectVST::ProcessReplacing(float** inputs, float** outputs, int32_t frame
 void IEffectVST::ProcessDoubleReplacing(double** inputs, double** outputs, int32_t frames) {
     ProcessInPieces(inputs, outputs, frames, true, pieceInputsDouble, pieceOutputsDouble,
                     [this](double** in, double** out, int n) {
-                        BindInputBuffers(0, InputCount(), in);
+                        BindInputBuffers(0, InputCount(), in, n);
                         BindOutputBuffers(0, OutputCount(), out);
                         RunBlockDouble(n);
                     });

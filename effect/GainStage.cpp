@@ -1,0 +1,198 @@
+#include "GainStage.h"
+
+#include "FastPow.h"
+
+namespace {
+// Kept apart from std:: helpers so that nothing compiled for AVX2 here can be
+// shared, through an out-of-line copy, with code that runs on any processor.
+[[gnu::always_inline]] inline double Level(double x) {
+    return __builtin_isfinite(x) ? x : 0.0;
+}
+
+inline double Smaller(double x, double y) {
+    return y < x ? y : x;
+}
+
+inline double Larger(double x, double y) {
+    return x < y ? y : x;
+}
+
+// The recursions below are weighted sums, so that only a multiplication and an
+// addition depend on the previous value; keep is 1 - coeff.
+
+// A display falls at once and recovers with coeff.
+inline void Follow(double& display, double gain, double coeff, double keep) {
+    display = gain > display ? display * keep + coeff * gain : gain;
+}
+
+// A non-finite square counts as silence.
+inline void Smooth(double& meanSquare, double a, double b, double coeff, double keep) {
+    const double s = Level(Larger(a * a, b * b));
+    meanSquare = meanSquare * keep + s * coeff;
+}
+
+template <bool kLimiter, bool kMeters>
+void FollowAll(GainStage::Displays& displays, GainStage::LimiterEnvelope& limiter,
+               const GainStage::PieceSignals& piece, int n, double coeff, double ceiling) {
+    GainStage::Displays d = displays;
+    const double attenuation = piece.attenuation;
+    const double keep = 1.0 - coeff;
+    const double release = limiter.release;
+    const double keepRelease = 1.0 - release;
+    double peak = limiter.output;
+    for (int i = 0; i < n; ++i) {
+        Follow(d.gain, Smaller(piece.gain1[i], piece.gain2[i]), coeff, keep);
+        if (kLimiter) {
+            const double level = piece.limiterGain[i];
+            peak = level > peak ? level : peak * keepRelease + release * level;
+            const double gain = ceiling / peak;
+            piece.limiterGain[i] = peak > ceiling ? gain : 1.0;
+            Follow(d.limiter, piece.limiterGain[i], coeff, keep);
+        }
+        if (kMeters) {
+            Smooth(d.in, piece.in0[i], piece.in1[i], coeff, keep);
+            const double gb = kLimiter ? piece.limiterGain[i] : 1.0;
+            const double out0 = kLimiter ? piece.compressed0[i] * attenuation * gb
+                                         : piece.compressed0[i];
+            const double out1 = kLimiter ? attenuation * gb * piece.compressed1[i]
+                                         : piece.compressed1[i];
+            Smooth(d.out, out0, out1, coeff, keep);
+        }
+    }
+    displays = d;
+    limiter.output = peak;
+}
+
+struct Average {
+    [[gnu::always_inline]] static void Run(const double* a, const double* b, double* out, int n) {
+        for (int i = 0; i < n; ++i)
+            out[i] = Level((__builtin_fabs(a[i]) + __builtin_fabs(b[i])) * 0.5);
+    }
+};
+
+struct Maximum {
+    [[gnu::always_inline]] static void Run(const double* a, const double* b, double* out, int n) {
+        for (int i = 0; i < n; ++i)
+            out[i] = Level(Larger(__builtin_fabs(a[i]), __builtin_fabs(b[i])));
+    }
+};
+
+struct Each {
+    [[gnu::always_inline]] static void Run(const double* a, double* out, int n) {
+        for (int i = 0; i < n; ++i)
+            out[i] = Level(__builtin_fabs(a[i]));
+    }
+};
+
+struct Compressor {
+    // Music spends long stretches below the threshold: groups of samples all at or
+    // below it skip the power function, with the same result as computing it.
+    static constexpr int kGroup = 16;
+
+    [[gnu::always_inline]] static void Run(double* g, int n, double threshold, double inverse,
+                                           double exponent) {
+        int i = 0;
+        for (; i + kGroup <= n; i += kGroup) {
+            bool above = false;
+            for (int j = i; j < i + kGroup; ++j)
+                above |= g[j] > threshold;
+            if (above)
+                Gains(g + i, kGroup, threshold, inverse, exponent);
+            else
+                for (int j = i; j < i + kGroup; ++j)
+                    g[j] = 1.0;
+        }
+        Gains(g + i, n - i, threshold, inverse, exponent);
+    }
+
+    [[gnu::always_inline]] static void Gains(double* g, int n, double threshold, double inverse,
+                                             double exponent) {
+        for (int i = 0; i < n; ++i) {
+            const double e = g[i];
+            const double gain = FastPow(e * inverse, exponent);
+            g[i] = e > threshold ? gain : 1.0;
+        }
+    }
+};
+
+struct Gain {
+    [[gnu::always_inline]] static void Run(const double* g, const double* in, double* out, int n,
+                                           double mix, double dry, double makeup) {
+        for (int i = 0; i < n; ++i)
+            out[i] = (g[i] * mix + dry) * in[i] * makeup;
+    }
+};
+
+struct LimiterOutput {
+    [[gnu::always_inline]] static void Run(const double* g, const double* in0, const double* in1,
+                                           double* out0, double* out1, int n,
+                                           double attenuation) {
+        for (int i = 0; i < n; ++i) {
+            out0[i] = in0[i] * attenuation * g[i];
+            out1[i] = attenuation * g[i] * in1[i];
+        }
+    }
+};
+
+bool ProcessorHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+const bool kWide = ProcessorHasAvx2();
+
+template <class Pass, class... Args> [[gnu::target("avx2")]] void RunWide(Args... args) {
+    Pass::Run(args...);
+}
+
+template <class Pass, class... Args> void RunNarrow(Args... args) {
+    Pass::Run(args...);
+}
+
+template <class Pass, class... Args> void Run(Args... args) {
+    if (kWide)
+        RunWide<Pass>(args...);
+    else
+        RunNarrow<Pass>(args...);
+}
+} // namespace
+
+namespace GainStage {
+
+void DetectAverage(const double* a, const double* b, double* out, int n) {
+    Run<Average>(a, b, out, n);
+}
+
+void DetectMaximum(const double* a, const double* b, double* out, int n) {
+    Run<Maximum>(a, b, out, n);
+}
+
+void DetectEach(const double* a, double* out, int n) {
+    Run<Each>(a, out, n);
+}
+
+void CompressorGains(double* envelopeToGain, int n, double threshold, double inverse,
+                     double exponent) {
+    Run<Compressor>(envelopeToGain, n, threshold, inverse, exponent);
+}
+
+void ApplyGain(const double* gain, const double* in, double* out, int n, double mix, double dry,
+               double makeup) {
+    Run<Gain>(gain, in, out, n, mix, dry, makeup);
+}
+
+void ApplyLimiter(const double* gain, const double* in0, const double* in1, double* out0,
+                  double* out1, int n, double attenuation) {
+    Run<LimiterOutput>(gain, in0, in1, out0, out1, n, attenuation);
+}
+
+void FollowDisplays(Displays& displays, LimiterEnvelope& limiter, const PieceSignals& piece,
+                    int n, double coeff, double ceiling) {
+    if (piece.limiterGain)
+        piece.meters ? FollowAll<true, true>(displays, limiter, piece, n, coeff, ceiling)
+                     : FollowAll<true, false>(displays, limiter, piece, n, coeff, ceiling);
+    else
+        piece.meters ? FollowAll<false, true>(displays, limiter, piece, n, coeff, ceiling)
+                     : FollowAll<false, false>(displays, limiter, piece, n, coeff, ceiling);
+}
+
+} // namespace GainStage

@@ -1,0 +1,47 @@
+// The adapter's piece loop behind an effect that only counts what it is asked
+// to process, for block lengths no host buffer could hold.
+#include "CheckerHost.h"
+#include "IEffectVST.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+namespace {
+
+const EffectIdentity kIdentity{0, "0-1", 1, "Counter", "", "Test Maker", 0x00010000,
+                               FourCharCode("Cnt1"), FourCharCode("TstM"), 0, false, false};
+
+class CountingEffect : public IEffectVST {
+public:
+    CountingEffect() : IEffectVST(CheckerHost::Callback(), kIdentity, false) {}
+    void ProcessBlock(double**, double** outputs, int frames) override {
+        ++blocks;
+        largest = std::max(largest, frames);
+        total += frames;
+        lastOutput = outputs[0];
+    }
+    long long total = 0;
+    int largest = 0;
+    int blocks = 0;
+    const double* lastOutput = nullptr;
+};
+
+TEST(AdapterAudio, TheLongestHostBlockIsCoveredExactlyInPieces) {
+    CheckerHost host;
+    CountingEffect effect;
+    AEffect* record = effect.Record();
+    record->dispatcher(record, effSetBlockSize, 0, IEffectVST::kLargestBlockSize, nullptr, 0.0f);
+    // Only pointers are bound on this path: the buffer is never touched.
+    std::vector<double> buffer(1);
+    double* outputs[1] = {buffer.data()};
+    record->processDoubleReplacing(record, nullptr, outputs, INT32_MAX);
+    EXPECT_EQ(effect.total, INT32_MAX);
+    EXPECT_EQ(effect.largest, IEffectVST::kLargestBlockSize);
+    EXPECT_EQ(effect.blocks, INT32_MAX / IEffectVST::kLargestBlockSize + 1);
+    EXPECT_EQ(effect.lastOutput - buffer.data(),
+              INT32_MAX - INT32_MAX % IEffectVST::kLargestBlockSize);
+}
+
+} // namespace
