@@ -80,6 +80,38 @@ QUELOR_HIDDEN int pthread_once(int* once, void (*routine)(void)) {
     return quelor_old_pthread_once(once, routine);
 }
 
+// The threads functions moved from libpthread into libc in 2.34. Declared with plain
+// types of the same layout (pthread_t is an unsigned long, a key an unsigned int, the
+// attribute, condition and mutex records are passed by pointer) so that <pthread.h>
+// need not be included next to these definitions.
+#define QUELOR_FORWARD(version, result, name, params, args)                            \
+    result quelor_old_##name params;                                                \
+    __asm__(".symver quelor_old_" #name "," #name "@" version);                     \
+    QUELOR_HIDDEN result name params {                                              \
+        return quelor_old_##name args;                                              \
+    }
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_create,
+               (unsigned long* thread, const void* attr, void* (*start)(void*), void* arg),
+               (thread, attr, start, arg))
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_join, (unsigned long thread, void** result),
+               (thread, result))
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_detach, (unsigned long thread), (thread))
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_key_create,
+               (unsigned* key, void (*destructor)(void*)), (key, destructor))
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_key_delete, (unsigned key), (key))
+QUELOR_FORWARD("GLIBC_2.2.5", void*, pthread_getspecific, (unsigned key), (key))
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_setspecific, (unsigned key, const void* value),
+               (key, value))
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_mutexattr_init, (void* attr), (attr))
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_mutexattr_destroy, (void* attr), (attr))
+QUELOR_FORWARD("GLIBC_2.2.5", int, pthread_mutexattr_settype, (void* attr, int kind),
+               (attr, kind))
+QUELOR_FORWARD("GLIBC_2.4", int, pthread_mutexattr_setprotocol, (void* attr, int protocol),
+               (attr, protocol))
+QUELOR_FORWARD("GLIBC_2.30", int, pthread_cond_clockwait,
+               (void* cond, void* mutex, int clock, const void* until),
+               (cond, mutex, clock, until))
+
 // The first argument is the layout of struct stat the caller has: 1 on x86-64.
 enum { kStatVersion = 1 };
 int quelor_old_xstat(int version, const char* path, struct stat* buffer);

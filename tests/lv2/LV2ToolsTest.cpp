@@ -164,10 +164,12 @@ TEST_F(LV2Apply, RendersBitForBitAsQuelorRenderDoes) {
          "--param-normalized 6=0.5 --param-normalized 3=0.5 --param-normalized 0=0.0078125 "
          "--param-normalized 1=0.078125 --param-normalized 7=0.3125 --param Brickwall=On "
          "--param 'Stereo Mode=Maximum' --param 'Sidechain Input=Chn. 3/4'"},
-        // Dual mono, hold 7.5 ms, mix 75 %, limiter release 93.75 ms, attenuation -3.75 dB.
+        // Dual mono, hold 7.5 ms, mix 75 %, limiter release 93.75 ms, attenuation -3.75 dB,
+        // the programme driving (quelor-render would switch to the side-chain it is given).
         {"-c threshold -45 -c stereo_mode 2 -c hold 7.5 -c mix 75 -c release_2 93.75 "
          "-c attenuation -3.75 -c gain 30",
          "--param-normalized 6=0.25 --param 'Stereo Mode=Dual Mono' --param-normalized 2=0.25 "
+         "--param 'Sidechain Input=Chn. 1/2' "
          "--param-normalized 8=0.75 --param-normalized 9=0.0625 --param-normalized 10=0.875 "
          "--param-normalized 7=1"},
     };
