@@ -6,7 +6,6 @@
 // shown in a child window.
 #include "IGraphicsWindow.h"
 
-#include "IEffectBase.h"
 #include "TextRenderer.h"
 #include "ValueEntryWidget.h"
 #include "raster/RAS_Bitmap.h"

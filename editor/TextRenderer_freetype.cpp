@@ -52,7 +52,7 @@ struct FontChoice {
     int weight = FC_WEIGHT_REGULAR;
 };
 
-// Offers accept the scalable faces of config (null for the system's) in fontconfig's
+// Offers accept the scalable faces of config in fontconfig's
 // order of preference for an upright face of weight, in the preferred family, else a
 // sans-serif one, until accept takes one. Whether one was taken.
 template <class Accept> bool FindFace(FcConfig* config, int weight, Accept accept) {
@@ -165,22 +165,22 @@ std::unique_ptr<TextRenderer> TextRenderer::Create(const char* fontConfiguration
         state->library = nullptr;
         return nullptr;
     }
-    // The system's configuration is the process's, shared with the host: we load it
-    // when no one has, and never tear it down.
+    // A configuration of our own, even of the system's fonts: the process's current one
+    // is the host's, and once made it is never freed.
     FcConfig* config = nullptr;
     if (fontConfiguration) {
         config = FcConfigCreate();
-        if (!config)
-            return nullptr;
-        if (!FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(fontConfiguration),
-                                  FcTrue) ||
-            !FcConfigBuildFonts(config)) {
+        if (config && (!FcConfigParseAndLoad(
+                           config, reinterpret_cast<const FcChar8*>(fontConfiguration), FcTrue) ||
+                       !FcConfigBuildFonts(config))) {
             FcConfigDestroy(config);
-            return nullptr;
+            config = nullptr;
         }
-    } else if (!FcInit()) {
-        return nullptr;
+    } else {
+        config = FcInitLoadConfigAndFonts();
     }
+    if (!config)
+        return nullptr;
     Impl& s = *state;
     // The first face FreeType can open; a file fontconfig lists may be gone or broken.
     FindFace(config, FC_WEIGHT_REGULAR, [&s](const FontChoice& choice) {
@@ -200,8 +200,7 @@ std::unique_ptr<TextRenderer> TextRenderer::Create(const char* fontConfiguration
                 s.boldChoice = choice;
             return true;
         });
-    if (config)
-        FcConfigDestroy(config);
+    FcConfigDestroy(config);
     if (!s.regular)
         return nullptr;
     return std::unique_ptr<TextRenderer>(new TextRenderer(std::move(state)));
