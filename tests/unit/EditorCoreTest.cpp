@@ -17,9 +17,7 @@ public:
         ParameterAt(0)->SetupContinuous("Level", 0, -60, 0, 0.1, "dB");
         ParameterAt(1)->SetupChoice("Mode", 0, 3);
     }
-    void NotifyHostEditBegin(int index) override {
-        log.push_back("begin " + std::to_string(index));
-    }
+    void NotifyHostEditBegin(int index) override { log.push_back("begin " + std::to_string(index)); }
     void NotifyHostEditEnd(int index) override { log.push_back("end " + std::to_string(index)); }
     void NotifyHostParameter(int index, double v) override {
         log.push_back("set " + std::to_string(index) + " " + std::to_string(v));
@@ -55,8 +53,7 @@ public:
         blits.push_back({destination, sourceY, blend ? blend->weight : 1.0f});
         return true;
     }
-    void DrawBitmapRotated(const IFrameBitmap&, int, int, double, int, const IDrawBlend*) override {
-    }
+    void DrawBitmapRotated(const IFrameBitmap&, int, int, double, int, const IDrawBlend*) override {}
     void DrawMaskRotated(const IFrameBitmap&, const IFrameBitmap&, const IFrameBitmap&, int, int,
                          double, const IDrawBlend*) override {}
     void BlendPixel(const IDrawColor&, float, float, const IDrawBlend*) override {}
@@ -229,3 +226,4 @@ TEST_F(EditorCoreTest, PaintPassDrawsWhatMeetsTheRegionAndCollectsDirtyRects) {
     EXPECT_TRUE(context->CollectDirtyRegion(&dirty));
     EXPECT_EQ(context->presented.size(), 2u);
 }
+

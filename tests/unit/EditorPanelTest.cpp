@@ -96,7 +96,8 @@ TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
     RAS_MemBitmap expected(48, 48);
     const std::unique_ptr<RAS_IBitmap> background = Image(100), knob = Image(101);
     RAS_CompositeArea(&expected, background.get(), 0, 0, 100, 105, 48, 48, 1.0f, RAS_OP_COPY);
-    RAS_CompositeArea(&expected, knob.get(), 0, 0, 0, 3 * 48, 48, 48, 1.0f, RAS_FLAG_SOURCE_ALPHA);
+    RAS_CompositeArea(&expected, knob.get(), 0, 0, 0, 3 * 48, 48, 48, 1.0f,
+                      RAS_FLAG_SOURCE_ALPHA);
     const uint32_t* surface = panel.SurfacePixels();
     int differing = 0;
     for (int y = 0; y < 48; ++y)
@@ -111,7 +112,8 @@ TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
     EXPECT_EQ(dirty, (IRectangle{100, 105, 148, 153}));
     panel.PaintRegion(dirty);
     RAS_CompositeArea(&expected, background.get(), 0, 0, 100, 105, 48, 48, 1.0f, RAS_OP_COPY);
-    RAS_CompositeArea(&expected, knob.get(), 0, 0, 0, 50 * 48, 48, 48, 1.0f, RAS_FLAG_SOURCE_ALPHA);
+    RAS_CompositeArea(&expected, knob.get(), 0, 0, 0, 50 * 48, 48, 48, 1.0f,
+                      RAS_FLAG_SOURCE_ALPHA);
     EXPECT_EQ(surface[(105 + 24) * 510 + 124], expected.Pixels()[24 * 48 + 24]);
 }
 
@@ -198,7 +200,9 @@ class Picture final : public IControl {
 public:
     Picture(const IFrameBitmap& image, int x, int y)
         : IControl(nullptr, {x, y, x + image.width, y + image.height}, -1, {}), bitmap(image) {}
-    void Render(IDrawContext& context) override { context.DrawFrame(bitmap, Rect(), 1, &Blend()); }
+    void Render(IDrawContext& context) override {
+        context.DrawFrame(bitmap, Rect(), 1, &Blend());
+    }
 
 private:
     IFrameBitmap bitmap;

@@ -8,18 +8,8 @@
 
 namespace {
 EffectIdentity Identity(const char* configurations, int parameters = 2, int presets = 1) {
-    return {parameters,
-            configurations,
-            presets,
-            "Effect",
-            "Product",
-            "Maker",
-            0x00010203,
-            FourCharCode("Abcd"),
-            FourCharCode("Mkr1"),
-            0,
-            false,
-            false};
+    return {parameters, configurations, presets, "Effect", "Product", "Maker", 0x00010203,
+            FourCharCode("Abcd"), FourCharCode("Mkr1"), 0, false, false};
 }
 
 // Logs the calls the base makes into the plug-in and the editor.

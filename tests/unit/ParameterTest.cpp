@@ -75,9 +75,12 @@ TEST(ParameterDisplay, NumbersFollowThePrecisionAndStayInTheBuffer) {
         bool normalized;
         const char* text;
     } cases[] = {
-        {tenths, -0.0, false, "0"},          {tenths, -20.04, false, "-20.0"},
-        {whole, -0.7, false, "0"},           {whole, 299.6, false, "299"},
-        {whole, 1e300, false, "2147483647"}, {whole, -1e300, false, "-2147483648"},
+        {tenths, -0.0, false, "0"},
+        {tenths, -20.04, false, "-20.0"},
+        {whole, -0.7, false, "0"},
+        {whole, 299.6, false, "299"},
+        {whole, 1e300, false, "2147483647"},
+        {whole, -1e300, false, "-2147483648"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Display(c.p, c.v, c.normalized), c.text) << c.v;

@@ -182,11 +182,9 @@ void Open(Quelor& effect, std::initializer_list<std::pair<int, double>> settings
 } // namespace
 
 TEST(Processing, HoldLengthsAndWorkBuffersFollowRateAndBlockSize) {
-    for (const auto& [ms, rate, length] : {std::tuple{5.0, 44100.0, 220u},
-                                           {30.0, 384000.0, 5760u},
-                                           {0.0, 44100.0, 0u},
-                                           {30.0, 1e30, 5760u},
-                                           {5.0, std::nan(""), 0u}})
+    for (const auto& [ms, rate, length] :
+         {std::tuple{5.0, 44100.0, 220u}, {30.0, 384000.0, 5760u}, {0.0, 44100.0, 0u},
+          {30.0, 1e30, 5760u}, {5.0, std::nan(""), 0u}})
         EXPECT_EQ(Quelor::HoldLengthFor(ms, rate), length) << ms << " ms at " << rate;
     Quelor effect;
     Open(effect, {{Quelor::kHold, 0}}, 256);
@@ -202,10 +200,8 @@ TEST(Processing, HoldLengthsAndWorkBuffersFollowRateAndBlockSize) {
 
 TEST(Processing, BlocksPastTheWorkBuffersInPlaceAndEmptyGiveTheSameSamples) {
     const std::initializer_list<std::pair<int, double>> settings{
-        {Quelor::kThreshold, -24},
-        {Quelor::kBrickwall, Quelor::kBrickwallOn},
-        {Quelor::kGain, 12},
-        {Quelor::kStereoMode, Quelor::kStereoDualMono}};
+        {Quelor::kThreshold, -24}, {Quelor::kBrickwall, Quelor::kBrickwallOn},
+        {Quelor::kGain, 12}, {Quelor::kStereoMode, Quelor::kStereoDualMono}};
     Quelor reference, small, inPlace;
     Open(reference, settings, 4096);
     Open(small, settings, 64);
@@ -240,12 +236,11 @@ TEST(Processing, WithoutABlockSizeGivesSilenceInsteadOfWritingAnywhere) {
 TEST(Processing, RecoversFromNaNInfinityAndHugeInputs) {
     constexpr double kInf = std::numeric_limits<double>::infinity();
     for (int mode : {0, 1, 2})
-        for (double poison : {std::numeric_limits<double>::quiet_NaN(), kInf, -kInf}) {
+        for (double poison :
+             {std::numeric_limits<double>::quiet_NaN(), kInf, -kInf}) {
             const std::initializer_list<std::pair<int, double>> settings{
-                {Quelor::kThreshold, -20},
-                {Quelor::kBrickwall, Quelor::kBrickwallOn},
-                {Quelor::kGain, 10},
-                {Quelor::kStereoMode, mode}};
+                {Quelor::kThreshold, -20}, {Quelor::kBrickwall, Quelor::kBrickwallOn},
+                {Quelor::kGain, 10}, {Quelor::kStereoMode, mode}};
             Quelor clean, poisoned;
             Open(clean, settings);
             Open(poisoned, settings);
@@ -258,8 +253,7 @@ TEST(Processing, RecoversFromNaNInfinityAndHugeInputs) {
                  {&poisoned.Envelope1(), &poisoned.Envelope2(), &poisoned.LimiterEnvelope()})
                 EXPECT_TRUE(std::isfinite(envelope->Output()) &&
                             std::isfinite(envelope->HeldMaximum()));
-            EXPECT_TRUE(std::isfinite(poisoned.GrDisplay()) &&
-                        std::isfinite(poisoned.LimiterDisplay()));
+            EXPECT_TRUE(std::isfinite(poisoned.GrDisplay()) && std::isfinite(poisoned.LimiterDisplay()));
             for (std::size_t i = 1010; i < b.Frames(); ++i)
                 ASSERT_TRUE(std::isfinite(b.out[0][i]) && std::isfinite(b.out[1][i]))
                     << "mode " << mode << " poison " << poison << " frame " << i;
