@@ -1,12 +1,13 @@
 # Two entry points for a new machine: `make demo` and `make test`.
 RELEASE := build/release
 ASAN    := build/asan
+TSAN    := build/tsan
 WINDOWS := build/windows
 JOBS    ?= 2
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-asan test-windows windows bench install format clean
+.PHONY: deps demo test test-release test-asan test-tsan test-windows windows bench install format clean
 
 deps:
 	@scripts/install-deps
@@ -16,6 +17,11 @@ $(RELEASE)/build.ninja:
 
 $(ASAN)/build.ninja:
 	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELOR_SANITIZE=ON -DQUELOR_BENCH=OFF
+
+# Assertions on (the lock's debug checks), optimised enough for the stress tool.
+$(TSAN)/build.ninja:
+	$(CONFIGURE) -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+	    -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DQUELOR_TSAN=ON -DQUELOR_BENCH=OFF
 
 # The 32-bit Windows build finds its cross-built zlib, libpng and GoogleTest in $(WINDOWS)-deps.
 $(WINDOWS)/build.ninja:
@@ -36,7 +42,7 @@ install: deps $(RELEASE)/build.ninja
 	cmake --install $(RELEASE) --prefix "$${VST_PATH:-$$HOME/.vst}"
 
 test: deps
-	$(MAKE) --no-print-directory test-release test-asan test-windows
+	$(MAKE) --no-print-directory test-release test-asan test-tsan test-windows
 
 test-release: $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -45,6 +51,16 @@ test-release: $(RELEASE)/build.ninja
 test-asan: $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 	ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
+
+# The module under audio, parameter and editor threads with ThreadSanitizer watching:
+# the thread tests, then the stress tool for STRESS_SECONDS, each on an X server of its own.
+STRESS_SECONDS ?= 20
+TSAN_RUN = TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 \
+           suppressions=$(CURDIR)/cmake/tsan-suppressions.txt" xvfb-run -a
+test-tsan: $(TSAN)/build.ninja
+	cmake --build $(TSAN) -j $(JOBS) --target Quelor quelor-stress quelor_thread_tests
+	$(TSAN_RUN) $(TSAN)/tests/module/quelor_thread_tests
+	$(TSAN_RUN) $(TSAN)/tools/quelor-stress --seconds $(STRESS_SECONDS)
 
 # Quelor.dll for 32-bit Windows hosts, cross-compiled.
 windows: deps

@@ -4,3 +4,10 @@ if(QUELOR_SANITIZE)
                         -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
+
+# ThreadSanitizer, for the programs that run the module under several threads.
+option(QUELOR_TSAN "Build with ThreadSanitizer" OFF)
+if(QUELOR_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()

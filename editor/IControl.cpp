@@ -1,7 +1,7 @@
 #include "IControl.h"
 
 #include "IDrawContext.h"
-#include "IEffectBase.h"
+#include "IEditorParameters.h"
 
 #include <cmath>
 
@@ -17,9 +17,12 @@ IRectangle FrameRect(int x, int y, const IFrameBitmap& bitmap) {
 }
 } // namespace
 
-IControl::IControl(IEffectBase* plugIn, const IRectangle& area, int index,
-                   const IDrawBlend& drawBlend)
-    : plug(plugIn), rect(area), targetRect(area), paramIndex(index), blend(drawBlend) {}
+IControl::IControl(const IRectangle& area, int index, const IDrawBlend& drawBlend)
+    : rect(area), targetRect(area), paramIndex(index), blend(drawBlend) {}
+
+IEditorParameters* IControl::Parameters() const {
+    return owner ? owner->Parameters() : nullptr;
+}
 
 void IControl::MousePressed(int, int, const IMouseKeys& keys) {
     if (keys.right)
@@ -31,9 +34,10 @@ void IControl::MouseReleased(int, int) {}
 void IControl::MouseDragged(int, int, int, int, const IMouseKeys&) {}
 
 void IControl::MouseDoubleClicked(int, int, const IMouseKeys&) {
-    if (defaultValue < 0.0)
+    const double first = defaultValue.load();
+    if (first < 0.0)
         return;
-    value.store(defaultValue);
+    value.store(first);
     MarkDirty(true);
 }
 
@@ -48,18 +52,19 @@ void IControl::MouseHovered(int, int, const IMouseKeys&) {}
 void IControl::MouseExited() {}
 
 void IControl::ApplyValueFromPlug(double v) {
-    if (defaultValue >= 0.0 && v == value.load())
+    double first = defaultValue.load();
+    if (first >= 0.0 && v == value.load())
         return;
-    if (defaultValue < 0.0)
-        defaultValue = v;
+    if (first < 0.0)
+        defaultValue.compare_exchange_strong(first, v);
     value.store(v);
+    redraw.fetch_or(kPending);
     MarkDirty(false);
-    redrawPending.store(true);
 }
 
 void IControl::SetHidden(bool flag) {
     hidden = flag;
-    redrawPending.store(true);
+    redraw.fetch_or(kPending);
     MarkDirty(false);
 }
 
@@ -77,32 +82,35 @@ void IControl::MarkDirty(bool informPlug) {
         value.store(clampLow);
     else if (v > clampHigh)
         value.store(clampHigh);
-    dirty.store(true);
-    if (informPlug && plug && paramIndex >= 0)
-        plug->SetParameterFromGUI(paramIndex, value.load());
+    redraw.fetch_or(kDirty);
+    if (IEditorParameters* parameters = Parameters(); informPlug && parameters && paramIndex >= 0)
+        parameters->SetParameterFromEditor(paramIndex, value.load());
 }
 
-void IControl::MarkClean() { dirty.store(redrawPending.exchange(false)); }
+void IControl::MarkClean() {
+    uint8_t state = redraw.load();
+    while (!redraw.compare_exchange_weak(state, (state & kPending) != 0 ? kDirty : 0)) {
+    }
+}
 
 void IControl::SetValueFromEntry(double v) {
     if (v == value.load())
         return;
     value.store(v);
     MarkDirty(true);
-    redrawPending.store(true);
+    redraw.fetch_or(kPending);
 }
 
 void IControl::RequestValueEntry() {
-    if (paramIndex < 0 || noValueEntry || !plug)
+    IEditorParameters* parameters = Parameters();
+    if (paramIndex < 0 || noValueEntry || !parameters)
         return;
-    if (auto* context = dynamic_cast<IDrawContext*>(plug->Editor()))
-        context->OpenValueEntry(this, plug->ParameterAt(paramIndex));
-    redrawPending.store(true);
+    owner->OpenValueEntry(this, parameters->DescribeParameter(paramIndex));
+    redraw.fetch_or(kPending);
 }
 
-IBitmapControl::IBitmapControl(IEffectBase* plugIn, int x, int y, int index,
-                               const IFrameBitmap& image, int blendMethod)
-    : IControl(plugIn, FrameRect(x, y, image), index, {blendMethod, 1.0f}), bitmap(image) {}
+IBitmapControl::IBitmapControl(int x, int y, int index, const IFrameBitmap& image, int blendMethod)
+    : IControl(FrameRect(x, y, image), index, {blendMethod, 1.0f}), bitmap(image) {}
 
 int IBitmapControl::FrameForValue(double v, int frameCount) {
     if (frameCount <= 1)
@@ -129,10 +137,9 @@ void ISwitchControl::MousePressed(int, int, const IMouseKeys& keys) {
     MarkDirty(true);
 }
 
-IFaderControl::IFaderControl(IEffectBase* plugIn, int x, int y, int travel, int index,
-                             const IFrameBitmap& image, int dir)
-    : IControl(plugIn,
-               dir == kVertical ? IRectangle{x, y, x + image.width, y + travel}
+IFaderControl::IFaderControl(int x, int y, int travel, int index, const IFrameBitmap& image,
+                             int dir)
+    : IControl(dir == kVertical ? IRectangle{x, y, x + image.width, y + travel}
                                 : IRectangle{x, y, x + travel, y + image.height},
                index, {kDrawBlendAlpha, 1.0f}),
       length(travel), handleSize(dir == kVertical ? image.height : image.width), bitmap(image),
@@ -182,8 +189,8 @@ void IFaderControl::Render(IDrawContext& context) {
     context.DrawFrame(bitmap, HandleRect(), 1, &Blend());
 }
 
-IKnobControl::IKnobControl(IEffectBase* plugIn, const IRectangle& area, int index)
-    : IControl(plugIn, area, index, {kDrawBlendAlpha, 1.0f}) {}
+IKnobControl::IKnobControl(const IRectangle& area, int index)
+    : IControl(area, index, {kDrawBlendAlpha, 1.0f}) {}
 
 void IKnobControl::MouseDragged(int, int, int dx, int dy, const IMouseKeys&) {
     const IRectangle& r = Rect();
@@ -196,9 +203,8 @@ void IKnobControl::MouseDragged(int, int, int dx, int dy, const IMouseKeys&) {
     MarkDirty(true);
 }
 
-IKnobMultiControl::IKnobMultiControl(IEffectBase* plugIn, int x, int y, int index,
-                                     const IFrameBitmap& image)
-    : IKnobControl(plugIn, FrameRect(x, y, image), index), bitmap(image) {}
+IKnobMultiControl::IKnobMultiControl(int x, int y, int index, const IFrameBitmap& image)
+    : IKnobControl(FrameRect(x, y, image), index), bitmap(image) {}
 
 void IKnobMultiControl::Render(IDrawContext& context) {
     context.DrawFrame(bitmap, Rect(), IBitmapControl::FrameForValue(Value(), bitmap.frameCount),

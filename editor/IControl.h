@@ -3,17 +3,25 @@
 #include "EditorTypes.h"
 
 #include <atomic>
+#include <cstdint>
 
 class IDrawContext;
-class IEffectBase;
+class IEditorParameters;
 
 // One element of the editor panel: draws itself from a normalized value,
-// takes the mouse, and may be bound to one plug-in parameter. Value and the
-// two redraw flags are written from the audio and host threads too, so each
-// is a whole atomic value; everything else belongs to the UI thread.
+// takes the mouse, and may be bound to one plug-in parameter. The value, the
+// first value (the default) and the redraw state are written from the audio and
+// host threads too, so each is a whole atomic value; everything else belongs to
+// the UI thread.
+//
+// The redraw state is one word with two marks: dirty (draw me on the next pass)
+// and pending (stay dirty for one pass more). A value from another thread is
+// stored before either mark is set, and a pass clears the marks in one step that
+// keeps dirty when pending was set meanwhile; so however the threads interleave,
+// the last value is drawn.
 class IControl {
 public:
-    IControl(IEffectBase* plug, const IRectangle& rect, int paramIndex, const IDrawBlend& blend);
+    IControl(const IRectangle& rect, int paramIndex, const IDrawBlend& blend);
     IControl(const IControl&) = delete;
     IControl& operator=(const IControl&) = delete;
 
@@ -31,7 +39,8 @@ public:
     virtual void MouseExited();
     // UI thread, during a paint pass.
     virtual void Render(IDrawContext& context) = 0;
-    // Any thread. A value from the plug-in: shown, never sent back.
+    // Any thread. A value from the plug-in: shown, never sent back. The first one
+    // becomes the default.
     virtual void ApplyValueFromPlug(double value);
     virtual void SetHidden(bool flag);
     virtual void SetDimmed(bool flag);
@@ -39,42 +48,46 @@ public:
     // Clamps the value and marks the control for drawing; informs the
     // plug-in when asked (user actions only).
     virtual void MarkDirty(bool informPlug);
-    // After a paint pass: stays dirty for one more pass when a redraw is pending.
+    // UI thread, after a paint pass drew the whole control: stays dirty for one
+    // more pass when a redraw is pending.
     virtual void MarkClean();
-    virtual bool NeedsDraw() const { return dirty.load(); }
+    virtual bool NeedsDraw() const { return (redraw.load() & kDirty) != 0; }
 
     // From the value entry: a changed value goes to the plug-in.
     void SetValueFromEntry(double value);
     void RequestValueEntry();
+    // The context the control was appended to; it reaches the parameters through it.
+    void AttachToContext(IDrawContext* context) { owner = context; }
 
     double Value() const { return value.load(); }
-    double DefaultValue() const { return defaultValue; }
+    double DefaultValue() const { return defaultValue.load(); }
     int ParamIndex() const { return paramIndex; }
     const IRectangle& Rect() const { return rect; }
     const IRectangle& TargetRect() const { return targetRect; }
     const IDrawBlend& Blend() const { return blend; }
     bool IsHidden() const { return hidden; }
     bool IsDimmed() const { return dimmed; }
-    bool IsRedrawPending() const { return redrawPending.load(); }
+    bool IsRedrawPending() const { return (redraw.load() & kPending) != 0; }
     bool DoubleClickAsPress() const { return doubleClickAsPress; }
 
 protected:
     void SetValue(double v) { value.store(v); }
-    IEffectBase* Plug() const { return plug; }
+    IEditorParameters* Parameters() const;
 
 private:
-    IEffectBase* plug;
+    IDrawContext* owner = nullptr;
     IRectangle rect;
     IRectangle targetRect;
     int paramIndex;
+    enum RedrawMark : uint8_t { kDirty = 1, kPending = 2 };
+
     std::atomic<double> value{0.0};
-    double defaultValue = -1.0;
+    std::atomic<double> defaultValue{-1.0}; // negative until the plug-in gives a value
     double clampLow = 0.0;
     double clampHigh = 1.0;
-    std::atomic<bool> dirty{true};
+    std::atomic<uint8_t> redraw{kDirty};
     bool hidden = false;
     bool dimmed = false;
-    std::atomic<bool> redrawPending{false};
     bool noValueEntry = false;
     bool doubleClickAsPress = false;
     IDrawBlend blend;
@@ -83,8 +96,7 @@ private:
 // Draws the frame its value selects.
 class IBitmapControl : public IControl {
 public:
-    IBitmapControl(IEffectBase* plug, int x, int y, int paramIndex, const IFrameBitmap& bitmap,
-                   int blendMethod);
+    IBitmapControl(int x, int y, int paramIndex, const IFrameBitmap& bitmap, int blendMethod);
     void Render(IDrawContext& context) override;
 
     // Frame number (from 1) for a value: 0 shows the first, 1 the last.
@@ -106,8 +118,8 @@ class IFaderControl : public IControl {
 public:
     enum Direction { kVertical = 0, kHorizontal = 1 };
 
-    IFaderControl(IEffectBase* plug, int x, int y, int length, int paramIndex,
-                  const IFrameBitmap& bitmap, int direction);
+    IFaderControl(int x, int y, int length, int paramIndex, const IFrameBitmap& bitmap,
+                  int direction);
     void MousePressed(int x, int y, const IMouseKeys& keys) override;
     void MouseDragged(int x, int y, int dx, int dy, const IMouseKeys& keys) override;
     void Render(IDrawContext& context) override;
@@ -131,7 +143,7 @@ public:
     void MouseDragged(int x, int y, int dx, int dy, const IMouseKeys& keys) override;
 
 protected:
-    IKnobControl(IEffectBase* plug, const IRectangle& rect, int paramIndex);
+    IKnobControl(const IRectangle& rect, int paramIndex);
 
 private:
     int direction = IFaderControl::kVertical;
@@ -141,7 +153,7 @@ private:
 // A knob drawn from a multi-frame image.
 class IKnobMultiControl : public IKnobControl {
 public:
-    IKnobMultiControl(IEffectBase* plug, int x, int y, int paramIndex, const IFrameBitmap& bitmap);
+    IKnobMultiControl(int x, int y, int paramIndex, const IFrameBitmap& bitmap);
     void Render(IDrawContext& context) override;
 
 private:

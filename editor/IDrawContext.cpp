@@ -1,13 +1,14 @@
 #include "IDrawContext.h"
 
-#include "IEffectBase.h"
+#include "IParameter.h"
 
 namespace {
 constexpr int kDefaultFps = 24;
 }
 
-IDrawContext::IDrawContext(IEffectBase* plugIn, int panelWidth, int panelHeight, int framesPerSecond)
-    : plug(plugIn), width(panelWidth), height(panelHeight),
+IDrawContext::IDrawContext(IEditorParameters* editorParameters, int panelWidth, int panelHeight,
+                           int framesPerSecond)
+    : parameters(editorParameters), width(panelWidth), height(panelHeight),
       fps(framesPerSecond > 0 ? framesPerSecond : kDefaultFps) {}
 
 IDrawContext::~IDrawContext() {
@@ -21,14 +22,15 @@ void IDrawContext::ResizeEditor(int newWidth, int newHeight) {
     lastX = lastY = captured = -1;
     while (!controls.empty())
         controls.pop_back();
-    if (plug)
-        plug->EditorSizeChanged(newWidth, newHeight);
+    if (parameters)
+        parameters->PanelSizeChanged(newWidth, newHeight);
 }
 
 void IDrawContext::SetBackground(int resourceId, const char* name) {
     const IFrameBitmap background = LoadFrameBitmap(resourceId, name, 1);
-    controls.insert(controls.begin(), std::make_unique<IBitmapControl>(plug, 0, 0, -1, background,
-                                                                        kDrawBlendCopy));
+    auto control = std::make_unique<IBitmapControl>(0, 0, -1, background, kDrawBlendCopy);
+    control->AttachToContext(this);
+    controls.insert(controls.begin(), std::move(control));
 }
 
 void IDrawContext::DrawVerticalSegment(const IDrawColor& colour, int x, int yLow, int yHigh) {
@@ -46,6 +48,7 @@ void IDrawContext::DrawHorizontalSegment(const IDrawColor& colour, int y, int xL
 int IDrawContext::AppendControl(IControl* control) {
     if (!control)
         return -1;
+    control->AttachToContext(this);
     controls.emplace_back(control);
     return ControlCount() - 1;
 }
@@ -63,7 +66,10 @@ bool IDrawContext::PaintRegion(const IRectangle& rect) {
     for (const auto& control : controls) {
         if (!control->IsHidden() && rect.Intersects(control->Rect()))
             control->Render(*this);
-        control->MarkClean();
+        // Only a control drawn whole is up to date. One outside the region, or cut by
+        // it (an expose of another area), keeps its mark for the next tick.
+        if (rect.Intersection(control->Rect()) == control->Rect())
+            control->MarkClean();
     }
     return PresentRegion(rect);
 }
@@ -105,9 +111,10 @@ void IDrawContext::MousePressed(int x, int y, const IMouseKeys& keys) {
     lastY = y;
     capturedByRightButton = keys.right;
     IControl& control = *controls[static_cast<std::size_t>(i)];
+    // The host hears of the gesture before the value a press may already set.
+    if (control.ParamIndex() >= 0 && parameters)
+        parameters->BeginParameterEdit(control.ParamIndex());
     control.MousePressed(x, y, keys);
-    if (control.ParamIndex() >= 0 && plug)
-        plug->NotifyHostEditBegin(control.ParamIndex());
 }
 
 void IDrawContext::MouseReleased(int x, int y) {
@@ -118,8 +125,8 @@ void IDrawContext::MouseReleased(int x, int y) {
         return;
     IControl& control = *controls[static_cast<std::size_t>(i)];
     control.MouseReleased(x, y);
-    if (control.ParamIndex() >= 0 && plug)
-        plug->NotifyHostEditEnd(control.ParamIndex());
+    if (control.ParamIndex() >= 0 && parameters)
+        parameters->EndParameterEdit(control.ParamIndex());
 }
 
 void IDrawContext::MouseDragged(int x, int y, const IMouseKeys& keys) {
@@ -180,7 +187,7 @@ void IDrawContext::MouseExited() {
 
 void IDrawContext::PushParamToControls(int index, double value, bool isNormalized) {
     if (!isNormalized) {
-        const IParameter* parameter = plug ? plug->ParameterAt(index) : nullptr;
+        const IParameter* parameter = parameters ? parameters->DescribeParameter(index) : nullptr;
         if (!parameter)
             return;
         value = parameter->Normalize(value);

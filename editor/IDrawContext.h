@@ -3,20 +3,21 @@
 #include "EditorTypes.h"
 #include "IControl.h"
 #include "IEditorLink.h"
+#include "IEditorParameters.h"
 
 #include <memory>
 #include <vector>
 
-class IEffectBase;
 class IParameter;
 
 // The editor's platform-neutral core: the control list in drawing order, the
 // paint pass over what changed, mouse routing, and the traffic of values
-// between controls and the plug-in. Drawing and the window are left to the
+// between controls and the parameters. Drawing and the window are left to the
 // layers above. UI thread unless an operation says otherwise.
 class IDrawContext : public IEditorLink {
 public:
-    IDrawContext(IEffectBase* plug, int width, int height, int fps);
+    // parameters (null for a panel bound to none) outlives the context.
+    IDrawContext(IEditorParameters* parameters, int width, int height, int fps);
     IDrawContext(const IDrawContext&) = delete;
     IDrawContext& operator=(const IDrawContext&) = delete;
 
@@ -48,7 +49,7 @@ public:
     // Drops every control and tells the plug-in the new size.
     virtual void ResizeEditor(int width, int height);
     virtual bool HasWindow() { return WindowHandle() != nullptr; }
-    virtual void OpenValueEntry(IControl* control, IParameter* parameter) = 0;
+    virtual void OpenValueEntry(IControl* control, const IParameter* parameter) = 0;
     virtual void HostDirectory(char* out) = 0;
     virtual void ModuleDirectory(char* out) = 0;
     virtual void AskForFile(char* out, int action, const char* directory,
@@ -70,12 +71,12 @@ public:
     virtual void KeepBitmap(const IFrameBitmap& bitmap) = 0;
     virtual void DropBitmap(const IFrameBitmap& bitmap) = 0;
 
-    // Takes ownership; returns the control's index, stable for its life.
+    // Takes ownership and attaches the control; returns its index, stable for its life.
     int AppendControl(IControl* control);
     int ControlCount() const { return static_cast<int>(controls.size()); }
     IControl* ControlAt(int index) const;
 
-    // Draws the controls meeting rect, marks all clean, presents rect.
+    // Draws the controls meeting rect, marks those inside it clean, presents rect.
     bool PaintRegion(const IRectangle& rect);
     // Grows out by every control that needs drawing; true when any does.
     bool CollectDirtyRegion(IRectangle* out) const;
@@ -103,7 +104,7 @@ public:
     // Top row of frame number i (from 1).
     static int FrameTop(const IFrameBitmap& bitmap, int frame);
 
-    IEffectBase* Plug() const { return plug; }
+    IEditorParameters* Parameters() const { return parameters; }
     int Width() const { return width; }
     int Height() const { return height; }
     int Fps() const { return fps; }
@@ -112,7 +113,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<IControl>> controls;
-    IEffectBase* plug;
+    IEditorParameters* parameters;
     IRectangle paintRegion;
     int width;
     int height;

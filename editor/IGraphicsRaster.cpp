@@ -87,7 +87,7 @@ ImageCache<CroppedKey>& CroppedImages() {
 }
 } // namespace
 
-IGraphicsRaster::IGraphicsRaster(IEffectBase* owner, int panelWidth, int panelHeight,
+IGraphicsRaster::IGraphicsRaster(IEditorParameters* owner, int panelWidth, int panelHeight,
                                  int framesPerSecond)
     : IDrawContext(owner, panelWidth, panelHeight, framesPerSecond) {}
 

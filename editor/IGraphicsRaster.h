@@ -13,7 +13,7 @@ class RAS_SysBitmap;
 // above presents the surface and decodes the images.
 class IGraphicsRaster : public IDrawContext {
 public:
-    IGraphicsRaster(IEffectBase* plug, int width, int height, int fps);
+    IGraphicsRaster(IEditorParameters* parameters, int width, int height, int fps);
     ~IGraphicsRaster() override;
 
     void CreateDrawSurface() override;

@@ -2,7 +2,7 @@
 
 #include "raster/RAS_PNG.h"
 
-IGraphicsWindow::IGraphicsWindow(IEffectBase* owner, int panelWidth, int panelHeight,
+IGraphicsWindow::IGraphicsWindow(IEditorParameters* owner, int panelWidth, int panelHeight,
                                  int framesPerSecond, RAS_ModuleHandle imageModule)
     : IGraphicsRaster(owner, panelWidth, panelHeight, framesPerSecond), module(imageModule) {}
 

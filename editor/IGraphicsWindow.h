@@ -11,7 +11,8 @@
 class IGraphicsWindow : public IGraphicsRaster {
 public:
     // module: where the image resources live (the plug-in module's own handle).
-    IGraphicsWindow(IEffectBase* plug, int width, int height, int fps, RAS_ModuleHandle module);
+    IGraphicsWindow(IEditorParameters* parameters, int width, int height, int fps,
+                    RAS_ModuleHandle module);
     ~IGraphicsWindow() override;
 
     // UI thread. Copies rect of the surface to the screen.
@@ -19,7 +20,7 @@ public:
     bool DrawLabel(const ITextStyle& style, const char* text, const IRectangle& rect) override;
     // UI thread. The surface and the open window follow the new panel size.
     void ResizeEditor(int width, int height) override;
-    void OpenValueEntry(IControl* control, IParameter* parameter) override;
+    void OpenValueEntry(IControl* control, const IParameter* parameter) override;
     void HostDirectory(char* out) override;
     void ModuleDirectory(char* out) override;
     void AskForFile(char* out, int action, const char* directory, const char* extensions) override;

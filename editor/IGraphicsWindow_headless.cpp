@@ -16,7 +16,7 @@ bool IGraphicsWindow::DrawLabel(const ITextStyle&, const char*, const IRectangle
     return false;
 }
 
-void IGraphicsWindow::OpenValueEntry(IControl*, IParameter*) {}
+void IGraphicsWindow::OpenValueEntry(IControl*, const IParameter*) {}
 
 void IGraphicsWindow::HostDirectory(char* out) {
     out[0] = '\0';

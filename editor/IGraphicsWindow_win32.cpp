@@ -110,7 +110,7 @@ struct IGraphicsWindow::Platform {
     HWND window = nullptr;
     HWND entry = nullptr;
     IControl* entryControl = nullptr;
-    IParameter* entryParameter = nullptr;
+    const IParameter* entryParameter = nullptr;
     WNDPROC entryPrevious = nullptr;
     int entryState = kEntryIdle;
     std::unique_ptr<COLORREF[]> customColours;
@@ -415,7 +415,7 @@ bool IGraphicsWindow::PresentRegion(const IRectangle& rect) {
     return true;
 }
 
-void IGraphicsWindow::OpenValueEntry(IControl* control, IParameter* parameter) {
+void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parameter) {
     Platform& p = Platform::Of(*this);
     if (control == nullptr || parameter == nullptr || p.entry != nullptr || p.window == nullptr)
         return;

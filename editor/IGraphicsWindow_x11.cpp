@@ -746,7 +746,7 @@ bool IGraphicsWindow::DrawLabel(const ITextStyle& style, const char* text, const
     return renderer->Draw(*target, style, text, rect);
 }
 
-void IGraphicsWindow::OpenValueEntry(IControl* control, IParameter* parameter) {
+void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parameter) {
     Platform* p = platform.get();
     if (!control || !parameter || !p || !p->window || p->entry.widget)
         return;

@@ -8,8 +8,8 @@ public:
     static constexpr int kTop = 33;
     static constexpr int kTrackLength = 298;
 
-    IVUNeedle(IEffectBase* owner, int x, const IFrameBitmap& needle)
-        : IFaderControl(owner, x, kTop, kTrackLength, -1, needle, kVertical) {}
+    IVUNeedle(int x, const IFrameBitmap& needle)
+        : IFaderControl(x, kTop, kTrackLength, -1, needle, kVertical) {}
 
     void MousePressed(int, int, const IMouseKeys&) override {}
     void MouseDragged(int, int, int, int, const IMouseKeys&) override {}

@@ -1,9 +1,9 @@
 #include "Quelor.h"
 
 #include "DenormalMode.h"
-#include "IVUNeedle.h"
 #include "ModuleInstance.h"
 #include "QuelorEditor.h"
+#include "QuelorPanel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,37 +74,10 @@ void Quelor::BuildEditor() {
     // Inside the plug-in module the images are its resources; a program that links the
     // effect directly carries them itself.
     const RAS_ModuleHandle module = ModuleInstance() ? ModuleInstance() : RAS_OwnModule();
-    auto* panel = new QuelorEditor(this, kEditorWidth, kEditorHeight, kEditorFps, module);
-    panel->SetBackground(100, "img/bg_new2.png");
-
-    struct Place {
-        int x;
-        int y;
-        int parameter;
-    };
-    const IFrameBitmap knob = panel->LoadFrameBitmap(101, "img/knob.png", 51);
-    for (const Place& p : {Place{30, 105, kAttack}, Place{100, 105, kRelease},
-                           Place{170, 105, kHold}, Place{100, 190, kRatio},
-                           Place{30, 190, kThreshold}, Place{170, 190, kGain},
-                           Place{30, 275, kMix}, Place{270, 105, kRelease2},
-                           Place{270, 190, kAttenuation}})
-        panel->AppendControl(new IKnobMultiControl(this, p.x, p.y, p.parameter, knob));
-
-    const IFrameBitmap switch2 = panel->LoadFrameBitmap(102, "img/switch2.png", 2);
-    panel->AppendControl(
-        new ISwitchControl(this, 170, 280, kSidechainInput, switch2, kDrawBlendAlpha));
-    panel->AppendControl(new ISwitchControl(this, 273, 280, kBrickwall, switch2, kDrawBlendAlpha));
-    const IFrameBitmap switch3 = panel->LoadFrameBitmap(103, "img/switch3.png", 3);
-    panel->AppendControl(new ISwitchControl(this, 100, 280, kStereoMode, switch3, kDrawBlendAlpha));
-
-    const IFrameBitmap led = panel->LoadFrameBitmap(104, "img/led.png", 31);
-    const int ledControl = panel->AppendControl(new IBitmapControl(this, 284, 34, -1, led, kDrawBlendAlpha));
-    const IFrameBitmap needle = panel->LoadFrameBitmap(105, "img/vu_needle.png", 1);
-    const int inNeedle = panel->AppendControl(new IVUNeedle(this, 382, needle));
-    const int grNeedle = panel->AppendControl(new IVUNeedle(this, 414, needle));
-    const int outNeedle = panel->AppendControl(new IVUNeedle(this, 446, needle));
-    SetMeterControls(ledControl, inNeedle, grNeedle, outNeedle);
-
+    auto* panel =
+        new QuelorEditor(*this, kQuelorPanelWidth, kQuelorPanelHeight, kQuelorPanelFps, module);
+    const QuelorMeterControls meters = LayOutQuelorPanel(*panel);
+    SetMeterControls(meters.led, meters.inNeedle, meters.grNeedle, meters.outNeedle);
     AttachEditor(panel);
 }
 

@@ -61,10 +61,6 @@ public:
     // Linear amplitude (1.0 = the scale's 0 mark) to a needle position 0..1.
     static double NeedleValue(double amplitude);
 
-    static constexpr int kEditorWidth = 510;
-    static constexpr int kEditorHeight = 370;
-    static constexpr int kEditorFps = 60;
-
     // Editor layout: the control indices the meter feed writes to.
     void SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle);
 
@@ -76,7 +72,7 @@ private:
     };
 
     void SetupParameters();
-    // The panel: background, nine knobs, three switches, the LED and three needles.
+    // The panel on this plug-in's parameters, attached as its editor.
     void BuildEditor();
     void ResizeWorkBuffers(int frames);
     double ChoiceValue(int index) const;

@@ -5,4 +5,12 @@
 #define QUELOR_FATAL_ASSERT(condition)                                                             \
     ((condition) ? static_cast<void>(0) : FatalAssertionFailed(#condition, __FILE__, __LINE__))
 
+// Checks a rule of the code's own, such as what may happen under a lock, in builds
+// with assertions; release builds check nothing.
+#ifdef NDEBUG
+#define QUELOR_DEBUG_ASSERT(condition) static_cast<void>(0)
+#else
+#define QUELOR_DEBUG_ASSERT(condition) QUELOR_FATAL_ASSERT(condition)
+#endif
+
 [[noreturn]] void FatalAssertionFailed(const char* condition, const char* file, int line);

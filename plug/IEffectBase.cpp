@@ -194,11 +194,11 @@ void IEffectBase::PrepareForHost() {}
 void IEffectBase::AttachEditor(IEditorLink* newEditor) {
     if (!newEditor)
         return;
+    newEditor->CreateDrawSurface();
     ScopedPlugLock lock(plugLock);
     for (int i = 0; i < ParameterCount(); ++i)
         newEditor->PushParamToControls(i, parameters[static_cast<std::size_t>(i)]->Normalized(),
                                        true);
-    newEditor->CreateDrawSurface();
     editor.reset(newEditor);
 }
 
@@ -245,13 +245,17 @@ const IParameter* IEffectBase::ParameterAt(int index) const {
 }
 
 void IEffectBase::SetParameterFromGUI(int index, double normalized) {
-    ScopedPlugLock lock(plugLock);
     IParameter* parameter = ParameterAt(index);
     if (!parameter)
         return;
+    {
+        ScopedPlugLock lock(plugLock);
+        parameter->SetFromNormalized(normalized);
+        ParameterChanged(index);
+    }
+    // A host may take locks of its own in here, ones its audio thread holds while it
+    // waits for ours: the host hears of the change only once ours is free.
     NotifyHostParameter(index, normalized);
-    parameter->SetFromNormalized(normalized);
-    ParameterChanged(index);
 }
 
 int32_t IEffectBase::EffectVersion(bool decimal) const {

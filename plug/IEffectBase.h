@@ -91,7 +91,8 @@ public:
     virtual int LoadState(const StateChunk& chunk, int position);
 
     // Calls into the host. Without a host adapter there is no host: they do
-    // nothing and answer "unknown".
+    // nothing and answer "unknown". The notifications (edit begin, parameter,
+    // edit end) are made without the plug-in lock.
     virtual void NotifyHostEditBegin(int index);
     virtual void NotifyHostParameter(int index, double normalized);
     virtual void NotifyHostEditEnd(int index);
@@ -102,7 +103,8 @@ public:
     virtual bool EditorSizeChanged(int width, int height);
     virtual void PrepareForHost();
 
-    // Effect constructor; takes the plug-in lock. The base owns the editor from then on.
+    // Effect constructor; takes the plug-in lock for the values only. The base owns the
+    // editor from then on.
     virtual void AttachEditor(IEditorLink* editor);
     // Host thread, plug-in lock held. Resizes and zeroes every scratch buffer.
     virtual void SetMaxBlockSize(int frames);
@@ -114,7 +116,8 @@ public:
     IParameter* ParameterAt(int index);
     const IParameter* ParameterAt(int index) const;
     int ParameterCount() const { return static_cast<int>(parameters.size()); }
-    // UI thread; takes the plug-in lock. Tells the host, sets, then reacts.
+    // UI thread, without the plug-in lock. Sets and reacts under the lock, then
+    // tells the host once the lock is released.
     void SetParameterFromGUI(int index, double normalized);
 
     // Identity and host.

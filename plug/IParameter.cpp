@@ -46,13 +46,33 @@ void CopyText(char* dst, const char* src, std::size_t size) {
 
 IParameter::IParameter() = default;
 
+IParameter::IParameter(const IParameter& other) {
+    *this = other;
+}
+
+IParameter& IParameter::operator=(const IParameter& other) {
+    if (this == &other)
+        return *this;
+    kind = other.kind;
+    value.store(other.Value(), std::memory_order_relaxed);
+    minimum = other.minimum;
+    maximum = other.maximum;
+    step = other.step;
+    shape = other.shape;
+    precision = other.precision;
+    std::memcpy(name, other.name, sizeof name);
+    std::memcpy(label, other.label, sizeof label);
+    valueTexts = other.valueTexts;
+    return *this;
+}
+
 void IParameter::SetupContinuous(const char* newName, double defaultValue, double newMinimum,
                                  double newMaximum, double newStep, const char* newLabel) {
     if (kind == kKindNone)
         kind = kKindContinuous;
     CopyText(name, newName, sizeof name);
     CopyText(label, newLabel, sizeof label);
-    value = defaultValue;
+    value.store(defaultValue, std::memory_order_relaxed);
     minimum = newMinimum;
     maximum = std::max(newMaximum, newMinimum + newStep);
     step = newStep;
@@ -106,13 +126,13 @@ void IParameter::SetFromNormalized(double normalized) {
         real = maximum;
     else if (real < minimum)
         real = minimum;
-    value = real;
+    value.store(real, std::memory_order_relaxed);
 }
 
 void IParameter::SetLimited(double realValue) {
     if (std::isnan(realValue))
         realValue = minimum;
-    value = std::clamp(realValue, minimum, maximum);
+    value.store(std::clamp(realValue, minimum, maximum), std::memory_order_relaxed);
 }
 
 double IParameter::Normalize(double x) const {
@@ -142,5 +162,5 @@ void IParameter::FormatForHost(double v, bool isNormalized, char* out) const {
 }
 
 double IParameter::DecibelsToAmplitude() const {
-    return std::exp(value * kDecibelsToLog);
+    return std::exp(Value() * kDecibelsToLog);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -21,10 +22,15 @@ struct ValueText {
 
 // One automatable parameter, seen in real units by the processing, normalized
 // (0..1) by the host and the editor, and as text by both. It has no lock: the
-// plug-in lock guards every change and every read during processing.
+// plug-in lock guards every change and every read during processing. The value
+// is one atomic word, so an editor may read it without the lock; everything
+// else is set up once, in the effect's constructor.
 class IParameter {
 public:
     IParameter();
+    // A copy takes the value as it reads at that moment.
+    IParameter(const IParameter& other);
+    IParameter& operator=(const IParameter& other);
 
     // Set-up, from the effect's constructor only. Texts longer than 31
     // characters are cut.
@@ -36,7 +42,7 @@ public:
 
     ParameterKind Kind() const { return kind; }
     bool IsIntegerValued() const { return kind != kKindContinuous; }
-    double Value() const { return value; }
+    double Value() const { return value.load(std::memory_order_relaxed); }
     double Minimum() const { return minimum; }
     double Maximum() const { return maximum; }
     double Step() const { return step; }
@@ -56,20 +62,20 @@ public:
     void SetFromNormalized(double normalized);
     // From a stored state: limited to the range, neither snapped nor shaped.
     void SetLimited(double realValue);
-    double Normalized() const { return Normalize(value); }
+    double Normalized() const { return Normalize(Value()); }
     double Normalize(double realValue) const;
     double FromNormalized(double normalized) const;
 
     // Writes the display text (at most 31 characters) into out[kParameterTextSize].
     void FormatForHost(double v, bool isNormalized, char* out) const;
-    void FormatCurrentForHost(char* out) const { FormatForHost(value, false, out); }
+    void FormatCurrentForHost(char* out) const { FormatForHost(Value(), false, out); }
 
     // The value read as decibels, as an amplitude factor.
     double DecibelsToAmplitude() const;
 
 private:
     ParameterKind kind = kKindNone;
-    double value = 0.0;
+    std::atomic<double> value{0.0};
     double minimum = 0.0;
     double maximum = 1.0;
     double step = 1.0;

@@ -1,9 +1,16 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 // The plug-in's recursive lock. One thread may take it again while holding it.
 // Each platform gives the implementation in a file of its own.
+//
+// The audio thread takes this lock for every block. While any thread holds it,
+// nothing may happen that can take long or wait for someone else: no call into
+// the host, no window-system call, no allocation, no file access. Hold it only to
+// read or change the plug-in's own state; do the rest before or after.
 class PlugLock {
 public:
     PlugLock();
@@ -11,12 +18,29 @@ public:
     PlugLock(const PlugLock&) = delete;
     PlugLock& operator=(const PlugLock&) = delete;
 
-    void Lock();
-    void Unlock();
+    void Lock() {
+        Acquire();
+        if (depth++ == 0)
+            owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    }
+    void Unlock() {
+        if (--depth == 0)
+            owner.store(std::thread::id(), std::memory_order_relaxed);
+        Release();
+    }
+    // True when the calling thread holds the lock; for checks of the rule above.
+    bool HeldByThisThread() const {
+        return owner.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    }
 
 private:
+    void Acquire();
+    void Release();
+
     struct Impl;
     std::unique_ptr<Impl> impl;
+    std::atomic<std::thread::id> owner{};
+    int depth = 0; // changed only by the holder
 };
 
 // Holds the plug-in lock for its scope, unless released early (a plug-in that

@@ -15,9 +15,9 @@ struct PlugLock::Impl {
 PlugLock::PlugLock() : impl(std::make_unique<Impl>()) {}
 PlugLock::~PlugLock() = default;
 
-void PlugLock::Lock() {
+void PlugLock::Acquire() {
     EnterCriticalSection(&impl->section);
 }
-void PlugLock::Unlock() {
+void PlugLock::Release() {
     LeaveCriticalSection(&impl->section);
 }

@@ -1,6 +1,7 @@
 #include "StateChunk.h"
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -41,6 +42,17 @@ bool StateChunk::PutText(const char* text) {
 bool StateChunk::Assign(const void* bytes, int count) {
     if (count < 0)
         return false;
+    const auto source = reinterpret_cast<std::uintptr_t>(bytes);
+    const auto own = reinterpret_cast<std::uintptr_t>(Data());
+    if (Data() && source >= own && source < own + static_cast<std::uintptr_t>(Size())) {
+        // Our own bytes, handed back as hosts do with what a get lent them: growing
+        // would free them before the copy, and no more than we hold lies behind them.
+        const int offset = static_cast<int>(source - own);
+        if (count > Size() - offset)
+            return false;
+        std::memmove(buffer.Data(), bytes, static_cast<std::size_t>(count));
+        return buffer.Resize(static_cast<std::size_t>(count));
+    }
     if (!buffer.Resize(static_cast<std::size_t>(count)))
         return false;
     if (count)

@@ -24,7 +24,8 @@ public:
     int GetText(char* out, int outSize, int position) const;
     int GetBytes(void* out, int count, int position) const;
 
-    // Replaces the whole content; false (content unchanged) when memory fails.
+    // Replaces the whole content; false (content unchanged) when memory fails. bytes
+    // may point into this chunk's own content, and must then lie wholly inside it.
     bool Assign(const void* bytes, int count);
     void Clear() { buffer.Resize(0); }
 

@@ -1,5 +1,7 @@
 #include "IEffectVST.h"
 
+#include "FatalAssert.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -7,7 +9,8 @@
 namespace {
 constexpr int32_t kIdentifyAnswer = 0x4E764566; // 'NvEf'
 constexpr intptr_t kVendorSpecificAnswer = 0xBEEF;
-constexpr intptr_t kCockosAnswer = static_cast<intptr_t>(0xBEEF0000u);
+// What a host that asks about its own vendor extensions is told: we know them.
+constexpr intptr_t kVendorExtensionAnswer = static_cast<intptr_t>(0xBEEF0000u);
 constexpr int32_t kVendorSpecificFormat = 7;
 constexpr intptr_t kVstVersion = 2400;
 constexpr int kHostTextSize = 256;
@@ -129,12 +132,22 @@ void IEffectVST::VSTSetParameter(AEffect* record, int32_t index, float value) {
 }
 
 intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-    // The editor's idle work paints, as a Windows editor's timer does, without the
-    // plug-in lock, so the audio thread never waits for a repaint.
-    if (opcode == effEditIdle) {
+    // Window work runs without the plug-in lock, so the audio thread never waits for
+    // a window system; the editor itself is fixed from construction to effClose.
+    switch (opcode) {
+    case effEditIdle:
         if (IEditorWindowLink* window = EditorWindow())
             window->IdleEditor();
         return 0;
+    case effEditOpen:
+        return OpenEditor(ptr);
+    case effEditClose:
+        return CloseEditor();
+    case effOpen:
+        IdentifyHost();
+        break;
+    default:
+        break;
     }
     ScopedPlugLock lock(Lock());
     const IParameter* parameter = ParameterAt(index);
@@ -203,21 +216,6 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
             return 0;
         *static_cast<ERect**>(ptr) = &editorRect;
         return 1;
-    case effEditOpen: {
-        IEditorWindowLink* window = EditorWindow();
-        if (!window || !window->OpenEditorWindow(ptr))
-            return 0;
-        EditorOpened();
-        return 1;
-    }
-    case effEditClose: {
-        IEditorWindowLink* window = EditorWindow();
-        if (!window)
-            return 0;
-        EditorClosed();
-        window->CloseEditorWindow();
-        return 1;
-    }
     case effIdentify:
         return kIdentifyAnswer;
     case effGetChunk:
@@ -281,6 +279,27 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         // effIdle, effProcessVarIo and every opcode we do not answer.
         return 0;
     }
+}
+
+intptr_t IEffectVST::OpenEditor(void* parentWindow) {
+    IEditorWindowLink* window = EditorWindow();
+    if (!window || !window->OpenEditorWindow(parentWindow))
+        return 0;
+    ScopedPlugLock lock(Lock());
+    EditorOpened();
+    return 1;
+}
+
+intptr_t IEffectVST::CloseEditor() {
+    IEditorWindowLink* window = EditorWindow();
+    if (!window)
+        return 0;
+    {
+        ScopedPlugLock lock(Lock());
+        EditorClosed();
+    }
+    window->CloseEditorWindow();
+    return 1;
 }
 
 intptr_t IEffectVST::GetChunk(bool bank, void* ptr) {
@@ -384,7 +403,7 @@ intptr_t IEffectVST::CanDo(const char* text) const {
                 return 1;
     if (std::strcmp(text, "hasCockosExtensions") == 0 ||
         std::strcmp(text, "hasCockosViewAsConfig") == 0)
-        return kCockosAnswer;
+        return kVendorExtensionAnswer;
     return 0;
 }
 
@@ -492,14 +511,17 @@ intptr_t IEffectVST::CallHost(int32_t opcode, int32_t index, intptr_t value, voi
 }
 
 void IEffectVST::NotifyHostEditBegin(int index) {
+    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     CallHost(audioMasterBeginEdit, index);
 }
 
 void IEffectVST::NotifyHostParameter(int index, double normalized) {
+    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     CallHost(audioMasterAutomate, index, 0, nullptr, static_cast<float>(normalized));
 }
 
 void IEffectVST::NotifyHostEditEnd(int index) {
+    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     CallHost(audioMasterEndEdit, index);
 }
 
@@ -539,6 +561,7 @@ void IEffectVST::HostTimeSignature(int* numerator, int* denominator) {
 HostKind IEffectVST::IdentifyHost() {
     if (StoredHostKind() != kHostKindNotAsked)
         return StoredHostKind();
+    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     char product[kHostTextSize] = {};
     CallHost(audioMasterGetProductString, 0, 0, product);
     // A host that writes no terminator must not make us read past the buffer.
@@ -546,6 +569,7 @@ HostKind IEffectVST::IdentifyHost() {
     int32_t packedVersion = 0;
     if (product[0])
         packedVersion = PackDecimalVersion(CallHost(audioMasterGetVendorVersion));
+    ScopedPlugLock lock(Lock());
     SetHost(product, packedVersion);
     return StoredHostKind();
 }
@@ -553,6 +577,7 @@ HostKind IEffectVST::IdentifyHost() {
 bool IEffectVST::EditorSizeChanged(int, int) {
     if (!EditorWindow())
         return false;
+    ScopedPlugLock lock(Lock());
     UpdateEditorRect();
     return true;
 }
@@ -580,10 +605,10 @@ void IEffectVST::PrepareForHost() {
 void IEffectVST::AttachEditor(IEditorLink* newEditor) {
     if (!newEditor)
         return;
-    ScopedPlugLock lock(Lock());
     IEffectBase::AttachEditor(newEditor);
     if (!EditorWindow())
         return;
+    ScopedPlugLock lock(Lock());
     effect.flags |= effFlagsHasEditor;
     UpdateEditorRect();
 }

@@ -32,8 +32,8 @@ public:
     // not one of ours or has no object.
     static IEffectVST* FromRecord(AEffect* record);
 
-    // Any thread; takes the plug-in lock. Handles one dispatcher opcode;
-    // effClose destroys this object.
+    // Any thread; takes the plug-in lock, except around window work: the editor
+    // opens, idles and closes outside it. effClose destroys this object.
     intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
 
     // Audio thread; take the plug-in lock. Blocks of any length are split
@@ -46,17 +46,19 @@ public:
     float HostGetParameter(int32_t index);
     void HostSetParameter(int32_t index, float value);
 
-    // Calls into the host, from whichever thread the caller is on; the
-    // plug-in lock may be held.
+    // UI thread, never under the plug-in lock: the host may answer with locks of
+    // its own, which its audio thread may hold while it waits for ours.
     void NotifyHostEditBegin(int index) override;
     void NotifyHostParameter(int index, double normalized) override;
     void NotifyHostEditEnd(int index) override;
+    // Calls into the host from the audio or host thread; the plug-in lock may be held.
     int HostSamplePosition() override;
     double HostTempo() override;
     void HostTimeSignature(int* numerator, int* denominator) override;
-    // Plug-in lock held. Asks the host once per instance.
+    // Host thread, without the plug-in lock; asks the host once per instance and
+    // records the answer under the lock.
     HostKind IdentifyHost() override;
-    // UI thread, plug-in lock held.
+    // UI thread; takes the plug-in lock for the size it reports.
     bool EditorSizeChanged(int width, int height) override;
     // Host thread (effOpen), plug-in lock held. Runs once per instance.
     void PrepareForHost() override;
@@ -82,6 +84,8 @@ private:
     static float VSTGetParameter(AEffect* effect, int32_t index);
     static void VSTSetParameter(AEffect* effect, int32_t index, float value);
 
+    intptr_t OpenEditor(void* parentWindow);
+    intptr_t CloseEditor();
     intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
     const VstTimeInfo* HostTime(int32_t filter);

@@ -177,6 +177,27 @@ TEST_F(ModuleDispatcher, ProgramAndBankChunksTravelByteForByteBetweenInstances) 
     EXPECT_EQ(Display(11), "On") << "the first missing value is 0";
 }
 
+TEST_F(ModuleDispatcher, AChunkHandedBackInPlaceLoadsAndNeverReadsPastIt) {
+    plug.Set(7, 0.7f);
+    plug.Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Lent"));
+    for (int32_t index : {1, 0}) {
+        SCOPED_TRACE(index);
+        uint8_t* lent = nullptr;
+        const intptr_t size = plug.Dispatch(effGetChunk, index, 0, &lent);
+        ASSERT_GT(size, 8);
+        const Bytes expected(lent, lent + size);
+        plug.Set(7, 0.1f);
+        // Hosts hand back the very pointer they were given, at its size and beyond it;
+        // the bytes must not be freed under the copy.
+        EXPECT_EQ(plug.Dispatch(effSetChunk, index, size, lent), 1);
+        EXPECT_FLOAT_EQ(plug.Get(7), 0.7f);
+        EXPECT_EQ(plug.Dispatch(effSetChunk, index, size + 4096, lent), 0);
+        EXPECT_EQ(plug.Dispatch(effSetChunk, index, size, lent + 4), 0) << "4 bytes past ours";
+        EXPECT_EQ(Chunk(index), expected);
+    }
+    EXPECT_EQ(plug.Text(effGetProgramName), "Lent");
+}
+
 TEST_F(ModuleDispatcher, HostileChunksAreRefusedWithoutReadingOutside) {
     const Bytes before = Chunk(1);
     uint8_t byte = 0;
@@ -227,10 +248,11 @@ TEST_F(ModuleDispatcher, PinsFixedAnswersCanDoAndOpcodesWeDoNotServe) {
     EXPECT_EQ(plug.Dispatch(effGetPlugCategory), 1);
     EXPECT_EQ(plug.Dispatch(effGetVstVersion), 2400);
     EXPECT_EQ(plug.Dispatch(effCanBeAutomated, 999), 1);
-    const auto cockos = static_cast<intptr_t>(0xBEEF0000u);
+    const auto extensions = static_cast<intptr_t>(0xBEEF0000u);
     const std::pair<const char*, intptr_t> canDo[] = {
-        {"receiveVstTimeInfo", 1}, {"sendVstEvents", 0}, {"hasCockosExtensions", cockos},
-        {"hasCockosViewAsConfig", cockos}, {"HasCockosExtensions", 0}, {"receiveVstTimeInfo ", 0}};
+        {"receiveVstTimeInfo", 1},          {"sendVstEvents", 0},
+        {"hasCockosExtensions", extensions}, {"hasCockosViewAsConfig", extensions},
+        {"HasCockosExtensions", 0},          {"receiveVstTimeInfo ", 0}};
     for (const auto& [text, answer] : canDo)
         EXPECT_EQ(plug.Dispatch(effCanDo, 0, 0, const_cast<char*>(text)), answer) << text;
     char scratch[1024] = {};

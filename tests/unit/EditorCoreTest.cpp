@@ -1,5 +1,6 @@
 #include "IDrawContext.h"
 #include "IEffectBase.h"
+#include "IEffectParameters.h"
 #include "NoWindowServices.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ public:
 // A drawing context that draws nothing and records blits and presents.
 class RecordingContext : public NoWindowServices<IDrawContext> {
 public:
-    explicit RecordingContext(IEffectBase* owner) : NoWindowServices(owner, 510, 370, 60) {}
+    explicit RecordingContext(IEditorParameters* owner) : NoWindowServices(owner, 510, 370, 60) {}
 
     struct Blit {
         IRectangle destination;
@@ -67,7 +68,9 @@ public:
     void FillRectangle(const IDrawColor&, const IRectangle&, const IDrawBlend*) override {}
     IDrawColor ReadPixelColor(int, int) override { return {}; }
     uint32_t* SurfacePixels() override { return nullptr; }
-    void OpenValueEntry(IControl* control, IParameter*) override { entries.push_back(control); }
+    void OpenValueEntry(IControl* control, const IParameter*) override {
+        entries.push_back(control);
+    }
     IFrameBitmap LoadFrameBitmap(int, const char*, int frames) override {
         return {nullptr, 510, 370, frames};
     }
@@ -83,12 +86,14 @@ const IFrameBitmap kSwitch3{nullptr, 15, 120, 3};
 
 class EditorCoreTest : public ::testing::Test {
 protected:
-    EditorCoreTest() : owned(std::make_unique<RecordingContext>(&plug)), context(owned.get()) {}
+    EditorCoreTest()
+        : owned(std::make_unique<RecordingContext>(&parameters)), context(owned.get()) {}
 
     // Hands the context to the plug-in, which pushes every parameter to the controls.
     void Attach() { plug.AttachEditor(owned.release()); }
 
     LoggingPlug plug;
+    IEffectParameters parameters{plug};
     std::unique_ptr<RecordingContext> owned; // until attached
     RecordingContext* context;
     const IMouseKeys left{true, false, false, false, false};
@@ -105,8 +110,8 @@ TEST(EditorFrames, FrameTopsAndFrameChoice) {
 }
 
 TEST_F(EditorCoreTest, BackgroundGoesUnderwayAndIndexesMoveUp) {
-    const int first = context->AppendControl(new IKnobMultiControl(&plug, 10, 10, 0, kKnob));
-    context->AppendControl(new ISwitchControl(&plug, 100, 10, 1, kSwitch3, kDrawBlendAlpha));
+    const int first = context->AppendControl(new IKnobMultiControl(10, 10, 0, kKnob));
+    context->AppendControl(new ISwitchControl(100, 10, 1, kSwitch3, kDrawBlendAlpha));
     EXPECT_EQ(first, 0);
     context->SetBackground(100, "background");
     ASSERT_EQ(context->ControlCount(), 3);
@@ -117,8 +122,8 @@ TEST_F(EditorCoreTest, BackgroundGoesUnderwayAndIndexesMoveUp) {
 }
 
 TEST_F(EditorCoreTest, PressesGoToTheTopmostControlThatIsNeitherHiddenNorDimmed) {
-    context->AppendControl(new ISwitchControl(&plug, 0, 0, 0, kSwitch2, kDrawBlendAlpha));
-    context->AppendControl(new ISwitchControl(&plug, 5, 5, 1, kSwitch2, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(0, 0, 0, kSwitch2, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(5, 5, 1, kSwitch2, kDrawBlendAlpha));
     EXPECT_EQ(context->FindControlAt(7, 7), 1);
     context->ControlAt(1)->SetDimmed(true);
     EXPECT_EQ(context->ControlAt(1)->Blend().weight, 0.25f);
@@ -130,7 +135,7 @@ TEST_F(EditorCoreTest, PressesGoToTheTopmostControlThatIsNeitherHiddenNorDimmed)
 }
 
 TEST_F(EditorCoreTest, ReleaseAnywhereEndsTheEditOfThePressedControl) {
-    context->AppendControl(new IKnobMultiControl(&plug, 10, 10, 1, kKnob));
+    context->AppendControl(new IKnobMultiControl(10, 10, 1, kKnob));
     plug.log.clear();
     context->MousePressed(20, 20, left);
     EXPECT_EQ(context->Captured(), 0);
@@ -141,7 +146,7 @@ TEST_F(EditorCoreTest, ReleaseAnywhereEndsTheEditOfThePressedControl) {
 }
 
 TEST_F(EditorCoreTest, KnobDragFollowsMovementWithItsGearing) {
-    context->AppendControl(new IKnobMultiControl(&plug, 10, 10, 0, kKnob));
+    context->AppendControl(new IKnobMultiControl(10, 10, 0, kKnob));
     Attach();
     IControl& knob = *context->ControlAt(0);
     EXPECT_EQ(knob.Value(), 1.0) << "attached: the level's normalized default";
@@ -157,8 +162,8 @@ TEST_F(EditorCoreTest, KnobDragFollowsMovementWithItsGearing) {
 }
 
 TEST_F(EditorCoreTest, SwitchesStepAndWrap) {
-    context->AppendControl(new ISwitchControl(&plug, 0, 0, 1, kSwitch3, kDrawBlendAlpha));
-    context->AppendControl(new ISwitchControl(&plug, 50, 0, -1, kSwitch2, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(0, 0, 1, kSwitch3, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(50, 0, -1, kSwitch2, kDrawBlendAlpha));
     IControl& three = *context->ControlAt(0);
     std::vector<double> seen;
     for (int i = 0; i < 4; ++i) {
@@ -173,8 +178,8 @@ TEST_F(EditorCoreTest, SwitchesStepAndWrap) {
 }
 
 TEST_F(EditorCoreTest, RightClickAsksForValueEntryOnlyOnBoundControls) {
-    context->AppendControl(new ISwitchControl(&plug, 0, 0, 1, kSwitch2, kDrawBlendAlpha));
-    context->AppendControl(new ISwitchControl(&plug, 50, 0, -1, kSwitch2, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(0, 0, 1, kSwitch2, kDrawBlendAlpha));
+    context->AppendControl(new ISwitchControl(50, 0, -1, kSwitch2, kDrawBlendAlpha));
     Attach();
     context->MousePressed(5, 5, right);
     context->MouseReleased(5, 5);
@@ -185,8 +190,8 @@ TEST_F(EditorCoreTest, RightClickAsksForValueEntryOnlyOnBoundControls) {
 }
 
 TEST_F(EditorCoreTest, PluginValuesAreShownTwiceAndNeverSentBack) {
-    context->AppendControl(new IKnobMultiControl(&plug, 0, 0, 0, kKnob));
-    context->AppendControl(new IKnobMultiControl(&plug, 60, 0, 0, kKnob));
+    context->AppendControl(new IKnobMultiControl(0, 0, 0, kKnob));
+    context->AppendControl(new IKnobMultiControl(60, 0, 0, kKnob));
     Attach();
     IControl& knob = *context->ControlAt(0);
     plug.log.clear();
@@ -207,8 +212,8 @@ TEST_F(EditorCoreTest, PluginValuesAreShownTwiceAndNeverSentBack) {
 }
 
 TEST_F(EditorCoreTest, PaintPassDrawsWhatMeetsTheRegionAndCollectsDirtyRects) {
-    context->AppendControl(new IKnobMultiControl(&plug, 100, 100, 0, kKnob));  // 100..148
-    context->AppendControl(new IKnobMultiControl(&plug, 200, 100, -1, kKnob)); // 200..248
+    context->AppendControl(new IKnobMultiControl(100, 100, 0, kKnob));  // 100..148
+    context->AppendControl(new IKnobMultiControl(200, 100, -1, kKnob)); // 200..248
     Attach();
     IRectangle dirty;
     EXPECT_TRUE(context->CollectDirtyRegion(&dirty));
@@ -221,9 +226,69 @@ TEST_F(EditorCoreTest, PaintPassDrawsWhatMeetsTheRegionAndCollectsDirtyRects) {
     context->PaintRegion({100, 100, 101, 101});
     EXPECT_EQ(context->blits.back().sourceY, 2400) << "frame 51: the level's default, value 1";
     dirty = {};
+    ASSERT_TRUE(context->CollectDirtyRegion(&dirty)) << "both were drawn in part only";
+    EXPECT_EQ(dirty, (IRectangle{100, 100, 248, 148}));
+    context->PaintRegion(dirty);
+    context->PaintRegion(dirty); // values from the plug-in are drawn on two passes
+    dirty = {};
     EXPECT_FALSE(context->CollectDirtyRegion(&dirty));
     context->MarkAllControlsDirty();
     EXPECT_TRUE(context->CollectDirtyRegion(&dirty));
-    EXPECT_EQ(context->presented.size(), 2u);
+    EXPECT_EQ(context->presented.size(), 4u);
 }
 
+
+TEST_F(EditorCoreTest, AControlStaysDirtyUntilAPassDrawsItWhole) {
+    context->AppendControl(new IKnobMultiControl(100, 100, 0, kKnob)); // 100..148
+    context->AppendControl(new IKnobMultiControl(200, 100, 1, kKnob)); // 200..248
+    Attach();
+    context->PaintRegion({0, 0, 510, 370});
+    context->PaintRegion({0, 0, 510, 370});
+    IControl& dragged = *context->ControlAt(0);
+    ASSERT_FALSE(dragged.NeedsDraw());
+
+    // A drag marks the knob; an expose of another area, then of half the knob, comes
+    // before the next tick.
+    context->MousePressed(120, 120, left);
+    context->MouseDragged(120, 100, left);
+    ASSERT_TRUE(dragged.NeedsDraw());
+    context->PaintRegion({200, 100, 248, 148});
+    EXPECT_TRUE(dragged.NeedsDraw()) << "not drawn, so not clean";
+    context->PaintRegion({100, 100, 124, 148});
+    EXPECT_TRUE(dragged.NeedsDraw()) << "drawn in part only";
+    IRectangle dirty;
+    ASSERT_TRUE(context->CollectDirtyRegion(&dirty));
+    EXPECT_EQ(dirty, (IRectangle{100, 100, 148, 148}));
+    context->PaintRegion(dirty);
+    EXPECT_FALSE(dragged.NeedsDraw());
+}
+
+// A meter as the audio thread feeds it, with the paint pass's step placed at a chosen
+// point inside the feed: before or after the control marks itself dirty.
+class InterleavedControl final : public IBitmapControl {
+public:
+    enum Point { kBeforeMark, kAfterMark };
+    InterleavedControl() : IBitmapControl(0, 0, -1, kSwitch3, kDrawBlendAlpha) {}
+
+    void MarkDirty(bool informPlug) override {
+        if (cleanAt == kBeforeMark)
+            MarkClean();
+        IBitmapControl::MarkDirty(informPlug);
+        if (cleanAt == kAfterMark)
+            MarkClean();
+    }
+
+    Point cleanAt = kBeforeMark;
+};
+
+TEST_F(EditorCoreTest, APassBetweenTheStepsOfAPluginValueNeverLosesIt) {
+    for (const auto point : {InterleavedControl::kBeforeMark, InterleavedControl::kAfterMark}) {
+        SCOPED_TRACE(point);
+        InterleavedControl meter;
+        meter.MarkClean();
+        ASSERT_FALSE(meter.NeedsDraw());
+        meter.cleanAt = point;
+        meter.ApplyValueFromPlug(0.5);
+        EXPECT_TRUE(meter.NeedsDraw()) << "the new value must still be drawn";
+    }
+}

@@ -2,15 +2,18 @@
 // the images the program carries, and driven with the mouse as a user drives it.
 #include "EffectTestSupport.h"
 #include "IGraphicsRaster.h"
+#include "IGraphicsWindow.h"
 #include "IVUNeedle.h"
 #include "NoWindowServices.h"
 #include "Quelor.h"
+#include "QuelorPanel.h"
 #include "raster/RAS_Composite.h"
 #include "raster/RAS_PNG.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -144,10 +147,63 @@ TEST(EditorPanel, MouseEditsReachTheHost) {
     panel.MousePressed(280, 300, IMouseKeys{true});
     panel.MouseReleased(280, 300);
     EXPECT_EQ(effect.ParameterAt(Quelor::kBrickwall)->Value(), Quelor::kBrickwallOn);
+    // The press sets the value, yet the host hears of the gesture first.
+    EXPECT_EQ(gHostEvents,
+              (std::vector<HostEvent>{{audioMasterBeginEdit, Quelor::kBrickwall, 0.0f},
+                                      {audioMasterAutomate, Quelor::kBrickwall, 0.0f},
+                                      {audioMasterEndEdit, Quelor::kBrickwall, 0.0f}}));
     panel.MousePressed(390, 200, IMouseKeys{true});
     panel.MouseDragged(390, 60, IMouseKeys{true});
     panel.MouseReleased(390, 60);
     EXPECT_EQ(panel.ControlAt(14)->Value(), 0.0);
+}
+
+// Parameters that live apart from any processing, as a UI in another process keeps them.
+class RemoteParameters final : public IEditorParameters {
+public:
+    explicit RemoteParameters(const Quelor& table) {
+        for (int i = 0; i < table.ParameterCount(); ++i)
+            parameters.push_back(*table.ParameterAt(i));
+    }
+    void BeginParameterEdit(int index) override { log.push_back("begin " + std::to_string(index)); }
+    void SetParameterFromEditor(int index, double normalized) override {
+        parameters[static_cast<std::size_t>(index)].SetFromNormalized(normalized);
+        log.push_back("set " + std::to_string(index));
+    }
+    void EndParameterEdit(int index) override { log.push_back("end " + std::to_string(index)); }
+    const IParameter* DescribeParameter(int index) const override {
+        return index >= 0 && index < static_cast<int>(parameters.size())
+                   ? &parameters[static_cast<std::size_t>(index)]
+                   : nullptr;
+    }
+    void PanelSizeChanged(int width, int height) override {
+        log.push_back("size " + std::to_string(width) + "x" + std::to_string(height));
+    }
+
+    std::vector<IParameter> parameters;
+    std::vector<std::string> log;
+};
+
+TEST(EditorPanel, LaysOutAndEditsWithoutAProcessingInstance) {
+    RemoteParameters remote{Quelor()};
+    IGraphicsWindow panel(&remote, kQuelorPanelWidth, kQuelorPanelHeight, kQuelorPanelFps,
+                          RAS_OwnModule());
+    const QuelorMeterControls meters = LayOutQuelorPanel(panel);
+    panel.CreateDrawSurface();
+    EXPECT_EQ(panel.ControlCount(), 17);
+    EXPECT_EQ(meters.led, 13);
+    EXPECT_EQ(meters.outNeedle, 16);
+
+    // Values arrive in real units, as a host's port events carry them.
+    panel.PushParamToControls(Quelor::kThreshold, -30.0, false);
+    EXPECT_EQ(panel.ControlAt(5)->Value(), 0.5);
+    panel.MousePressed(54, 214, IMouseKeys{true});
+    panel.MouseDragged(54, 166, IMouseKeys{true});
+    panel.MouseReleased(54, 166);
+    EXPECT_EQ(remote.log, (std::vector<std::string>{"begin 6", "set 6", "end 6"}));
+    EXPECT_DOUBLE_EQ(remote.parameters[Quelor::kThreshold].Value(), -15.0);
+    panel.ResizeEditor(kQuelorPanelWidth, kQuelorPanelHeight);
+    EXPECT_EQ(remote.log.back(), "size 510x370");
 }
 
 // A drawing layer with a decoder of its own, so the cache can be watched.
@@ -199,7 +255,7 @@ TEST(RasterLayerDeathTest, AMissingImageStopsTheProcess) {
 class Picture final : public IControl {
 public:
     Picture(const IFrameBitmap& image, int x, int y)
-        : IControl(nullptr, {x, y, x + image.width, y + image.height}, -1, {}), bitmap(image) {}
+        : IControl({x, y, x + image.width, y + image.height}, -1, {}), bitmap(image) {}
     void Render(IDrawContext& context) override {
         context.DrawFrame(bitmap, Rect(), 1, &Blend());
     }

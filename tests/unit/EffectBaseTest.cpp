@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -25,7 +26,8 @@ public:
     }
     void NotifyHostParameter(int index, double normalized) override {
         log.push_back("notify " + std::to_string(index) + " " + std::to_string(normalized) +
-                      " while " + std::to_string(ParameterAt(index)->Value()));
+                      " while " + std::to_string(ParameterAt(index)->Value()) +
+                      (Lock().HeldByThisThread() ? " locked" : ""));
     }
     std::vector<std::string> log;
 };
@@ -106,11 +108,28 @@ TEST(EffectBaseChannels, MarkingIgnoresChannelsOutsideTheRange) {
     EXPECT_FALSE(effect.IsInputConnected(2));
 }
 
-TEST(EffectBaseParameters, GuiChangeNotifiesTheHostBeforeSettingThenReacts) {
+TEST(EffectBaseParameters, GuiChangeSetsAndReactsThenNotifiesTheHostOutsideTheLock) {
     RecordingEffect effect;
     effect.SetParameterFromGUI(0, 1.0);
-    EXPECT_EQ(effect.log, (std::vector<std::string>{"notify 0 1.000000 while 0.000000",
-                                                    "changed 0 = 10.000000"}));
+    EXPECT_EQ(effect.log, (std::vector<std::string>{"changed 0 = 10.000000",
+                                                    "notify 0 1.000000 while 10.000000"}));
+}
+
+TEST(EffectBasePlugLock, KnowsWhetherTheCallingThreadHoldsIt) {
+    PlugLock lock;
+    EXPECT_FALSE(lock.HeldByThisThread());
+    {
+        ScopedPlugLock outer(lock);
+        {
+            ScopedPlugLock inner(lock);
+            EXPECT_TRUE(lock.HeldByThisThread());
+        }
+        EXPECT_TRUE(lock.HeldByThisThread()) << "still held by the outer scope";
+        bool elsewhere = true;
+        std::thread([&] { elsewhere = lock.HeldByThisThread(); }).join();
+        EXPECT_FALSE(elsewhere);
+    }
+    EXPECT_FALSE(lock.HeldByThisThread());
 }
 
 TEST(EffectBaseEditor, AttachPushesNormalizedValuesAndIsDestroyedFirst) {
@@ -121,8 +140,8 @@ TEST(EffectBaseEditor, AttachPushesNormalizedValuesAndIsDestroyedFirst) {
         EXPECT_EQ(effect.Editor(), nullptr);
         effect.ParameterAt(0)->SetLimited(5);
         effect.AttachEditor(new RecordingEditor(log));
-        EXPECT_EQ(log, (std::vector<std::string>{"push 0 0.500000 normalized",
-                                                 "push 1 0.000000 normalized", "surface"}));
+        EXPECT_EQ(log, (std::vector<std::string>{"surface", "push 0 0.500000 normalized",
+                                                 "push 1 0.000000 normalized"}));
         log.clear();
         effect.RefreshEditorControls();
         EXPECT_EQ(log[0], "push 0 5.000000 real");

@@ -10,7 +10,7 @@ public:
 
     bool PresentRegion(const IRectangle&) override { return true; }
     bool DrawLabel(const ITextStyle&, const char*, const IRectangle&) override { return false; }
-    void OpenValueEntry(IControl*, IParameter*) override {}
+    void OpenValueEntry(IControl*, const IParameter*) override {}
     void HostDirectory(char* out) override { out[0] = '\0'; }
     void ModuleDirectory(char* out) override { out[0] = '\0'; }
     void AskForFile(char* out, int, const char*, const char*) override { out[0] = '\0'; }

@@ -1,0 +1,197 @@
+// The module under a host's threads at once: audio on one, parameters, chunks and the
+// editor on others. Run on an X server (xvfb-run) so that the editor opens for real.
+#include "DemoSignal.h"
+#include "IDrawContext.h"
+#include "PluginModule.h"
+#include "Quelor.h"
+
+// gtest before Xlib, whose None and Bool macros break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kBlock = 64;
+constexpr int kBlocks = 3000;
+
+// A top-level window on a connection of the test's own, for the editor to open in.
+class HostWindow {
+public:
+    HostWindow() : display(XOpenDisplay(nullptr)) {
+        if (!display)
+            return;
+        const int screen = XDefaultScreen(display);
+        window = XCreateSimpleWindow(display, XRootWindow(display, screen), 0, 0, 640, 480, 0, 0,
+                                     0);
+        XMapWindow(display, window);
+        XSync(display, False);
+    }
+    ~HostWindow() {
+        if (!display)
+            return;
+        XDestroyWindow(display, window);
+        XCloseDisplay(display);
+    }
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    bool Usable() const { return display != nullptr; }
+    void* Handle() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
+
+private:
+    Display* display;
+    Window window = 0;
+};
+
+// Renders the demo signal's first blocks through a fresh instance on an audio thread of
+// its own, while the test's thread opens, idles and closes the editor when asked.
+std::vector<float> RenderWhile(bool cycleEditor, int* editorCycles) {
+    CheckerHost host;
+    PluginInstance plug;
+    plug.OpenLikeHost(48000.0f, kBlock);
+    for (const auto& [index, value] : {std::pair{Quelor::kThreshold, 0.3f}, {Quelor::kRatio, 0.6f},
+                                       {Quelor::kBrickwall, 0.0f}, {Quelor::kGain, 0.4f}})
+        plug.Set(index, value);
+    const StereoSignal signal = MakeDemoSignal(48000.0, kBlock * kBlocks / 48000.0 + 0.1);
+    std::vector<float> rendered(2 * kBlock * kBlocks);
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        std::vector<float> in[4];
+        for (auto& channel : in)
+            channel.resize(kBlock);
+        float* inputs[4] = {in[0].data(), in[1].data(), in[2].data(), in[3].data()};
+        for (int b = 0; b < kBlocks; ++b) {
+            for (int i = 0; i < kBlock; ++i) {
+                const auto at = static_cast<std::size_t>(b * kBlock + i);
+                in[0][static_cast<std::size_t>(i)] = static_cast<float>(signal.left[at]);
+                in[1][static_cast<std::size_t>(i)] = static_cast<float>(signal.right[at]);
+            }
+            float* outputs[2] = {&rendered[static_cast<std::size_t>(2 * b * kBlock)],
+                                 &rendered[static_cast<std::size_t>((2 * b + 1) * kBlock)]};
+            plug.Record()->processReplacing(plug.Record(), inputs, outputs, kBlock);
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        done = true;
+    });
+    HostWindow parent;
+    *editorCycles = 0;
+    while (cycleEditor && parent.Usable() && !done) {
+        if (plug.Dispatch(effEditOpen, 0, 0, parent.Handle()) != 1)
+            break;
+        for (int i = 0; i < 3; ++i) {
+            plug.Dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        plug.Dispatch(effEditClose);
+        ++*editorCycles;
+    }
+    audio.join();
+    return rendered;
+}
+
+} // namespace
+
+TEST(ModuleThreads, AnEditorOpenedAndClosedMeanwhileLeavesTheAudioBitIdentical) {
+    int cycles = 0;
+    const std::vector<float> alone = RenderWhile(false, &cycles);
+    const std::vector<float> withEditor = RenderWhile(true, &cycles);
+    ASSERT_GE(cycles, 2) << "the editor must open and close while audio runs (an X display?)";
+    ASSERT_EQ(alone.size(), withEditor.size());
+    EXPECT_EQ(std::memcmp(alone.data(), withEditor.data(), alone.size() * sizeof(float)), 0);
+}
+
+TEST(ModuleThreads, ParametersTextsAndChunksFromAnotherThreadWhileAudioRuns) {
+    CheckerHost host;
+    PluginInstance plug;
+    plug.OpenLikeHost(44100.0f, kBlock);
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        std::vector<float> in(kBlock, 0.25f);
+        std::vector<float> out0(kBlock), out1(kBlock);
+        float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
+        float* outputs[2] = {out0.data(), out1.data()};
+        while (!done) {
+            plug.Record()->processReplacing(plug.Record(), inputs, outputs, kBlock);
+            for (float sample : out0)
+                ASSERT_TRUE(std::isfinite(sample));
+        }
+    });
+    char text[256];
+    std::vector<uint8_t> kept;
+    for (uint32_t i = 0; i < 2000; ++i) {
+        const auto index = static_cast<int32_t>(i % Quelor::kParameterCount);
+        plug.Set(index, static_cast<float>(i % 101) / 100.0f);
+        plug.Get(index);
+        plug.Dispatch(effGetParamDisplay, index, 0, text);
+        uint8_t* data = nullptr;
+        const intptr_t size = plug.Dispatch(effGetChunk, static_cast<int32_t>(i % 2), 0, &data);
+        kept.assign(data, data + size);
+        EXPECT_EQ(plug.Dispatch(effSetChunk, static_cast<int32_t>(i % 2), size, kept.data()), 1);
+    }
+    done = true;
+    audio.join();
+}
+
+namespace {
+// A host whose automation handler waits for its own audio thread to finish a block, as a
+// host does that takes, in that handler, a lock it holds around processReplacing.
+struct WaitingHost {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool blockWanted = false;
+    bool blockDone = false;
+    bool waitedInVain = false;
+};
+WaitingHost* gWaitingHost = nullptr;
+
+intptr_t WaitingHostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    if (opcode == audioMasterAutomate && gWaitingHost) {
+        std::unique_lock lock(gWaitingHost->mutex);
+        gWaitingHost->blockWanted = true;
+        gWaitingHost->changed.notify_all();
+        if (!gWaitingHost->changed.wait_for(lock, std::chrono::seconds(3),
+                                            [] { return gWaitingHost->blockDone; }))
+            gWaitingHost->waitedInVain = true;
+    }
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+} // namespace
+
+TEST(ModuleThreads, AKnobDragTellsTheHostWhileTheAudioThreadCanRun) {
+    WaitingHost host;
+    gWaitingHost = &host;
+    Quelor effect(&WaitingHostCallback);
+    AEffect* record = effect.Record();
+    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
+    std::thread audio([&] {
+        std::vector<float> in(kBlock), out0(kBlock), out1(kBlock);
+        float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
+        float* outputs[2] = {out0.data(), out1.data()};
+        {
+            std::unique_lock lock(host.mutex);
+            host.changed.wait(lock, [&] { return host.blockWanted; });
+        }
+        record->processReplacing(record, inputs, outputs, kBlock);
+        std::lock_guard lock(host.mutex);
+        host.blockDone = true;
+        host.changed.notify_all();
+    });
+    auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
+    ASSERT_NE(panel, nullptr);
+    panel->MousePressed(54, 214, IMouseKeys{true});
+    panel->MouseDragged(54, 200, IMouseKeys{true});
+    panel->MouseReleased(54, 200);
+    audio.join();
+    gWaitingHost = nullptr;
+    EXPECT_FALSE(host.waitedInVain) << "the audio thread waited for the plug-in lock";
+}
