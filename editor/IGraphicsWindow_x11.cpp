@@ -2,14 +2,13 @@
 // own. There is no thread and no timer here: Linux hosts call effEditIdle on their user
 // interface thread, and that is where our events are read and the redraw tick runs. The
 // surface reaches the screen through MIT-SHM where the server offers it, else XPutImage.
-// With no native widgets to borrow, the value entry is drawn by us, in a child window.
+// With no native widgets to borrow, the value entry is a widget of ours (ValueEntryWidget)
+// shown in a child window.
 #include "IGraphicsWindow.h"
 
-#include "IEffectBase.h"
 #include "TextRenderer.h"
+#include "ValueEntryWidget.h"
 #include "raster/RAS_Bitmap.h"
-#include "raster/RAS_Composite.h"
-#include "raster/RAS_Draw.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -40,33 +39,7 @@ constexpr uint32_t kDoubleClickMilliseconds = 400;
 constexpr int kDoubleClickDistance = 4;
 constexpr unsigned kWheelUp = 4;
 constexpr unsigned kWheelDown = 5;
-
-// The value entry: sizes of the Windows text field and drop-down list it stands for.
-constexpr int kFieldWidth = 36;
-constexpr int kFieldHeight = 16;
-constexpr int kListRowHeight = 36;
-constexpr int kListCharWidth = 8;
-constexpr int kListMinimumWidth = 24;
-constexpr int kEntryFontSize = 14;
-constexpr int kEntryTextSize = 32;
-constexpr int kListTextInset = 6;
 constexpr int kPathSize = 256;
-
-constexpr RAS_Pixel32 kEntryPaper = 0xFFFFFFFF;
-constexpr RAS_Pixel32 kEntryFrame = 0xFF7A7A7A;
-constexpr RAS_Pixel32 kListHeader = 0xFFE6E6E6;
-constexpr RAS_Pixel32 kSelection = 0xFF3874D8;
-constexpr IDrawColor kInk{255, 0, 0, 0};
-constexpr IDrawColor kSelectedInk{255, 255, 255, 255};
-
-// Entry states, as the Windows window keeps them.
-enum EntryState {
-    kEntryIdle = 0,    // open, following the parameter
-    kEntryTyping = 1,  // the user is editing: nothing else moves
-    kEntryRefresh = 2, // the panel redrew: show the parameter's value again
-    kEntryCancel = 3,
-    kEntryCommit = 4,
-};
 
 // The _XEMBED_INFO property: protocol version 0, and we want to be mapped.
 constexpr long kXEmbedInfo[2] = {0, 1};
@@ -196,44 +169,16 @@ void DirectoryOf(const char* path, char* out) {
     out[length] = '\0';
 }
 
-void FrameRectangle(RAS_IBitmap& bitmap, RAS_Pixel32 colour) {
-    const auto right = static_cast<float>(bitmap.PixelWidth() - 1);
-    const auto bottom = static_cast<float>(bitmap.PixelHeight() - 1);
-    RAS_DrawSegment(&bitmap, 0.0f, 0.0f, right, 0.0f, colour, 1.0f, RAS_OP_COPY, false);
-    RAS_DrawSegment(&bitmap, 0.0f, bottom, right, bottom, colour, 1.0f, RAS_OP_COPY, false);
-    RAS_DrawSegment(&bitmap, 0.0f, 0.0f, 0.0f, bottom, colour, 1.0f, RAS_OP_COPY, false);
-    RAS_DrawSegment(&bitmap, right, 0.0f, right, bottom, colour, 1.0f, RAS_OP_COPY, false);
-}
-
-ITextStyle EntryStyle(int alignment, const IDrawColor& colour) {
-    ITextStyle style;
-    style.size = kEntryFontSize;
-    style.alignment = alignment;
-    style.colour = colour;
-    return style;
-}
-
-// The open value entry: its window and the state the Windows entry keeps.
-struct ValueEntry {
-    Window window = 0;
+// The open value entry: the widget, the child window that shows it, and where the
+// keyboard focus goes back to when the entry took it.
+struct EntryWindow {
+    std::unique_ptr<ValueEntryWidget> widget;
     IControl* control = nullptr;
-    const IParameter* parameter = nullptr;
-    int state = kEntryIdle;
-    IRectangle rect; // in the editor window
-    bool list = false;
-    char text[kEntryTextSize] = {};
-    bool replaceText = true; // the shown value is selected: the first key replaces it
-    int selection = -1;      // list item, -1 for none
-    bool focused = false;    // we took the keyboard focus and still have it
+    Window window = 0;
+    XImage* image = nullptr;
+    bool tookFocus = false;
     Window previousFocus = 0;
     int previousRevert = RevertToParent;
-    std::unique_ptr<RAS_MemBitmap> pixels;
-    XImage* image = nullptr;
-
-    int ItemCount() const { return parameter ? parameter->ValueTextCount() : 0; }
-    const char* ItemText(int i) const {
-        return i >= 0 && i < ItemCount() ? parameter->ValueTextFor(i) : "";
-    }
 };
 } // namespace
 
@@ -278,7 +223,11 @@ struct IGraphicsWindow::Platform {
     int clickY = 0;
     int clickControl = -1;
 
-    ValueEntry entry;
+    EntryWindow entry;
+    // Host calls made from our event handling may close the editor (and open it again)
+    // under us: each close counts here, and the idle work stops when the count moves.
+    unsigned closes = 0;
+    bool idling = false;
 
     TextRenderer* Text() {
         if (!textTried) {
@@ -320,6 +269,8 @@ struct IGraphicsWindow::Platform {
         y = top;
         width = w;
         height = h;
+        capturing = trackingLeave = swallowRightRelease = clickValid = false;
+        exposed = {};
         XMapWindow(display, window);
         XFlush(display);
         return true;
@@ -399,6 +350,7 @@ struct IGraphicsWindow::Platform {
         shmOpcode = shmCompletion = -1;
         capturing = trackingLeave = swallowRightRelease = clickValid = false;
         exposed = {};
+        ++closes;
     }
 
     void Present(const IRectangle& rect) {
@@ -429,47 +381,54 @@ struct IGraphicsWindow::Platform {
     // A window's damage: repainted as the Windows WM_PAINT does, except that while the
     // user types the panel is not redrawn and the surface as it stands is shown.
     void Repaint(const IRectangle& rect) {
-        if (entry.window && entry.state == kEntryTyping)
+        if (Typing())
             Present(rect);
         else
             editor->PaintRegion(rect);
     }
 
     void Tick() {
-        if (entry.window && entry.state != kEntryIdle) {
-            switch (entry.state) {
-            case kEntryTyping:
+        if (entry.widget) {
+            switch (entry.widget->Tick()) {
+            case ValueEntryWidget::Step::Panel:
+                break;
+            case ValueEntryWidget::Step::Skip:
+                PresentEntry(false);
                 return;
-            case kEntryRefresh:
-                RefreshEntry();
-                entry.state = kEntryIdle;
-                return;
-            case kEntryCommit:
+            case ValueEntryWidget::Step::Commit:
                 CommitEntry();
-                CloseEntry();
                 return;
-            case kEntryCancel:
+            case ValueEntryWidget::Step::Close:
                 CloseEntry();
-                return;
-            default:
-                entry.state = kEntryIdle;
                 return;
             }
         }
         IRectangle dirty;
         if (editor->CollectDirtyRegion(&dirty)) {
             editor->PaintRegion(dirty);
-            if (entry.window)
-                entry.state = kEntryRefresh;
+            if (entry.widget)
+                entry.widget->PanelRedrew();
         }
     }
 
+    // UI thread, from effEditIdle. The host's answers to what we tell it may close the
+    // editor, or idle it again: neither may find us half-way through a pass.
     void Idle() {
+        if (idling)
+            return;
+        idling = true;
+        IdlePass(closes);
+        idling = false;
+    }
+
+    void IdlePass(unsigned opened) {
         ErrorTrap trap(display);
-        while (display && XPending(display) > 0) {
+        while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
             Handle(event);
+            if (closes != opened)
+                return;
         }
         if (!exposed.Empty()) {
             Repaint(exposed);
@@ -483,6 +442,8 @@ struct IGraphicsWindow::Platform {
         if (window && now - lastTick >= interval) {
             lastTick = now;
             Tick();
+            if (closes != opened)
+                return;
         }
         XFlush(display);
     }
@@ -544,7 +505,7 @@ struct IGraphicsWindow::Platform {
                 window = 0;
                 if (entry.image)
                     XDestroyImage(entry.image);
-                entry = ValueEntry{};
+                entry = EntryWindow{};
             }
             break;
         default:
@@ -552,7 +513,7 @@ struct IGraphicsWindow::Platform {
         }
     }
 
-    bool Typing() const { return entry.window && entry.state == kEntryTyping; }
+    bool Typing() const { return entry.widget && entry.widget->Typing(); }
 
     void Pressed(const XButtonEvent& e) {
         const IMouseKeys keys = KeysFrom(e.state, e.button);
@@ -564,8 +525,8 @@ struct IGraphicsWindow::Platform {
         if (e.button != Button1 && e.button != Button3)
             return;
         // A right press while an entry is open only cancels it, and so does its release.
-        if (e.button == Button3 && entry.window) {
-            entry.state = kEntryCancel;
+        if (e.button == Button3 && entry.widget) {
+            entry.widget->Cancel();
             swallowRightRelease = true;
             return;
         }
@@ -629,255 +590,134 @@ struct IGraphicsWindow::Platform {
         }
     }
 
-    // Value entry.
+    // The value entry: its window, the input it takes and the keyboard focus.
 
-    void OpenEntry(IControl* control, const IParameter* parameter) {
-        const IRectangle& r = control->Rect();
-        const int cx = static_cast<int>(static_cast<float>(r.L + r.R) * 0.5f);
-        const int cy = static_cast<int>(static_cast<float>(r.T + r.B) * 0.5f);
-        ValueEntry& e = entry;
-        e.control = control;
-        e.parameter = parameter;
-        e.state = kEntryIdle;
-        parameter->FormatForHost(parameter->Value(), false, e.text);
-        const int n = parameter->ValueTextCount();
-        int w = kFieldWidth;
-        int h = kFieldHeight;
-        int left = cx - kFieldWidth / 2;
-        int top = cy - kFieldHeight / 2;
-        if (n > 0) {
-            e.list = true;
-            h = kListRowHeight * (n + 1);
-            w = kListMinimumWidth;
-            for (int i = 0; i < n; ++i) {
-                const char* item = e.ItemText(i);
-                w = std::max(w, static_cast<int>(std::strlen(item)) * kListCharWidth +
-                                    kListMinimumWidth);
-                if (std::strcmp(item, e.text) == 0)
-                    e.selection = i;
-            }
-            left = cx - w / 2;
-            top = cy;
-        }
-        // Windows lets a dropped list leave the window; ours must stay inside it.
-        left = std::max(0, std::min(left, editor->Width() - w));
-        top = std::max(0, std::min(top, editor->Height() - h));
-        e.rect = {left, top, left + w, top + h};
-        e.pixels = std::make_unique<RAS_MemBitmap>(w, h);
-        e.image = MakeHeapImage(display, visual, depth, w, h);
-
+    void OpenEntry(IControl* control, const IParameter& parameter) {
+        auto widget = std::make_unique<ValueEntryWidget>(parameter, control->Rect(),
+                                                         editor->Width(), editor->Height(), Text());
+        const IRectangle r = widget->Rect();
+        XImage* picture = MakeHeapImage(display, visual, depth, r.Width(), r.Height());
+        if (!picture)
+            return;
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = 0;
         attributes.border_pixel = 0;
         attributes.colormap = XDefaultColormap(display, XDefaultScreen(display));
         attributes.event_mask = kEntryEvents;
-        e.window =
-            XCreateWindow(display, window, left, top, static_cast<unsigned>(w),
-                          static_cast<unsigned>(h), 0, depth, InputOutput, visual,
+        entry.window =
+            XCreateWindow(display, window, r.L, r.T, static_cast<unsigned>(r.Width()),
+                          static_cast<unsigned>(r.Height()), 0, depth, InputOutput, visual,
                           CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attributes);
-        XMapRaised(display, e.window);
-        // The keyboard is ours while the entry is open, and goes back where it was.
-        XGetInputFocus(display, &e.previousFocus, &e.previousRevert);
-        XSetInputFocus(display, e.window, RevertToParent, CurrentTime);
-        e.focused = true;
-        DrawEntry();
+        entry.widget = std::move(widget);
+        entry.control = control;
+        entry.image = picture;
+        // The keyboard stays with the host until the user clicks into the entry or types
+        // over it: keys typed with the pointer over the entry come to it unfocused.
+        XMapRaised(display, entry.window);
+        PresentEntry(true);
     }
 
     void CloseEntry() {
-        ValueEntry& e = entry;
+        EntryWindow& e = entry;
         if (!e.window)
             return;
-        if (e.focused)
+        // The keyboard goes back where it was, unless the user moved it on meanwhile.
+        if (e.tookFocus && e.widget->Focused())
             XSetInputFocus(display, e.previousFocus, e.previousRevert, CurrentTime);
         XDestroyWindow(display, e.window);
         if (e.image)
             XDestroyImage(e.image);
-        e = ValueEntry{};
+        e = EntryWindow{};
     }
 
+    // The entry is gone, and the keyboard back with the host, before the control tells
+    // the host of the new value.
     void CommitEntry() {
-        const ValueEntry& e = entry;
-        double value = 0.0;
-        if (e.parameter->ValueTextCount() > 0) {
-            int32_t v = 0;
-            e.parameter->FindValueText(e.ItemText(e.selection), &v);
-            value = v;
-        } else {
-            value = std::atof(e.text);
-        }
-        e.control->SetValueFromEntry(e.parameter->Normalize(value));
+        IControl* control = entry.control;
+        const double value = entry.widget->CommittedValue();
+        CloseEntry();
+        control->SetValueFromEntry(value);
     }
 
-    void RefreshEntry() {
-        ValueEntry& e = entry;
-        e.parameter->FormatCurrentForHost(e.text);
-        e.replaceText = true;
-        if (e.list) {
-            e.selection = -1;
-            for (int i = 0; i < e.ItemCount(); ++i)
-                if (std::strcmp(e.ItemText(i), e.text) == 0)
-                    e.selection = i;
-        }
-        DrawEntry();
+    void TakeFocus(Time time) {
+        EntryWindow& e = entry;
+        if (e.widget->Focused() || e.widget->Finished())
+            return;
+        XGetInputFocus(display, &e.previousFocus, &e.previousRevert);
+        e.tookFocus = true;
+        XSetInputFocus(display, e.window, RevertToParent, time);
+        e.widget->SetFocused(true);
     }
 
     void HandleEntry(XEvent& event) {
-        ValueEntry& e = entry;
+        ValueEntryWidget& widget = *entry.widget;
         switch (event.type) {
         case Expose:
             if (event.xexpose.count == 0)
-                PresentEntry();
-            break;
+                PresentEntry(true);
+            return;
         case FocusIn:
         case FocusOut:
+            // Grabs, and the focus the pointer lends, say nothing of who has the keyboard.
             if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab ||
                 event.xfocus.detail == NotifyPointer)
-                break;
-            e.focused = event.type == FocusIn;
-            // As on Windows: losing the focus leaves the entry open, following the parameter.
-            if (!e.focused && e.state == kEntryTyping)
-                e.state = kEntryIdle;
-            DrawEntry();
+                return;
+            widget.SetFocused(event.type == FocusIn);
             break;
         case ButtonPress:
-            EntryPressed(event.xbutton);
+            if (event.xbutton.button == Button3)
+                widget.Cancel();
+            else if (event.xbutton.button == Button1 &&
+                     widget.Click(event.xbutton.x, event.xbutton.y))
+                TakeFocus(event.xbutton.time);
             break;
         case KeyPress:
-            EntryKey(event.xkey);
+            if (EntryKey(event.xkey))
+                TakeFocus(event.xkey.time);
             break;
         default:
-            break;
+            return;
         }
+        PresentEntry(false);
     }
 
-    void EntryPressed(const XButtonEvent& b) {
-        ValueEntry& e = entry;
-        if (b.button == Button3) {
-            e.state = kEntryCancel;
-            return;
-        }
-        if (b.button != Button1 || e.state == kEntryCancel || e.state == kEntryCommit)
-            return;
-        if (!e.focused) {
-            XSetInputFocus(display, e.window, RevertToParent, CurrentTime);
-            e.focused = true;
-        }
-        if (!e.list) {
-            e.state = kEntryTyping;
-            return;
-        }
-        const int row = b.y / kListRowHeight;
-        if (row >= 1 && row <= e.ItemCount()) {
-            e.selection = row - 1;
-            e.state = kEntryCommit;
-            DrawEntry();
-        }
-    }
-
-    void EntryKey(XKeyEvent& key) {
-        ValueEntry& e = entry;
-        if (e.state == kEntryCancel || e.state == kEntryCommit)
-            return;
+    // Whether the entry took the key.
+    bool EntryKey(XKeyEvent& key) {
+        using Key = ValueEntryWidget::Key;
+        ValueEntryWidget& widget = *entry.widget;
         char typed[8] = {};
         KeySym symbol = NoSymbol;
         const int count = XLookupString(&key, typed, sizeof typed - 1, &symbol, nullptr);
-        if (symbol == XK_Return || symbol == XK_KP_Enter) {
-            e.state = kEntryCommit;
-            return;
+        switch (symbol) {
+        case XK_Return:
+        case XK_KP_Enter:
+            return widget.Press(Key::Commit);
+        case XK_Escape:
+            return widget.Press(Key::Cancel);
+        case XK_Up:
+        case XK_KP_Up:
+            return widget.Press(Key::Up);
+        case XK_Down:
+        case XK_KP_Down:
+            return widget.Press(Key::Down);
+        case XK_BackSpace:
+            return widget.Press(Key::Erase);
+        default:
+            return widget.Type({typed, static_cast<std::size_t>(std::max(count, 0))});
         }
-        if (symbol == XK_Escape) {
-            e.state = kEntryCancel;
-            return;
-        }
-        if (e.list) {
-            const int step = symbol == XK_Down ? 1 : symbol == XK_Up ? -1 : 0;
-            if (step == 0)
-                return;
-            e.selection = std::clamp(e.selection + step, 0, e.ItemCount() - 1);
-        } else if (symbol == XK_BackSpace) {
-            const std::size_t length = e.replaceText ? 0 : std::strlen(e.text);
-            e.text[length > 0 ? length - 1 : 0] = '\0';
-        } else if (count == 1 && typed[0] >= ' ' && typed[0] <= '~') {
-            const std::size_t length = e.replaceText ? 0 : std::strlen(e.text);
-            if (length + 1 < kEntryTextSize) {
-                e.text[length] = typed[0];
-                e.text[length + 1] = '\0';
-            }
-        } else {
-            return;
-        }
-        e.replaceText = false;
-        e.state = kEntryTyping;
-        DrawEntry();
     }
 
-    void DrawEntry() {
-        ValueEntry& e = entry;
-        if (!e.pixels || !e.pixels->Pixels())
+    // Shows the entry's picture when it changed, or always.
+    void PresentEntry(bool always) {
+        EntryWindow& e = entry;
+        if (!e.window || !e.image)
             return;
-        RAS_IBitmap& p = *e.pixels;
-        const int w = p.PixelWidth();
-        const int h = p.PixelHeight();
-        RAS_FillArea(&p, 0, 0, w, h, kEntryPaper, 1.0f, RAS_OP_COPY);
-        TextRenderer* renderer = Text();
-        if (e.list) {
-            RAS_FillArea(&p, 0, 0, w, kListRowHeight, kListHeader, 1.0f, RAS_OP_COPY);
-            // The closed part of a drop-down list: the chosen text and its arrow.
-            const float ax = static_cast<float>(w - 12);
-            const float ay = static_cast<float>(kListRowHeight / 2 - 2);
-            for (int i = 0; i < 4; ++i)
-                RAS_DrawSegment(&p, ax - 3.0f + static_cast<float>(i), ay + static_cast<float>(i),
-                                ax + 3.0f - static_cast<float>(i), ay + static_cast<float>(i),
-                                0xFF303030, 1.0f, RAS_OP_COPY, false);
-            RAS_DrawSegment(&p, 0.0f, static_cast<float>(kListRowHeight), static_cast<float>(w - 1),
-                            static_cast<float>(kListRowHeight), kEntryFrame, 1.0f, RAS_OP_COPY,
-                            false);
-            const int lineHeight = renderer ? renderer->LineHeight(EntryStyle(0, kInk)) : 0;
-            for (int row = 0; row <= e.ItemCount(); ++row) {
-                const bool chosen = row > 0 && row - 1 == e.selection;
-                const int top = row * kListRowHeight;
-                if (chosen)
-                    RAS_FillArea(&p, 1, top + 1, w - 2, kListRowHeight - 1, kSelection, 1.0f,
-                                 RAS_OP_COPY);
-                if (renderer)
-                    renderer->Draw(p, EntryStyle(0, chosen ? kSelectedInk : kInk),
-                                   e.ItemText(row == 0 ? e.selection : row - 1),
-                                   {kListTextInset, top + (kListRowHeight - lineHeight) / 2, w,
-                                    top + kListRowHeight});
-            }
-        } else if (renderer) {
-            const ITextStyle style = EntryStyle(1, kInk);
-            const int textWidth = renderer->Width(style, e.text);
-            const int top = (h - renderer->LineHeight(style)) / 2;
-            // Centred as the Windows field is; a text too long for it shows its end.
-            IRectangle box{0, top, w, h};
-            if (textWidth > w - 4)
-                box = {w - 2 - textWidth, top, w - 2, h};
-            const int textLeft = box.L + (box.Width() - textWidth) / 2;
-            if (e.replaceText && e.focused && textWidth > 0) {
-                RAS_FillArea(&p, textLeft - 1, 1, textWidth + 2, h - 2, kSelection, 1.0f,
-                             RAS_OP_COPY);
-                renderer->Draw(p, EntryStyle(1, kSelectedInk), e.text, box);
-            } else {
-                renderer->Draw(p, style, e.text, box);
-                if (e.focused)
-                    RAS_DrawSegment(&p, static_cast<float>(textLeft + textWidth), 2.0f,
-                                    static_cast<float>(textLeft + textWidth),
-                                    static_cast<float>(h - 3), 0xFF000000, 1.0f, RAS_OP_COPY,
-                                    false);
-            }
-        }
-        FrameRectangle(p, kEntryFrame);
-        PresentEntry();
-    }
-
-    void PresentEntry() {
-        ValueEntry& e = entry;
-        if (!e.window || !e.image || !e.pixels)
+        if (!e.widget->Draw() && !always)
             return;
-        const int w = e.pixels->PixelWidth();
-        const int h = e.pixels->PixelHeight();
-        CopyToImage(*e.pixels, *e.image, {0, 0, w, h});
+        const RAS_IBitmap& picture = e.widget->Picture();
+        const int w = picture.PixelWidth();
+        const int h = picture.PixelHeight();
+        CopyToImage(picture, *e.image, {0, 0, w, h});
         XPutImage(display, e.window, gc, e.image, 0, 0, 0, 0, static_cast<unsigned>(w),
                   static_cast<unsigned>(h));
         XFlush(display);
@@ -908,10 +748,10 @@ bool IGraphicsWindow::DrawLabel(const ITextStyle& style, const char* text, const
 
 void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parameter) {
     Platform* p = platform.get();
-    if (!control || !parameter || !p || !p->window || p->entry.window)
+    if (!control || !parameter || !p || !p->window || p->entry.widget)
         return;
     ErrorTrap trap(p->display);
-    p->OpenEntry(control, parameter);
+    p->OpenEntry(control, *parameter);
 }
 
 void IGraphicsWindow::HostDirectory(char* out) {

@@ -3,16 +3,20 @@
 #include "EditorTypes.h"
 
 #include <memory>
+#include <string>
 
 class RAS_IBitmap;
 
-// Antialiased text in DejaVu Sans onto a raster bitmap, for window systems that have
-// no text drawing we can use. The face named in a style is not looked up: every style
-// is drawn in DejaVu Sans, bold from its bold cut, italic slanted. UI thread only.
+// Antialiased text onto a raster bitmap, for window systems that have no text drawing
+// we can use. The face is looked up once, at creation: DejaVu Sans where it is
+// installed, else the system's sans-serif face, else whatever scalable face there is.
+// The face named in a style is not looked up: every style is drawn in that one face,
+// bold from its bold cut where there is one, italic slanted. UI thread only.
 class TextRenderer {
 public:
-    // Null when the font library cannot start or the font file is missing.
-    static std::unique_ptr<TextRenderer> Create();
+    // Searches the system's font configuration, or the fontconfig configuration file
+    // given. Null when the font library cannot start or no usable face is found.
+    static std::unique_ptr<TextRenderer> Create(const char* fontConfiguration = nullptr);
     ~TextRenderer();
     TextRenderer(const TextRenderer&) = delete;
     TextRenderer& operator=(const TextRenderer&) = delete;
@@ -26,6 +30,10 @@ public:
     int Width(const ITextStyle& style, const char* text);
     // Height of one line (ascender to descender), in pixels.
     int LineHeight(const ITextStyle& style);
+
+    // The face found, and the file it came from.
+    const std::string& Family() const;
+    const std::string& FontFile() const;
 
 private:
     struct Impl;

@@ -1,9 +1,11 @@
-// Text through FreeType, in the DejaVu Sans files of Debian's fonts-dejavu-core.
+// Text through FreeType, in a face that fontconfig finds when the renderer is made:
+// distributions keep their fonts in places of their own, and not all have DejaVu.
 #include "TextRenderer.h"
 
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Draw.h"
 
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -13,8 +15,8 @@
 #include <string_view>
 
 namespace {
-constexpr const char* kRegularFont = QUELOR_FONT_DIR "/DejaVuSans.ttf";
-constexpr const char* kBoldFont = QUELOR_FONT_DIR "/DejaVuSans-Bold.ttf";
+// The face the panel's texts were drawn for.
+constexpr const char* kPreferredFamily = "DejaVu Sans";
 constexpr int kStyleBold = 1;
 constexpr int kStyleItalic = 2;
 constexpr int kAlignCentre = 1;
@@ -42,6 +44,52 @@ template <class F> void ForEachLine(const char* text, F f) {
     }
 }
 
+// One face fontconfig offers.
+struct FontChoice {
+    std::string file;
+    int index = 0;
+    std::string family;
+    int weight = FC_WEIGHT_REGULAR;
+};
+
+// Offers accept the scalable faces of config in fontconfig's
+// order of preference for an upright face of weight, in the preferred family, else a
+// sans-serif one, until accept takes one. Whether one was taken.
+template <class Accept> bool FindFace(FcConfig* config, int weight, Accept accept) {
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern)
+        return false;
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(kPreferredFamily));
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+    FcPatternAddInteger(pattern, FC_WEIGHT, weight);
+    FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* fonts = FcFontSort(config, pattern, FcFalse, nullptr, &result);
+    FcPatternDestroy(pattern);
+    bool taken = false;
+    for (int i = 0; fonts && !taken && i < fonts->nfont; ++i) {
+        const FcPattern* font = fonts->fonts[i];
+        FcChar8* file = nullptr;
+        FcChar8* family = nullptr;
+        FcBool scalable = FcFalse;
+        FontChoice choice;
+        if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch ||
+            FcPatternGetBool(font, FC_SCALABLE, 0, &scalable) != FcResultMatch || !scalable)
+            continue;
+        choice.file = reinterpret_cast<const char*>(file);
+        FcPatternGetInteger(font, FC_INDEX, 0, &choice.index);
+        FcPatternGetInteger(font, FC_WEIGHT, 0, &choice.weight);
+        if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch)
+            choice.family = reinterpret_cast<const char*>(family);
+        taken = accept(choice);
+    }
+    if (fonts)
+        FcFontSetDestroy(fonts);
+    return taken;
+}
+
 unsigned long CharCode(char c) {
     return static_cast<unsigned char>(c); // the editor's texts are Latin-1
 }
@@ -59,6 +107,8 @@ struct TextRenderer::Impl {
     FT_Library library = nullptr;
     FT_Face regular = nullptr;
     FT_Face bold = nullptr;
+    FontChoice regularChoice;
+    FontChoice boldChoice; // no file: there is no bold cut
     bool boldMissing = false;
 
     Impl() = default;
@@ -78,7 +128,9 @@ struct TextRenderer::Impl {
     FT_Face FaceFor(const ITextStyle& style) {
         FT_Face face = regular;
         if (style.style == kStyleBold) {
-            if (!bold && !boldMissing && FT_New_Face(library, kBoldFont, 0, &bold) != 0) {
+            if (!bold && !boldMissing &&
+                (boldChoice.file.empty() ||
+                 FT_New_Face(library, boldChoice.file.c_str(), boldChoice.index, &bold) != 0)) {
                 bold = nullptr;
                 boldMissing = true;
             }
@@ -107,17 +159,59 @@ TextRenderer::TextRenderer(std::unique_ptr<Impl> state) : impl(std::move(state))
 
 TextRenderer::~TextRenderer() = default;
 
-std::unique_ptr<TextRenderer> TextRenderer::Create() {
+std::unique_ptr<TextRenderer> TextRenderer::Create(const char* fontConfiguration) {
     auto state = std::make_unique<Impl>();
     if (FT_Init_FreeType(&state->library) != 0) {
         state->library = nullptr;
         return nullptr;
     }
-    if (FT_New_Face(state->library, kRegularFont, 0, &state->regular) != 0) {
-        state->regular = nullptr;
-        return nullptr;
+    // A configuration of our own, even of the system's fonts: the process's current one
+    // is the host's, and once made it is never freed.
+    FcConfig* config = nullptr;
+    if (fontConfiguration) {
+        config = FcConfigCreate();
+        if (config && (!FcConfigParseAndLoad(
+                           config, reinterpret_cast<const FcChar8*>(fontConfiguration), FcTrue) ||
+                       !FcConfigBuildFonts(config))) {
+            FcConfigDestroy(config);
+            config = nullptr;
+        }
+    } else {
+        config = FcInitLoadConfigAndFonts();
     }
+    if (!config)
+        return nullptr;
+    Impl& s = *state;
+    // The first face FreeType can open; a file fontconfig lists may be gone or broken.
+    FindFace(config, FC_WEIGHT_REGULAR, [&s](const FontChoice& choice) {
+        if (FT_New_Face(s.library, choice.file.c_str(), choice.index, &s.regular) != 0) {
+            s.regular = nullptr;
+            return false;
+        }
+        s.regularChoice = choice;
+        return true;
+    });
+    // Bold only from the same family's own bold cut; without one, bold is drawn regular.
+    if (s.regular)
+        FindFace(config, FC_WEIGHT_BOLD, [&s](const FontChoice& choice) {
+            const FontChoice& regular = s.regularChoice;
+            if (choice.family == regular.family && choice.weight >= FC_WEIGHT_DEMIBOLD &&
+                (choice.file != regular.file || choice.index != regular.index))
+                s.boldChoice = choice;
+            return true;
+        });
+    FcConfigDestroy(config);
+    if (!s.regular)
+        return nullptr;
     return std::unique_ptr<TextRenderer>(new TextRenderer(std::move(state)));
+}
+
+const std::string& TextRenderer::Family() const {
+    return impl->regularChoice.family;
+}
+
+const std::string& TextRenderer::FontFile() const {
+    return impl->regularChoice.file;
 }
 
 int TextRenderer::Width(const ITextStyle& style, const char* text) {

@@ -49,6 +49,8 @@ intptr_t CheckerHost::Dispatch(AEffect* effect, int32_t opcode, int32_t index, i
         std::lock_guard guard(host.mutex);
         host.calls.push_back(call);
     }
+    if (host.reaction)
+        host.reaction(call);
     switch (opcode) {
     case audioMasterGetProductString:
         // Hosts write at most kVstMaxProductStrLen bytes.

@@ -3,6 +3,7 @@
 #include "VST2Interface.h"
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ public:
     intptr_t vendorVersion = 1000;
     const VstTimeInfo* timeInfo = nullptr;
     intptr_t processEventsAnswer = 1;
+    // The host's own response to a call, after it is logged and before it is answered:
+    // hosts call the plug-in back from their handlers.
+    std::function<void(const HostCall&)> reaction;
 
 private:
     static intptr_t Dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,

@@ -15,6 +15,7 @@
 #include <X11/keysym.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +54,10 @@ public:
             if (!sharedMemory)
                 args.insert(args.end(), {"-extension", "MIT-SHM"});
             args.push_back(nullptr);
+            // A test that crashes takes its server with it, and leaves no pipe of the
+            // test runner's held open.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            std::freopen("/dev/null", "w", stdout);
             std::freopen("/dev/null", "w", stderr);
             execv(QUELOR_XVFB_PATH, const_cast<char* const*>(args.data()));
             _exit(127);
@@ -149,6 +154,7 @@ protected:
         plug->OpenLikeHost(48000.0f, 512);
     }
     void TearDown() override {
+        checker.reaction = nullptr;
         plug.reset();
         XCloseDisplay(dpy);
     }
@@ -366,24 +372,26 @@ TEST_P(X11EditorInput, WheelStepsOneNotchPerClickFinerWithShift) {
     EXPECT_NEAR(plug->Get(Quelor::kMix), 0.999, 1e-6);
 }
 
-TEST_P(X11EditorInput, TextEntryTakesTheKeyboardCommitsOnEnterAndCancels) {
+TEST_P(X11EditorInput, TextEntryTakesTypingOverItCommitsOnEnterAndCancels) {
     const Window editor = Open();
-    const Window focus = Focus();
+    XSetInputFocus(dpy, hostWindow, RevertToParent, CurrentTime);
     Click(kThresholdX, kThresholdY, 3);
     Idle();
     std::vector<Window> entry = Children(editor);
     ASSERT_EQ(entry.size(), 1u);
     EXPECT_EQ(GeometryOf(entry[0]), (Geometry{kThresholdX - 18, kThresholdY - 8, 36, 16}));
-    EXPECT_EQ(Focus(), entry[0]);
+    // Opening leaves the keyboard with the host; typing over the entry takes it.
+    EXPECT_EQ(Focus(), hostWindow);
     for (KeySym key : {KeySym{XK_minus}, KeySym{XK_1}, KeySym{XK_2}})
         Type(key);
     Idle();
+    EXPECT_EQ(Focus(), entry[0]);
     Screenshot("x11-editor-entry.png");
     Type(XK_Return);
     Idle();
     EXPECT_EQ(Shown(Quelor::kThreshold), "-12.0");
     EXPECT_TRUE(Children(editor).empty());
-    EXPECT_EQ(Focus(), focus);
+    EXPECT_EQ(Focus(), hostWindow);
 
     // Escape, or a right-click while typing, leaves the value alone.
     Click(kThresholdX, kThresholdY, 3);
@@ -410,6 +418,50 @@ TEST_P(X11EditorInput, TextEntryTakesTheKeyboardCommitsOnEnterAndCancels) {
     EXPECT_EQ(Mismatches(editor), 0);
 }
 
+TEST_P(X11EditorInput, EntryTakesTheKeyboardOnlyWhenClickedOrTypedOverAndGivesItBack) {
+    const Window editor = Open();
+    XSetInputFocus(dpy, hostWindow, RevertToParent, CurrentTime);
+    Click(kThresholdX, kThresholdY, 3);
+    Idle();
+    const std::vector<Window> entry = Children(editor);
+    ASSERT_EQ(entry.size(), 1u);
+    // Keys typed elsewhere are the host's.
+    MoveTo(300, 60);
+    Type(XK_5);
+    Type(XK_Return);
+    Idle();
+    EXPECT_EQ(Focus(), hostWindow);
+    EXPECT_EQ(Children(editor).size(), 1u);
+    EXPECT_EQ(Shown(Quelor::kThreshold), "0");
+
+    // A click into the entry takes the keyboard, which then follows it wherever the pointer is.
+    Click(kThresholdX, kThresholdY);
+    Idle();
+    EXPECT_EQ(Focus(), entry[0]);
+    MoveTo(300, 60);
+    for (KeySym key : {KeySym{XK_minus}, KeySym{XK_6}, KeySym{XK_Return}})
+        Type(key);
+    Idle();
+    EXPECT_EQ(Shown(Quelor::kThreshold), "-6.0");
+    EXPECT_EQ(Focus(), hostWindow);
+
+    // The keyboard stays where the user moved it meanwhile.
+    const Window widget = XCreateSimpleWindow(dpy, hostWindow, 600, 400, 20, 20, 0, 0, 0);
+    XMapWindow(dpy, widget);
+    Click(kThresholdX, kThresholdY, 3);
+    Idle();
+    Click(kThresholdX, kThresholdY);
+    Idle();
+    EXPECT_EQ(Focus(), Children(editor).back());
+    XSetInputFocus(dpy, widget, RevertToParent, CurrentTime);
+    Idle();
+    Click(300, 60, 3);
+    Idle();
+    EXPECT_TRUE(Children(editor).empty());
+    EXPECT_EQ(Focus(), widget);
+    EXPECT_EQ(Shown(Quelor::kThreshold), "-6.0");
+}
+
 TEST_P(X11EditorInput, ChoiceEntryIsAListToClickOrStepThrough) {
     const Window editor = Open();
     Click(kStereoX, kStereoY, 3);
@@ -432,6 +484,54 @@ TEST_P(X11EditorInput, ChoiceEntryIsAListToClickOrStepThrough) {
     Type(XK_Return);
     Idle();
     EXPECT_EQ(Shown(Quelor::kStereoMode), "Dual Mono");
+}
+
+// Hosts call the plug-in back from their handlers of what it tells them: closing the
+// editor, opening it again or idling it, from within the editor's own event handling.
+TEST_P(X11EditorInput, SurvivesAHostThatClosesOrReopensTheEditorFromItsCallbacks) {
+    plug->Set(Quelor::kThreshold, 0.5f);
+    Open();
+    checker.reaction = [this](const HostCall& call) {
+        if (call.opcode == audioMasterEndEdit) {
+            plug->Dispatch(effEditIdle);
+            plug->Dispatch(effEditClose);
+        }
+    };
+    Drag(kThresholdX, kThresholdY, kThresholdX, kThresholdY - 48);
+    EXPECT_NEAR(plug->Get(Quelor::kThreshold), 0.75, 1e-6);
+    EXPECT_TRUE(Children(hostWindow).empty());
+    EXPECT_EQ(plug->Dispatch(effEditIdle), 0);
+
+    // Closed and opened again at once: the new window shows the panel.
+    bool reopened = false;
+    checker.reaction = [&](const HostCall& call) {
+        if (call.opcode == audioMasterAutomate && !reopened) {
+            reopened = true;
+            plug->Dispatch(effEditClose);
+            plug->Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(hostWindow));
+        }
+    };
+    Open();
+    Click(kBrickwallX, kBrickwallY);
+    Idle();
+    EXPECT_TRUE(reopened);
+    const std::vector<Window> now = Children(hostWindow);
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(Shown(Quelor::kBrickwall), "On");
+    EXPECT_EQ(Mismatches(now[0]), 0);
+
+    // Closed when a value entry commits.
+    checker.reaction = [this](const HostCall& call) {
+        if (call.opcode == audioMasterAutomate)
+            plug->Dispatch(effEditClose);
+    };
+    Click(kThresholdX, kThresholdY, 3);
+    Idle();
+    for (KeySym key : {KeySym{XK_minus}, KeySym{XK_9}, KeySym{XK_Return}})
+        Type(key);
+    Idle();
+    EXPECT_EQ(Shown(Quelor::kThreshold), "-9.0");
+    EXPECT_TRUE(Children(hostWindow).empty());
 }
 
 TEST_P(X11EditorInput, OpeningClosingAndDestroyingLeaveNothingBehind) {
