@@ -3,10 +3,13 @@ RELEASE := build/release
 ASAN    := build/asan
 WINDOWS := build/windows
 JOBS    ?= 2
+# Seconds per fuzzer for `make fuzz`, and for the short run `make test` makes.
+FUZZ_SECONDS       ?= 300
+FUZZ_CHECK_SECONDS ?= 20
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-asan test-windows windows bench install format clean
+.PHONY: deps demo test test-release test-asan test-windows test-fuzz fuzz windows bench install format clean
 
 deps:
 	@scripts/install-deps
@@ -36,7 +39,7 @@ install: deps $(RELEASE)/build.ninja
 	cmake --install $(RELEASE) --prefix "$${VST_PATH:-$$HOME/.vst}"
 
 test: deps
-	$(MAKE) --no-print-directory test-release test-asan test-windows
+	$(MAKE) --no-print-directory test-release test-asan test-windows test-fuzz
 
 test-release: $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -61,6 +64,15 @@ test-windows:
 	else \
 	    echo "test-windows: skipped: needs $(WINDOWS_TOOLS) (scripts/install-deps installs them)"; \
 	fi
+
+# The libFuzzer harnesses (tests/fuzz) under clang with ASan and UBSan; skipped with a
+# message where clang or libFuzzer are missing.
+test-fuzz:
+	@JOBS=$(JOBS) scripts/fuzz check $(FUZZ_CHECK_SECONDS)
+
+# Longer runs that keep what they find in build/fuzz/corpus: make fuzz FUZZ_SECONDS=1800
+fuzz: deps
+	@JOBS=$(JOBS) scripts/fuzz run $(FUZZ_SECONDS)
 
 bench: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench
