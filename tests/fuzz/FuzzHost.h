@@ -82,6 +82,9 @@ public:
     // As RunReplacing, through processDoubleReplacing on converted copies.
     void RunDouble(AEffect* effect);
     bool InputsFinite() const;
+    const std::vector<float>& Output(int channel) const {
+        return outputs[static_cast<std::size_t>(channel)];
+    }
 
 private:
     int frames;
