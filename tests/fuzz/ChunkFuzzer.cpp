@@ -54,8 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (pass == 0)
             first = outputs;
         else
-            Require(first == outputs,
-                    "a reloaded program chunk sounds the same");
+            Require(first == outputs, "a reloaded program chunk sounds the same");
         block.RunDouble(effect);
     }
 

@@ -149,19 +149,52 @@ public:
 
 private:
     void DispatchOne(FuzzedDataProvider& in) {
-        static constexpr int32_t kOpcodes[] = {
-            effOpen, effSetProgram, effGetProgram, effSetProgramName, effGetProgramName,
-            effGetParamLabel, effGetParamDisplay, effGetParamName, effSetSampleRate,
-            effSetBlockSize, effMainsChanged, effEditGetRect, effEditOpen, effEditClose,
-            effEditIdle, effIdentify, effGetChunk, effSetChunk, effProcessEvents,
-            effCanBeAutomated, effString2Parameter, effGetProgramNameIndexed,
-            effGetInputProperties, effGetOutputProperties, effGetPlugCategory,
-            effProcessVarIo, effSetSpeakerArrangement, effSetBlockSizeAndSampleRate,
-            effSetBypass, effGetEffectName, effGetVendorString, effGetProductString,
-            effGetVendorVersion, effVendorSpecific, effCanDo, effGetTailSize, effIdle,
-            effGetParameterProperties, effGetVstVersion, effGetMidiKeyName,
-            effBeginSetProgram, effEndSetProgram, effGetSpeakerArrangement, effStartProcess,
-            effStopProcess, effSetProcessPrecision};
+        static constexpr int32_t kOpcodes[] = {effOpen,
+                                               effSetProgram,
+                                               effGetProgram,
+                                               effSetProgramName,
+                                               effGetProgramName,
+                                               effGetParamLabel,
+                                               effGetParamDisplay,
+                                               effGetParamName,
+                                               effSetSampleRate,
+                                               effSetBlockSize,
+                                               effMainsChanged,
+                                               effEditGetRect,
+                                               effEditOpen,
+                                               effEditClose,
+                                               effEditIdle,
+                                               effIdentify,
+                                               effGetChunk,
+                                               effSetChunk,
+                                               effProcessEvents,
+                                               effCanBeAutomated,
+                                               effString2Parameter,
+                                               effGetProgramNameIndexed,
+                                               effGetInputProperties,
+                                               effGetOutputProperties,
+                                               effGetPlugCategory,
+                                               effProcessVarIo,
+                                               effSetSpeakerArrangement,
+                                               effSetBlockSizeAndSampleRate,
+                                               effSetBypass,
+                                               effGetEffectName,
+                                               effGetVendorString,
+                                               effGetProductString,
+                                               effGetVendorVersion,
+                                               effVendorSpecific,
+                                               effCanDo,
+                                               effGetTailSize,
+                                               effIdle,
+                                               effGetParameterProperties,
+                                               effGetVstVersion,
+                                               effGetMidiKeyName,
+                                               effBeginSetProgram,
+                                               effEndSetProgram,
+                                               effGetSpeakerArrangement,
+                                               effStartProcess,
+                                               effStopProcess,
+                                               effSetProcessPrecision};
         // Now and then an opcode nobody defined, with nothing behind its pointer.
         const int32_t opcode = in.ConsumeIntegralInRange(0, 15) == 0
                                    ? in.ConsumeIntegralInRange<int32_t>(78, 0x7FFF)
@@ -207,8 +240,8 @@ private:
             GetChunk(effect, index == 0);
             break;
         case effSetChunk: {
-            const std::vector<uint8_t> bytes = in.ConsumeBytes<uint8_t>(
-                in.ConsumeIntegralInRange<std::size_t>(0, 512));
+            const std::vector<uint8_t> bytes =
+                in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 512));
             if (value < 0 || value > (1 << 20)) {
                 // A size the plug-in must refuse before it reads a byte.
                 std::vector<uint8_t> copy(bytes);
@@ -298,7 +331,7 @@ private:
             for (char& b : event.midiData)
                 b = in.ConsumeIntegral<char>();
             slots[i] = in.ConsumeIntegralInRange(0, 7) == 0 ? nullptr
-                                                             : reinterpret_cast<VstEvent*>(&event);
+                                                            : reinterpret_cast<VstEvent*>(&event);
         }
         Dispatch(effect, effProcessEvents, 0, 0, header, 0.0f);
     }

@@ -121,9 +121,9 @@ void CheckTextsAndValues(AEffect* effect) {
             parameterText.Check("parameter name, label or display");
         }
         // The display of a value the host proposes, through the vendor format query.
-        for (float proposed : {0.0f, 0.5f, 1.0f, -1.0e30f, 1.0e30f,
-                               std::numeric_limits<float>::quiet_NaN(),
-                               std::numeric_limits<float>::infinity()}) {
+        for (float proposed :
+             {0.0f, 0.5f, 1.0f, -1.0e30f, 1.0e30f, std::numeric_limits<float>::quiet_NaN(),
+              std::numeric_limits<float>::infinity()}) {
             parameterText.Reset();
             Dispatch(effect, effVendorSpecific, 7, i, parameterText.Buffer(), proposed);
             parameterText.Check("formatted proposed value");
@@ -161,7 +161,8 @@ void CheckTextsAndValues(AEffect* effect) {
     std::memset(key.keyName, 0x5A, sizeof key.keyName);
     key.thisKeyNumber = 60;
     Dispatch(effect, effGetMidiKeyName, 0, 0, &key);
-    Require(std::memchr(key.keyName, '\0', kKeyName) != nullptr, "a key name ends inside its field");
+    Require(std::memchr(key.keyName, '\0', kKeyName) != nullptr,
+            "a key name ends inside its field");
 }
 
 std::vector<uint8_t> GetChunk(AEffect* effect, bool bank) {

@@ -73,7 +73,9 @@ public:
     float** InputPointers() { return inputPointers.data(); }
     float** OutputPointers() { return outputPointers.data(); }
     // Drops one input channel from the host's pointer list (a host passing null).
-    void DisconnectInput(int channel) { inputPointers[static_cast<std::size_t>(channel)] = nullptr; }
+    void DisconnectInput(int channel) {
+        inputPointers[static_cast<std::size_t>(channel)] = nullptr;
+    }
     // Only the first count outputs carry audio, as a host that announced fewer says.
     void CheckOutputs(int count) { checkedOutputs = count; }
     // processReplacing over the block with the output poisoned beforehand, then checks

@@ -8,8 +8,8 @@
 namespace {
 void CheckWellFormed(const std::vector<uint8_t>& file) {
     Require(file.size() >= 8, "a written program file has its header");
-    const uint32_t byteSize = uint32_t{file[4]} << 24 | uint32_t{file[5]} << 16 |
-                              uint32_t{file[6]} << 8 | file[7];
+    const uint32_t byteSize =
+        uint32_t{file[4]} << 24 | uint32_t{file[5]} << 16 | uint32_t{file[6]} << 8 | file[7];
     Require(byteSize == file.size() - 8, "a written program file states its own size");
 }
 } // namespace

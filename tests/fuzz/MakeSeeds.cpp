@@ -103,7 +103,8 @@ void WritePng(const std::string& name, int width, int height, int depth, int col
 void PngSeeds() {
     WritePng("png/gray1.png", 5, 3, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, false);
     WritePng("png/gray8-key.png", 4, 4, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, true);
-    WritePng("png/gray-alpha16.png", 3, 2, 16, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_INTERLACE_NONE, false);
+    WritePng("png/gray-alpha16.png", 3, 2, 16, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_INTERLACE_NONE,
+             false);
     WritePng("png/palette2-trns.png", 7, 3, 2, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, true);
     WritePng("png/rgb8-interlaced.png", 9, 9, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7, false);
     WritePng("png/rgb16-key.png", 2, 3, 16, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, true);

@@ -80,7 +80,8 @@ void CheckDecode(const uint8_t* data, std::size_t size) {
     std::unique_ptr<RAS_IBitmap> own(RAS_DecodePNGResource(&gModule, kResourceId, nullptr));
     RAS_MemBitmap target(3, 2);
     const bool intoTarget = RAS_DecodePNGResource(&gModule, kResourceId, &target) == &target;
-    Require((own != nullptr) == intoTarget, "a file decodes into a caller's bitmap as into a new one");
+    Require((own != nullptr) == intoTarget,
+            "a file decodes into a caller's bitmap as into a new one");
     if (!own)
         return;
 
