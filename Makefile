@@ -5,11 +5,14 @@ TSAN    := build/tsan
 WINDOWS := build/windows
 WINDOWS64 := build/windows-x64
 JOBS    ?= 2
+# Seconds per fuzzer for `make fuzz`, and for the short run `make test` makes.
+FUZZ_SECONDS       ?= 300
+FUZZ_CHECK_SECONDS ?= 20
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-asan test-tsan test-windows test-dist windows dist \
-        bench bench-peers soak install format clean
+.PHONY: deps demo test test-release test-asan test-tsan test-windows test-dist test-fuzz fuzz \
+        windows dist bench bench-peers soak install format clean
 
 deps:
 	@scripts/install-deps
@@ -53,7 +56,7 @@ install: deps $(RELEASE)/build.ninja
 	lv2="$${LV2_PATH%%:*}"; cmake --install $(RELEASE) --component lv2 --prefix "$${lv2:-$$HOME/.lv2}"
 
 test: deps
-	$(MAKE) --no-print-directory test-release test-asan test-tsan test-windows test-dist
+	$(MAKE) --no-print-directory test-release test-asan test-tsan test-windows test-dist test-fuzz
 
 test-release: $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -119,6 +122,15 @@ test-dist:
 	else \
 	    echo "test-dist: skipped: the Windows archive needs $(WINDOWS_TOOLS) and wine64"; \
 	fi
+
+# The libFuzzer harnesses (tests/fuzz) under clang with ASan and UBSan; skipped with a
+# message where clang or libFuzzer are missing.
+test-fuzz:
+	@JOBS=$(JOBS) scripts/fuzz check $(FUZZ_CHECK_SECONDS)
+
+# Longer runs that keep what they find in build/fuzz/corpus: make fuzz FUZZ_SECONDS=1800
+fuzz: deps
+	@JOBS=$(JOBS) scripts/fuzz run $(FUZZ_SECONDS)
 
 bench: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench

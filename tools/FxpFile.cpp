@@ -120,17 +120,19 @@ bool ApplyFxp(const PluginHost& host, const std::vector<uint8_t>& bytes, std::st
             *error = "the program file ends early";
             return false;
         }
-        const int n = std::min(count, host.ParameterCount());
-        for (int i = 0; i < n; ++i) {
+        // Every value is checked before the first is set: a refused file changes nothing.
+        std::vector<float> values(static_cast<std::size_t>(std::min(count, host.ParameterCount())));
+        for (std::size_t i = 0; i < values.size(); ++i) {
             uint32_t raw = 0;
             in.Get(&raw);
-            const float v = std::bit_cast<float>(raw);
-            if (!(v >= 0.0f && v <= 1.0f)) {
+            values[i] = std::bit_cast<float>(raw);
+            if (!(values[i] >= 0.0f && values[i] <= 1.0f)) {
                 *error = "parameter " + std::to_string(i) + " holds no normalized value";
                 return false;
             }
-            host.SetParameter(i, v);
         }
+        for (std::size_t i = 0; i < values.size(); ++i)
+            host.SetParameter(static_cast<int>(i), values[i]);
     } else {
         int32_t size = 0;
         if (!in.GetInt(&size) || size < 0 || static_cast<std::size_t>(size) > in.Left()) {
@@ -140,7 +142,16 @@ bool ApplyFxp(const PluginHost& host, const std::vector<uint8_t>& bytes, std::st
         std::vector<uint8_t> chunk(bytes.begin() + static_cast<std::ptrdiff_t>(in.Position()),
                                    bytes.begin() + static_cast<std::ptrdiff_t>(in.Position()) +
                                        size);
+        // A plug-in may apply part of a chunk that it then refuses: its own program chunk
+        // from before puts the state back.
+        uint8_t* savedData = nullptr;
+        const intptr_t savedSize = host.Dispatch(effGetChunk, 1, 0, &savedData);
+        std::vector<uint8_t> saved;
+        if (savedSize > 0 && savedData)
+            saved.assign(savedData, savedData + savedSize);
         if (host.Dispatch(effSetChunk, 1, size, chunk.data()) != 1) {
+            if (!saved.empty())
+                host.Dispatch(effSetChunk, 1, static_cast<intptr_t>(saved.size()), saved.data());
             *error = "the plug-in refused the program's chunk";
             return false;
         }

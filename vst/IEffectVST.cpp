@@ -347,8 +347,10 @@ intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
 intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
     if (!events)
         return 0;
+    // Hosts allocate numEvents pointers behind the header, more than the two it declares.
+    VstEvent* const* list = events->events;
     for (int32_t i = 0; i < events->numEvents; ++i) {
-        VstEvent* event = events->events[i];
+        VstEvent* event = list[i];
         if (!event)
             continue;
         if (event->type == kVstMidiType) {

@@ -15,9 +15,14 @@ struct MemoryReader {
     std::size_t left;
 };
 
-// Past the end the reader hands out zeros and lets libpng notice the damage.
+// Past the end the reader hands out zeros and lets libpng notice the damage. A read that
+// finds nothing left at all is an error: a chunk that claims two gigabytes would else be
+// skipped by reading two gigabytes of zeros.
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
     auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (reader->left == 0 && count > 0) {
+        png_error(png, "read past the end of the image");
+    }
     std::memset(out, 0, count);
     const std::size_t n = count < reader->left ? count : reader->left;
     std::memcpy(out, reader->next, n);

@@ -292,6 +292,17 @@ TEST(PNGDecode, DamagedInputAndAbsurdSizesGiveNullBeforeAllocating) {
     EXPECT_EQ(RAS_DecodePNGFile(nullptr, nullptr), nullptr);
 }
 
+TEST(PNGDecode, AResourceThatEndsInsideAChunkGivesNull) {
+    const Bytes good = Encode({PNG_COLOR_TYPE_RGB, 8, [](int x, int, int c) { return x + c; }});
+    // The signature and IHDR, then an ancillary chunk that claims the largest length a
+    // chunk may have, and the resource ends: nothing may be read past it for long.
+    Bytes claims(good.begin(), good.begin() + 33);
+    claims.insert(claims.end(), {0x7F, 0xFF, 0xFF, 0xFF, 'q', 'u', 'L', 'r', 1, 2, 3});
+    EXPECT_EQ(DecodeBytes(claims), nullptr);
+    EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + 33)), nullptr) << "no image data";
+    EXPECT_NE(DecodeBytes(good), nullptr);
+}
+
 TEST(PNGDecode, EmbeddedResourceOfThisModule) {
     // Generated at build time and embedded as resource 100 (see CMakeLists.txt).
     const auto image = Owned(RAS_DecodePNGResource(RAS_OwnModule(), 100, nullptr));
