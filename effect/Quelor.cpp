@@ -32,11 +32,6 @@ constexpr double kMeterSeconds = 0.15;
 constexpr double kMeterReference = 7.943282347242815;
 // Brickwall reduction in dB divided by 6: the LED is fully lit from 6 dB on.
 constexpr double kLedScale = -3.3333333333333335;
-
-// A detector sample that is not finite is taken as silence, so a stray NaN or
-// infinity cannot stick in an envelope once it has left the hold window.
-inline double DetectorLevel(double level) { return std::isfinite(level) ? level : 0.0; }
-
 } // namespace
 
 Quelor::Quelor(audioMasterCallback hostCallback) : IEffectVST(hostCallback, kIdentity, false) {
