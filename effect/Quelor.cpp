@@ -32,6 +32,7 @@ constexpr double kMeterSeconds = 0.15;
 constexpr double kMeterReference = 7.943282347242815;
 // Brickwall reduction in dB divided by 6: the LED is fully lit from 6 dB on.
 constexpr double kLedScale = -3.3333333333333335;
+
 } // namespace
 
 Quelor::Quelor(audioMasterCallback hostCallback) : IEffectVST(hostCallback, kIdentity, false) {
