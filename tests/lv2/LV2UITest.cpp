@@ -5,6 +5,7 @@
 #include "IDrawContext.h"
 #include "Quelor.h"
 #include "QuelorPanel.h"
+#include "XvfbServer.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
 #include <gtest/gtest.h>
@@ -14,9 +15,6 @@
 #include <X11/extensions/XTest.h>
 #include <dlfcn.h>
 #include <lv2/ui/ui.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,49 +34,6 @@ constexpr uint32_t kReductionPort = kMeterPorts + 1;
 // and root coordinates agree.
 constexpr int kThresholdX = 54, kThresholdY = 214;
 constexpr int kGrNeedleX = 425;
-
-// An Xvfb on a display number it picks itself, stopped when the tests end.
-class Xvfb {
-public:
-    Xvfb() {
-        int ready[2];
-        if (pipe(ready) != 0)
-            std::abort();
-        pid = fork();
-        if (pid == 0) {
-            const std::string fd = std::to_string(ready[1]);
-            const char* args[] = {QUELOR_XVFB_PATH, "-displayfd", fd.c_str(), "-screen",  "0",
-                                  "800x600x24",     "-nolisten",  "tcp",      "-noreset", nullptr};
-            std::freopen("/dev/null", "w", stderr);
-            execv(QUELOR_XVFB_PATH, const_cast<char* const*>(args));
-            _exit(127);
-        }
-        close(ready[1]);
-        pollfd waiting{ready[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&waiting, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n')
-            name += c;
-        close(ready[0]);
-        if (name.empty())
-            std::abort();
-        name = ":" + name;
-    }
-    ~Xvfb() {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-    Xvfb(const Xvfb&) = delete;
-    Xvfb& operator=(const Xvfb&) = delete;
-
-    static const std::string& Name() {
-        static Xvfb server;
-        return server.name;
-    }
-
-private:
-    pid_t pid = -1;
-    std::string name;
-};
 
 // What the panel sent the host.
 struct HostLog {
@@ -144,7 +99,7 @@ struct Reference {
 class LV2UI : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("DISPLAY", Xvfb::Name().c_str(), 1);
+        setenv("DISPLAY", XvfbServer::Name(true).c_str(), 1);
         dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
         hostWindow =
