@@ -1,30 +1,10 @@
 # Cross build of the 32-bit Windows module with Debian's MinGW-w64 (i686-w64-mingw32).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(QUELOR_MINGW i686-w64-mingw32)
-# The posix thread model, so that std::thread and std::mutex exist for the test host;
-# its winpthread is linked statically like the rest of the runtime (below).
-set(CMAKE_C_COMPILER ${QUELOR_MINGW}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QUELOR_MINGW}-g++-posix)
-set(CMAKE_RC_COMPILER ${QUELOR_MINGW}-windres)
-
-# Libraries and headers come from the MinGW tree and from the folders the build adds
-# (the cross-built zlib and libpng), never from the Linux system.
-set(CMAKE_FIND_ROOT_PATH /usr/${QUELOR_MINGW})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/QuelorMingwToolchain.cmake)
 
 # Doubles live in SSE2 registers, not on the x87 stack, so the audio path rounds to
 # double after every operation, as the reference does, and the denormal flush of the
 # SSE control word covers all of it.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
-
-# A host loads the module into a process that has only Windows' own DLLs: libgcc,
-# libstdc++ and winpthread go into every binary.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")

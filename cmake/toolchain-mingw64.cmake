@@ -1,28 +1,7 @@
 # Cross build of the 64-bit Windows module with Debian's MinGW-w64 (x86_64-w64-mingw32),
 # from the same sources as the 32-bit one: LLP64, so long stays 32 bits while pointers,
-# intptr_t and the window messages' WPARAM, LPARAM and LRESULT are 64.
-set(CMAKE_SYSTEM_NAME Windows)
+# intptr_t and the window messages' WPARAM, LPARAM and LRESULT are 64. x86-64 does its
+# double arithmetic in SSE2 registers already.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-
 set(QUELOR_MINGW x86_64-w64-mingw32)
-# The posix thread model, so that std::thread and std::mutex exist for the test host;
-# its winpthread is linked statically like the rest of the runtime (below).
-set(CMAKE_C_COMPILER ${QUELOR_MINGW}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QUELOR_MINGW}-g++-posix)
-set(CMAKE_RC_COMPILER ${QUELOR_MINGW}-windres)
-
-# Libraries and headers come from the MinGW tree and from the folders the build adds
-# (the cross-built zlib and libpng), never from the Linux system.
-set(CMAKE_FIND_ROOT_PATH /usr/${QUELOR_MINGW})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# (x86-64 does its double arithmetic in SSE2 registers already.)
-
-# A host loads the module into a process that has only Windows' own DLLs: libgcc,
-# libstdc++ and winpthread go into every binary.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+include(${CMAKE_CURRENT_LIST_DIR}/QuelorMingwToolchain.cmake)
