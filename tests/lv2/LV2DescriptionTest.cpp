@@ -23,7 +23,7 @@ namespace {
 using namespace lv2test;
 using Texts = std::set<std::string>;
 
-constexpr const char* kLV2Core = "http://lv2plug.in/ns/lv2core#";
+constexpr const char* kIsSideChain = "http://lv2plug.in/ns/lv2core#isSideChain";
 constexpr const char* kRdfType = "http://www.w3.org/1999/02/22-rdf-syntax-ns#type";
 constexpr const char* kDoapLicense = "http://usefulinc.com/ns/doap#license";
 
@@ -31,10 +31,6 @@ constexpr const char* kDoapLicense = "http://usefulinc.com/ns/doap#license";
 // the test until someone says which unit it means.
 const std::map<std::string, std::string> kUnits{
     {"", ""}, {"dB", LV2_UNITS__db}, {"ms", LV2_UNITS__ms}, {"%", LV2_UNITS__pc}};
-
-std::string Core(const char* term) {
-    return std::string(kLV2Core) + term;
-}
 
 class Description : public ::testing::Test {
 protected:
@@ -54,8 +50,9 @@ protected:
 
     static Texts TextsOf(const LilvNodes* found) {
         Texts texts;
-        LILV_FOREACH(nodes, i, found)
-        texts.insert(lilv_node_as_string(lilv_nodes_get(found, i)));
+        LILV_FOREACH(nodes, i, found) {
+            texts.insert(lilv_node_as_string(lilv_nodes_get(found, i)));
+        }
         return texts;
     }
     static Texts AsTexts(LilvNodes* found) {
@@ -124,7 +121,7 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
         const IParameter& parameter = *effect.ParameterAt(i);
         const LilvPort* p = port(i);
         SCOPED_TRACE(parameter.NameForHost());
-        EXPECT_EQ(classes(p), (Texts{Core("InputPort"), Core("ControlPort")}));
+        EXPECT_EQ(classes(p), (Texts{LV2_CORE__InputPort, LV2_CORE__ControlPort}));
         LilvNode* name = lilv_port_get_name(world.plugin, p);
         EXPECT_STREQ(lilv_node_as_string(name), parameter.NameForHost());
         lilv_node_free(name);
@@ -137,12 +134,12 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
         // Whole values are integers, those with names an enumeration of them.
         Texts properties;
         if (parameter.Kind() == kKindToggle)
-            properties.insert(Core("toggled"));
+            properties.insert(LV2_CORE__toggled);
         else if (parameter.IsIntegerValued())
-            properties.insert(Core("integer"));
+            properties.insert(LV2_CORE__integer);
         if (parameter.ValueTextCount() > 0)
-            properties.insert(Core("enumeration"));
-        EXPECT_EQ(PortObjects(p, Core("portProperty")), properties);
+            properties.insert(LV2_CORE__enumeration);
+        EXPECT_EQ(PortObjects(p, LV2_CORE__portProperty), properties);
         std::map<double, std::string> named, declared;
         for (int v = 0; v < parameter.ValueTextCount(); ++v)
             named[parameter.ValueTextAt(v).value] = parameter.ValueTextAt(v).text;
@@ -161,11 +158,11 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
         const LilvPort* p = port(LV2AudioPortIndex(parameters, i));
         SCOPED_TRACE(audio.symbol);
         EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(world.plugin, p)), audio.symbol);
-        EXPECT_EQ(classes(p),
-                  (Texts{Core(audio.output ? "OutputPort" : "InputPort"), Core("AudioPort")}));
+        EXPECT_EQ(classes(p), (Texts{audio.output ? LV2_CORE__OutputPort : LV2_CORE__InputPort,
+                                     LV2_CORE__AudioPort}));
         // A side-chain drives without being heard, and a host may leave it unconnected.
-        const Texts sideChain{Core("isSideChain"), Core("connectionOptional")};
-        EXPECT_EQ(PortObjects(p, Core("portProperty")), audio.sideChain ? sideChain : Texts{});
+        const Texts sideChain{kIsSideChain, LV2_CORE__connectionOptional};
+        EXPECT_EQ(PortObjects(p, LV2_CORE__portProperty), audio.sideChain ? sideChain : Texts{});
     }
 
     for (int i = 0; i < product.meterPortCount; ++i) {
@@ -173,13 +170,13 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
         const LilvPort* p = port(LV2MeterPortIndex(product, parameters, i));
         SCOPED_TRACE(meter.symbol);
         EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(world.plugin, p)), meter.symbol);
-        EXPECT_EQ(classes(p), (Texts{Core("OutputPort"), Core("ControlPort")}));
+        EXPECT_EQ(classes(p), (Texts{LV2_CORE__OutputPort, LV2_CORE__ControlPort}));
         const Range range = RangeOf(p);
         EXPECT_EQ(range.minimum, meter.minimum);
         EXPECT_EQ(range.maximum, meter.maximum);
         ASSERT_TRUE(kUnits.contains(meter.unit)) << meter.unit;
         EXPECT_EQ(Unit(p), kUnits.at(meter.unit));
-        EXPECT_EQ(PortObjects(p, Core("portProperty")), Texts{});
+        EXPECT_EQ(PortObjects(p, LV2_CORE__portProperty), Texts{});
     }
 }
 
