@@ -111,12 +111,14 @@ dist: deps $(RELEASE)/build.ninja windows
 
 # Unpacks each archive into a temporary folder and loads its modules from there, the
 # Linux ones on this system and on Debian 11's glibc 2.31 too, where its libraries can
-# be fetched into $(DEBIAN11).
+# be fetched into $(DEBIAN11): the tools, and the module and LV2 suites, which are built
+# for glibc 2.31 as the archive's binaries are.
 DEBIAN11 := build/debian11
 test-dist:
 	@if $(HAVE_WINDOWS_TOOLS); then \
 	    $(MAKE) --no-print-directory dist && \
-	    cmake --build $(RELEASE) -j $(JOBS) --target quelor_module_tests && \
+	    cmake --build $(RELEASE) -j $(JOBS) --target quelor_module_tests quelor_lv2_host_tests \
+	        quelor_lv2_ui_tests && \
 	    { scripts/debian11-runtime $(DEBIAN11) || echo "test-dist: no Debian 11 libraries"; } && \
 	    tests/dist/check-archives dist $(RELEASE) $(WINDOWS) $(WINDOWS64) $(DEBIAN11); \
 	else \

@@ -5,9 +5,8 @@
 // has. Where that version is newer than 2.31 there are two cases:
 // - the function only moved or changed its error handling, and glibc still exports it
 //   under its old version: dlopen and friends and pthread_once moved from libdl and
-//   libpthread into libc in 2.34, exp, log and pow dropped their SVID error wrappers in
-//   2.29 (same results), stat, lstat and fstat64 became functions of their own in 2.33
-//   (before, inline calls of __xstat and friends). These definitions take the names
+//   libpthread into libc in 2.34, stat, lstat and fstat64 became functions of their own
+//   in 2.33 (before, inline calls of __xstat and friends). These definitions take the names
 //   inside the binary and forward to the old versions, so every reference, the static
 //   C++ runtime's included, binds to those;
 // - the symbol is new and has no old version: __libc_single_threaded (2.32) and
@@ -18,32 +17,17 @@
 // new in 2.35).
 #define _GNU_SOURCE
 #include <errno.h>
+#include <fcntl.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #define QUELOR_HIDDEN __attribute__((visibility("hidden")))
 
 // Binds OLD to NAME@GLIBC_2.2.5, the first version on x86-64.
 #define QUELOR_OLD_VERSION(name, old) __asm__(".symver " #old "," #name "@GLIBC_2.2.5")
-
-double quelor_old_exp(double x);
-double quelor_old_log(double x);
-double quelor_old_pow(double x, double y);
-QUELOR_OLD_VERSION(exp, quelor_old_exp);
-QUELOR_OLD_VERSION(log, quelor_old_log);
-QUELOR_OLD_VERSION(pow, quelor_old_pow);
-
-QUELOR_HIDDEN double exp(double x) {
-    return quelor_old_exp(x);
-}
-QUELOR_HIDDEN double log(double x) {
-    return quelor_old_log(x);
-}
-QUELOR_HIDDEN double pow(double x, double y) {
-    return quelor_old_pow(x, y);
-}
 
 // Declared with plain pointers so that <dlfcn.h> need not be included next to these
 // definitions; the calling convention is the same.
@@ -135,15 +119,37 @@ QUELOR_HIDDEN int fstat64(int fd, struct stat64* buffer) {
 // what it does on glibc before 2.32 too.
 QUELOR_HIDDEN char __libc_single_threaded = 0;
 
+// Kernels before 3.17 have no getrandom, and some sandboxes refuse it: the same pool
+// is behind /dev/urandom. True when size bytes were read.
+static int quelor_read_urandom(void* buffer, size_t size) {
+    const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(fd, (char*)buffer + done, size - done);
+        if (got > 0)
+            done += (size_t)got;
+        else if (got == 0 || errno != EINTR)
+            break;
+    }
+    close(fd);
+    return done == size;
+}
+
 // Reached only through std::random_device, which nothing here uses; it still answers
-// from the kernel, and ends the process where no randomness can be had, as glibc does.
+// from the kernel, or from /dev/urandom where the kernel has no getrandom, and ends the
+// process where no randomness can be had, as glibc does.
 QUELOR_HIDDEN uint32_t arc4random(void) {
+    uint32_t value;
     for (;;) {
-        uint32_t value;
         const ssize_t got = getrandom(&value, sizeof value, 0);
         if (got == (ssize_t)sizeof value)
             return value;
         if (got < 0 && errno != EINTR)
-            abort();
+            break;
     }
+    if (!quelor_read_urandom(&value, sizeof value))
+        abort();
+    return value;
 }

@@ -98,6 +98,16 @@ IMouseKeys KeysFrom(unsigned state, unsigned pressedButton) {
     return keys;
 }
 
+// The panel is drawn at one size: hosts that wrap our window in one of theirs (LV2's
+// suil among them) read these hints and keep the user from dragging it larger.
+void HoldSize(Display* display, Window window, int width, int height) {
+    XSizeHints hints{};
+    hints.flags = PMinSize | PMaxSize;
+    hints.min_width = hints.max_width = width;
+    hints.min_height = hints.max_height = height;
+    XSetWMNormalHints(display, window, &hints);
+}
+
 // Whether the image holds pixels as our surface does: 32 bits, 0x00RRGGBB, our byte order.
 bool SameLayout(const XImage& image) {
     const int ours = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
@@ -259,6 +269,7 @@ struct IGraphicsWindow::Platform {
         const Atom embedInfo = XInternAtom(display, "_XEMBED_INFO", False);
         XChangeProperty(display, window, embedInfo, embedInfo, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(kXEmbedInfo), 2);
+        HoldSize(display, window, w, h);
         gc = XCreateGC(display, window, 0, nullptr);
         XSync(display, False);
         if (trap.Failed() || !MakeImage(trap)) {
@@ -837,6 +848,7 @@ void IGraphicsWindow::ResizeWindow(int widthChange, int heightChange) {
     p->height = std::max(1, p->height + heightChange);
     XResizeWindow(p->display, p->window, static_cast<unsigned>(p->width),
                   static_cast<unsigned>(p->height));
+    HoldSize(p->display, p->window, p->width, p->height);
     p->ReleaseImage();
     p->MakeImage(trap);
     XFlush(p->display);

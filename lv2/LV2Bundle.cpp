@@ -114,7 +114,7 @@ std::string Manifest(const LV2Product& product, IEffectBase& effect, const LV2Bu
         << "> ;\n    rdfs:seeAlso <" << files.pluginTtl << "> .\n";
     if (files.uiBinary)
         out << "\n"
-            << Uri(product.uiUri) << "\n    a ui:X11UI ;\n    ui:binary <" << files.uiBinary
+            << Uri(product.uiUri) << "\n    a ui:X11UI ;\n    lv2:binary <" << files.uiBinary
             << "> ;\n    rdfs:seeAlso <" << files.pluginTtl << "> .\n";
     for (const std::string& preset : PresetUris(product, effect))
         if (!preset.empty())
@@ -124,14 +124,16 @@ std::string Manifest(const LV2Product& product, IEffectBase& effect, const LV2Bu
     return out.str();
 }
 
-std::string Plugin(const LV2Product& product, IEffectBase& effect, const LV2BundleFiles& files) {
-    const int32_t version = effect.EffectVersion(false);
+std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, IEffectBase& effect,
+                   const LV2BundleFiles& files) {
+    const LV2VersionNumbers version = LV2Versions(release);
     std::ostringstream out;
     out << kPrefixes << Uri(product.uri)
         << "\n    a doap:Project, lv2:Plugin, lv2:" << product.pluginClass << " ;\n    doap:name "
-        << Quoted(effect.EffectName()) << " ;\n    doap:maintainer [\n        foaf:name "
-        << Quoted(effect.MakerName()) << "\n    ] ;\n    lv2:minorVersion " << (version >> 8 & 0xFF)
-        << " ;\n    lv2:microVersion " << (version & 0xFF)
+        << Quoted(effect.EffectName()) << " ;\n    doap:license " << Uri(product.license)
+        << " ;\n    doap:maintainer [\n        foaf:name " << Quoted(effect.MakerName())
+        << "\n    ] ;\n    lv2:minorVersion " << version.minorVersion << " ;\n    lv2:microVersion "
+        << version.microVersion
         << " ;\n    lv2:optionalFeature lv2:hardRTCapable, opts:options, urid:map ;\n"
            "    opts:supportedOption bufsz:maxBlockLength ;\n";
     if (files.uiBinary)
@@ -173,11 +175,12 @@ std::string Plugin(const LV2Product& product, IEffectBase& effect, const LV2Bund
         out << "\n"
             << Uri(product.uiUri)
             << "\n    a ui:X11UI ;\n    lv2:requiredFeature ui:idleInterface, ui:parent ;\n"
-               "    lv2:optionalFeature ui:resize, ui:touch ;\n"
+               "    lv2:optionalFeature ui:noUserResize, ui:resize, ui:touch ;\n"
                "    lv2:extensionData ui:idleInterface";
         for (int i = 0; i < product.meterPortCount; ++i)
             out << " ;\n    ui:portNotification [\n        ui:plugin " << Uri(product.uri)
-                << " ;\n        lv2:symbol " << Quoted(product.meterPorts[i].symbol) << "\n    ]";
+                << " ;\n        lv2:symbol " << Quoted(product.meterPorts[i].symbol)
+                << " ;\n        ui:protocol ui:floatProtocol\n    ]";
         out << " .\n";
     }
     return out.str();
@@ -221,6 +224,10 @@ bool WriteFile(const std::string& path, const std::string& text) {
 }
 } // namespace
 
+LV2VersionNumbers LV2Versions(const LV2ReleaseVersion& release) {
+    return {2 * (100 * release.major + release.minor), 2 * release.patch};
+}
+
 std::string LV2Symbol(const char* name) {
     std::string symbol;
     for (; *name; ++name) {
@@ -237,9 +244,10 @@ std::string LV2Symbol(const char* name) {
     return symbol;
 }
 
-bool WriteLV2Bundle(const LV2Product& product, IEffectBase& effect, const LV2BundleFiles& files,
+bool WriteLV2Bundle(const LV2Product& product, const LV2ReleaseVersion& release,
+                    IEffectBase& effect, const LV2BundleFiles& files,
                     const std::string& directory) {
     return WriteFile(directory + "/manifest.ttl", Manifest(product, effect, files)) &&
-           WriteFile(directory + "/" + files.pluginTtl, Plugin(product, effect, files)) &&
+           WriteFile(directory + "/" + files.pluginTtl, Plugin(product, release, effect, files)) &&
            WriteFile(directory + "/" + files.presetsTtl, Presets(product, effect));
 }

@@ -32,6 +32,7 @@ struct LV2Product {
     const char* uri;
     const char* uiUri;
     const char* pluginClass; // an lv2core class name, e.g. "CompressorPlugin"
+    const char* license;     // the URI of the terms it is distributed under
     const LV2AudioPort* audioPorts;
     int audioPortCount;
     const LV2MeterPort* meterPorts;

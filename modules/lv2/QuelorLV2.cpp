@@ -36,6 +36,8 @@ constexpr LV2Product kProduct{
     "urn:brovane:quelor",
     "urn:brovane:quelor#ui",
     "CompressorPlugin",
+    // Not free software: all rights stay with the maker, under terms of its own.
+    "urn:brovane:quelor#license",
     kAudioPorts,
     static_cast<int>(std::size(kAudioPorts)),
     kMeterPorts,

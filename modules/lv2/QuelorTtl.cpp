@@ -1,4 +1,5 @@
-// Writes the bundle's descriptions from the effect's own tables, at build time:
+// Writes the bundle's descriptions from the effect's own tables and the project's version,
+// at build time:
 //     quelor-lv2-ttl BUNDLE_DIR PLUGIN_BINARY [UI_BINARY]
 #include "LV2Bundle.h"
 #include "Quelor.h"
@@ -13,5 +14,7 @@ int main(int argc, char** argv) {
     }
     Quelor effect;
     const LV2BundleFiles files{argv[2], argc > 3 ? argv[3] : nullptr, "Quelor.ttl", "presets.ttl"};
-    return WriteLV2Bundle(QuelorLV2Product(), effect, files, argv[1]) ? 0 : 1;
+    const LV2ReleaseVersion release{QUELOR_VERSION_MAJOR, QUELOR_VERSION_MINOR,
+                                    QUELOR_VERSION_PATCH};
+    return WriteLV2Bundle(QuelorLV2Product(), release, effect, files, argv[1]) ? 0 : 1;
 }

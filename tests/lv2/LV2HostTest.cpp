@@ -1,143 +1,37 @@
 // A test host of ours on lilv: the bundle's plug-in instantiated as LV2 hosts do, run in
 // blocks of every size, its parameters moved between runs, its factory preset loaded
 // through lilv's state API, always held against Quelor driven directly through the base.
-#include "EffectTestSupport.h"
 #include "LV2Bundle.h"
-#include "Quelor.h"
+#include "LV2TestHost.h"
 
 #include <gtest/gtest.h>
-#include <lilv/lilv.h>
-#include <lv2/atom/atom.h>
-#include <lv2/buf-size/buf-size.h>
-#include <lv2/options/options.h>
 #include <lv2/presets/presets.h>
-#include <lv2/urid/urid.h>
 
-#include <algorithm>
+#include <malloc.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
+
 namespace {
-constexpr const char* kUri = "urn:brovane:quelor";
-constexpr double kRate = 48000.0;
-constexpr int kParameters = Quelor::kParameterCount;
-enum Port {
-    kInL = kParameters,
-    kSideL = kParameters + 2,
-    kOutL = kParameters + 4,
-    kMeterIn = kParameters + 6,
-    kPortCount = kParameters + 10
-};
-constexpr int kLongestRun = 4096;
+using namespace lv2test;
 
-// Every URI gets the next number, as a host's map does.
-class UridMap {
-public:
-    LV2_URID operator()(const char* uri) { return Map(this, uri); }
-    LV2_URID_Map feature{this, Map};
-
-private:
-    static LV2_URID Map(LV2_URID_Map_Handle handle, const char* uri) {
-        auto& uris = static_cast<UridMap*>(handle)->uris;
-        auto at = std::find(uris.begin(), uris.end(), uri);
-        if (at == uris.end())
-            at = uris.insert(at, uri);
-        return static_cast<LV2_URID>(at - uris.begin() + 1);
-    }
-    std::vector<std::string> uris;
-};
-
-// The bundle loaded into a lilv world of its own.
-class World {
-public:
-    World() : world(lilv_world_new()) {
-        LilvNode* bundle = lilv_new_file_uri(world, nullptr, QUELOR_LV2_BUNDLE "/");
-        lilv_world_load_bundle(world, bundle);
-        lilv_node_free(bundle);
-        LilvNode* uri = lilv_new_uri(world, kUri);
-        plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-        lilv_node_free(uri);
-    }
-    ~World() { lilv_world_free(world); }
-    World(const World&) = delete;
-    World& operator=(const World&) = delete;
-
-    LilvWorld* world;
-    const LilvPlugin* plugin = nullptr;
-};
-
-// One instance with all of its ports on buffers of ours. A block length of 0 offers
-// the host no options feature.
-class Instance {
-public:
-    Instance(World& w, UridMap& map, double rate, int32_t blockLength) : maxBlock(blockLength) {
-        options[0] = {
-            LV2_OPTIONS_INSTANCE, 0,        map(LV2_BUF_SIZE__maxBlockLength), sizeof maxBlock,
-            map(LV2_ATOM__Int),   &maxBlock};
-        options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
-        mapFeature = {LV2_URID__map, &map.feature};
-        optionsFeature = {LV2_OPTIONS__options, options};
-        features = {&mapFeature, blockLength != 0 ? &optionsFeature : nullptr, nullptr};
-        instance = lilv_plugin_instantiate(w.plugin, rate, features.data());
-        if (!instance)
-            return;
-        std::vector<float> defaults(kPortCount);
-        lilv_plugin_get_port_ranges_float(w.plugin, nullptr, nullptr, defaults.data());
-        std::copy_n(defaults.begin(), kParameters, controls.begin());
-        for (auto& channel : audio)
-            channel.assign(kLongestRun, 0.0f);
-        for (int port = 0; port < kPortCount; ++port)
-            lilv_instance_connect_port(instance, static_cast<uint32_t>(port), Buffer(port));
-        lilv_instance_activate(instance);
-    }
-    ~Instance() {
-        if (instance) {
-            lilv_instance_deactivate(instance);
-            lilv_instance_free(instance);
-        }
-    }
-    Instance(const Instance&) = delete;
-    Instance& operator=(const Instance&) = delete;
-
-    void* Buffer(int port) {
-        if (port < kParameters)
-            return &controls[static_cast<std::size_t>(port)];
-        if (port < kMeterIn)
-            return audio[static_cast<std::size_t>(port - kInL)].data();
-        return &meters[static_cast<std::size_t>(port - kMeterIn)];
-    }
-    void Disconnect(int port) {
-        lilv_instance_connect_port(instance, static_cast<uint32_t>(port), nullptr);
-    }
-    void Reconnect(int port) {
-        lilv_instance_connect_port(instance, static_cast<uint32_t>(port), Buffer(port));
-    }
-
-    LilvInstance* instance = nullptr;
-    std::array<float, kParameters> controls{};
-    std::array<std::vector<float>, 6> audio; // in L/R, side-chain L/R, out L/R
-    std::array<float, 4> meters{};
-
-private:
-    int32_t maxBlock;
-    LV2_Options_Option options[2];
-    LV2_Feature mapFeature;
-    LV2_Feature optionsFeature;
-    std::vector<const LV2_Feature*> features;
-};
-
-// Quelor on the base alone, as the reference.
-struct Reference {
-    Reference() { OpenLikeHost(effect, kRate, kLongestRun); }
-    void Set(int index, double real) {
-        effect.ParameterAt(index)->SetLimited(real);
-        effect.ParameterChanged(index);
-    }
-    Quelor effect;
-};
+// What the heap holds. The sanitizers' allocator counts its own; glibc's mallinfo2 is
+// newer than the glibc these tests also run on.
+long long HeapInUse() {
+    if (__sanitizer_get_current_allocated_bytes)
+        return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const struct mallinfo heap = mallinfo();
+#pragma GCC diagnostic pop
+    return static_cast<long long>(static_cast<unsigned>(heap.uordblks)) +
+           static_cast<unsigned>(heap.hblkhd);
+}
 
 // Four channels of tones under decaying noise, as floats.
 std::vector<std::vector<float>> Signal(std::size_t frames) {
@@ -235,6 +129,28 @@ TEST_F(LV2Host, RunsOfAnyLengthWithParametersMovedBetweenThemMatchTheBase) {
             at += static_cast<std::size_t>(frames);
         }
     }
+}
+
+TEST_F(LV2Host, PreparesForTheLongestBlockTheHostAnnouncesAndRunsItWhole) {
+    // Pieces leave no trace in the output, so the memory an instance holds shows the
+    // longest block it prepared for.
+    const auto held = [&](int32_t blockLength) {
+        const long long before = HeapInUse();
+        const Instance lv2(world, map, kRate, blockLength, 1);
+        EXPECT_NE(lv2.instance, nullptr);
+        return HeapInUse() - before;
+    };
+    held(64); // the module's first load
+    constexpr int32_t kLongest = 1 << 16;
+    EXPECT_GE(held(kLongest) - held(64), static_cast<long long>(kLongest * sizeof(double)))
+        << "less than one channel of the announced block";
+
+    constexpr int kBlock = 4 * kLongestRun;
+    Instance lv2(world, map, kRate, kBlock, kBlock);
+    Reference ref(kBlock);
+    const auto signal = Signal(2 * kBlock);
+    RunBoth(lv2, ref, signal, 0, kBlock);
+    RunBoth(lv2, ref, signal, kBlock, kBlock);
 }
 
 TEST_F(LV2Host, ControlValuesOutsideTheTableLandOnIt) {

@@ -3,6 +3,7 @@
 // editor's paint; driven through XTEST and through port events.
 #include "EffectTestSupport.h"
 #include "IDrawContext.h"
+#include "LV2TestBundle.h"
 #include "Quelor.h"
 #include "QuelorPanel.h"
 #include "XvfbServer.h"
@@ -22,6 +23,7 @@
 #include <cmath>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -107,7 +109,7 @@ protected:
         XMapWindow(dpy, hostWindow);
         XSync(dpy, False);
 
-        library = dlopen(QUELOR_LV2_BUNDLE "/QuelorUI.so", RTLD_NOW | RTLD_LOCAL);
+        library = dlopen((bundle + "QuelorUI.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
         const auto entry =
             reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
@@ -138,8 +140,8 @@ protected:
         const LV2_Feature* full[] = {&parent, &resize, &touch, &idler, nullptr};
         const LV2_Feature* least[] = {&idler, &parent, nullptr};
         const LV2_Feature* const* features = fullHost ? full : least;
-        handle = descriptor->instantiate(descriptor, kUri, QUELOR_LV2_BUNDLE "/", WriteFunction,
-                                         &log, &widget, features);
+        handle = descriptor->instantiate(descriptor, kUri, bundle.c_str(), WriteFunction, &log,
+                                         &widget, features);
         ASSERT_NE(handle, nullptr);
         Idle();
     }
@@ -194,6 +196,7 @@ protected:
         return -1;
     }
 
+    const std::string bundle = LV2TestBundle() + "/";
     Display* dpy = nullptr;
     Window hostWindow = 0;
     void* library = nullptr;
@@ -212,8 +215,16 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
     unsigned count = 0;
     XQueryTree(dpy, hostWindow, &root, &parent, &children, &count);
     ASSERT_EQ(count, 1u);
-    EXPECT_EQ(children[0], static_cast<Window>(reinterpret_cast<uintptr_t>(widget)));
+    const Window panel = children[0];
+    EXPECT_EQ(panel, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)));
     XFree(children);
+    // A host that wraps the panel in a window of its own reads its one size from these.
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(dpy, panel, &hints, &supplied));
+    EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
+    EXPECT_EQ(std::tuple(hints.min_width, hints.min_height, hints.max_width, hints.max_height),
+              std::tuple(kWidth, kHeight, kWidth, kHeight));
     EXPECT_EQ(log.width, kWidth);
     EXPECT_EQ(log.height, kHeight);
     EXPECT_TRUE(log.writes.empty()) << "showing the panel must not change the plug-in";
@@ -221,7 +232,7 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
 
 TEST_F(LV2UI, RefusesAHostWithoutAParentWindow) {
     const LV2_Feature* features[] = {nullptr};
-    EXPECT_EQ(descriptor->instantiate(descriptor, kUri, QUELOR_LV2_BUNDLE "/", WriteFunction, &log,
+    EXPECT_EQ(descriptor->instantiate(descriptor, kUri, bundle.c_str(), WriteFunction, &log,
                                       &widget, features),
               nullptr);
 }
