@@ -96,7 +96,9 @@ TEST(CLAPPump, CallsWhatIsReadyOrDueAndNothingRemovedEarlierInTheRound) {
     EXPECT_EQ(pump.RunOnce(std::chrono::milliseconds(0)), 0);
     now += std::chrono::milliseconds(1);
     EXPECT_EQ(pump.RunOnce(std::chrono::milliseconds(0)), 1);
-    now += std::chrono::milliseconds(10);
+    now += std::chrono::milliseconds(9);
+    EXPECT_EQ(pump.RunOnce(std::chrono::milliseconds(0)), 0);
+    now += std::chrono::milliseconds(1);
     EXPECT_EQ(pump.RunOnce(std::chrono::milliseconds(0)), 1);
     EXPECT_EQ(editor.timerCalls, (std::vector<clap_id>{keep, keep}));
     EXPECT_EQ(editor.fdCalls.size(), 1u);

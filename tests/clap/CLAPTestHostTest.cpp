@@ -187,23 +187,22 @@ TEST(CLAPOutputEvents, KeepsCopiesAndRefusesMalformedOrOverflowingPushes) {
     const clap_event_header_t huge = CLAPEventHeader(CLAP_EVENT_PARAM_VALUE, 0, 0xFFFFFFF0u);
     EXPECT_FALSE(list->try_push(list, &huge));
     EXPECT_FALSE(list->try_push(list, nullptr));
-    const auto begin = CLAPParamGesture(CLAP_EVENT_PARAM_GESTURE_BEGIN, 2, 9);
-    const auto end = CLAPParamGesture(CLAP_EVENT_PARAM_GESTURE_END, 3, 9);
+    const auto mod = CLAPParamMod(2, 9, 0.25);
+    const auto begin = CLAPParamGesture(CLAP_EVENT_PARAM_GESTURE_BEGIN, 3, 9);
+    EXPECT_TRUE(list->try_push(list, &mod.header));
     EXPECT_TRUE(list->try_push(list, &begin.header));
-    EXPECT_TRUE(list->try_push(list, &end.header));
-    EXPECT_FALSE(list->try_push(list, &end.header)); // full
+    EXPECT_FALSE(list->try_push(list, &begin.header)); // full
 
-    EXPECT_EQ(events.Types(),
-              (std::vector<uint16_t>{CLAP_EVENT_PARAM_VALUE, CLAP_EVENT_PARAM_GESTURE_BEGIN,
-                                     CLAP_EVENT_PARAM_GESTURE_END}));
+    EXPECT_EQ(events.Types(), (std::vector<uint16_t>{CLAP_EVENT_PARAM_VALUE, CLAP_EVENT_PARAM_MOD,
+                                                     CLAP_EVENT_PARAM_GESTURE_BEGIN}));
     const auto value = events.As<clap_event_param_value_t>(0, CLAP_EVENT_PARAM_VALUE);
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(value->value, 0.5);
     EXPECT_EQ(value->param_id, 9u);
+    // Large enough, but of another type; of the type asked, but too small.
     EXPECT_FALSE(events.As<clap_event_param_value_t>(1, CLAP_EVENT_PARAM_VALUE).has_value());
-    // A gesture record is too small to read as a value, whatever its type says.
     EXPECT_FALSE(
-        events.As<clap_event_param_value_t>(1, CLAP_EVENT_PARAM_GESTURE_BEGIN).has_value());
+        events.As<clap_event_param_value_t>(2, CLAP_EVENT_PARAM_GESTURE_BEGIN).has_value());
     EXPECT_EQ(events.Refused(), 4u);
 }
 
@@ -261,8 +260,10 @@ TEST(CLAPAudioBuffers, GuardsCatchWritesOutsideTheFramesAndSharedPortsAlias) {
     wide.Channel(0, 0)[-1] = 1.0;
     EXPECT_FALSE(wide.GuardsIntact());
 
-    CLAPAudioBuffers<float> out({2}, 16);
+    // In place, with a channel count the shared port did not have.
+    CLAPAudioBuffers<float> out({1}, 16);
     out.ShareWith(0, in, 0);
+    EXPECT_EQ(out.Port(0).channel_count, 2u);
     EXPECT_EQ(out.Port(0).data32[1], in.Channel(0, 1));
     EXPECT_EQ(out.Channel(0, 0), in.Port(0).data32[0]);
 }
