@@ -55,7 +55,8 @@ private:
 
 // An output event list that keeps a copy of every event the plug-in pushes. It refuses
 // (answers false to) an event without a whole header, or one larger than any CLAP record
-// could be, and every event once `capacity` are queued.
+// could be, and every event once `capacity` are queued. One thread at a time: the
+// plug-in's pushes during a call, the test's reads after it.
 class CLAPOutputEvents {
 public:
     explicit CLAPOutputEvents(std::size_t capacity = SIZE_MAX);
