@@ -25,7 +25,10 @@ struct CLAPHostExtensions {
     static CLAPHostExtensions All() { return {}; }
     // A scanner's host: null for every id.
     static CLAPHostExtensions None() {
-        return {false, false, false, false, false, false, false, false, false, false};
+        CLAPHostExtensions none;
+        none.threadCheck = none.log = none.params = none.state = none.latency = none.tail =
+            none.audioPorts = none.gui = none.timerSupport = none.posixFdSupport = false;
+        return none;
     }
     // What the public validator offers: no editor support at all.
     static CLAPHostExtensions NoEditor() {
