@@ -113,9 +113,11 @@ TEST_F(X11ErrorTrapTest, TrapsOfTwoEditorThreadsEndInAnyOrderAndEachTakesItsOwnE
 // Two editors' threads that open, use and close traps freely: under ThreadSanitizer, any
 // change to the traps' bookkeeping outside its lock shows.
 TEST_F(X11ErrorTrapTest, ManyTrapsOnTwoThreadsLoseNoError) {
-    constexpr int kRounds = 200;
-    auto editor = [this] {
+    constexpr int kRounds = 500;
+    std::latch connected(2);
+    auto editor = [&] {
         Connection connection(server);
+        connected.arrive_and_wait();
         for (int i = 0; i < kRounds; ++i) {
             const X11ErrorTrap trap(connection.display);
             connection.MapAWindowThatIsGone();
