@@ -67,14 +67,18 @@ test-asan: $(ASAN)/build.ninja
 	ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
 
 # The module under audio, parameter and editor threads with ThreadSanitizer watching:
-# the thread tests, then the stress tool for STRESS_SECONDS, each on an X server of its own.
+# the thread tests, the X error trap's, then the stress tool for STRESS_SECONDS, each on
+# an X server of its own. TSan makes every call slow, so the stress run's limits are the
+# most a run of that length can reach: it must only run to its end.
 STRESS_SECONDS ?= 20
+TSAN_STRESS_LIMITS = --max-over-1ms $(STRESS_SECONDS)000 --max-p9999-us $(STRESS_SECONDS)000000
 TSAN_RUN = TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 \
            suppressions=$(CURDIR)/cmake/tsan-suppressions.txt" xvfb-run -a
 test-tsan: $(TSAN)/build.ninja
-	cmake --build $(TSAN) -j $(JOBS) --target Quelor quelor-stress quelor_thread_tests
+	cmake --build $(TSAN) -j $(JOBS) --target Quelor quelor-stress quelor_thread_tests quelor_x11_tests
 	$(TSAN_RUN) $(TSAN)/tests/module/quelor_thread_tests
-	$(TSAN_RUN) $(TSAN)/tools/quelor-stress --seconds $(STRESS_SECONDS)
+	$(TSAN_RUN) $(TSAN)/tests/x11/quelor_x11_tests --gtest_filter='X11ErrorTrap*'
+	$(TSAN_RUN) $(TSAN)/tools/quelor-stress --seconds $(STRESS_SECONDS) $(TSAN_STRESS_LIMITS)
 
 # Quelor.dll for 32-bit and for 64-bit Windows hosts, cross-compiled.
 windows: deps

@@ -58,13 +58,13 @@ void IControl::ApplyValueFromPlug(double v) {
     if (first < 0.0)
         defaultValue.compare_exchange_strong(first, v);
     value.store(v);
-    redraw.fetch_or(kPending);
+    redraw.Set(Marks::kPending);
     MarkDirty(false);
 }
 
 void IControl::SetHidden(bool flag) {
     hidden = flag;
-    redraw.fetch_or(kPending);
+    redraw.Set(Marks::kPending);
     MarkDirty(false);
 }
 
@@ -82,15 +82,13 @@ void IControl::MarkDirty(bool informPlug) {
         value.store(clampLow);
     else if (v > clampHigh)
         value.store(clampHigh);
-    redraw.fetch_or(kDirty);
+    redraw.Set(Marks::kDirty);
     if (IEditorParameters* parameters = Parameters(); informPlug && parameters && paramIndex >= 0)
         parameters->SetParameterFromEditor(paramIndex, value.load());
 }
 
 void IControl::MarkClean() {
-    uint8_t state = redraw.load();
-    while (!redraw.compare_exchange_weak(state, (state & kPending) != 0 ? kDirty : 0)) {
-    }
+    redraw.Clean();
 }
 
 void IControl::SetValueFromEntry(double v) {
@@ -98,7 +96,7 @@ void IControl::SetValueFromEntry(double v) {
         return;
     value.store(v);
     MarkDirty(true);
-    redraw.fetch_or(kPending);
+    redraw.Set(Marks::kPending);
 }
 
 void IControl::RequestValueEntry() {
@@ -106,7 +104,7 @@ void IControl::RequestValueEntry() {
     if (paramIndex < 0 || noValueEntry || !parameters)
         return;
     owner->OpenValueEntry(this, parameters->DescribeParameter(paramIndex));
-    redraw.fetch_or(kPending);
+    redraw.Set(Marks::kPending);
 }
 
 IBitmapControl::IBitmapControl(int x, int y, int index, const IFrameBitmap& image, int blendMethod)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EditorTypes.h"
+#include "RedrawMarks.h"
 
 #include <atomic>
 #include <cstdint>
@@ -10,15 +11,9 @@ class IEditorParameters;
 
 // One element of the editor panel: draws itself from a normalized value,
 // takes the mouse, and may be bound to one plug-in parameter. The value, the
-// first value (the default) and the redraw state are written from the audio and
+// first value (the default) and the redraw marks are written from the audio and
 // host threads too, so each is a whole atomic value; everything else belongs to
 // the UI thread.
-//
-// The redraw state is one word with two marks: dirty (draw me on the next pass)
-// and pending (stay dirty for one pass more). A value from another thread is
-// stored before either mark is set, and a pass clears the marks in one step that
-// keeps dirty when pending was set meanwhile; so however the threads interleave,
-// the last value is drawn.
 class IControl {
 public:
     IControl(const IRectangle& rect, int paramIndex, const IDrawBlend& blend);
@@ -51,7 +46,7 @@ public:
     // UI thread, after a paint pass drew the whole control: stays dirty for one
     // more pass when a redraw is pending.
     virtual void MarkClean();
-    virtual bool NeedsDraw() const { return (redraw.load() & kDirty) != 0; }
+    virtual bool NeedsDraw() const { return redraw.Dirty(); }
 
     // From the value entry: a changed value goes to the plug-in.
     void SetValueFromEntry(double value);
@@ -67,7 +62,7 @@ public:
     const IDrawBlend& Blend() const { return blend; }
     bool IsHidden() const { return hidden; }
     bool IsDimmed() const { return dimmed; }
-    bool IsRedrawPending() const { return (redraw.load() & kPending) != 0; }
+    bool IsRedrawPending() const { return redraw.Pending(); }
     bool DoubleClickAsPress() const { return doubleClickAsPress; }
 
 protected:
@@ -79,13 +74,13 @@ private:
     IRectangle rect;
     IRectangle targetRect;
     int paramIndex;
-    enum RedrawMark : uint8_t { kDirty = 1, kPending = 2 };
+    using Marks = RedrawMarks<>;
 
     std::atomic<double> value{0.0};
     std::atomic<double> defaultValue{-1.0}; // negative until the plug-in gives a value
     double clampLow = 0.0;
     double clampHigh = 1.0;
-    std::atomic<uint8_t> redraw{kDirty};
+    Marks redraw;
     bool hidden = false;
     bool dimmed = false;
     bool noValueEntry = false;

@@ -8,6 +8,7 @@
 
 #include "TextRenderer.h"
 #include "ValueEntryWidget.h"
+#include "X11ErrorTrap.h"
 #include "raster/RAS_Bitmap.h"
 
 #include <X11/Xlib.h>
@@ -21,7 +22,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -43,50 +43,6 @@ constexpr int kPathSize = 256;
 
 // The _XEMBED_INFO property: protocol version 0, and we want to be mapped.
 constexpr long kXEmbedInfo[2] = {0, 1};
-
-// Xlib hands protocol errors to one process-wide handler whose default ends the
-// process; a host that destroys its window before effEditClose must not go down with
-// us. Ours is in place only while we use our own connection, and passes errors of any
-// other connection on to the handler it replaced.
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* connection) : display(connection), next(top) {
-        if (!top)
-            previous = XSetErrorHandler(&Record);
-        top = this;
-    }
-    ~ErrorTrap() {
-        top = next;
-        if (!top)
-            XSetErrorHandler(previous);
-    }
-    ErrorTrap(const ErrorTrap&) = delete;
-    ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-    bool Failed() const { return failed.any(); }
-    bool Failed(int majorOpcode) const {
-        return majorOpcode >= 0 && majorOpcode < 256 &&
-               failed.test(static_cast<std::size_t>(majorOpcode));
-    }
-    void Clear() { failed.reset(); }
-
-private:
-    static int Record(Display* connection, XErrorEvent* error) {
-        for (ErrorTrap* trap = top; trap; trap = trap->next) {
-            if (trap->display == connection) {
-                trap->failed.set(error->request_code);
-                return 0;
-            }
-        }
-        return previous ? previous(connection, error) : 0;
-    }
-
-    static inline ErrorTrap* top = nullptr;
-    static inline XErrorHandler previous = nullptr;
-    Display* display;
-    ErrorTrap* next;
-    std::bitset<256> failed;
-};
 
 IMouseKeys KeysFrom(unsigned state, unsigned pressedButton) {
     IMouseKeys keys;
@@ -251,7 +207,7 @@ struct IGraphicsWindow::Platform {
         display = XOpenDisplay(nullptr);
         if (!display)
             return false;
-        ErrorTrap trap(display);
+        X11ErrorTrap trap(display);
         const int screen = XDefaultScreen(display);
         visual = XDefaultVisual(display, screen);
         depth = XDefaultDepth(display, screen);
@@ -288,7 +244,7 @@ struct IGraphicsWindow::Platform {
     }
 
     // The staging image, in shared memory when the server can attach it.
-    bool MakeImage(ErrorTrap& trap) {
+    bool MakeImage(X11ErrorTrap& trap) {
         const int w = editor->Width();
         const int h = editor->Height();
         int event = 0;
@@ -347,7 +303,7 @@ struct IGraphicsWindow::Platform {
         deferred = {};
     }
 
-    void Close(ErrorTrap&) {
+    void Close(X11ErrorTrap&) {
         CloseEntry();
         ReleaseImage();
         if (window)
@@ -433,7 +389,7 @@ struct IGraphicsWindow::Platform {
     }
 
     void IdlePass(unsigned opened) {
-        ErrorTrap trap(display);
+        X11ErrorTrap trap(display);
         while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
@@ -761,7 +717,7 @@ void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parame
     Platform* p = platform.get();
     if (!control || !parameter || !p || !p->window || p->entry.widget)
         return;
-    ErrorTrap trap(p->display);
+    X11ErrorTrap trap(p->display);
     p->OpenEntry(control, *parameter);
 }
 
@@ -824,7 +780,7 @@ void IGraphicsWindow::CloseEditorWindow() {
     Platform* p = platform.get();
     if (!p || !p->display)
         return;
-    ErrorTrap trap(p->display);
+    X11ErrorTrap trap(p->display);
     p->Close(trap);
 }
 
@@ -843,7 +799,7 @@ void IGraphicsWindow::ResizeWindow(int widthChange, int heightChange) {
         return;
     // The host's windows are the host's to resize (it hears of the change through the
     // adapter); ours and its image follow the panel.
-    ErrorTrap trap(p->display);
+    X11ErrorTrap trap(p->display);
     p->width = std::max(1, p->width + widthChange);
     p->height = std::max(1, p->height + heightChange);
     XResizeWindow(p->display, p->window, static_cast<unsigned>(p->width),

@@ -2,12 +2,16 @@
 #include "IEffectBase.h"
 #include "IEffectParameters.h"
 #include "NoWindowServices.h"
+#include "RedrawMarks.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -291,4 +295,42 @@ TEST_F(EditorCoreTest, APassBetweenTheStepsOfAPluginValueNeverLosesIt) {
         meter.ApplyValueFromPlug(0.5);
         EXPECT_TRUE(meter.NeedsDraw()) << "the new value must still be drawn";
     }
+}
+
+namespace {
+// A redraw word that lets another thread's marks land right after its next read: inside
+// a pass's clean step, between its read and its write.
+class InterruptibleWord {
+public:
+    explicit InterruptibleWord(uint8_t state) : word(state) {}
+    uint8_t load() const {
+        const uint8_t state = word.load();
+        if (const auto marks = std::exchange(afterNextRead, nullptr))
+            marks();
+        return state;
+    }
+    void store(uint8_t state) { word.store(state); }
+    uint8_t fetch_or(uint8_t marks) { return word.fetch_or(marks); }
+    bool compare_exchange_weak(uint8_t& expected, uint8_t desired) {
+        return word.compare_exchange_weak(expected, desired);
+    }
+
+    static inline std::function<void()> afterNextRead;
+
+private:
+    std::atomic<uint8_t> word;
+};
+} // namespace
+
+TEST(RedrawMarks, AValueMarkedWhileAPassCleansIsDrawnByTheNextPass) {
+    using Marks = RedrawMarks<InterruptibleWord>;
+    Marks marks; // dirty: the pass has drawn the old value
+    InterruptibleWord::afterNextRead = [&marks] {
+        marks.Set(Marks::kPending); // a new value from the audio thread
+        marks.Set(Marks::kDirty);
+    };
+    marks.Clean();
+    EXPECT_TRUE(marks.Dirty()) << "the new value must still be drawn";
+    marks.Clean();
+    EXPECT_FALSE(marks.Dirty());
 }

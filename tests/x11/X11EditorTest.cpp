@@ -476,6 +476,54 @@ TEST_P(X11EditorInput, SurvivesAHostThatClosesOrReopensTheEditorFromItsCallbacks
     EXPECT_TRUE(Children(hostWindow).empty());
 }
 
+// A host's own X error handler, set as hosts set theirs: what it does not want, it passes
+// on to the handler it replaced. An error that comes back round is counted again and
+// stops there, so that a loop shows as a count.
+XErrorHandler gHostReplaced = nullptr;
+int gHostErrors = 0;
+int HostErrorHandler(Display* connection, XErrorEvent* error) {
+    static bool passing = false;
+    ++gHostErrors;
+    if (passing || !gHostReplaced)
+        return 0;
+    passing = true;
+    const int result = gHostReplaced(connection, error);
+    passing = false;
+    return result;
+}
+
+// The editor traps X errors around its work, host callbacks included: a handler the host
+// sets in one of them stays the host's, and the host's own errors still reach it.
+TEST_P(X11EditorInput, KeepsTheErrorHandlerAHostSetsWhileTheEditorTraps) {
+    plug->Set(Quelor::kThreshold, 0.5f);
+    Open();
+    checker.reaction = [](const HostCall& call) {
+        if (call.opcode == audioMasterBeginEdit)
+            gHostReplaced = XSetErrorHandler(&HostErrorHandler);
+    };
+    gHostErrors = 0;
+    Drag(kThresholdX, kThresholdY, kThresholdX, kThresholdY - 24);
+    const XErrorHandler installed = XSetErrorHandler(nullptr);
+    XSetErrorHandler(installed);
+    EXPECT_EQ(installed, &HostErrorHandler);
+
+    // An error of the host's connection in a callback, where the editor traps: the host's
+    // handler sees it once, and when it passes it on, it does not come back round.
+    const Window gone = XCreateSimpleWindow(dpy, hostWindow, 0, 0, 1, 1, 0, 0, 0);
+    XDestroyWindow(dpy, gone);
+    checker.reaction = [this, gone](const HostCall& call) {
+        if (call.opcode != audioMasterBeginEdit)
+            return;
+        XMapWindow(dpy, gone);
+        XSync(dpy, False);
+    };
+    // Pressed 10 pixels off the last press: too far for a double-click.
+    Drag(kThresholdX, kThresholdY + 10, kThresholdX, kThresholdY + 34);
+    EXPECT_EQ(gHostErrors, 1);
+    EXPECT_NEAR(plug->Get(Quelor::kThreshold), 0.5, 1e-6);
+    XSetErrorHandler(nullptr);
+}
+
 TEST_P(X11EditorInput, OpeningClosingAndDestroyingLeaveNothingBehind) {
     const long files = OpenFiles();
     for (int i = 0; i < 20; ++i) {
