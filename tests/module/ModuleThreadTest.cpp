@@ -8,7 +8,7 @@
 // gtest before Xlib, whose None and Bool macros break its headers.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
+#include "HostWindow.h"
 
 #include <atomic>
 #include <chrono>
@@ -23,35 +23,6 @@ namespace {
 
 constexpr int kBlock = 64;
 constexpr int kBlocks = 3000;
-
-// A top-level window on a connection of the test's own, for the editor to open in.
-class HostWindow {
-public:
-    HostWindow() : display(XOpenDisplay(nullptr)) {
-        if (!display)
-            return;
-        const int screen = XDefaultScreen(display);
-        window = XCreateSimpleWindow(display, XRootWindow(display, screen), 0, 0, 640, 480, 0, 0,
-                                     0);
-        XMapWindow(display, window);
-        XSync(display, False);
-    }
-    ~HostWindow() {
-        if (!display)
-            return;
-        XDestroyWindow(display, window);
-        XCloseDisplay(display);
-    }
-    HostWindow(const HostWindow&) = delete;
-    HostWindow& operator=(const HostWindow&) = delete;
-
-    bool Usable() const { return display != nullptr; }
-    void* Handle() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
-
-private:
-    Display* display;
-    Window window = 0;
-};
 
 // Renders the demo signal's first blocks through a fresh instance on an audio thread of
 // its own, while the test's thread opens, idles and closes the editor when asked.
