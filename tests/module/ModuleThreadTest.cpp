@@ -113,6 +113,42 @@ TEST(ModuleThreads, ParametersTextsAndChunksFromAnotherThreadWhileAudioRuns) {
     audio.join();
 }
 
+TEST(ModuleThreads, TwoHostThreadsGetAndSetChunksOfOneKindAtOnce) {
+    CheckerHost host;
+    PluginInstance plug;
+    plug.OpenLikeHost(44100.0f, kBlock);
+    std::vector<uint8_t> chunks[2]; // the bank and the program as the plug-in writes them
+    for (int32_t index : {0, 1}) {
+        uint8_t* data = nullptr;
+        const intptr_t size = plug.Dispatch(effGetChunk, index, 0, &data);
+        chunks[index].assign(data, data + size);
+    }
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        std::vector<float> in(kBlock, 0.25f), out0(kBlock), out1(kBlock);
+        float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
+        float* outputs[2] = {out0.data(), out1.data()};
+        while (!done)
+            plug.Record()->processReplacing(plug.Record(), inputs, outputs, kBlock);
+    });
+    // The bytes each get lends are the other thread's to overwrite, so they are not read.
+    auto hostThread = [&] {
+        for (int i = 0; i < 300; ++i) {
+            for (int32_t index : {0, 1}) {
+                uint8_t* data = nullptr;
+                const auto size = static_cast<intptr_t>(chunks[index].size());
+                EXPECT_EQ(plug.Dispatch(effGetChunk, index, 0, &data), size);
+                EXPECT_EQ(plug.Dispatch(effSetChunk, index, size, chunks[index].data()), 1);
+            }
+        }
+    };
+    std::thread first(hostThread), second(hostThread);
+    first.join();
+    second.join();
+    done = true;
+    audio.join();
+}
+
 namespace {
 // A host whose automation handler waits for its own audio thread to finish a block, as a
 // host does that takes, in that handler, a lock it holds around processReplacing.
