@@ -103,6 +103,37 @@ void Quelor::ResizeWorkBuffers(int frames) {
         {chanBuf1.Count(), chanBuf2.Count(), envBuf1.Count(), envBuf2.Count(), limitBuf.Count()}));
 }
 
+// The work buffers for one largest block size, made and freed without the plug-in lock.
+struct Quelor::WorkBuffers final : IWorkBuffers {
+    GrowArray<double> chanBuf1, chanBuf2, envBuf1, envBuf2, limitBuf;
+    int frames = -1; // -1 when one could not be had
+};
+
+std::unique_ptr<IWorkBuffers> Quelor::MakeWorkBuffers(int frames) {
+    auto made = std::make_unique<WorkBuffers>();
+    const auto count = static_cast<std::size_t>(std::max(frames, 0));
+    bool complete = true;
+    for (GrowArray<double>* buffer :
+         {&made->chanBuf1, &made->chanBuf2, &made->envBuf1, &made->envBuf2, &made->limitBuf})
+        complete = buffer->Resize(count) && complete;
+    made->frames = complete ? static_cast<int>(count) : -1;
+    return made;
+}
+
+void Quelor::AdoptWorkBuffers(IWorkBuffers& buffers) {
+    auto& made = static_cast<WorkBuffers&>(buffers);
+    // Should memory have failed, the live buffers stay, and longer blocks are processed
+    // in pieces that fit them.
+    if (made.frames < 0)
+        return;
+    chanBuf1.Swap(made.chanBuf1);
+    chanBuf2.Swap(made.chanBuf2);
+    envBuf1.Swap(made.envBuf1);
+    envBuf2.Swap(made.envBuf2);
+    limitBuf.Swap(made.limitBuf);
+    bufferFrames = made.frames;
+}
+
 double Quelor::ChoiceValue(int index) const { return ParameterAt(index)->Value(); }
 
 void Quelor::ParameterChanged(int index) {
@@ -169,8 +200,6 @@ void Quelor::ResetProcessing() {
     limiter.output = 0.0;
     displays = {};
     brickwallLevel = 0.0;
-    if (MaxBlockSize() != bufferFrames)
-        ResizeWorkBuffers(MaxBlockSize());
     meterCoeff = 1.0 - std::exp(-1.0 / (rate * kMeterSeconds));
 }
 

@@ -40,6 +40,10 @@ public:
     void ParameterChanged(int index) override;
     // Audio thread, plug-in lock held. Always four inputs and two outputs.
     void ProcessBlock(double** inputs, double** outputs, int frames) override;
+    // Host thread, without the plug-in lock.
+    std::unique_ptr<IWorkBuffers> MakeWorkBuffers(int frames) override;
+    // Plug-in lock held.
+    void AdoptWorkBuffers(IWorkBuffers& buffers) override;
 
     double ThresholdGain() const { return thresholdGain; }
     double ThresholdInverse() const { return thresholdInverse; }
@@ -81,6 +85,7 @@ public:
     static double ReductionNeedle(double reductionDb);
 
 private:
+    struct WorkBuffers;
     struct BlockSettings {
         int stereoMode;
         bool sidechain;

@@ -66,6 +66,21 @@ bool GrowBuffer::Resize(std::size_t newSize, bool allowShrink) {
     return true;
 }
 
+bool GrowBuffer::Reserve(std::size_t bytes) {
+    if (bytes <= allocated)
+        return true;
+    const std::size_t allocation = AllocationFor(bytes, granularity, minimumAllocation);
+    return allocation != 0 && Reallocate(used, allocation);
+}
+
+void GrowBuffer::Swap(GrowBuffer& other) noexcept {
+    std::swap(data, other.data);
+    std::swap(granularity, other.granularity);
+    std::swap(allocated, other.allocated);
+    std::swap(used, other.used);
+    std::swap(minimumAllocation, other.minimumAllocation);
+}
+
 bool GrowBuffer::Reallocate(std::size_t newSize, std::size_t newAllocation) {
     if (void* moved = std::realloc(data, newAllocation)) {
         data = moved;

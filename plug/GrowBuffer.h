@@ -19,6 +19,11 @@ public:
     // Changes the used size in bytes; returns false (and changes nothing) when
     // memory cannot be had or the size arithmetic would overflow.
     bool Resize(std::size_t newSize, bool allowShrink = false);
+    // Makes the allocation hold at least bytes without changing the used size or the
+    // content; false (nothing changed) when memory cannot be had.
+    bool Reserve(std::size_t bytes);
+    // Exchanges the two buffers' storage and settings; never allocates or frees.
+    void Swap(GrowBuffer& other) noexcept;
 
     // Null when the used size is 0.
     void* Data() { return used ? data : nullptr; }
@@ -51,6 +56,7 @@ public:
             return false;
         return buffer.Resize(count * sizeof(T), allowShrink);
     }
+    void Swap(GrowArray& other) noexcept { buffer.Swap(other.buffer); }
     T* Data() { return static_cast<T*>(buffer.Data()); }
     const T* Data() const { return static_cast<const T*>(buffer.Data()); }
     std::size_t Count() const { return buffer.Size() / sizeof(T); }

@@ -8,14 +8,28 @@
 
 namespace {
 
-template <class Channel> void ZeroScratch(Channel& channel, int frames) {
-    const auto count = static_cast<std::size_t>(std::max(frames, 0));
-    // Resize keeps the old block when it fails; the slot then still points at valid memory.
-    channel.scratch.Resize(count);
-    if (double* data = channel.scratch.Data())
-        std::fill_n(data, channel.scratch.Count(), 0.0);
-    if (!channel.connected)
-        *channel.slot = channel.scratch.Data();
+// Zero-filled buffers of count samples, one per channel; false when one could not be had.
+bool MakeZeroedBuffers(std::vector<GrowArray<double>>& buffers, std::size_t channels,
+                       std::size_t count) {
+    buffers.resize(channels);
+    for (auto& buffer : buffers) {
+        if (!buffer.Resize(count))
+            return false;
+        if (double* data = buffer.Data())
+            std::fill_n(data, count, 0.0);
+    }
+    return true;
+}
+
+// Puts prepared scratch buffers in place; each channel's old one goes into its place.
+template <class Channels>
+void SwapScratch(Channels& channels, std::vector<GrowArray<double>>& buffers) {
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        auto& channel = *channels[i];
+        channel.scratch.Swap(buffers[i]);
+        if (!channel.connected)
+            *channel.slot = channel.scratch.Data();
+    }
 }
 
 std::size_t ClampedRange(int first, int count, std::size_t size, std::size_t* begin) {
@@ -64,11 +78,16 @@ IEffectBase::IEffectBase(const EffectIdentity& identity)
       latency(identity.latency) {
     for (int i = 0; i < identity.parameterCount; ++i)
         parameters.push_back(std::make_unique<IParameter>());
+    // Presets store values under the plug-in lock, so they have room for them from the
+    // start: twice over, as loading a preset that is not initialized appends.
+    const int valueBytes = 2 * static_cast<int>(sizeof(double)) * identity.parameterCount;
     for (int i = 0; i < identity.presetCount; ++i) {
         auto preset = std::make_unique<IPreset>();
         std::snprintf(preset->name, sizeof preset->name, "- %d -", i);
+        preset->values.Reserve(valueBytes);
         presets.push_back(std::move(preset));
     }
+    presetValues.values.resize(parameters.size());
     CopyText(effectName, identity.effectName, sizeof effectName);
     CopyText(productName, identity.productName, sizeof productName);
     CopyText(makerName, identity.makerName, sizeof makerName);
@@ -158,8 +177,8 @@ bool IEffectBase::SaveState(StateChunk& chunk) {
     return SerializeParamValues(chunk);
 }
 
-int IEffectBase::LoadState(const StateChunk& chunk, int position) {
-    return UnserializeParams(chunk, position);
+int IEffectBase::ReadState(const StateChunk& chunk, int position, IParamValues& values) const {
+    return ReadParamValues(chunk, position, values);
 }
 
 void IEffectBase::NotifyHostEditBegin(int) {}
@@ -203,20 +222,38 @@ void IEffectBase::AttachEditor(IEditorLink* newEditor) {
 }
 
 void IEffectBase::SetMaxBlockSize(int frames) {
-    if (frames == maxBlockSize)
+    IBlockBuffers buffers = PrepareBlockBuffers(frames);
+    // Declared after buffers, the lock goes first: the old buffers are freed without it.
+    ScopedPlugLock lock(plugLock);
+    SwapBlockBuffers(buffers);
+}
+
+std::unique_ptr<IWorkBuffers> IEffectBase::MakeWorkBuffers(int) {
+    return nullptr;
+}
+
+void IEffectBase::AdoptWorkBuffers(IWorkBuffers&) {}
+
+IBlockBuffers IEffectBase::PrepareBlockBuffers(int frames) {
+    IBlockBuffers buffers;
+    buffers.frames = std::max(frames, 0);
+    const auto count = static_cast<std::size_t>(buffers.frames);
+    buffers.complete = MakeZeroedBuffers(buffers.inputs, inputChannels.size(), count) &&
+                       MakeZeroedBuffers(buffers.outputs, outputChannels.size(), count);
+    buffers.work = MakeWorkBuffers(buffers.frames);
+    return buffers;
+}
+
+void IEffectBase::SwapBlockBuffers(IBlockBuffers& buffers) {
+    if (!buffers.complete || buffers.frames == maxBlockSize ||
+        buffers.inputs.size() != inputChannels.size() ||
+        buffers.outputs.size() != outputChannels.size())
         return;
-    frames = std::max(frames, 0);
-    for (auto& channel : inputChannels)
-        ZeroScratch(*channel, frames);
-    for (auto& channel : outputChannels)
-        ZeroScratch(*channel, frames);
-    // A failed resize leaves a smaller buffer behind; blocks must never outgrow it.
-    std::size_t held = static_cast<std::size_t>(frames);
-    for (const auto& channel : inputChannels)
-        held = std::min(held, channel->scratch.Count());
-    for (const auto& channel : outputChannels)
-        held = std::min(held, channel->scratch.Count());
-    maxBlockSize = static_cast<int32_t>(held);
+    SwapScratch(inputChannels, buffers.inputs);
+    SwapScratch(outputChannels, buffers.outputs);
+    maxBlockSize = buffers.frames;
+    if (buffers.work)
+        AdoptWorkBuffers(*buffers.work);
 }
 
 void IEffectBase::SetLatencySamples(int samples) {
@@ -252,6 +289,12 @@ void IEffectBase::SetParameterFromGUI(int index, double normalized) {
         ScopedPlugLock lock(plugLock);
         parameter->SetFromNormalized(normalized);
         ParameterChanged(index);
+        // A host's value that landed after the control took its own but before this lock
+        // would otherwise stay on the control, while the parameter holds ours. Under the
+        // lock, so that a host's value arriving later is the last one shown: the controls
+        // only store atomic values.
+        if (editor)
+            editor->PushParamToControls(index, parameter->Normalized(), true);
     }
     // A host may take locks of its own in here, ones its audio thread holds while it
     // waits for ours: the host hears of the change only once ours is free.

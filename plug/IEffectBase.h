@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChunkValues.h"
 #include "GrowBuffer.h"
 #include "HostKind.h"
 #include "IEditorLink.h"
@@ -33,6 +34,24 @@ struct IOutChannel {
     double** slot = nullptr;
     float* hostDestination = nullptr; // the host's buffer during a 32-bit block
     GrowArray<double> scratch;
+};
+
+// The effect's own storage that depends on the largest block size, such as work buffers.
+// It is made and freed without the plug-in lock and exchanged with the live one under it.
+class IWorkBuffers {
+public:
+    virtual ~IWorkBuffers() = default;
+};
+
+// Everything sized by the largest block size, made for a new size before the plug-in lock
+// is taken. Once swapped in under the lock it holds the old buffers, which are freed with
+// it after the lock is released.
+struct IBlockBuffers {
+    int frames = 0;
+    bool complete = false; // every channel buffer holds frames zeros
+    std::vector<GrowArray<double>> inputs;
+    std::vector<GrowArray<double>> outputs;
+    std::unique_ptr<IWorkBuffers> work; // the effect's, or null
 };
 
 // Everything the plug-in's constructor hands to the base.
@@ -83,17 +102,22 @@ public:
     virtual void EditorClosed();
     // Host thread; takes the plug-in lock.
     virtual void ActivationChanged(bool active);
-    // Audio or host thread, plug-in lock held. Echoes the message back to the host.
+    // Audio or host thread, plug-in lock held. Echoes the message back to the host
+    // through SendMidiMessage.
     virtual void ProcessMidiMessage(const IMidiMessage& message);
     // Host thread, plug-in lock held. name has kParameterTextSize bytes.
     virtual bool NoteNameFor(int note, char* name);
-    // Host thread, plug-in lock held.
+    // Host thread, plug-in lock held, the chunk's room held (StateChunk::HoldRoom):
+    // appends the program state.
     virtual bool SaveState(StateChunk& chunk);
-    virtual int LoadState(const StateChunk& chunk, int position);
+    // Host thread, without the plug-in lock: reads the program state at position into
+    // values, which ApplyParamValues applies under the lock. Returns the position behind
+    // it, or -1.
+    virtual int ReadState(const StateChunk& chunk, int position, IParamValues& values) const;
 
-    // Calls into the host. Without a host adapter there is no host: they do
-    // nothing and answer "unknown". The notifications (edit begin, parameter,
-    // edit end) are made without the plug-in lock.
+    // Calls into the host, made without the plug-in lock: a host may answer with locks of
+    // its own, which its audio thread may hold while it waits for ours. Without a host
+    // adapter there is no host: they do nothing and answer "unknown".
     virtual void NotifyHostEditBegin(int index);
     virtual void NotifyHostParameter(int index, double normalized);
     virtual void NotifyHostEditEnd(int index);
@@ -101,15 +125,27 @@ public:
     virtual double HostTempo();
     virtual void HostTimeSignature(int* numerator, int* denominator);
     virtual HostKind IdentifyHost();
+    // UI thread. The editor has a new size.
     virtual bool EditorSizeChanged(int width, int height);
+    // Host thread (effOpen), plug-in lock held, the host identified before it was taken.
     virtual void PrepareForHost();
 
     // Effect constructor; takes the plug-in lock for the values only. The base owns the
     // editor from then on.
     virtual void AttachEditor(IEditorLink* editor);
-    // Host thread, plug-in lock held. Resizes and zeroes every scratch buffer.
+    // Host thread, without the plug-in lock. A new largest block size: every scratch
+    // buffer and the effect's work buffers are made for it, swapped in under the lock and
+    // the old ones freed once it is released. Nothing changes when memory fails.
     virtual void SetMaxBlockSize(int frames);
+    // Host thread, without the plug-in lock: the effect's work buffers for blocks of up
+    // to frames, or null when it keeps none.
+    virtual std::unique_ptr<IWorkBuffers> MakeWorkBuffers(int frames);
+    // Plug-in lock held: exchanges the live work buffers with buffers, which
+    // MakeWorkBuffers made. Allocates and frees nothing.
+    virtual void AdoptWorkBuffers(IWorkBuffers& buffers);
     virtual void SetLatencySamples(int samples);
+    // Any thread. True when the host took the message, or, under the plug-in lock,
+    // when the adapter collected it to send once the lock is free.
     virtual bool SendMidiMessage(const IMidiMessage& message);
     virtual bool SendMidiMessages(const IMidiMessage* messages, int count);
 
@@ -117,8 +153,8 @@ public:
     IParameter* ParameterAt(int index);
     const IParameter* ParameterAt(int index) const;
     int ParameterCount() const { return static_cast<int>(parameters.size()); }
-    // UI thread, without the plug-in lock. Sets and reacts under the lock, then
-    // tells the host once the lock is released.
+    // UI thread, without the plug-in lock. Sets, reacts and shows the stored value on the
+    // editor's controls under the lock, then tells the host once the lock is released.
     void SetParameterFromGUI(int index, double normalized);
 
     // Identity and host.
@@ -140,6 +176,12 @@ public:
     double SampleRate() const { return sampleRate; }
     void ChangeSampleRate(double rate) { sampleRate = rate; }
     int MaxBlockSize() const { return maxBlockSize; }
+    // Host thread, without the plug-in lock: buffers for a largest block size of frames.
+    IBlockBuffers PrepareBlockBuffers(int frames);
+    // Plug-in lock held. Puts prepared buffers in place; buffers then holds the old ones,
+    // to be freed once the lock is released. Nothing changes when frames is the current
+    // size or a buffer could not be made.
+    void SwapBlockBuffers(IBlockBuffers& buffers);
 
     // Channels.
     int ChannelConfigurationCount() const { return static_cast<int>(channelIO.size()); }
@@ -174,7 +216,15 @@ public:
 
     // State and presets.
     bool SerializeParamValues(StateChunk& chunk);
+    // Takes the plug-in lock; reads and applies as ReadParamValues and ApplyParamValues.
     int UnserializeParams(const StateChunk& chunk, int position);
+    // Any thread, without the plug-in lock: one value per parameter from position;
+    // values grows only when it holds fewer than there are parameters.
+    int ReadParamValues(const StateChunk& chunk, int position, IParamValues& values) const;
+    // Takes the plug-in lock: the values read become the parameters' values, limited to
+    // their ranges, then ParameterChanged runs for every parameter and ResetProcessing
+    // once. Returns the position the reading ended at.
+    int ApplyParamValues(const IParamValues& values);
     int PresetCount() const { return static_cast<int>(presets.size()); }
     int CurrentPresetIndex() const { return currentPreset; }
     const IPreset* PresetAt(int index) const;
@@ -193,7 +243,15 @@ public:
     bool AddPresetFromValueList(const char* name, const double* values, int count);
     void EnsureOnePreset();
     bool SerializeAllPresets(StateChunk& chunk);
+    // Without the plug-in lock: reads the bank, then applies it under the lock.
     int UnserializeAllPresets(const StateChunk& chunk, int position);
+    // Any thread, without the plug-in lock: the presets of a bank from position; bank
+    // grows only when it holds fewer than there are presets.
+    int ReadPresets(const StateChunk& chunk, int position, IBankValues& bank) const;
+    // Takes the plug-in lock: names, flags and values of the presets read, each preset's
+    // values made live and stored, then the current preset loaded again. Returns the
+    // position the reading ended at.
+    int ApplyPresets(const IBankValues& bank);
     static void BeginVersionedChunk(StateChunk& chunk);
     static int32_t ReadChunkVersion(const StateChunk& chunk, int* position);
 
@@ -228,5 +286,6 @@ private:
     std::vector<double*> outputPointers;
     std::vector<std::unique_ptr<IInChannel>> inputChannels;
     std::vector<std::unique_ptr<IOutChannel>> outputChannels;
+    IParamValues presetValues; // what UnserializeParams reads, sized at construction
     PlugLock plugLock;
 };

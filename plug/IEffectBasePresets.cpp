@@ -1,6 +1,7 @@
 // Presets and state chunks of the plug-in base.
 #include "IEffectBase.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -20,17 +21,36 @@ bool IEffectBase::SerializeParamValues(StateChunk& chunk) {
 
 int IEffectBase::UnserializeParams(const StateChunk& chunk, int position) {
     ScopedPlugLock lock(plugLock);
-    for (const auto& parameter : parameters) {
-        if (position < 0)
-            break;
+    ReadParamValues(chunk, position, presetValues);
+    return ApplyParamValues(presetValues);
+}
+
+int IEffectBase::ReadParamValues(const StateChunk& chunk, int position,
+                                 IParamValues& values) const {
+    if (values.values.size() < parameters.size())
+        values.values.resize(parameters.size());
+    values.count = 0;
+    // The parameter whose bytes are missing still takes a value: 0, limited.
+    for (std::size_t i = 0; i < parameters.size() && position >= 0; ++i) {
         double v = 0.0;
         position = chunk.GetDouble(&v, position);
-        parameter->SetLimited(position < 0 ? 0.0 : v);
+        values.values[i] = position < 0 ? 0.0 : v;
+        values.count = static_cast<int>(i + 1);
     }
+    values.end = position;
+    return position;
+}
+
+int IEffectBase::ApplyParamValues(const IParamValues& values) {
+    ScopedPlugLock lock(plugLock);
+    const std::size_t count = std::min({static_cast<std::size_t>(std::max(values.count, 0)),
+                                        values.values.size(), parameters.size()});
+    for (std::size_t i = 0; i < count; ++i)
+        parameters[i]->SetLimited(values.values[i]);
     for (int i = 0; i < ParameterCount(); ++i)
         ParameterChanged(i);
     ResetProcessing();
-    return position;
+    return values.end;
 }
 
 const IPreset* IEffectBase::PresetAt(int index) const {
@@ -113,6 +133,7 @@ void IEffectBase::EnsureOnePreset() {
     auto preset = std::make_unique<IPreset>();
     preset->initialized = true;
     CopyText(preset->name, "Default", sizeof preset->name);
+    preset->values.Reserve(2 * static_cast<int>(sizeof(double)) * ParameterCount());
     SerializeParamValues(preset->values);
     presets.push_back(std::move(preset));
 }
@@ -129,29 +150,54 @@ bool IEffectBase::SerializeAllPresets(StateChunk& chunk) {
 }
 
 int IEffectBase::UnserializeAllPresets(const StateChunk& chunk, int position) {
-    for (auto& preset : presets) {
-        if (position < 0)
-            break;
-        char name[kPresetNameSize];
-        const int nameEnd = chunk.GetText(name, sizeof name, position);
+    IBankValues bank;
+    ReadPresets(chunk, position, bank);
+    return ApplyPresets(bank);
+}
+
+int IEffectBase::ReadPresets(const StateChunk& chunk, int position, IBankValues& bank) const {
+    if (bank.presets.size() < presets.size())
+        bank.presets.resize(presets.size());
+    bank.count = 0;
+    for (std::size_t i = 0; i < presets.size() && position >= 0; ++i) {
+        IPresetValues& read = bank.presets[i];
+        const int nameEnd = chunk.GetText(read.name, sizeof read.name, position);
         // A bank never stores an empty name; such a preset keeps the one it has.
-        if (nameEnd >= 0 && name[0])
-            CopyText(preset->name, name, sizeof preset->name);
+        read.named = nameEnd >= 0 && read.name[0];
         uint8_t initialized = 0;
         position = nameEnd < 0 ? -1 : chunk.GetBytes(&initialized, 1, nameEnd);
-        if (position < 0)
+        read.flagRead = position >= 0;
+        read.initialized = initialized != 0;
+        bank.count = static_cast<int>(i + 1);
+        if (read.flagRead && read.initialized)
+            position = ReadParamValues(chunk, position, read.values);
+    }
+    bank.end = position;
+    return position;
+}
+
+int IEffectBase::ApplyPresets(const IBankValues& bank) {
+    ScopedPlugLock lock(plugLock);
+    const std::size_t count = std::min(
+        {static_cast<std::size_t>(std::max(bank.count, 0)), bank.presets.size(), presets.size()});
+    for (std::size_t i = 0; i < count; ++i) {
+        const IPresetValues& read = bank.presets[i];
+        IPreset& preset = *presets[i];
+        if (read.named)
+            CopyText(preset.name, read.name, sizeof preset.name);
+        if (!read.flagRead)
             break;
-        preset->initialized = initialized != 0;
-        if (!preset->initialized)
+        preset.initialized = read.initialized;
+        if (!preset.initialized)
             continue;
-        position = UnserializeParams(chunk, position);
-        if (position > 0) {
-            preset->values.Clear();
-            SerializeParamValues(preset->values);
+        // The values go live first; what the preset stores is then every live value.
+        if (ApplyParamValues(read.values) > 0) {
+            preset.values.Clear();
+            SerializeParamValues(preset.values);
         }
     }
     LoadPreset(currentPreset);
-    return position;
+    return bank.end;
 }
 
 void IEffectBase::BeginVersionedChunk(StateChunk& chunk) {

@@ -8,9 +8,15 @@
 // Each platform gives the implementation in a file of its own.
 //
 // The audio thread takes this lock for every block. While any thread holds it,
-// nothing may happen that can take long or wait for someone else: no call into
-// the host, no window-system call, no allocation, no file access. Hold it only to
-// read or change the plug-in's own state; do the rest before or after.
+// nothing may happen that can take long or wait for someone else: no call into the
+// host, no window-system call, no allocation or freeing, no file access. Hold it only
+// to read or change the plug-in's own state; do the rest before or after.
+//
+// Priority: on POSIX systems the lock inherits priority where the system offers it, so
+// a holder runs at a waiting audio thread's priority until it lets go. On Windows it is
+// a critical section, which has no priority inheritance: a holder of low priority keeps
+// the audio thread waiting for as long as the scheduler leaves it aside. There only the
+// shortness of every hold keeps the audio thread on time.
 class PlugLock {
 public:
     PlugLock();

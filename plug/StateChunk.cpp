@@ -13,9 +13,16 @@ bool StateChunk::PutBytes(const void* bytes, int count) {
     if (count < 0)
         return false;
     const std::size_t old = buffer.Size();
-    if (static_cast<std::size_t>(count) > static_cast<std::size_t>(kMaxSize) - old)
+    const std::size_t added = static_cast<std::size_t>(count);
+    if (added > static_cast<std::size_t>(kMaxSize) - (held ? needed : old))
         return false;
-    if (!buffer.Resize(old + static_cast<std::size_t>(count)))
+    if (held) {
+        needed += added;
+        overflowed = overflowed || old + added > buffer.Allocated();
+        if (overflowed)
+            return true;
+    }
+    if (!buffer.Resize(old + added))
         return false;
     if (count)
         std::memcpy(static_cast<uint8_t*>(buffer.Data()) + old, bytes,
@@ -58,6 +65,24 @@ bool StateChunk::Assign(const void* bytes, int count) {
     if (count)
         std::memcpy(buffer.Data(), bytes, static_cast<std::size_t>(count));
     return true;
+}
+
+void StateChunk::Clear() {
+    buffer.Resize(0);
+    needed = 0;
+    overflowed = false;
+}
+
+bool StateChunk::Reserve(int bytes) {
+    return bytes <= 0 || buffer.Reserve(static_cast<std::size_t>(bytes));
+}
+
+void StateChunk::HoldRoom(bool hold) {
+    held = hold;
+    if (hold) {
+        overflowed = false;
+        needed = buffer.Size();
+    }
 }
 
 bool StateChunk::Fits(int position, int count) const {

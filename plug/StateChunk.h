@@ -27,7 +27,19 @@ public:
     // Replaces the whole content; false (content unchanged) when memory fails. bytes
     // may point into this chunk's own content, and must then lie wholly inside it.
     bool Assign(const void* bytes, int count);
-    void Clear() { buffer.Resize(0); }
+    // Empties the chunk; the room it had stays.
+    void Clear();
+    // Makes room for bytes in all without changing the content; false when memory fails.
+    bool Reserve(int bytes);
+
+    // For writing under a lock that forbids allocation. While the room is held, an
+    // append that does not fit the room already made is counted but not written (and
+    // reported as done), and the chunk is marked overflowed: its content is then not to
+    // be used. The writer makes room for NeededSize() once the lock is free and writes
+    // again. Letting go keeps what Overflowed and NeededSize tell until the next hold.
+    void HoldRoom(bool hold);
+    bool Overflowed() const { return overflowed; }
+    int NeededSize() const { return static_cast<int>(needed); }
 
     int Size() const { return static_cast<int>(buffer.Size()); }
     const uint8_t* Data() const { return static_cast<const uint8_t*>(buffer.Data()); }
@@ -36,4 +48,7 @@ private:
     bool Fits(int position, int count) const;
 
     GrowBuffer buffer;
+    bool held = false;
+    bool overflowed = false;
+    std::size_t needed = 0; // while held: the size had every append been written
 };

@@ -41,7 +41,107 @@ template <class T> bool AllPresent(T* const* pointers, int count) {
             return false;
     return true;
 }
+
+// A state written under the lock into room made before it is written again, with more
+// room, when it outgrew the room; a state that keeps growing meanwhile is given up.
+constexpr int kChunkWriteAttempts = 3;
+
+VstMidiEvent MidiEventFor(const IMidiMessage& message) {
+    VstMidiEvent event{};
+    event.type = kVstMidiType;
+    event.byteSize = sizeof event;
+    event.deltaFrames = message.offset;
+    event.midiData[0] = static_cast<char>(message.status);
+    event.midiData[1] = static_cast<char>(message.data1);
+    event.midiData[2] = static_cast<char>(message.data2);
+    return event;
+}
 } // namespace
+
+// Events for the host, collected while an entry holds the plug-in lock. Its size is fixed,
+// so collecting never allocates.
+class IEffectVST::EventBatch {
+public:
+    static constexpr int kCapacity = 64;
+
+    bool Full() const { return count == kCapacity; }
+    int Count() const { return count; }
+    // False when full.
+    bool AddMidi(const VstMidiEvent& event) { return Add(nullptr, event); }
+    bool AddPassed(VstEvent* event) { return Add(event, VstMidiEvent{}); }
+    VstEvent* EventAt(int i) {
+        Slot& slot = slots[i];
+        return slot.passed ? slot.passed : reinterpret_cast<VstEvent*>(&slot.midi);
+    }
+    void Clear() { count = 0; }
+
+private:
+    bool Add(VstEvent* passed, const VstMidiEvent& midi) {
+        if (Full())
+            return false;
+        slots[count++] = Slot{passed, midi};
+        return true;
+    }
+
+    // The host's own event, passed back unchanged, or a MIDI event of ours.
+    struct Slot {
+        VstEvent* passed;
+        VstMidiEvent midi;
+    };
+    Slot slots[kCapacity];
+    int count = 0;
+};
+
+// One call from the host into the plug-in, holding the plug-in lock while open. What the
+// plug-in sends the host meanwhile is collected, and sent in order when the entry ends,
+// once the lock is released. An entry opened by a thread that holds the lock already adds
+// to the collection of the entry that took it.
+class IEffectVST::HostEntry {
+public:
+    explicit HostEntry(IEffectVST& owner, bool openNow = true) : plug(&owner) {
+        if (openNow)
+            Open();
+    }
+    ~HostEntry() { Finish(); }
+    HostEntry(const HostEntry&) = delete;
+    HostEntry& operator=(const HostEntry&) = delete;
+
+    // Takes the plug-in lock.
+    void Open() {
+        if (open)
+            return;
+        const bool nested = plug->Lock().HeldByThisThread();
+        plug->Lock().Lock();
+        open = true;
+        if (!nested) {
+            plug->collecting = &batch;
+            collects = true;
+        }
+    }
+    // Releases the plug-in lock; what was collected waits for Finish.
+    void Release() {
+        if (!open)
+            return;
+        if (collects)
+            plug->collecting = nullptr;
+        open = false;
+        plug->Lock().Unlock();
+    }
+    // Releases the plug-in lock and sends what was collected.
+    void Finish() {
+        Release();
+        for (int i = 0; i < batch.Count(); ++i)
+            plug->SendEventToHost(batch.EventAt(i));
+        batch.Clear();
+    }
+    bool Full() const { return batch.Full(); }
+
+private:
+    IEffectVST* plug;
+    EventBatch batch;
+    bool open = false;
+    bool collects = false;
+};
 
 IEffectVST::IEffectVST(audioMasterCallback callback, const EffectIdentity& identity, bool midi)
     : IEffectBase(identity), audioMaster(callback), doesMidi(midi) {
@@ -133,7 +233,8 @@ void IEffectVST::VSTSetParameter(AEffect* record, int32_t index, float value) {
 
 intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
     // Window work runs without the plug-in lock, so the audio thread never waits for
-    // a window system; the editor itself is fixed from construction to effClose.
+    // a window system; the editor itself is fixed from construction to effClose. Work
+    // that allocates or calls the host takes the lock only for the plug-in's state.
     switch (opcode) {
     case effEditIdle:
         if (IEditorWindowLink* window = EditorWindow())
@@ -146,10 +247,18 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effOpen:
         IdentifyHost();
         break;
+    case effSetBlockSize:
+        return SetBlockSize(value);
+    case effGetChunk:
+        return GetChunk(index == 0, ptr);
+    case effSetChunk:
+        return SetChunk(index == 0, value, ptr);
+    case effProcessEvents:
+        return ProcessEvents(static_cast<const VstEvents*>(ptr));
     default:
         break;
     }
-    ScopedPlugLock lock(Lock());
+    HostEntry entry(*this);
     const IParameter* parameter = ParameterAt(index);
     switch (opcode) {
     case effOpen:
@@ -159,7 +268,7 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         ResetProcessing();
         return 0;
     case effClose:
-        lock.ReleaseEarly();
+        entry.Finish();
         delete this;
         return 0;
     case effSetProgram:
@@ -200,12 +309,6 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         ChangeSampleRate(static_cast<double>(opt));
         ResetProcessing();
         return 0;
-    case effSetBlockSize:
-        if (value <= 0)
-            return 0;
-        SetMaxBlockSize(static_cast<int>(std::min<intptr_t>(value, kLargestBlockSize)));
-        ResetProcessing();
-        return 0;
     case effMainsChanged:
         ActivationChanged(value != 0);
         if (value == 0)
@@ -218,12 +321,6 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         return 1;
     case effIdentify:
         return kIdentifyAnswer;
-    case effGetChunk:
-        return GetChunk(index == 0, ptr);
-    case effSetChunk:
-        return SetChunk(index == 0, value, ptr);
-    case effProcessEvents:
-        return ProcessEvents(static_cast<const VstEvents*>(ptr));
     case effCanBeAutomated:
         return 1;
     case effGetProgramNameIndexed:
@@ -285,7 +382,7 @@ intptr_t IEffectVST::OpenEditor(void* parentWindow) {
     IEditorWindowLink* window = EditorWindow();
     if (!window || !window->OpenEditorWindow(parentWindow))
         return 0;
-    ScopedPlugLock lock(Lock());
+    HostEntry entry(*this);
     EditorOpened();
     return 1;
 }
@@ -295,29 +392,59 @@ intptr_t IEffectVST::CloseEditor() {
     if (!window)
         return 0;
     {
-        ScopedPlugLock lock(Lock());
+        HostEntry entry(*this);
         EditorClosed();
     }
     window->CloseEditorWindow();
     return 1;
 }
 
+intptr_t IEffectVST::SetBlockSize(intptr_t frames) {
+    if (frames <= 0)
+        return 0;
+    IBlockBuffers buffers =
+        PrepareBlockBuffers(static_cast<int>(std::min<intptr_t>(frames, kLargestBlockSize)));
+    // Declared after buffers, the entry ends first: the old buffers are freed once the lock
+    // is released.
+    HostEntry entry(*this);
+    SwapBlockBuffers(buffers);
+    ResetProcessing();
+    return 0;
+}
+
+// The chunk buffers stay ours: the bytes a host is given stay valid until its next get or
+// set of the same kind. Hosts may ask from two threads at once; the chunk mutex keeps them
+// apart, and what they send meanwhile goes out once it is released.
 intptr_t IEffectVST::GetChunk(bool bank, void* ptr) {
     if (!ptr)
         return 0;
+    HostEntry entry(*this, false);
+    std::lock_guard chunkGuard(chunkMutex);
     StateChunk& chunk = bank ? bankChunk : programChunk;
-    BeginVersionedChunk(chunk);
-    bool saved;
-    if (bank) {
-        UpdateCurrentPreset(nullptr);
-        saved = SerializeAllPresets(chunk);
-    } else {
-        saved = SaveState(chunk);
+    bool written = false;
+    for (int attempt = 0; attempt < kChunkWriteAttempts && !written; ++attempt) {
+        entry.Open();
+        chunk.HoldRoom(true);
+        const bool saved = WriteChunk(bank, chunk);
+        chunk.HoldRoom(false);
+        entry.Release();
+        if (!chunk.Overflowed())
+            written = saved;
+        else if (!chunk.Reserve(chunk.NeededSize()))
+            break;
     }
-    if (!saved || chunk.Size() == 0)
+    if (!written || chunk.Size() == 0)
         return 0;
     *static_cast<const uint8_t**>(ptr) = chunk.Data();
     return chunk.Size();
+}
+
+bool IEffectVST::WriteChunk(bool bank, StateChunk& chunk) {
+    BeginVersionedChunk(chunk);
+    if (!bank)
+        return SaveState(chunk);
+    UpdateCurrentPreset(nullptr);
+    return SerializeAllPresets(chunk);
 }
 
 intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
@@ -325,6 +452,8 @@ intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
     // are really behind a pointer, but we never believe a negative or absurd count.
     if (!bytes || size < 0 || size > kLargestChunkSize)
         return 0;
+    HostEntry entry(*this, false);
+    std::lock_guard chunkGuard(chunkMutex);
     StateChunk& chunk = bank ? bankChunk : programChunk;
     if (!chunk.Assign(bytes, static_cast<int>(size)))
         return 0;
@@ -332,10 +461,16 @@ intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
     const int32_t chunkVersion = ReadChunkVersion(chunk, &position);
     if (position < 0)
         return 0;
-    if (bank && chunkVersion >= 0x10000) {
-        position = UnserializeAllPresets(chunk, position);
+    const bool wholeBank = bank && chunkVersion >= 0x10000;
+    if (wholeBank)
+        ReadPresets(chunk, position, bankValues);
+    else
+        ReadState(chunk, position, programValues);
+    entry.Open();
+    if (wholeBank) {
+        position = ApplyPresets(bankValues);
     } else {
-        position = LoadState(chunk, position);
+        position = ApplyParamValues(programValues);
         UpdateCurrentPreset(nullptr);
     }
     if (position < 0)
@@ -349,20 +484,26 @@ intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
         return 0;
     // Hosts allocate numEvents pointers behind the header, more than the two it declares.
     VstEvent* const* list = events->events;
-    for (int32_t i = 0; i < events->numEvents; ++i) {
-        VstEvent* event = list[i];
-        if (!event)
-            continue;
-        if (event->type == kVstMidiType) {
-            const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-            IMidiMessage message;
-            message.offset = midi->deltaFrames;
-            message.status = static_cast<uint8_t>(midi->midiData[0]);
-            message.data1 = static_cast<uint8_t>(midi->midiData[1]);
-            message.data2 = static_cast<uint8_t>(midi->midiData[2]);
-            ProcessMidiMessage(message);
-        } else {
-            PassEventToHost(event);
+    const int32_t count = events->numEvents;
+    // In batches as large as an entry collects: between them the lock is released and
+    // what went back to the host is sent.
+    for (int32_t next = 0; next < count;) {
+        HostEntry entry(*this);
+        for (; next < count && !entry.Full(); ++next) {
+            VstEvent* event = list[next];
+            if (!event)
+                continue;
+            if (event->type == kVstMidiType) {
+                const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+                IMidiMessage message;
+                message.offset = midi->deltaFrames;
+                message.status = static_cast<uint8_t>(midi->midiData[0]);
+                message.data1 = static_cast<uint8_t>(midi->midiData[1]);
+                message.data2 = static_cast<uint8_t>(midi->midiData[2]);
+                ProcessMidiMessage(message);
+            } else {
+                PassEventToHost(event);
+            }
         }
     }
     return 1;
@@ -430,9 +571,9 @@ void IEffectVST::ProcessInPieces(Sample** inputs, Sample** outputs, int32_t fram
                                  Run run) {
     if (frames <= 0)
         return;
-    ScopedPlugLock lock(Lock());
     if (doesMidi)
         CallHost(audioMasterWantMidi);
+    HostEntry entry(*this);
     int usedIn = 0;
     int usedOut = 0;
     for (int i = 0; i < InputCount(); ++i)
@@ -500,7 +641,7 @@ float IEffectVST::HostGetParameter(int32_t index) {
 }
 
 void IEffectVST::HostSetParameter(int32_t index, float value) {
-    ScopedPlugLock lock(Lock());
+    HostEntry entry(*this);
     IParameter* parameter = ParameterAt(index);
     if (!parameter)
         return;
@@ -513,21 +654,27 @@ void IEffectVST::HostSetParameter(int32_t index, float value) {
 // Calls into the host.
 
 intptr_t IEffectVST::CallHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     return audioMaster ? audioMaster(&effect, opcode, index, value, ptr, opt) : 0;
 }
 
+bool IEffectVST::SendEventToHost(VstEvent* event) {
+    VstEvents events{};
+    events.numEvents = 1;
+    events.events[0] = event;
+    events.events[1] = nullptr;
+    return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
+}
+
 void IEffectVST::NotifyHostEditBegin(int index) {
-    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     CallHost(audioMasterBeginEdit, index);
 }
 
 void IEffectVST::NotifyHostParameter(int index, double normalized) {
-    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     CallHost(audioMasterAutomate, index, 0, nullptr, static_cast<float>(normalized));
 }
 
 void IEffectVST::NotifyHostEditEnd(int index) {
-    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     CallHost(audioMasterEndEdit, index);
 }
 
@@ -567,7 +714,6 @@ void IEffectVST::HostTimeSignature(int* numerator, int* denominator) {
 HostKind IEffectVST::IdentifyHost() {
     if (StoredHostKind() != kHostKindNotAsked)
         return StoredHostKind();
-    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
     char product[kHostTextSize] = {};
     CallHost(audioMasterGetProductString, 0, 0, product);
     // A host that writes no terminator must not make us read past the buffer.
@@ -634,24 +780,14 @@ void IEffectVST::SetLatencySamples(int samples) {
 }
 
 bool IEffectVST::SendMidiMessage(const IMidiMessage& message) {
-    VstMidiEvent event{};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof event;
-    event.deltaFrames = message.offset;
-    event.midiData[0] = static_cast<char>(message.status);
-    event.midiData[1] = static_cast<char>(message.data1);
-    event.midiData[2] = static_cast<char>(message.data2);
-    VstEvents events{};
-    events.numEvents = 1;
-    events.events[0] = reinterpret_cast<VstEvent*>(&event);
-    events.events[1] = nullptr;
-    return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
+    VstMidiEvent event = MidiEventFor(message);
+    if (Lock().HeldByThisThread())
+        return collecting && collecting->AddMidi(event);
+    return SendEventToHost(reinterpret_cast<VstEvent*>(&event));
 }
 
 bool IEffectVST::PassEventToHost(VstEvent* event) {
-    VstEvents events{};
-    events.numEvents = 1;
-    events.events[0] = event;
-    events.events[1] = nullptr;
-    return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
+    if (Lock().HeldByThisThread())
+        return collecting && collecting->AddPassed(event);
+    return SendEventToHost(event);
 }

@@ -4,12 +4,14 @@
 #include "IEffectBase.h"
 #include "VST2Interface.h"
 
+#include <mutex>
 #include <vector>
 
 // Binds the host-neutral plug-in base to the VST 2 interface: it fills the
 // effect record the host holds, answers the dispatcher, runs the audio and
 // parameter call-backs under the plug-in lock and makes every call back into
-// the host. It translates only: no DSP and no preset logic of its own.
+// the host, never under that lock. It translates only: no DSP and no preset logic
+// of its own.
 class IEffectVST : public IEffectBase {
 public:
     // Largest block size the adapter sets up buffers for; longer host blocks
@@ -32,12 +34,13 @@ public:
     // not one of ours or has no object.
     static IEffectVST* FromRecord(AEffect* record);
 
-    // Any thread; takes the plug-in lock, except around window work: the editor
-    // opens, idles and closes outside it. effClose destroys this object.
+    // Any thread; takes the plug-in lock for the plug-in's state only: the editor opens,
+    // idles and closes outside it, buffers and chunks are made and read outside it, and
+    // events go back to the host once it is released. effClose destroys this object.
     intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
 
-    // Audio thread; take the plug-in lock. Blocks of any length are split
-    // into pieces of at most MaxBlockSize frames.
+    // Audio thread; take the plug-in lock, after asking for MIDI where the effect does
+    // MIDI. Blocks of any length are split into pieces of at most MaxBlockSize frames.
     void ProcessAccumulating(float** inputs, float** outputs, int32_t frames);
     void ProcessReplacing(float** inputs, float** outputs, int32_t frames);
     void ProcessDoubleReplacing(double** inputs, double** outputs, int32_t frames);
@@ -46,17 +49,19 @@ public:
     float HostGetParameter(int32_t index);
     void HostSetParameter(int32_t index, float value);
 
-    // UI thread, never under the plug-in lock: the host may answer with locks of
-    // its own, which its audio thread may hold while it waits for ours.
+    // Every call into the host is made without the plug-in lock (CallHost checks it in
+    // builds with assertions): the host may answer with locks of its own, which its audio
+    // thread may hold while it waits for ours.
+
+    // UI thread.
     void NotifyHostEditBegin(int index) override;
     void NotifyHostParameter(int index, double normalized) override;
     void NotifyHostEditEnd(int index) override;
-    // Calls into the host from the audio or host thread; the plug-in lock may be held.
+    // Any thread.
     int HostSamplePosition() override;
     double HostTempo() override;
     void HostTimeSignature(int* numerator, int* denominator) override;
-    // Host thread, without the plug-in lock; asks the host once per instance and
-    // records the answer under the lock.
+    // Host thread; asks the host once per instance and records the answer under the lock.
     HostKind IdentifyHost() override;
     // UI thread; takes the plug-in lock for the size it reports.
     bool EditorSizeChanged(int width, int height) override;
@@ -66,15 +71,21 @@ public:
     void AttachEditor(IEditorLink* editor) override;
     // Host thread, plug-in lock held.
     void SetLatencySamples(int samples) override;
-    // Audio or host thread, plug-in lock held. True when the host took it.
+    // Any thread. Without the plug-in lock the host is called at once: true when it took
+    // the event. Under the lock, inside a host entry, the event is collected and sent once
+    // the entry has released the lock: true when there was room. Elsewhere under the lock
+    // it is refused.
     bool SendMidiMessage(const IMidiMessage& message) override;
-    // Host thread, plug-in lock held. Hands an event back to the host unchanged.
+    // As SendMidiMessage: hands the host's own event back to it unchanged.
     bool PassEventToHost(VstEvent* event);
 
     bool DoesMidi() const { return doesMidi; }
     const ERect& EditorRect() const { return editorRect; }
 
 private:
+    class HostEntry;
+    class EventBatch;
+
     static intptr_t VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                                   void* ptr, float opt);
     static void VSTAccumulate(AEffect* effect, float** inputs, float** outputs, int32_t frames);
@@ -86,13 +97,18 @@ private:
 
     intptr_t OpenEditor(void* parentWindow);
     intptr_t CloseEditor();
+    // The one way into the host; never under the plug-in lock.
     intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
+    // Hands one event to the host in a list of its own; true when the host took it.
+    bool SendEventToHost(VstEvent* event);
     const VstTimeInfo* HostTime(int32_t filter);
     void UpdateEditorRect();
     IEditorWindowLink* EditorWindow();
 
+    intptr_t SetBlockSize(intptr_t frames);
     intptr_t GetChunk(bool bank, void* ptr);
+    bool WriteChunk(bool bank, StateChunk& chunk);
     intptr_t SetChunk(bool bank, intptr_t size, const void* bytes);
     intptr_t ProcessEvents(const VstEvents* events);
     intptr_t PinProperties(bool input, int32_t index, void* ptr);
@@ -110,8 +126,15 @@ private:
     VstSpeakerArrangement outputArrangement{};
     bool hostPrepared = false;
     bool doesMidi;
+    // The entry collecting what goes to the host; guarded by the plug-in lock.
+    EventBatch* collecting = nullptr;
+    // The chunk buffers and what is read from them. Their mutex is taken by host threads
+    // only, before the plug-in lock and never while holding it.
+    std::mutex chunkMutex;
     StateChunk programChunk;
     StateChunk bankChunk;
+    IParamValues programValues;
+    IBankValues bankValues;
     AEffect effect{};
     // The host's channel pointers moved on to the current piece of a block;
     // sized once here so the audio path never allocates.

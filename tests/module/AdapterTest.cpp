@@ -230,6 +230,75 @@ TEST(AdapterMidi, MessagesGoOutOneEventPerCallAndAMidiEffectSaysSo) {
     EXPECT_EQ(host.CountOf(audioMasterWantMidi), 2) << "asked for every block";
 }
 
+// A MIDI effect that also sends a message of its own from every block.
+class SendingEffect : public TestEffect {
+public:
+    SendingEffect() : TestEffect(true) {}
+    void ProcessBlock(double** inputs, double** outputs, int frames) override {
+        IMidiMessage message;
+        message.status = 0xB0;
+        message.offset = frames;
+        SendMidiMessage(message);
+        IEffectBase::ProcessBlock(inputs, outputs, frames);
+    }
+};
+
+TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder) {
+    CheckerHost host;
+    SendingEffect plug;
+    std::vector<int32_t> underLock;
+    host.reaction = [&](const HostCall& call) {
+        if (plug.Lock().HeldByThisThread())
+            underLock.push_back(call.opcode);
+    };
+    plug.Dispatch(effOpen);
+    std::vector<double> buffer(8);
+    double* ins[4] = {buffer.data(), buffer.data(), buffer.data(), buffer.data()};
+    double* outs[2] = {buffer.data(), buffer.data()};
+    plug.Record()->processDoubleReplacing(plug.Record(), ins, outs, 8);
+    // More events than one entry collects: MIDI to echo and others to pass back, alternating.
+    constexpr int kEvents = 150;
+    std::vector<VstEvent> incoming(kEvents);
+    for (int i = 0; i < kEvents; ++i) {
+        incoming[static_cast<std::size_t>(i)].type = i % 2 ? 6 : kVstMidiType;
+        incoming[static_cast<std::size_t>(i)].deltaFrames = i;
+    }
+    struct {
+        int32_t numEvents;
+        intptr_t reserved;
+        VstEvent* events[kEvents];
+    } list{kEvents, 0, {}};
+    for (int i = 0; i < kEvents; ++i)
+        list.events[i] = &incoming[static_cast<std::size_t>(i)];
+    plug.Dispatch(effProcessEvents, 0, 0, &list);
+    plug.HostTempo();
+    plug.SetParameterFromGUI(0, 0.5);
+    plug.NotifyHostEditBegin(0);
+    plug.NotifyHostEditEnd(0);
+    EXPECT_TRUE(underLock.empty()) << "first under the lock: " << underLock.front();
+
+    std::vector<int32_t> opcodes;
+    std::vector<int32_t> delivered;
+    for (const HostCall& call : host.Calls()) {
+        if (opcodes.empty() || opcodes.back() != call.opcode)
+            opcodes.push_back(call.opcode);
+        if (call.opcode != audioMasterProcessEvents || call.events.empty())
+            continue;
+        const int32_t at = call.events[0].deltaFrames;
+        delivered.push_back(at);
+        const bool passed = call.events[0].type != kVstMidiType;
+        EXPECT_TRUE(!passed || call.eventPointers[0] == list.events[at]) << "passed unchanged";
+    }
+    EXPECT_EQ(opcodes, (std::vector<int32_t>{
+                           audioMasterGetProductString, audioMasterGetVendorVersion,
+                           audioMasterWantMidi, audioMasterProcessEvents, audioMasterGetTime,
+                           audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit}));
+    std::vector<int32_t> expected{8}; // the block's own message
+    for (int i = 0; i < kEvents; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(delivered, expected);
+}
+
 TEST(AdapterSettings, LatencyReachesTheRecordAndCloseDestroys) {
     CheckerHost host;
     TestEffect plug;

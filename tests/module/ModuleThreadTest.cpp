@@ -8,7 +8,7 @@
 // gtest before Xlib, whose None and Bool macros break its headers.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
+#include "HostWindow.h"
 
 #include <atomic>
 #include <chrono>
@@ -23,35 +23,6 @@ namespace {
 
 constexpr int kBlock = 64;
 constexpr int kBlocks = 3000;
-
-// A top-level window on a connection of the test's own, for the editor to open in.
-class HostWindow {
-public:
-    HostWindow() : display(XOpenDisplay(nullptr)) {
-        if (!display)
-            return;
-        const int screen = XDefaultScreen(display);
-        window = XCreateSimpleWindow(display, XRootWindow(display, screen), 0, 0, 640, 480, 0, 0,
-                                     0);
-        XMapWindow(display, window);
-        XSync(display, False);
-    }
-    ~HostWindow() {
-        if (!display)
-            return;
-        XDestroyWindow(display, window);
-        XCloseDisplay(display);
-    }
-    HostWindow(const HostWindow&) = delete;
-    HostWindow& operator=(const HostWindow&) = delete;
-
-    bool Usable() const { return display != nullptr; }
-    void* Handle() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
-
-private:
-    Display* display;
-    Window window = 0;
-};
 
 // Renders the demo signal's first blocks through a fresh instance on an audio thread of
 // its own, while the test's thread opens, idles and closes the editor when asked.
@@ -138,6 +109,42 @@ TEST(ModuleThreads, ParametersTextsAndChunksFromAnotherThreadWhileAudioRuns) {
         kept.assign(data, data + size);
         EXPECT_EQ(plug.Dispatch(effSetChunk, static_cast<int32_t>(i % 2), size, kept.data()), 1);
     }
+    done = true;
+    audio.join();
+}
+
+TEST(ModuleThreads, TwoHostThreadsGetAndSetChunksOfOneKindAtOnce) {
+    CheckerHost host;
+    PluginInstance plug;
+    plug.OpenLikeHost(44100.0f, kBlock);
+    std::vector<uint8_t> chunks[2]; // the bank and the program as the plug-in writes them
+    for (int32_t index : {0, 1}) {
+        uint8_t* data = nullptr;
+        const intptr_t size = plug.Dispatch(effGetChunk, index, 0, &data);
+        chunks[index].assign(data, data + size);
+    }
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        std::vector<float> in(kBlock, 0.25f), out0(kBlock), out1(kBlock);
+        float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
+        float* outputs[2] = {out0.data(), out1.data()};
+        while (!done)
+            plug.Record()->processReplacing(plug.Record(), inputs, outputs, kBlock);
+    });
+    // The bytes each get lends are the other thread's to overwrite, so they are not read.
+    auto hostThread = [&] {
+        for (int i = 0; i < 300; ++i) {
+            for (int32_t index : {0, 1}) {
+                uint8_t* data = nullptr;
+                const auto size = static_cast<intptr_t>(chunks[index].size());
+                EXPECT_EQ(plug.Dispatch(effGetChunk, index, 0, &data), size);
+                EXPECT_EQ(plug.Dispatch(effSetChunk, index, size, chunks[index].data()), 1);
+            }
+        }
+    };
+    std::thread first(hostThread), second(hostThread);
+    first.join();
+    second.join();
     done = true;
     audio.join();
 }

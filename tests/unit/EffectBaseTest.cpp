@@ -1,4 +1,8 @@
 #include "IEffectBase.h"
+#include "IGraphicsWindow.h"
+#include "Quelor.h"
+#include "QuelorPanel.h"
+#include "raster/RAS_Resources.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +117,43 @@ TEST(EffectBaseParameters, GuiChangeSetsAndReactsThenNotifiesTheHostOutsideTheLo
     effect.SetParameterFromGUI(0, 1.0);
     EXPECT_EQ(effect.log, (std::vector<std::string>{"changed 0 = 10.000000",
                                                     "notify 0 1.000000 while 10.000000"}));
+}
+
+// The editor's way to the plug-in, where a host's value lands between the control taking
+// the user's value and the plug-in setting it: that window, held open.
+class HostValueMidGesture final : public IEditorParameters {
+public:
+    HostValueMidGesture(Quelor& effect, float value) : plug(effect), hostValue(value) {}
+    void BeginParameterEdit(int) override {}
+    void SetParameterFromEditor(int index, double normalized) override {
+        plug.Record()->setParameter(plug.Record(), index, hostValue);
+        plug.SetParameterFromGUI(index, normalized);
+    }
+    void EndParameterEdit(int) override {}
+    const IParameter* DescribeParameter(int index) const override {
+        return plug.ParameterAt(index);
+    }
+    void PanelSizeChanged(int, int) override {}
+
+private:
+    Quelor& plug;
+    float hostValue;
+};
+
+TEST(EffectBaseParameters, AHostValueLandingMidGestureLeavesTheControlShowingTheStoredOne) {
+    Quelor effect;
+    HostValueMidGesture racing(effect, 0.9f);
+    auto* panel = new IGraphicsWindow(&racing, kQuelorPanelWidth, kQuelorPanelHeight,
+                                      kQuelorPanelFps, RAS_OwnModule());
+    LayOutQuelorPanel(*panel);
+    effect.AttachEditor(panel);
+    // The threshold knob, from 0 dB a quarter of its travel down.
+    panel->MousePressed(54, 214, IMouseKeys{true});
+    panel->MouseDragged(54, 262, IMouseKeys{true});
+    panel->MouseReleased(54, 262);
+    const double stored = effect.ParameterAt(Quelor::kThreshold)->Normalized();
+    EXPECT_DOUBLE_EQ(stored, 0.75) << "the user's value, set last";
+    EXPECT_DOUBLE_EQ(panel->ControlAt(5)->Value(), stored);
 }
 
 TEST(EffectBasePlugLock, KnowsWhetherTheCallingThreadHoldsIt) {

@@ -190,7 +190,7 @@ TEST(Processing, HoldLengthsAndWorkBuffersFollowRateAndBlockSize) {
     Open(effect, {{Quelor::kHold, 0}}, 256);
     EXPECT_EQ(effect.Envelope1().WindowLength(), 1u);
     effect.SetMaxBlockSize(4096);
-    EXPECT_EQ(effect.BufferFrames(), 256) << "only the reset resizes the work buffers";
+    EXPECT_EQ(effect.BufferFrames(), 4096) << "made and swapped in with the scratch buffers";
     effect.ChangeSampleRate(96000);
     effect.ResetProcessing();
     EXPECT_EQ(effect.BufferFrames(), 4096);

@@ -57,3 +57,28 @@ TEST(StateChunk, TextsAreCutToTheOutputAtANulButFullyConsumed) {
     EXPECT_EQ(nul.GetText(text, sizeof text, 0), 7);
     EXPECT_STREQ(text, "a");
 }
+
+TEST(StateChunk, HeldRoomCountsWhatDidNotFitAndWritesNothingPastIt) {
+    StateChunk chunk;
+    ASSERT_TRUE(chunk.Reserve(100));
+    const std::vector<uint8_t> big(5000, 7);
+    auto write = [&] {
+        chunk.HoldRoom(true);
+        chunk.Clear();
+        EXPECT_TRUE(chunk.PutInt32(1));
+        EXPECT_TRUE(chunk.PutBytes(big.data(), 5000)) << "counted, as if written";
+        EXPECT_TRUE(chunk.PutInt32(2));
+        chunk.HoldRoom(false);
+    };
+    write();
+    EXPECT_TRUE(chunk.Overflowed());
+    EXPECT_EQ(chunk.NeededSize(), 5008);
+    EXPECT_EQ(chunk.Size(), 4) << "nothing after the first append that did not fit";
+    ASSERT_TRUE(chunk.Reserve(chunk.NeededSize()));
+    write();
+    EXPECT_FALSE(chunk.Overflowed());
+    ASSERT_EQ(chunk.Size(), 5008);
+    int32_t last = 0;
+    EXPECT_EQ(chunk.GetInt32(&last, 5004), 5008);
+    EXPECT_EQ(last, 2);
+}
