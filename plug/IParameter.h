@@ -60,6 +60,12 @@ public:
 
     // From the host or the editor: snapped for integer-valued kinds, limited to the range.
     void SetFromNormalized(double normalized);
+    // From a host in real units (an LV2 port, a CLAP value): whole steps for
+    // integer-valued kinds, then limited to the range; NaN gives the minimum.
+    void SetFromReal(double realValue);
+    // The values the two above would set, without setting them.
+    double ValueFromNormalized(double normalized) const;
+    double ValueFromReal(double realValue) const;
     // From a stored state: limited to the range, neither snapped nor shaped.
     void SetLimited(double realValue);
     double Normalized() const { return Normalize(Value()); }
