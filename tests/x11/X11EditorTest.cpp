@@ -5,6 +5,7 @@
 #include "PanelPicture.h"
 #include "PluginModule.h"
 #include "Quelor.h"
+#include "QuelorEntry.h"
 #include "XvfbServer.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
@@ -42,11 +43,13 @@ intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
 // What the window must show for the module's parameter values: the same panel painted
 // by the effect linked into this test.
 std::vector<uint32_t> ReferencePanel(const PluginInstance& plug) {
-    AEffect* record = (new Quelor(&SilentHost))->Record();
+    IEffectVST* reference = MakeQuelorVST(&SilentHost);
+    AEffect* record = reference->Record();
     record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
     for (int i = 0; i < Quelor::kParameterCount; ++i)
         record->setParameter(record, i, plug.Get(i));
-    auto* panel = dynamic_cast<IDrawContext*>(IEffectVST::FromRecord(record)->Editor());
+    reference->Effect().EnsureEditor();
+    auto* panel = dynamic_cast<IDrawContext*>(reference->Effect().Editor());
     panel->PaintRegion({0, 0, kPanelWidth, kPanelHeight});
     std::vector<uint32_t> pixels(panel->SurfacePixels(),
                                  panel->SurfacePixels() + kPanelWidth * kPanelHeight);
