@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <string>
 #include <tuple>
 #include <vector>
 
