@@ -1,15 +1,77 @@
 #include "IParameter.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace {
 constexpr int kMaxPrecision = 6;
 // ln(10) / 20, to the digits the stored presets were made with.
 constexpr double kDecibelsToLog = 0.1151292546497;
+
+// Longer numbers than this are no display text of ours, nor anything a person types.
+constexpr std::size_t kLongestNumber = 64;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// A whole text of an optional sign, digits and at most one decimal point, with at least
+// one digit. from_chars reads it the same in every locale and rounds it correctly.
+bool ReadDecimal(std::string_view text, double* out) {
+    char plain[kLongestNumber];
+    if (text.empty() || text.size() >= sizeof plain)
+        return false;
+    std::size_t length = 0;
+    bool point = false;
+    bool digit = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (i == 0 && (c == '-' || c == '+')) {
+            if (c == '-')
+                plain[length++] = c;
+        } else if (c == '.' && !point) {
+            point = true;
+            plain[length++] = c;
+        } else if (c >= '0' && c <= '9') {
+            digit = true;
+            plain[length++] = c;
+        } else {
+            return false;
+        }
+    }
+    if (!digit)
+        return false;
+    const std::from_chars_result read = std::from_chars(plain, plain + length, *out);
+    return read.ec == std::errc() && read.ptr == plain + length && std::isfinite(*out);
+}
+
+// A number, then nothing or the unit label.
+bool ReadNumberWithLabel(std::string_view text, std::string_view label, double* out) {
+    const std::size_t end = text.find_first_not_of("+-.0123456789");
+    const std::string_view unit = Trimmed(text.substr(std::min(end, text.size())));
+    if (!unit.empty() && (label.empty() || !SameIgnoringCase(unit, label)))
+        return false;
+    return ReadDecimal(text.substr(0, end), out);
+}
 
 int PrecisionForStep(double step) {
     int p = 0;
@@ -159,6 +221,39 @@ void IParameter::FormatForHost(double v, bool isNormalized, char* out) const {
         return;
     }
     std::snprintf(out, kParameterTextSize, "%.*f", precision, v);
+}
+
+bool IParameter::ParseFromHost(const char* text, double* realValue) const {
+    if (!text)
+        return false;
+    const std::string_view request = Trimmed(text);
+    for (const bool exact : {true, false})
+        for (const ValueText& entry : valueTexts) {
+            const std::string_view shown = Trimmed(entry.text);
+            if (exact ? request == shown : SameIgnoringCase(request, shown)) {
+                *realValue = entry.value;
+                return true;
+            }
+        }
+    double number = 0.0;
+    if (!ReadNumberWithLabel(request, label, &number))
+        return false;
+    if (kind != kKindContinuous)
+        number = std::floor(number / step + 0.5) * step;
+    if (number < minimum || number > maximum) {
+        const double end = number < minimum ? minimum : maximum;
+        char numberText[kParameterTextSize];
+        char endText[kParameterTextSize];
+        FormatForHost(number, false, numberText);
+        FormatForHost(end, false, endText);
+        if (std::strcmp(numberText, endText) != 0)
+            return false;
+        number = end;
+    }
+    if (*ValueTextFor(TruncateToInt32(number)))
+        return false;
+    *realValue = number;
+    return true;
 }
 
 double IParameter::DecibelsToAmplitude() const {
