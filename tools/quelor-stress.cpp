@@ -6,6 +6,7 @@
 //              closes it, again and again (needs an X display: DISPLAY, e.g. xvfb-run).
 // It prints how long the audio calls took. A call that waits for another thread shows
 // as a long call: at 48 kHz a 64-frame block must be done in 1.33 ms.
+#include "ModuleSearch.h"
 #include "VST2Interface.h"
 
 #include <CLI/CLI.hpp>
@@ -252,11 +253,13 @@ void RunEditor(AEffect* effect, const std::atomic<bool>& stop, EditorResult& res
 int main(int argc, char** argv) {
     CLI::App app{"Drives a VST 2 module from audio, parameter and editor threads at once and "
                  "reports how long its audio calls take."};
-    std::string modulePath = QUELOR_DEFAULT_MODULE;
+    std::string modulePath = FindModule("Quelor.so");
     double seconds = 60.0;
     int periodUs = 250;
     bool withEditor = true;
-    app.add_option("--module", modulePath, "The VST 2 module")->capture_default_str();
+    app.add_option("--module", modulePath,
+                   "The VST 2 module; by default " + ModuleSearchText("Quelor.so"))
+        ->capture_default_str();
     app.add_option("--seconds", seconds, "How long the threads run")
         ->check(CLI::Range(0.1, 86400.0))
         ->capture_default_str();
@@ -266,6 +269,11 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_flag("!--no-editor", withEditor, "Leave the editor closed");
     CLI11_PARSE(app, argc, argv);
+    if (modulePath.empty()) {
+        std::fprintf(stderr, "quelor-stress: no module found: looked for %s; give --module\n",
+                     ModuleSearchText("Quelor.so").c_str());
+        return 1;
+    }
 
     if (withEditor)
         XInitThreads();
