@@ -262,6 +262,7 @@ ParameterChoice Choice(const PluginHost& host, int index, const std::string& req
     host.SetParameter(index, choice.normalized);
     return choice;
 }
+
 // The plug-in reads the text itself. Its refusal is final; the reason is found as the
 // search would find it, and the parameter is left at before.
 ParameterChoice ByPluginText(const PluginHost& host, int index, const std::string& request,
@@ -311,11 +312,11 @@ ParameterChoice SetParameterByText(const PluginHost& host, const std::string& as
             "no parameter called \"" + name + "\"; the parameters are " + ParameterList(host);
         return choice;
     }
-    // A parameter whose two ends both read as numbers is continuous.
-    const Prober probe(host, index);
     const float before = host.GetParameter(index);
     if (host.TakesParameterText(index))
         return ByPluginText(host, index, value, before);
+    // A parameter whose two ends both read as numbers is continuous.
+    const Prober probe(host, index);
     const bool numeric = !std::isnan(probe.ValueAt(0.0)) && !std::isnan(probe.ValueAt(1.0));
     host.SetParameter(index, before);
     choice = numeric ? Continuous(host, index, value) : Choice(host, index, value);
