@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -87,42 +85,6 @@ TEST_F(ModuleDispatcher, ParameterNamesLabelsAndDisplayTexts) {
             EXPECT_EQ(Display(i), text) << rows[i].name << " at " << normalized;
         }
     }
-}
-
-TEST_F(ModuleDispatcher, String2ParameterSetsTheValueATextNamesExactlyOrNothing) {
-    const struct {
-        int32_t index;
-        const char* text;
-        float normalized;
-        const char* shown;
-    } taken[] = {{3, "1", 0.0f, "1.0"},
-                 {3, "30", 1.0f, "30.0"},
-                 {3, "1.1", static_cast<float>(std::pow(0.1 / 29.0, 0.5)), "1.1"},
-                 {6, "-60 dB", 0.0f, "-60.0"},
-                 {6, " 0 ", 1.0f, "0"},
-                 {7, "30", 1.0f, "30.0"},
-                 {4, "dual mono", 1.0f, "Dual Mono"},
-                 {11, "On", 0.0f, "On"}};
-    for (const auto& c : taken) {
-        std::string text = c.text;
-        EXPECT_EQ(plug.Dispatch(effString2Parameter, c.index, 0, text.data()), 1) << c.text;
-        EXPECT_EQ(plug.Get(c.index), c.normalized) << c.text;
-        EXPECT_EQ(Display(c.index), c.shown) << c.text;
-    }
-    const auto before = Normalized();
-    for (const auto& [index, refused] : {std::pair{3, "31"},
-                                         {3, "0.9"},
-                                         {6, "-20 ms"},
-                                         {6, ""},
-                                         {11, "1"},
-                                         {12, "1"},
-                                         {-1, "1"}}) {
-        std::string text = refused;
-        EXPECT_EQ(plug.Dispatch(effString2Parameter, index, 0, text.data()), 0) << refused;
-    }
-    EXPECT_EQ(Normalized(), before);
-    for (int32_t index = -1; index <= 12; ++index)
-        EXPECT_EQ(plug.Dispatch(effString2Parameter, index), index >= 0 && index < 12) << index;
 }
 
 TEST_F(ModuleDispatcher, TextsStayInThePublishedSizesAndBadRequestsWriteNothing) {

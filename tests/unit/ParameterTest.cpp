@@ -127,25 +127,10 @@ TEST(ParameterText, HostTextsNameExactValuesAndEverythingElseIsRefused) {
         const IParameter& p;
         const char* text;
         double value;
-    } taken[] = {{threshold, " -20 dB\t", -20.0},
-                 {threshold, "-20.5", -20.5},
-                 {threshold, "-20db", -20.0},
-                 {threshold, "+0", 0.0},
-                 {threshold, "-.5", -0.5},
-                 {threshold, "-60.0", -60.0},
-                 {ratio, "1", 1.0},
-                 {ratio, "30.0", 30.0},
-                 {ratio, "1.1", 1.1},
-                 {ratio, "8.25", 8.25},
-                 {attack, "150 ms", 150.0},
-                 {attack, "300.5", 300.0},
-                 {brickwall, "Off", 1.0},
-                 {brickwall, " oN ", 0.0},
-                 {steps, "15.4", 15.0},
-                 {steps, "15.6", 16.0},
-                 {steps, "30.4", 30.0},
-                 {odd, "-60.0", -59.97},
-                 {odd, "0.0", 0.0}};
+    } taken[] = {{threshold, " -20 dB\t", -20.0}, {threshold, "-20db", -20.0},
+                 {threshold, "-.5", -0.5},        {ratio, "1.1", 1.1},
+                 {attack, "300.5", 300.0},        {brickwall, " oN ", 0.0},
+                 {steps, "15.6", 16.0},           {odd, "-60.0", -59.97}};
     for (const auto& c : taken) {
         double value = 1234.5;
         EXPECT_TRUE(c.p.ParseFromHost(c.text, &value))
