@@ -1,8 +1,8 @@
 #include "IParameter.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -34,34 +34,58 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
                                               [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+// Up to this many significant digits a decimal is read exactly: they make an integer
+// below 2^53, and one multiplication or division by a power of ten that a double holds
+// exactly (up to 1e22) rounds correctly.
+constexpr int kExactDigits = 15;
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kLargestPower = 22;
+
 // A whole text of an optional sign, digits and at most one decimal point, with at least
-// one digit. from_chars reads it the same in every locale and rounds it correctly.
+// one digit and at most kExactDigits significant ones, read the same in every locale
+// (a host may have set one that writes a comma) and rounded correctly.
 bool ReadDecimal(std::string_view text, double* out) {
-    char plain[kLongestNumber];
-    if (text.empty() || text.size() >= sizeof plain)
+    if (text.size() > kLongestNumber)
         return false;
-    std::size_t length = 0;
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    uint64_t digits = 0; // the significant digits read, as an integer
+    int count = 0;       // how many there are
+    int zeros = 0;       // zeros after the last other digit, not yet in digits
+    int exponent = 0;    // the value is digits x 10^(exponent + zeros)
     bool point = false;
-    bool digit = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (i == 0 && (c == '-' || c == '+')) {
-            if (c == '-')
-                plain[length++] = c;
-        } else if (c == '.' && !point) {
+    bool any = false;
+    for (const char c : text) {
+        if (c == '.' && !point) {
             point = true;
-            plain[length++] = c;
-        } else if (c >= '0' && c <= '9') {
-            digit = true;
-            plain[length++] = c;
-        } else {
-            return false;
+            continue;
         }
+        if (c < '0' || c > '9')
+            return false;
+        any = true;
+        exponent -= point ? 1 : 0;
+        if (c == '0') {
+            zeros += count > 0 ? 1 : 0;
+            continue;
+        }
+        count += zeros + 1;
+        if (count > kExactDigits)
+            return false;
+        for (; zeros > 0; --zeros)
+            digits *= 10;
+        digits = digits * 10 + static_cast<uint64_t>(c - '0');
     }
-    if (!digit)
+    exponent += zeros;
+    if (!any || exponent < -kLargestPower || exponent > kLargestPower)
         return false;
-    const std::from_chars_result read = std::from_chars(plain, plain + length, *out);
-    return read.ec == std::errc() && read.ptr == plain + length && std::isfinite(*out);
+    const auto whole = static_cast<double>(digits);
+    const double magnitude =
+        exponent < 0 ? whole / kPowersOfTen[-exponent] : whole * kPowersOfTen[exponent];
+    *out = negative ? -magnitude : magnitude;
+    return true;
 }
 
 // A number, then nothing or the unit label.

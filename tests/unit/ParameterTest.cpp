@@ -127,10 +127,15 @@ TEST(ParameterText, HostTextsNameExactValuesAndEverythingElseIsRefused) {
         const IParameter& p;
         const char* text;
         double value;
-    } taken[] = {{threshold, " -20 dB\t", -20.0}, {threshold, "-20db", -20.0},
-                 {threshold, "-.5", -0.5},        {ratio, "1.1", 1.1},
-                 {attack, "300.5", 300.0},        {brickwall, " oN ", 0.0},
-                 {steps, "15.6", 16.0},           {odd, "-60.0", -59.97}};
+    } taken[] = {{threshold, " -20 dB\t", -20.0},
+                 {threshold, "-20db", -20.0},
+                 {threshold, "-.5", -0.5},
+                 {ratio, "1.1", 1.1},
+                 {ratio, "01.10000000000000000", 1.1},
+                 {attack, "300.5", 300.0},
+                 {brickwall, " oN ", 0.0},
+                 {steps, "15.6", 16.0},
+                 {odd, "-60.0", -59.97}};
     for (const auto& c : taken) {
         double value = 1234.5;
         EXPECT_TRUE(c.p.ParseFromHost(c.text, &value))
@@ -140,7 +145,7 @@ TEST(ParameterText, HostTextsNameExactValuesAndEverythingElseIsRefused) {
     const std::pair<const IParameter*, std::vector<std::string>> refused[] = {
         {&threshold,
          {"-61", "0.5", "", "dB", "-", "- 20", "-2e1", "0x10", "-1,5", "nan", "-inf", "-20 ms",
-          "-20 dB x", "--20", std::string(100, '1')}},
+          "-20 dB x", "--20", "-20.00000000000001", std::string(100, '1')}},
         {&attack, {"301"}},
         {&brickwall, {"1", "Of"}},
         {&steps, {"31"}},
