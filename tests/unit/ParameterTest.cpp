@@ -129,7 +129,7 @@ TEST(ParameterText, HostTextsNameExactValuesAndEverythingElseIsRefused) {
         double value;
     } taken[] = {{threshold, " -20 dB\t", -20.0},
                  {threshold, "-20db", -20.0},
-                 {threshold, "-.5", -0.5},
+                 {threshold, "-.3", -0.3},
                  {ratio, "1.1", 1.1},
                  {ratio, "01.10000000000000000", 1.1},
                  {attack, "300.5", 300.0},
