@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <utility>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {

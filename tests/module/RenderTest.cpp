@@ -14,10 +14,10 @@
 #include <fstream>
 #include <memory>
 #include <numbers>
-#include <utility>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <utility>
 #include <vector>
 
 namespace {
