@@ -48,12 +48,15 @@ demo: deps $(RELEASE)/build.ninja
 	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
 	    --plot demo-out.png
 
-# Puts Quelor.so where Linux VST hosts look ($VST_PATH when set, else ~/.vst) and the
-# Quelor.lv2 bundle where LV2 hosts look (the first folder of $LV2_PATH, else ~/.lv2).
+# Puts Quelor.so where Linux VST hosts look (the first folder of $VST_PATH, else ~/.vst),
+# the Quelor.lv2 bundle where LV2 hosts look (the first folder of $LV2_PATH, else ~/.lv2),
+# and quelor-render and quelor-snapshot where a shell finds them ($PREFIX/bin, else
+# ~/.local/bin); the tools then find Quelor.so in the VST folder.
 install: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui
-	cmake --install $(RELEASE) --prefix "$${VST_PATH:-$$HOME/.vst}"
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui quelor-render quelor-snapshot
+	vst="$${VST_PATH%%:*}"; cmake --install $(RELEASE) --prefix "$${vst:-$$HOME/.vst}"
 	lv2="$${LV2_PATH%%:*}"; cmake --install $(RELEASE) --component lv2 --prefix "$${lv2:-$$HOME/.lv2}"
+	cmake --install $(RELEASE) --component tools --prefix "$${PREFIX:-$$HOME/.local}"
 
 test: deps
 	$(MAKE) --no-print-directory test-release test-asan test-tsan test-windows test-dist test-fuzz

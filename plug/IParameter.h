@@ -75,6 +75,16 @@ public:
     // Writes the display text (at most 31 characters) into out[kParameterTextSize].
     void FormatForHost(double v, bool isNormalized, char* out) const;
     void FormatCurrentForHost(char* out) const { FormatForHost(Value(), false, out); }
+    // The inverse of FormatForHost, for every format's text entry: the value that a display
+    // text names, written to realValue; false, with realValue untouched, when text names
+    // none. Spaces and tabs around the text are ignored. Taken are a value text (exact,
+    // else ignoring ASCII case) and a decimal number as the display writes it (a sign,
+    // digits, a decimal point; no exponent, no thousands separator), optionally followed
+    // by the unit label (ignoring case). Integer-valued kinds snap a number as
+    // SetFromNormalized does. A number past an end is taken, as that end, only where the
+    // display shows it as it shows the end (the display rounds); a number whose display
+    // would be a value text is refused. Any thread: it reads set-up fields only.
+    bool ParseFromHost(const char* text, double* realValue) const;
 
     // The value read as decibels, as an amplitude factor.
     double DecibelsToAmplitude() const;

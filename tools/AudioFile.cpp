@@ -187,6 +187,7 @@ std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, std::str
     reader->channels = info.channels;
     reader->sampleRate = info.samplerate;
     reader->format = info.format;
+    reader->shown = shown;
     // A pipe's header may announce a length libsndfile cannot vouch for.
     reader->frames = info.seekable && info.frames < SF_COUNT_MAX ? info.frames : -1;
     return reader;
@@ -198,7 +199,14 @@ AudioReader::~AudioReader() {
 }
 
 std::size_t AudioReader::Read(double* data, std::size_t count) {
+    if (!error.empty())
+        return 0;
     const sf_count_t got = sf_readf_double(Handle(file), data, static_cast<sf_count_t>(count));
+    // A short read is the end of the audio, unless the decoder says it failed.
+    if (got < static_cast<sf_count_t>(count) && sf_error(Handle(file)) != SF_ERR_NO_ERROR) {
+        error = "cannot read " + shown + ": " + sf_strerror(Handle(file));
+        return 0;
+    }
     return static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
 }
 
@@ -279,7 +287,8 @@ bool ReadAudio(const std::string& path, AudioData* audio, std::string* error) {
         for (std::size_t ch = 0; ch < channels; ++ch)
             for (std::size_t i = 0; i < got; ++i)
                 audio->channels[ch].push_back(block[i * channels + ch]);
-    return true;
+    *error = reader->Error();
+    return error->empty();
 }
 
 bool WriteAudio(const std::string& path, const AudioData& audio, int sourceFormat,

@@ -45,8 +45,11 @@ public:
     int Format() const { return format; }
     // Frames the file announces, or -1 where it cannot tell (a pipe).
     int64_t Frames() const { return frames; }
-    // Up to count interleaved frames into data; 0 at the end of the audio.
+    // Up to count interleaved frames into data; 0 at the end of the audio, or from a
+    // read that failed, which Error() then tells.
     std::size_t Read(double* data, std::size_t count);
+    // Why the last read failed, or "" while reads succeed.
+    const std::string& Error() const { return error; }
 
 private:
     AudioReader() = default;
@@ -55,6 +58,8 @@ private:
     double sampleRate = 0.0;
     int format = 0;
     int64_t frames = -1;
+    std::string shown;
+    std::string error;
 };
 
 class AudioWriter {
@@ -86,7 +91,8 @@ private:
     int format = 0;
 };
 
-// Whole files, for short material. false with a one-line reason in error.
+// Whole files, for short material. false with a one-line reason in error, a read
+// that fails halfway included.
 bool ReadAudio(const std::string& path, AudioData* audio, std::string* error);
 // The container comes from the file name's extension; the sample format is the
 // source's when the container takes it, else the best it takes.

@@ -133,28 +133,50 @@ template <class At> double ExactValueOffset(const Prober& probe, At at) {
     return std::clamp(std::round(offset * 2.0) / 2.0, 0.0, 1.0);
 }
 
-ParameterChoice Continuous(const PluginHost& host, int index, const std::string& request) {
-    const Prober probe(host, index);
+// A continuous parameter's ends as its display shows them, and the request as a number
+// within them; error says why not. Leaves the parameter at its high end.
+struct Request {
+    double low = 0.0;  // at normalized 0
+    double high = 0.0; // at normalized 1
+    double target = 0.0;
+    std::string error;
+};
+
+Request ReadRequest(const Prober& probe, const PluginHost& host, int index,
+                    const std::string& request) {
+    Request r;
     const std::string name = host.ParameterName(index);
     const std::string label = host.ParameterLabel(index);
     const std::string lowText = probe.TextAt(0.0);
     const std::string highText = probe.TextAt(1.0);
-    const double low = LeadingNumber(lowText);
-    const double high = LeadingNumber(highText);
-    const bool rising = high >= low;
+    r.low = LeadingNumber(lowText);
+    r.high = LeadingNumber(highText);
+    const bool rising = r.high >= r.low;
     const std::string range = (rising ? lowText : highText) + " to " +
                               (rising ? highText : lowText) + (label.empty() ? "" : " " + label);
-    double target = 0.0;
+    if (!ParseRequest(request, label, &r.target))
+        r.error = "\"" + request + "\" is not a number; " + name + " takes " + range;
+    else if (r.target < std::min(r.low, r.high) || r.target > std::max(r.low, r.high))
+        r.error = name + " = " + request + " is out of range; " + name + " takes " + range;
+    return r;
+}
+
+ParameterChoice Continuous(const PluginHost& host, int index, const std::string& request) {
+    const Prober probe(host, index);
+    const Request r = ReadRequest(probe, host, index, request);
     ParameterChoice choice;
     choice.index = index;
-    if (!ParseRequest(request, label, &target)) {
-        choice.error = "\"" + request + "\" is not a number; " + name + " takes " + range;
+    choice.error = r.error;
+    if (!choice.error.empty())
+        return choice;
+    const double target = r.target;
+    // An end's own number is that end, not the middle of the values that show it.
+    if (target == r.low || target == r.high) {
+        choice.normalized = target == r.low ? 0.0f : 1.0f;
+        choice.text = probe.TextAt(choice.normalized);
         return choice;
     }
-    if (target < std::min(low, high) || target > std::max(low, high)) {
-        choice.error = name + " = " + request + " is out of range; " + name + " takes " + range;
-        return choice;
-    }
+    const bool rising = r.high >= r.low;
     // t runs the way the displayed value rises.
     auto at = [&](double t) { return rising ? t : 1.0 - t; };
     double a = 0.0;
@@ -188,13 +210,14 @@ ParameterChoice Continuous(const PluginHost& host, int index, const std::string&
     return choice;
 }
 
-ParameterChoice Choice(const PluginHost& host, int index, const std::string& request) {
-    struct Run {
-        std::string text;
-        double first;
-        double last;
-    };
-    const Prober probe(host, index);
+// The texts of a choice in order, each with the span of normalized values that show it.
+struct Run {
+    std::string text;
+    double first;
+    double last;
+};
+
+std::vector<Run> ChoiceRuns(const Prober& probe) {
     std::vector<Run> runs;
     for (int step = 0; step <= kChoiceScanSteps; ++step) {
         const double x = static_cast<double>(step) / kChoiceScanSteps;
@@ -204,6 +227,25 @@ ParameterChoice Choice(const PluginHost& host, int index, const std::string& req
         else
             runs.push_back({text, x, x});
     }
+    return runs;
+}
+
+std::string NotAValue(const PluginHost& host, int index, const std::string& request,
+                      const std::vector<Run>& runs) {
+    std::vector<std::string> texts;
+    for (const Run& run : runs)
+        if (std::find(texts.begin(), texts.end(), run.text) == texts.end())
+            texts.push_back(run.text);
+    std::string list;
+    for (const std::string& text : texts)
+        list += (list.empty() ? "" : ", ") + ("\"" + text + "\"");
+    return "\"" + request + "\" is not a value of " + host.ParameterName(index) + "; it takes " +
+           list;
+}
+
+ParameterChoice Choice(const PluginHost& host, int index, const std::string& request) {
+    const Prober probe(host, index);
+    const std::vector<Run> runs = ChoiceRuns(probe);
     ParameterChoice choice;
     choice.index = index;
     auto found =
@@ -212,20 +254,36 @@ ParameterChoice Choice(const PluginHost& host, int index, const std::string& req
         found = std::find_if(runs.begin(), runs.end(),
                              [&](const Run& run) { return SameIgnoringCase(run.text, request); });
     if (found == runs.end()) {
-        std::vector<std::string> texts;
-        for (const Run& run : runs)
-            if (std::find(texts.begin(), texts.end(), run.text) == texts.end())
-                texts.push_back(run.text);
-        std::string list;
-        for (const std::string& text : texts)
-            list += (list.empty() ? "" : ", ") + ("\"" + text + "\"");
-        choice.error = "\"" + request + "\" is not a value of " + host.ParameterName(index) +
-                       "; it takes " + list;
+        choice.error = NotAValue(host, index, request, runs);
         return choice;
     }
     choice.normalized = static_cast<float>(0.5 * (found->first + found->last));
     choice.text = found->text;
     host.SetParameter(index, choice.normalized);
+    return choice;
+}
+
+// The plug-in reads the text itself. Its refusal is final; the reason is found as the
+// search would find it, and the parameter is left at before.
+ParameterChoice ByPluginText(const PluginHost& host, int index, const std::string& request,
+                             float before) {
+    ParameterChoice choice;
+    choice.index = index;
+    if (host.SetParameterText(index, request)) {
+        choice.normalized = host.GetParameter(index);
+        choice.text = host.ParameterDisplay(index);
+        choice.taken = request;
+        return choice;
+    }
+    const Prober probe(host, index);
+    if (std::isnan(probe.ValueAt(0.0)) || std::isnan(probe.ValueAt(1.0))) {
+        choice.error = NotAValue(host, index, request, ChoiceRuns(probe));
+    } else {
+        choice.error = ReadRequest(probe, host, index, request).error;
+        if (choice.error.empty())
+            choice.error = host.ParameterName(index) + " does not take \"" + request + "\"";
+    }
+    host.SetParameter(index, before);
     return choice;
 }
 } // namespace
@@ -254,9 +312,11 @@ ParameterChoice SetParameterByText(const PluginHost& host, const std::string& as
             "no parameter called \"" + name + "\"; the parameters are " + ParameterList(host);
         return choice;
     }
+    const float before = host.GetParameter(index);
+    if (host.TakesParameterText(index))
+        return ByPluginText(host, index, value, before);
     // A parameter whose two ends both read as numbers is continuous.
     const Prober probe(host, index);
-    const float before = host.GetParameter(index);
     const bool numeric = !std::isnan(probe.ValueAt(0.0)) && !std::isnan(probe.ValueAt(1.0));
     host.SetParameter(index, before);
     choice = numeric ? Continuous(host, index, value) : Choice(host, index, value);

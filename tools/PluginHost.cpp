@@ -70,6 +70,12 @@ intptr_t PluginHost::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     return effect->dispatcher(effect, opcode, index, value, ptr, opt);
 }
 
+bool PluginHost::SetParameterText(int index, const std::string& text) const {
+    // The protocol passes a text the plug-in may not keep, through a pointer to non-const.
+    std::string copy = text;
+    return Dispatch(effString2Parameter, index, 0, copy.data()) != 0;
+}
+
 std::string PluginHost::Text(int32_t opcode, int32_t index) const {
     // Far larger than any published text size: plug-ins are known to overrun them.
     char text[512] = {};

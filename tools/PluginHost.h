@@ -29,6 +29,10 @@ public:
     int ParameterCount() const { return effect->numParams; }
     float GetParameter(int index) const { return effect->getParameter(effect, index); }
     void SetParameter(int index, float value) const { effect->setParameter(effect, index, value); }
+    // effString2Parameter: whether the plug-in reads texts for parameter index (asked with
+    // a null text, as the protocol allows), and setting it from one; false where refused.
+    bool TakesParameterText(int index) const { return Dispatch(effString2Parameter, index) != 0; }
+    bool SetParameterText(int index, const std::string& text) const;
     std::string ParameterName(int index) const { return Text(effGetParamName, index); }
     std::string ParameterLabel(int index) const { return Text(effGetParamLabel, index); }
     std::string ParameterDisplay(int index) const { return Text(effGetParamDisplay, index); }

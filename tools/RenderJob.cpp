@@ -1,9 +1,11 @@
 #include "RenderJob.h"
 
 #include "DemoSignal.h"
+#include "MonoInput.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -30,6 +32,8 @@ public:
     int64_t Frames() const {
         return reader ? reader->Frames() : static_cast<int64_t>(demo.Frames());
     }
+    // Why the last read failed, or "".
+    std::string Error() const { return reader ? reader->Error() : std::string(); }
     std::size_t Read(double* data, std::size_t count) {
         if (reader)
             return reader->Read(data, count);
@@ -50,29 +54,30 @@ std::string Shown(const std::string& path) {
     return path.empty() ? "the built-in drum loop" : path == "-" ? "standard input" : path;
 }
 
-// Every channel slot the plug-in announces gets a buffer, silent or discarded
-// where no file feeds it.
+// Every input slot the plug-in announces reads a buffer: the programme on inputs 1 and 2
+// and the side-chain on 3 and 4, each as its pair hears it (a mono file feeds both), and
+// silence elsewhere. Every output slot writes one; those past the file's width are dropped.
 template <class Sample> class Blocks {
 public:
-    Blocks(const AEffect* e, std::size_t frames)
-        : inputs(static_cast<std::size_t>(std::max(e->numInputs, 0)), std::vector<Sample>(frames)),
+    Blocks(const AEffect* e, std::size_t frames, std::size_t width, std::size_t sideWidth)
+        : programme(width, std::vector<Sample>(frames)),
+          side(sideWidth, std::vector<Sample>(frames)), silence(frames),
           outputs(static_cast<std::size_t>(std::max(e->numOutputs, 0)),
-                  std::vector<Sample>(frames)) {
-        for (auto& channel : inputs)
-            inPointers.push_back(channel.data());
+                  std::vector<Sample>(frames)),
+          inPointers(static_cast<std::size_t>(std::max(e->numInputs, 0)), silence.data()) {
+        Feed(programme, 0);
+        Feed(side, kSideChainFirstInput);
         for (auto& channel : outputs)
             outPointers.push_back(channel.data());
     }
 
-    // Interleaved programme (width channels) and side-chain (two channels) in.
-    void Fill(const double* programme, std::size_t width, const double* side, std::size_t n) {
-        for (std::size_t slot = 0; slot < inputs.size(); ++slot)
-            for (std::size_t i = 0; i < n; ++i)
-                inputs[slot][i] =
-                    slot < width ? static_cast<Sample>(programme[i * width + slot])
-                    : side && slot >= kSideChainFirstInput && slot < kSideChainFirstInput + 2
-                        ? static_cast<Sample>(side[i * 2 + slot - kSideChainFirstInput])
-                        : Sample(0);
+    // n interleaved frames of the programme and, where there is one, of the side-chain.
+    void Fill(const double* in, const double* sideIn, std::size_t n) {
+        Deinterleave(in, programme, n);
+        if (sideIn)
+            Deinterleave(sideIn, side, n);
+        // Refilled each block: a plug-in that writes into its inputs must not be heard.
+        std::fill_n(silence.begin(), n, Sample(0));
     }
 
     void Process(AEffect* e, std::size_t n) {
@@ -95,36 +100,65 @@ public:
     }
 
 private:
-    std::vector<std::vector<Sample>> inputs, outputs;
+    void Feed(std::vector<std::vector<Sample>>& channels, std::size_t firstSlot) {
+        Sample* given[2] = {};
+        for (std::size_t ch = 0; ch < std::min<std::size_t>(channels.size(), 2); ++ch)
+            given[ch] = channels[ch].data();
+        Sample* pair[2];
+        FeedInputPair(given, static_cast<int>(channels.size()), pair);
+        for (std::size_t i = 0; i < 2; ++i)
+            if (pair[i] && firstSlot + i < inPointers.size())
+                inPointers[firstSlot + i] = pair[i];
+    }
+
+    static void Deinterleave(const double* frames, std::vector<std::vector<Sample>>& channels,
+                             std::size_t n) {
+        const std::size_t width = channels.size();
+        for (std::size_t ch = 0; ch < width; ++ch)
+            for (std::size_t i = 0; i < n; ++i)
+                channels[ch][i] = static_cast<Sample>(frames[i * width + ch]);
+    }
+
+    std::vector<std::vector<Sample>> programme, side;
+    std::vector<Sample> silence;
+    std::vector<std::vector<Sample>> outputs;
     std::vector<Sample*> inPointers, outPointers;
 };
+
+std::string Seconds(uint64_t frames, double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(frames) / rate);
+    return text;
+}
 
 template <class Sample>
 bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader* side,
             AudioWriter& writer, RenderSummary& summary, std::atomic<uint64_t>* done) {
     const auto width = static_cast<std::size_t>(source.Channels());
     const auto block = static_cast<std::size_t>(job.block);
-    const int sideWidth = side ? side->Channels() : 0;
-    std::vector<double> in(block * width), out(block * width), sideIn(block * 2),
-        sideRaw(block * 2);
-    Blocks<Sample> buffers(host.Effect(), block);
+    const auto sideWidth = static_cast<std::size_t>(side ? side->Channels() : 0);
+    std::vector<double> in(block * width), out(block * width), sideIn(block * sideWidth);
+    Blocks<Sample> buffers(host.Effect(), block, width, sideWidth);
     LevelMeter inLevels, outLevels;
     GainChangeMeter gain(source.Channels(), summary.rate);
     LoudnessMeter inLoudness(source.Channels(), summary.rate);
     LoudnessMeter outLoudness(source.Channels(), summary.rate);
+    uint64_t sideFrames = 0;
     bool sideOver = false;
     while (const std::size_t n = source.Read(in.data(), block)) {
         if (side) {
-            // Padded with silence past its end; a mono side-chain feeds both inputs.
-            const std::size_t got = sideOver ? 0 : side->Read(sideRaw.data(), n);
+            // Silence once the side-chain has ended; a warning below says so.
+            const std::size_t got = sideOver ? 0 : side->Read(sideIn.data(), n);
+            if (!side->Error().empty()) {
+                summary.error = side->Error();
+                return false;
+            }
             sideOver = got < n;
-            for (std::size_t i = 0; i < n; ++i)
-                for (std::size_t ch = 0; ch < 2; ++ch)
-                    sideIn[i * 2 + ch] = i < got ? sideRaw[i * static_cast<std::size_t>(sideWidth) +
-                                                           (sideWidth == 1 ? 0 : ch)]
-                                                 : 0.0;
+            sideFrames += got;
+            std::fill(sideIn.begin() + static_cast<std::ptrdiff_t>(got * sideWidth),
+                      sideIn.begin() + static_cast<std::ptrdiff_t>(n * sideWidth), 0.0);
         }
-        buffers.Fill(in.data(), width, side ? sideIn.data() : nullptr, n);
+        buffers.Fill(in.data(), side ? sideIn.data() : nullptr, n);
         host.SetSamplePosition(static_cast<double>(summary.frames));
         buffers.Process(host.Effect(), n);
         buffers.Drain(out.data(), width, n);
@@ -141,11 +175,21 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
         if (done)
             done->fetch_add(n, std::memory_order_relaxed);
     }
+    if (!source.Error().empty()) {
+        summary.error = source.Error();
+        return false;
+    }
+    if (side && sideFrames < summary.frames)
+        summary.warnings.push_back("the side-chain " + job.sidechain + " ends after " +
+                                   Seconds(sideFrames, summary.rate) + ", " + Shown(job.in) +
+                                   " after " + Seconds(summary.frames, summary.rate) +
+                                   ": the rest was compressed against silence");
     summary.inLevels = inLevels.Result();
     summary.outLevels = outLevels.Result();
     summary.gain = gain.Result();
     summary.inLoudness = inLoudness.Result();
     summary.outLoudness = outLoudness.Result();
+    summary.loudnessRefusal = inLoudness.Refusal();
     return true;
 }
 } // namespace
@@ -220,7 +264,9 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
         summary.trace = std::make_unique<LevelTrace>(summary.channels, summary.rate);
 
     host.Prepare(summary.rate, job.block);
-    host.AnnounceChannels(side ? kSideChainFirstInput + 2 : summary.channels, summary.channels);
+    // A mono programme is heard on both inputs of the pair, so both are announced.
+    host.AnnounceChannels(side ? kSideChainFirstInput + 2 : std::min(e->numInputs, 2),
+                          std::min(e->numOutputs, 2));
     host.Resume();
     const auto start = std::chrono::steady_clock::now();
     const bool rendered =

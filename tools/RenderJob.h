@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // One file through one plug-in instance, streamed block by block: read, process,
 // measure, write. Memory does not depend on the length of the file.
@@ -26,6 +27,8 @@ struct RenderSummary {
     std::string in;
     std::string out;
     std::string error; // set when the render failed; the figures are then incomplete
+    std::vector<std::string> warnings; // what the render did that was not asked for
+    std::string loudnessRefusal;       // why libebur128 measured nothing, where it refused
     int channels = 0;
     double rate = 0.0;
     uint64_t frames = 0;

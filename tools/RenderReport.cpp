@@ -28,9 +28,43 @@ std::string Name(const std::string& path) {
     return path.empty() ? "(drum loop)" : path == "-" ? "(stdin)" : path;
 }
 
+// The length of the well-formed UTF-8 sequence at text[at], or 0 where there is none
+// (a stray continuation byte, a sequence cut short, an overlong form, a surrogate,
+// anything past U+10FFFF).
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+    };
+    const auto continues = [&](std::size_t i) { return (byte(i) & 0xC0u) == 0x80u; };
+    const unsigned lead = byte(at);
+    const unsigned second = byte(at + 1);
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return continues(at + 1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const bool fits = (lead != 0xE0 || second >= 0xA0) && (lead != 0xED || second < 0xA0);
+        return fits && continues(at + 1) && continues(at + 2) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const bool fits = (lead != 0xF0 || second >= 0x90) && (lead != 0xF4 || second < 0x90);
+        return fits && continues(at + 1) && continues(at + 2) && continues(at + 3) ? 4 : 0;
+    }
+    return 0;
+}
+
+// A JSON string. File names and plug-in texts need not be UTF-8: each byte that is not
+// part of a well-formed sequence becomes U+FFFD, so that the JSON stays valid.
 std::string Quote(const std::string& text) {
     std::string quoted = "\"";
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        const std::size_t length = Utf8Length(text, at);
+        if (length == 0) {
+            quoted += "\\ufffd";
+            ++at;
+            continue;
+        }
         if (c == '"' || c == '\\') {
             quoted += '\\';
             quoted += c;
@@ -39,8 +73,9 @@ std::string Quote(const std::string& text) {
             std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
             quoted += escape;
         } else {
-            quoted += c;
+            quoted.append(text, at, length);
         }
+        at += length;
     }
     return quoted + "\"";
 }
@@ -53,9 +88,16 @@ std::string Number(double v) {
     return text;
 }
 
+// Nine digits: enough to give back the very float.
+std::string FloatNumber(float v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
+    return std::isfinite(v) ? text : "null";
+}
+
 std::string LoudnessJson(const Loudness& l) {
     return "{\"integrated_lufs\": " + Number(l.integratedLufs) +
-           ", \"range_lu\": " + Number(l.rangeLu) +
+           ", \"range_lu\": " + Number(RoundedRange(l.rangeLu)) +
            ", \"true_peak_dbtp\": " + Number(l.truePeakDb) + "}";
 }
 
@@ -68,6 +110,12 @@ std::string FileJson(const RenderSummary& s, const std::string& indent) {
     json += indent + "\"output\": " + Quote(s.out) + ",\n";
     if (!s.error.empty())
         return json + indent + "\"error\": " + Quote(s.error) + "\n";
+    std::string warnings;
+    for (const std::string& warning : s.warnings)
+        warnings += (warnings.empty() ? "" : ", ") + Quote(warning);
+    if (!s.loudnessRefusal.empty())
+        warnings += (warnings.empty() ? "" : ", ") + Quote("no loudness: " + s.loudnessRefusal);
+    json += indent + "\"warnings\": [" + warnings + "],\n";
     json += indent + "\"seconds\": " + Number(s.seconds) + ",\n";
     json += indent + "\"channels\": " + std::to_string(s.channels) + ",\n";
     json += indent + "\"sample_rate\": " + Number(s.rate) + ",\n";
@@ -95,13 +143,15 @@ void PrintSummary(std::FILE* out, const RenderSetup& setup, const RenderSummary&
                  s.outLevels.rmsDb);
     for (const auto& [side, l] : {std::pair{"in: ", s.inLoudness}, {"out:", s.outLoudness}})
         std::fprintf(out, "loudness %s %6s LUFS   range %5s LU   true peak %6s dBTP\n", side,
-                     Fixed(l.integratedLufs).c_str(), Fixed(l.rangeLu).c_str(),
+                     Fixed(l.integratedLufs).c_str(), Fixed(RoundedRange(l.rangeLu)).c_str(),
                      Fixed(l.truePeakDb).c_str());
     const double change = LoudnessChange(s);
     if (std::isfinite(change))
         std::fprintf(out, "loudness change: %+.1f LU\n", change);
     else
-        std::fprintf(out, "loudness change: none measured (too quiet or too short)\n");
+        std::fprintf(out, "loudness change: none measured (%s)\n",
+                     s.loudnessRefusal.empty() ? "too quiet or too short"
+                                               : s.loudnessRefusal.c_str());
     if (s.gain.windows)
         std::fprintf(out, "gain change: largest %+.2f dB, average %+.2f dB\n", s.gain.largestDb,
                      s.gain.averageDb);
@@ -153,12 +203,15 @@ std::string SummaryJson(const RenderSetup& setup, const std::vector<RenderSummar
     json += "  \"module\": " + Quote(setup.module) + ",\n";
     json += "  \"precision_bits\": " + std::string(setup.useDouble ? "64" : "32") + ",\n";
     json += "  \"block\": " + std::to_string(setup.block) + ",\n";
-    json += "  \"settings\": {";
-    for (std::size_t i = 0; i < setup.settings.size(); ++i) {
-        json += i ? ", " : "";
-        json += Quote(setup.settings[i].first) + ": " + Quote(setup.settings[i].second);
+    // The display texts round; the normalized values are what the plug-in holds.
+    std::string shown, normalized;
+    for (const RenderSetup::Setting& setting : setup.settings) {
+        shown += (shown.empty() ? "" : ", ") + Quote(setting.name) + ": " + Quote(setting.shown);
+        normalized += (normalized.empty() ? "" : ", ") + Quote(setting.name) + ": " +
+                      FloatNumber(setting.normalized);
     }
-    json += "},\n";
+    json += "  \"settings\": {" + shown + "},\n";
+    json += "  \"normalized\": {" + normalized + "},\n";
     if (!batch)
         return json + FileJson(summaries.at(0), "  ") + "}\n";
     std::size_t failed = 0;
@@ -170,4 +223,8 @@ std::string SummaryJson(const RenderSetup& setup, const std::vector<RenderSummar
         json += FileJson(summaries[i], "    ") + "  }";
     }
     return json + "],\n  \"failed\": " + std::to_string(failed) + "\n}\n";
+}
+
+std::string ErrorJson(const std::string& message) {
+    return "{\n  \"error\": " + Quote(message) + "\n}\n";
 }

@@ -4,14 +4,18 @@
 
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 // What a render did, for people (text) and for scripts (JSON).
 struct RenderSetup {
     std::string plugin;
     std::string module;
-    std::vector<std::pair<std::string, std::string>> settings; // name, display text with label
+    struct Setting {
+        std::string name;
+        std::string shown; // the display text with its label
+        float normalized;  // the value the plug-in holds
+    };
+    std::vector<Setting> settings;
     int block = 0;
     bool useDouble = false;
 };
@@ -26,3 +30,5 @@ void PrintBatchTable(std::FILE* out, const std::vector<RenderSummary>& summaries
 // The summary of one render, or of a batch ({"files": [...]}) when batch is set.
 std::string SummaryJson(const RenderSetup& setup, const std::vector<RenderSummary>& summaries,
                         bool batch);
+// What a render that failed before it started leaves for scripts: {"error": message}.
+std::string ErrorJson(const std::string& message);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -71,7 +72,12 @@ GainChange GainChangeMeter::Result() const {
     return r;
 }
 
-LoudnessMeter::LoudnessMeter(int channelCount, double sampleRate) : channels(channelCount) {
+double RoundedRange(double rangeLu) {
+    return std::round(rangeLu * 10.0) / 10.0;
+}
+
+LoudnessMeter::LoudnessMeter(int channelCount, double sampleRate)
+    : channels(channelCount), rate(sampleRate) {
     // The histogram keeps the gating in fixed memory at any length.
     ebur128_state* s = ebur128_init(
         static_cast<unsigned>(channelCount), static_cast<unsigned long>(sampleRate),
@@ -86,6 +92,15 @@ LoudnessMeter::~LoudnessMeter() {
     ebur128_state* s = Ebur(state);
     if (s)
         ebur128_destroy(&s);
+}
+
+std::string LoudnessMeter::Refusal() const {
+    if (state)
+        return "";
+    char text[96];
+    std::snprintf(text, sizeof text, "libebur128 does not measure %d channel%s at %.0f Hz",
+                  channels, channels == 1 ? "" : "s", rate);
+    return text;
 }
 
 void LoudnessMeter::Add(const double* frames, std::size_t count) {

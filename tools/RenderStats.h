@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Measures of a render that work for any plug-in, fed block by block with
@@ -20,12 +21,16 @@ struct GainChange {
     double averageDb = 0.0;
 };
 
-// EBU R 128 figures; -inf where the audio is too quiet or short to measure.
+// EBU R 128 figures; -inf where the audio is too quiet or short to measure. The range
+// is libebur128's histogram mode's, which is good to about 0.1 LU: RoundedRange gives it
+// to what it means, for showing.
 struct Loudness {
     double integratedLufs;
     double rangeLu;
     double truePeakDb;
 };
+
+double RoundedRange(double rangeLu);
 
 double ToDecibels(double amplitude);
 
@@ -67,12 +72,15 @@ public:
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
     bool Valid() const { return state != nullptr; }
+    // Why libebur128 refused to measure, or "" when it measures.
+    std::string Refusal() const;
     void Add(const double* frames, std::size_t count);
     Loudness Result() const;
 
 private:
     void* state = nullptr; // ebur128_state
     int channels;
+    double rate;
 };
 
 // Levels over time for a picture: at most kColumns columns of equal span, in and

@@ -3,6 +3,7 @@
 // every core, with levels, loudness, gain change, a JSON summary and a picture.
 #include "AudioFile.h"
 #include "FxpFile.h"
+#include "ModuleSearch.h"
 #include "ParameterSetting.h"
 #include "PluginHost.h"
 #include "RenderJob.h"
@@ -34,13 +35,14 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr char kSideChainSwitch[] = "Sidechain Input";
 constexpr char kSideChainOn[] = "Chn. 3/4";
 constexpr char kSideChainOff[] = "Chn. 1/2";
+constexpr char kModuleName[] = "Quelor.so";
 
 struct Options {
     std::vector<std::string> files;
     std::string in;
     std::string out;
     std::string outDir;
-    std::string module = QUELOR_DEFAULT_MODULE;
+    std::string module; // found by FindModule when not given
     std::vector<std::string> params;
     std::vector<std::string> normalizedParams;
     std::string preset;
@@ -57,8 +59,24 @@ struct Options {
     bool info = false;
 };
 
+bool WriteText(const std::string& path, const std::string& text, std::string* error) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file)
+        *error = "cannot write " + path;
+    return static_cast<bool>(file);
+}
+
+// --json's file while a failure is to be written there, as the whole summary.
+std::string failureJson;
+
 int Fail(const std::string& message) {
     std::fprintf(stderr, "quelor-render: error: %s\n", message.c_str());
+    std::string ignored;
+    if (!failureJson.empty())
+        WriteText(failureJson, ErrorJson(message), &ignored);
+    failureJson.clear();
     return 1;
 }
 
@@ -120,21 +138,26 @@ void PrintInfo(const PluginHost& host, const std::string& path) {
 }
 
 // What the settings came to: the preset's bytes, then each value given to the plug-in
-// in order. Replayed on a fresh instance they set it exactly as the first one is set;
-// a program file alone may not, where the plug-in's normalized values do not read back
-// bit for bit.
+// in order, as the text the plug-in read itself or as a normalized value. Replayed on a
+// fresh instance they set it exactly as the first one is set; a program file alone may
+// not, where the plug-in's values do not read back bit for bit from normalized ones.
 struct Settings {
     std::vector<uint8_t> preset;
-    std::vector<std::pair<int, float>> values;
+    std::vector<ParameterChoice> values;
 
-    void Record(const ParameterChoice& choice) {
-        values.emplace_back(choice.index, choice.normalized);
-    }
+    void Record(const ParameterChoice& choice) { values.push_back(choice); }
     bool ApplyTo(const PluginHost& host, std::string* error) const {
         if (!preset.empty() && !ApplyFxp(host, preset, error))
             return false;
-        for (const auto& [index, value] : values)
-            host.SetParameter(index, value);
+        for (const ParameterChoice& value : values) {
+            if (value.taken.empty()) {
+                host.SetParameter(value.index, value.normalized);
+            } else if (!host.SetParameterText(value.index, value.taken)) {
+                *error = "a new instance refuses \"" + value.taken + "\" for " +
+                         host.ParameterName(value.index);
+                return false;
+            }
+        }
         return true;
     }
 };
@@ -203,8 +226,9 @@ RenderSetup SetupOf(const PluginHost& host, const Options& options) {
     setup.useDouble = options.useDouble;
     for (int i = 0; i < host.ParameterCount(); ++i) {
         const std::string label = host.ParameterLabel(i);
-        setup.settings.emplace_back(host.ParameterName(i),
-                                    host.ParameterDisplay(i) + (label.empty() ? "" : " " + label));
+        setup.settings.push_back({host.ParameterName(i),
+                                  host.ParameterDisplay(i) + (label.empty() ? "" : " " + label),
+                                  host.GetParameter(i)});
     }
     return setup;
 }
@@ -305,15 +329,6 @@ std::vector<RenderSummary> RenderAll(std::size_t threads, const InstanceMaker& m
         worker.join();
     progress.Clear();
     return summaries;
-}
-
-bool WriteText(const std::string& path, const std::string& text, std::string* error) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file)
-        *error = "cannot write " + path;
-    return static_cast<bool>(file);
 }
 
 // The outputs of a batch: OUTDIR/name, with the extension of --format where given.
@@ -441,6 +456,14 @@ int Run(Options& options) {
     const double taken =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+    for (const RenderSummary& s : summaries)
+        for (const std::string& warning : s.warnings)
+            Warn(batch ? s.in + ": " + warning : warning);
+    // From here on the summary itself is the JSON, failures included.
+    failureJson.clear();
+    if (!options.json.empty() &&
+        !WriteText(options.json, SummaryJson(setup, summaries, batch), &error))
+        return Fail(error);
     int status = 0;
     if (batch) {
         PrintBatchTable(stdout, summaries, taken);
@@ -461,16 +484,15 @@ int Run(Options& options) {
                 return Fail(error);
         }
     }
-    if (!options.json.empty() &&
-        !WriteText(options.json, SummaryJson(setup, summaries, batch), &error))
-        return Fail(error);
     return status;
 }
 } // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Renders audio through a VST 2 plug-in module, as a host does.\n"
-                 "Without IN, a built-in drum loop is rendered; with -o, every IN into OUTDIR."};
+                 "Without IN, a built-in drum loop is rendered; with -o, every IN into OUTDIR.\n"
+                 "The loudness range is given to 0.1 LU: libebur128's histogram mode, which\n"
+                 "keeps memory flat at any length, measures it no finer."};
     Options options;
     app.add_option("files", options.files,
                    "[IN] OUT (WAV, FLAC, AIFF, OGG, ...; IN may be - for standard input), "
@@ -479,11 +501,16 @@ int main(int argc, char** argv) {
                    "render every IN into this folder with the same settings");
     app.add_option("--jobs", options.jobs, "files rendered at once in a batch (default: cores)")
         ->check(CLI::Range(1, 1024));
-    app.add_option("--module", options.module, "the plug-in module to load")->capture_default_str();
+    app.add_option("--module", options.module,
+                   "the plug-in module to load (default: " + ModuleSearchText(kModuleName) + ")");
+    // One value each, so that a file name after one is not taken for a second value.
     app.add_option("--param", options.params,
-                   "NAME=VALUE in the parameter's own units or value text, e.g. Threshold=-20");
+                   "NAME=VALUE in the parameter's own units or value text, e.g. Threshold=-20; "
+                   "the plug-in reads it where it can (effString2Parameter)")
+        ->allow_extra_args(false);
     app.add_option("--param-normalized", options.normalizedParams,
-                   "INDEX=X: a raw normalized value from 0 to 1");
+                   "INDEX=X: a raw normalized value from 0 to 1")
+        ->allow_extra_args(false);
     app.add_option("--preset", options.preset, "load a program file (.fxp) first");
     app.add_option("--save-fxp", options.saveFxp, "write the parameters as a program file");
     app.add_option("--block", options.block, "block size in frames")
@@ -493,7 +520,9 @@ int main(int argc, char** argv) {
                    "sample rate for the plug-in and OUT (samples are not resampled)")
         ->check(CLI::Range(1.0, 1.0e7));
     app.add_flag("--double", options.useDouble, "process 64-bit audio");
-    app.add_option("--sidechain", options.sidechain, "audio file that feeds inputs 3 and 4");
+    app.add_option("--sidechain", options.sidechain,
+                   "audio file that feeds inputs 3 and 4 (a mono one both, as a mono IN feeds "
+                   "1 and 2)");
     app.add_option("--format", options.format,
                    "output container instead of the extension's: wav, flac, aiff, ogg, opus, ...");
     app.add_option("--subtype", options.subtype,
@@ -508,6 +537,13 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         return Fail(e.what());
+    }
+    failureJson = options.json;
+    if (options.module.empty()) {
+        options.module = FindModule(kModuleName);
+        if (options.module.empty())
+            return Fail("no plug-in module found: looked for " + ModuleSearchText(kModuleName) +
+                        "; give --module FILE");
     }
     // A bare file name is a file here, not a name for the library search.
     if (options.module.find('/') == std::string::npos)

@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
     Options options;
     app.add_option("out", options.out, "the PNG file to write")->required();
     app.add_option("--param", options.params,
-                   "NAME=VALUE in the parameter's own units or value text, e.g. Threshold=-20");
+                   "NAME=VALUE in the parameter's own units or value text, e.g. Threshold=-20")
+        ->allow_extra_args(false);
     app.add_option("--input", options.in, "audio file to run through the effect first")
         ->check(CLI::ExistingFile);
     app.add_flag("--demo", options.demo, "run the built-in drum loop through the effect first");

@@ -10,6 +10,7 @@
 // It prints how long the audio calls took and how many automation calls the editor sent
 // the host. A call that waits for another thread shows as a long call: at 48 kHz a
 // 64-frame block must be done in 1.33 ms. With limits given, it fails when they are passed.
+#include "ModuleSearch.h"
 #include "VST2Interface.h"
 
 #include <CLI/CLI.hpp>
@@ -441,13 +442,15 @@ bool WithinLimits(const DurationHistogram& durations, std::optional<uint64_t> ma
 int main(int argc, char** argv) {
     CLI::App app{"Drives a VST 2 module from audio, parameter and editor threads at once and "
                  "reports how long its audio calls take."};
-    std::string modulePath = QUELOR_DEFAULT_MODULE;
+    std::string modulePath = FindModule("Quelor.so");
     double seconds = 60.0;
     int periodUs = 250;
     bool withEditor = true;
     std::optional<uint64_t> maxOverlong;
     std::optional<double> maxP9999;
-    app.add_option("--module", modulePath, "The VST 2 module")->capture_default_str();
+    app.add_option("--module", modulePath,
+                   "The VST 2 module; by default " + ModuleSearchText("Quelor.so"))
+        ->capture_default_str();
     app.add_option("--seconds", seconds, "How long the threads run")
         ->check(CLI::Range(0.1, 86400.0))
         ->capture_default_str();
@@ -462,6 +465,11 @@ int main(int argc, char** argv) {
                    "Fail when the 99.99th percentile of the audio calls is above this")
         ->check(CLI::NonNegativeNumber);
     CLI11_PARSE(app, argc, argv);
+    if (modulePath.empty()) {
+        std::fprintf(stderr, "quelor-stress: no module found: looked for %s; give --module\n",
+                     ModuleSearchText("Quelor.so").c_str());
+        return 1;
+    }
 
     if (withEditor)
         XInitThreads();

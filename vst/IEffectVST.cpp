@@ -329,6 +329,8 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         return kIdentifyAnswer;
     case effCanBeAutomated:
         return 1;
+    case effString2Parameter:
+        return SetParameterFromText(index, static_cast<const char*>(ptr));
     case effGetProgramNameIndexed:
         if (!ptr)
             return 0;
@@ -500,6 +502,19 @@ intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
             }
         }
     }
+    return 1;
+}
+
+intptr_t IEffectVST::SetParameterFromText(int32_t index, const char* text) {
+    const IParameter* parameter = effect->ParameterAt(index);
+    double value = 0.0;
+    if (!parameter || (text && !parameter->ParseFromHost(text, &value)))
+        return 0;
+    // A null text only asks whether this parameter takes texts.
+    if (!text)
+        return 1;
+    // The path of a host's setParameter, with the exact value the text names.
+    effect->SetParameterFromHost(index, value, IValueUnit::kReal);
     return 1;
 }
 

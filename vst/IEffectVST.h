@@ -119,6 +119,9 @@ private:
     bool WriteChunk(bool bank, StateChunk& chunk);
     intptr_t SetChunk(bool bank, intptr_t size, const void* bytes);
     intptr_t ProcessEvents(const VstEvents* events);
+    // effString2Parameter: sets parameter index from a display text, exactly (0 when the
+    // text names no value); a null text asks whether index takes texts.
+    intptr_t SetParameterFromText(int32_t index, const char* text);
     intptr_t PinProperties(bool input, int32_t index, void* ptr);
     intptr_t SetSpeakerArrangement(intptr_t inputs, void* outputs);
     intptr_t CanDo(const char* text) const;

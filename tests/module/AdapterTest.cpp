@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -108,6 +109,37 @@ TEST(AdapterParameters, SetParameterShowsTheEditorFirstAndReactsOnceWithoutTelli
     plug.Record()->setParameter(plug.Record(), 2, 0.51f);
     EXPECT_EQ(plug.effect.changes, std::vector<int>{2});
     EXPECT_EQ(editor->pushes.size(), 1u);
+    EXPECT_TRUE(host.Calls().empty());
+}
+
+TEST(AdapterParameters, TextsSetTheExactValueOnTheSetParameterPathOrNothing) {
+    CheckerHost host;
+    TestPlug plug;
+    auto* editor = new TestEditor(&plug.effect);
+    plug.effect.AttachEditor(editor);
+    editor->pushes.clear();
+    plug.effect.changes.clear();
+    char text[] = " -2.55 ";
+    EXPECT_EQ(plug.Dispatch(effString2Parameter, 1, 0, text), 1);
+    EXPECT_EQ(plug.effect.ParameterAt(1)->Value(), -2.55);
+    EXPECT_EQ(plug.effect.changes, std::vector<int>{1});
+    ASSERT_EQ(editor->pushes.size(), 1u);
+    EXPECT_EQ(editor->pushes[0].value, -2.55);
+    EXPECT_FALSE(editor->pushes[0].normalized);
+    // Refused: nothing changes, nothing is told.
+    for (auto [index, refused] : {std::pair{1, "10.1"}, {1, "x"}, {2, "31"}, {3, "1"}, {-1, "1"}}) {
+        std::string copy = refused;
+        EXPECT_EQ(plug.Dispatch(effString2Parameter, index, 0, copy.data()), 0) << refused;
+    }
+    EXPECT_EQ(plug.effect.ParameterAt(1)->Value(), -2.55);
+    EXPECT_EQ(plug.effect.ParameterAt(2)->Value(), 0.0);
+    EXPECT_EQ(plug.effect.changes.size(), 1u);
+    EXPECT_EQ(editor->pushes.size(), 1u);
+    // A null text asks whether the parameter takes texts.
+    for (int32_t index : {-1, 0, 2, 3})
+        EXPECT_EQ(plug.Dispatch(effString2Parameter, index, 0, nullptr), index >= 0 && index < 3)
+            << index;
+    EXPECT_EQ(plug.effect.changes.size(), 1u);
     EXPECT_TRUE(host.Calls().empty());
 }
 

@@ -258,7 +258,7 @@ TEST_F(ModuleDispatcher, PinsFixedAnswersCanDoAndOpcodesWeDoNotServe) {
     char scratch[1024] = {};
     for (int32_t opcode : std::initializer_list<int32_t>{
              effIdle, effEditIdle, effSetBypass, effProcessVarIo, effGetTailSize,
-             effGetVendorVersion, effString2Parameter, effBeginSetProgram, effEndSetProgram,
+             effGetVendorVersion, effBeginSetProgram, effEndSetProgram,
              effStartProcess, effStopProcess, effSetProcessPrecision,
              effSetBlockSizeAndSampleRate, effGetParameterProperties, 9, 16, 70, 1000, -1, 1 << 30})
         EXPECT_EQ(plug.Dispatch(opcode, 0, 1, scratch, 1.0f), 0) << "opcode " << opcode;

@@ -2,6 +2,7 @@
 // memory at any length, and the loudness of known signals.
 #include "RenderStats.h"
 
+#include <ebur128.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -147,6 +148,26 @@ TEST(RenderStats, LevelTraceKeepsAnyLengthInItsColumns) {
     }
     EXPECT_EQ(samples, frames);
     EXPECT_EQ(a.Frames(), frames);
+}
+
+// A wandering level, whose range (18.41 LU) falls between the histogram's 0.1 LU steps.
+TEST(RenderStats, LoudnessRangeAgreesWithTheExactModeBeforeRounding) {
+    std::vector<double> frames;
+    for (int i = 0; i < 48000 * 40; ++i) {
+        const double t = i / kRate;
+        const double db = -26.0 + 7.0 * std::sin(t / 4.7) + 0.37 * t;
+        const double v = std::pow(10.0, db / 20.0) * std::sin(2.0 * std::numbers::pi * i / 48.0);
+        frames.insert(frames.end(), {v, v});
+    }
+    LoudnessMeter meter(2, kRate);
+    meter.Add(frames.data(), frames.size() / 2);
+    ebur128_state* exact = ebur128_init(2, 48000, EBUR128_MODE_LRA);
+    ASSERT_NE(exact, nullptr);
+    ebur128_add_frames_double(exact, frames.data(), frames.size() / 2);
+    double range = 0.0;
+    ASSERT_EQ(ebur128_loudness_range(exact, &range), EBUR128_SUCCESS);
+    ebur128_destroy(&exact);
+    EXPECT_NEAR(meter.Result().rangeLu, range, 0.1);
 }
 
 } // namespace

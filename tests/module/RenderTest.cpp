@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -105,12 +106,17 @@ protected:
         return static_cast<double>(std::bit_cast<float>(bits));
     }
 
-    // What python3 prints for expression e over the JSON file as d.
-    std::string FromJson(const std::string& file, const std::string& e) const {
-        std::ofstream(Path("q.py"))
-            << "import json, sys\nd = json.load(open(sys.argv[1]))\nprint(" << e << ")\n";
-        const std::string command =
-            "python3 " + Path("q.py") + " " + Path(file) + " > " + Path("py");
+    // What python3 prints for expression e over the JSON file as d; files names several,
+    // split by spaces, as the list ds (python starts slowly: one run for many files).
+    std::string FromJson(const std::string& files, const std::string& e) const {
+        std::ofstream(Path("q.py")) << "import json, sys\nds = [json.load(open(f)) for f in "
+                                       "sys.argv[1:]]\nd = ds[0]\nprint("
+                                    << e << ")\n";
+        std::string command = "python3 " + Path("q.py");
+        std::istringstream names(files);
+        for (std::string name; names >> name;)
+            command.append(" ").append(Path(name));
+        command += " > " + Path("py");
         EXPECT_EQ(std::system(command.c_str()), 0) << e;
         return Slurp(Path("py"));
     }
@@ -421,6 +427,128 @@ TEST_F(Render, OneProgressBarForTheBatchOnATerminal) {
     EXPECT_NE(r.out.find("] 100%"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("]  50%\r[##"), std::string::npos) << "one bar, not one per file";
     EXPECT_NE(r.out.find("[2/2]"), std::string::npos) << r.out;
+}
+
+TEST_F(Render, EndsOfRangesAndTextsSetExactValuesAndTheJsonSaysWhichWereSet) {
+    Write("in.wav", Signal(2, 0.5, 0.5), SF_FORMAT_FLOAT);
+    // Through Quelor's own reading of texts, and by the search where a plug-in has none.
+    for (const std::string module : {"", " --module " QUELOR_NO_TEXT_ENTRY_PATH}) {
+        SCOPED_TRACE(module);
+        // The settings stand before the output: each --param takes one value.
+        const std::string in = Path("in.wav") + module;
+        Result r = Run(in + " --param Ratio=1 --param Threshold=-60 " + Path("a.wav") + " --json " +
+                       Path("a.json"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        r = Run(in + " --param Ratio=30 --param Threshold=0 --param Gain=30 " + Path("b.wav") +
+                " --json " + Path("b.json"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        // A ratio of 1 leaves the audio as it is: no gain change.
+        EXPECT_EQ(FromJson("a.json b.json",
+                           "d['normalized']['Ratio'], d['normalized']['Threshold'], "
+                           "d['settings']['Ratio'], '%.2f %.2f' % (abs(d['gain_change']"
+                           "['largest_db']), abs(d['gain_change']['average_db'])), "
+                           "ds[1]['normalized']['Ratio'], ds[1]['normalized']['Threshold'], "
+                           "ds[1]['normalized']['Gain']"),
+                  "0 0 1.0 0.00 0.00 1 1 1\n");
+    }
+    // Inside the range the plug-in's reading is exact too: 1.1 is 1.1, not the nearest
+    // value the search could tell apart by its display.
+    EXPECT_EQ(SavedValue("--param Ratio=1.1", 3),
+              static_cast<double>(static_cast<float>(std::pow(0.1 / 29.0, 0.5))));
+    ExpectRefused("--param Ratio=1.1x --info", "\"1.1x\" is not a number; Ratio takes 1.0 to 30.0");
+}
+
+TEST_F(Render, MonoIsCompressedAsTheSameAudioInTwoChannels) {
+    const AudioData mono = Signal(1, 0.5);
+    AudioData stereo = mono;
+    stereo.channels.push_back(mono.channels[0]);
+    Write("mono.wav", mono, SF_FORMAT_FLOAT);
+    Write("stereo.wav", stereo, SF_FORMAT_FLOAT);
+    const std::string settings =
+        " --param Threshold=-30 --param Ratio=4 --param 'Stereo Mode=Average'";
+    ASSERT_EQ(Run(Path("mono.wav") + " " + Path("mono-out.wav") + settings).status, 0);
+    ASSERT_EQ(Run(Path("stereo.wav") + " " + Path("stereo-out.wav") + settings).status, 0);
+    const AudioData out = Read("mono-out.wav");
+    ASSERT_EQ(out.channels.size(), 1u);
+    EXPECT_EQ(out.channels[0], Read("stereo-out.wav").channels[0]);
+}
+
+TEST_F(Render, TheModuleIsFoundBesideTheToolThenInTheVstFolders) {
+    // A copy of the tool with nothing beside it, in a home that holds nothing.
+    for (const char* folder : {"bin", "vst", "home"})
+        std::filesystem::create_directories(Path(folder));
+    std::filesystem::copy_file(QUELOR_RENDER_PATH, Path("bin/quelor-render"));
+    std::filesystem::create_symlink(QUELOR_MODULE_PATH, Path("vst/Quelor.so"));
+    auto run = [&](const std::string& vstPath) {
+        const std::string command = "HOME=" + Path("home") + " VST_PATH=" + vstPath + " " +
+                                    Path("bin/quelor-render") + " --info > " + Path("stdout") +
+                                    " 2> " + Path("stderr");
+        const int raw = std::system(command.c_str());
+        return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("stdout")),
+                      Slurp(Path("stderr"))};
+    };
+    Result r = run(Path("none") + ":" + Path("vst"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("module:      " + Path("vst/Quelor.so")), std::string::npos) << r.out;
+    // Beside the tool comes first, even where what lies there is no plug-in.
+    std::filesystem::create_symlink(QUELOR_NO_ENTRY_PATH, Path("bin/Quelor.so"));
+    r = run(Path("vst"));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find(Path("bin/Quelor.so") + " is not a VST 2 plug-in"), std::string::npos)
+        << r.err;
+}
+
+TEST_F(Render, WhatWentWrongOrWasNotAskedForIsSaidAndWrittenToTheJson) {
+    Write("in.wav", Signal(2), SF_FORMAT_FLOAT);
+    Write("short.wav", Signal(1, 0.0, 0.5), SF_FORMAT_FLOAT);
+    const std::string in = Path("in.wav") + " ";
+    // A side-chain that ends first: silence after it, and a warning.
+    Result r = Run(in + Path("o.wav") + " --sidechain " + Path("short.wav") + " --json " +
+                   Path("side.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string warning = "the side-chain " + Path("short.wav") + " ends after 0.50 s, " +
+                                Path("in.wav") + " after 1.00 s";
+    EXPECT_NE(r.err.find("quelor-render: warning: " + warning), std::string::npos) << r.err;
+
+    // A rate libebur128 does not measure at is named as the reason, not silence.
+    r = Run(in + Path("o.wav") + " --rate 10 --json " + Path("rate.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string refusal = "libebur128 does not measure 2 channels at 10 Hz";
+    EXPECT_NE(r.out.find("loudness change: none measured (" + refusal + ")"), std::string::npos)
+        << r.out;
+
+    // A name that is not UTF-8 still makes JSON that parses.
+    Write("b\xff.wav", Signal(2), SF_FORMAT_FLOAT);
+    ASSERT_EQ(Run(Path("b\xff.wav") + " " + Path("o.wav") + " --json " + Path("name.json")).status,
+              0);
+
+    // A read that fails halfway is an error, not the end of the file: a FLAC file whose
+    // middle is overwritten.
+    std::string error;
+    ASSERT_TRUE(WriteAudio(Path("torn.flac"), Signal(2), SF_FORMAT_PCM_16, &error)) << error;
+    std::string flac = Slurp(Path("torn.flac"));
+    for (std::size_t i = flac.size() / 2; i < flac.size() / 2 + 2000; ++i)
+        flac[i] = static_cast<char>(i * 37);
+    std::ofstream(Path("torn.flac"), std::ios::binary) << flac;
+    // Each failure, before the render or during it, leaves its reason in the JSON file.
+    const std::pair<std::string, std::string> failures[] = {
+        {Path("torn.flac") + " " + Path("never.wav"), "cannot read " + Path("torn.flac")},
+        {in + "/dev/full --format wav", "cannot write audio file /dev/full"},
+        {in + Path("never.wav") + " --param Loudness=3", "no parameter called \"Loudness\""}};
+    std::string files = "side.json rate.json name.json";
+    for (const auto& [arguments, mentions] : failures) {
+        const std::string json = "failed-" + std::to_string(files.size()) + ".json";
+        ExpectRefused(arguments + " --json " + Path(json), mentions);
+        files += " " + json;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("never.wav")));
+    const std::string shown =
+        FromJson(files, "d['warnings'][0], ds[1]['warnings'], ds[2]['input'].endswith("
+                        "'/b\\ufffd.wav'), *(f['error'] for f in ds[3:]), sep='\\n'");
+    EXPECT_EQ(shown.rfind(warning, 0), 0u) << shown;
+    EXPECT_NE(shown.find("\n['no loudness: " + refusal + "']\nTrue\n"), std::string::npos) << shown;
+    for (const auto& failure : failures)
+        EXPECT_NE(shown.find(failure.second), std::string::npos) << shown;
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -103,4 +105,69 @@ TEST(ParameterValueTexts, WinOverNumbersAndLookupsTakeTheFirstExactMatch) {
     EXPECT_EQ(v, 42);
     EXPECT_TRUE(p.FindValueText("Off", &v));
     EXPECT_EQ(v, 1);
+}
+
+TEST(ParameterText, HostTextsNameExactValuesAndEverythingElseIsRefused) {
+    IParameter threshold;
+    threshold.SetupContinuous("Threshold", 0, -60, 0, 0.1, "dB");
+    IParameter ratio;
+    ratio.SetupContinuous("Ratio", 3, 1, 30, 0.1, "");
+    ratio.SetResponseShape(2.0);
+    IParameter attack;
+    attack.SetupContinuous("Attack", 1, 0, 300, 1, "ms");
+    IParameter brickwall;
+    brickwall.SetupChoice("Brickwall", 1, 2);
+    brickwall.AddValueText(0, "On");
+    brickwall.AddValueText(1, "Off");
+    IParameter steps;
+    steps.SetupChoice("Steps", 0, 31);
+    // Ends with more decimals than the display shows: it rounds them to -60.0 and 0.0.
+    const IParameter odd = Continuous(-59.97, 0.04, 0.1);
+    const struct {
+        const IParameter& p;
+        const char* text;
+        double value;
+    } taken[] = {{threshold, " -20 dB\t", -20.0},
+                 {threshold, "-20db", -20.0},
+                 {threshold, "-.3", -0.3},
+                 {ratio, "1.1", 1.1},
+                 {ratio, "01.10000000000000000", 1.1},
+                 {attack, "300.5", 300.0},
+                 {brickwall, " oN ", 0.0},
+                 {steps, "15.6", 16.0},
+                 {odd, "-60.0", -59.97}};
+    for (const auto& c : taken) {
+        double value = 1234.5;
+        EXPECT_TRUE(c.p.ParseFromHost(c.text, &value))
+            << c.p.NameForHost() << " '" << c.text << "'";
+        EXPECT_EQ(value, c.value) << c.p.NameForHost() << " '" << c.text << "'";
+    }
+    const std::pair<const IParameter*, std::vector<std::string>> refused[] = {
+        {&threshold,
+         {"-61", "0.5", "", "dB", "-", "- 20", "-2e1", "0x10", "-1,5", "nan", "-inf", "-20 ms",
+          "-20 dB x", "--20", "-20.00000000000001", std::string(100, '1')}},
+        {&attack, {"301"}},
+        {&brickwall, {"1", "Of"}},
+        {&steps, {"31"}},
+        {&odd, {"0.1", "-60.1"}}};
+    for (const auto& [p, texts] : refused)
+        for (const std::string& text : texts) {
+            double value = 7.0;
+            EXPECT_FALSE(p->ParseFromHost(text.c_str(), &value)) << p->NameForHost() << " " << text;
+            EXPECT_EQ(value, 7.0);
+        }
+    double untouched = 7.0;
+    EXPECT_FALSE(threshold.ParseFromHost(nullptr, &untouched));
+
+    // Every text the display shows names a value that shows that text again; "0.0" and
+    // "-0.0", shown for values near 0, name 0, which shows as "0".
+    const IParameter* const all[] = {&threshold, &ratio, &attack, &brickwall, &steps, &odd};
+    for (const IParameter* p : all)
+        for (int i = 0; i <= 1000; ++i) {
+            const std::string text = Display(*p, i / 1000.0, true);
+            double value = 0.0;
+            ASSERT_TRUE(p->ParseFromHost(text.c_str(), &value)) << p->NameForHost() << " " << text;
+            const bool zero = text.find_first_not_of("-0.") == std::string::npos;
+            EXPECT_EQ(Display(*p, value), zero ? "0" : text) << p->NameForHost();
+        }
 }

@@ -1,0 +1,75 @@
+#include "MemoryStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace vst3;
+
+MemoryStream::MemoryStream(std::vector<char> initial, int64_t start)
+    : HostObject("memory stream"), bytes(std::move(initial)), position(start) {}
+
+tresult PLUGIN_API MemoryStream::read(void* buffer, int32_t numBytes, int32_t* numBytesRead) {
+    if (numBytesRead)
+        *numBytesRead = 0;
+    if (numBytes < 0 || (!buffer && numBytes > 0))
+        return kInvalidArgument;
+    if (readFailure && position + numBytes > *readFailure)
+        return kResultFalse;
+    const int64_t end = std::min(static_cast<int64_t>(bytes.size()), readEnd.value_or(kMaxSize));
+    const int64_t count = std::clamp<int64_t>(end - position, 0, numBytes);
+    if (count > 0)
+        std::memcpy(buffer, bytes.data() + position, static_cast<size_t>(count));
+    position += count;
+    if (numBytesRead)
+        *numBytesRead = static_cast<int32_t>(count);
+    return kResultOk;
+}
+
+tresult PLUGIN_API MemoryStream::write(void* buffer, int32_t numBytes, int32_t* numBytesWritten) {
+    if (numBytesWritten)
+        *numBytesWritten = 0;
+    if (numBytes < 0 || (!buffer && numBytes > 0))
+        return kInvalidArgument;
+    const int64_t end = position + numBytes;
+    if (end > kMaxSize || (writeFailure && end > *writeFailure))
+        return kResultFalse;
+    // A write after a seek past the end fills the gap with zeros.
+    if (end > static_cast<int64_t>(bytes.size()))
+        bytes.resize(static_cast<size_t>(end));
+    if (numBytes > 0)
+        std::memcpy(bytes.data() + position, buffer, static_cast<size_t>(numBytes));
+    position = end;
+    if (numBytesWritten)
+        *numBytesWritten = numBytes;
+    return kResultOk;
+}
+
+tresult PLUGIN_API MemoryStream::seek(int64_t pos, int32_t mode, int64_t* result) {
+    int64_t base = 0;
+    switch (mode) {
+    case IBStream::kIBSeekSet:
+        break;
+    case IBStream::kIBSeekCur:
+        base = position;
+        break;
+    case IBStream::kIBSeekEnd:
+        base = static_cast<int64_t>(bytes.size());
+        break;
+    default:
+        return kInvalidArgument;
+    }
+    // Bounded before adding, so that no offset a plug-in passes can overflow.
+    if (pos < -kMaxSize || pos > kMaxSize || base + pos < 0 || base + pos > kMaxSize)
+        return kInvalidArgument;
+    position = base + pos;
+    if (result)
+        *result = position;
+    return kResultOk;
+}
+
+tresult PLUGIN_API MemoryStream::tell(int64_t* pos) {
+    if (!pos)
+        return kInvalidArgument;
+    *pos = position;
+    return kResultOk;
+}

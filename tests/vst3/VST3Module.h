@@ -1,0 +1,49 @@
+#pragma once
+
+#include "VST3Factory.h"
+
+#include <string>
+
+// A VST 3 module opened as a host opens it: the binary loaded, its entry function
+// called (ModuleEntry with the library handle on Linux, where hosts require it;
+// InitDll where a Windows module has one), and one reference to its factory taken
+// through GetPluginFactory. The destructor gives these back in reverse order.
+class VST3Module {
+public:
+    // Some hosts never call the entry functions; a module must work without them.
+    enum class Entry { Call, Skip };
+
+    // `path` is the binary, or a bundle folder holding one for this platform.
+    explicit VST3Module(const std::string& path, Entry entry = Entry::Call);
+    ~VST3Module();
+    VST3Module(const VST3Module&) = delete;
+    VST3Module& operator=(const VST3Module&) = delete;
+
+    // When the module did not load, Error says why and Factory is null.
+    const std::string& Error() const { return error; }
+    // Borrowed from the module, which holds the reference.
+    vst3::IPluginFactory* Factory() const { return factory; }
+    void* Symbol(const char* name) const;
+
+    // Where a bundle keeps the binary for this platform: Contents/<architecture>/<name>.
+    static std::string BinaryInBundle(const std::string& bundle);
+
+private:
+    bool Load(const std::string& path, Entry entry);
+    void Unload();
+
+    // One file per platform.
+    static std::string NativePath(const std::string& path);
+    static void* OpenLibrary(const std::string& path, std::string& error);
+    static void* FindSymbol(void* library, const char* name);
+    static void CloseLibrary(void* library);
+    static std::string ArchitectureFolder();
+    static const char* BinarySuffix();
+    bool CallEntry();
+    void CallExit();
+
+    void* library = nullptr;
+    bool entered = false;
+    vst3::IPluginFactory* factory = nullptr;
+    std::string error;
+};
