@@ -40,7 +40,7 @@ IStateRead IEffectBase::ReadProgramState(const StateChunk& chunk, IProgramState&
         state.read = IStateRead::kUnreadable;
     } else {
         state.read = ReadState(chunk, position, state.values) < 0 ? IStateRead::kPartial
-                                                                   : IStateRead::kWhole;
+                                                                  : IStateRead::kWhole;
     }
     return state.read;
 }

@@ -281,7 +281,8 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         if (!effect->DoesChunks())
             effect->UpdateCurrentPreset(nullptr);
         // An index outside the presets is refused by LoadPreset; nothing changes.
-        effect->LoadPreset(static_cast<int>(std::clamp<intptr_t>(value, -1, effect->PresetCount())));
+        effect->LoadPreset(
+            static_cast<int>(std::clamp<intptr_t>(value, -1, effect->PresetCount())));
         return 0;
     case effGetProgram:
         return effect->CurrentPresetIndex();
@@ -411,8 +412,8 @@ intptr_t IEffectVST::CloseEditor() {
 intptr_t IEffectVST::SetBlockSize(intptr_t frames) {
     if (frames <= 0)
         return 0;
-    IBlockBuffers buffers =
-        effect->PrepareBlockBuffers(static_cast<int>(std::min<intptr_t>(frames, kLargestBlockSize)));
+    IBlockBuffers buffers = effect->PrepareBlockBuffers(
+        static_cast<int>(std::min<intptr_t>(frames, kLargestBlockSize)));
     // Declared after buffers, the entry ends first: the old buffers are freed once the lock
     // is released.
     HostEntry entry(*this);
@@ -562,8 +563,9 @@ intptr_t IEffectVST::CanDo(const char* text) const {
 intptr_t IEffectVST::VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) {
     if (index != kVendorSpecificFormat || !ptr)
         return 0;
-    const IParameter* parameter =
-        value >= 0 && value < effect->ParameterCount() ? effect->ParameterAt(static_cast<int>(value)) : nullptr;
+    const IParameter* parameter = value >= 0 && value < effect->ParameterCount()
+                                      ? effect->ParameterAt(static_cast<int>(value))
+                                      : nullptr;
     if (parameter) {
         char text[kParameterTextSize];
         parameter->FormatForHost(static_cast<double>(opt), true, text);

@@ -34,16 +34,19 @@ TEST(BlockSplitter, CutsAtEachChangeAndAppliesLateOrEarlyOnesWhereTheBlockStands
         std::vector<int> offsets;
         std::vector<std::string> log;
     } cases[] = {
-        {10, {3, 3, 8}, {"run 0+3", "set 0 = 1 at 3", "set 0 = 2 at 3", "run 3+5", "set 0 = 3 at 8",
-                         "run 8+2"}},
+        {10,
+         {3, 3, 8},
+         {"run 0+3", "set 0 = 1 at 3", "set 0 = 2 at 3", "run 3+5", "set 0 = 3 at 8", "run 8+2"}},
         {10, {0, 10}, {"set 0 = 1 at 0", "run 0+10", "set 0 = 2 at 10"}},
         // Out of order, or before the block: where the block stands.
-        {10, {5, 2, -4}, {"run 0+5", "set 0 = 1 at 5", "set 0 = 2 at 5", "set 0 = 3 at 5",
-                          "run 5+5"}},
+        {10,
+         {5, 2, -4},
+         {"run 0+5", "set 0 = 1 at 5", "set 0 = 2 at 5", "set 0 = 3 at 5", "run 5+5"}},
         {10, {-1}, {"set 0 = 1 at 0", "run 0+10"}},
         // Past the end: after the last piece.
-        {10, {4, 12, 99}, {"run 0+4", "set 0 = 1 at 4", "run 4+6", "set 0 = 2 at 10",
-                           "set 0 = 3 at 10"}},
+        {10,
+         {4, 12, 99},
+         {"run 0+4", "set 0 = 1 at 4", "run 4+6", "set 0 = 2 at 10", "set 0 = 3 at 10"}},
         // A flush: no samples, the changes all the same.
         {0, {0, 5}, {"set 0 = 1 at 0", "set 0 = 2 at 0"}},
         {-3, {1}, {"set 0 = 1 at 0"}},

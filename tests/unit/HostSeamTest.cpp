@@ -180,8 +180,7 @@ public:
     void EditBegin(int index) override { Add("begin " + std::to_string(index)); }
     void EditValue(int index, double normalized, double value) override {
         // The real value is the parameter's own for the normalized one.
-        const bool consistent =
-            plug.ParameterAt(index)->ValueFromNormalized(normalized) == value;
+        const bool consistent = plug.ParameterAt(index)->ValueFromNormalized(normalized) == value;
         Add("value " + std::to_string(index) + (consistent ? "" : " inconsistent"));
         last = value;
     }
