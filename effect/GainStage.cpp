@@ -54,7 +54,7 @@ void FollowAll(GainStage::Displays& displays, GainStage::LimiterEnvelope& limite
             const double gb = kLimiter ? piece.limiterGain[i] : 1.0;
             const double out0 = kLimiter ? piece.compressed0[i] * attenuation * gb
                                          : piece.compressed0[i];
-            const double out1 = kLimiter ? attenuation * gb * piece.compressed1[i]
+            const double out1 = kLimiter ? piece.compressed1[i] * attenuation * gb
                                          : piece.compressed1[i];
             Smooth(d.out, out0, out1, coeff, keep);
         }
@@ -129,7 +129,7 @@ struct LimiterOutput {
                                            double attenuation) {
         for (int i = 0; i < n; ++i) {
             out0[i] = in0[i] * attenuation * g[i];
-            out1[i] = attenuation * g[i] * in1[i];
+            out1[i] = in1[i] * attenuation * g[i];
         }
     }
 };

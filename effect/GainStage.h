@@ -19,7 +19,8 @@ void CompressorGains(double* envelopeToGain, int n, double threshold, double inv
 // out = (gain * mix + dry) * in * makeup.
 void ApplyGain(const double* gain, const double* in, double* out, int n, double mix, double dry,
                double makeup);
-// out0 = in0 * attenuation * gain, out1 = attenuation * gain * in1.
+// out = in * attenuation * gain, in the same order for both channels, so that equal
+// channels stay equal.
 void ApplyLimiter(const double* gain, const double* in0, const double* in1, double* out0,
                   double* out1, int n, double attenuation);
 

@@ -222,6 +222,20 @@ TEST(Processing, BlocksPastTheWorkBuffersInPlaceAndEmptyGiveTheSameSamples) {
     EXPECT_EQ(small.GrDisplay(), display);
 }
 
+TEST(Processing, EqualChannelsInGiveEqualChannelsOutInEveryMode) {
+    for (int mode : {Quelor::kStereoAverage, Quelor::kStereoMaximum, Quelor::kStereoDualMono})
+        for (int brickwall : {Quelor::kBrickwallOn, Quelor::kBrickwallOff}) {
+            Quelor effect;
+            Open(effect, {{Quelor::kThreshold, -24}, {Quelor::kGain, 12}, {Quelor::kMix, 70},
+                          {Quelor::kAttenuation, -7.3}, {Quelor::kStereoMode, mode},
+                          {Quelor::kBrickwall, brickwall}});
+            ChannelSet set = TestSignal(1.0);
+            set.in[1] = set.in[0];
+            Process(effect, set, {kMaxBlock});
+            EXPECT_EQ(set.out[0], set.out[1]) << "mode " << mode << " brickwall " << brickwall;
+        }
+}
+
 TEST(Processing, WithoutABlockSizeGivesSilenceInsteadOfWritingAnywhere) {
     Quelor effect;
     Open(effect, {}, 0);
