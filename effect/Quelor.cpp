@@ -187,6 +187,12 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
             std::fill_n(outputs[ch], std::max(frames, 0), 0.0);
         return;
     }
+    // Dual Mono's second envelope starts from the linked envelope's state, not from
+    // wherever it stopped when the channels were last apart.
+    const bool dual = settings.stereoMode == kStereoDualMono;
+    if (dual && !dualBefore)
+        envelope2.TakeHistoryFrom(envelope1);
+    dualBefore = dual;
     // Longer blocks than announced run in pieces; every stage is causal and
     // per sample, so the result is the same as one long block.
     for (int done = 0; done < frames; done += bufferFrames) {

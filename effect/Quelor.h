@@ -111,6 +111,7 @@ private:
     double mixAmount = 1.0;
     PeakHoldEnvelope envelope1;
     PeakHoldEnvelope envelope2;
+    bool dualBefore = false; // the last block ran in Dual Mono
     GainStage::LimiterEnvelope limiter;
     GrowArray<double> chanBuf1;
     GrowArray<double> chanBuf2;

@@ -236,6 +236,32 @@ TEST(Processing, EqualChannelsInGiveEqualChannelsOutInEveryMode) {
         }
 }
 
+// With equal channels Maximum and Dual Mono are the same compressor, so a switch
+// from the linked mode to Dual Mono must not show, even when the channels were
+// apart under Dual Mono once before.
+TEST(Processing, DualMonoStartsFromTheLinkedEnvelope) {
+    constexpr std::size_t kApart = 20000, kLinked = 30000;
+    const std::initializer_list<std::pair<int, double>> settings{
+        {Quelor::kThreshold, -30}, {Quelor::kHold, 10}, {Quelor::kRelease, 400},
+        {Quelor::kStereoMode, Quelor::kStereoDualMono}};
+    ChannelSet a = TestSignal(1.0);
+    std::copy(a.in[0].begin() + kApart, a.in[0].end(), a.in[1].begin() + kApart);
+    ChannelSet b = a;
+    Quelor switching, linked;
+    Open(switching, settings);
+    Open(linked, settings);
+    Process(switching, a, {300},  false,
+            {{kApart, Quelor::kStereoMode, Quelor::kStereoMaximum},
+             {kLinked, Quelor::kStereoMode, Quelor::kStereoDualMono}});
+    Process(linked, b, {300}, false, {{kApart, Quelor::kStereoMode, Quelor::kStereoMaximum}});
+    EXPECT_TRUE(std::equal(a.out[0].begin() + kApart, a.out[0].end(), a.out[1].begin() + kApart));
+    EXPECT_EQ(a.out, b.out);
+    const PeakHoldEnvelope &first = switching.Envelope1(), &second = switching.Envelope2();
+    EXPECT_EQ(second.Output(), first.Output());
+    EXPECT_EQ(second.HeldMaximum(), first.HeldMaximum());
+    EXPECT_EQ(second.WritePosition(), first.WritePosition());
+}
+
 TEST(Processing, WithoutABlockSizeGivesSilenceInsteadOfWritingAnywhere) {
     Quelor effect;
     Open(effect, {}, 0);
