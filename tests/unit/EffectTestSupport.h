@@ -42,7 +42,13 @@ struct ChannelSet {
     std::vector<std::vector<double>> out;
 };
 
-// A parameter set, as the editor sets it, before the given frame is processed.
+// Sets a parameter to exactly the real value given, as a host adapter does.
+inline void SetExactly(IEffectBase& effect, int index, double value) {
+    effect.ParameterAt(index)->SetLimited(value);
+    effect.ParameterChanged(index);
+}
+
+// A parameter set exactly before the given frame is processed.
 struct TimedChange {
     std::size_t frame;
     int index;
@@ -58,7 +64,7 @@ inline void Process(Quelor& effect, ChannelSet& set, std::initializer_list<int> 
     auto change = changes.begin();
     for (auto size = blockSizes.begin(); at < set.Frames(); ++size) {
         for (; change != changes.end() && change->frame <= at; ++change)
-            SetParameter(effect, change->index, change->value);
+            SetExactly(effect, change->index, change->value);
         if (size == blockSizes.end())
             size = blockSizes.begin();
         const std::size_t until =
