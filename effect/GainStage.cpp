@@ -169,7 +169,15 @@ bool ProcessorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 }
-const bool kWide = ProcessorHasAvx2();
+
+// The tests build this file a second time with QUELOR_GAIN_STAGE_BASELINE defined,
+// to hold the baseline path against the wide one on a processor that has both.
+#ifdef QUELOR_GAIN_STAGE_BASELINE
+constexpr bool kBaselineOnly = true;
+#else
+constexpr bool kBaselineOnly = false;
+#endif
+const bool kWide = !kBaselineOnly && ProcessorHasAvx2();
 
 template <class Pass, class... Args> [[gnu::target("avx2")]] void RunWide(Args... args) {
     Pass::Run(args...);
@@ -188,6 +196,10 @@ template <class Pass, class... Args> void Run(Args... args) {
 } // namespace
 
 namespace GainStage {
+
+bool WidePath() {
+    return kWide;
+}
 
 void DetectAverage(const double* a, const double* b, double* out, int n) {
     Run<Average>(a, b, out, n);

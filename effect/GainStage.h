@@ -3,7 +3,8 @@
 // The passes of the compressor that are independent from sample to sample, over
 // whole blocks so that the compiler vectorises them. Each runs in the widest
 // vector form the processor offers (AVX2, else the baseline); every form gives
-// the same bits for the same sample, whichever lane or tail computes it.
+// the same bits for the same sample, whichever lane or tail computes it, but for
+// NaNs: which of two NaNs a product keeps is the compiler's choice.
 namespace GainStage {
 
 // A gain-computer quantity on its way to a new value: a straight line that
@@ -50,6 +51,9 @@ struct Glide {
     // n more samples processed.
     void Advance(int n) { done = done + n < length ? done + n : length; }
 };
+
+// True when the passes run in AVX2 rather than in the baseline instructions.
+bool WidePath();
 
 // Detector levels: non-finite levels count as silence.
 void DetectAverage(const double* a, const double* b, double* out, int n);
