@@ -60,20 +60,22 @@ void DetectAverage(const double* a, const double* b, double* out, int n);
 void DetectMaximum(const double* a, const double* b, double* out, int n);
 void DetectEach(const double* a, double* out, int n);
 
+// The passes that read gain-computer values come in two forms: with constants, and
+// with glides. While a glide moves, the second form takes its value at each sample
+// (the threshold's inverse too, so that the two agree); at rest it is the first.
+
 // Envelope to compressor gain in place: (e / threshold)^exponent above the
 // threshold, 1 at or below it.
 void CompressorGains(double* envelopeToGain, int n, double threshold, double inverse,
                      double exponent);
-// The same at each sample's threshold and exponent; while the threshold glides,
-// its inverse is taken at each sample.
 void CompressorGains(double* envelopeToGain, int n, const Glide& threshold, const Glide& exponent);
 
-// out = (gain * mix + dry) * in * makeup.
+// out = (gain * mix + dry) * in * makeup; with glides, dry = 1 - mix.
 void ApplyGain(const double* gain, const double* in, double* out, int n, double mix, double dry,
                double makeup);
-// The same at each sample's mix and make-up gain, dry = 1 - mix.
 void ApplyGain(const double* gain, const double* in, double* out, int n, const Glide& mix,
                const Glide& makeup);
+
 // out = in * (attenuation * gain): one factor for both channels, so that equal
 // channels stay equal.
 void ApplyLimiter(const double* gain, const double* in0, const double* in1, double* out0,

@@ -205,12 +205,6 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
             std::fill_n(outputs[ch], std::max(frames, 0), 0.0);
         return;
     }
-    // Dual Mono's second envelope starts from the linked envelope's state, not from
-    // wherever it stopped when the channels were last apart.
-    const bool dual = settings.stereoMode == kStereoDualMono;
-    if (dual && !dualBefore)
-        envelope2.TakeHistoryFrom(envelope1);
-    dualBefore = dual;
     // Longer blocks than announced run in pieces; every stage is causal and
     // per sample, so the result is the same as one long block.
     for (int done = 0; done < frames; done += bufferFrames) {
@@ -257,6 +251,11 @@ void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int fra
     double* g1 = envBuf1.Data();
     double* g2 = envBuf2.Data();
     const bool dual = settings.stereoMode == kStereoDualMono;
+    // Dual Mono's second envelope starts from the linked envelope's state, not from
+    // wherever it stopped when the channels were last apart.
+    if (dual && !dualBefore)
+        envelope2.TakeHistoryFrom(envelope1);
+    dualBefore = dual;
     // Detector, envelope (the only recursion), gain and mix, each over the whole
     // piece; the displays follow at the end, both in one loop.
     if (dual) {

@@ -121,7 +121,7 @@ private:
     bool processedSinceReset = false;
     PeakHoldEnvelope envelope1;
     PeakHoldEnvelope envelope2;
-    bool dualBefore = false; // the last block ran in Dual Mono
+    bool dualBefore = false; // the last piece ran in Dual Mono
     GainStage::LimiterEnvelope limiter;
     GrowArray<double> chanBuf1;
     GrowArray<double> chanBuf2;
