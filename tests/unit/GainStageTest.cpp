@@ -52,22 +52,10 @@ namespace {
 // zeros of either sign; the ends of a double; values whose squares overflow or
 // become denormal; levels at and around the thresholds the probe uses.
 std::vector<double> HostileValues() {
-    std::vector<double> values{std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity(),
-                               std::numeric_limits<double>::denorm_min(),
-                               -std::numeric_limits<double>::denorm_min(),
-                               DBL_MIN,
-                               -0.0,
-                               0.0,
-                               DBL_MAX,
-                               -DBL_MAX,
-                               1e300,
-                               1e-300,
-                               1e-160,
-                               1e155,
-                               0.98,
-                               1.0,
-                               -1.5};
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    constexpr double kTiny = std::numeric_limits<double>::denorm_min();
+    std::vector<double> values{kInf,     -kInf, kTiny,  -kTiny, DBL_MIN, -0.0, 0.0, DBL_MAX,
+                               -DBL_MAX, 1e300, 1e-300, 1e-160, 1e155,   0.98, 1.0, -1.5};
     for (uint64_t bits : {0x7FF8000000000000ULL, 0xFFF8000000000000ULL, 0x7FF8000000000123ULL,
                           0x7FF0000000000001ULL, 0x000FFFFFFFFFFFFFULL, 0x800FFFFFFFFFFFFFULL})
         values.push_back(std::bit_cast<double>(bits));

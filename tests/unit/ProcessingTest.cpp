@@ -293,12 +293,9 @@ TEST(Processing, HoldLengthsAndWorkBuffersFollowRateAndBlockSize) {
          {std::tuple{5.0, 44100.0, 220u}, {30.0, 384000.0, 5760u}, {0.0, 44100.0, 0u},
           {30.0, 1e30, 5760u}, {5.0, std::nan(""), 0u}})
         EXPECT_EQ(Quelor::HoldLengthFor(ms, rate), length) << ms << " ms at " << rate;
-    for (const auto& [rate, length] : {std::pair{44100.0, 441},
-                                       {48000.0, 480},
-                                       {22050.0, 221},
-                                       {49.0, 0},
-                                       {std::nan(""), 0},
-                                       {1e30, INT32_MAX}})
+    const std::pair<double, int> glides[] = {{44100.0, 441}, {48000.0, 480},    {22050.0, 221},
+                                             {49.0, 0},      {std::nan(""), 0}, {1e30, INT32_MAX}};
+    for (const auto& [rate, length] : glides)
         EXPECT_EQ(Quelor::GlideLengthFor(rate), length) << rate;
     Quelor effect;
     Open(effect, {{Quelor::kHold, 0}}, 256);
