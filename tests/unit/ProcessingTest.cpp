@@ -422,7 +422,7 @@ TEST(Processing, ChangesApplyAtOnceUntilTheFirstSampleAfterAResetAndGlideFromThe
     Open(effect, {});
     // Below the threshold, the output is the input times the make-up gain.
     const auto run = [&](int frames) {
-        ChannelSet set(static_cast<std::size_t>(frames), 0.25, 0.25);
+        ChannelSet set(static_cast<std::size_t>(std::max(frames, 1)), 0.25, 0.25);
         std::vector<double*> in = set.Inputs(), out = set.Outputs();
         effect.ProcessBlock(in.data(), out.data(), frames);
         return set.out[0];
