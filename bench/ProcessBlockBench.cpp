@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <vector>
 
@@ -30,6 +31,12 @@ public:
         effect.ResetProcessing();
     }
 
+    // As a host's automation does, between blocks.
+    void Change(int index, double value) {
+        Set(index, value);
+        effect.ParameterChanged(index);
+    }
+
     Quelor effect;
 
 private:
@@ -39,11 +46,16 @@ private:
     }
 };
 
-void RunBlocks(benchmark::State& state, BenchEffect& bench, StereoSignal& signal) {
+// Runs the effect over the signal block by block; beforeBlock, when given, gets the
+// number of each block before it runs.
+void RunBlocks(benchmark::State& state, BenchEffect& bench, StereoSignal& signal,
+               const std::function<void(std::size_t)>& beforeBlock = {}) {
     std::vector<double> silence(kBlock, 0.0), outLeft(kBlock), outRight(kBlock);
     const std::size_t blocks = signal.left.size() / kBlock;
     std::size_t block = 0;
     for (auto _ : state) {
+        if (beforeBlock)
+            beforeBlock(block);
         const std::size_t at = block * kBlock;
         double* in[4] = {&signal.left[at], &signal.right[at], silence.data(), silence.data()};
         double* out[2] = {outLeft.data(), outRight.data()};
@@ -80,4 +92,25 @@ void BM_ProcessBlockAlwaysAbove(benchmark::State& state) {
     RunBlocks(state, bench, signal);
 }
 BENCHMARK(BM_ProcessBlockAlwaysAbove);
+
+// Dual Mono, brickwall on, threshold -20 dB; with gliding:1, Gain, Mix, Attenuation,
+// Threshold and Ratio change before every block, so that every pass glides almost
+// all the time: automation's cost, against gliding:0 at the same settings.
+void BM_ProcessBlockAutomated(benchmark::State& state) {
+    BenchEffect bench(Quelor::kStereoDualMono, true, -20.0);
+    StereoSignal signal = MakeDemoSignal(kSampleRate, 2.0);
+    if (state.range(0) == 0) {
+        RunBlocks(state, bench, signal);
+        return;
+    }
+    RunBlocks(state, bench, signal, [&](std::size_t block) {
+        const bool odd = block % 2 != 0;
+        bench.Change(Quelor::kGain, odd ? 3.0 : 0.0);
+        bench.Change(Quelor::kMix, odd ? 80.0 : 100.0);
+        bench.Change(Quelor::kAttenuation, odd ? -3.0 : 0.0);
+        bench.Change(Quelor::kThreshold, odd ? -24.0 : -20.0);
+        bench.Change(Quelor::kRatio, odd ? 4.0 : 3.0);
+    });
+}
+BENCHMARK(BM_ProcessBlockAutomated)->ArgName("gliding")->Arg(0)->Arg(1);
 } // namespace

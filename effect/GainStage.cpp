@@ -17,6 +17,23 @@ inline double Larger(double x, double y) {
     return x < y ? y : x;
 }
 
+// What a pass reads for a parameter at the i-th sample of the piece: a value that
+// holds for the whole piece, or a glide.
+struct Fixed {
+    double value;
+    [[gnu::always_inline]] double At(int) const { return value; }
+};
+
+struct Reciprocal {
+    GainStage::Glide glide;
+    [[gnu::always_inline]] double At(int i) const { return 1.0 / glide.At(i); }
+};
+
+struct Complement {
+    GainStage::Glide glide;
+    [[gnu::always_inline]] double At(int i) const { return 1.0 - glide.At(i); }
+};
+
 // The recursions below are weighted sums, so that only a multiplication and an
 // addition depend on the previous value; keep is 1 - coeff.
 
@@ -31,11 +48,11 @@ inline void Smooth(double& meanSquare, double a, double b, double coeff, double 
     meanSquare = meanSquare * keep + s * coeff;
 }
 
-template <bool kLimiter, bool kMeters>
+template <bool kLimiter, bool kMeters, class Attenuation>
 void FollowAll(GainStage::Displays& displays, GainStage::LimiterEnvelope& limiter,
-               const GainStage::PieceSignals& piece, int n, double coeff, double ceiling) {
+               const GainStage::PieceSignals& piece, int n, double coeff, double ceiling,
+               Attenuation attenuation) {
     GainStage::Displays d = displays;
-    const double attenuation = piece.attenuation;
     const double keep = 1.0 - coeff;
     const double release = limiter.release;
     const double keepRelease = 1.0 - release;
@@ -51,16 +68,25 @@ void FollowAll(GainStage::Displays& displays, GainStage::LimiterEnvelope& limite
         }
         if (kMeters) {
             Smooth(d.in, piece.in0[i], piece.in1[i], coeff, keep);
-            const double gb = kLimiter ? piece.limiterGain[i] : 1.0;
-            const double out0 = kLimiter ? piece.compressed0[i] * attenuation * gb
-                                         : piece.compressed0[i];
-            const double out1 = kLimiter ? attenuation * gb * piece.compressed1[i]
-                                         : piece.compressed1[i];
+            const double scale = kLimiter ? attenuation.At(i) * piece.limiterGain[i] : 1.0;
+            const double out0 = kLimiter ? piece.compressed0[i] * scale : piece.compressed0[i];
+            const double out1 = kLimiter ? piece.compressed1[i] * scale : piece.compressed1[i];
             Smooth(d.out, out0, out1, coeff, keep);
         }
     }
     displays = d;
     limiter.output = peak;
+}
+
+template <bool kLimiter, bool kMeters>
+void FollowAll(GainStage::Displays& displays, GainStage::LimiterEnvelope& limiter,
+               const GainStage::PieceSignals& piece, int n, double coeff, double ceiling) {
+    if (kLimiter && kMeters && piece.attenuation.Moving())
+        FollowAll<kLimiter, kMeters>(displays, limiter, piece, n, coeff, ceiling,
+                                     piece.attenuation);
+    else
+        FollowAll<kLimiter, kMeters>(displays, limiter, piece, n, coeff, ceiling,
+                                     Fixed{piece.attenuation.target});
 }
 
 struct Average {
@@ -89,47 +115,52 @@ struct Compressor {
     // below it skip the power function, with the same result as computing it.
     static constexpr int kGroup = 16;
 
-    [[gnu::always_inline]] static void Run(double* g, int n, double threshold, double inverse,
-                                           double exponent) {
+    template <class Threshold, class Inverse, class Exponent>
+    [[gnu::always_inline]] static void Run(double* g, int n, Threshold threshold, Inverse inverse,
+                                           Exponent exponent) {
         int i = 0;
         for (; i + kGroup <= n; i += kGroup) {
             bool above = false;
             for (int j = i; j < i + kGroup; ++j)
-                above |= g[j] > threshold;
+                above |= g[j] > threshold.At(j);
             if (above)
-                Gains(g + i, kGroup, threshold, inverse, exponent);
+                Gains(g, i, i + kGroup, threshold, inverse, exponent);
             else
                 for (int j = i; j < i + kGroup; ++j)
                     g[j] = 1.0;
         }
-        Gains(g + i, n - i, threshold, inverse, exponent);
+        Gains(g, i, n, threshold, inverse, exponent);
     }
 
-    [[gnu::always_inline]] static void Gains(double* g, int n, double threshold, double inverse,
-                                             double exponent) {
-        for (int i = 0; i < n; ++i) {
+    template <class Threshold, class Inverse, class Exponent>
+    [[gnu::always_inline]] static void Gains(double* g, int begin, int end, Threshold threshold,
+                                             Inverse inverse, Exponent exponent) {
+        for (int i = begin; i < end; ++i) {
             const double e = g[i];
-            const double gain = FastPow(e * inverse, exponent);
-            g[i] = e > threshold ? gain : 1.0;
+            const double gain = FastPow(e * inverse.At(i), exponent.At(i));
+            g[i] = e > threshold.At(i) ? gain : 1.0;
         }
     }
 };
 
 struct Gain {
+    template <class Mix, class Dry, class Makeup>
     [[gnu::always_inline]] static void Run(const double* g, const double* in, double* out, int n,
-                                           double mix, double dry, double makeup) {
+                                           Mix mix, Dry dry, Makeup makeup) {
         for (int i = 0; i < n; ++i)
-            out[i] = (g[i] * mix + dry) * in[i] * makeup;
+            out[i] = (g[i] * mix.At(i) + dry.At(i)) * in[i] * makeup.At(i);
     }
 };
 
 struct LimiterOutput {
+    template <class Attenuation>
     [[gnu::always_inline]] static void Run(const double* g, const double* in0, const double* in1,
                                            double* out0, double* out1, int n,
-                                           double attenuation) {
+                                           Attenuation attenuation) {
         for (int i = 0; i < n; ++i) {
-            out0[i] = in0[i] * attenuation * g[i];
-            out1[i] = attenuation * g[i] * in1[i];
+            const double scale = attenuation.At(i) * g[i];
+            out0[i] = in0[i] * scale;
+            out1[i] = in1[i] * scale;
         }
     }
 };
@@ -138,7 +169,15 @@ bool ProcessorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 }
-const bool kWide = ProcessorHasAvx2();
+
+// The tests build this file a second time with QUELOR_GAIN_STAGE_BASELINE defined,
+// to hold the baseline path against the wide one on a processor that has both.
+#ifdef QUELOR_GAIN_STAGE_BASELINE
+constexpr bool kBaselineOnly = true;
+#else
+constexpr bool kBaselineOnly = false;
+#endif
+const bool kWide = !kBaselineOnly && ProcessorHasAvx2();
 
 template <class Pass, class... Args> [[gnu::target("avx2")]] void RunWide(Args... args) {
     Pass::Run(args...);
@@ -158,6 +197,10 @@ template <class Pass, class... Args> void Run(Args... args) {
 
 namespace GainStage {
 
+bool WidePath() {
+    return kWide;
+}
+
 void DetectAverage(const double* a, const double* b, double* out, int n) {
     Run<Average>(a, b, out, n);
 }
@@ -172,17 +215,41 @@ void DetectEach(const double* a, double* out, int n) {
 
 void CompressorGains(double* envelopeToGain, int n, double threshold, double inverse,
                      double exponent) {
-    Run<Compressor>(envelopeToGain, n, threshold, inverse, exponent);
+    Run<Compressor>(envelopeToGain, n, Fixed{threshold}, Fixed{inverse}, Fixed{exponent});
+}
+
+void CompressorGains(double* envelopeToGain, int n, const Glide& threshold, const Glide& exponent) {
+    if (threshold.Moving() || exponent.Moving())
+        Run<Compressor>(envelopeToGain, n, threshold, Reciprocal{threshold}, exponent);
+    else
+        CompressorGains(envelopeToGain, n, threshold.target, 1.0 / threshold.target,
+                        exponent.target);
 }
 
 void ApplyGain(const double* gain, const double* in, double* out, int n, double mix, double dry,
                double makeup) {
-    Run<Gain>(gain, in, out, n, mix, dry, makeup);
+    Run<Gain>(gain, in, out, n, Fixed{mix}, Fixed{dry}, Fixed{makeup});
+}
+
+void ApplyGain(const double* gain, const double* in, double* out, int n, const Glide& mix,
+               const Glide& makeup) {
+    if (mix.Moving() || makeup.Moving())
+        Run<Gain>(gain, in, out, n, mix, Complement{mix}, makeup);
+    else
+        ApplyGain(gain, in, out, n, mix.target, 1.0 - mix.target, makeup.target);
 }
 
 void ApplyLimiter(const double* gain, const double* in0, const double* in1, double* out0,
                   double* out1, int n, double attenuation) {
-    Run<LimiterOutput>(gain, in0, in1, out0, out1, n, attenuation);
+    Run<LimiterOutput>(gain, in0, in1, out0, out1, n, Fixed{attenuation});
+}
+
+void ApplyLimiter(const double* gain, const double* in0, const double* in1, double* out0,
+                  double* out1, int n, const Glide& attenuation) {
+    if (attenuation.Moving())
+        Run<LimiterOutput>(gain, in0, in1, out0, out1, n, attenuation);
+    else
+        ApplyLimiter(gain, in0, in1, out0, out1, n, attenuation.target);
 }
 
 void FollowDisplays(Displays& displays, LimiterEnvelope& limiter, const PieceSignals& piece,

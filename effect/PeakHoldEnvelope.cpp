@@ -59,6 +59,19 @@ void PeakHoldEnvelope::ClearEnvelope() {
     Rebuild();
 }
 
+void PeakHoldEnvelope::TakeHistoryFrom(const PeakHoldEnvelope& other) {
+    output = other.output;
+    if (windowLength != other.windowLength) {
+        std::fill_n(slots, windowLength, other.HeldMaximum());
+        Rebuild();
+        return;
+    }
+    std::copy_n(other.slots, windowLength, slots);
+    std::copy_n(other.suffixMaxima, windowLength + 1, suffixMaxima);
+    prefixMaximum = other.prefixMaximum;
+    writePosition = other.writePosition;
+}
+
 double PeakHoldEnvelope::HeldMaximum() const {
     return Larger(prefixMaximum, suffixMaxima[writePosition]);
 }

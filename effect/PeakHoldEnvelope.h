@@ -37,6 +37,10 @@ public:
     void SetHoldLength(uint32_t n);
     // Forgets all history; coefficients and window length stay.
     void ClearEnvelope();
+    // Takes over other's history: output, window, held maximum and write position. Should
+    // the windows differ in length (one window's memory could not be had), the output
+    // carries over and the window holds other's held maximum.
+    void TakeHistoryFrom(const PeakHoldEnvelope& other);
 
     double Output() const { return output; }
     double HeldMaximum() const;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 constexpr EffectIdentity kIdentity{
@@ -25,6 +26,7 @@ constexpr EffectIdentity kIdentity{
 // Highest ratio on the knob; it stands for an infinite ratio.
 constexpr double kInfiniteRatio = 30.0;
 constexpr double kMeterSeconds = 0.15;
+constexpr double kGlideSeconds = 0.010;
 // 10^0.9: the IN and OUT 0 marks stand for a smoothed level of -9 dBFS.
 constexpr double kMeterReference = 7.943282347242815;
 // Brickwall reduction in dB divided by 6: the LED is fully lit from 6 dB on.
@@ -79,6 +81,20 @@ uint32_t Quelor::HoldLengthFor(double ms, double sampleRate) {
     if (samples >= PeakHoldEnvelope::kWindowCapacity)
         return PeakHoldEnvelope::kWindowCapacity;
     return static_cast<uint32_t>(samples);
+}
+
+int Quelor::GlideLengthFor(double sampleRate) {
+    const double samples = std::round(kGlideSeconds * sampleRate);
+    if (!(samples >= 1.0))
+        return 0;
+    return samples < INT32_MAX ? static_cast<int>(samples) : INT32_MAX;
+}
+
+void Quelor::Retarget(GainStage::Glide& glide, double value) {
+    if (processedSinceReset)
+        glide.GlideTo(value, GlideLengthFor(SampleRate()));
+    else
+        glide.JumpTo(value);
 }
 
 void Quelor::ResizeWorkBuffers(int frames) {
@@ -145,23 +161,22 @@ void Quelor::ParameterChanged(int index) {
         envelope2.SetHoldLength(HoldLengthFor(value, rate));
         break;
     case kRatio:
-        ratioExponent = value < kInfiniteRatio ? 1.0 / value - 1.0 : -1.0;
+        Retarget(exponent, value < kInfiniteRatio ? 1.0 / value - 1.0 : -1.0);
         break;
     case kThreshold:
-        thresholdGain = parameter->DecibelsToAmplitude();
-        thresholdInverse = 1.0 / thresholdGain;
+        Retarget(threshold, parameter->DecibelsToAmplitude());
         break;
     case kGain:
-        makeupGain = parameter->DecibelsToAmplitude();
+        Retarget(makeup, parameter->DecibelsToAmplitude());
         break;
     case kMix:
-        mixAmount = parameter->Normalized();
+        Retarget(mix, parameter->Normalized());
         break;
     case kRelease2:
         limiter.release = PeakHoldEnvelope::Coefficient(value, rate);
         break;
     case kAttenuation:
-        attenuationGain = parameter->DecibelsToAmplitude();
+        Retarget(attenuation, parameter->DecibelsToAmplitude());
         break;
     case kSidechainInput:
         // Read at every block; 32-bit blocks need not widen an unused side-chain.
@@ -186,6 +201,9 @@ void Quelor::ResetProcessing() {
     envelope1.ClearEnvelope();
     envelope2.ClearEnvelope();
     limiter.output = 0.0;
+    for (GainStage::Glide* glide : Glides())
+        glide->JumpTo(glide->target);
+    processedSinceReset = false;
     displays = {};
     brickwallLevel = 0.0;
     meterCoeff = 1.0 - std::exp(-1.0 / (rate * kMeterSeconds));
@@ -250,39 +268,47 @@ void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int fra
     double* g1 = envBuf1.Data();
     double* g2 = envBuf2.Data();
     const bool dual = settings.stereoMode == kStereoDualMono;
+    // Dual Mono's second envelope starts from the linked envelope's state, not from
+    // wherever it stopped when the channels were last apart.
+    if (dual && !dualBefore)
+        envelope2.TakeHistoryFrom(envelope1);
+    dualBefore = dual;
     // Detector, envelope (the only recursion), gain and mix, each over the whole
     // piece; the displays follow at the end, both in one loop.
     if (dual) {
         GainStage::DetectEach(a, c1, frames);
         GainStage::DetectEach(b, c2, frames);
         PeakHoldEnvelope::ProcessPair(envelope1, c1, g1, envelope2, c2, g2, frames);
-        GainStage::CompressorGains(g1, frames, thresholdGain, thresholdInverse, ratioExponent);
-        GainStage::CompressorGains(g2, frames, thresholdGain, thresholdInverse, ratioExponent);
+        GainStage::CompressorGains(g1, frames, threshold, exponent);
+        GainStage::CompressorGains(g2, frames, threshold, exponent);
     } else {
         if (settings.stereoMode == kStereoAverage)
             GainStage::DetectAverage(a, b, c1, frames);
         else
             GainStage::DetectMaximum(a, b, c1, frames);
         envelope1.ProcessEnvelope(c1, g1, frames);
-        GainStage::CompressorGains(g1, frames, thresholdGain, thresholdInverse, ratioExponent);
+        GainStage::CompressorGains(g1, frames, threshold, exponent);
     }
-    const double dry = 1.0 - mixAmount;
-    GainStage::ApplyGain(g1, inputs[0], c1, frames, mixAmount, dry, makeupGain);
-    GainStage::ApplyGain(dual ? g2 : g1, inputs[1], c2, frames, mixAmount, dry, makeupGain);
+    GainStage::ApplyGain(g1, inputs[0], c1, frames, mix, makeup);
+    GainStage::ApplyGain(dual ? g2 : g1, inputs[1], c2, frames, mix, makeup);
     double* limit = settings.brickwall ? limitBuf.Data() : nullptr;
     if (limit)
         GainStage::DetectMaximum(c1, c2, limit, frames);
     // Before any output is written, so that in-place buffers still show the input
     // on the IN needle.
-    const GainStage::PieceSignals piece{inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1,
-                                        limit, attenuationGain, true};
+    const GainStage::PieceSignals piece{
+        inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1, limit, attenuation, true};
     GainStage::FollowDisplays(displays, limiter, piece, frames, meterCoeff, kCeiling);
     if (limit) {
-        GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuationGain);
+        GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuation);
     } else {
         std::copy_n(c1, frames, outputs[0]);
         std::copy_n(c2, frames, outputs[1]);
     }
+    // Every glide moves on with the samples, whether or not its stage ran.
+    for (GainStage::Glide* glide : Glides())
+        glide->Advance(frames);
+    processedSinceReset = true;
 }
 
 namespace {

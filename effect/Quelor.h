@@ -4,6 +4,8 @@
 #include "IEffectBase.h"
 #include "PeakHoldEnvelope.h"
 
+#include <array>
+
 // The Quelor compressor: a hard-knee feed-forward compressor with a peak-hold
 // envelope, stereo link, side-chain, dry/wet mix and a brickwall stage. Processing only:
 // each product joins it to a format's adapter, which owns it, and gives it the panel's
@@ -47,12 +49,12 @@ public:
     // Plug-in lock held.
     void AdoptWorkBuffers(IWorkBuffers& buffers) override;
 
-    double ThresholdGain() const { return thresholdGain; }
-    double ThresholdInverse() const { return thresholdInverse; }
-    double MakeupGain() const { return makeupGain; }
-    double AttenuationGain() const { return attenuationGain; }
-    double RatioExponent() const { return ratioExponent; }
-    double MixAmount() const { return mixAmount; }
+    // The values Gain, Mix, Attenuation, Threshold and Ratio glide to.
+    double ThresholdGain() const { return threshold.target; }
+    double MakeupGain() const { return makeup.target; }
+    double AttenuationGain() const { return attenuation.target; }
+    double RatioExponent() const { return exponent.target; }
+    double MixAmount() const { return mix.target; }
     double MeterCoeff() const { return meterCoeff; }
     double GrDisplay() const { return displays.gain; }
     double LimiterDisplay() const { return displays.limiter; }
@@ -65,6 +67,8 @@ public:
 
     // Hold time to window length: truncated, saturated to the window's capacity.
     static uint32_t HoldLengthFor(double ms, double sampleRate);
+    // The samples a glide takes: 10 ms, rounded; none for rates that give none.
+    static int GlideLengthFor(double sampleRate);
     // Linear amplitude (1.0 = the scale's 0 mark) to a needle position 0..1.
     static double NeedleValue(double amplitude);
 
@@ -102,6 +106,12 @@ private:
     void ProcessPiece(double* const* inputs, double* const* outputs, int frames,
                       const BlockSettings& settings);
     void FeedMeters(bool brickwall);
+    // A change of a gliding value: at once until the first sample after a reset,
+    // so that playback starts at its settings; a glide from then on.
+    void Retarget(GainStage::Glide& glide, double value);
+    std::array<GainStage::Glide*, 5> Glides() {
+        return {&threshold, &makeup, &attenuation, &exponent, &mix};
+    }
 
     int inNeedleIndex = -1;
     int grNeedleIndex = -1;
@@ -110,14 +120,15 @@ private:
     double brickwallLevel = 0.0; // the LED's value, kept for hosts that show meters without a panel
     GainStage::Displays displays;
     double meterCoeff = 0.0;
-    double thresholdGain = 1.0;
-    double thresholdInverse = 1.0;
-    double makeupGain = 1.0;
-    double attenuationGain = 1.0;
-    double ratioExponent = 0.0;
-    double mixAmount = 1.0;
+    GainStage::Glide threshold{1.0};   // linear
+    GainStage::Glide makeup{1.0};      // linear
+    GainStage::Glide attenuation{1.0}; // linear
+    GainStage::Glide exponent{0.0};    // of the gain computer: 1 / ratio - 1
+    GainStage::Glide mix{1.0};         // the wet share
+    bool processedSinceReset = false;
     PeakHoldEnvelope envelope1;
     PeakHoldEnvelope envelope2;
+    bool dualBefore = false; // the last piece ran in Dual Mono
     GainStage::LimiterEnvelope limiter;
     GrowArray<double> chanBuf1;
     GrowArray<double> chanBuf2;

@@ -42,16 +42,34 @@ struct ChannelSet {
     std::vector<std::vector<double>> out;
 };
 
+// Sets a parameter to exactly the real value given, as a host adapter does.
+inline void SetExactly(IEffectBase& effect, int index, double value) {
+    effect.ParameterAt(index)->SetLimited(value);
+    effect.ParameterChanged(index);
+}
+
+// A parameter set exactly before the given frame is processed.
+struct TimedChange {
+    std::size_t frame;
+    int index;
+    double value;
+};
+
 // Runs the whole set through ProcessBlock in blocks of the given sizes, repeated;
-// in place when asked, so the outputs land in the first two inputs.
+// in place when asked, so the outputs land in the first two inputs. A block that
+// reaches past a change ends there; the change is made between the two blocks.
 inline void Process(Quelor& effect, ChannelSet& set, std::initializer_list<int> blockSizes,
-                    bool inPlace = false) {
+                    bool inPlace = false, std::initializer_list<TimedChange> changes = {}) {
     std::size_t at = 0;
+    auto change = changes.begin();
     for (auto size = blockSizes.begin(); at < set.Frames(); ++size) {
+        for (; change != changes.end() && change->frame <= at; ++change)
+            SetExactly(effect, change->index, change->value);
         if (size == blockSizes.end())
             size = blockSizes.begin();
-        const int n =
-            static_cast<int>(std::min(static_cast<std::size_t>(*size), set.Frames() - at));
+        const std::size_t until =
+            std::min(change != changes.end() ? change->frame : set.Frames(), set.Frames());
+        const int n = static_cast<int>(std::min(static_cast<std::size_t>(*size), until - at));
         std::vector<double*> in = set.Inputs(at), out = set.Outputs(at);
         effect.ProcessBlock(in.data(), inPlace ? in.data() : out.data(), n);
         at += static_cast<std::size_t>(n);

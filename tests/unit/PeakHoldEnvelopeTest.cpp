@@ -169,4 +169,15 @@ TEST(PeakHoldEnvelope, WithoutWindowMemoryItFollowsTheDetectorWithoutHold) {
     EXPECT_EQ(envelope.WindowLength(), 1u);
     EXPECT_EQ(Feed(envelope, {0.5, 0.25, 0.0, 0.75}), (Samples{0.5, 0.25, 0.0, 0.75}));
     EXPECT_EQ(PeakHoldEnvelope().Capacity(), PeakHoldEnvelope::kWindowCapacity);
+
+    // Taking over a longer window's history keeps its output and its held maximum.
+    PeakHoldEnvelope full;
+    full.SetHoldLength(4);
+    Feed(full, {0.9, 0.1});
+    envelope.TakeHistoryFrom(full);
+    EXPECT_EQ(envelope.Output(), full.Output());
+    EXPECT_EQ(envelope.HeldMaximum(), 0.9);
+    full.ClearEnvelope();
+    full.TakeHistoryFrom(envelope);
+    EXPECT_EQ(Feed(full, {0.0, 0.0, 0.0, 0.0}), (Samples{0.9, 0.9, 0.9, 0.0})) << "for a window";
 }

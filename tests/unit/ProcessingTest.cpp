@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <deque>
 #include <limits>
 #include <numbers>
@@ -25,18 +26,79 @@ const Settings kTypical{1, 100, 5, 3, -20, 6, 100, 300, -3};
 const Settings kExtreme{0, 0, 0, 30, -40, 20, 50, 0, 0};
 const Settings kGentle{50, 800, 30, 1.5, -6, 0, 0, 1500, -30};
 
+// A value that glides as defined: a straight line from where it stands to the new
+// target over 10 ms, except before the first sample after a reset, when it jumps.
+class ReferenceGlide {
+public:
+    explicit ReferenceGlide(double v) : value(v), from(v), to(v) {}
+
+    void Set(double target, bool atOnce) {
+        if (target == to)
+            return;
+        from = value;
+        to = target;
+        step = 0;
+        length = atOnce ? 0 : std::lround(0.010 * kRate);
+        if (length == 0)
+            value = to;
+    }
+    double Next() {
+        if (step < length) {
+            ++step;
+            value = step == length ? to
+                                   : from + (to - from) * static_cast<double>(step) /
+                                                static_cast<double>(length);
+        }
+        return value;
+    }
+
+private:
+    double value, from, to;
+    long step = 0, length = 0;
+};
+
+double Linear(double dB) {
+    return std::pow(10.0, dB / 20.0);
+}
+
+double Exponent(double ratio) {
+    return ratio >= 30.0 ? -1.0 : 1.0 / ratio - 1.0;
+}
+
 // The compressor written sample by sample from its definition.
 class ReferenceCompressor {
 public:
     ReferenceCompressor(const Settings& s, int stereoMode, bool sidechain, bool brickwall)
         : mode(stereoMode), useSidechain(sidechain), limit(brickwall),
-          threshold(std::pow(10.0, s.threshold / 20.0)),
-          exponent(s.ratio >= 30.0 ? -1.0 : 1.0 / s.ratio - 1.0), mix(s.mix / 100.0),
-          makeup(std::pow(10.0, s.gain / 20.0)), attenuation(std::pow(10.0, s.attenuation / 20.0)),
+          threshold(Linear(s.threshold)), exponent(Exponent(s.ratio)), mix(s.mix / 100.0),
+          makeup(Linear(s.gain)), attenuation(Linear(s.attenuation)),
           meter(1.0 - std::exp(-1.0 / (kRate * 0.15))), follower1(s), follower2(s),
           limiter(Coefficient(0.0), Coefficient(s.release2), 1) {}
 
+    // A change of Threshold, Ratio, Gain, Mix or Attenuation before the next sample.
+    void Change(int index, double value) {
+        const bool atOnce = !started;
+        switch (index) {
+        case Quelor::kThreshold:
+            return threshold.Set(Linear(value), atOnce);
+        case Quelor::kRatio:
+            return exponent.Set(Exponent(value), atOnce);
+        case Quelor::kGain:
+            return makeup.Set(Linear(value), atOnce);
+        case Quelor::kMix:
+            return mix.Set(value / 100.0, atOnce);
+        case Quelor::kAttenuation:
+            return attenuation.Set(Linear(value), atOnce);
+        default:
+            FAIL() << "the reference glides only";
+        }
+    }
+
     void Step(const double* in, double* out) {
+        started = true;
+        t = threshold.Next();
+        x = exponent.Next();
+        const double m = mix.Next(), k = makeup.Next(), att = attenuation.Next();
         const double a = useSidechain ? in[2] : in[0];
         const double b = useSidechain ? in[3] : in[1];
         double g1, g2;
@@ -50,8 +112,8 @@ public:
             g1 = g2 = Gain(follower1.Step(Finite(level)));
             Follow(grDisplay, g1);
         }
-        const double y0 = in[0] * makeup * (1.0 - mix + mix * g1);
-        const double y1 = in[1] * makeup * (1.0 - mix + mix * g2);
+        const double y0 = in[0] * k * (1.0 - m + m * g1);
+        const double y1 = in[1] * k * (1.0 - m + m * g2);
         if (!limit) {
             out[0] = y0;
             out[1] = y1;
@@ -60,8 +122,8 @@ public:
         const double peak = limiter.Step(Finite(std::max(std::fabs(y0), std::fabs(y1))));
         const double gb = peak > kCeiling ? kCeiling / peak : 1.0;
         Follow(limiterDisplay, gb);
-        out[0] = y0 * attenuation * gb;
-        out[1] = y1 * attenuation * gb;
+        out[0] = y0 * att * gb;
+        out[1] = y1 * att * gb;
     }
 
     double grDisplay = 1.0;
@@ -100,17 +162,18 @@ private:
         double out = 0.0;
     };
 
-    double Gain(double level) const {
-        return level > threshold ? std::pow(level / threshold, exponent) : 1.0;
-    }
+    double Gain(double level) const { return level > t ? std::pow(level / t, x) : 1.0; }
     void Follow(double& display, double gain) const {
         display += gain > display ? meter * (gain - display) : gain - display;
     }
 
     int mode;
     bool useSidechain, limit;
-    double threshold, exponent, mix, makeup, attenuation, meter;
+    ReferenceGlide threshold, exponent, mix, makeup, attenuation;
+    double meter;
     Follower follower1, follower2, limiter;
+    bool started = false;
+    double t = 0.0, x = 0.0; // this sample's threshold and exponent
 };
 
 // Drums, tone bursts on the side-chain, a silent gap.
@@ -173,6 +236,50 @@ INSTANTIATE_TEST_SUITE_P(AllModes, ProcessingMatchesReference,
                                             ::testing::Bool(), ::testing::Values(0, 1, 2)));
 
 namespace {
+// Every gliding value changed, some mid-glide, Ratio to its infinite end and back.
+const std::initializer_list<TimedChange> kAutomation{{0, Quelor::kGain, 9},
+                                                     {3000, Quelor::kGain, 0},
+                                                     {3000, Quelor::kMix, 40},
+                                                     {3200, Quelor::kGain, 15},
+                                                     {8000, Quelor::kThreshold, -40},
+                                                     {8000, Quelor::kRatio, 30},
+                                                     {8300, Quelor::kRatio, 2},
+                                                     {12000, Quelor::kAttenuation, -20},
+                                                     {12001, Quelor::kAttenuation, 0},
+                                                     {12100, Quelor::kThreshold, -10},
+                                                     {20000, Quelor::kMix, 100},
+                                                     {20000, Quelor::kRatio, 30}};
+} // namespace
+
+TEST(ProcessingMatchesReferenceGliding, SampleForSample) {
+    for (int mode : {0, 1, 2})
+        for (bool sidechain : {false, true})
+            for (bool brickwall : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "mode " << mode << " side-chain " << sidechain
+                                                << " brickwall " << brickwall);
+                Quelor effect;
+                Configure(effect, kTypical, mode, sidechain, brickwall);
+                ChannelSet signal = TestSignal(0.6);
+                Process(effect, signal, {512, 1, 77, 300}, false, kAutomation);
+
+                ReferenceCompressor reference(kTypical, mode, sidechain, brickwall);
+                auto change = kAutomation.begin();
+                for (std::size_t i = 0; i < signal.Frames(); ++i) {
+                    for (; change != kAutomation.end() && change->frame == i; ++change)
+                        reference.Change(change->index, change->value);
+                    const double in[4] = {signal.in[0][i], signal.in[1][i], signal.in[2][i],
+                                          signal.in[3][i]};
+                    double out[2];
+                    reference.Step(in, out);
+                    for (std::size_t ch = 0; ch < 2; ++ch)
+                        ASSERT_NEAR(signal.out[ch][i], out[ch],
+                                    1e-12 * std::max(1.0, std::fabs(out[ch])))
+                            << "channel " << ch << " frame " << i;
+                }
+            }
+}
+
+namespace {
 void Open(Quelor& effect, std::initializer_list<std::pair<int, double>> settings,
           int blockSize = kMaxBlock) {
     OpenLikeHost(effect, kRate, blockSize);
@@ -186,6 +293,10 @@ TEST(Processing, HoldLengthsAndWorkBuffersFollowRateAndBlockSize) {
          {std::tuple{5.0, 44100.0, 220u}, {30.0, 384000.0, 5760u}, {0.0, 44100.0, 0u},
           {30.0, 1e30, 5760u}, {5.0, std::nan(""), 0u}})
         EXPECT_EQ(Quelor::HoldLengthFor(ms, rate), length) << ms << " ms at " << rate;
+    const std::pair<double, int> glides[] = {{44100.0, 441}, {48000.0, 480},    {22050.0, 221},
+                                             {49.0, 0},      {std::nan(""), 0}, {1e30, INT32_MAX}};
+    for (const auto& [rate, length] : glides)
+        EXPECT_EQ(Quelor::GlideLengthFor(rate), length) << rate;
     Quelor effect;
     Open(effect, {{Quelor::kHold, 0}}, 256);
     EXPECT_EQ(effect.Envelope1().WindowLength(), 1u);
@@ -220,6 +331,146 @@ TEST(Processing, BlocksPastTheWorkBuffersInPlaceAndEmptyGiveTheSameSamples) {
     small.ProcessBlock(in.data(), out.data(), 0);
     EXPECT_EQ(small.Envelope1().Output(), output);
     EXPECT_EQ(small.GrDisplay(), display);
+}
+
+TEST(Processing, EqualChannelsInGiveEqualChannelsOutInEveryMode) {
+    for (int mode : {Quelor::kStereoAverage, Quelor::kStereoMaximum, Quelor::kStereoDualMono})
+        for (int brickwall : {Quelor::kBrickwallOn, Quelor::kBrickwallOff}) {
+            Quelor effect;
+            Open(effect, {{Quelor::kThreshold, -24}, {Quelor::kGain, 12}, {Quelor::kMix, 70},
+                          {Quelor::kAttenuation, -7.3}, {Quelor::kStereoMode, mode},
+                          {Quelor::kBrickwall, brickwall}});
+            ChannelSet set = TestSignal(1.0);
+            set.in[1] = set.in[0];
+            Process(effect, set, {kMaxBlock}, false, {{20000, Quelor::kAttenuation, -1}});
+            EXPECT_EQ(set.out[0], set.out[1]) << "mode " << mode << " brickwall " << brickwall;
+        }
+}
+
+// With equal channels Maximum and Dual Mono are the same compressor, so a switch
+// from the linked mode to Dual Mono must not show, even when the channels were
+// apart under Dual Mono once before.
+TEST(Processing, DualMonoStartsFromTheLinkedEnvelope) {
+    constexpr std::size_t kApart = 20000, kLinked = 30000;
+    const std::initializer_list<std::pair<int, double>> settings{
+        {Quelor::kThreshold, -30}, {Quelor::kHold, 10}, {Quelor::kRelease, 400},
+        {Quelor::kStereoMode, Quelor::kStereoDualMono}};
+    ChannelSet a = TestSignal(1.0);
+    std::copy(a.in[0].begin() + kApart, a.in[0].end(), a.in[1].begin() + kApart);
+    ChannelSet b = a;
+    Quelor switching, linked;
+    Open(switching, settings);
+    Open(linked, settings);
+    Process(switching, a, {300},  false,
+            {{kApart, Quelor::kStereoMode, Quelor::kStereoMaximum},
+             {kLinked, Quelor::kStereoMode, Quelor::kStereoDualMono}});
+    Process(linked, b, {300}, false, {{kApart, Quelor::kStereoMode, Quelor::kStereoMaximum}});
+    EXPECT_TRUE(std::equal(a.out[0].begin() + kApart, a.out[0].end(), a.out[1].begin() + kApart));
+    EXPECT_EQ(a.out, b.out);
+    const PeakHoldEnvelope &first = switching.Envelope1(), &second = switching.Envelope2();
+    EXPECT_EQ(second.Output(), first.Output());
+    EXPECT_EQ(second.HeldMaximum(), first.HeldMaximum());
+    EXPECT_EQ(second.WritePosition(), first.WritePosition());
+}
+
+TEST(Processing, ChangesAtTheSameSamplesGiveTheSameOutputAtAnyBlockSize) {
+    // The gliding values as in kAutomation, with switches and time constants between.
+    const std::initializer_list<TimedChange> changes{
+        {0, Quelor::kGain, 9},
+        {3000, Quelor::kGain, 0},
+        {3000, Quelor::kMix, 40},
+        {3200, Quelor::kGain, 15},
+        {4000, Quelor::kBrickwall, Quelor::kBrickwallOn},
+        {5000, Quelor::kAttack, 20},
+        {8000, Quelor::kThreshold, -40},
+        {8000, Quelor::kRatio, 30},
+        {8300, Quelor::kRatio, 2},
+        {9000, Quelor::kStereoMode, Quelor::kStereoDualMono},
+        {12000, Quelor::kAttenuation, -20},
+        {12001, Quelor::kAttenuation, 0},
+        {12100, Quelor::kThreshold, -10},
+        {12200, Quelor::kRelease2, 20},
+        {20000, Quelor::kMix, 100},
+        {20000, Quelor::kRatio, 30}};
+    const auto run = [&](std::initializer_list<int> blockSizes, Quelor& effect) {
+        Open(effect, {{Quelor::kThreshold, -20}});
+        ChannelSet set = TestSignal(0.6);
+        Process(effect, set, blockSizes, false, changes);
+        return set.out;
+    };
+    Quelor reference;
+    const auto want = run({kMaxBlock}, reference);
+    // The OUT meter takes the very samples written, gliding attenuation and all.
+    const double coeff = reference.MeterCoeff();
+    double meanSquare = 0.0;
+    for (std::size_t i = 0; i < want[0].size(); ++i)
+        meanSquare = meanSquare * (1.0 - coeff) +
+                     std::max(want[0][i] * want[0][i], want[1][i] * want[1][i]) * coeff;
+    EXPECT_NEAR(reference.OutMeanSquare(), meanSquare, 1e-13 * meanSquare);
+    for (std::initializer_list<int> blockSizes :
+         {std::initializer_list<int>{1}, {77, 300, 13}, {4096}, {441}, {220, 3}}) {
+        Quelor effect;
+        EXPECT_EQ(run(blockSizes, effect), want) << "first block size " << *blockSizes.begin();
+        EXPECT_EQ(effect.GrDisplay(), reference.GrDisplay());
+        EXPECT_EQ(effect.LimiterDisplay(), reference.LimiterDisplay());
+        EXPECT_EQ(effect.OutMeanSquare(), reference.OutMeanSquare());
+    }
+}
+
+TEST(Processing, ChangesApplyAtOnceUntilTheFirstSampleAfterAResetAndGlideFromThen) {
+    Quelor effect;
+    Open(effect, {});
+    // Below the threshold, the output is the input times the make-up gain.
+    const auto run = [&](int frames) {
+        ChannelSet set(static_cast<std::size_t>(std::max(frames, 1)), 0.25, 0.25);
+        std::vector<double*> in = set.Inputs(), out = set.Outputs();
+        effect.ProcessBlock(in.data(), out.data(), frames);
+        return set.out[0];
+    };
+    const int length = Quelor::GlideLengthFor(kRate);
+    SetExactly(effect, Quelor::kGain, 12);
+    const double loud = 0.25 * effect.MakeupGain();
+    EXPECT_EQ(run(1)[0], loud) << "before the first sample";
+
+    SetExactly(effect, Quelor::kGain, 0);
+    const std::vector<double> glide = run(length + 10);
+    for (int k = 1; k < length; ++k)
+        ASSERT_NEAR(glide[static_cast<std::size_t>(k - 1)], loud + (0.25 - loud) * k / length,
+                    1e-15)
+            << k;
+    EXPECT_GT(glide[static_cast<std::size_t>(length - 2)], 0.25);
+    EXPECT_EQ(glide[static_cast<std::size_t>(length - 1)], 0.25) << "it arrives exactly";
+    EXPECT_EQ(glide.back(), 0.25);
+
+    SetExactly(effect, Quelor::kGain, 12);
+    run(100);
+    effect.ResetProcessing();
+    EXPECT_EQ(run(1)[0], loud) << "a reset ends a glide";
+    effect.ResetProcessing();
+    run(0);
+    SetExactly(effect, Quelor::kGain, 0);
+    EXPECT_EQ(run(1)[0], 0.25) << "a block of no samples processes no sample";
+}
+
+TEST(Processing, ValuesSentAgainChangeNoSample) {
+    const auto run = [](std::initializer_list<TimedChange> changes) {
+        Quelor effect;
+        Open(effect, {{Quelor::kThreshold, -24}, {Quelor::kBrickwall, Quelor::kBrickwallOn}});
+        ChannelSet set = TestSignal(0.3);
+        Process(effect, set, {kMaxBlock}, false, changes);
+        return set.out;
+    };
+    const auto want = run({{2000, Quelor::kGain, 12}});
+    // Mid-glide and at rest: every gliding value, as it stands.
+    EXPECT_EQ(run({{2000, Quelor::kGain, 12},
+                   {2100, Quelor::kGain, 12},
+                   {2100, Quelor::kThreshold, -24},
+                   {2100, Quelor::kRatio, 3},
+                   {2100, Quelor::kMix, 100},
+                   {2100, Quelor::kAttenuation, 0},
+                   {6000, Quelor::kGain, 12},
+                   {6000, Quelor::kThreshold, -24}}),
+              want);
 }
 
 TEST(Processing, WithoutABlockSizeGivesSilenceInsteadOfWritingAnywhere) {
