@@ -45,7 +45,7 @@ DEMO_SETTINGS = --param Threshold=-24 --param Ratio=6 --param Attack=2 --param R
 
 demo: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
-	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
+	$(RELEASE)/tools/render/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
 	    --plot demo-out.png
 
 # Puts Quelor.so where Linux VST hosts look (the first folder of $VST_PATH, else ~/.vst),
@@ -149,7 +149,7 @@ bench: deps $(RELEASE)/build.ninja
 # 10 and 60 minutes of stereo at 48 kHz piped through quelor-render: peak memory and speed.
 soak: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-render-soak
-	nice -n 10 $(RELEASE)/bench/quelor-render-soak $(RELEASE)/tools/quelor-render \
+	nice -n 10 $(RELEASE)/bench/quelor-render-soak $(RELEASE)/tools/render/quelor-render \
 	    $(RELEASE)/modules/vst2/Quelor.so $(RELEASE)/soak 10 60
 
 # Quelor.so against LSP's Compressor Stereo, loaded into the same process by the same host code.
