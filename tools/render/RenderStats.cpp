@@ -77,11 +77,11 @@ double RoundedRange(double rangeLu) {
 }
 
 LoudnessMeter::LoudnessMeter(int channelCount, double sampleRate)
-    : channels(channelCount), rate(sampleRate) {
+    : channels(channelCount), rate(sampleRate), truePeak(channelCount, sampleRate) {
     // The histogram keeps the gating in fixed memory at any length.
-    ebur128_state* s = ebur128_init(
-        static_cast<unsigned>(channelCount), static_cast<unsigned long>(sampleRate),
-        EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+    ebur128_state* s =
+        ebur128_init(static_cast<unsigned>(channelCount), static_cast<unsigned long>(sampleRate),
+                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM);
     // A mono programme is heard on both loudspeakers.
     if (s && channelCount == 1)
         ebur128_set_channel(s, 0, EBUR128_DUAL_MONO);
@@ -106,11 +106,14 @@ std::string LoudnessMeter::Refusal() const {
 void LoudnessMeter::Add(const double* frames, std::size_t count) {
     if (state)
         ebur128_add_frames_double(Ebur(state), frames, count);
+    truePeak.Add(frames, count);
 }
 
 Loudness LoudnessMeter::Result() const {
     constexpr double kNone = -std::numeric_limits<double>::infinity();
     Loudness result{kNone, kNone, kNone};
+    if (const double peak = truePeak.Peak(); peak > 0.0)
+        result.truePeakDb = 20.0 * std::log10(peak);
     if (!state)
         return result;
     double value = 0.0;
@@ -118,12 +121,6 @@ Loudness LoudnessMeter::Result() const {
         result.integratedLufs = value;
     if (ebur128_loudness_range(Ebur(state), &value) == EBUR128_SUCCESS && std::isfinite(value))
         result.rangeLu = value;
-    double peak = 0.0;
-    for (int ch = 0; ch < channels; ++ch)
-        if (ebur128_true_peak(Ebur(state), static_cast<unsigned>(ch), &value) == EBUR128_SUCCESS)
-            peak = std::max(peak, value);
-    if (peak > 0.0)
-        result.truePeakDb = 20.0 * std::log10(peak);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TruePeak.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,7 +64,8 @@ private:
     GainChange result;
 };
 
-// Integrated loudness, loudness range and true peak through libebur128.
+// Integrated loudness and loudness range through libebur128, true peak through our own
+// oversampler (libebur128's costs several times as much for the same figure).
 class LoudnessMeter {
 public:
     // false from Valid() when libebur128 refuses the layout or the rate.
@@ -81,6 +84,7 @@ private:
     void* state = nullptr; // ebur128_state
     int channels;
     double rate;
+    TruePeakMeter truePeak;
 };
 
 // Levels over time for a picture: at most kColumns columns of equal span, in and
