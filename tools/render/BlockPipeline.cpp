@@ -11,8 +11,10 @@ namespace {
 class BlockQueue {
 public:
     void Push(AudioBlock* block) {
-        const std::lock_guard<std::mutex> hold(lock);
-        blocks.push_back(block);
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            blocks.push_back(block);
+        }
         ready.notify_one();
     }
     // The next block, or null at the end or once closed.

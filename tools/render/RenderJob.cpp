@@ -136,9 +136,9 @@ std::string Seconds(uint64_t frames, double rate) {
 
 // Frames a block of the pipeline holds at most: a whole number of the plug-in's blocks,
 // so that the plug-in is called as it would be without the pipeline.
-constexpr std::size_t kPipelineFrames = 8192;
+constexpr std::size_t kPipelineFrames = 32768;
 // Blocks in flight: enough that no stage waits for another's hiccups, within this memory.
-constexpr std::size_t kPipelineBytes = std::size_t{8} << 20;
+constexpr std::size_t kPipelineBytes = std::size_t{4} << 20;
 constexpr std::size_t kFewestBlocks = 3;
 constexpr std::size_t kMostBlocks = 8;
 

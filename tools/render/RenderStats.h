@@ -36,14 +36,27 @@ double RoundedRange(double rangeLu);
 
 double ToDecibels(double amplitude);
 
+// Sums of squares and peaks in four lanes, each sample in the lane of its place in the
+// whole run: the figures do not depend on how the run is cut into blocks, and the
+// compiler can keep the lanes in vector registers.
+struct SampleLanes {
+    static constexpr std::size_t kLanes = 4;
+    double squares[kLanes] = {};
+    uint64_t peaks[kLanes] = {}; // |x| as bits, whose order is the order of the magnitudes
+
+    // n samples, the first of them at `position` in the run.
+    void Add(const double* samples, std::size_t n, uint64_t position);
+    double Squares() const;
+    double Peak() const;
+};
+
 class LevelMeter {
 public:
     void Add(const double* frames, std::size_t count, int channels);
     Levels Result() const;
 
 private:
-    double peak = 0.0;
-    double squares = 0.0;
+    SampleLanes lanes;
     uint64_t samples = 0;
 };
 
@@ -58,8 +71,7 @@ private:
     int channels;
     std::size_t window;
     std::size_t filled = 0;
-    double inSquares = 0.0;
-    double outSquares = 0.0;
+    SampleLanes inWindow, outWindow;
     double total = 0.0;
     GainChange result;
 };

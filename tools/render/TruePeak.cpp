@@ -1,5 +1,7 @@
 #include "TruePeak.h"
 
+#include "WideCode.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -79,31 +81,14 @@ struct Interpolate {
     }
 };
 
-bool ProcessorHasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-const bool kAvx2 = ProcessorHasAvx2();
-
-template <class Pass, class... Args> [[gnu::target("avx2")]] uint32_t RunWide(Args... args) {
-    return Pass::Run(args...);
-}
-
-template <class Pass, class... Args> uint32_t RunNarrow(Args... args) {
-    return Pass::Run(args...);
-}
-
-template <class Pass, class... Args> uint32_t Run(bool wide, Args... args) {
-    return wide ? RunWide<Pass>(args...) : RunNarrow<Pass>(args...);
-}
-
 int Oversampling(double sampleRate) {
     return sampleRate >= 192000.0 ? 1 : sampleRate >= 96000.0 ? 2 : kFactor;
 }
 } // namespace
 
 TruePeakMeter::TruePeakMeter(int channelCount, double sampleRate, Path path)
-    : channels(channelCount), wide(path == Path::Wide || (path == Path::Chosen && kAvx2)),
+    : channels(channelCount),
+      wide(path == Path::Wide || (path == Path::Chosen && WideCode::ProcessorHasAvx2())),
       phases(Design(Oversampling(sampleRate))),
       lines(static_cast<std::size_t>(channelCount), std::vector<float>(kHistory + kChunk)) {}
 
@@ -114,9 +99,10 @@ void TruePeakMeter::Add(const double* frames, std::size_t count) {
         for (std::size_t ch = 0; ch < width; ++ch) {
             float* line = lines[ch].data();
             const double* first = frames + at * width + ch;
-            peakBits = std::max(peakBits, Run<Convert>(wide, first, width, n, line + kHistory));
-            peakBits = std::max(
-                peakBits, Run<Interpolate>(wide, static_cast<const float*>(line), n, &phases));
+            peakBits =
+                std::max(peakBits, WideCode::Run<Convert>(wide, first, width, n, line + kHistory));
+            peakBits = std::max(peakBits, WideCode::Run<Interpolate>(
+                                              wide, static_cast<const float*>(line), n, &phases));
             std::copy(line + n, line + n + kHistory, line);
         }
     }
