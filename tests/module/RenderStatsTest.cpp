@@ -238,4 +238,22 @@ TEST(RenderStats, TruePeakLoudnessAndRangeAgreeWithTheExactMode) {
     }
 }
 
+// A NaN in a file is no peak, on either code path; the samples themselves count.
+TEST(RenderStats, NanIsNoPeakAndBothCodePathsAgree) {
+    std::vector<double> frames(4096 * 2, 0.0);
+    frames[2000] = 0.5;
+    frames[2001] = std::nan("");
+    frames[3001] = -std::nan("");
+    LevelMeter levels;
+    levels.Add(frames.data(), 4096, 2);
+    EXPECT_EQ(levels.Result().peakDb, ToDecibels(0.5));
+    TruePeakMeter wide(2, kRate, TruePeakMeter::Path::Wide);
+    TruePeakMeter narrow(2, kRate, TruePeakMeter::Path::Narrow);
+    wide.Add(frames.data(), 4096);
+    narrow.Add(frames.data(), 4096);
+    EXPECT_GE(wide.Peak(), 0.5);
+    EXPECT_LT(wide.Peak(), 1.0);
+    EXPECT_EQ(wide.Peak(), narrow.Peak());
+}
+
 } // namespace

@@ -567,12 +567,19 @@ TEST_F(Render, PipelineGivesTheOutputPictureAndFiguresOfOneThread) {
                                      "--plot p.png --jobs " + jobs + setting,
                                  "cd " + Path(jobs) + " && ");
             ASSERT_EQ(r.status, 0) << r.err;
+            const bool measured = setting.find("--no-loudness") == std::string::npos;
+            EXPECT_EQ(r.out.find("loudness: not measured (--no-loudness)") == std::string::npos,
+                      measured)
+                << r.out;
         }
         for (const std::string file : {"out.wav", "p.png"})
             EXPECT_EQ(Slurp(Path("1/" + file)), Slurp(Path("2/" + file))) << file;
         const std::string figures = "{k: v for k, v in d.items() if k not in ('time_seconds', "
                                     "'realtime_factor')}";
         EXPECT_EQ(FromJson("1/s.json", figures), FromJson("2/s.json", figures));
+        EXPECT_EQ(FromJson("1/s.json", "d['loudness_measured'], d['output_loudness'] is None"),
+                  setting.find("--no-loudness") == std::string::npos ? "True False\n"
+                                                                     : "False True\n");
         std::filesystem::remove_all(Path("1"));
         std::filesystem::remove_all(Path("2"));
     }
