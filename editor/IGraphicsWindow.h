@@ -31,8 +31,12 @@ public:
     void* OpenEditorWindow(void* parent) override;
     void CloseEditorWindow() override;
     void* WindowHandle() override;
-    // UI thread, on the host's effEditIdle: where a window without a timer of its own refreshes.
+    // UI thread, on the host's idle tick: where a window without a timer of its own refreshes.
     void EditorIdle();
+    // UI thread. The descriptor that becomes readable when the open window has events to
+    // handle in EditorIdle; -1 where there is none (no window open, a window system that
+    // needs none).
+    int EventDescriptor() const;
     // Decodes the PNG resource id of the module into a new bitmap.
     RAS_IBitmap* DecodeImageResource(int resourceId, const char* name) override;
 

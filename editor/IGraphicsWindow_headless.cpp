@@ -50,4 +50,8 @@ void* IGraphicsWindow::WindowHandle() {
 
 void IGraphicsWindow::EditorIdle() {}
 
+int IGraphicsWindow::EventDescriptor() const {
+    return -1;
+}
+
 void IGraphicsWindow::ResizeWindow(int, int) {}

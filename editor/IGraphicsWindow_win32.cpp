@@ -402,6 +402,10 @@ void IGraphicsWindow::EditorIdle() {
     // The window's own timer refreshes it.
 }
 
+int IGraphicsWindow::EventDescriptor() const {
+    return -1;
+}
+
 bool IGraphicsWindow::PresentRegion(const IRectangle& rect) {
     const RAS_IBitmap* drawSurface = Surface();
     if (!platform || platform->window == nullptr || drawSurface == nullptr)

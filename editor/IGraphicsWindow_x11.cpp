@@ -793,6 +793,10 @@ void IGraphicsWindow::EditorIdle() {
         platform->Idle();
 }
 
+int IGraphicsWindow::EventDescriptor() const {
+    return platform && platform->display ? ConnectionNumber(platform->display) : -1;
+}
+
 void IGraphicsWindow::ResizeWindow(int widthChange, int heightChange) {
     Platform* p = platform.get();
     if (!p || !p->window)

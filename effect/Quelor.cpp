@@ -2,9 +2,6 @@
 
 #include "DenormalMode.h"
 #include "GainStage.h"
-#include "ModuleInstance.h"
-#include "QuelorEditor.h"
-#include "QuelorPanel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,28 +34,19 @@ constexpr double kLedScale = -3.3333333333333335;
 
 } // namespace
 
-Quelor::Quelor(audioMasterCallback hostCallback) : IEffectVST(hostCallback, kIdentity, false) {
+Quelor::Quelor(const IEditorFactory* panel) : IEffectBase(kIdentity, panel) {
     SetupParameters();
+    MarkInputsConnected(0, InputCount(), true);
+    MarkOutputsConnected(0, OutputCount(), true);
     MarkInputsRead(2, 2, false);
     AddPresetFromValues("Default", 1.0, 100.0, 5.0, 3.0, 0, 0, 0.0, 0.0, 100.0, 300.0, -30.0, 1);
-    BuildEditor();
+    SetMaxBlockSize(1024);
     displays = {};
     ResizeWorkBuffers(MaxBlockSize());
     meterCoeff = 1.0 - std::exp(-1.0 / (SampleRate() * kMeterSeconds));
 }
 
 Quelor::~Quelor() = default;
-
-void Quelor::BuildEditor() {
-    // Inside the plug-in module the images are its resources; a program that links the
-    // effect directly carries them itself.
-    const RAS_ModuleHandle module = ModuleInstance() ? ModuleInstance() : RAS_OwnModule();
-    auto* panel =
-        new QuelorEditor(*this, kQuelorPanelWidth, kQuelorPanelHeight, kQuelorPanelFps, module);
-    const QuelorMeterControls meters = LayOutQuelorPanel(*panel);
-    SetMeterControls(meters.led, meters.inNeedle, meters.grNeedle, meters.outNeedle);
-    AttachEditor(panel);
-}
 
 void Quelor::SetupParameters() {
     ParameterAt(kAttack)->SetupContinuous("Attack", 1.0, 0.0, 300.0, 1.0, "ms");
@@ -309,7 +297,7 @@ void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int fra
     // Before any output is written, so that in-place buffers still show the input
     // on the IN needle.
     const GainStage::PieceSignals piece{
-        inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1, limit, attenuation, Editor() != nullptr};
+        inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1, limit, attenuation, true};
     GainStage::FollowDisplays(displays, limiter, piece, frames, meterCoeff, kCeiling);
     if (limit) {
         GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuation);

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "GainStage.h"
-#include "IEffectVST.h"
+#include "IEffectBase.h"
 #include "PeakHoldEnvelope.h"
 
 #include <array>
 
 // The Quelor compressor: a hard-knee feed-forward compressor with a peak-hold
-// envelope, stereo link, side-chain, dry/wet mix and a brickwall stage.
-class Quelor : public IEffectVST {
+// envelope, stereo link, side-chain, dry/wet mix and a brickwall stage. Processing only:
+// each product joins it to a format's adapter, which owns it, and gives it the panel's
+// factory where the panel runs in the same binary.
+class Quelor : public IEffectBase {
 public:
     enum Parameter {
         kAttack,
@@ -32,8 +34,8 @@ public:
     static constexpr double kCeiling = 0.9885530946569389;
     static constexpr double kCeilingInverse = 1.0115794542598986;
 
-    // Entry point, under the creation lock; no host callback gives an effect without a host.
-    explicit Quelor(audioMasterCallback hostCallback = nullptr);
+    // Any thread. Without an editor factory the effect has no editor; it meters all the same.
+    explicit Quelor(const IEditorFactory* panel = nullptr);
     ~Quelor() override;
 
     // Any thread; takes the plug-in lock.
@@ -70,11 +72,13 @@ public:
     // Linear amplitude (1.0 = the scale's 0 mark) to a needle position 0..1.
     static double NeedleValue(double amplitude);
 
-    // Editor layout: the control indices the meter feed writes to.
+    // Editor factory, UI thread, before the editor is attached: the control indices the
+    // meter feed writes to.
     void SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle);
 
-    // The meters in a host's units, kept after every block whether or not an editor is
-    // attached, so that a host without our panel can show them.
+    // The meters in a host's units, kept after every block whether or not an editor
+    // exists, so that a host without our panel can show them; the panel is fed from the
+    // same smoothed values.
     struct MeterReadings {
         double inputDb;     // smoothed input level, dBFS, no lower than kMeterFloorDb
         double reductionDb; // the compressor's gain reduction, 0 or more
@@ -97,8 +101,6 @@ private:
     };
 
     void SetupParameters();
-    // The panel on this plug-in's parameters, attached as its editor.
-    void BuildEditor();
     void ResizeWorkBuffers(int frames);
     double ChoiceValue(int index) const;
     void ProcessPiece(double* const* inputs, double* const* outputs, int frames,

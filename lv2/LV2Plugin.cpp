@@ -119,8 +119,8 @@ public:
     }
 
 private:
-    // A changed control port sets its parameter in real units, snapped to the step
-    // where the parameter takes whole values, once per run.
+    // A changed control port sets its parameter in real units, as a host's value, once
+    // per run.
     void ApplyControls() {
         for (int i = 0; i < parameterCount; ++i) {
             const auto at = static_cast<std::size_t>(i);
@@ -132,8 +132,7 @@ private:
                 continue;
             applied[at] = bits;
             appliedOnce[at] = true;
-            SetFromPort(*effect->ParameterAt(i), value);
-            effect->ParameterChanged(i);
+            effect->SetParameterFromHost(i, static_cast<double>(value), IValueUnit::kReal);
         }
     }
 

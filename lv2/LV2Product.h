@@ -1,8 +1,5 @@
 #pragma once
 
-#include "IParameter.h"
-
-#include <cmath>
 #include <cstdint>
 
 class IEffectBase;
@@ -49,13 +46,4 @@ inline int LV2AudioPortIndex(int parameterCount, int audioPort) {
 }
 inline int LV2MeterPortIndex(const LV2Product& product, int parameterCount, int meter) {
     return parameterCount + product.audioPortCount + meter;
-}
-
-// A control port's value as its parameter takes it: whole steps where the parameter
-// takes whole values, then limited to the range (NaN gives the minimum).
-inline void SetFromPort(IParameter& parameter, float value) {
-    double real = static_cast<double>(value);
-    if (parameter.IsIntegerValued())
-        real = std::floor(real / parameter.Step() + 0.5) * parameter.Step();
-    parameter.SetLimited(real);
 }

@@ -37,6 +37,6 @@ void LV2UIParameters::PanelSizeChanged(int width, int height) {
 bool LV2UIParameters::PortChanged(uint32_t port, float value) {
     if (port >= parameters.size())
         return false;
-    SetFromPort(parameters[port], value);
+    parameters[port].SetFromReal(static_cast<double>(value));
     return true;
 }

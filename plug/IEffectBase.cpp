@@ -8,6 +8,9 @@
 
 namespace {
 
+// Room for the product name a host gives.
+constexpr int kHostProductSize = 256;
+
 // Zero-filled buffers of count samples, one per channel; false when one could not be had.
 bool MakeZeroedBuffers(std::vector<GrowArray<double>>& buffers, std::size_t channels,
                        std::size_t count) {
@@ -72,10 +75,10 @@ template <class Channels> void NarrowOutputs(Channels& channels, int frames, boo
 }
 } // namespace
 
-IEffectBase::IEffectBase(const EffectIdentity& identity)
+IEffectBase::IEffectBase(const EffectIdentity& identity, const IEditorFactory* factory)
     : uniqueId(identity.uniqueId), makerId(identity.makerId), version(identity.version),
       doesChunks(identity.doesChunks), isInstrument(identity.isInstrument),
-      latency(identity.latency) {
+      latency(identity.latency), editorFactory(factory) {
     for (int i = 0; i < identity.parameterCount; ++i)
         parameters.push_back(std::make_unique<IParameter>());
     // Presets store values under the plug-in lock, so they have room for them from the
@@ -126,6 +129,7 @@ void IEffectBase::ParseChannelConfigurations(const char* channelIOStr) {
 }
 
 IEffectBase::~IEffectBase() {
+    editorWindow = nullptr;
     editor.reset();
     while (!parameters.empty())
         parameters.pop_back();
@@ -181,44 +185,100 @@ int IEffectBase::ReadState(const StateChunk& chunk, int position, IParamValues& 
     return ReadParamValues(chunk, position, values);
 }
 
-void IEffectBase::NotifyHostEditBegin(int) {}
+void IEffectBase::NotifyHostEditBegin(int index) {
+    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
+    if (host)
+        host->EditBegin(index);
+}
 
-void IEffectBase::NotifyHostParameter(int, double) {}
+void IEffectBase::NotifyHostParameter(int index, double normalized, double value) {
+    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
+    if (host)
+        host->EditValue(index, normalized, value);
+}
 
-void IEffectBase::NotifyHostEditEnd(int) {}
+void IEffectBase::NotifyHostEditEnd(int index) {
+    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
+    if (host)
+        host->EditEnd(index);
+}
 
 int IEffectBase::HostSamplePosition() {
-    return 0;
+    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
+    return host ? host->SamplePosition() : 0;
 }
 
 double IEffectBase::HostTempo() {
-    return 0.0;
+    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
+    return host ? host->Tempo() : 0.0;
 }
 
 void IEffectBase::HostTimeSignature(int* numerator, int* denominator) {
-    *numerator = 0;
-    *denominator = 0;
+    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
+    int n = 0;
+    int d = 0;
+    if (host)
+        host->TimeSignature(&n, &d);
+    if (numerator)
+        *numerator = n;
+    if (denominator)
+        *denominator = d;
 }
 
 HostKind IEffectBase::IdentifyHost() {
+    if (hostKind != kHostKindNotAsked || !host)
+        return hostKind;
+    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
+    char product[kHostProductSize] = {};
+    int32_t packedVersion = 0;
+    host->HostProduct(product, kHostProductSize, &packedVersion);
+    // A host that writes no terminator must not make us read past the buffer.
+    product[kHostProductSize - 1] = '\0';
+    ScopedPlugLock lock(plugLock);
+    SetHost(product, packedVersion);
     return hostKind;
 }
 
-bool IEffectBase::EditorSizeChanged(int, int) {
-    return false;
+bool IEffectBase::EditorSizeChanged(int width, int height) {
+    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
+    return host && host->EditorResized(width, height);
 }
 
-void IEffectBase::PrepareForHost() {}
+bool IEffectBase::EditorSize(int* width, int* height) const {
+    if (editorWindow) {
+        *width = editorWindow->EditorWidth();
+        *height = editorWindow->EditorHeight();
+        return true;
+    }
+    if (editor || !editorFactory)
+        return false;
+    *width = editorFactory->width;
+    *height = editorFactory->height;
+    return true;
+}
+
+IEditorWindow* IEffectBase::EnsureEditor() {
+    if (!editor && editorFactory)
+        AttachEditor(editorFactory->build(*this));
+    return editorWindow;
+}
 
 void IEffectBase::AttachEditor(IEditorLink* newEditor) {
     if (!newEditor)
         return;
-    newEditor->CreateDrawSurface();
+    std::unique_ptr<IEditorLink> attached(newEditor);
+    attached->CreateDrawSurface();
+    IEditorWindow* window = dynamic_cast<IEditorWindow*>(newEditor);
     ScopedPlugLock lock(plugLock);
-    for (int i = 0; i < ParameterCount(); ++i)
-        newEditor->PushParamToControls(i, parameters[static_cast<std::size_t>(i)]->Normalized(),
-                                       true);
-    editor.reset(newEditor);
+    // A control takes the first value it is given as the one a double-click restores.
+    for (int i = 0; i < ParameterCount(); ++i) {
+        const IParameter& parameter = *parameters[static_cast<std::size_t>(i)];
+        attached->PushParamToControls(i, parameter.DefaultNormalized(), true);
+        attached->PushParamToControls(i, parameter.Normalized(), true);
+    }
+    // The one it replaces leaves with attached, after the lock.
+    editor.swap(attached);
+    editorWindow = window;
 }
 
 void IEffectBase::SetMaxBlockSize(int frames) {
@@ -258,10 +318,12 @@ void IEffectBase::SwapBlockBuffers(IBlockBuffers& buffers) {
 
 void IEffectBase::SetLatencySamples(int samples) {
     latency = samples;
+    if (host)
+        host->LatencyChanged(samples);
 }
 
-bool IEffectBase::SendMidiMessage(const IMidiMessage&) {
-    return false;
+bool IEffectBase::SendMidiMessage(const IMidiMessage& message) {
+    return host && host->SendMidi(message);
 }
 
 bool IEffectBase::SendMidiMessages(const IMidiMessage* messages, int count) {
@@ -285,9 +347,11 @@ void IEffectBase::SetParameterFromGUI(int index, double normalized) {
     IParameter* parameter = ParameterAt(index);
     if (!parameter)
         return;
+    double value;
     {
         ScopedPlugLock lock(plugLock);
         parameter->SetFromNormalized(normalized);
+        value = parameter->Value();
         ParameterChanged(index);
         // A host's value that landed after the control took its own but before this lock
         // would otherwise stay on the control, while the parameter holds ours. Under the
@@ -298,7 +362,25 @@ void IEffectBase::SetParameterFromGUI(int index, double normalized) {
     }
     // A host may take locks of its own in here, ones its audio thread holds while it
     // waits for ours: the host hears of the change only once ours is free.
-    NotifyHostParameter(index, normalized);
+    NotifyHostParameter(index, normalized, value);
+}
+
+bool IEffectBase::SetParameterFromHost(int index, double value, IValueUnit unit) {
+    IParameter* parameter = ParameterAt(index);
+    if (!parameter)
+        return false;
+    ScopedPlugLock lock(plugLock);
+    const bool normalized = unit == IValueUnit::kNormalized;
+    const double real =
+        normalized ? parameter->ValueFromNormalized(value) : parameter->ValueFromReal(value);
+    if (real == parameter->Value())
+        return false;
+    // The controls hear first, as the host gave the value.
+    if (editor)
+        editor->PushParamToControls(index, normalized ? value : real, normalized);
+    parameter->SetLimited(real);
+    ParameterChanged(index);
+    return true;
 }
 
 int32_t IEffectBase::EffectVersion(bool decimal) const {

@@ -3,7 +3,10 @@
 #include "ChunkValues.h"
 #include "GrowBuffer.h"
 #include "HostKind.h"
+#include "IEditorFactory.h"
 #include "IEditorLink.h"
+#include "IEditorWindow.h"
+#include "IEffectHost.h"
 #include "IMidiMessage.h"
 #include "IParameter.h"
 #include "IPreset.h"
@@ -78,20 +81,47 @@ constexpr int32_t FourCharCode(const char (&c)[5]) {
                                 static_cast<uint32_t>(static_cast<unsigned char>(c[3])));
 }
 
-// The host-neutral base of a plug-in: parameters, presets, channel
-// configurations and buffers, the plug-in lock, and the link to the editor.
-// A host adapter derives from it and an effect from the adapter.
+// What reading a program state found.
+enum class IStateRead {
+    kWhole,     // every parameter's value
+    kPartial,   // the bytes ran out before the last value; the missing one reads 0
+    kUnreadable // a header cut short: nothing to apply
+};
+
+// What applying a state that ran out does.
+enum class IPartialState {
+    kApply, // the values read, and the missing one 0, limited, as a VST 2 program chunk
+    kRefuse // nothing changes
+};
+
+// A program state read without the plug-in lock, to be applied under it.
+struct IProgramState {
+    IParamValues values;
+    IStateRead read = IStateRead::kUnreadable;
+};
+
+// A parameter value from a host: normalized (0..1) or in the parameter's real units.
+enum class IValueUnit { kNormalized, kReal };
+
+// The host-neutral base of a plug-in: parameters, presets, channel configurations and
+// buffers, the plug-in lock, the editor, and the host as IEffectHost. An effect derives
+// from it; each format's adapter owns the effect and connects itself as its host.
 class IEffectBase {
 public:
-    explicit IEffectBase(const EffectIdentity& identity);
+    // editorFactory, when given, outlives the effect; the editor is built from it when a
+    // host first asks for one.
+    explicit IEffectBase(const EffectIdentity& identity,
+                         const IEditorFactory* editorFactory = nullptr);
     IEffectBase(const IEffectBase&) = delete;
     IEffectBase& operator=(const IEffectBase&) = delete;
 
     // Virtual operations, in slot order.
 
-    // Host thread (effClose). Destroys the editor first.
+    // Host thread, after the adapter has disconnected itself. Destroys the editor first.
     virtual ~IEffectBase();
-    // Any thread; takes the plug-in lock. Clears the processing history.
+    // Any thread; takes the plug-in lock. Clears the processing history. Every format
+    // calls it where its host starts processing afresh (VST 2 resume, VST 3 setActive,
+    // CLAP activate, LV2 activate) and after a new sample rate, block size or state.
     virtual void ResetProcessing();
     // Any thread; takes the plug-in lock. A parameter's value has changed.
     virtual void ParameterChanged(int index);
@@ -115,24 +145,6 @@ public:
     // it, or -1.
     virtual int ReadState(const StateChunk& chunk, int position, IParamValues& values) const;
 
-    // Calls into the host, made without the plug-in lock: a host may answer with locks of
-    // its own, which its audio thread may hold while it waits for ours. Without a host
-    // adapter there is no host: they do nothing and answer "unknown".
-    virtual void NotifyHostEditBegin(int index);
-    virtual void NotifyHostParameter(int index, double normalized);
-    virtual void NotifyHostEditEnd(int index);
-    virtual int HostSamplePosition();
-    virtual double HostTempo();
-    virtual void HostTimeSignature(int* numerator, int* denominator);
-    virtual HostKind IdentifyHost();
-    // UI thread. The editor has a new size.
-    virtual bool EditorSizeChanged(int width, int height);
-    // Host thread (effOpen), plug-in lock held, the host identified before it was taken.
-    virtual void PrepareForHost();
-
-    // Effect constructor; takes the plug-in lock for the values only. The base owns the
-    // editor from then on.
-    virtual void AttachEditor(IEditorLink* editor);
     // Host thread, without the plug-in lock. A new largest block size: every scratch
     // buffer and the effect's work buffers are made for it, swapped in under the lock and
     // the old ones freed once it is released. Nothing changes when memory fails.
@@ -143,11 +155,33 @@ public:
     // Plug-in lock held: exchanges the live work buffers with buffers, which
     // MakeWorkBuffers made. Allocates and frees nothing.
     virtual void AdoptWorkBuffers(IWorkBuffers& buffers);
-    virtual void SetLatencySamples(int samples);
+
+    // The host. The adapter that owns the effect connects itself in its constructor and
+    // disconnects in its destructor, before and after any other call. Without a host the
+    // calls below do nothing and answer "unknown".
+    void ConnectHost(IEffectHost* effectHost) { host = effectHost; }
+
+    // Calls into the host, made without the plug-in lock (checked in builds with
+    // assertions): a host may answer with locks of its own, which its audio thread may
+    // hold while it waits for ours.
+    // UI thread, in the order the user acted.
+    void NotifyHostEditBegin(int index);
+    void NotifyHostParameter(int index, double normalized, double value);
+    void NotifyHostEditEnd(int index);
+    // Any thread.
+    int HostSamplePosition();
+    double HostTempo();
+    void HostTimeSignature(int* numerator, int* denominator);
+    // Host thread; asks the host once per instance and records the answer under the lock.
+    HostKind IdentifyHost();
+    // UI thread. The editor has a new size; false when the host was not told.
+    bool EditorSizeChanged(int width, int height);
+    // Plug-in lock held.
+    void SetLatencySamples(int samples);
     // Any thread. True when the host took the message, or, under the plug-in lock,
     // when the adapter collected it to send once the lock is free.
-    virtual bool SendMidiMessage(const IMidiMessage& message);
-    virtual bool SendMidiMessages(const IMidiMessage* messages, int count);
+    bool SendMidiMessage(const IMidiMessage& message);
+    bool SendMidiMessages(const IMidiMessage* messages, int count);
 
     // Parameters.
     IParameter* ParameterAt(int index);
@@ -156,6 +190,13 @@ public:
     // UI thread, without the plug-in lock. Sets, reacts and shows the stored value on the
     // editor's controls under the lock, then tells the host once the lock is released.
     void SetParameterFromGUI(int index, double normalized);
+    // Any thread; takes the plug-in lock, which the caller may hold (the audio thread
+    // does). A host's value, as every format sets one: shown on the editor's controls,
+    // set (stepped kinds snapped, limited to the range, as IParameter's SetFromNormalized
+    // and SetFromReal), then ParameterChanged. A value the parameter already holds
+    // changes nothing, so that a host echoing an edit back does not restart a glide.
+    // True when the parameter changed; false too for an index that is not a parameter.
+    bool SetParameterFromHost(int index, double value, IValueUnit unit);
 
     // Identity and host.
     const char* EffectName() const { return effectName; }
@@ -214,6 +255,23 @@ public:
     void RunBlockDouble(int frames);
     void RunBlockAccumulating(int frames);
 
+    // Program state: the VST 2 program chunk's bytes ('pfft', a version, then each
+    // parameter's value as 8 bytes), the one form every format stores.
+    // Host thread, without the plug-in lock: the state into chunk, written under the lock
+    // into room made outside it. False when it could not be written.
+    bool SaveProgramState(StateChunk& chunk);
+    // Plug-in lock held, the chunk's room held (StateChunk::HoldRoom): the state into chunk.
+    bool WriteProgramState(StateChunk& chunk);
+    // Any thread, without the plug-in lock: the state in chunk, read into state. A chunk
+    // without the header is read as values from its start.
+    IStateRead ReadProgramState(const StateChunk& chunk, IProgramState& state) const;
+    // Takes the plug-in lock: a state read by ReadProgramState made live as effSetChunk
+    // makes a program chunk live (values limited to their ranges, every ParameterChanged,
+    // ResetProcessing, the current preset updated, the editor's controls refreshed). A
+    // partial state is applied or refused as partial says; an unreadable one changes
+    // nothing. True only for a whole state, applied.
+    bool ApplyProgramState(const IProgramState& state, IPartialState partial);
+
     // State and presets.
     bool SerializeParamValues(StateChunk& chunk);
     // Takes the plug-in lock; reads and applies as ReadParamValues and ApplyParamValues.
@@ -255,8 +313,22 @@ public:
     static void BeginVersionedChunk(StateChunk& chunk);
     static int32_t ReadChunkVersion(const StateChunk& chunk, int* position);
 
-    // Editor.
+    // Editor. It is built only when a host first asks for one, and kept until the effect
+    // is destroyed.
+    // Any thread before the editor is built, UI thread after. True when the effect has an
+    // editor with a window, built or to be built, with its size.
+    bool EditorSize(int* width, int* height) const;
+    // UI thread, without the plug-in lock: the editor's window, built from the factory on
+    // the first call; null when the effect has none.
+    IEditorWindow* EnsureEditor();
+    // UI thread: the built editor's window, or null.
+    IEditorWindow* EditorWindow() { return editorWindow; }
+    // Plug-in lock held, or UI thread: the built editor, or null.
     IEditorLink* Editor() { return editor.get(); }
+    // UI thread, without the plug-in lock; takes it only to store the editor and push the
+    // values to its controls. The effect owns the editor from then on; one already
+    // attached is destroyed once the lock is free.
+    void AttachEditor(IEditorLink* editor);
     void RefreshEditorControls();
 
     PlugLock& Lock() { return plugLock; }
@@ -279,7 +351,10 @@ private:
     int32_t maxBlockSize = 0;
     int32_t latency;
     std::vector<std::unique_ptr<IParameter>> parameters;
+    const IEditorFactory* editorFactory;
+    IEffectHost* host = nullptr;
     std::unique_ptr<IEditorLink> editor;
+    IEditorWindow* editorWindow = nullptr; // the editor's, when it has one
     std::vector<std::unique_ptr<IPreset>> presets;
     int32_t currentPreset = 0;
     std::vector<double*> inputPointers;

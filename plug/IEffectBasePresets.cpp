@@ -19,6 +19,45 @@ bool IEffectBase::SerializeParamValues(StateChunk& chunk) {
     return chunk.Size() > 0 || parameters.empty();
 }
 
+bool IEffectBase::SaveProgramState(StateChunk& chunk) {
+    return WriteInHeldRoom(
+        chunk, [this] { plugLock.Lock(); },
+        [this](StateChunk& room) { return WriteProgramState(room); },
+        [this] { plugLock.Unlock(); });
+}
+
+bool IEffectBase::WriteProgramState(StateChunk& chunk) {
+    BeginVersionedChunk(chunk);
+    return SaveState(chunk);
+}
+
+IStateRead IEffectBase::ReadProgramState(const StateChunk& chunk, IProgramState& state) const {
+    int position = 0;
+    ReadChunkVersion(chunk, &position);
+    if (position < 0) {
+        state.values.count = 0;
+        state.values.end = -1;
+        state.read = IStateRead::kUnreadable;
+    } else {
+        state.read = ReadState(chunk, position, state.values) < 0 ? IStateRead::kPartial
+                                                                  : IStateRead::kWhole;
+    }
+    return state.read;
+}
+
+bool IEffectBase::ApplyProgramState(const IProgramState& state, IPartialState partial) {
+    if (state.read == IStateRead::kUnreadable ||
+        (state.read == IStateRead::kPartial && partial == IPartialState::kRefuse))
+        return false;
+    ScopedPlugLock lock(plugLock);
+    const int position = ApplyParamValues(state.values);
+    UpdateCurrentPreset(nullptr);
+    if (position < 0)
+        return false;
+    RefreshEditorControls();
+    return true;
+}
+
 int IEffectBase::UnserializeParams(const StateChunk& chunk, int position) {
     ScopedPlugLock lock(plugLock);
     ReadParamValues(chunk, position, presetValues);

@@ -141,6 +141,7 @@ IParameter& IParameter::operator=(const IParameter& other) {
         return *this;
     kind = other.kind;
     value.store(other.Value(), std::memory_order_relaxed);
+    initial = other.initial;
     minimum = other.minimum;
     maximum = other.maximum;
     step = other.step;
@@ -159,6 +160,7 @@ void IParameter::SetupContinuous(const char* newName, double defaultValue, doubl
     CopyText(name, newName, sizeof name);
     CopyText(label, newLabel, sizeof label);
     value.store(defaultValue, std::memory_order_relaxed);
+    initial = defaultValue;
     minimum = newMinimum;
     maximum = std::max(newMaximum, newMinimum + newStep);
     step = newStep;
@@ -204,15 +206,29 @@ double IParameter::FromNormalized(double normalized) const {
 }
 
 void IParameter::SetFromNormalized(double normalized) {
+    value.store(ValueFromNormalized(normalized), std::memory_order_relaxed);
+}
+
+double IParameter::ValueFromNormalized(double normalized) const {
     double real = FromNormalized(normalized);
     if (kind != kKindContinuous)
         real = std::floor(real / step + 0.5) * step;
     // A host may send anything: NaN and values past either end land on the range.
     if (!(real < maximum))
-        real = maximum;
-    else if (real < minimum)
-        real = minimum;
-    value.store(real, std::memory_order_relaxed);
+        return maximum;
+    return real < minimum ? minimum : real;
+}
+
+void IParameter::SetFromReal(double realValue) {
+    value.store(ValueFromReal(realValue), std::memory_order_relaxed);
+}
+
+double IParameter::ValueFromReal(double realValue) const {
+    if (IsIntegerValued())
+        realValue = std::floor(realValue / step + 0.5) * step;
+    if (std::isnan(realValue))
+        return minimum;
+    return std::clamp(realValue, minimum, maximum);
 }
 
 void IParameter::SetLimited(double realValue) {

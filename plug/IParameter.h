@@ -43,6 +43,9 @@ public:
     ParameterKind Kind() const { return kind; }
     bool IsIntegerValued() const { return kind != kKindContinuous; }
     double Value() const { return value.load(std::memory_order_relaxed); }
+    // The value set up, which a double-click on a control goes back to.
+    double Default() const { return initial; }
+    double DefaultNormalized() const { return Normalize(initial); }
     double Minimum() const { return minimum; }
     double Maximum() const { return maximum; }
     double Step() const { return step; }
@@ -60,6 +63,12 @@ public:
 
     // From the host or the editor: snapped for integer-valued kinds, limited to the range.
     void SetFromNormalized(double normalized);
+    // From a host in real units (an LV2 port, a CLAP value): whole steps for
+    // integer-valued kinds, then limited to the range; NaN gives the minimum.
+    void SetFromReal(double realValue);
+    // The values the two above would set, without setting them.
+    double ValueFromNormalized(double normalized) const;
+    double ValueFromReal(double realValue) const;
     // From a stored state: limited to the range, neither snapped nor shaped.
     void SetLimited(double realValue);
     double Normalized() const { return Normalize(Value()); }
@@ -86,6 +95,7 @@ public:
 private:
     ParameterKind kind = kKindNone;
     std::atomic<double> value{0.0};
+    double initial = 0.0;
     double minimum = 0.0;
     double maximum = 1.0;
     double step = 1.0;

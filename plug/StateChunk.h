@@ -52,3 +52,25 @@ private:
     bool overflowed = false;
     std::size_t needed = 0; // while held: the size had every append been written
 };
+
+// A state whose size is not known before it is written, written under a lock that forbids
+// allocation: lock() takes it, write(chunk) writes into the room held, unlock() releases
+// it. A state that outgrew the room is written again with more room, made without the
+// lock; one that keeps growing meanwhile is given up. True when write succeeded and the
+// chunk holds all of it.
+template <class Lock, class Write, class Unlock>
+bool WriteInHeldRoom(StateChunk& chunk, Lock lock, Write write, Unlock unlock) {
+    constexpr int kAttempts = 3;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        lock();
+        chunk.HoldRoom(true);
+        const bool written = write(chunk);
+        chunk.HoldRoom(false);
+        unlock();
+        if (!chunk.Overflowed())
+            return written;
+        if (!chunk.Reserve(chunk.NeededSize()))
+            return false;
+    }
+    return false;
+}

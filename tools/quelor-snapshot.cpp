@@ -6,7 +6,7 @@
 #include "PanelPicture.h"
 #include "ParameterSetting.h"
 #include "PluginHost.h"
-#include "Quelor.h"
+#include "QuelorEntry.h"
 
 #include <CLI/CLI.hpp>
 
@@ -34,7 +34,7 @@ int Fail(const std::string& message) {
 }
 
 AEffect* MakeQuelor(audioMasterCallback host) {
-    return (new Quelor(host))->Record();
+    return MakeQuelorVST(host)->Record();
 }
 
 // Runs every frame through the effect in host-sized blocks; the output is not kept.
@@ -80,10 +80,13 @@ int Snapshot(const Options& options) {
         if (!choice.error.empty())
             return Fail(choice.error);
     }
+    // Built before the audio runs, so that the meters it shows are fed by it.
+    IEffectBase& effect = IEffectVST::FromRecord(host->Effect())->Effect();
+    effect.EnsureEditor();
     if (audio.Frames() > 0)
         Run(*host, audio.channels);
 
-    auto* panel = dynamic_cast<IDrawContext*>(IEffectVST::FromRecord(host->Effect())->Editor());
+    auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
     if (!panel || !panel->SurfacePixels())
         return Fail("the effect has no editor surface");
     panel->PaintRegion({0, 0, panel->Width(), panel->Height()});

@@ -42,10 +42,6 @@ template <class T> bool AllPresent(T* const* pointers, int count) {
     return true;
 }
 
-// A state written under the lock into room made before it is written again, with more
-// room, when it outgrew the room; a state that keeps growing meanwhile is given up.
-constexpr int kChunkWriteAttempts = 3;
-
 VstMidiEvent MidiEventFor(const IMidiMessage& message) {
     VstMidiEvent event{};
     event.type = kVstMidiType;
@@ -110,8 +106,8 @@ public:
     void Open() {
         if (open)
             return;
-        const bool nested = plug->Lock().HeldByThisThread();
-        plug->Lock().Lock();
+        const bool nested = plug->effect->Lock().HeldByThisThread();
+        plug->effect->Lock().Lock();
         open = true;
         if (!nested) {
             plug->collecting = &batch;
@@ -125,7 +121,7 @@ public:
         if (collects)
             plug->collecting = nullptr;
         open = false;
-        plug->Lock().Unlock();
+        plug->effect->Lock().Unlock();
     }
     // Releases the plug-in lock and sends what was collected.
     void Finish() {
@@ -143,52 +139,62 @@ private:
     bool collects = false;
 };
 
-IEffectVST::IEffectVST(audioMasterCallback callback, const EffectIdentity& identity, bool midi)
-    : IEffectBase(identity), audioMaster(callback), doesMidi(midi) {
+IEffectVST::IEffectVST(audioMasterCallback callback, std::unique_ptr<IEffectBase> owned, bool midi)
+    : audioMaster(callback), doesMidi(midi), effect(std::move(owned)) {
+    effect->ConnectHost(this);
     int mostInputs = 0;
     int mostOutputs = 0;
-    for (int i = 0; i < ChannelConfigurationCount(); ++i) {
-        mostInputs = std::max(mostInputs, ChannelConfiguration(i).inputs);
-        mostOutputs = std::max(mostOutputs, ChannelConfiguration(i).outputs);
+    for (int i = 0; i < effect->ChannelConfigurationCount(); ++i) {
+        mostInputs = std::max(mostInputs, effect->ChannelConfiguration(i).inputs);
+        mostOutputs = std::max(mostOutputs, effect->ChannelConfiguration(i).outputs);
     }
-    effect.magic = kEffectMagic;
-    effect.dispatcher = VSTDispatcher;
-    effect.process = VSTAccumulate;
-    effect.setParameter = VSTSetParameter;
-    effect.getParameter = VSTGetParameter;
-    effect.numPrograms = PresetCount();
-    effect.numParams = ParameterCount();
-    effect.numInputs = mostInputs;
-    effect.numOutputs = mostOutputs;
-    effect.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
-    if (DoesChunks())
-        effect.flags |= effFlagsProgramChunks;
-    if (LegalIO(1, -1))
-        effect.flags |= effFlagsCanMono;
-    if (IsInstrument())
-        effect.flags |= effFlagsIsSynth;
-    effect.initialDelay = LatencySamples();
-    effect.ioRatio = 1.0f;
-    effect.object = this;
-    effect.uniqueID = UniqueId();
-    effect.version = EffectVersion(true);
-    effect.processReplacing = VSTReplace;
-    effect.processDoubleReplacing = VSTReplaceDouble;
+    record.magic = kEffectMagic;
+    record.dispatcher = VSTDispatcher;
+    record.process = VSTAccumulate;
+    record.setParameter = VSTSetParameter;
+    record.getParameter = VSTGetParameter;
+    record.numPrograms = effect->PresetCount();
+    record.numParams = effect->ParameterCount();
+    record.numInputs = mostInputs;
+    record.numOutputs = mostOutputs;
+    record.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
+    if (effect->DoesChunks())
+        record.flags |= effFlagsProgramChunks;
+    if (effect->LegalIO(1, -1))
+        record.flags |= effFlagsCanMono;
+    if (effect->IsInstrument())
+        record.flags |= effFlagsIsSynth;
+    record.initialDelay = effect->LatencySamples();
+    record.ioRatio = 1.0f;
+    record.object = this;
+    record.uniqueID = effect->UniqueId();
+    record.version = effect->EffectVersion(true);
+    record.processReplacing = VSTReplace;
+    record.processDoubleReplacing = VSTReplaceDouble;
+    // The editor is built when the host first opens it; its flag and size are the
+    // product's from the start.
+    int width = 0;
+    int height = 0;
+    if (effect->EditorSize(&width, &height)) {
+        record.flags |= effFlagsHasEditor;
+        UpdateEditorRect(width, height);
+    }
 
-    inputArrangement.numChannels = InputCount();
-    outputArrangement.numChannels = OutputCount();
-    MarkInputsConnected(0, InputCount(), true);
-    MarkOutputsConnected(0, OutputCount(), true);
-    SetMaxBlockSize(1024);
+    inputArrangement.numChannels = effect->InputCount();
+    outputArrangement.numChannels = effect->OutputCount();
+    effect->MarkInputsConnected(0, effect->InputCount(), true);
+    effect->MarkOutputsConnected(0, effect->OutputCount(), true);
+    effect->SetMaxBlockSize(1024);
 
-    pieceInputs.resize(static_cast<std::size_t>(InputCount()));
-    pieceOutputs.resize(static_cast<std::size_t>(OutputCount()));
-    pieceInputsDouble.resize(static_cast<std::size_t>(InputCount()));
-    pieceOutputsDouble.resize(static_cast<std::size_t>(OutputCount()));
+    pieceInputs.resize(static_cast<std::size_t>(effect->InputCount()));
+    pieceOutputs.resize(static_cast<std::size_t>(effect->OutputCount()));
+    pieceInputsDouble.resize(static_cast<std::size_t>(effect->InputCount()));
+    pieceOutputsDouble.resize(static_cast<std::size_t>(effect->OutputCount()));
 }
 
 IEffectVST::~IEffectVST() {
-    effect.object = nullptr;
+    record.object = nullptr;
+    effect->ConnectHost(nullptr);
 }
 
 IEffectVST* IEffectVST::FromRecord(AEffect* record) {
@@ -233,11 +239,11 @@ void IEffectVST::VSTSetParameter(AEffect* record, int32_t index, float value) {
 
 intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
     // Window work runs without the plug-in lock, so the audio thread never waits for
-    // a window system; the editor itself is fixed from construction to effClose. Work
+    // a window system; the editor, once built, stays until effClose. Work
     // that allocates or calls the host takes the lock only for the plug-in's state.
     switch (opcode) {
     case effEditIdle:
-        if (IEditorWindowLink* window = EditorWindow())
+        if (IEditorWindow* window = effect->EditorWindow())
             window->IdleEditor();
         return 0;
     case effEditOpen:
@@ -245,7 +251,7 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effEditClose:
         return CloseEditor();
     case effOpen:
-        IdentifyHost();
+        effect->IdentifyHost();
         break;
     case effSetBlockSize:
         return SetBlockSize(value);
@@ -259,33 +265,34 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         break;
     }
     HostEntry entry(*this);
-    const IParameter* parameter = ParameterAt(index);
+    const IParameter* parameter = effect->ParameterAt(index);
     switch (opcode) {
     case effOpen:
         PrepareForHost();
-        for (int i = 0; i < ParameterCount(); ++i)
-            ParameterChanged(i);
-        ResetProcessing();
+        for (int i = 0; i < effect->ParameterCount(); ++i)
+            effect->ParameterChanged(i);
+        effect->ResetProcessing();
         return 0;
     case effClose:
         entry.Finish();
         delete this;
         return 0;
     case effSetProgram:
-        if (!DoesChunks())
-            UpdateCurrentPreset(nullptr);
+        if (!effect->DoesChunks())
+            effect->UpdateCurrentPreset(nullptr);
         // An index outside the presets is refused by LoadPreset; nothing changes.
-        LoadPreset(static_cast<int>(std::clamp<intptr_t>(value, -1, PresetCount())));
+        effect->LoadPreset(
+            static_cast<int>(std::clamp<intptr_t>(value, -1, effect->PresetCount())));
         return 0;
     case effGetProgram:
-        return CurrentPresetIndex();
+        return effect->CurrentPresetIndex();
     case effSetProgramName:
         if (ptr)
-            UpdateCurrentPreset(static_cast<const char*>(ptr));
+            effect->UpdateCurrentPreset(static_cast<const char*>(ptr));
         return 0;
     case effGetProgramName:
         if (ptr)
-            CopyToHost(ptr, PresetName(CurrentPresetIndex()), kProgramNameLimit);
+            CopyToHost(ptr, effect->PresetName(effect->CurrentPresetIndex()), kProgramNameLimit);
         return 0;
     case effGetParamLabel:
     case effGetParamDisplay:
@@ -306,16 +313,16 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         // A rate that is not a positive number would poison every time constant.
         if (!(opt > 0.0f) || !(opt < 1.0e9f))
             return 0;
-        ChangeSampleRate(static_cast<double>(opt));
-        ResetProcessing();
+        effect->ChangeSampleRate(static_cast<double>(opt));
+        effect->ResetProcessing();
         return 0;
     case effMainsChanged:
-        ActivationChanged(value != 0);
+        effect->ActivationChanged(value != 0);
         if (value == 0)
-            ResetProcessing();
+            effect->ResetProcessing();
         return 0;
     case effEditGetRect:
-        if (!EditorWindow() || !ptr)
+        if (!(record.flags & effFlagsHasEditor) || !ptr)
             return 0;
         *static_cast<ERect**>(ptr) = &editorRect;
         return 1;
@@ -328,7 +335,7 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effGetProgramNameIndexed:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, PresetName(index), kProgramNameLimit);
+        CopyToHost(ptr, effect->PresetName(index), kProgramNameLimit);
         return *static_cast<const char*>(ptr) ? 1 : 0;
     case effGetInputProperties:
         return PinProperties(true, index, ptr);
@@ -341,17 +348,17 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effGetEffectName:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, EffectName(), kVstMaxEffectNameLen);
+        CopyToHost(ptr, effect->EffectName(), kVstMaxEffectNameLen);
         return 1;
     case effGetVendorString:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, MakerName(), kVstMaxVendorStrLen);
+        CopyToHost(ptr, effect->MakerName(), kVstMaxVendorStrLen);
         return 1;
     case effGetProductString:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, ProductName(), kVstMaxProductStrLen);
+        CopyToHost(ptr, effect->ProductName(), kVstMaxProductStrLen);
         return 1;
     case effVendorSpecific:
         return VendorSpecific(index, value, ptr, opt);
@@ -364,7 +371,7 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
             return 0;
         auto* key = static_cast<MidiKeyName*>(ptr);
         char name[kParameterTextSize];
-        const bool named = NoteNameFor(key->thisKeyNumber, name);
+        const bool named = effect->NoteNameFor(key->thisKeyNumber, name);
         CopyText(key->keyName, name, sizeof key->keyName);
         return named ? 1 : 0;
     }
@@ -381,36 +388,37 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
 }
 
 intptr_t IEffectVST::OpenEditor(void* parentWindow) {
-    IEditorWindowLink* window = EditorWindow();
+    IEditorWindow* window = effect->EnsureEditor();
     if (!window || !window->OpenEditorWindow(parentWindow))
         return 0;
     HostEntry entry(*this);
-    EditorOpened();
+    effect->EditorOpened();
     return 1;
 }
 
+// An editor never built has no window to close, but the host is answered as for one.
 intptr_t IEffectVST::CloseEditor() {
-    IEditorWindowLink* window = EditorWindow();
-    if (!window)
+    if (!(record.flags & effFlagsHasEditor))
         return 0;
     {
         HostEntry entry(*this);
-        EditorClosed();
+        effect->EditorClosed();
     }
-    window->CloseEditorWindow();
+    if (IEditorWindow* window = effect->EditorWindow())
+        window->CloseEditorWindow();
     return 1;
 }
 
 intptr_t IEffectVST::SetBlockSize(intptr_t frames) {
     if (frames <= 0)
         return 0;
-    IBlockBuffers buffers =
-        PrepareBlockBuffers(static_cast<int>(std::min<intptr_t>(frames, kLargestBlockSize)));
+    IBlockBuffers buffers = effect->PrepareBlockBuffers(
+        static_cast<int>(std::min<intptr_t>(frames, kLargestBlockSize)));
     // Declared after buffers, the entry ends first: the old buffers are freed once the lock
     // is released.
     HostEntry entry(*this);
-    SwapBlockBuffers(buffers);
-    ResetProcessing();
+    effect->SwapBlockBuffers(buffers);
+    effect->ResetProcessing();
     return 0;
 }
 
@@ -423,18 +431,10 @@ intptr_t IEffectVST::GetChunk(bool bank, void* ptr) {
     HostEntry entry(*this, false);
     std::lock_guard chunkGuard(chunkMutex);
     StateChunk& chunk = bank ? bankChunk : programChunk;
-    bool written = false;
-    for (int attempt = 0; attempt < kChunkWriteAttempts && !written; ++attempt) {
-        entry.Open();
-        chunk.HoldRoom(true);
-        const bool saved = WriteChunk(bank, chunk);
-        chunk.HoldRoom(false);
-        entry.Release();
-        if (!chunk.Overflowed())
-            written = saved;
-        else if (!chunk.Reserve(chunk.NeededSize()))
-            break;
-    }
+    const bool written = WriteInHeldRoom(
+        chunk, [&entry] { entry.Open(); },
+        [this, bank](StateChunk& room) { return WriteChunk(bank, room); },
+        [&entry] { entry.Release(); });
     if (!written || chunk.Size() == 0)
         return 0;
     *static_cast<const uint8_t**>(ptr) = chunk.Data();
@@ -442,11 +442,11 @@ intptr_t IEffectVST::GetChunk(bool bank, void* ptr) {
 }
 
 bool IEffectVST::WriteChunk(bool bank, StateChunk& chunk) {
-    BeginVersionedChunk(chunk);
     if (!bank)
-        return SaveState(chunk);
-    UpdateCurrentPreset(nullptr);
-    return SerializeAllPresets(chunk);
+        return effect->WriteProgramState(chunk);
+    effect->BeginVersionedChunk(chunk);
+    effect->UpdateCurrentPreset(nullptr);
+    return effect->SerializeAllPresets(chunk);
 }
 
 intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
@@ -460,24 +460,19 @@ intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
     if (!chunk.Assign(bytes, static_cast<int>(size)))
         return 0;
     int position = 0;
-    const int32_t chunkVersion = ReadChunkVersion(chunk, &position);
-    if (position < 0)
-        return 0;
-    const bool wholeBank = bank && chunkVersion >= 0x10000;
-    if (wholeBank)
-        ReadPresets(chunk, position, bankValues);
-    else
-        ReadState(chunk, position, programValues);
-    entry.Open();
-    if (wholeBank) {
-        position = ApplyPresets(bankValues);
-    } else {
-        position = ApplyParamValues(programValues);
-        UpdateCurrentPreset(nullptr);
+    const int32_t chunkVersion = effect->ReadChunkVersion(chunk, &position);
+    if (!bank || chunkVersion < 0x10000) {
+        // A bank chunk of a program's version holds one program.
+        if (effect->ReadProgramState(chunk, programState) == IStateRead::kUnreadable)
+            return 0;
+        entry.Open();
+        return effect->ApplyProgramState(programState, IPartialState::kApply) ? 1 : 0;
     }
-    if (position < 0)
+    effect->ReadPresets(chunk, position, bankValues);
+    entry.Open();
+    if (effect->ApplyPresets(bankValues) < 0)
         return 0;
-    RefreshEditorControls();
+    effect->RefreshEditorControls();
     return 1;
 }
 
@@ -502,7 +497,7 @@ intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
                 message.status = static_cast<uint8_t>(midi->midiData[0]);
                 message.data1 = static_cast<uint8_t>(midi->midiData[1]);
                 message.data2 = static_cast<uint8_t>(midi->midiData[2]);
-                ProcessMidiMessage(message);
+                effect->ProcessMidiMessage(message);
             } else {
                 PassEventToHost(event);
             }
@@ -512,7 +507,7 @@ intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
 }
 
 intptr_t IEffectVST::SetParameterFromText(int32_t index, const char* text) {
-    IParameter* parameter = ParameterAt(index);
+    const IParameter* parameter = effect->ParameterAt(index);
     double value = 0.0;
     if (!parameter || (text && !parameter->ParseFromHost(text, &value)))
         return 0;
@@ -520,16 +515,12 @@ intptr_t IEffectVST::SetParameterFromText(int32_t index, const char* text) {
     if (!text)
         return 1;
     // The path of a host's setParameter, with the exact value the text names.
-    ScopedPlugLock lock(Lock());
-    parameter->SetLimited(value);
-    ParameterChanged(index);
-    if (IEditorLink* attached = Editor())
-        attached->PushParamToControls(index, parameter->Value(), false);
+    effect->SetParameterFromHost(index, value, IValueUnit::kReal);
     return 1;
 }
 
 intptr_t IEffectVST::PinProperties(bool input, int32_t index, void* ptr) {
-    const int count = input ? InputCount() : OutputCount();
+    const int count = input ? effect->InputCount() : effect->OutputCount();
     if (!ptr || index < 0 || index >= count)
         return 0;
     auto* pin = static_cast<VstPinProperties*>(ptr);
@@ -541,15 +532,15 @@ intptr_t IEffectVST::PinProperties(bool input, int32_t index, void* ptr) {
 intptr_t IEffectVST::SetSpeakerArrangement(intptr_t inputs, void* outputs) {
     if (inputs) {
         const auto* arrangement = reinterpret_cast<const VstSpeakerArrangement*>(inputs);
-        const int n = std::clamp(arrangement->numChannels, 0, InputCount());
-        MarkInputsConnected(0, n, true);
-        MarkInputsConnected(n, InputCount() - n, false);
+        const int n = std::clamp(arrangement->numChannels, 0, effect->InputCount());
+        effect->MarkInputsConnected(0, n, true);
+        effect->MarkInputsConnected(n, effect->InputCount() - n, false);
     }
     if (outputs) {
         const auto* arrangement = static_cast<const VstSpeakerArrangement*>(outputs);
-        const int n = std::clamp(arrangement->numChannels, 0, OutputCount());
-        MarkOutputsConnected(0, n, true);
-        MarkOutputsConnected(n, OutputCount() - n, false);
+        const int n = std::clamp(arrangement->numChannels, 0, effect->OutputCount());
+        effect->MarkOutputsConnected(0, n, true);
+        effect->MarkOutputsConnected(n, effect->OutputCount() - n, false);
     }
     return 1;
 }
@@ -572,8 +563,9 @@ intptr_t IEffectVST::CanDo(const char* text) const {
 intptr_t IEffectVST::VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) {
     if (index != kVendorSpecificFormat || !ptr)
         return 0;
-    const IParameter* parameter =
-        value >= 0 && value < ParameterCount() ? ParameterAt(static_cast<int>(value)) : nullptr;
+    const IParameter* parameter = value >= 0 && value < effect->ParameterCount()
+                                      ? effect->ParameterAt(static_cast<int>(value))
+                                      : nullptr;
     if (parameter) {
         char text[kParameterTextSize];
         parameter->FormatForHost(static_cast<double>(opt), true, text);
@@ -595,11 +587,11 @@ void IEffectVST::ProcessInPieces(Sample** inputs, Sample** outputs, int32_t fram
     HostEntry entry(*this);
     int usedIn = 0;
     int usedOut = 0;
-    for (int i = 0; i < InputCount(); ++i)
-        usedIn += IsInputConnected(i) ? 1 : 0;
-    for (int i = 0; i < OutputCount(); ++i)
-        usedOut += IsOutputConnected(i) ? 1 : 0;
-    const int piece = MaxBlockSize();
+    for (int i = 0; i < effect->InputCount(); ++i)
+        usedIn += effect->IsInputConnected(i) ? 1 : 0;
+    for (int i = 0; i < effect->OutputCount(); ++i)
+        usedOut += effect->IsOutputConnected(i) ? 1 : 0;
+    const int piece = effect->MaxBlockSize();
     const bool outputsOk = usedOut == 0 || (outputs && AllPresent(outputs, usedOut));
     if (piece <= 0 || !outputsOk) {
         // Nothing we can process: a replacing call still owes the host defined output.
@@ -627,54 +619,48 @@ void IEffectVST::ProcessInPieces(Sample** inputs, Sample** outputs, int32_t fram
 void IEffectVST::ProcessAccumulating(float** inputs, float** outputs, int32_t frames) {
     ProcessInPieces(inputs, outputs, frames, false, pieceInputs, pieceOutputs,
                     [this](float** in, float** out, int n) {
-                        BindInputBuffers(0, InputCount(), in, n);
-                        BindOutputBuffers(0, OutputCount(), out);
-                        RunBlockAccumulating(n);
+                        effect->BindInputBuffers(0, effect->InputCount(), in, n);
+                        effect->BindOutputBuffers(0, effect->OutputCount(), out);
+                        effect->RunBlockAccumulating(n);
                     });
 }
 
 void IEffectVST::ProcessReplacing(float** inputs, float** outputs, int32_t frames) {
     ProcessInPieces(inputs, outputs, frames, true, pieceInputs, pieceOutputs,
                     [this](float** in, float** out, int n) {
-                        BindInputBuffers(0, InputCount(), in, n);
-                        BindOutputBuffers(0, OutputCount(), out);
-                        RunBlock(n);
+                        effect->BindInputBuffers(0, effect->InputCount(), in, n);
+                        effect->BindOutputBuffers(0, effect->OutputCount(), out);
+                        effect->RunBlock(n);
                     });
 }
 
 void IEffectVST::ProcessDoubleReplacing(double** inputs, double** outputs, int32_t frames) {
     ProcessInPieces(inputs, outputs, frames, true, pieceInputsDouble, pieceOutputsDouble,
                     [this](double** in, double** out, int n) {
-                        BindInputBuffers(0, InputCount(), in, n);
-                        BindOutputBuffers(0, OutputCount(), out);
-                        RunBlockDouble(n);
+                        effect->BindInputBuffers(0, effect->InputCount(), in, n);
+                        effect->BindOutputBuffers(0, effect->OutputCount(), out);
+                        effect->RunBlockDouble(n);
                     });
 }
 
 // Parameters.
 
 float IEffectVST::HostGetParameter(int32_t index) {
-    ScopedPlugLock lock(Lock());
-    const IParameter* parameter = ParameterAt(index);
+    ScopedPlugLock lock(effect->Lock());
+    const IParameter* parameter = effect->ParameterAt(index);
     return parameter ? static_cast<float>(parameter->Normalized()) : 0.0f;
 }
 
 void IEffectVST::HostSetParameter(int32_t index, float value) {
     HostEntry entry(*this);
-    IParameter* parameter = ParameterAt(index);
-    if (!parameter)
-        return;
-    if (IEditorLink* attached = Editor())
-        attached->PushParamToControls(index, static_cast<double>(value), true);
-    parameter->SetFromNormalized(static_cast<double>(value));
-    ParameterChanged(index);
+    effect->SetParameterFromHost(index, static_cast<double>(value), IValueUnit::kNormalized);
 }
 
 // Calls into the host.
 
 intptr_t IEffectVST::CallHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-    QUELOR_DEBUG_ASSERT(!Lock().HeldByThisThread());
-    return audioMaster ? audioMaster(&effect, opcode, index, value, ptr, opt) : 0;
+    QUELOR_DEBUG_ASSERT(!effect->Lock().HeldByThisThread());
+    return audioMaster ? audioMaster(&record, opcode, index, value, ptr, opt) : 0;
 }
 
 bool IEffectVST::SendEventToHost(VstEvent* event) {
@@ -685,15 +671,15 @@ bool IEffectVST::SendEventToHost(VstEvent* event) {
     return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
 }
 
-void IEffectVST::NotifyHostEditBegin(int index) {
+void IEffectVST::EditBegin(int index) {
     CallHost(audioMasterBeginEdit, index);
 }
 
-void IEffectVST::NotifyHostParameter(int index, double normalized) {
+void IEffectVST::EditValue(int index, double normalized, double) {
     CallHost(audioMasterAutomate, index, 0, nullptr, static_cast<float>(normalized));
 }
 
-void IEffectVST::NotifyHostEditEnd(int index) {
+void IEffectVST::EditEnd(int index) {
     CallHost(audioMasterEndEdit, index);
 }
 
@@ -701,12 +687,12 @@ const VstTimeInfo* IEffectVST::HostTime(int32_t filter) {
     return reinterpret_cast<const VstTimeInfo*>(CallHost(audioMasterGetTime, 0, filter));
 }
 
-int IEffectVST::HostSamplePosition() {
+int IEffectVST::SamplePosition() {
     const VstTimeInfo* time = HostTime(0);
     return time && time->samplePos >= 0.0 ? TruncateToInt32(time->samplePos) : 0;
 }
 
-double IEffectVST::HostTempo() {
+double IEffectVST::Tempo() {
     if (!audioMaster)
         return 0.0;
     const VstTimeInfo* time = HostTime(kVstTempoValid);
@@ -715,41 +701,31 @@ double IEffectVST::HostTempo() {
     return 0.0;
 }
 
-void IEffectVST::HostTimeSignature(int* numerator, int* denominator) {
-    int n = 0;
-    int d = 0;
+void IEffectVST::TimeSignature(int* numerator, int* denominator) {
     const VstTimeInfo* time = HostTime(kVstTimeSigValid);
     if (time && (time->flags & kVstTimeSigValid) && time->timeSigNumerator >= 0 &&
         time->timeSigDenominator >= 0) {
-        n = time->timeSigNumerator;
-        d = time->timeSigDenominator;
+        *numerator = time->timeSigNumerator;
+        *denominator = time->timeSigDenominator;
     }
-    if (numerator)
-        *numerator = n;
-    if (denominator)
-        *denominator = d;
 }
 
-HostKind IEffectVST::IdentifyHost() {
-    if (StoredHostKind() != kHostKindNotAsked)
-        return StoredHostKind();
+void IEffectVST::HostProduct(char* name, int size, int32_t* version) {
     char product[kHostTextSize] = {};
     CallHost(audioMasterGetProductString, 0, 0, product);
     // A host that writes no terminator must not make us read past the buffer.
     product[kHostTextSize - 1] = '\0';
-    int32_t packedVersion = 0;
-    if (product[0])
-        packedVersion = PackDecimalVersion(CallHost(audioMasterGetVendorVersion));
-    ScopedPlugLock lock(Lock());
-    SetHost(product, packedVersion);
-    return StoredHostKind();
+    CopyText(name, product, static_cast<std::size_t>(size));
+    *version = product[0] ? PackDecimalVersion(CallHost(audioMasterGetVendorVersion)) : 0;
 }
 
-bool IEffectVST::EditorSizeChanged(int, int) {
-    if (!EditorWindow())
+bool IEffectVST::EditorResized(int, int) {
+    int width = 0;
+    int height = 0;
+    if (!(record.flags & effFlagsHasEditor) || !effect->EditorSize(&width, &height))
         return false;
-    ScopedPlugLock lock(Lock());
-    UpdateEditorRect();
+    ScopedPlugLock lock(effect->Lock());
+    UpdateEditorRect(width, height);
     return true;
 }
 
@@ -757,56 +733,39 @@ void IEffectVST::PrepareForHost() {
     if (hostPrepared)
         return;
     hostPrepared = true;
-    switch (IdentifyHost()) {
+    switch (effect->IdentifyHost()) {
     case kHostKindForte:
     case kHostKindAudition:
     case kHostKindOrion:
     case kHostKindSawStudio:
-        LimitToStereoInputs();
+        effect->LimitToStereoInputs();
         break;
     default:
         break;
     }
-    inputArrangement.numChannels = InputCount();
-    outputArrangement.numChannels = OutputCount();
-    effect.numInputs = InputCount();
-    effect.numOutputs = OutputCount();
+    inputArrangement.numChannels = effect->InputCount();
+    outputArrangement.numChannels = effect->OutputCount();
+    record.numInputs = effect->InputCount();
+    record.numOutputs = effect->OutputCount();
 }
 
-void IEffectVST::AttachEditor(IEditorLink* newEditor) {
-    if (!newEditor)
-        return;
-    IEffectBase::AttachEditor(newEditor);
-    if (!EditorWindow())
-        return;
-    ScopedPlugLock lock(Lock());
-    effect.flags |= effFlagsHasEditor;
-    UpdateEditorRect();
+void IEffectVST::UpdateEditorRect(int width, int height) {
+    editorRect = ERect{0, 0, Clamp16(height), Clamp16(width)};
 }
 
-IEditorWindowLink* IEffectVST::EditorWindow() {
-    return dynamic_cast<IEditorWindowLink*>(Editor());
+void IEffectVST::LatencyChanged(int samples) {
+    record.initialDelay = samples;
 }
 
-void IEffectVST::UpdateEditorRect() {
-    const IEditorWindowLink* window = EditorWindow();
-    editorRect = ERect{0, 0, Clamp16(window->EditorHeight()), Clamp16(window->EditorWidth())};
-}
-
-void IEffectVST::SetLatencySamples(int samples) {
-    effect.initialDelay = samples;
-    IEffectBase::SetLatencySamples(samples);
-}
-
-bool IEffectVST::SendMidiMessage(const IMidiMessage& message) {
+bool IEffectVST::SendMidi(const IMidiMessage& message) {
     VstMidiEvent event = MidiEventFor(message);
-    if (Lock().HeldByThisThread())
+    if (effect->Lock().HeldByThisThread())
         return collecting && collecting->AddMidi(event);
     return SendEventToHost(reinterpret_cast<VstEvent*>(&event));
 }
 
 bool IEffectVST::PassEventToHost(VstEvent* event) {
-    if (Lock().HeldByThisThread())
+    if (effect->Lock().HeldByThisThread())
         return collecting && collecting->AddPassed(event);
     return SendEventToHost(event);
 }

@@ -1,18 +1,21 @@
 #pragma once
 
-#include "IEditorWindowLink.h"
 #include "IEffectBase.h"
+#include "IEffectHost.h"
 #include "VST2Interface.h"
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
-// Binds the host-neutral plug-in base to the VST 2 interface: it fills the
-// effect record the host holds, answers the dispatcher, runs the audio and
-// parameter call-backs under the plug-in lock and makes every call back into
-// the host, never under that lock. It translates only: no DSP and no preset logic
-// of its own.
-class IEffectVST : public IEffectBase {
+// Binds an effect on the host-neutral plug-in base to the VST 2 interface: it fills the
+// effect record the host holds, answers the dispatcher, runs the audio and parameter
+// call-backs under the plug-in lock and makes every call back into the host, never under
+// that lock. It translates only: no DSP and no preset logic of its own.
+//
+// The adapter owns the effect, and is the effect's host (IEffectHost): the effect is
+// built first, handed over here, and destroyed with the adapter on effClose.
+class IEffectVST final : public IEffectHost {
 public:
     // Largest block size the adapter sets up buffers for; longer host blocks
     // are processed in pieces, so nothing is lost by the limit.
@@ -25,11 +28,17 @@ public:
     static constexpr int kProgramNameLimit = kVstMaxProgNameLen;
 
     // Entry point, under the creation lock. hostCallback may be null (no host).
-    IEffectVST(audioMasterCallback hostCallback, const EffectIdentity& identity, bool doesMidi);
+    IEffectVST(audioMasterCallback hostCallback, std::unique_ptr<IEffectBase> effect,
+               bool doesMidi);
     ~IEffectVST() override;
+    IEffectVST(const IEffectVST&) = delete;
+    IEffectVST& operator=(const IEffectVST&) = delete;
+
+    // Any thread. The effect this adapter owns.
+    IEffectBase& Effect() { return *effect; }
 
     // Any thread. The record the host holds; its object field is this plug-in.
-    AEffect* Record() { return &effect; }
+    AEffect* Record() { return &record; }
     // Any thread. The plug-in behind a record, or null for a record that is
     // not one of ours or has no object.
     static IEffectVST* FromRecord(AEffect* record);
@@ -49,33 +58,29 @@ public:
     float HostGetParameter(int32_t index);
     void HostSetParameter(int32_t index, float value);
 
-    // Every call into the host is made without the plug-in lock (CallHost checks it in
-    // builds with assertions): the host may answer with locks of its own, which its audio
-    // thread may hold while it waits for ours.
+    // The effect's host. Every call into the host is made without the plug-in lock
+    // (CallHost checks it in builds with assertions): the host may answer with locks of
+    // its own, which its audio thread may hold while it waits for ours.
 
-    // UI thread.
-    void NotifyHostEditBegin(int index) override;
-    void NotifyHostParameter(int index, double normalized) override;
-    void NotifyHostEditEnd(int index) override;
-    // Any thread.
-    int HostSamplePosition() override;
-    double HostTempo() override;
-    void HostTimeSignature(int* numerator, int* denominator) override;
-    // Host thread; asks the host once per instance and records the answer under the lock.
-    HostKind IdentifyHost() override;
-    // UI thread; takes the plug-in lock for the size it reports.
-    bool EditorSizeChanged(int width, int height) override;
-    // Host thread (effOpen), plug-in lock held. Runs once per instance.
-    void PrepareForHost() override;
-    // Effect constructor; takes the plug-in lock.
-    void AttachEditor(IEditorLink* editor) override;
-    // Host thread, plug-in lock held.
-    void SetLatencySamples(int samples) override;
+    // UI thread: audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit.
+    void EditBegin(int index) override;
+    void EditValue(int index, double normalized, double value) override;
+    void EditEnd(int index) override;
+    // Any thread: audioMasterGetTime, read where the host flags it valid.
+    int SamplePosition() override;
+    double Tempo() override;
+    void TimeSignature(int* numerator, int* denominator) override;
+    // Host thread: audioMasterGetProductString and audioMasterGetVendorVersion.
+    void HostProduct(char* name, int size, int32_t* version) override;
+    // UI thread; takes the plug-in lock for the rectangle it reports.
+    bool EditorResized(int width, int height) override;
+    // Plug-in lock held: the record's initialDelay.
+    void LatencyChanged(int samples) override;
     // Any thread. Without the plug-in lock the host is called at once: true when it took
     // the event. Under the lock, inside a host entry, the event is collected and sent once
     // the entry has released the lock: true when there was room. Elsewhere under the lock
     // it is refused.
-    bool SendMidiMessage(const IMidiMessage& message) override;
+    bool SendMidi(const IMidiMessage& message) override;
     // As SendMidiMessage: hands the host's own event back to it unchanged.
     bool PassEventToHost(VstEvent* event);
 
@@ -95,6 +100,9 @@ private:
     static float VSTGetParameter(AEffect* effect, int32_t index);
     static void VSTSetParameter(AEffect* effect, int32_t index, float value);
 
+    // Host thread (effOpen), plug-in lock held, the host identified before it was taken.
+    // Runs once per instance.
+    void PrepareForHost();
     intptr_t OpenEditor(void* parentWindow);
     intptr_t CloseEditor();
     // The one way into the host; never under the plug-in lock.
@@ -103,8 +111,8 @@ private:
     // Hands one event to the host in a list of its own; true when the host took it.
     bool SendEventToHost(VstEvent* event);
     const VstTimeInfo* HostTime(int32_t filter);
-    void UpdateEditorRect();
-    IEditorWindowLink* EditorWindow();
+    // Plug-in lock held, or construction.
+    void UpdateEditorRect(int width, int height);
 
     intptr_t SetBlockSize(intptr_t frames);
     intptr_t GetChunk(bool bank, void* ptr);
@@ -136,13 +144,16 @@ private:
     std::mutex chunkMutex;
     StateChunk programChunk;
     StateChunk bankChunk;
-    IParamValues programValues;
+    IProgramState programState;
     IBankValues bankValues;
-    AEffect effect{};
+    AEffect record{};
     // The host's channel pointers moved on to the current piece of a block;
     // sized once here so the audio path never allocates.
     std::vector<float*> pieceInputs;
     std::vector<float*> pieceOutputs;
     std::vector<double*> pieceInputsDouble;
     std::vector<double*> pieceOutputsDouble;
+    // Last, so that it is destroyed first, while all it could reach here is still whole;
+    // the destructor has disconnected it from this host by then.
+    std::unique_ptr<IEffectBase> effect;
 };

@@ -17,9 +17,9 @@ AEffect* VSTCreateEffect(audioMasterCallback hostCallback, VSTEffectFactory make
     }
     if (!plug)
         return nullptr;
-    plug->EnsureOnePreset();
+    plug->Effect().EnsureOnePreset();
     AEffect* record = plug->Record();
-    record->numPrograms = std::max(record->numPrograms, plug->PresetCount());
+    record->numPrograms = std::max(record->numPrograms, plug->Effect().PresetCount());
     record->numPrograms = std::max(record->numPrograms, 1);
     return record;
 }

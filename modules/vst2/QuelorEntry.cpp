@@ -1,9 +1,14 @@
 #include "QuelorEntry.h"
 
 #include "Quelor.h"
+#include "QuelorEditorFactory.h"
 #include "VSTEntry.h"
 
+IEffectVST* MakeQuelorVST(audioMasterCallback hostCallback) {
+    // The adapter owns the effect; Quelor takes no MIDI.
+    return new IEffectVST(hostCallback, std::make_unique<Quelor>(&QuelorEditorFactory()), false);
+}
+
 AEffect* QuelorPluginMain(audioMasterCallback hostCallback) {
-    return VSTCreateEffect(
-        hostCallback, [](audioMasterCallback host) -> IEffectVST* { return new Quelor(host); });
+    return VSTCreateEffect(hostCallback, MakeQuelorVST);
 }

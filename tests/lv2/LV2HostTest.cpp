@@ -213,6 +213,30 @@ TEST_F(LV2Host, DeactivatingAndActivatingStartsFromSilence) {
     RunBoth(lv2, fresh, signal, 2048, 2048);
 }
 
+// A host that shows no panel of ours, as here, still sees the meters move: the plug-in
+// binary has no panel to feed, and meters all the same.
+TEST_F(LV2Host, MeterOutputsMoveWithoutAPanel) {
+    Instance lv2(world, map, kRate, 1024);
+    ASSERT_NE(lv2.instance, nullptr);
+    lv2.controls[Quelor::kThreshold] = -40.0f;
+    lv2.controls[Quelor::kGain] = 30.0f;
+    lv2.controls[Quelor::kBrickwall] = 0.0f; // on
+    std::vector<std::array<float, 4>> readings;
+    for (int run = 0; run < 4; ++run) {
+        for (std::size_t c = 0; c < 2; ++c)
+            for (std::size_t i = 0; i < 1024; ++i)
+                lv2.audio[c][i] = static_cast<float>(0.9 * std::sin(0.05 * static_cast<double>(i)));
+        lilv_instance_run(lv2.instance, 1024);
+        readings.push_back(lv2.meters);
+    }
+    for (std::size_t r = 1; r < readings.size(); ++r) {
+        EXPECT_GT(readings[r][0], readings[r - 1][0]) << "the input level rises, run " << r;
+        EXPECT_GT(readings[r][1], 0.0f) << "gain reduction, run " << r;
+        EXPECT_GT(readings[r][2], -120.0f) << "output level, run " << r;
+        EXPECT_GT(readings[r][3], 0.0f) << "brickwall activity, run " << r;
+    }
+}
+
 TEST_F(LV2Host, RefusesRatesThatAreNotPositiveNumbers) {
     for (const double rate : {0.0, -44100.0, std::numeric_limits<double>::quiet_NaN()}) {
         Instance lv2(world, map, rate, 512);

@@ -5,6 +5,7 @@
 #include "IDrawContext.h"
 #include "LV2TestBundle.h"
 #include "Quelor.h"
+#include "QuelorEditorFactory.h"
 #include "QuelorPanel.h"
 #include "XvfbServer.h"
 
@@ -81,7 +82,8 @@ struct Reference {
             {Quelor::kGain, 0.3125f},   {Quelor::kMix, 0.75f},         {Quelor::kStereoMode, 1.0f},
             {Quelor::kBrickwall, 0.0f}, {Quelor::kAttenuation, 0.875f}};
         for (const auto& [index, value] : settings)
-            effect.HostSetParameter(index, value);
+            effect.SetParameterFromHost(index, static_cast<double>(value), IValueUnit::kNormalized);
+        effect.EnsureEditor();
         ChannelSet set(48000);
         for (std::size_t i = 0; i < set.Frames(); ++i)
             for (std::size_t c = 0; c < 2; ++c)
@@ -94,7 +96,7 @@ struct Reference {
         for (uint32_t& p : pixels)
             p &= 0xFFFFFF;
     }
-    Quelor effect;
+    Quelor effect{&QuelorEditorFactory()};
     std::vector<uint32_t> pixels;
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -13,9 +14,9 @@ namespace {
 const EffectIdentity kIdentity{0, "0-1", 1, "Counter", "", "Test Maker", 0x00010000,
                                FourCharCode("Cnt1"), FourCharCode("TstM"), 0, false, false};
 
-class CountingEffect : public IEffectVST {
+class CountingEffect : public IEffectBase {
 public:
-    CountingEffect() : IEffectVST(CheckerHost::Callback(), kIdentity, false) {}
+    CountingEffect() : IEffectBase(kIdentity) {}
     void ProcessBlock(double**, double** outputs, int frames) override {
         ++blocks;
         largest = std::max(largest, frames);
@@ -30,8 +31,9 @@ public:
 
 TEST(AdapterAudio, TheLongestHostBlockIsCoveredExactlyInPieces) {
     CheckerHost host;
-    CountingEffect effect;
-    AEffect* record = effect.Record();
+    IEffectVST plug(CheckerHost::Callback(), std::make_unique<CountingEffect>(), false);
+    auto& effect = static_cast<CountingEffect&>(plug.Effect());
+    AEffect* record = plug.Record();
     record->dispatcher(record, effSetBlockSize, 0, IEffectVST::kLargestBlockSize, nullptr, 0.0f);
     // Only pointers are bound on this path: the buffer is never touched.
     std::vector<double> buffer(1);

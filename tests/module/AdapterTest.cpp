@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,10 +17,10 @@ const EffectIdentity kIdentity{3, "1-1 2-2 4-2", 1, "Tester", "Test Product", "T
                                0x00010203, FourCharCode("Tst1"), FourCharCode("TstM"), 0, false,
                                false};
 
-class TestEffect : public IEffectVST {
+class TestEffect : public IEffectBase {
 public:
-    explicit TestEffect(bool midi = false, bool* destroyed = nullptr)
-        : IEffectVST(CheckerHost::Callback(), kIdentity, midi), gone(destroyed) {
+    explicit TestEffect(bool* destroyed = nullptr, const IEditorFactory* panel = nullptr)
+        : IEffectBase(kIdentity, panel), gone(destroyed) {
         ParameterAt(0)->SetupContinuous("Level", 0.0, 0.0, 1.0, 0.01, "");
         ParameterAt(1)->SetupContinuous("Size", 0.0, -10.0, 10.0, 0.1, "");
         ParameterAt(2)->SetupChoice("Steps", 0, 31);
@@ -32,10 +33,6 @@ public:
         IEffectBase::ParameterChanged(index);
         changes.push_back(index);
     }
-    intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
-                      float opt = 0.0f) {
-        return Record()->dispatcher(Record(), opcode, index, value, ptr, opt);
-    }
 
     std::vector<int> changes;
 
@@ -43,8 +40,26 @@ private:
     bool* gone;
 };
 
+// The adapter owning a test effect, as a product joins them.
+class TestPlug {
+public:
+    explicit TestPlug(bool midi = false, std::unique_ptr<TestEffect> owned = nullptr)
+        : adapter(std::make_unique<IEffectVST>(
+              CheckerHost::Callback(), owned ? std::move(owned) : std::make_unique<TestEffect>(),
+              midi)),
+          effect(static_cast<TestEffect&>(adapter->Effect())) {}
+    intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.0f) {
+        return Record()->dispatcher(Record(), opcode, index, value, ptr, opt);
+    }
+    AEffect* Record() { return adapter->Record(); }
+
+    std::unique_ptr<IEffectVST> adapter;
+    TestEffect& effect;
+};
+
 // An editor with a window, recording what the plug-in tells it.
-class TestEditor : public IEditorLink, public IEditorWindowLink {
+class TestEditor : public IEditorLink, public IEditorWindow {
 public:
     explicit TestEditor(const IEffectBase* owner) : plug(owner) {}
     void PushParamToControls(int index, double value, bool isNormalized) override {
@@ -77,32 +92,37 @@ public:
 
 TEST(AdapterParameters, SetParameterShowsTheEditorFirstAndReactsOnceWithoutTellingTheHost) {
     CheckerHost host;
-    TestEffect plug;
-    auto* editor = new TestEditor(&plug);
-    plug.AttachEditor(editor);
+    TestPlug plug;
+    auto* editor = new TestEditor(&plug.effect);
+    plug.effect.AttachEditor(editor);
     editor->pushes.clear();
-    plug.changes.clear();
+    plug.effect.changes.clear();
     plug.Record()->setParameter(plug.Record(), 2, 0.5f);
-    EXPECT_EQ(plug.ParameterAt(2)->Value(), 15.0);
-    EXPECT_EQ(plug.changes, std::vector<int>{2});
+    EXPECT_EQ(plug.effect.ParameterAt(2)->Value(), 15.0);
+    EXPECT_EQ(plug.effect.changes, std::vector<int>{2});
     ASSERT_EQ(editor->pushes.size(), 1u);
     EXPECT_EQ(editor->pushes[0].value, 0.5);
     EXPECT_TRUE(editor->pushes[0].normalized);
     EXPECT_EQ(editor->pushes[0].parameterValueThen, 0.0) << "the editor hears before the change";
+    // A host echoing the value back, or one the step rounds to it, changes nothing.
+    plug.Record()->setParameter(plug.Record(), 2, 0.5f);
+    plug.Record()->setParameter(plug.Record(), 2, 0.51f);
+    EXPECT_EQ(plug.effect.changes, std::vector<int>{2});
+    EXPECT_EQ(editor->pushes.size(), 1u);
     EXPECT_TRUE(host.Calls().empty());
 }
 
 TEST(AdapterParameters, TextsSetTheExactValueOnTheSetParameterPathOrNothing) {
     CheckerHost host;
-    TestEffect plug;
-    auto* editor = new TestEditor(&plug);
-    plug.AttachEditor(editor);
+    TestPlug plug;
+    auto* editor = new TestEditor(&plug.effect);
+    plug.effect.AttachEditor(editor);
     editor->pushes.clear();
-    plug.changes.clear();
+    plug.effect.changes.clear();
     char text[] = " -2.55 ";
     EXPECT_EQ(plug.Dispatch(effString2Parameter, 1, 0, text), 1);
-    EXPECT_EQ(plug.ParameterAt(1)->Value(), -2.55);
-    EXPECT_EQ(plug.changes, std::vector<int>{1});
+    EXPECT_EQ(plug.effect.ParameterAt(1)->Value(), -2.55);
+    EXPECT_EQ(plug.effect.changes, std::vector<int>{1});
     ASSERT_EQ(editor->pushes.size(), 1u);
     EXPECT_EQ(editor->pushes[0].value, -2.55);
     EXPECT_FALSE(editor->pushes[0].normalized);
@@ -111,53 +131,69 @@ TEST(AdapterParameters, TextsSetTheExactValueOnTheSetParameterPathOrNothing) {
         std::string copy = refused;
         EXPECT_EQ(plug.Dispatch(effString2Parameter, index, 0, copy.data()), 0) << refused;
     }
-    EXPECT_EQ(plug.ParameterAt(1)->Value(), -2.55);
-    EXPECT_EQ(plug.ParameterAt(2)->Value(), 0.0);
-    EXPECT_EQ(plug.changes.size(), 1u);
+    EXPECT_EQ(plug.effect.ParameterAt(1)->Value(), -2.55);
+    EXPECT_EQ(plug.effect.ParameterAt(2)->Value(), 0.0);
+    EXPECT_EQ(plug.effect.changes.size(), 1u);
     EXPECT_EQ(editor->pushes.size(), 1u);
     // A null text asks whether the parameter takes texts.
     for (int32_t index : {-1, 0, 2, 3})
         EXPECT_EQ(plug.Dispatch(effString2Parameter, index, 0, nullptr), index >= 0 && index < 3)
             << index;
-    EXPECT_EQ(plug.changes.size(), 1u);
+    EXPECT_EQ(plug.effect.changes.size(), 1u);
     EXPECT_TRUE(host.Calls().empty());
 }
 
-TEST(AdapterEditor, OnlyAnEditorWithAWindowIsAnnouncedOpenedAndSized) {
+// The editor the factory below builds, kept for the test to look at.
+TestEditor* gBuiltEditor = nullptr;
+
+IEditorLink* BuildTestEditor(IEffectBase& effect) {
+    gBuiltEditor = new TestEditor(&effect);
+    return gBuiltEditor;
+}
+
+TEST(AdapterEditor, AnnouncedFromTheStartAndBuiltWhenTheHostFirstOpensIt) {
     CheckerHost host;
-    TestEffect plug;
-    auto* editor = new TestEditor(&plug);
-    plug.AttachEditor(editor);
-    EXPECT_TRUE(editor->surfaceMade);
+    const IEditorFactory factory{510, 370, BuildTestEditor};
+    gBuiltEditor = nullptr;
+    TestPlug plug(false, std::make_unique<TestEffect>(nullptr, &factory));
     EXPECT_EQ(plug.Record()->flags & effFlagsHasEditor, effFlagsHasEditor);
     ERect* rect = nullptr;
     EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(std::vector<int>({rect->top, rect->left, rect->bottom, rect->right}),
               std::vector<int>({0, 0, 370, 510}));
+    EXPECT_EQ(plug.Dispatch(effEditClose), 1) << "closing what was never opened";
+    EXPECT_EQ(plug.Dispatch(effEditIdle), 0);
+    EXPECT_EQ(gBuiltEditor, nullptr) << "nothing built before the host opens it";
     int parent = 0;
     EXPECT_EQ(plug.Dispatch(effEditOpen, 0, 0, &parent), 1);
+    TestEditor* editor = gBuiltEditor;
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->surfaceMade);
     EXPECT_EQ(editor->openedWith, &parent);
     editor->openFails = true;
     EXPECT_EQ(plug.Dispatch(effEditOpen, 0, 0, &parent), 0);
+    EXPECT_EQ(gBuiltEditor, editor) << "built once, kept";
     EXPECT_EQ(plug.Dispatch(effEditClose), 1);
     EXPECT_EQ(editor->closes, 1);
     editor->width = 600;
     editor->height = 100000; // held to what the rectangle can carry
-    EXPECT_TRUE(plug.EditorSizeChanged(0, 0));
+    EXPECT_TRUE(plug.effect.EditorSizeChanged(0, 0));
     EXPECT_EQ(rect->right, 600);
     EXPECT_EQ(rect->bottom, 0x7FFF);
 
+    // Without a factory an editor attached by hand is fed values, but no host hears of it.
     class Bare : public IEditorLink {
         void PushParamToControls(int, double, bool) override {}
         void CreateDrawSurface() override {}
         void SetControlValue(int, double) override {}
     };
-    TestEffect bare;
-    bare.AttachEditor(new Bare);
+    TestPlug bare;
+    bare.effect.AttachEditor(new Bare);
     EXPECT_EQ(bare.Record()->flags & effFlagsHasEditor, 0);
     EXPECT_EQ(bare.Dispatch(effEditOpen, 0, 0, &parent), 0);
-    EXPECT_FALSE(bare.EditorSizeChanged(1, 1));
+    EXPECT_EQ(bare.Dispatch(effEditGetRect, 0, 0, &rect), 0);
+    EXPECT_FALSE(bare.effect.EditorSizeChanged(1, 1));
 }
 
 TEST(AdapterHost, VersionsArePackedAndOddOnesCopedWith) {
@@ -165,25 +201,25 @@ TEST(AdapterHost, VersionsArePackedAndOddOnesCopedWith) {
     for (const auto& [version, packed] : {std::pair<intptr_t, int>{2100, 0x00001500},
                                           {-5, 0}, {10203, 0x00010203}}) {
         host.vendorVersion = version;
-        TestEffect plug;
-        plug.IdentifyHost();
-        EXPECT_EQ(plug.HostVersion(), packed) << version;
+        TestPlug plug;
+        plug.effect.IdentifyHost();
+        EXPECT_EQ(plug.effect.HostVersion(), packed) << version;
     }
     host.vendorVersion = intptr_t{1} << 40;
-    TestEffect huge;
-    huge.IdentifyHost();
-    EXPECT_GE(huge.HostVersion(), 0);
+    TestPlug huge;
+    huge.effect.IdentifyHost();
+    EXPECT_GE(huge.effect.HostVersion(), 0);
 }
 
 TEST(AdapterHost, StereoOnlyHostsGetTwoInputsAndSendOnlyTwo) {
     CheckerHost host;
     for (const char* product : {"Forte", "Adobe Audition", "Orion Platinum", "SAWStudio", "Bitwig"}) {
         host.productText = product;
-        TestEffect plug;
+        TestPlug plug;
         plug.Dispatch(effOpen);
         const bool stereoOnly = std::strcmp(product, "Bitwig") != 0;
-        EXPECT_TRUE(plug.IsInputConnected(1)) << product;
-        EXPECT_EQ(plug.IsInputConnected(3), !stereoOnly) << product;
+        EXPECT_TRUE(plug.effect.IsInputConnected(1)) << product;
+        EXPECT_EQ(plug.effect.IsInputConnected(3), !stereoOnly) << product;
         if (stereoOnly) { // exactly two pointers, so a read past them shows
             std::vector<double> samples(8, 0.5);
             double* ins[2] = {samples.data(), samples.data()};
@@ -195,33 +231,33 @@ TEST(AdapterHost, StereoOnlyHostsGetTwoInputsAndSendOnlyTwo) {
 
 TEST(AdapterHost, TimeIsReadOnlyWhereTheHostFlagsItValid) {
     CheckerHost host;
-    TestEffect plug;
+    TestPlug plug;
     int n = 9, d = 9;
-    plug.HostTimeSignature(&n, &d);
+    plug.effect.HostTimeSignature(&n, &d);
     EXPECT_EQ(n, 0);
-    EXPECT_EQ(plug.HostTempo(), 0.0) << "no time info at all";
+    EXPECT_EQ(plug.effect.HostTempo(), 0.0) << "no time info at all";
     VstTimeInfo time{};
     host.timeInfo = &time;
     time.samplePos = 1234.9;
     time.tempo = 120.0;
     time.timeSigNumerator = 3;
     time.timeSigDenominator = 4;
-    EXPECT_EQ(plug.HostSamplePosition(), 1234);
-    EXPECT_EQ(plug.HostTempo(), 0.0) << "not flagged valid";
+    EXPECT_EQ(plug.effect.HostSamplePosition(), 1234);
+    EXPECT_EQ(plug.effect.HostTempo(), 0.0) << "not flagged valid";
     time.flags = kVstTempoValid | kVstTimeSigValid;
-    EXPECT_EQ(plug.HostTempo(), 120.0);
-    plug.HostTimeSignature(&n, &d);
+    EXPECT_EQ(plug.effect.HostTempo(), 120.0);
+    plug.effect.HostTimeSignature(&n, &d);
     EXPECT_EQ(std::pair(n, d), std::pair(3, 4));
-    plug.HostTimeSignature(nullptr, nullptr);
+    plug.effect.HostTimeSignature(nullptr, nullptr);
     time.samplePos = -1.0;
     time.tempo = -3.0;
     time.timeSigDenominator = -4;
-    EXPECT_EQ(plug.HostSamplePosition(), 0);
-    EXPECT_EQ(plug.HostTempo(), 0.0);
-    plug.HostTimeSignature(&n, &d);
+    EXPECT_EQ(plug.effect.HostSamplePosition(), 0);
+    EXPECT_EQ(plug.effect.HostTempo(), 0.0);
+    plug.effect.HostTimeSignature(&n, &d);
     EXPECT_EQ(d, 0);
     time.samplePos = 1.0e12;
-    EXPECT_EQ(plug.HostSamplePosition(), INT_MAX);
+    EXPECT_EQ(plug.effect.HostSamplePosition(), INT_MAX);
     const auto calls = host.Calls();
     ASSERT_GE(calls.size(), 3u);
     EXPECT_EQ(calls[0].value, kVstTimeSigValid) << "the flags asked for";
@@ -231,15 +267,15 @@ TEST(AdapterHost, TimeIsReadOnlyWhereTheHostFlagsItValid) {
 
 TEST(AdapterMidi, MessagesGoOutOneEventPerCallAndAMidiEffectSaysSo) {
     CheckerHost host;
-    TestEffect plug(true);
+    TestPlug plug(true);
     IMidiMessage messages[2];
     messages[0].offset = 3;
     messages[0].status = 0x80;
     messages[0].data1 = 64;
     messages[0].data2 = 1;
     messages[1] = messages[0];
-    EXPECT_TRUE(plug.SendMidiMessages(messages, 0));
-    EXPECT_TRUE(plug.SendMidiMessages(messages, 2));
+    EXPECT_TRUE(plug.effect.SendMidiMessages(messages, 0));
+    EXPECT_TRUE(plug.effect.SendMidiMessages(messages, 2));
     const auto calls = host.Calls();
     ASSERT_EQ(calls.size(), 2u);
     ASSERT_EQ(calls[0].events.size(), 1u);
@@ -248,7 +284,7 @@ TEST(AdapterMidi, MessagesGoOutOneEventPerCallAndAMidiEffectSaysSo) {
     EXPECT_EQ(event.deltaFrames, 3);
     EXPECT_EQ(std::memcmp(event.midiData, "\x80\x40\x01", 3), 0);
     host.processEventsAnswer = 0;
-    EXPECT_FALSE(plug.SendMidiMessages(messages, 2));
+    EXPECT_FALSE(plug.effect.SendMidiMessages(messages, 2));
     EXPECT_EQ(host.CountOf(audioMasterProcessEvents), 4) << "the second is sent after a failure";
     for (const char* text :
          {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent"})
@@ -262,10 +298,9 @@ TEST(AdapterMidi, MessagesGoOutOneEventPerCallAndAMidiEffectSaysSo) {
     EXPECT_EQ(host.CountOf(audioMasterWantMidi), 2) << "asked for every block";
 }
 
-// A MIDI effect that also sends a message of its own from every block.
+// An effect that also sends a message of its own from every block.
 class SendingEffect : public TestEffect {
 public:
-    SendingEffect() : TestEffect(true) {}
     void ProcessBlock(double** inputs, double** outputs, int frames) override {
         IMidiMessage message;
         message.status = 0xB0;
@@ -277,10 +312,10 @@ public:
 
 TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder) {
     CheckerHost host;
-    SendingEffect plug;
+    TestPlug plug(true, std::make_unique<SendingEffect>());
     std::vector<int32_t> underLock;
     host.reaction = [&](const HostCall& call) {
-        if (plug.Lock().HeldByThisThread())
+        if (plug.effect.Lock().HeldByThisThread())
             underLock.push_back(call.opcode);
     };
     plug.Dispatch(effOpen);
@@ -303,10 +338,10 @@ TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder
     for (int i = 0; i < kEvents; ++i)
         list.events[i] = &incoming[static_cast<std::size_t>(i)];
     plug.Dispatch(effProcessEvents, 0, 0, &list);
-    plug.HostTempo();
-    plug.SetParameterFromGUI(0, 0.5);
-    plug.NotifyHostEditBegin(0);
-    plug.NotifyHostEditEnd(0);
+    plug.effect.HostTempo();
+    plug.effect.SetParameterFromGUI(0, 0.5);
+    plug.effect.NotifyHostEditBegin(0);
+    plug.effect.NotifyHostEditEnd(0);
     EXPECT_TRUE(underLock.empty()) << "first under the lock: " << underLock.front();
 
     std::vector<int32_t> opcodes;
@@ -333,13 +368,14 @@ TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder
 
 TEST(AdapterSettings, LatencyReachesTheRecordAndCloseDestroys) {
     CheckerHost host;
-    TestEffect plug;
-    plug.SetLatencySamples(64);
+    TestPlug plug;
+    plug.effect.SetLatencySamples(64);
     EXPECT_EQ(plug.Record()->initialDelay, 64);
     EXPECT_TRUE(host.Calls().empty());
     bool destroyed = false;
-    auto* closing = new TestEffect(false, &destroyed);
-    EXPECT_EQ(closing->Dispatch(effClose), 0);
+    auto* closing = new IEffectVST(CheckerHost::Callback(),
+                                   std::make_unique<TestEffect>(&destroyed), false);
+    EXPECT_EQ(closing->Record()->dispatcher(closing->Record(), effClose, 0, 0, nullptr, 0.0f), 0);
     EXPECT_TRUE(destroyed);
 }
 

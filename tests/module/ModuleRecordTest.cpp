@@ -35,6 +35,17 @@ TEST(ModuleRecord, FieldsAsAHostReadsThem) {
     EXPECT_TRUE(host.Calls().empty()) << "nothing is asked of the host before effOpen";
 }
 
+TEST(ModuleRecord, TheEditorsRectangleIsKnownBeforeTheEditorIsOpened) {
+    CheckerHost host;
+    PluginInstance plug;
+    ERect* rect = nullptr;
+    EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(std::vector<int>({rect->top, rect->left, rect->bottom, rect->right}),
+              std::vector<int>({0, 0, 370, 510}));
+    EXPECT_EQ(plug.Dispatch(effEditClose), 1);
+}
+
 TEST(ModuleRecord, OnlyTheEntryPointsAreExported) {
     const PluginModule& module = PluginModule::Get();
     EXPECT_NE(module.PluginMain(), nullptr);

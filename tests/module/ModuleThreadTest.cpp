@@ -4,6 +4,7 @@
 #include "IDrawContext.h"
 #include "PluginModule.h"
 #include "Quelor.h"
+#include "QuelorEntry.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -177,8 +179,8 @@ intptr_t WaitingHostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*,
 TEST(ModuleThreads, AKnobDragTellsTheHostWhileTheAudioThreadCanRun) {
     WaitingHost host;
     gWaitingHost = &host;
-    Quelor effect(&WaitingHostCallback);
-    AEffect* record = effect.Record();
+    const std::unique_ptr<IEffectVST> plug(MakeQuelorVST(&WaitingHostCallback));
+    AEffect* record = plug->Record();
     record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
     std::thread audio([&] {
         std::vector<float> in(kBlock), out0(kBlock), out1(kBlock);
@@ -193,7 +195,8 @@ TEST(ModuleThreads, AKnobDragTellsTheHostWhileTheAudioThreadCanRun) {
         host.blockDone = true;
         host.changed.notify_all();
     });
-    auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
+    plug->Effect().EnsureEditor();
+    auto* panel = dynamic_cast<IDrawContext*>(plug->Effect().Editor());
     ASSERT_NE(panel, nullptr);
     panel->MousePressed(54, 214, IMouseKeys{true});
     panel->MouseDragged(54, 200, IMouseKeys{true});

@@ -15,19 +15,20 @@
 #include <vector>
 
 namespace {
-// A plug-in with two parameters that logs what the editor tells it.
-class LoggingPlug : public IEffectBase {
+// A plug-in with two parameters, its own host, that logs what the editor tells it.
+class LoggingPlug : public IEffectBase, public IEffectHost {
 public:
     LoggingPlug() : IEffectBase({2, "2-2", 1, "t", "", "", 0, 0, 0, 0, false, false}) {
         ParameterAt(0)->SetupContinuous("Level", 0, -60, 0, 0.1, "dB");
         ParameterAt(1)->SetupChoice("Mode", 0, 3);
+        ConnectHost(this);
     }
-    void NotifyHostEditBegin(int index) override { log.push_back("begin " + std::to_string(index)); }
-    void NotifyHostEditEnd(int index) override { log.push_back("end " + std::to_string(index)); }
-    void NotifyHostParameter(int index, double v) override {
+    void EditBegin(int index) override { log.push_back("begin " + std::to_string(index)); }
+    void EditEnd(int index) override { log.push_back("end " + std::to_string(index)); }
+    void EditValue(int index, double v, double) override {
         log.push_back("set " + std::to_string(index) + " " + std::to_string(v));
     }
-    bool EditorSizeChanged(int w, int h) override {
+    bool EditorResized(int w, int h) override {
         log.push_back("size " + std::to_string(w) + "x" + std::to_string(h));
         return true;
     }

@@ -6,6 +6,8 @@
 #include "IVUNeedle.h"
 #include "NoWindowServices.h"
 #include "Quelor.h"
+#include "QuelorEditorFactory.h"
+#include "QuelorEntry.h"
 #include "QuelorPanel.h"
 #include "raster/RAS_Composite.h"
 #include "raster/RAS_PNG.h"
@@ -18,7 +20,9 @@
 
 namespace {
 
-IDrawContext& PanelOf(Quelor& effect) {
+// The panel, built as a host's first look at it builds it.
+IDrawContext& PanelOf(IEffectBase& effect) {
+    effect.EnsureEditor();
     auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
     EXPECT_NE(panel, nullptr);
     return *panel;
@@ -47,7 +51,7 @@ intptr_t RecordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
 } // namespace
 
 TEST(EditorPanel, ControlsAsLaidOut) {
-    Quelor effect;
+    Quelor effect(&QuelorEditorFactory());
     IDrawContext& panel = PanelOf(effect);
     struct Expected {
         IRectangle rect;
@@ -89,7 +93,7 @@ TEST(EditorPanel, ControlsAsLaidOut) {
 }
 
 TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
-    Quelor effect;
+    Quelor effect(&QuelorEditorFactory());
     IDrawContext& panel = PanelOf(effect);
     // Values from the plug-in are drawn on two passes.
     panel.PaintRegion({0, 0, 510, 370});
@@ -109,7 +113,7 @@ TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
     EXPECT_EQ(differing, 0);
 
     // A later parameter change repaints just that knob with its new frame.
-    effect.Record()->setParameter(effect.Record(), Quelor::kRelease, 1.0f);
+    effect.SetParameterFromHost(Quelor::kRelease, 1.0, IValueUnit::kNormalized);
     IRectangle dirty;
     ASSERT_TRUE(panel.CollectDirtyRegion(&dirty));
     EXPECT_EQ(dirty, (IRectangle{100, 105, 148, 153}));
@@ -121,9 +125,10 @@ TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
 }
 
 TEST(EditorPanel, MouseEditsReachTheHost) {
-    Quelor effect(&RecordingHost);
+    const std::unique_ptr<IEffectVST> plug(MakeQuelorVST(&RecordingHost));
+    IEffectBase& effect = plug->Effect();
     IDrawContext& panel = PanelOf(effect);
-    AEffect* record = effect.Record();
+    AEffect* record = plug->Record();
     record->setParameter(record, Quelor::kThreshold, 0.5f);
     gHostEvents.clear();
     const float start = record->getParameter(record, Quelor::kThreshold);

@@ -17,22 +17,26 @@ EffectIdentity Identity(const char* configurations, int parameters = 2, int pres
             FourCharCode("Abcd"), FourCharCode("Mkr1"), 0, false, false};
 }
 
-// Logs the calls the base makes into the plug-in and the editor.
-class RecordingEffect : public IEffectBase {
+// Logs the calls the base makes into the plug-in, its host and the editor.
+class RecordingEffect : public IEffectBase, public IEffectHost {
 public:
     RecordingEffect() : IEffectBase(Identity("2-2")) {
         ParameterAt(0)->SetupContinuous("A", 0, 0, 10, 1, "");
         ParameterAt(1)->SetupChoice("B", 0, 2);
+        ConnectHost(this);
     }
     void ParameterChanged(int index) override {
         log.push_back("changed " + std::to_string(index) + " = " +
                       std::to_string(ParameterAt(index)->Value()));
     }
-    void NotifyHostParameter(int index, double normalized) override {
+    void EditBegin(int index) override { log.push_back("begin " + std::to_string(index)); }
+    void EditValue(int index, double normalized, double value) override {
         log.push_back("notify " + std::to_string(index) + " " + std::to_string(normalized) +
-                      " while " + std::to_string(ParameterAt(index)->Value()) +
+                      " " + std::to_string(value) + " while " +
+                      std::to_string(ParameterAt(index)->Value()) +
                       (Lock().HeldByThisThread() ? " locked" : ""));
     }
+    void EditEnd(int index) override { log.push_back("end " + std::to_string(index)); }
     std::vector<std::string> log;
 };
 
@@ -116,7 +120,7 @@ TEST(EffectBaseParameters, GuiChangeSetsAndReactsThenNotifiesTheHostOutsideTheLo
     RecordingEffect effect;
     effect.SetParameterFromGUI(0, 1.0);
     EXPECT_EQ(effect.log, (std::vector<std::string>{"changed 0 = 10.000000",
-                                                    "notify 0 1.000000 while 10.000000"}));
+                                                    "notify 0 1.000000 10.000000 while 10.000000"}));
 }
 
 // The editor's way to the plug-in, where a host's value lands between the control taking
@@ -126,7 +130,7 @@ public:
     HostValueMidGesture(Quelor& effect, float value) : plug(effect), hostValue(value) {}
     void BeginParameterEdit(int) override {}
     void SetParameterFromEditor(int index, double normalized) override {
-        plug.Record()->setParameter(plug.Record(), index, hostValue);
+        plug.SetParameterFromHost(index, static_cast<double>(hostValue), IValueUnit::kNormalized);
         plug.SetParameterFromGUI(index, normalized);
     }
     void EndParameterEdit(int) override {}
@@ -181,7 +185,10 @@ TEST(EffectBaseEditor, AttachPushesNormalizedValuesAndIsDestroyedFirst) {
         EXPECT_EQ(effect.Editor(), nullptr);
         effect.ParameterAt(0)->SetLimited(5);
         effect.AttachEditor(new RecordingEditor(log));
-        EXPECT_EQ(log, (std::vector<std::string>{"surface", "push 0 0.500000 normalized",
+        // Each control first learns its default (what a double-click restores), then the value.
+        EXPECT_EQ(log, (std::vector<std::string>{"surface", "push 0 0.000000 normalized",
+                                                 "push 0 0.500000 normalized",
+                                                 "push 1 0.000000 normalized",
                                                  "push 1 0.000000 normalized"}));
         log.clear();
         effect.RefreshEditorControls();

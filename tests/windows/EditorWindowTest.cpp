@@ -6,6 +6,7 @@
 #include "PanelPicture.h"
 #include "PluginModule.h"
 #include "Quelor.h"
+#include "QuelorEditorFactory.h"
 #include "raster/RAS_Bitmap.h"
 
 #include <gtest/gtest.h>
@@ -132,9 +133,10 @@ std::vector<uint32_t> Shown(HWND window) {
 
 // What the surface holds after a full paint pass at these normalized values.
 std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings) {
-    Quelor reference;
+    Quelor reference(&QuelorEditorFactory());
     for (const auto& [index, value] : settings)
-        reference.Record()->setParameter(reference.Record(), index, value);
+        reference.SetParameterFromHost(index, static_cast<double>(value), IValueUnit::kNormalized);
+    reference.EnsureEditor();
     auto* panel = dynamic_cast<IGraphicsRaster*>(reference.Editor());
     panel->PaintRegion({0, 0, panel->Width(), panel->Height()});
     const RAS_IBitmap& surface = *panel->Surface();
@@ -338,7 +340,8 @@ TEST_F(EditorWindow, ReopeningKeepsPlaceAndSizeAndAHostsDestroyedWindowIsForgott
 
 // What no host reaches, on the reference effect's own editor in this program.
 TEST(EditorWindowServices, ResizingGrowsTheWindowAndTheHostWindowsHoldingItAndLabelsDraw) {
-    Quelor reference;
+    Quelor reference(&QuelorEditorFactory());
+    reference.EnsureEditor();
     auto* editor = dynamic_cast<IGraphicsWindow*>(reference.Editor());
     ITextStyle style;
     style.size = 20;

@@ -5,6 +5,7 @@
 #include "PanelPicture.h"
 #include "PluginModule.h"
 #include "Quelor.h"
+#include "QuelorEntry.h"
 #include "XvfbServer.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
@@ -14,11 +15,14 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -42,11 +46,13 @@ intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
 // What the window must show for the module's parameter values: the same panel painted
 // by the effect linked into this test.
 std::vector<uint32_t> ReferencePanel(const PluginInstance& plug) {
-    AEffect* record = (new Quelor(&SilentHost))->Record();
+    IEffectVST* reference = MakeQuelorVST(&SilentHost);
+    AEffect* record = reference->Record();
     record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
     for (int i = 0; i < Quelor::kParameterCount; ++i)
         record->setParameter(record, i, plug.Get(i));
-    auto* panel = dynamic_cast<IDrawContext*>(IEffectVST::FromRecord(record)->Editor());
+    reference->Effect().EnsureEditor();
+    auto* panel = dynamic_cast<IDrawContext*>(reference->Effect().Editor());
     panel->PaintRegion({0, 0, kPanelWidth, kPanelHeight});
     std::vector<uint32_t> pixels(panel->SurfacePixels(),
                                  panel->SurfacePixels() + kPanelWidth * kPanelHeight);
@@ -220,6 +226,45 @@ std::string ServerKind(const ::testing::TestParamInfo<bool>& info) {
 }
 INSTANTIATE_TEST_SUITE_P(Xvfb, X11Editor, ::testing::Values(true, false), ServerKind);
 INSTANTIATE_TEST_SUITE_P(Xvfb, X11EditorInput, ::testing::Values(true), ServerKind);
+
+// A host that runs the editor from a run loop, as VST 3 and CLAP hosts do: it idles the
+// editor when the descriptor the editor names is readable. Scribbled over and exposed,
+// the window is repainted through that descriptor alone.
+TEST_P(X11Editor, ItsEventDescriptorIsWhereItsWindowSystemEventsArrive) {
+    const std::unique_ptr<IEffectVST> local(MakeQuelorVST(&SilentHost));
+    IEditorWindow* window = local->Effect().EnsureEditor();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->EventDescriptor(), -1) << "no window open";
+    ASSERT_NE(window->OpenEditorWindow(reinterpret_cast<void*>(hostWindow)), nullptr);
+    window->IdleEditor(); // the run loop's first timer tick
+    const int descriptor = window->EventDescriptor();
+    struct stat status{};
+    ASSERT_EQ(fstat(descriptor, &status), 0);
+    EXPECT_TRUE(S_ISSOCK(status.st_mode));
+    EXPECT_NE(descriptor, ConnectionNumber(dpy));
+    const std::vector<Window> children = Children(hostWindow);
+    ASSERT_FALSE(children.empty());
+    const Window editor = children.back();
+
+    GC gc = XCreateGC(dpy, editor, 0, nullptr);
+    XSetForeground(dpy, gc, 0xFF00FF);
+    XFillRectangle(dpy, editor, gc, 100, 50, 300, 200);
+    XFreeGC(dpy, gc);
+    XClearArea(dpy, editor, 100, 50, 300, 200, True);
+    XSync(dpy, False);
+    // Each present of shared memory ends in a completion event, which arrives there too.
+    int mismatches = -1;
+    for (int round = 0; round < 20 && mismatches != 0; ++round) {
+        pollfd readable{descriptor, POLLIN, 0};
+        ASSERT_EQ(poll(&readable, 1, 5000), 1) << "nothing reached the descriptor, round " << round;
+        window->IdleEditor();
+        XSync(dpy, False);
+        mismatches = Mismatches(editor);
+    }
+    EXPECT_EQ(mismatches, 0);
+    window->CloseEditorWindow();
+    EXPECT_EQ(window->EventDescriptor(), -1);
+}
 
 TEST_P(X11Editor, ShowsItsSurfaceInsideTheHostWindowAndKeepsItCurrent) {
     const Window editor = Open();

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "IEditorWindowLink.h"
+#include "IEditorWindow.h"
 #include "IEffectParameters.h"
 #include "IGraphicsWindow.h"
 
-// The Quelor panel inside the VST 2 module: the editor window over the plug-in's own
-// parameters, with the size and window the adapter asks for. The parameter link is the
+// The Quelor panel in the plug-in's own binary: the editor window over the effect's own
+// parameters, with the size and window a host adapter asks for. The parameter link is the
 // first base, so it is whole before the drawing context that uses it.
 class QuelorEditor final : private IEffectParameters,
                            public IGraphicsWindow,
-                           public IEditorWindowLink {
+                           public IEditorWindow {
 public:
     QuelorEditor(IEffectBase& effect, int panelWidth, int panelHeight, int framesPerSecond,
                  RAS_ModuleHandle images)
@@ -23,4 +23,5 @@ public:
     }
     void CloseEditorWindow() override { IGraphicsWindow::CloseEditorWindow(); }
     void IdleEditor() override { EditorIdle(); }
+    int EventDescriptor() const override { return IGraphicsWindow::EventDescriptor(); }
 };

@@ -1,0 +1,15 @@
+#pragma once
+
+class IEditorLink;
+class IEffectBase;
+
+// How a product that has a panel builds it for an effect. The size is the panel's, fixed,
+// so that a host can be told it before anything is built. Products whose panel runs in
+// a binary of its own (the LV2 plug-in) give the effect none.
+struct IEditorFactory {
+    int width;
+    int height;
+    // UI thread, without the plug-in lock: a new editor over effect, with a window
+    // (IEditorWindow), or null when none could be made. The effect owns it.
+    IEditorLink* (*build)(IEffectBase& effect);
+};

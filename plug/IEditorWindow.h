@@ -1,0 +1,27 @@
+#pragma once
+
+// What a host adapter needs of an editor beyond IEditorLink: its size and a window that
+// opens inside the host's. An editor that does not offer it is still fed parameter values
+// but is not announced to a host.
+class IEditorWindow {
+public:
+    virtual ~IEditorWindow() = default;
+
+    // Any thread. Fixed between size changes on the UI thread.
+    virtual int EditorWidth() const = 0;
+    virtual int EditorHeight() const = 0;
+    // UI thread, without the plug-in lock: window systems take their time. Opens the
+    // editor as a child of the host's window; returns the new window, or null when it
+    // could not be made.
+    virtual void* OpenEditorWindow(void* parentWindow) = 0;
+    // UI thread, without the plug-in lock.
+    virtual void CloseEditorWindow() = 0;
+    // UI thread, without the plug-in lock, on the host's timer tick (effEditIdle, a run
+    // loop's timer): a window system without timers of its own does its event and redraw
+    // work here.
+    virtual void IdleEditor() {}
+    // UI thread. The file descriptor a host's run loop watches for the editor's
+    // window-system events, calling IdleEditor when it is readable (the X connection's);
+    // -1 where the window system needs none (Windows, headless) or no window is open.
+    virtual int EventDescriptor() const { return -1; }
+};
