@@ -307,15 +307,16 @@ TEST(VST3Plugin, AfterReactivationProcessingStartsAfreshWithChangesAtSampleZeroA
         EXPECT_EQ(plug.SetState(HardState()), kResultOk);
         std::vector<float> out(1024), right(1024);
         HostParameterChanges queues;
+        plug.Start(512);
         if (reactivated) {
-            plug.Start(512);
             plug.Process<float>({{in[0].data(), in[1].data()}}, {out.data(), right.data()}, 512);
-            plug.Stop();
+            // As an offline render does: no new set-up in between.
+            EXPECT_EQ(plug.Component()->setActive(0), kResultOk);
+            EXPECT_EQ(plug.Component()->setActive(1), kResultOk);
             queues.Queue(kThreshold).Add(0, 0.2);
         } else {
             plug.Controller()->setParamNormalized(kThreshold, 0.2);
         }
-        plug.Start(512);
         plug.Process<float>({{in[0].data() + 512, in[1].data() + 512}},
                             {out.data() + 512, right.data() + 512}, 512, &queues);
         return std::vector<float>(out.begin() + 512, out.end());
@@ -507,6 +508,10 @@ TEST(VST3Plugin, FlushesOffsetsAndMissingBusesAreHandled) {
         kResultOk);
     for (const float v : left)
         ASSERT_TRUE(std::isfinite(v));
+    // An output bus of one channel cannot be run into, but is left silent.
+    std::vector<float> lone(256, 9.0f);
+    EXPECT_EQ(plug.Process<float>({{in.data(), in.data()}}, {lone.data()}, 256), kResultOk);
+    EXPECT_EQ(lone, std::vector<float>(256, 0.0f));
     // In place.
     std::vector<float> a = original, b = original;
     EXPECT_EQ(plug.Process<float>({{a.data(), b.data()}}, {a.data(), b.data()}, 256), kResultOk);
