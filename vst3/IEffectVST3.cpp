@@ -1,6 +1,7 @@
 #include "IEffectVST3.h"
 
 #include "BlockSplitter.h"
+#include "EditorViewVST3.h"
 #include "FatalAssert.h"
 #include "MonoInput.h"
 
@@ -8,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 using namespace vst3;
 
@@ -612,8 +614,13 @@ tresult PLUGIN_API IEffectVST3::setComponentHandler(IComponentHandler* handler) 
     return kResultOk;
 }
 
-IPlugView* PLUGIN_API IEffectVST3::createView(FIDString) {
-    return nullptr;
+// A new view with one reference, the host's; null for any other name, or without a panel.
+IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
+    int width = 0;
+    int height = 0;
+    if (!name || std::strcmp(name, kEditorViewType) != 0 || !effect->EditorSize(&width, &height))
+        return nullptr;
+    return new (std::nothrow) EditorViewVST3(*this);
 }
 
 tresult PLUGIN_API IEffectVST3::setKnobMode(KnobMode mode) {

@@ -1,6 +1,6 @@
 // What only the Linux bundle has to show: the class ID against the hash it is documented
 // as, the moduleinfo.json beside the binary, and the entry calls counted.
-#include "PluginHost.h"
+#include "VST3PluginHost.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,7 @@ TEST(VST3LinuxPlugin, WorksWithoutEntryCallsAndCountsThem) {
     ASSERT_NE(skipped.Factory(), nullptr) << skipped.Error();
     HostApplication application;
     {
-        PluginHost plug(skipped, application);
+        VST3PluginHost plug(skipped, application);
         EXPECT_EQ(plug.Controller()->getParameterCount(), 12);
     }
     using Exit = bool (*)();

@@ -1,8 +1,8 @@
 // The built Quelor.vst3 loaded through GetPluginFactory as a host loads it, and held
 // against the VST 2 module: the same parameters, texts, state bytes and audio.
 #include "DemoSignal.h"
-#include "PluginHost.h"
 #include "PluginModule.h"
+#include "VST3PluginHost.h"
 
 #include <gtest/gtest.h>
 
@@ -132,7 +132,7 @@ template <class Sample> void ExpectSameAsVst2(const Wiring& wiring, int block) {
     const std::vector<std::vector<Sample>> expected = Vst2Render<Sample>(state, vst2In);
 
     HostApplication application;
-    PluginHost plug(Module(), application);
+    VST3PluginHost plug(Module(), application);
     if (wiring.mono) {
         SpeakerArrangement ins[2] = {SpeakerArr::kMono, SpeakerArr::kStereo};
         SpeakerArrangement outs[1] = {SpeakerArr::kStereo};
@@ -196,7 +196,7 @@ TEST(VST3Plugin, FactoryAndClassInfo) {
 
 TEST(VST3Plugin, ParametersMatchTheVst2ModuleInValuesAndTexts) {
     HostApplication application;
-    PluginHost plug(Module(), application);
+    VST3PluginHost plug(Module(), application);
     IEditController* controller = plug.Controller();
     ASSERT_EQ(controller->getParameterCount(), kParameters);
     PluginInstance vst2;
@@ -264,7 +264,7 @@ std::vector<float> RenderWithChanges(const std::vector<int>& blocks,
                                      const std::vector<Change>& changes) {
     std::vector<std::vector<float>> in = Material();
     HostApplication application;
-    PluginHost plug(Module(), application);
+    VST3PluginHost plug(Module(), application);
     EXPECT_EQ(plug.SetState(HardState()), kResultOk);
     plug.Start(4096);
     std::vector<std::vector<float>> out(2, std::vector<float>(kFrames));
@@ -303,7 +303,7 @@ TEST(VST3Plugin, AfterReactivationProcessingStartsAfreshWithChangesAtSampleZeroA
     std::vector<std::vector<float>> in = Material();
     const auto render = [&](bool reactivated) {
         HostApplication application;
-        PluginHost plug(Module(), application);
+        VST3PluginHost plug(Module(), application);
         EXPECT_EQ(plug.SetState(HardState()), kResultOk);
         std::vector<float> out(1024), right(1024);
         HostParameterChanges queues;
@@ -328,7 +328,7 @@ TEST(VST3Plugin, StateIsTheVst2ProgramChunkAtTheStreamsPositionAndRoundTrips) {
     const std::vector<char> chunk = HardState();
     ASSERT_FALSE(chunk.empty());
     HostApplication application;
-    PluginHost plug(Module(), application);
+    VST3PluginHost plug(Module(), application);
     ASSERT_EQ(plug.SetState(chunk), kResultOk);
     // A host writes its own header first.
     MemoryStream stream(std::vector<char>(48, 'h'), 48);
@@ -340,7 +340,7 @@ TEST(VST3Plugin, StateIsTheVst2ProgramChunkAtTheStreamsPositionAndRoundTrips) {
     EXPECT_EQ(plug.Controller()->setState(&empty), kResultOk);
 
     HostApplication otherApplication;
-    PluginHost other(Module(), otherApplication);
+    VST3PluginHost other(Module(), otherApplication);
     MemoryStream again(stream.Bytes(), 48);
     ASSERT_EQ(other.Controller()->setComponentState(&again), kResultOk);
     MemoryStream twice(stream.Bytes(), 48);
@@ -359,7 +359,7 @@ TEST(VST3Plugin, StateIsTheVst2ProgramChunkAtTheStreamsPositionAndRoundTrips) {
                             const_cast<char*>(cut.data())),
               0);
     HostApplication thirdApplication;
-    PluginHost third(Module(), thirdApplication);
+    VST3PluginHost third(Module(), thirdApplication);
     const std::vector<char> defaults = third.State();
     EXPECT_EQ(third.SetState(cut), kResultFalse);
     EXPECT_EQ(third.State(), Vst2Chunk(vst2));
@@ -368,7 +368,7 @@ TEST(VST3Plugin, StateIsTheVst2ProgramChunkAtTheStreamsPositionAndRoundTrips) {
 
 TEST(VST3Plugin, StatesThatCannotBeReadChangeNothing) {
     HostApplication application;
-    PluginHost plug(Module(), application);
+    VST3PluginHost plug(Module(), application);
     ASSERT_EQ(plug.SetState(HardState()), kResultOk);
     const std::vector<char> before = plug.State();
     const std::vector<std::vector<char>> garbage{{}, std::vector<char>(3 << 20, 'x')};
@@ -389,7 +389,7 @@ TEST(VST3Plugin, StatesThatCannotBeReadChangeNothing) {
 
 TEST(VST3Plugin, HostileCallsGetDefinedAnswers) {
     HostApplication application;
-    PluginHost plug(Module(), application);
+    VST3PluginHost plug(Module(), application);
     IComponent* component = plug.Component();
     IAudioProcessor* processor = plug.Processor();
     // Interfaces we do not offer.
@@ -472,7 +472,7 @@ TEST(VST3Plugin, HostileCallsGetDefinedAnswers) {
 // its edges; a side-chain left out reads as silence; inputs are never written.
 TEST(VST3Plugin, FlushesOffsetsAndMissingBusesAreHandled) {
     HostApplication application;
-    PluginHost plug(Module(), application);
+    VST3PluginHost plug(Module(), application);
     plug.Start(256, kSample32, true);
     HostParameterChanges queues;
     queues.Queue(kThreshold).Add(0, 0.25);

@@ -12,14 +12,14 @@
 // One Quelor instance driven as a host drives it: made by the module's factory, then
 // initialized through both interfaces of the one object, with a component handler. The
 // destructor winds it down in the reverse order.
-class PluginHost {
+class VST3PluginHost {
 public:
     // The module's first class; the test's host objects must outlive the instance.
-    PluginHost(const VST3Module& module, HostApplication& application,
-               HostComponentHandler* handler = nullptr);
-    ~PluginHost();
-    PluginHost(const PluginHost&) = delete;
-    PluginHost& operator=(const PluginHost&) = delete;
+    VST3PluginHost(const VST3Module& module, HostApplication& application,
+                   HostComponentHandler* handler = nullptr);
+    ~VST3PluginHost();
+    VST3PluginHost(const VST3PluginHost&) = delete;
+    VST3PluginHost& operator=(const VST3PluginHost&) = delete;
 
     vst3::IComponent* Component() const { return component.Get(); }
     vst3::IAudioProcessor* Processor() const { return processor.Get(); }

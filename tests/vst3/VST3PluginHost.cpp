@@ -1,4 +1,4 @@
-#include "PluginHost.h"
+#include "VST3PluginHost.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@ std::vector<char> ClassIdBytes(const VST3Module& module) {
     return {info.cid, info.cid + sizeof info.cid};
 }
 
-PluginHost::PluginHost(const VST3Module& module, HostApplication& application,
-                       HostComponentHandler* handler) {
+VST3PluginHost::VST3PluginHost(const VST3Module& module, HostApplication& application,
+                               HostComponentHandler* handler) {
     const std::vector<char> cid = ClassIdBytes(module);
     if (cid.empty() || module.Factory()->createInstance(cid.data(), IComponent::kIid.data(),
                                                         component.Put()) != kResultOk) {
@@ -28,7 +28,7 @@ PluginHost::PluginHost(const VST3Module& module, HostApplication& application,
     }
 }
 
-PluginHost::~PluginHost() {
+VST3PluginHost::~VST3PluginHost() {
     if (!component)
         return;
     Stop();
@@ -37,7 +37,7 @@ PluginHost::~PluginHost() {
     EXPECT_EQ(component->terminate(), kResultOk);
 }
 
-void PluginHost::Start(int32_t maxBlock, int32_t sampleSize, bool sidechain) {
+void VST3PluginHost::Start(int32_t maxBlock, int32_t sampleSize, bool sidechain) {
     if (sidechain) {
         EXPECT_EQ(component->activateBus(kAudio, kInput, 1, 1), kResultOk);
     }
@@ -48,7 +48,7 @@ void PluginHost::Start(int32_t maxBlock, int32_t sampleSize, bool sidechain) {
     started = true;
 }
 
-void PluginHost::Stop() {
+void VST3PluginHost::Stop() {
     if (!started)
         return;
     processor->setProcessing(0);
@@ -57,8 +57,9 @@ void PluginHost::Stop() {
 }
 
 template <class Sample>
-tresult PluginHost::Process(std::vector<std::vector<Sample*>> inputs, std::vector<Sample*> outputs,
-                            int32_t frames, HostParameterChanges* changes) {
+tresult VST3PluginHost::Process(std::vector<std::vector<Sample*>> inputs,
+                                std::vector<Sample*> outputs, int32_t frames,
+                                HostParameterChanges* changes) {
     std::vector<AudioBusBuffers> in(inputs.size());
     for (std::size_t bus = 0; bus < inputs.size(); ++bus) {
         in[bus].numChannels = static_cast<int32_t>(inputs[bus].size());
@@ -80,18 +81,20 @@ tresult PluginHost::Process(std::vector<std::vector<Sample*>> inputs, std::vecto
     return processor->process(&data);
 }
 
-template tresult PluginHost::Process<float>(std::vector<std::vector<float*>>, std::vector<float*>,
-                                            int32_t, HostParameterChanges*);
-template tresult PluginHost::Process<double>(std::vector<std::vector<double*>>,
-                                             std::vector<double*>, int32_t, HostParameterChanges*);
+template tresult VST3PluginHost::Process<float>(std::vector<std::vector<float*>>,
+                                                std::vector<float*>, int32_t,
+                                                HostParameterChanges*);
+template tresult VST3PluginHost::Process<double>(std::vector<std::vector<double*>>,
+                                                 std::vector<double*>, int32_t,
+                                                 HostParameterChanges*);
 
-std::vector<char> PluginHost::State() const {
+std::vector<char> VST3PluginHost::State() const {
     MemoryStream stream;
     EXPECT_EQ(component->getState(&stream), kResultOk);
     return stream.Bytes();
 }
 
-tresult PluginHost::SetState(const std::vector<char>& bytes) const {
+tresult VST3PluginHost::SetState(const std::vector<char>& bytes) const {
     MemoryStream stream(bytes);
     return component->setState(&stream);
 }
