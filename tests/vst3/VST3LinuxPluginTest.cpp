@@ -34,7 +34,7 @@ std::string CommandOutput(const char* command) {
 }
 
 TEST(VST3LinuxPlugin, TheClassIdIsTheHashOfItsText) {
-    const VST3Module module(QUELOR_VST3_BUNDLE);
+    const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
     const std::string hash =
         CommandOutput("printf %s com.brovane.quelor.vst3 | sha256sum | cut -c1-32 | tr a-f A-F");
     ASSERT_EQ(hash.size(), 33u) << "no sha256sum?";
@@ -43,12 +43,12 @@ TEST(VST3LinuxPlugin, TheClassIdIsTheHashOfItsText) {
 }
 
 TEST(VST3LinuxPlugin, ModuleInfoListsTheFactorysClass) {
-    std::ifstream file(std::string(QUELOR_VST3_BUNDLE) + "/Contents/Resources/moduleinfo.json");
+    std::ifstream file(BundleUnderTest(QUELOR_VST3_BUNDLE) + "/Contents/Resources/moduleinfo.json");
     ASSERT_TRUE(file) << "no moduleinfo.json";
     std::stringstream text;
     text << file.rdbuf();
     const std::string json = text.str();
-    const VST3Module module(QUELOR_VST3_BUNDLE);
+    const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
     PClassInfo2 info{};
     Ref<IPluginFactory2> factory;
     ASSERT_EQ(module.Factory()->queryInterface(IPluginFactory2::kIid.data(), factory.Put()),
@@ -70,7 +70,7 @@ TEST(VST3LinuxPlugin, ModuleInfoListsTheFactorysClass) {
 }
 
 TEST(VST3LinuxPlugin, WorksWithoutEntryCallsAndCountsThem) {
-    const VST3Module skipped(QUELOR_VST3_BUNDLE, VST3Module::Entry::Skip);
+    const VST3Module skipped(BundleUnderTest(QUELOR_VST3_BUNDLE), VST3Module::Entry::Skip);
     ASSERT_NE(skipped.Factory(), nullptr) << skipped.Error();
     HostApplication application;
     {

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace vst3;
+
+std::string BundleUnderTest(const char* built) {
+    const char* other = std::getenv("QUELOR_VST3_BUNDLE");
+    return other && *other ? other : built;
+}
 
 std::vector<char> ClassIdBytes(const VST3Module& module) {
     PClassInfo info{};

@@ -7,6 +7,7 @@
 #include "VST3Interface.h"
 #include "VST3Module.h"
 
+#include <string>
 #include <vector>
 
 // One Quelor instance driven as a host drives it: made by the module's factory, then
@@ -44,6 +45,10 @@ private:
     Ref<vst3::IEditController> controller;
     bool started = false;
 };
+
+// The bundle the suites load: $QUELOR_VST3_BUNDLE when set (an unpacked release
+// archive's), else the one the build made.
+std::string BundleUnderTest(const char* built);
 
 // The 16 bytes of the module's first class ID, or none.
 std::vector<char> ClassIdBytes(const VST3Module& module);

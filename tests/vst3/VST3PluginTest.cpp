@@ -25,7 +25,7 @@ constexpr int kMix = 8;
 constexpr int kBrickwall = 11;
 
 const VST3Module& Module() {
-    static const VST3Module module(QUELOR_VST3_BUNDLE);
+    static const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
     return module;
 }
 

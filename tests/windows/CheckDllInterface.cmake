@@ -1,4 +1,4 @@
-# cmake -DOBJDUMP=<objdump> -DDLL=<Quelor.dll> -DBITS=<32|64> [-DEXPORTS=<a;b;...>]
+# cmake -DOBJDUMP=<objdump> -DDLL=<Quelor.dll> -DBITS=<32|64> [-DEXPORTS=<a,b,...>]
 #       -P CheckDllInterface.cmake
 # What a host sees of the DLL without loading it: an x86 (32-bit) or x86-64 (64-bit)
 # image that imports from Windows' own DLLs only and exports exactly its entry names
@@ -61,8 +61,9 @@ foreach(_line IN LISTS _lines)
 endforeach()
 list(SORT _exports)
 if(NOT DEFINED EXPORTS)
-    set(EXPORTS VSTPluginMain main)
+    set(EXPORTS VSTPluginMain,main)
 endif()
+string(REPLACE "," ";" EXPORTS "${EXPORTS}")
 list(SORT EXPORTS)
 if(NOT _exports STREQUAL EXPORTS)
     string(REPLACE ";" ", " _shown "${_exports}")
