@@ -60,7 +60,8 @@ int32_t StepCount(const IParameter& parameter) {
 } // namespace
 
 IEffectVST3::IEffectVST3(const ProductVST3& productInfo, std::unique_ptr<IEffectBase> owned)
-    : product(productInfo), cursors(kMaxQueues), effect(std::move(owned)) {
+    : product(productInfo), effect(std::move(owned)) {
+    timedChanges.reserve(static_cast<std::size_t>(kMaxPoints + kMaxQueues));
     effect->ConnectHost(this);
     for (int i = 0; i < effect->ParameterCount(); ++i)
         defaultNormalized.push_back(effect->ParameterAt(i)->Normalized());
@@ -326,6 +327,9 @@ tresult PLUGIN_API IEffectVST3::process(ProcessData* data) {
     const bool wide = data->symbolicSampleSize == kSample64;
     if (!wide && data->symbolicSampleSize != kSample32)
         return kInvalidArgument;
+    // The host's queues are read before the lock is taken: no call into the host is made
+    // under it.
+    GatherChanges(data->inputParameterChanges);
     ScopedPlugLock lock(effect->Lock());
     if (!active) {
         // Before setActive there is nothing to run; the host still gets defined output.
@@ -392,53 +396,44 @@ template <class Sample> void IEffectVST3::ProcessAudio(ProcessData& data) {
         }
     };
     BlockSplitter splitter(*effect, frames, runPiece);
-    ApplyChanges(data.inputParameterChanges, splitter);
+    for (const TimedChange& change : timedChanges)
+        splitter.Change(change.offset, change.index, change.value, IValueUnit::kNormalized);
     splitter.Finish();
     if (!writable)
         SilenceOutputs<Sample>(data);
 }
 
-// The queues' points in time order across queues, as the splitter takes them; a queue's
-// own points are taken in the order it gives them.
-void IEffectVST3::ApplyChanges(IParameterChanges* changes, BlockSplitter& splitter) {
+// Every queue's points, then all of them in time order; points at one offset keep the
+// order they were read in. Allocates nothing: the list never outgrows its reserve.
+void IEffectVST3::GatherChanges(IParameterChanges* changes) {
+    timedChanges.clear();
     if (!changes)
         return;
     const int32_t queueCount = std::clamp(changes->getParameterCount(), 0, kMaxQueues);
-    int32_t used = 0;
-    for (int32_t i = 0; i < queueCount; ++i) {
-        IParamValueQueue* queue = changes->getParameterData(i);
+    int32_t budget = kMaxPoints;
+    for (int32_t q = 0; q < queueCount; ++q) {
+        IParamValueQueue* queue = changes->getParameterData(q);
         if (!queue)
             continue;
-        const int32_t points = queue->getPointCount();
-        if (points > 0)
-            cursors[static_cast<std::size_t>(used++)] = QueueCursor{queue, 0, points};
-    }
-    for (;;) {
-        QueueCursor* earliest = nullptr;
-        int32_t earliestOffset = 0;
-        ParamValue earliestValue = 0.0;
-        for (int32_t i = 0; i < used; ++i) {
-            QueueCursor& cursor = cursors[static_cast<std::size_t>(i)];
+        const int index = IndexFor(queue->getParameterId());
+        const int32_t count = queue->getPointCount();
+        for (int32_t point = 0; point < count; ++point) {
+            if (point < count - 1 && budget == 0)
+                point = count - 1;
+            else if (point < count - 1)
+                --budget;
             int32_t offset = 0;
             ParamValue value = 0.0;
             // A point the queue cannot give is passed over.
-            while (cursor.next < cursor.count &&
-                   cursor.queue->getPoint(cursor.next, &offset, &value) != kResultOk)
-                ++cursor.next;
-            if (cursor.next >= cursor.count)
-                continue;
-            if (!earliest || offset < earliestOffset) {
-                earliest = &cursor;
-                earliestOffset = offset;
-                earliestValue = value;
-            }
+            if (queue->getPoint(point, &offset, &value) == kResultOk)
+                timedChanges.push_back(
+                    {offset, static_cast<int32_t>(timedChanges.size()), index, value});
         }
-        if (!earliest)
-            return;
-        ++earliest->next;
-        splitter.Change(earliestOffset, IndexFor(earliest->queue->getParameterId()), earliestValue,
-                        IValueUnit::kNormalized);
     }
+    std::sort(timedChanges.begin(), timedChanges.end(),
+              [](const TimedChange& a, const TimedChange& b) {
+                  return a.offset != b.offset ? a.offset < b.offset : a.order < b.order;
+              });
 }
 
 // State: the bytes of the VST 2 program chunk, at the stream's position.

@@ -75,6 +75,9 @@ public:
     static constexpr int kLargestStateSize = 1 << 20;
     // Parameter queues read per block; a host sends one per parameter that changed.
     static constexpr int kMaxQueues = 1024;
+    // Points read from the queues per block. Past this many only each queue's last point
+    // is read, so that every parameter still ends the block at the host's value.
+    static constexpr int kMaxPoints = 4096;
 
     // UI thread. Starts with one reference, the caller's.
     IEffectVST3(const ProductVST3& product, std::unique_ptr<IEffectBase> effect);
@@ -179,9 +182,11 @@ private:
     // failed, or it held nothing or more than any state we write.
     bool ReadStream(vst3::IBStream* stream);
 
+    // Audio thread, before the plug-in lock is taken: the block's points from the host's
+    // queues into timedChanges, in time order.
+    void GatherChanges(vst3::IParameterChanges* changes);
     // Audio thread, plug-in lock held.
     template <class Sample> void ProcessAudio(vst3::ProcessData& data);
-    void ApplyChanges(vst3::IParameterChanges* changes, class BlockSplitter& splitter);
     template <class Sample> static void SilenceOutputs(const vst3::ProcessData& data);
 
     const ProductVST3& product;
@@ -198,13 +203,14 @@ private:
     bool active = false;
     // The defaults as the host reads them, taken before anything changed a value.
     std::vector<double> defaultNormalized;
-    // The host's queues during one block: where each one's next point is.
-    struct QueueCursor {
-        vst3::IParamValueQueue* queue;
-        int32_t next;
-        int32_t count;
+    // One block's parameter changes; reserved for the most a block reads, never grown.
+    struct TimedChange {
+        int32_t offset;
+        int32_t order; // as read: queue by queue, each queue's points in its order
+        int index;     // the effect's parameter, or -1
+        vst3::ParamValue value;
     };
-    std::vector<QueueCursor> cursors;
+    std::vector<TimedChange> timedChanges;
     // The state's bytes, on host threads only; the mutex keeps two of them apart and is
     // never taken by the audio thread.
     std::mutex stateMutex;

@@ -501,6 +501,15 @@ TEST(VST3Plugin, FlushesOffsetsAndMissingBusesAreHandled) {
         const double value = plug.Controller()->getParamNormalized(id);
         EXPECT_TRUE(value >= 0.0 && value <= 1.0) << id;
     }
+    // More points than a block reads: the last still sets the value the block ends at.
+    queues.Clear();
+    for (int32_t i = 0; i < 10000; ++i)
+        queues.Queue(kMix).Add(i % 256, (i % 3) / 4.0);
+    queues.Queue(kMix).Add(255, 0.75);
+    EXPECT_EQ(
+        plug.Process<float>({{in.data(), in.data()}}, {left.data(), right.data()}, 256, &queues),
+        kResultOk);
+    EXPECT_EQ(plug.Controller()->getParamNormalized(kMix), 0.75);
     // The side-chain bus declared but its buffers null, then left out altogether.
     std::vector<float*> nulls{nullptr, nullptr};
     EXPECT_EQ(
