@@ -51,13 +51,13 @@ tresult PLUGIN_API EditorViewVST3::isPlatformTypeSupported(FIDString type) {
 }
 
 tresult PLUGIN_API EditorViewVST3::attached(void* parent, FIDString type) {
-    if (open || !parent || isPlatformTypeSupported(type) != kResultTrue)
+    if (open || !parent || isPlatformTypeSupported(type) != kResultTrue || !plug.ClaimEditor(this))
         return kResultFalse;
     IEditorWindow* window = plug.Effect().EnsureEditor();
-    if (!window || !idle.Prepare(frame, plug.FactoryContext()))
-        return kResultFalse;
-    if (!window->OpenEditorWindow(parent)) {
+    if (!window || !idle.Prepare(frame, plug.FactoryContext()) ||
+        !window->OpenEditorWindow(parent)) {
         idle.Stop();
+        plug.ReleaseEditor(this);
         return kResultFalse;
     }
     {
@@ -87,6 +87,7 @@ void EditorViewVST3::Close() {
     }
     if (IEditorWindow* window = plug.Effect().EditorWindow())
         window->CloseEditorWindow();
+    plug.ReleaseEditor(this);
 }
 
 tresult PLUGIN_API EditorViewVST3::getSize(ViewRect* size) {

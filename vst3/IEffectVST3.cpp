@@ -609,6 +609,18 @@ tresult PLUGIN_API IEffectVST3::setComponentHandler(IComponentHandler* handler) 
     return kResultOk;
 }
 
+bool IEffectVST3::ClaimEditor(const void* view) {
+    if (editorView && editorView != view)
+        return false;
+    editorView = view;
+    return true;
+}
+
+void IEffectVST3::ReleaseEditor(const void* view) {
+    if (editorView == view)
+        editorView = nullptr;
+}
+
 // A new view with one reference, the host's; null for any other name, or without a panel.
 IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
     int width = 0;

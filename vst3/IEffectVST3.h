@@ -12,6 +12,7 @@
 
 // The component's own vtable entries for the four methods it shares by name with the
 // edit controller, so that a host's call through each interface reaches its own code.
+// UI thread, all four, in both.
 class ComponentPartVST3 : public vst3::IComponent {
 public:
     vst3::tresult PLUGIN_API initialize(vst3::FUnknown* context) final {
@@ -85,6 +86,7 @@ public:
     IEffectVST3(const IEffectVST3&) = delete;
     IEffectVST3& operator=(const IEffectVST3&) = delete;
 
+    // Any thread.
     IEffectBase& Effect() { return *effect; }
 
     // FUnknown, any thread.
@@ -104,7 +106,7 @@ public:
                                          int32_t index, vst3::TBool state) override;
     vst3::tresult PLUGIN_API setActive(vst3::TBool state) override;
 
-    // IAudioProcessor: UI thread, but setProcessing (UI or audio) and process (audio).
+    // IAudioProcessor, UI thread, but for the two below.
     vst3::tresult PLUGIN_API setBusArrangements(vst3::SpeakerArrangement* inputs, int32_t numIns,
                                                 vst3::SpeakerArrangement* outputs,
                                                 int32_t numOuts) override;
@@ -113,7 +115,9 @@ public:
     vst3::tresult PLUGIN_API canProcessSampleSize(int32_t symbolicSampleSize) override;
     uint32_t PLUGIN_API getLatencySamples() override;
     vst3::tresult PLUGIN_API setupProcessing(vst3::ProcessSetup* setup) override;
+    // UI or audio thread; allocates nothing.
     vst3::tresult PLUGIN_API setProcessing(vst3::TBool state) override;
+    // Audio thread; reads the host's queues, then holds the plug-in lock.
     vst3::tresult PLUGIN_API process(vst3::ProcessData* data) override;
     uint32_t PLUGIN_API getTailSamples() override;
 
@@ -150,6 +154,11 @@ public:
     void EditEnd(int index) override;
     // Host thread: IHostApplication::getName of the context given to initialize.
     void HostProduct(char* name, int size, int32_t* version) override;
+
+    // UI thread. The effect has one editor window: the view that shows it claims it, and
+    // a second view is refused while the first holds it.
+    bool ClaimEditor(const void* view);
+    void ReleaseEditor(const void* view);
 
     // UI thread. The context the host gave the factory (IPluginFactory3::setHostContext),
     // where a view whose frame offers no run loop looks for one; referenced while kept.
@@ -195,6 +204,7 @@ private:
     vst3::FUnknown* hostContext = nullptr; // referenced while initialized
     vst3::FUnknown* factoryContext = nullptr;
     vst3::IComponentHandler* componentHandler = nullptr; // referenced
+    const void* editorView = nullptr;                    // the view showing the editor
     // Bus state and activation, changed on the UI thread under the plug-in lock and read
     // by process under it.
     Bus mainInput{vst3::SpeakerArr::kStereo, true};

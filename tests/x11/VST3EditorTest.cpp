@@ -122,6 +122,11 @@ TEST_F(VST3Editor, OpensIdledByTheFramesRunLoopShowsThePanelAndSendsEditsInOrder
     ASSERT_EQ(view->setFrame(&frame), kResultOk);
     const auto parent = reinterpret_cast<void*>(hostWindow);
     ASSERT_EQ(view->attached(parent, kPlatformTypeX11EmbedWindowID), kResultOk);
+    // The one editor window cannot be shown by a second view at the same time.
+    Ref<IPlugView> second(plug.Controller()->createView(kEditorViewType));
+    ASSERT_EQ(second->setFrame(&frame), kResultOk);
+    EXPECT_EQ(second->attached(parent, kPlatformTypeX11EmbedWindowID), kResultFalse);
+    EXPECT_EQ(second->setFrame(nullptr), kResultOk);
     EXPECT_EQ(loop.TimerCount(), 1u);
     EXPECT_EQ(loop.HandlerCount(), 1u);
     Pump(loop);
