@@ -141,7 +141,7 @@ tresult PLUGIN_API FactoryVST3::createInstance(FIDString cid, FIDString iid, voi
         std::unique_ptr<IEffectBase> effect = product.createEffect();
         if (!effect)
             return kOutOfMemory;
-        plug = new IEffectVST3(product, std::move(effect));
+        plug = new IEffectVST3(std::move(effect));
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
     }

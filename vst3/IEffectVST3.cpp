@@ -59,8 +59,7 @@ int32_t StepCount(const IParameter& parameter) {
 
 } // namespace
 
-IEffectVST3::IEffectVST3(const ProductVST3& productInfo, std::unique_ptr<IEffectBase> owned)
-    : product(productInfo), effect(std::move(owned)) {
+IEffectVST3::IEffectVST3(std::unique_ptr<IEffectBase> owned) : effect(std::move(owned)) {
     timedChanges.reserve(static_cast<std::size_t>(kMaxPoints + kMaxQueues));
     effect->ConnectHost(this);
     for (int i = 0; i < effect->ParameterCount(); ++i)

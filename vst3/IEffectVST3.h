@@ -2,7 +2,6 @@
 
 #include "IEffectBase.h"
 #include "IEffectHost.h"
-#include "ProductVST3.h"
 #include "VST3Interface.h"
 
 #include <atomic>
@@ -81,7 +80,7 @@ public:
     static constexpr int kMaxPoints = 4096;
 
     // UI thread. Starts with one reference, the caller's.
-    IEffectVST3(const ProductVST3& product, std::unique_ptr<IEffectBase> effect);
+    explicit IEffectVST3(std::unique_ptr<IEffectBase> effect);
     ~IEffectVST3() override;
     IEffectVST3(const IEffectVST3&) = delete;
     IEffectVST3& operator=(const IEffectVST3&) = delete;
@@ -198,7 +197,6 @@ private:
     template <class Sample> void ProcessAudio(vst3::ProcessData& data);
     template <class Sample> static void SilenceOutputs(const vst3::ProcessData& data);
 
-    const ProductVST3& product;
     std::atomic<uint32_t> references{1};
     int initializeCount = 0;
     vst3::FUnknown* hostContext = nullptr; // referenced while initialized
