@@ -50,12 +50,15 @@ demo: deps $(RELEASE)/build.ninja
 
 # Puts Quelor.so where Linux VST hosts look (the first folder of $VST_PATH, else ~/.vst),
 # the Quelor.lv2 bundle where LV2 hosts look (the first folder of $LV2_PATH, else ~/.lv2),
-# and quelor-render and quelor-snapshot where a shell finds them ($PREFIX/bin, else
-# ~/.local/bin); the tools then find Quelor.so in the VST folder.
+# the Quelor.vst3 bundle where VST 3 hosts look (~/.vst3), and quelor-render and
+# quelor-snapshot where a shell finds them ($PREFIX/bin, else ~/.local/bin); the tools
+# then find Quelor.so in the VST folder.
 install: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui quelor-render quelor-snapshot
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui Quelor_vst3 \
+	    quelor-render quelor-snapshot
 	vst="$${VST_PATH%%:*}"; cmake --install $(RELEASE) --prefix "$${vst:-$$HOME/.vst}"
 	lv2="$${LV2_PATH%%:*}"; cmake --install $(RELEASE) --component lv2 --prefix "$${lv2:-$$HOME/.lv2}"
+	cmake --install $(RELEASE) --component vst3 --prefix "$$HOME/.vst3"
 	cmake --install $(RELEASE) --component tools --prefix "$${PREFIX:-$$HOME/.local}"
 
 test: deps
@@ -110,10 +113,11 @@ test-windows:
 	fi
 
 # The release archives, named after the CMake project version: dist/quelor-VERSION-linux-x86_64.tar.gz
-# (the module and the two tools, for glibc 2.31 and later) and dist/quelor-VERSION-windows.zip
-# (both DLLs). scripts/make-dist lists what goes into each.
+# (the modules and the two tools, for glibc 2.31 and later) and dist/quelor-VERSION-windows.zip
+# (both DLLs, and one VST 3 bundle with both Windows binaries). scripts/make-dist lists what goes into each.
 dist: deps $(RELEASE)/build.ninja windows
-	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui quelor-render quelor-snapshot
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui Quelor_vst3 \
+	    quelor-render quelor-snapshot
 	scripts/make-dist $(RELEASE) $(WINDOWS) $(WINDOWS64) dist
 
 # Unpacks each archive into a temporary folder and loads its modules from there, the
