@@ -28,8 +28,7 @@ void QUELOR_CLAP_CALL Destroy(P p) {
     Forward(p, [](CLAPPlugin& c) { c.Destroy(); });
 }
 bool QUELOR_CLAP_CALL Activate(P p, double rate, uint32_t minFrames, uint32_t maxFrames) {
-    return Forward(p, false,
-                   [=](CLAPPlugin& c) { return c.Activate(rate, minFrames, maxFrames); });
+    return Forward(p, false, [=](CLAPPlugin& c) { return c.Activate(rate, minFrames, maxFrames); });
 }
 void QUELOR_CLAP_CALL Deactivate(P p) {
     Forward(p, [](CLAPPlugin& c) { c.Deactivate(); });
@@ -157,16 +156,16 @@ const clap_plugin_params_t kParams = {ParamCount,  ParamInfo,   ParamValue,
 const clap_plugin_state_t kState = {StateSave, StateLoad};
 const clap_plugin_latency_t kLatency = {LatencyGet};
 const clap_plugin_gui_t kGui = {
-    GuiIsApiSupported, GuiGetPreferredApi, GuiCreate,      GuiDestroy,      GuiSetScale,
+    GuiIsApiSupported, GuiGetPreferredApi, GuiCreate,         GuiDestroy,    GuiSetScale,
     GuiGetSize,        GuiCanResize,       GuiGetResizeHints, GuiAdjustSize, GuiSetSize,
-    GuiSetParent,      GuiSetTransient,    GuiSuggestTitle, GuiShow,         GuiHide};
+    GuiSetParent,      GuiSetTransient,    GuiSuggestTitle,   GuiShow,       GuiHide};
 const clap_plugin_timer_support_t kTimerSupport = {OnTimer};
 const clap_plugin_posix_fd_support_t kPosixFdSupport = {OnFd};
 } // namespace
 
 clap_plugin_t CLAPPluginRecord(const clap_plugin_descriptor_t* descriptor, CLAPPlugin* plugin) {
-    return {descriptor,     plugin,         Init,    Destroy,      Activate,    Deactivate,
-            StartProcessing, StopProcessing, Reset,   Process,      GetExtension, OnMainThread};
+    return {descriptor,      plugin,         Init,  Destroy, Activate,     Deactivate,
+            StartProcessing, StopProcessing, Reset, Process, GetExtension, OnMainThread};
 }
 
 const void* CLAPExtensionRecord(const char* id) {

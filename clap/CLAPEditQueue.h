@@ -40,7 +40,9 @@ public:
         edit = slots[head % kCapacity];
         return true;
     }
-    void Drop() { readAt.store(readAt.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
+    void Drop() {
+        readAt.store(readAt.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    }
 
 private:
     std::array<Edit, kCapacity> slots{};

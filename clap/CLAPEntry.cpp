@@ -19,8 +19,8 @@ uint32_t QUELOR_CLAP_CALL PluginCount(const clap_plugin_factory_t* factory) {
     return factory ? 1u : 0u;
 }
 
-const clap_plugin_descriptor_t* QUELOR_CLAP_CALL PluginDescriptor(const clap_plugin_factory_t* factory,
-                                                                   uint32_t index) {
+const clap_plugin_descriptor_t* QUELOR_CLAP_CALL
+PluginDescriptor(const clap_plugin_factory_t* factory, uint32_t index) {
     return factory && index == 0 ? CLAPModuleProduct().descriptor : nullptr;
 }
 

@@ -46,8 +46,7 @@ bool CLAPPlugin::Expect(bool condition, CLAPCall call, CLAPMisuse misuse) {
 
 bool CLAPPlugin::Admit(CLAPCall call) {
     return Expect(threads.OnTaggedThread(call, active.load()), call, CLAPMisuse::kWrongThread) &&
-           (call == CLAPCall::kInit ||
-            Expect(initialized, call, CLAPMisuse::kNotInitialized));
+           (call == CLAPCall::kInit || Expect(initialized, call, CLAPMisuse::kNotInitialized));
 }
 
 bool CLAPPlugin::OnAudioThread() const {
@@ -68,10 +67,11 @@ bool CLAPPlugin::Init() {
     };
     hostParams = static_cast<const clap_host_params_t*>(extension(CLAP_EXT_PARAMS));
     hostTimers = static_cast<const clap_host_timer_support_t*>(extension(CLAP_EXT_TIMER_SUPPORT));
-    hostFds = static_cast<const clap_host_posix_fd_support_t*>(extension(CLAP_EXT_POSIX_FD_SUPPORT));
-    for (const char* id : {CLAP_EXT_THREAD_CHECK, CLAP_EXT_LOG, CLAP_EXT_PARAMS, CLAP_EXT_STATE,
-                           CLAP_EXT_LATENCY, CLAP_EXT_AUDIO_PORTS, CLAP_EXT_GUI,
-                           CLAP_EXT_TIMER_SUPPORT, CLAP_EXT_POSIX_FD_SUPPORT})
+    hostFds =
+        static_cast<const clap_host_posix_fd_support_t*>(extension(CLAP_EXT_POSIX_FD_SUPPORT));
+    for (const char* id :
+         {CLAP_EXT_THREAD_CHECK, CLAP_EXT_LOG, CLAP_EXT_PARAMS, CLAP_EXT_STATE, CLAP_EXT_LATENCY,
+          CLAP_EXT_AUDIO_PORTS, CLAP_EXT_GUI, CLAP_EXT_TIMER_SUPPORT, CLAP_EXT_POSIX_FD_SUPPORT})
         hostOffersAny = hostOffersAny || extension(id) != nullptr;
     // As a host opening the effect: every parameter, then a reset.
     for (int i = 0; i < effect->ParameterCount(); ++i)
@@ -153,9 +153,9 @@ void CLAPPlugin::Reset() {
 const void* CLAPPlugin::Extension(const char* id) const {
     int width = 0;
     int height = 0;
-    const bool editorExtension = id && (std::strcmp(id, CLAP_EXT_GUI) == 0 ||
-                                        std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0 ||
-                                        std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0);
+    const bool editorExtension =
+        id && (std::strcmp(id, CLAP_EXT_GUI) == 0 || std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0 ||
+               std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0);
     if (editorExtension && !effect->EditorSize(&width, &height))
         return nullptr;
     return CLAPExtensionRecord(id);
@@ -257,8 +257,7 @@ void CLAPPlugin::ApplyChanges(const clap_input_events_t* in, BlockSplitter& spli
         next = ReadChanges(in, count, next, &taken);
         ScopedPlugLock lock(effect->Lock());
         for (std::size_t i = 0; i < taken; ++i)
-            splitter.Change(changes[i].time, changes[i].index, changes[i].value,
-                            IValueUnit::kReal);
+            splitter.Change(changes[i].time, changes[i].index, changes[i].value, IValueUnit::kReal);
         if (next >= count)
             splitter.Finish();
     } while (next < count);

@@ -146,7 +146,8 @@ bool CLAPPlugin::OpenEditor(const clap_window_t& window) {
         !hostTimers->register_timer(host, kEditorTimerMs, &editorTimer))
         editorTimer = CLAP_INVALID_ID;
     const int fd = editor->EventDescriptor();
-    if (fd >= 0 && hostFds && hostFds->register_fd && hostFds->register_fd(host, fd, CLAP_POSIX_FD_READ))
+    if (fd >= 0 && hostFds && hostFds->register_fd &&
+        hostFds->register_fd(host, fd, CLAP_POSIX_FD_READ))
         editorFd = fd;
     return true;
 }

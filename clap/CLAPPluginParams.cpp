@@ -98,7 +98,13 @@ void CLAPPlugin::SendEdits(const clap_output_events_t* out) {
         bool pushed = false;
         if (edit.kind == CLAPEditQueue::Kind::kValue) {
             clap_event_param_value_t event{OutHeader(CLAP_EVENT_PARAM_VALUE, sizeof event),
-                                           edit.index, nullptr, -1, -1, -1, -1, edit.value};
+                                           edit.index,
+                                           nullptr,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           edit.value};
             pushed = out->try_push(out, &event.header);
         } else {
             const uint16_t type = edit.kind == CLAPEditQueue::Kind::kBegin

@@ -42,8 +42,8 @@ bool ReadAll(const clap_istream_t* stream, StateChunk& chunk, int limit) {
         const int64_t read = stream->read(stream, piece, sizeof piece);
         if (read == 0)
             return true;
-        if (read < 0 || read > static_cast<int64_t>(sizeof piece) ||
-            chunk.Size() + read > limit || !chunk.PutBytes(piece, static_cast<int>(read)))
+        if (read < 0 || read > static_cast<int64_t>(sizeof piece) || chunk.Size() + read > limit ||
+            !chunk.PutBytes(piece, static_cast<int>(read)))
             return false;
     }
 }

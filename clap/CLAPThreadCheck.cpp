@@ -56,8 +56,8 @@ static_assert(std::size(kCalls) == static_cast<std::size_t>(CLAPCall::kCount));
 
 // In the order of CLAPMisuse.
 constexpr const char* kMisuseTexts[] = {
-    "called on the wrong thread",   "called before init",        "called while inactive",
-    "called while active",          "called while not processing", "called while processing",
+    "called on the wrong thread", "called before init",          "called while inactive",
+    "called while active",        "called while not processing", "called while processing",
 };
 static_assert(std::size(kMisuseTexts) == static_cast<std::size_t>(CLAPMisuse::kCount));
 
