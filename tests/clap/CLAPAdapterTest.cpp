@@ -344,6 +344,29 @@ TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
     EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_ERROR);
 }
 
+// Processing starts afresh at start_processing: a value flushed while stopped applies at
+// once, with no glide and no history from before.
+TEST(CLAPProcess, StartProcessingStartsAfresh) {
+    CLAPTestHost host;
+    auto run = [](CLAPInstance& q) {
+        CLAPAudioBuffers<float> inputs({2, 2}, 64);
+        CLAPAudioBuffers<float> output({2}, 64);
+        inputs.Fill(0.5f);
+        EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_CONTINUE);
+        return std::vector<float>(output.Channel(0, 0), output.Channel(0, 0) + 64);
+    };
+    CLAPInstance restarted(host);
+    ASSERT_TRUE(restarted.Start(kRate, 64));
+    run(restarted);
+    restarted.plugin->stop_processing(restarted.plugin);
+    Flush(restarted, {{0, Quelor::kGain, 20.0}});
+    ASSERT_TRUE(restarted.plugin->start_processing(restarted.plugin));
+    CLAPInstance fresh(host);
+    Flush(fresh, {{0, Quelor::kGain, 20.0}});
+    ASSERT_TRUE(fresh.Start(kRate, 64));
+    EXPECT_EQ(run(restarted), run(fresh));
+}
+
 // The VST 2 program chunk's bytes, the same every time; read back in small pieces; state
 // that is malformed is refused and changes nothing, also while processing.
 TEST(CLAPState, RoundTripAndMalformedState) {
@@ -386,6 +409,7 @@ TEST(CLAPState, RoundTripAndMalformedState) {
     CLAPIStream failing(saved);
     failing.plan.FailAfter(50);
     EXPECT_FALSE(c.state->load(c.plugin, failing.Stream()));
+    EXPECT_EQ(c.Save(), before);
     CLAPOStream shortWrites;
     shortWrites.plan.SetPieces(CLAPPrimePieces());
     EXPECT_TRUE(c.state->save(c.plugin, shortWrites.Stream()));
