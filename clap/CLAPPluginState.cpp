@@ -80,9 +80,10 @@ bool CLAPPlugin::SaveState(const clap_ostream_t* stream) {
 // processing; a state that is cut short, too long or unreadable changes nothing.
 bool CLAPPlugin::LoadState(const clap_istream_t* stream) {
     if (!Admit(CLAPCall::kStateLoad) || !stream || !stream->read ||
-        !ReadAll(stream, stateChunk, kLargestState) ||
-        effect->ReadProgramState(stateChunk, programState) != IStateRead::kWhole ||
-        !effect->ApplyProgramState(programState, IPartialState::kRefuse))
+        !ReadAll(stream, stateChunk, kLargestState))
+        return false;
+    effect->ReadProgramState(stateChunk, programState);
+    if (!effect->ApplyProgramState(programState, IPartialState::kRefuse))
         return false;
     if (hostParams && hostParams->rescan)
         hostParams->rescan(host, CLAP_PARAM_RESCAN_VALUES);
