@@ -499,6 +499,10 @@ TEST(CLAPThreads, CallsOnTheWrongThreadAreRefusedAndLogged) {
     EXPECT_NE(std::find(logged.begin(), logged.end(),
                         "Quelor: params count refused 2 times: called on the wrong thread"),
               logged.end());
+    CLAPAudioBuffers<float> inputs({2, 2}, 16);
+    CLAPAudioBuffers<float> output({2}, 16);
+    EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_ERROR);
+    EXPECT_EQ(Logged(host).back(), "Quelor: process refused: called on the wrong thread");
     audio.Run([&] { q.plugin->stop_processing(q.plugin); });
 }
 
