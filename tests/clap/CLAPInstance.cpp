@@ -7,7 +7,9 @@
 #include <thread>
 
 const clap_plugin_entry_t& QuelorCLAPEntry() {
-    static CLAPModule module(QUELOR_CLAP_PATH);
+    // QUELOR_CLAP names another build of the module, such as an unpacked release's.
+    static const char* other = std::getenv("QUELOR_CLAP");
+    static CLAPModule module(other && *other ? other : QUELOR_CLAP_PATH);
     static const bool ready = module.Entry() && module.Entry()->init(module.Path().c_str());
     if (!ready) {
         std::fprintf(stderr, "Quelor.clap did not load: %s\n", module.Error().c_str());
