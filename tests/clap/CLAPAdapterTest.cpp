@@ -419,6 +419,7 @@ TEST(CLAPState, RoundTripAndMalformedState) {
     EXPECT_FALSE(c.state->save(c.plugin, failingWrite.Stream()));
 }
 
+#ifdef NDEBUG
 namespace {
 // A thread that lives until the test ends, to be designated the audio thread.
 class OtherThread {
@@ -465,7 +466,6 @@ std::vector<std::string> Logged(const CLAPTestHost& host, CLAPThreadRole* role =
 }
 } // namespace
 
-#ifdef NDEBUG
 // Release builds refuse a call on the wrong thread: on the main thread the log hears of it
 // at once; elsewhere the refusal is counted and logged when the host calls back on the
 // main thread.
