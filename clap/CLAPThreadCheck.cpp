@@ -63,13 +63,15 @@ static_assert(std::size(kMisuseTexts) == static_cast<std::size_t>(CLAPMisuse::kC
 
 constexpr std::size_t kMessageSize = 160;
 
-void Describe(char (&message)[kMessageSize], CLAPCall call, CLAPMisuse misuse, uint32_t times) {
+const char* Describe(char (&message)[kMessageSize], CLAPCall call, CLAPMisuse misuse,
+                     uint32_t times) {
     const char* name = CLAPCallName(call);
     const char* text = kMisuseTexts[static_cast<int>(misuse)];
     if (times == 1)
         std::snprintf(message, kMessageSize, "Quelor: %s refused: %s", name, text);
     else
         std::snprintf(message, kMessageSize, "Quelor: %s refused %u times: %s", name, times, text);
+    return message;
 }
 } // namespace
 
@@ -121,12 +123,11 @@ bool CLAPThreadCheck::OnTaggedThread(CLAPCall call, bool active) const {
 
 void CLAPThreadCheck::Refuse(CLAPCall call, CLAPMisuse misuse) {
     char message[kMessageSize];
-    Describe(message, call, misuse, 1);
-    QUELOR_DEBUG_FAIL(message);
+    QUELOR_DEBUG_FAIL(Describe(message, call, misuse, 1));
     // Only a thread the host calls its main thread, and no audio thread, may write to the
     // log at once; whoever else it is counts without waiting.
     if (hostThreads && OnMainThread() && !OnAudioThread()) {
-        Log(CLAP_LOG_HOST_MISBEHAVING, message);
+        Log(CLAP_LOG_HOST_MISBEHAVING, Describe(message, call, misuse, 1));
         return;
     }
     counted[static_cast<int>(call)][static_cast<int>(misuse)].fetch_add(1,
@@ -144,8 +145,8 @@ void CLAPThreadCheck::LogCounted() {
             if (times == 0)
                 continue;
             char message[kMessageSize];
-            Describe(message, static_cast<CLAPCall>(call), static_cast<CLAPMisuse>(misuse), times);
-            Log(CLAP_LOG_HOST_MISBEHAVING, message);
+            Log(CLAP_LOG_HOST_MISBEHAVING, Describe(message, static_cast<CLAPCall>(call),
+                                                    static_cast<CLAPMisuse>(misuse), times));
         }
 }
 

@@ -70,7 +70,7 @@ std::vector<std::vector<float>> RunCLAP(uint32_t block, const std::vector<TimedC
         CLAPAudioBuffers<Sample> output({2}, n);
         output.Fill(std::numeric_limits<Sample>::quiet_NaN());
         for (uint32_t ch = 0; ch < 4; ++ch)
-            std::copy_n(in[ch].begin() + start, n, inputs.Channel(ch / 2, ch % 2));
+            std::copy_n(in[ch].data() + start, n, inputs.Channel(ch / 2, ch % 2));
         CLAPInputEvents events;
         for (const TimedChange& c : changes)
             if (c.at >= start && c.at < start + n)
@@ -78,7 +78,7 @@ std::vector<std::vector<float>> RunCLAP(uint32_t block, const std::vector<TimedC
         EXPECT_EQ(q.Process(inputs, output, &events), CLAP_PROCESS_CONTINUE);
         EXPECT_TRUE(output.GuardsIntact());
         for (uint32_t ch = 0; ch < 2; ++ch)
-            std::copy_n(output.Channel(0, ch), n, out[ch].begin() + start);
+            std::copy_n(output.Channel(0, ch), n, out[ch].data() + start);
     }
     return out;
 }

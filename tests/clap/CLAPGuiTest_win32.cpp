@@ -20,8 +20,8 @@ void PumpMessages(int rounds) {
 } // namespace
 
 TEST(CLAPGuiWin32, EmbedsInTheHostsWindowWithoutTheHostsTimer) {
-    HWND hostWindow = CreateWindowExA(0, "STATIC", "CLAP host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                      0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    HWND hostWindow = CreateWindowExA(0, "STATIC", "CLAP host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                      0, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hostWindow, nullptr);
     CLAPTestHost host;
     CLAPInstance q(host);

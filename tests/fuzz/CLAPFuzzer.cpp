@@ -75,8 +75,8 @@ double HostileDouble(FuzzedDataProvider& in) {
 }
 
 uint32_t HostileCount(FuzzedDataProvider& in) {
-    static constexpr uint32_t kSpecial[] = {0, 1, 2, 17, 64, 512, 4096, 65536, 65537,
-                                            INT32_MAX, UINT32_MAX};
+    static constexpr uint32_t kSpecial[] = {0,    1,     2,     17,        64,        512,
+                                            4096, 65536, 65537, INT32_MAX, UINT32_MAX};
     return in.ConsumeBool() ? in.PickValueInArray(kSpecial) : in.ConsumeIntegral<uint32_t>();
 }
 
@@ -89,15 +89,15 @@ public:
         std::vector<unsigned char> bytes(size, 0);
         clap_event_param_value_t value{};
         value.header.size = in.ConsumeBool() ? size : HostileCount(in);
-        value.header.time = in.ConsumeBool() ? in.ConsumeIntegralInRange<uint32_t>(0, frames)
-                                             : HostileCount(in);
+        value.header.time =
+            in.ConsumeBool() ? in.ConsumeIntegralInRange<uint32_t>(0, frames) : HostileCount(in);
         value.header.space_id = in.ConsumeIntegralInRange<uint16_t>(0, 3) == 0
                                     ? in.ConsumeIntegral<uint16_t>()
                                     : CLAP_CORE_EVENT_SPACE_ID;
-        value.header.type = in.ConsumeBool() ? CLAP_EVENT_PARAM_VALUE
-                                             : in.ConsumeIntegralInRange<uint16_t>(0, 13);
-        value.param_id = in.ConsumeBool() ? in.ConsumeIntegralInRange<clap_id>(0, 12)
-                                          : HostileCount(in);
+        value.header.type =
+            in.ConsumeBool() ? CLAP_EVENT_PARAM_VALUE : in.ConsumeIntegralInRange<uint16_t>(0, 13);
+        value.param_id =
+            in.ConsumeBool() ? in.ConsumeIntegralInRange<clap_id>(0, 12) : HostileCount(in);
         value.note_id = in.ConsumeIntegral<int32_t>();
         value.value = HostileDouble(in);
         // A host keeps its promise about how many bytes there are: the size it states
@@ -119,9 +119,9 @@ private:
     static const clap_event_header_t* QUELOR_CLAP_CALL Get(const clap_input_events_t* list,
                                                            uint32_t index) {
         auto& events = static_cast<Events*>(list->ctx)->events;
-        return index < events.size() ? reinterpret_cast<const clap_event_header_t*>(
-                                           events[index].data())
-                                     : nullptr;
+        return index < events.size()
+                   ? reinterpret_cast<const clap_event_header_t*>(events[index].data())
+                   : nullptr;
     }
     std::vector<std::vector<unsigned char>> events;
     clap_input_events_t list{};
@@ -187,9 +187,9 @@ public:
     void Step(FuzzedDataProvider& in) {
         switch (in.ConsumeIntegralInRange(0, 9)) {
         case 0:
-            active = plugin->activate(plugin, HostileDouble(in), HostileCount(in),
-                                      HostileCount(in)) ||
-                     active;
+            active =
+                plugin->activate(plugin, HostileDouble(in), HostileCount(in), HostileCount(in)) ||
+                active;
             break;
         case 1:
             plugin->deactivate(plugin);
@@ -273,8 +273,7 @@ private:
             }
             const bool noArray = in.ConsumeIntegralInRange(0, 7) == 0;
             inputs[port] = {wide || noArray ? nullptr : narrowPointers[port].data(),
-                            wide && !noArray ? widePointers[port].data() : nullptr, channels, 0,
-                            0};
+                            wide && !noArray ? widePointers[port].data() : nullptr, channels, 0, 0};
         }
         for (uint32_t ch = 0; ch < outputChannels; ++ch) {
             const auto [narrow, doubles] = channel(false);
@@ -282,8 +281,8 @@ private:
             widePointers[inputPorts].push_back(doubles);
         }
         clap_audio_buffer_t output{wide ? nullptr : narrowPointers[inputPorts].data(),
-                                   wide ? widePointers[inputPorts].data() : nullptr,
-                                   outputChannels, 0, ~0ull};
+                                   wide ? widePointers[inputPorts].data() : nullptr, outputChannels,
+                                   0, ~0ull};
         Events events;
         const int count = in.ConsumeIntegralInRange(0, 12);
         for (int i = 0; i < count; ++i)
@@ -291,9 +290,8 @@ private:
         OutEvents out;
         out.frames = frames;
         out.refuse = in.ConsumeBool();
-        const clap_process_t process{-1,      frames,          nullptr,     inputs.data(),
-                                     &output, inputPorts,      1,           events.List(),
-                                     &out.list};
+        const clap_process_t process{-1,         frames, nullptr,       inputs.data(), &output,
+                                     inputPorts, 1,      events.List(), &out.list};
         const clap_process_status status = plugin->process(plugin, &process);
         const std::size_t firstOutput = wideData.size() - outputChannels;
         for (std::size_t ch = firstOutput; ch < wideData.size(); ++ch) {
@@ -349,8 +347,8 @@ private:
     }
 
     void Texts(FuzzedDataProvider& in) {
-        const clap_id id = in.ConsumeBool() ? in.ConsumeIntegralInRange<clap_id>(0, 12)
-                                            : HostileCount(in);
+        const clap_id id =
+            in.ConsumeBool() ? in.ConsumeIntegralInRange<clap_id>(0, 12) : HostileCount(in);
         char text[64];
         const uint32_t capacity = in.ConsumeIntegralInRange<uint32_t>(0, 48);
         std::memset(text, 0x5A, sizeof text);
@@ -361,8 +359,7 @@ private:
                 Require(params->text_to_value(plugin, id, text, &back),
                         "a text the plug-in wrote reads back");
         }
-        Require(std::all_of(text + capacity, text + sizeof text,
-                            [](char c) { return c == 0x5A; }),
+        Require(std::all_of(text + capacity, text + sizeof text, [](char c) { return c == 0x5A; }),
                 "nothing is written past the buffer");
         const std::string typed = in.ConsumeRandomLengthString(40);
         double value = 0.0;
