@@ -203,6 +203,11 @@ TEST(CLAPPlugin, AudioPorts) {
     }
     clap_audio_port_info_t info{};
     EXPECT_FALSE(q.ports->get(q.plugin, 1, false, &info));
+    // No latency, asked before activation too, as wrappers do.
+    const auto* latency = static_cast<const clap_plugin_latency_t*>(
+        q.plugin->get_extension(q.plugin, CLAP_EXT_LATENCY));
+    ASSERT_NE(latency, nullptr);
+    EXPECT_EQ(latency->get(q.plugin), 0u);
 }
 
 // The twelve parameters of the effect itself, in real units; every step of a switch or a
