@@ -49,10 +49,6 @@ bool CLAPPlugin::Admit(CLAPCall call) {
            (call == CLAPCall::kInit || Expect(initialized, call, CLAPMisuse::kNotInitialized));
 }
 
-bool CLAPPlugin::OnAudioThread() const {
-    return threads.OnAudioThread();
-}
-
 // Life cycle.
 
 bool CLAPPlugin::Init() {

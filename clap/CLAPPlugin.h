@@ -121,7 +121,6 @@ private:
     // Thread tags and refusals.
     bool Admit(CLAPCall call);
     bool Expect(bool condition, CLAPCall call, CLAPMisuse misuse);
-    bool OnAudioThread() const;
 
     // The parameter with this id (its index), or null.
     const IParameter* Parameter(clap_id id) const {

@@ -161,7 +161,8 @@ struct Stream {
         std::size_t n = std::min<std::size_t>(size, self.bytes.size() - self.at);
         if (self.piece)
             n = std::min<std::size_t>(n, self.piece);
-        std::memcpy(buffer, self.bytes.data() + self.at, n);
+        if (n > 0)
+            std::memcpy(buffer, self.bytes.data() + self.at, n);
         self.at += n;
         return static_cast<int64_t>(n);
     }
