@@ -12,7 +12,7 @@ FUZZ_CHECK_SECONDS ?= 20
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
 .PHONY: deps demo test test-release test-asan test-tsan test-windows test-dist test-fuzz fuzz \
-        windows dist bench bench-peers soak install format clean
+        windows dist bench bench-peers bench-render soak install format clean
 
 deps:
 	@scripts/install-deps
@@ -45,7 +45,7 @@ DEMO_SETTINGS = --param Threshold=-24 --param Ratio=6 --param Attack=2 --param R
 
 demo: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
-	$(RELEASE)/tools/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
+	$(RELEASE)/tools/render/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
 	    --plot demo-out.png
 
 # Puts Quelor.so where Linux VST hosts look (the first folder of $VST_PATH, else ~/.vst),
@@ -146,15 +146,28 @@ fuzz: deps
 	@JOBS=$(JOBS) scripts/fuzz run $(FUZZ_SECONDS)
 
 bench: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench quelor-true-peak-bench
 	$(RELEASE)/bench/quelor-bench
 	$(RELEASE)/bench/raster/quelor-raster-bench
+	$(RELEASE)/bench/quelor-true-peak-bench
 
 # 10 and 60 minutes of stereo at 48 kHz piped through quelor-render: peak memory and speed.
 soak: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-render-soak
-	nice -n 10 $(RELEASE)/bench/quelor-render-soak $(RELEASE)/tools/quelor-render \
+	nice -n 10 $(RELEASE)/bench/quelor-render-soak $(RELEASE)/tools/render/quelor-render \
 	    $(RELEASE)/modules/vst2/Quelor.so $(RELEASE)/soak 10 60
+
+# quelor-render against sox's compand on 10 minutes of stereo pink noise that sox makes
+# (RENDER_BENCH_MINUTES), in alternating rounds (RENDER_BENCH_ROUNDS): wall and CPU seconds
+# and the ratios to sox.
+RENDER_BENCH_MINUTES ?= 10
+RENDER_BENCH_ROUNDS  ?= 3
+bench-render: $(RELEASE)/build.ninja
+	scripts/install-deps --sox
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-render-bench quelor-render
+	$(RELEASE)/bench/quelor-render-bench $(RELEASE)/tools/render/quelor-render \
+	    $(RELEASE)/modules/vst2/Quelor.so $(RELEASE)/bench-render $(RENDER_BENCH_MINUTES) \
+	    $(RENDER_BENCH_ROUNDS)
 
 # Quelor.so against LSP's Compressor Stereo, loaded into the same process by the same host code.
 bench-peers: $(RELEASE)/build.ninja

@@ -270,9 +270,12 @@ void IEffectBase::AttachEditor(IEditorLink* newEditor) {
     attached->CreateDrawSurface();
     IEditorWindow* window = dynamic_cast<IEditorWindow*>(newEditor);
     ScopedPlugLock lock(plugLock);
-    for (int i = 0; i < ParameterCount(); ++i)
-        attached->PushParamToControls(i, parameters[static_cast<std::size_t>(i)]->Normalized(),
-                                      true);
+    // A control takes the first value it is given as the one a double-click restores.
+    for (int i = 0; i < ParameterCount(); ++i) {
+        const IParameter& parameter = *parameters[static_cast<std::size_t>(i)];
+        attached->PushParamToControls(i, parameter.DefaultNormalized(), true);
+        attached->PushParamToControls(i, parameter.Normalized(), true);
+    }
     // The one it replaces leaves with attached, after the lock.
     editor.swap(attached);
     editorWindow = window;

@@ -141,6 +141,7 @@ IParameter& IParameter::operator=(const IParameter& other) {
         return *this;
     kind = other.kind;
     value.store(other.Value(), std::memory_order_relaxed);
+    initial = other.initial;
     minimum = other.minimum;
     maximum = other.maximum;
     step = other.step;
@@ -159,6 +160,7 @@ void IParameter::SetupContinuous(const char* newName, double defaultValue, doubl
     CopyText(name, newName, sizeof name);
     CopyText(label, newLabel, sizeof label);
     value.store(defaultValue, std::memory_order_relaxed);
+    initial = defaultValue;
     minimum = newMinimum;
     maximum = std::max(newMaximum, newMinimum + newStep);
     step = newStep;

@@ -43,6 +43,9 @@ public:
     ParameterKind Kind() const { return kind; }
     bool IsIntegerValued() const { return kind != kKindContinuous; }
     double Value() const { return value.load(std::memory_order_relaxed); }
+    // The value set up, which a double-click on a control goes back to.
+    double Default() const { return initial; }
+    double DefaultNormalized() const { return Normalize(initial); }
     double Minimum() const { return minimum; }
     double Maximum() const { return maximum; }
     double Step() const { return step; }
@@ -92,6 +95,7 @@ public:
 private:
     ParameterKind kind = kKindNone;
     std::atomic<double> value{0.0};
+    double initial = 0.0;
     double minimum = 0.0;
     double maximum = 1.0;
     double step = 1.0;

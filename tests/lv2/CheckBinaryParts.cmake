@@ -1,5 +1,6 @@
 # cmake -DREADELF=<readelf> -DNM=<nm> -DDSP=<Quelor.so of the LV2 bundle>
-#       -DPANEL=<QuelorUI.so> -DVST=<the VST 2 Quelor.so> -P CheckBinaryParts.cmake
+#       -DPANEL=<QuelorUI.so> -DVST=<the VST 2 Quelor.so> [-DSANITIZED=ON]
+#       -P CheckBinaryParts.cmake
 # The LV2 plug-in processes only: its panel is a binary of its own, so the plug-in needs
 # no window system, no text drawing and no images, and a host that never shows a panel
 # loads none of them. The VST 2 module keeps its panel inside, as does the LV2 panel.
@@ -22,6 +23,10 @@ endfunction()
 
 # The C and C++ runtimes' own libraries, and nothing else.
 set(_runtime libc.so.6 libm.so.6 libdl.so.2 libpthread.so.0 libgcc_s.so.1 ld-linux-x86-64.so.2)
+# Sanitizer builds add their runtimes and link the C++ library dynamically.
+if(SANITIZED)
+    list(APPEND _runtime libasan.so.8 libubsan.so.1 libstdc++.so.6)
+endif()
 needed_libraries(${DSP} _dsp)
 if(NOT _dsp)
     list(APPEND _faults "${DSP}: no NEEDED entries found")

@@ -1,6 +1,7 @@
 // The render's running measures: the same figures whatever the block size, fixed
 // memory at any length, and the loudness of known signals.
 #include "RenderStats.h"
+#include "DemoSignal.h"
 
 #include <ebur128.h>
 #include <gtest/gtest.h>
@@ -168,6 +169,91 @@ TEST(RenderStats, LoudnessRangeAgreesWithTheExactModeBeforeRounding) {
     ASSERT_EQ(ebur128_loudness_range(exact, &range), EBUR128_SUCCESS);
     ebur128_destroy(&exact);
     EXPECT_NEAR(meter.Result().rangeLu, range, 0.1);
+}
+
+// libebur128's exact mode: no histogram, and its own true peak.
+Loudness Exact(const std::vector<double>& frames, unsigned long rate) {
+    ebur128_state* s =
+        ebur128_init(2, rate, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+    EXPECT_NE(s, nullptr);
+    ebur128_add_frames_double(s, frames.data(), frames.size() / 2);
+    Loudness l{};
+    EXPECT_EQ(ebur128_loudness_global(s, &l.integratedLufs), EBUR128_SUCCESS);
+    EXPECT_EQ(ebur128_loudness_range(s, &l.rangeLu), EBUR128_SUCCESS);
+    double left = 0.0, right = 0.0;
+    ebur128_true_peak(s, 0, &left);
+    ebur128_true_peak(s, 1, &right);
+    l.truePeakDb = 20.0 * std::log10(std::max(left, right));
+    ebur128_destroy(&s);
+    return l;
+}
+
+// A sine of amplitude 1 (0 dBTP) at rate / divisor, its samples `degrees` into its cycle,
+// on both channels: the true-peak cases of EBU Tech 3341, where the crest falls between
+// the samples. It fades in and out over 50 ms, so that no step rings.
+std::vector<double> Sine(double rate, double divisor, double degrees) {
+    std::vector<double> frames;
+    const int count = static_cast<int>(rate) * 5;
+    const double fade = 0.05 * rate;
+    for (int i = 0; i < count; ++i) {
+        const double edge = std::min({1.0, i / fade, (count - 1 - i) / fade});
+        const double v = edge * std::sin(2.0 * std::numbers::pi * i / divisor +
+                                         degrees * std::numbers::pi / 180.0);
+        frames.insert(frames.end(), {v, v});
+    }
+    return frames;
+}
+
+TEST(RenderStats, TruePeakLoudnessAndRangeAgreeWithTheExactMode) {
+    const StereoSignal drums = MakeDemoSignal(kRate, 12.0);
+    std::vector<double> loop;
+    for (std::size_t i = 0; i < drums.left.size(); ++i)
+        loop.insert(loop.end(), {drums.left[i], drums.right[i]});
+    const struct {
+        const char* name;
+        double rate;
+        std::vector<double> frames;
+    } cases[] = {{"fs/4 at 0 degrees", 48000, Sine(48000, 4, 0)},
+                 {"fs/4 at 45 degrees", 48000, Sine(48000, 4, 45)},
+                 {"fs/6 at 60 degrees", 48000, Sine(48000, 6, 60)},
+                 {"fs/8 at 67.5 degrees", 48000, Sine(48000, 8, 67.5)},
+                 {"fs/4 at 45 degrees, 44.1 kHz", 44100, Sine(44100, 4, 45)},
+                 {"fs/4 at 45 degrees, 96 kHz", 96000, Sine(96000, 4, 45)},
+                 {"the demo loop", kRate, loop}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoudnessMeter meter(2, c.rate);
+        meter.Add(c.frames.data(), c.frames.size() / 2);
+        const Loudness ours = meter.Result();
+        const Loudness exact = Exact(c.frames, static_cast<unsigned long>(c.rate));
+        EXPECT_NEAR(ours.truePeakDb, exact.truePeakDb, 0.05);
+        EXPECT_NEAR(ours.integratedLufs, exact.integratedLufs, 0.1);
+        EXPECT_NEAR(ours.rangeLu, exact.rangeLu, 0.1);
+        // The AVX2 and the baseline code give the same figure, bit for bit.
+        TruePeakMeter wide(2, c.rate, TruePeakMeter::Path::Wide),
+            narrow(2, c.rate, TruePeakMeter::Path::Narrow);
+        wide.Add(c.frames.data(), c.frames.size() / 2);
+        narrow.Add(c.frames.data(), c.frames.size() / 2);
+        EXPECT_EQ(wide.Peak(), narrow.Peak());
+    }
+}
+
+// A NaN in a file is no peak, on either code path; the samples themselves count.
+TEST(RenderStats, NanIsNoPeakAndBothCodePathsAgree) {
+    std::vector<double> frames(4096 * 2, 0.0);
+    frames[2000] = 0.5;
+    frames[2001] = std::nan("");
+    frames[3001] = -std::nan("");
+    LevelMeter levels;
+    levels.Add(frames.data(), 4096, 2);
+    EXPECT_EQ(levels.Result().peakDb, ToDecibels(0.5));
+    TruePeakMeter wide(2, kRate, TruePeakMeter::Path::Wide);
+    TruePeakMeter narrow(2, kRate, TruePeakMeter::Path::Narrow);
+    wide.Add(frames.data(), 4096);
+    narrow.Add(frames.data(), 4096);
+    EXPECT_GE(wide.Peak(), 0.5);
+    EXPECT_LT(wide.Peak(), 1.0);
+    EXPECT_EQ(wide.Peak(), narrow.Peak());
 }
 
 } // namespace

@@ -551,4 +551,73 @@ TEST_F(Render, WhatWentWrongOrWasNotAskedForIsSaidAndWrittenToTheJson) {
         EXPECT_NE(shown.find(failure.second), std::string::npos) << shown;
 }
 
+// The pipeline (--jobs 2 for one file) and one thread (--jobs 1) render the same: output,
+// picture and figures, with plug-in blocks that do not divide the pipeline's and a
+// side-chain that ends first, in 32 and 64 bits, with and without loudness.
+TEST_F(Render, PipelineGivesTheOutputPictureAndFiguresOfOneThread) {
+    Write("in.wav", Signal(2, 0.0, 3.0), SF_FORMAT_FLOAT);
+    Write("side.wav", Signal(1, 0.0, 2.0), SF_FORMAT_PCM_24);
+    const std::string settings[] = {" --block 100 --sidechain " + Path("side.wav"),
+                                    " --double --no-loudness --param Attack=0"};
+    for (const std::string& setting : settings) {
+        SCOPED_TRACE(setting);
+        for (const std::string jobs : {"1", "2"}) {
+            std::filesystem::create_directories(Path(jobs));
+            const Result r = Run(Path("in.wav") + " out.wav --param Threshold=-30 --json s.json " +
+                                     "--plot p.png --jobs " + jobs + setting,
+                                 "cd " + Path(jobs) + " && ");
+            ASSERT_EQ(r.status, 0) << r.err;
+            const bool measured = setting.find("--no-loudness") == std::string::npos;
+            EXPECT_EQ(r.out.find("loudness: not measured (--no-loudness)") == std::string::npos,
+                      measured)
+                << r.out;
+        }
+        // The samples, not the file: a float WAV's peak chunk carries the time of writing.
+        const AudioData one = Read("1/out.wav"), two = Read("2/out.wav");
+        EXPECT_EQ(one.format, two.format);
+        EXPECT_EQ(one.channels, two.channels);
+        EXPECT_EQ(Slurp(Path("1/p.png")), Slurp(Path("2/p.png")));
+        const std::string figures = "{k: v for k, v in d.items() if k not in ('time_seconds', "
+                                    "'realtime_factor')}";
+        EXPECT_EQ(FromJson("1/s.json", figures), FromJson("2/s.json", figures));
+        EXPECT_EQ(FromJson("1/s.json", "d['loudness_measured'], d['output_loudness'] is None"),
+                  setting.find("--no-loudness") == std::string::npos ? "True False\n"
+                                                                     : "False True\n");
+        std::filesystem::remove_all(Path("1"));
+        std::filesystem::remove_all(Path("2"));
+    }
+}
+
+// A failure in any stage of the pipeline ends the render: a reason, a failing status, no
+// partial output, and no wait for stages that will never be fed (ctest's timeout guards it).
+TEST_F(Render, AFailureInAnyStageEndsThePipelinedRender) {
+    Write("in.wav", Signal(2, 0.0, 2.0), SF_FORMAT_FLOAT);
+    std::string error;
+    ASSERT_TRUE(WriteAudio(Path("torn.flac"), Signal(2, 0.0, 2.0), SF_FORMAT_PCM_16, &error))
+        << error;
+    std::string flac = Slurp(Path("torn.flac"));
+    for (std::size_t i = flac.size() / 2; i < flac.size() / 2 + 2000; ++i)
+        flac[i] = static_cast<char>(i * 37);
+    std::ofstream(Path("torn.flac"), std::ios::binary) << flac;
+    std::ofstream(Path("file")) << "a file, not a folder";
+    const std::string in = Path("in.wav") + " ";
+    const struct {
+        std::string arguments, before, mentions;
+    } failures[] = {
+        {Path("torn.flac") + " " + Path("o.wav"), "", "cannot read " + Path("torn.flac")},
+        {in + Path("file/o.wav"), "", "cannot write audio file " + Path("file/o.wav")},
+        {in + "/dev/full --format wav", "", "cannot write audio file /dev/full"},
+        // The file-size limit stops the writing stage halfway through.
+        {in + Path("o.wav"), "ulimit -f 200 && ", "cannot write audio file " + Path("o.wav")},
+    };
+    for (const auto& f : failures) {
+        SCOPED_TRACE(f.arguments);
+        const Result r = Run(f.arguments + " --jobs 2", f.before);
+        EXPECT_NE(r.status, 0);
+        EXPECT_EQ(r.err.rfind("quelor-render: error: " + f.mentions, 0), 0u) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        EXPECT_FALSE(std::filesystem::exists(Path("o.wav")));
+    }
+}
+
 } // namespace

@@ -185,7 +185,10 @@ TEST(EffectBaseEditor, AttachPushesNormalizedValuesAndIsDestroyedFirst) {
         EXPECT_EQ(effect.Editor(), nullptr);
         effect.ParameterAt(0)->SetLimited(5);
         effect.AttachEditor(new RecordingEditor(log));
-        EXPECT_EQ(log, (std::vector<std::string>{"surface", "push 0 0.500000 normalized",
+        // Each control first learns its default (what a double-click restores), then the value.
+        EXPECT_EQ(log, (std::vector<std::string>{"surface", "push 0 0.000000 normalized",
+                                                 "push 0 0.500000 normalized",
+                                                 "push 1 0.000000 normalized",
                                                  "push 1 0.000000 normalized"}));
         log.clear();
         effect.RefreshEditorControls();

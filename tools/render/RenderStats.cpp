@@ -1,8 +1,11 @@
 #include "RenderStats.h"
 
+#include "WideCode.h"
+
 #include <ebur128.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -22,17 +25,69 @@ double ToDecibels(double amplitude) {
     return amplitude > 0.0 ? std::max(20.0 * std::log10(amplitude), kFloorDb) : kFloorDb;
 }
 
+namespace {
+constexpr std::size_t kLanes = SampleLanes::kLanes;
+constexpr uint64_t kMagnitude = 0x7FFFFFFFFFFFFFFFull;
+constexpr uint64_t kInfinity = 0x7FF0000000000000ull;
+
+// NaN is no peak: a mask rather than a choice, which the compiler would not vectorise.
+[[gnu::always_inline]] inline uint64_t MagnitudeBits(double v) {
+    const uint64_t bits = std::bit_cast<uint64_t>(v) & kMagnitude;
+    return bits & (0u - static_cast<uint64_t>(bits <= kInfinity));
+}
+
+// Whole groups of kLanes samples; local lanes, which the samples cannot alias.
+struct LaneSums {
+    [[gnu::always_inline]] static int Run(const double* x, std::size_t n, double* squares,
+                                          uint64_t* peaks) {
+        double sums[kLanes];
+        uint64_t highs[kLanes];
+        std::copy(squares, squares + kLanes, sums);
+        std::copy(peaks, peaks + kLanes, highs);
+        for (std::size_t i = 0; i + kLanes <= n; i += kLanes)
+            for (std::size_t lane = 0; lane < kLanes; ++lane) {
+                sums[lane] += x[i + lane] * x[i + lane];
+                highs[lane] = std::max(highs[lane], MagnitudeBits(x[i + lane]));
+            }
+        std::copy(sums, sums + kLanes, squares);
+        std::copy(highs, highs + kLanes, peaks);
+        return 0;
+    }
+};
+} // namespace
+
+void SampleLanes::Add(const double* x, std::size_t n, uint64_t position) {
+    const auto one = [&](double v, std::size_t lane) {
+        squares[lane] += v * v;
+        peaks[lane] = std::max(peaks[lane], MagnitudeBits(v));
+    };
+    std::size_t i = 0;
+    for (; i < n && (position + i) % kLanes != 0; ++i)
+        one(x[i], (position + i) % kLanes);
+    const std::size_t whole = (n - i) / kLanes * kLanes;
+    WideCode::Run<LaneSums>(WideCode::ProcessorHasAvx2(), x + i, whole, squares, peaks);
+    for (i += whole; i < n; ++i)
+        one(x[i], (position + i) % kLanes);
+}
+
+double SampleLanes::Squares() const {
+    return (squares[0] + squares[1]) + (squares[2] + squares[3]);
+}
+
+double SampleLanes::Peak() const {
+    return std::bit_cast<double>(
+        std::max(std::max(peaks[0], peaks[1]), std::max(peaks[2], peaks[3])));
+}
+
 void LevelMeter::Add(const double* frames, std::size_t count, int channels) {
     const std::size_t n = count * static_cast<std::size_t>(channels);
-    for (std::size_t i = 0; i < n; ++i) {
-        peak = std::max(peak, std::fabs(frames[i]));
-        squares += frames[i] * frames[i];
-    }
+    lanes.Add(frames, n, samples);
     samples += n;
 }
 
 Levels LevelMeter::Result() const {
-    return {ToDecibels(peak),
+    const double squares = lanes.Squares();
+    return {ToDecibels(lanes.Peak()),
             ToDecibels(samples ? std::sqrt(squares / static_cast<double>(samples)) : 0.0)};
 }
 
@@ -42,26 +97,29 @@ GainChangeMeter::GainChangeMeter(int channelCount, double sampleRate)
 
 void GainChangeMeter::Add(const double* in, const double* out, std::size_t count) {
     const auto width = static_cast<std::size_t>(channels);
-    for (std::size_t frame = 0; frame < count; ++frame) {
-        for (std::size_t ch = 0; ch < width; ++ch) {
-            const double a = in[frame * width + ch];
-            const double b = out[frame * width + ch];
-            inSquares += a * a;
-            outSquares += b * b;
-        }
-        if (++filled < window)
+    while (count > 0) {
+        // As far as the end of the window, in one stretch.
+        const std::size_t n = std::min(count, window - filled);
+        inWindow.Add(in, n * width, filled * width);
+        outWindow.Add(out, n * width, filled * width);
+        in += n * width;
+        out += n * width;
+        count -= n;
+        filled += n;
+        if (filled < window)
             continue;
         const double samples = static_cast<double>(window * width);
-        const double inDb = 10.0 * std::log10(std::max(inSquares / samples, 1e-30));
+        const double inDb = 10.0 * std::log10(std::max(inWindow.Squares() / samples, 1e-30));
         if (inDb >= kQuietestWindowDb) {
-            const double change = 10.0 * std::log10(std::max(outSquares / samples, 1e-30)) - inDb;
+            const double outDb = 10.0 * std::log10(std::max(outWindow.Squares() / samples, 1e-30));
+            const double change = outDb - inDb;
             if (result.windows == 0 || std::fabs(change) > std::fabs(result.largestDb))
                 result.largestDb = change;
             total += change;
             ++result.windows;
         }
         filled = 0;
-        inSquares = outSquares = 0.0;
+        inWindow = outWindow = SampleLanes{};
     }
 }
 
@@ -77,11 +135,11 @@ double RoundedRange(double rangeLu) {
 }
 
 LoudnessMeter::LoudnessMeter(int channelCount, double sampleRate)
-    : channels(channelCount), rate(sampleRate) {
+    : channels(channelCount), rate(sampleRate), truePeak(channelCount, sampleRate) {
     // The histogram keeps the gating in fixed memory at any length.
-    ebur128_state* s = ebur128_init(
-        static_cast<unsigned>(channelCount), static_cast<unsigned long>(sampleRate),
-        EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+    ebur128_state* s =
+        ebur128_init(static_cast<unsigned>(channelCount), static_cast<unsigned long>(sampleRate),
+                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM);
     // A mono programme is heard on both loudspeakers.
     if (s && channelCount == 1)
         ebur128_set_channel(s, 0, EBUR128_DUAL_MONO);
@@ -106,11 +164,14 @@ std::string LoudnessMeter::Refusal() const {
 void LoudnessMeter::Add(const double* frames, std::size_t count) {
     if (state)
         ebur128_add_frames_double(Ebur(state), frames, count);
+    truePeak.Add(frames, count);
 }
 
 Loudness LoudnessMeter::Result() const {
     constexpr double kNone = -std::numeric_limits<double>::infinity();
     Loudness result{kNone, kNone, kNone};
+    if (const double peak = truePeak.Peak(); peak > 0.0)
+        result.truePeakDb = 20.0 * std::log10(peak);
     if (!state)
         return result;
     double value = 0.0;
@@ -118,12 +179,6 @@ Loudness LoudnessMeter::Result() const {
         result.integratedLufs = value;
     if (ebur128_loudness_range(Ebur(state), &value) == EBUR128_SUCCESS && std::isfinite(value))
         result.rangeLu = value;
-    double peak = 0.0;
-    for (int ch = 0; ch < channels; ++ch)
-        if (ebur128_true_peak(Ebur(state), static_cast<unsigned>(ch), &value) == EBUR128_SUCCESS)
-            peak = std::max(peak, value);
-    if (peak > 0.0)
-        result.truePeakDb = 20.0 * std::log10(peak);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TruePeak.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -34,14 +36,27 @@ double RoundedRange(double rangeLu);
 
 double ToDecibels(double amplitude);
 
+// Sums of squares and peaks in four lanes, each sample in the lane of its place in the
+// whole run: the figures do not depend on how the run is cut into blocks, and the
+// compiler can keep the lanes in vector registers.
+struct SampleLanes {
+    static constexpr std::size_t kLanes = 4;
+    double squares[kLanes] = {};
+    uint64_t peaks[kLanes] = {}; // |x| as bits, whose order is the order of the magnitudes
+
+    // n samples, the first of them at `position` in the run.
+    void Add(const double* samples, std::size_t n, uint64_t position);
+    double Squares() const;
+    double Peak() const;
+};
+
 class LevelMeter {
 public:
     void Add(const double* frames, std::size_t count, int channels);
     Levels Result() const;
 
 private:
-    double peak = 0.0;
-    double squares = 0.0;
+    SampleLanes lanes;
     uint64_t samples = 0;
 };
 
@@ -56,13 +71,13 @@ private:
     int channels;
     std::size_t window;
     std::size_t filled = 0;
-    double inSquares = 0.0;
-    double outSquares = 0.0;
+    SampleLanes inWindow, outWindow;
     double total = 0.0;
     GainChange result;
 };
 
-// Integrated loudness, loudness range and true peak through libebur128.
+// Integrated loudness and loudness range through libebur128, true peak through our own
+// oversampler (libebur128's costs several times as much for the same figure).
 class LoudnessMeter {
 public:
     // false from Valid() when libebur128 refuses the layout or the rate.
@@ -81,6 +96,7 @@ private:
     void* state = nullptr; // ebur128_state
     int channels;
     double rate;
+    TruePeakMeter truePeak;
 };
 
 // Levels over time for a picture: at most kColumns columns of equal span, in and

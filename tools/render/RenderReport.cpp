@@ -8,8 +8,11 @@ double Speed(const RenderSummary& s) {
     return s.taken > 0.0 ? s.seconds / s.taken : 0.0;
 }
 
-// v with one decimal (two for gains), a sign when asked for; "-inf" where not finite.
+// v with one decimal (two for gains), a sign when asked for; "-inf" where too quiet to
+// measure, "-" where not measured (NaN).
 std::string Fixed(double v, bool sign = false, int decimals = 1) {
+    if (std::isnan(v))
+        return "-";
     if (!std::isfinite(v))
         return "-inf";
     char text[32];
@@ -95,7 +98,9 @@ std::string FloatNumber(float v) {
     return std::isfinite(v) ? text : "null";
 }
 
-std::string LoudnessJson(const Loudness& l) {
+std::string LoudnessJson(const RenderSummary& s, const Loudness& l) {
+    if (!s.loudnessMeasured)
+        return "null";
     return "{\"integrated_lufs\": " + Number(l.integratedLufs) +
            ", \"range_lu\": " + Number(RoundedRange(l.rangeLu)) +
            ", \"true_peak_dbtp\": " + Number(l.truePeakDb) + "}";
@@ -121,8 +126,9 @@ std::string FileJson(const RenderSummary& s, const std::string& indent) {
     json += indent + "\"sample_rate\": " + Number(s.rate) + ",\n";
     json += indent + "\"input_levels\": " + LevelsJson(s.inLevels) + ",\n";
     json += indent + "\"output_levels\": " + LevelsJson(s.outLevels) + ",\n";
-    json += indent + "\"input_loudness\": " + LoudnessJson(s.inLoudness) + ",\n";
-    json += indent + "\"output_loudness\": " + LoudnessJson(s.outLoudness) + ",\n";
+    json += indent + "\"loudness_measured\": " + (s.loudnessMeasured ? "true" : "false") + ",\n";
+    json += indent + "\"input_loudness\": " + LoudnessJson(s, s.inLoudness) + ",\n";
+    json += indent + "\"output_loudness\": " + LoudnessJson(s, s.outLoudness) + ",\n";
     json += indent + "\"loudness_change_lu\": " + Number(LoudnessChange(s)) + ",\n";
     json += indent + "\"gain_change\": {\"windows\": " + std::to_string(s.gain.windows) +
             ", \"largest_db\": " + (s.gain.windows ? Number(s.gain.largestDb) : "null") +
@@ -141,17 +147,21 @@ void PrintSummary(std::FILE* out, const RenderSetup& setup, const RenderSummary&
                  s.inLevels.rmsDb);
     std::fprintf(out, "output:  peak %7.2f dBFS   RMS %7.2f dBFS\n", s.outLevels.peakDb,
                  s.outLevels.rmsDb);
-    for (const auto& [side, l] : {std::pair{"in: ", s.inLoudness}, {"out:", s.outLoudness}})
-        std::fprintf(out, "loudness %s %6s LUFS   range %5s LU   true peak %6s dBTP\n", side,
-                     Fixed(l.integratedLufs).c_str(), Fixed(RoundedRange(l.rangeLu)).c_str(),
-                     Fixed(l.truePeakDb).c_str());
     const double change = LoudnessChange(s);
-    if (std::isfinite(change))
-        std::fprintf(out, "loudness change: %+.1f LU\n", change);
-    else
-        std::fprintf(out, "loudness change: none measured (%s)\n",
-                     s.loudnessRefusal.empty() ? "too quiet or too short"
-                                               : s.loudnessRefusal.c_str());
+    if (!s.loudnessMeasured) {
+        std::fprintf(out, "loudness: not measured (--no-loudness)\n");
+    } else {
+        for (const auto& [side, l] : {std::pair{"in: ", s.inLoudness}, {"out:", s.outLoudness}})
+            std::fprintf(out, "loudness %s %6s LUFS   range %5s LU   true peak %6s dBTP\n", side,
+                         Fixed(l.integratedLufs).c_str(), Fixed(RoundedRange(l.rangeLu)).c_str(),
+                         Fixed(l.truePeakDb).c_str());
+        if (std::isfinite(change))
+            std::fprintf(out, "loudness change: %+.1f LU\n", change);
+        else
+            std::fprintf(out, "loudness change: none measured (%s)\n",
+                         s.loudnessRefusal.empty() ? "too quiet or too short"
+                                                   : s.loudnessRefusal.c_str());
+    }
     if (s.gain.windows)
         std::fprintf(out, "gain change: largest %+.2f dB, average %+.2f dB\n", s.gain.largestDb,
                      s.gain.averageDb);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +58,7 @@ struct Options {
     double rate = 0.0;
     bool useDouble = false;
     bool info = false;
+    bool noLoudness = false;
 };
 
 bool WriteText(const std::string& path, const std::string& text, std::string* error) {
@@ -426,6 +428,7 @@ int Run(Options& options) {
         job.rate = options.rate;
         job.block = options.block;
         job.useDouble = options.useDouble;
+        job.loudness = !options.noLoudness;
         totalFrames += static_cast<uint64_t>(std::max<int64_t>(InputFrames(job, kDemoSeconds), 0));
     }
 
@@ -442,9 +445,14 @@ int Run(Options& options) {
             return nullptr;
         return more;
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t threads = std::min<std::size_t>(
-        jobs.size(), options.jobs > 0 ? static_cast<unsigned>(options.jobs) : cores);
+    // Files one per thread, as many at once as there are cores to use; where there are at
+    // least two cores per file, each file's stages run on threads of their own.
+    const std::size_t cores = options.jobs > 0
+                                  ? static_cast<std::size_t>(options.jobs)
+                                  : std::max<std::size_t>(1, std::thread::hardware_concurrency());
+    const std::size_t threads = std::min(jobs.size(), cores);
+    for (RenderJob& job : jobs)
+        job.pipelined = cores >= 2 * threads;
 
     const double seconds =
         static_cast<double>(totalFrames) / (options.rate > 0.0 ? options.rate : kDefaultRate);
@@ -489,6 +497,9 @@ int Run(Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A write past the file-size limit fails, and is reported as any failed write is,
+    // instead of ending the process with no word.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"Renders audio through a VST 2 plug-in module, as a host does.\n"
                  "Without IN, a built-in drum loop is rendered; with -o, every IN into OUTDIR.\n"
                  "The loudness range is given to 0.1 LU: libebur128's histogram mode, which\n"
@@ -499,7 +510,11 @@ int main(int argc, char** argv) {
                    "or IN... with -o");
     app.add_option("-o,--output-dir", options.outDir,
                    "render every IN into this folder with the same settings");
-    app.add_option("--jobs", options.jobs, "files rendered at once in a batch (default: cores)")
+    app.add_option("--jobs", options.jobs,
+                   "cores to use (default: all). Files render one per thread, N at once; with "
+                   "at least two cores per file, each file's reading, processing, loudness "
+                   "measures and writing run on threads of their own (a pipeline), so that "
+                   "one file keeps about two cores busy. --jobs 1 renders on one thread")
         ->check(CLI::Range(1, 1024));
     app.add_option("--module", options.module,
                    "the plug-in module to load (default: " + ModuleSearchText(kModuleName) + ")");
@@ -528,6 +543,8 @@ int main(int argc, char** argv) {
     app.add_option("--subtype", options.subtype,
                    "output sample format: pcm16, pcm24, pcm32, float, double, vorbis, opus, ...");
     app.add_option("--json", options.json, "write the summary as JSON to this file");
+    app.add_flag("--no-loudness", options.noLoudness,
+                 "measure peaks and RMS only: no loudness, loudness range or true peak");
     app.add_option("--plot", options.plot,
                    "draw levels and gain change over time into this PNG file");
     app.add_flag("--info", options.info, "print what the host sees of the plug-in");

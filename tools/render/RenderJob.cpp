@@ -1,12 +1,15 @@
 #include "RenderJob.h"
 
+#include "BlockPipeline.h"
 #include "DemoSignal.h"
 #include "MonoInput.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -131,65 +134,147 @@ std::string Seconds(uint64_t frames, double rate) {
     return text;
 }
 
-template <class Sample>
-bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader* side,
-            AudioWriter& writer, RenderSummary& summary, std::atomic<uint64_t>* done) {
-    const auto width = static_cast<std::size_t>(source.Channels());
+// Frames a block of the pipeline holds at most: a whole number of the plug-in's blocks,
+// so that the plug-in is called as it would be without the pipeline.
+constexpr std::size_t kPipelineFrames = 32768;
+// Blocks in flight: enough that no stage waits for another's hiccups, within this memory.
+constexpr std::size_t kPipelineBytes = std::size_t{4} << 20;
+constexpr std::size_t kFewestBlocks = 3;
+constexpr std::size_t kMostBlocks = 8;
+
+std::vector<AudioBlock> MakeBlocks(const RenderJob& job, std::size_t width, std::size_t sideWidth) {
     const auto block = static_cast<std::size_t>(job.block);
-    const auto sideWidth = static_cast<std::size_t>(side ? side->Channels() : 0);
-    std::vector<double> in(block * width), out(block * width), sideIn(block * sideWidth);
-    Blocks<Sample> buffers(host.Effect(), block, width, sideWidth);
-    LevelMeter inLevels, outLevels;
-    GainChangeMeter gain(source.Channels(), summary.rate);
-    LoudnessMeter inLoudness(source.Channels(), summary.rate);
-    LoudnessMeter outLoudness(source.Channels(), summary.rate);
-    uint64_t sideFrames = 0;
-    bool sideOver = false;
-    while (const std::size_t n = source.Read(in.data(), block)) {
-        if (side) {
-            // Silence once the side-chain has ended; a warning below says so.
-            const std::size_t got = sideOver ? 0 : side->Read(sideIn.data(), n);
+    const std::size_t frames = std::max<std::size_t>(1, kPipelineFrames / block) * block;
+    const std::size_t bytes = frames * (2 * width + sideWidth) * sizeof(double);
+    const std::size_t count =
+        job.pipelined ? std::clamp(kPipelineBytes / bytes, kFewestBlocks, kMostBlocks) : 1;
+    std::vector<AudioBlock> blocks(count);
+    for (AudioBlock& b : blocks) {
+        b.in.resize(frames * width);
+        b.out.resize(frames * width);
+        b.side.resize(frames * sideWidth);
+    }
+    return blocks;
+}
+
+// Reads the programme and the side-chain into blocks, in order; silence once the
+// side-chain has ended, and a warning afterwards.
+class BlockReader {
+public:
+    BlockReader(Source& programme, AudioReader* sideChain) : source(programme), side(sideChain) {}
+
+    bool Read(AudioBlock& b, std::string* error) {
+        const std::size_t capacity = b.in.size() / static_cast<std::size_t>(source.Channels());
+        const std::size_t n = source.Read(b.in.data(), capacity);
+        if (!source.Error().empty()) {
+            *error = source.Error();
+            return false;
+        }
+        if (side && n > 0) {
+            const auto sideWidth = static_cast<std::size_t>(side->Channels());
+            const std::size_t got = sideOver ? 0 : side->Read(b.side.data(), n);
             if (!side->Error().empty()) {
-                summary.error = side->Error();
+                *error = side->Error();
                 return false;
             }
             sideOver = got < n;
             sideFrames += got;
-            std::fill(sideIn.begin() + static_cast<std::ptrdiff_t>(got * sideWidth),
-                      sideIn.begin() + static_cast<std::ptrdiff_t>(n * sideWidth), 0.0);
+            std::fill(b.side.begin() + static_cast<std::ptrdiff_t>(got * sideWidth),
+                      b.side.begin() + static_cast<std::ptrdiff_t>(n * sideWidth), 0.0);
         }
-        buffers.Fill(in.data(), side ? sideIn.data() : nullptr, n);
-        host.SetSamplePosition(static_cast<double>(summary.frames));
-        buffers.Process(host.Effect(), n);
-        buffers.Drain(out.data(), width, n);
-        inLevels.Add(in.data(), n, source.Channels());
-        outLevels.Add(out.data(), n, source.Channels());
-        gain.Add(in.data(), out.data(), n);
-        inLoudness.Add(in.data(), n);
-        outLoudness.Add(out.data(), n);
+        b.first = frames;
+        b.frames = n;
+        frames += n;
+        return true;
+    }
+    uint64_t Frames() const { return frames; }
+    uint64_t SideFrames() const { return sideFrames; }
+
+private:
+    Source& source;
+    AudioReader* side;
+    uint64_t frames = 0;
+    uint64_t sideFrames = 0;
+    bool sideOver = false;
+};
+
+template <class Sample>
+bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader* side,
+            AudioWriter& writer, RenderSummary& summary, std::atomic<uint64_t>* done) {
+    const int channels = source.Channels();
+    const auto width = static_cast<std::size_t>(channels);
+    const auto block = static_cast<std::size_t>(job.block);
+    const auto sideWidth = static_cast<std::size_t>(side ? side->Channels() : 0);
+    std::vector<AudioBlock> blocks = MakeBlocks(job, width, sideWidth);
+    Blocks<Sample> buffers(host.Effect(), block, width, sideWidth);
+    LevelMeter inLevels, outLevels;
+    GainChangeMeter gain(channels, summary.rate);
+    std::optional<LoudnessMeter> inLoudness, outLoudness;
+    BlockReader reader(source, side);
+
+    BlockPipeline pipeline;
+    // The plug-in in its own blocks, and the measures that follow the audio in order.
+    const int processed = pipeline.Add([&](AudioBlock& b, std::string*) {
+        for (std::size_t at = 0; at < b.frames; at += block) {
+            const std::size_t n = std::min(block, b.frames - at);
+            buffers.Fill(&b.in[at * width], side ? &b.side[at * sideWidth] : nullptr, n);
+            host.SetSamplePosition(static_cast<double>(b.first + at));
+            buffers.Process(host.Effect(), n);
+            buffers.Drain(&b.out[at * width], width, n);
+        }
+        inLevels.Add(b.in.data(), b.frames, channels);
+        outLevels.Add(b.out.data(), b.frames, channels);
+        gain.Add(b.in.data(), b.out.data(), b.frames);
         if (summary.trace)
-            summary.trace->Add(in.data(), out.data(), n);
-        if (!writer.Write(out.data(), n, &summary.error))
-            return false;
-        summary.frames += n;
-        if (done)
-            done->fetch_add(n, std::memory_order_relaxed);
+            summary.trace->Add(b.in.data(), b.out.data(), b.frames);
+        return true;
+    });
+    if (job.loudness) {
+        inLoudness.emplace(channels, summary.rate);
+        outLoudness.emplace(channels, summary.rate);
+        pipeline.Add([&](AudioBlock& b, std::string*) {
+            inLoudness->Add(b.in.data(), b.frames);
+            return true;
+        });
+        pipeline.Add(
+            [&](AudioBlock& b, std::string*) {
+                outLoudness->Add(b.out.data(), b.frames);
+                return true;
+            },
+            processed);
     }
-    if (!source.Error().empty()) {
-        summary.error = source.Error();
+    pipeline.Add(
+        [&](AudioBlock& b, std::string* error) {
+            if (!writer.Write(b.out.data(), b.frames, error))
+                return false;
+            if (done)
+                done->fetch_add(b.frames, std::memory_order_relaxed);
+            return true;
+        },
+        processed);
+    summary.error =
+        pipeline.Run([&](AudioBlock& b, std::string* error) { return reader.Read(b, error); },
+                     blocks, job.pipelined);
+    summary.frames = reader.Frames();
+    if (!summary.error.empty())
         return false;
-    }
-    if (side && sideFrames < summary.frames)
-        summary.warnings.push_back("the side-chain " + job.sidechain + " ends after " +
-                                   Seconds(sideFrames, summary.rate) + ", " + Shown(job.in) +
-                                   " after " + Seconds(summary.frames, summary.rate) +
-                                   ": the rest was compressed against silence");
+    if (side && reader.SideFrames() < summary.frames)
+        summary.warnings.push_back(
+            "the side-chain " + job.sidechain + " ends after " +
+            Seconds(reader.SideFrames(), summary.rate) + ", " + Shown(job.in) + " after " +
+            Seconds(summary.frames, summary.rate) + ": the rest was compressed against silence");
     summary.inLevels = inLevels.Result();
     summary.outLevels = outLevels.Result();
     summary.gain = gain.Result();
-    summary.inLoudness = inLoudness.Result();
-    summary.outLoudness = outLoudness.Result();
-    summary.loudnessRefusal = inLoudness.Refusal();
+    summary.loudnessMeasured = job.loudness;
+    if (job.loudness) {
+        summary.inLoudness = inLoudness->Result();
+        summary.outLoudness = outLoudness->Result();
+        summary.loudnessRefusal = inLoudness->Refusal();
+    } else {
+        const double none = std::nan("");
+        summary.inLoudness = summary.outLoudness = {none, none, none};
+    }
     return true;
 }
 } // namespace

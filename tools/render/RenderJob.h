@@ -11,7 +11,8 @@
 #include <vector>
 
 // One file through one plug-in instance, streamed block by block: read, process,
-// measure, write. Memory does not depend on the length of the file.
+// measure, write, as stages of a pipeline or one after the other on one thread, with the
+// same figures and output either way. Memory does not depend on the length of the file.
 struct RenderJob {
     std::string in; // empty for the built-in drum loop, "-" for standard input
     std::string out;
@@ -20,7 +21,9 @@ struct RenderJob {
     double rate = 0.0;     // the plug-in's and the output's rate; 0 for the input's
     int block = 512;
     bool useDouble = false;
-    bool trace = false; // keep the levels over time for a picture
+    bool trace = false;     // keep the levels over time for a picture
+    bool loudness = true;   // integrated loudness, range and true peak, in and out
+    bool pipelined = false; // reading, processing, measuring and writing on threads of their own
 };
 
 struct RenderSummary {
@@ -29,6 +32,7 @@ struct RenderSummary {
     std::string error; // set when the render failed; the figures are then incomplete
     std::vector<std::string> warnings; // what the render did that was not asked for
     std::string loudnessRefusal;       // why libebur128 measured nothing, where it refused
+    bool loudnessMeasured = false;
     int channels = 0;
     double rate = 0.0;
     uint64_t frames = 0;
