@@ -49,13 +49,22 @@ demo: deps $(RELEASE)/build.ninja
 	    --plot demo-out.png
 
 # Puts Quelor.so where Linux VST hosts look (the first folder of $VST_PATH, else ~/.vst),
+# Quelor.clap where CLAP hosts look (~/.clap),
 # the Quelor.lv2 bundle where LV2 hosts look (the first folder of $LV2_PATH, else ~/.lv2),
-# and quelor-render and quelor-snapshot where a shell finds them ($PREFIX/bin, else
-# ~/.local/bin); the tools then find Quelor.so in the VST folder.
+# the Quelor.vst3 bundle where VST 3 hosts look (~/.vst3), and quelor-render and
+# quelor-snapshot where a shell finds them ($PREFIX/bin, else ~/.local/bin); the tools
+# then find Quelor.so in the VST folder.
 install: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui quelor-render quelor-snapshot
+# (the VST 2 and CLAP modules, the LV2 and VST 3 bundles and the two tools, for glibc 2.31
+# and later) and dist/quelor-VERSION-windows.zip (both DLLs, both CLAP modules, and one
+# VST 3 bundle with both Windows binaries). scripts/make-dist lists what goes into each.
+dist: deps $(RELEASE)/build.ninja windows
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_clap Quelor_lv2 Quelor_lv2ui \
+	    Quelor_vst3 quelor-render quelor-snapshot
 	vst="$${VST_PATH%%:*}"; cmake --install $(RELEASE) --prefix "$${vst:-$$HOME/.vst}"
+	cmake --install $(RELEASE) --component clap --prefix "$$HOME/.clap"
 	lv2="$${LV2_PATH%%:*}"; cmake --install $(RELEASE) --component lv2 --prefix "$${lv2:-$$HOME/.lv2}"
+	cmake --install $(RELEASE) --component vst3 --prefix "$$HOME/.vst3"
 	cmake --install $(RELEASE) --component tools --prefix "$${PREFIX:-$$HOME/.local}"
 
 test: deps
@@ -110,10 +119,12 @@ test-windows:
 	fi
 
 # The release archives, named after the CMake project version: dist/quelor-VERSION-linux-x86_64.tar.gz
-# (the module and the two tools, for glibc 2.31 and later) and dist/quelor-VERSION-windows.zip
-# (both DLLs). scripts/make-dist lists what goes into each.
+# (the VST 2 and CLAP modules, the LV2 and VST 3 bundles and the two tools, for glibc 2.31
+# and later) and dist/quelor-VERSION-windows.zip (both DLLs, both CLAP modules, and one
+# VST 3 bundle with both Windows binaries). scripts/make-dist lists what goes into each.
 dist: deps $(RELEASE)/build.ninja windows
-	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_lv2 Quelor_lv2ui quelor-render quelor-snapshot
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_clap Quelor_lv2 Quelor_lv2ui \
+	    Quelor_vst3 quelor-render quelor-snapshot
 	scripts/make-dist $(RELEASE) $(WINDOWS) $(WINDOWS64) dist
 
 # Unpacks each archive into a temporary folder and loads its modules from there, the
@@ -125,7 +136,7 @@ test-dist:
 	@if $(HAVE_WINDOWS_TOOLS); then \
 	    $(MAKE) --no-print-directory dist && \
 	    cmake --build $(RELEASE) -j $(JOBS) --target quelor_module_tests quelor_lv2_host_tests \
-	        quelor_lv2_ui_tests && \
+	        quelor_lv2_ui_tests quelor_clap_tests && \
 	    { scripts/debian11-runtime $(DEBIAN11) || echo "test-dist: no Debian 11 libraries"; } && \
 	    tests/dist/check-archives dist $(RELEASE) $(WINDOWS) $(WINDOWS64) $(DEBIAN11); \
 	else \

@@ -13,4 +13,13 @@
 #define QUELOR_DEBUG_ASSERT(condition) QUELOR_FATAL_ASSERT(condition)
 #endif
 
+// Stops builds with assertions with a message made at run time, for a rule that a caller
+// outside the module broke (a host's call on the wrong thread); release builds carry on
+// and neither evaluate nor show the message.
+#ifdef NDEBUG
+#define QUELOR_DEBUG_FAIL(message) static_cast<void>(0)
+#else
+#define QUELOR_DEBUG_FAIL(message) FatalAssertionFailed(message, __FILE__, __LINE__)
+#endif
+
 [[noreturn]] void FatalAssertionFailed(const char* condition, const char* file, int line);

@@ -123,6 +123,29 @@ void DispatcherSeeds() {
         Write("dispatcher/program-" + std::to_string(seed), bytes);
     }
 }
+// The VST 3 fuzzer takes its state bytes from the front, their count from the last two
+// bytes, and decodes its program from the bytes before those, last first: real states
+// (the VST 2 program chunk's bytes) ahead of varied programs.
+void Vst3Seeds() {
+    AEffect* effect = OpenEffect();
+    const std::vector<uint8_t> defaults = GetChunk(effect, false);
+    effect->setParameter(effect, 6, 0.6f);
+    effect->setParameter(effect, 4, 1.0f);
+    const std::vector<uint8_t> edited = GetChunk(effect, false);
+    CloseEffect(effect);
+    uint32_t random = 424242;
+    int seed = 0;
+    for (const std::vector<uint8_t>* state : {&defaults, &edited, &edited}) {
+        std::vector<uint8_t> bytes = *state;
+        for (int i = 0; i < 160 + 120 * seed; ++i) {
+            random = random * 1664525u + 1013904223u;
+            bytes.push_back(static_cast<uint8_t>(random >> 24));
+        }
+        bytes.push_back(static_cast<uint8_t>(state->size() & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(state->size() >> 8));
+        Write("vst3/program-" + std::to_string(seed++), bytes);
+    }
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -131,11 +154,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     gRoot = argv[1];
-    for (const char* kind : {"chunk", "dispatcher", "fxp", "png"})
+    for (const char* kind : {"chunk", "dispatcher", "fxp", "png", "vst3"})
         std::filesystem::create_directories(gRoot / kind);
     ChunkSeeds();
     FxpSeeds();
     PngSeeds();
     DispatcherSeeds();
+    Vst3Seeds();
     return 0;
 }

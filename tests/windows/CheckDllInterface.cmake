@@ -1,6 +1,8 @@
-# cmake -DOBJDUMP=<objdump> -DDLL=<Quelor.dll> -DBITS=<32|64> -P CheckDllInterface.cmake
+# cmake -DOBJDUMP=<objdump> -DDLL=<Quelor.dll> -DBITS=<32|64> [-DEXPORTS=<a,b,...>]
+#       -P CheckDllInterface.cmake
 # What a host sees of the DLL without loading it: an x86 (32-bit) or x86-64 (64-bit)
-# image that imports from Windows' own DLLs only and exports exactly the two entry names.
+# image that imports from Windows' own DLLs only and exports exactly its entry names
+# (by default the VST 2 module's two), undecorated.
 cmake_policy(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE _dump RESULT_VARIABLE _rc)
 if(NOT _rc EQUAL 0)
@@ -58,9 +60,15 @@ foreach(_line IN LISTS _lines)
     endif()
 endforeach()
 list(SORT _exports)
-if(NOT _exports STREQUAL "VSTPluginMain;main")
+if(NOT DEFINED EXPORTS)
+    set(EXPORTS VSTPluginMain,main)
+endif()
+string(REPLACE "," ";" EXPORTS "${EXPORTS}")
+list(SORT EXPORTS)
+if(NOT _exports STREQUAL EXPORTS)
     string(REPLACE ";" ", " _shown "${_exports}")
-    list(APPEND _faults "exports ${_shown} instead of exactly VSTPluginMain, main")
+    string(REPLACE ";" ", " _wanted "${EXPORTS}")
+    list(APPEND _faults "exports ${_shown} instead of exactly ${_wanted}")
 endif()
 
 if(_faults)

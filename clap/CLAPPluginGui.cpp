@@ -1,0 +1,176 @@
+#include "CLAPPlugin.h"
+
+#include "CLAPEditorPlatform.h"
+
+#include <cstring>
+
+// The editor, embedded in the host's window, fixed in size. It is built on the first
+// create and works whether or not the plug-in is active. Where the window system has
+// no loop of its own here (X11), the host's timer and the X connection's descriptor call
+// it, never a thread of ours.
+
+// The editor works here: the window system's API, not floating, an effect with an editor,
+// and a host that can call it (on X11, through its timer).
+bool CLAPPlugin::EditorUsable(const char* api, bool floating, bool hostCanDrive) const {
+    const CLAPEditorPlatform& platform = CLAPEditorPlatformHere();
+    int width = 0;
+    int height = 0;
+    return !floating && api && std::strcmp(api, platform.api) == 0 &&
+           effect->EditorSize(&width, &height) && (!platform.needsHostTimer || hostCanDrive);
+}
+
+// A host without timer support hears that the editor is unsupported, as it would never
+// be called. A host that offers no extension at all is a scanner, which only asks (Qtractor's
+// lists the editor by this answer) and never opens one: it hears what a full host would.
+bool CLAPPlugin::GuiApiSupported(const char* api, bool floating) {
+    return Admit(CLAPCall::kGuiIsApiSupported) &&
+           EditorUsable(api, floating, HostDrivesEditor() || !hostOffersAny);
+}
+
+bool CLAPPlugin::GuiPreferredApi(const char** api, bool* floating) {
+    if (!Admit(CLAPCall::kGuiGetPreferredApi) || !api || !floating ||
+        !EditorUsable(CLAPEditorPlatformHere().api, false, HostDrivesEditor()))
+        return false;
+    *api = CLAPEditorPlatformHere().api;
+    *floating = false;
+    return true;
+}
+
+bool CLAPPlugin::GuiCreate(const char* api, bool floating) {
+    if (!Admit(CLAPCall::kGuiCreate) || !EditorUsable(api, floating, HostDrivesEditor()) ||
+        guiCreated)
+        return false;
+    guiCreated = effect->EnsureEditor() != nullptr;
+    return guiCreated;
+}
+
+void CLAPPlugin::GuiDestroy() {
+    if (!Admit(CLAPCall::kGuiDestroy) || !guiCreated)
+        return;
+    CloseEditor();
+    guiCreated = false;
+}
+
+bool CLAPPlugin::GuiSetScale(double) {
+    // Pixels are pixels here: the panel is drawn at one size.
+    Admit(CLAPCall::kGuiSetScale);
+    return false;
+}
+
+bool CLAPPlugin::GuiSize(uint32_t* width, uint32_t* height) {
+    int w = 0;
+    int h = 0;
+    if (!Admit(CLAPCall::kGuiGetSize) || !width || !height || !effect->EditorSize(&w, &h))
+        return false;
+    *width = static_cast<uint32_t>(w);
+    *height = static_cast<uint32_t>(h);
+    return true;
+}
+
+bool CLAPPlugin::GuiCanResize() {
+    Admit(CLAPCall::kGuiCanResize);
+    return false;
+}
+
+bool CLAPPlugin::GuiResizeHints(clap_gui_resize_hints_t* hints) {
+    if (!Admit(CLAPCall::kGuiGetResizeHints) || !hints)
+        return false;
+    *hints = clap_gui_resize_hints_t{false, false, false, 0, 0};
+    return true;
+}
+
+bool CLAPPlugin::GuiAdjustSize(uint32_t* width, uint32_t* height) {
+    int w = 0;
+    int h = 0;
+    if (!Admit(CLAPCall::kGuiAdjustSize) || !width || !height || !effect->EditorSize(&w, &h))
+        return false;
+    *width = static_cast<uint32_t>(w);
+    *height = static_cast<uint32_t>(h);
+    return true;
+}
+
+bool CLAPPlugin::GuiSetSize(uint32_t width, uint32_t height) {
+    int w = 0;
+    int h = 0;
+    return Admit(CLAPCall::kGuiSetSize) && effect->EditorSize(&w, &h) &&
+           width == static_cast<uint32_t>(w) && height == static_cast<uint32_t>(h);
+}
+
+// Creates, reparents and maps the window here: some hosts never call show.
+bool CLAPPlugin::GuiSetParent(const clap_window_t* window) {
+    if (!Admit(CLAPCall::kGuiSetParent) || !guiCreated || !window || !window->api ||
+        std::strcmp(window->api, CLAPEditorPlatformHere().api) != 0)
+        return false;
+    CloseEditor();
+    return OpenEditor(*window);
+}
+
+bool CLAPPlugin::GuiSetTransient(const clap_window_t*) {
+    Admit(CLAPCall::kGuiSetTransient);
+    return false;
+}
+
+void CLAPPlugin::GuiSuggestTitle(const char*) {
+    Admit(CLAPCall::kGuiSuggestTitle);
+}
+
+bool CLAPPlugin::GuiShow() {
+    return Admit(CLAPCall::kGuiShow) && guiCreated;
+}
+
+bool CLAPPlugin::GuiHide() {
+    return Admit(CLAPCall::kGuiHide) && guiCreated;
+}
+
+void CLAPPlugin::OnTimer(clap_id timer) {
+    if (Admit(CLAPCall::kOnTimer) && editorOpen && timer == editorTimer)
+        IdleEditor();
+}
+
+void CLAPPlugin::OnFd(int fd, clap_posix_fd_flags_t) {
+    if (Admit(CLAPCall::kOnFd) && editorOpen && fd == editorFd)
+        IdleEditor();
+}
+
+bool CLAPPlugin::OpenEditor(const clap_window_t& window) {
+    IEditorWindow* editor = effect->EditorWindow();
+    void* parent = CLAPEditorPlatformHere().parentHandle(window);
+    if (!editor || !parent || !editor->OpenEditorWindow(parent))
+        return false;
+    editorOpen = true;
+    {
+        ScopedPlugLock lock(effect->Lock());
+        effect->EditorOpened();
+    }
+    if (CLAPEditorPlatformHere().needsHostTimer &&
+        !hostTimers->register_timer(host, kEditorTimerMs, &editorTimer))
+        editorTimer = CLAP_INVALID_ID;
+    const int fd = editor->EventDescriptor();
+    if (fd >= 0 && hostFds && hostFds->register_fd &&
+        hostFds->register_fd(host, fd, CLAP_POSIX_FD_READ))
+        editorFd = fd;
+    return true;
+}
+
+void CLAPPlugin::CloseEditor() {
+    if (!editorOpen)
+        return;
+    if (editorTimer != CLAP_INVALID_ID)
+        hostTimers->unregister_timer(host, editorTimer);
+    editorTimer = CLAP_INVALID_ID;
+    if (editorFd >= 0 && hostFds->unregister_fd)
+        hostFds->unregister_fd(host, editorFd);
+    editorFd = -1;
+    {
+        ScopedPlugLock lock(effect->Lock());
+        effect->EditorClosed();
+    }
+    if (IEditorWindow* editor = effect->EditorWindow())
+        editor->CloseEditorWindow();
+    editorOpen = false;
+}
+
+void CLAPPlugin::IdleEditor() {
+    if (IEditorWindow* editor = effect->EditorWindow())
+        editor->IdleEditor();
+}

@@ -1,0 +1,127 @@
+// The editor embedded in a host's X11 window, driven only by the host's timer and the X
+// connection's descriptor (CLAPPump, the loop a Linux host runs), on an X server of the
+// tests' own; the user's drag on a knob reaches the host as gesture and value events.
+#include "CLAPInstance.h"
+#include "CLAPPump.h"
+#include "Quelor.h"
+#include "XvfbServer.h"
+
+#include <gtest/gtest.h>
+// After GoogleTest: Xlib defines None as a macro.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+
+namespace {
+using namespace std::chrono_literals;
+constexpr int kThresholdX = 54, kThresholdY = 214;
+
+class CLAPGui : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string& name = XvfbServer::Name(true);
+        setenv("DISPLAY", name.c_str(), 1);
+        dpy = XOpenDisplay(name.c_str());
+        ASSERT_NE(dpy, nullptr);
+        hostWindow = XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 640, 480, 0, 0, 0);
+        XMapWindow(dpy, hostWindow);
+        XSync(dpy, False);
+    }
+    void TearDown() override { XCloseDisplay(dpy); }
+
+    std::vector<Window> Children() const {
+        Window root = 0, up = 0, *children = nullptr;
+        unsigned count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(dpy, hostWindow, &root, &up, &children, &count) && children)
+            result.assign(children, children + count);
+        if (children)
+            XFree(children);
+        return result;
+    }
+    void Pump(CLAPPump& pump, std::chrono::milliseconds time) {
+        XSync(dpy, False);
+        pump.RunUntil([] { return false; }, time);
+    }
+
+    Display* dpy = nullptr;
+    Window hostWindow = 0;
+};
+} // namespace
+
+TEST_F(CLAPGui, EmbedsBeforeActivationOnTheHostsTimerAndFd) {
+    CLAPTestHost host;
+    CLAPInstance q(host);
+    const clap_plugin_gui_t& gui = *q.gui;
+    EXPECT_TRUE(gui.is_api_supported(q.plugin, "x11", false));
+    EXPECT_FALSE(gui.is_api_supported(q.plugin, "x11", true));
+    EXPECT_FALSE(gui.is_api_supported(q.plugin, "win32", false));
+    ASSERT_TRUE(gui.create(q.plugin, "x11", false));
+    EXPECT_FALSE(gui.create(q.plugin, "x11", false));
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE(gui.get_size(q.plugin, &width, &height));
+    EXPECT_EQ(width * 1000 + height, 510370u);
+    EXPECT_FALSE(gui.can_resize(q.plugin));
+    width = height = 2000;
+    EXPECT_TRUE(gui.adjust_size(q.plugin, &width, &height));
+    EXPECT_EQ(width * 1000 + height, 510370u);
+    EXPECT_FALSE(gui.set_size(q.plugin, 600, 400));
+    EXPECT_TRUE(host.Timers().empty());
+
+    // Made, reparented and mapped in set_parent: some hosts never call show.
+    clap_window_t parent{"x11", {}};
+    parent.x11 = hostWindow;
+    ASSERT_TRUE(gui.set_parent(q.plugin, &parent));
+    ASSERT_EQ(host.Timers().size(), 1u);
+    EXPECT_GE(host.Timers()[0].periodMs, 16u);
+    EXPECT_LE(host.Timers()[0].periodMs, 33u);
+    ASSERT_EQ(host.Fds().size(), 1u);
+    ASSERT_EQ(Children().size(), 1u);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(dpy, Children()[0], &attributes);
+    EXPECT_EQ(attributes.map_state, IsViewable);
+    EXPECT_TRUE(gui.show(q.plugin) && gui.show(q.plugin));
+
+    CLAPPump pump(host, q.plugin);
+    Pump(pump, 100ms);
+    host.ClearCalls();
+    XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY, CurrentTime);
+    XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+    Pump(pump, 40ms);
+    XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY + 48, CurrentTime);
+    Pump(pump, 40ms);
+    XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
+    Pump(pump, 60ms);
+    // The editor's value at once; the host asked for a flush, and hears the gesture in it.
+    EXPECT_NE(q.Value(Quelor::kThreshold), 0.0);
+    EXPECT_GE(host.Count(CLAPHostCallKind::ParamsRequestFlush), 3);
+    CLAPOutputEvents out;
+    q.params->flush(q.plugin, nullptr, out.List());
+    const std::vector<uint16_t> types = out.Types();
+    ASSERT_GE(types.size(), 3u);
+    EXPECT_EQ(types.front(), CLAP_EVENT_PARAM_GESTURE_BEGIN);
+    EXPECT_EQ(types.back(), CLAP_EVENT_PARAM_GESTURE_END);
+    const auto last = out.As<clap_event_param_value_t>(types.size() - 2, CLAP_EVENT_PARAM_VALUE);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->param_id, static_cast<clap_id>(Quelor::kThreshold));
+    EXPECT_EQ(last->value, q.Value(Quelor::kThreshold));
+    for (std::size_t i = 0; i < out.Count(); ++i)
+        EXPECT_EQ(out.Header(i).time, 0u);
+
+    gui.destroy(q.plugin);
+    EXPECT_TRUE(host.Timers().empty());
+    EXPECT_TRUE(host.Fds().empty());
+    XSync(dpy, False);
+    EXPECT_TRUE(Children().empty());
+}
+
+// Nothing would call an X11 editor in a host without timer support.
+TEST_F(CLAPGui, NoEditorWithoutTheHostsTimer) {
+    CLAPHostExtensions extensions;
+    extensions.timerSupport = false;
+    CLAPTestHost host(extensions);
+    CLAPInstance q(host);
+    EXPECT_FALSE(q.gui->is_api_supported(q.plugin, "x11", false));
+    EXPECT_FALSE(q.gui->create(q.plugin, "x11", false));
+}

@@ -1,0 +1,95 @@
+#include "CLAPInstance.h"
+
+#include "CLAPTestStreams.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+const clap_plugin_entry_t& QuelorCLAPEntry() {
+    // QUELOR_CLAP names another build of the module, such as an unpacked release's.
+    static const char* other = std::getenv("QUELOR_CLAP");
+    static CLAPModule module(other && *other ? other : QUELOR_CLAP_PATH);
+    static const bool ready = module.Entry() && module.Entry()->init(module.Path().c_str());
+    if (!ready) {
+        std::fprintf(stderr, "Quelor.clap did not load: %s\n", module.Error().c_str());
+        std::abort();
+    }
+    return *module.Entry();
+}
+
+const clap_plugin_factory_t& QuelorCLAPFactory() {
+    return *static_cast<const clap_plugin_factory_t*>(
+        QuelorCLAPEntry().get_factory(CLAP_PLUGIN_FACTORY_ID));
+}
+
+namespace {
+template <class T> const T* Extension(const clap_plugin_t* plugin, const char* id) {
+    return static_cast<const T*>(plugin->get_extension(plugin, id));
+}
+} // namespace
+
+CLAPInstance::CLAPInstance(CLAPTestHost& testHost)
+    : plugin(QuelorCLAPFactory().create_plugin(&QuelorCLAPFactory(), testHost.Host(),
+                                               "com.brovane.quelor")),
+      host(testHost) {
+    if (!plugin || !plugin->init(plugin))
+        std::abort();
+    params = Extension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
+    state = Extension<clap_plugin_state_t>(plugin, CLAP_EXT_STATE);
+    ports = Extension<clap_plugin_audio_ports_t>(plugin, CLAP_EXT_AUDIO_PORTS);
+    gui = Extension<clap_plugin_gui_t>(plugin, CLAP_EXT_GUI);
+}
+
+CLAPInstance::~CLAPInstance() {
+    host.DesignateMainThread(std::this_thread::get_id());
+    if (active)
+        plugin->deactivate(plugin);
+    plugin->destroy(plugin);
+}
+
+bool CLAPInstance::Start(double rate, uint32_t maxFrames) {
+    host.DesignateAudioThread(std::this_thread::get_id());
+    active = plugin->activate(plugin, rate, 1, maxFrames);
+    return active && plugin->start_processing(plugin);
+}
+
+template <class Sample>
+clap_process_status
+CLAPInstance::Process(CLAPAudioBuffers<Sample>& inputs, CLAPAudioBuffers<Sample>& output,
+                      const CLAPInputEvents* events, CLAPOutputEvents* outEvents) {
+    CLAPInputEvents none;
+    CLAPOutputEvents sink;
+    const clap_process_t process{-1,
+                                 output.Frames(),
+                                 nullptr,
+                                 inputs.Buffers(),
+                                 output.Buffers(),
+                                 inputs.Count(),
+                                 output.Count(),
+                                 events ? events->List() : none.List(),
+                                 outEvents ? outEvents->List() : sink.List()};
+    return plugin->process(plugin, &process);
+}
+template clap_process_status CLAPInstance::Process(CLAPAudioBuffers<float>&,
+                                                   CLAPAudioBuffers<float>&, const CLAPInputEvents*,
+                                                   CLAPOutputEvents*);
+template clap_process_status CLAPInstance::Process(CLAPAudioBuffers<double>&,
+                                                   CLAPAudioBuffers<double>&,
+                                                   const CLAPInputEvents*, CLAPOutputEvents*);
+
+double CLAPInstance::Value(clap_id id) const {
+    double value = -1.0e300;
+    params->get_value(plugin, id, &value);
+    return value;
+}
+
+std::string CLAPInstance::Text(clap_id id, double value) const {
+    char text[256] = {};
+    return params->value_to_text(plugin, id, value, text, sizeof text) ? text : "(none)";
+}
+
+std::vector<uint8_t> CLAPInstance::Save() const {
+    CLAPOStream stream;
+    return state->save(plugin, stream.Stream()) ? stream.Bytes() : std::vector<uint8_t>{};
+}

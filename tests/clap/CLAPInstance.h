@@ -1,0 +1,44 @@
+#pragma once
+
+#include "CLAPModule.h"
+#include "CLAPTestAudio.h"
+#include "CLAPTestEvents.h"
+#include "CLAPTestHost.h"
+
+#include <string>
+
+// Quelor.clap opened once per test program, its entry initialised for the program's life.
+const clap_plugin_entry_t& QuelorCLAPEntry();
+const clap_plugin_factory_t& QuelorCLAPFactory();
+
+// One Quelor made through the module's factory for a test host and initialised; destroyed
+// (deactivated first where needed) with this object, on the thread that destroys it.
+class CLAPInstance {
+public:
+    explicit CLAPInstance(CLAPTestHost& host);
+    ~CLAPInstance();
+    CLAPInstance(const CLAPInstance&) = delete;
+    CLAPInstance& operator=(const CLAPInstance&) = delete;
+
+    const clap_plugin_t* plugin;
+    const clap_plugin_params_t* params;
+    const clap_plugin_state_t* state;
+    const clap_plugin_audio_ports_t* ports;
+    const clap_plugin_gui_t* gui;
+
+    // activate, then start_processing (on this thread, which the host makes its audio
+    // thread too).
+    bool Start(double rate, uint32_t maxFrames);
+    // One block: main input (and side-chain when given) into output.
+    template <class Sample>
+    clap_process_status Process(CLAPAudioBuffers<Sample>& inputs, CLAPAudioBuffers<Sample>& output,
+                                const CLAPInputEvents* events = nullptr,
+                                CLAPOutputEvents* outEvents = nullptr);
+    double Value(clap_id id) const;
+    std::string Text(clap_id id, double value) const;
+    std::vector<uint8_t> Save() const;
+
+private:
+    CLAPTestHost& host;
+    bool active = false;
+};

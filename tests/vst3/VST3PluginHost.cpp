@@ -1,0 +1,107 @@
+#include "VST3PluginHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace vst3;
+
+std::string BundleUnderTest(const char* built) {
+    const char* other = std::getenv("QUELOR_VST3_BUNDLE");
+    return other && *other ? other : built;
+}
+
+std::vector<char> ClassIdBytes(const VST3Module& module) {
+    PClassInfo info{};
+    if (!module.Factory() || module.Factory()->getClassInfo(0, &info) != kResultOk)
+        return {};
+    return {info.cid, info.cid + sizeof info.cid};
+}
+
+VST3PluginHost::VST3PluginHost(const VST3Module& module, HostApplication& application,
+                               HostComponentHandler* handler) {
+    const std::vector<char> cid = ClassIdBytes(module);
+    if (cid.empty() || module.Factory()->createInstance(cid.data(), IComponent::kIid.data(),
+                                                        component.Put()) != kResultOk) {
+        ADD_FAILURE() << "no instance";
+        return;
+    }
+    processor = component.Query<IAudioProcessor>();
+    controller = component.Query<IEditController>();
+    EXPECT_EQ(component->initialize(&application), kResultOk);
+    EXPECT_EQ(controller->initialize(&application), kResultOk);
+    if (handler) {
+        EXPECT_EQ(controller->setComponentHandler(handler), kResultOk);
+    }
+}
+
+VST3PluginHost::~VST3PluginHost() {
+    if (!component)
+        return;
+    Stop();
+    controller->setComponentHandler(nullptr);
+    EXPECT_EQ(controller->terminate(), kResultOk);
+    EXPECT_EQ(component->terminate(), kResultOk);
+}
+
+void VST3PluginHost::Start(int32_t maxBlock, int32_t sampleSize, bool sidechain) {
+    if (sidechain) {
+        EXPECT_EQ(component->activateBus(kAudio, kInput, 1, 1), kResultOk);
+    }
+    ProcessSetup setup{kRealtime, sampleSize, maxBlock, 48000.0};
+    EXPECT_EQ(processor->setupProcessing(&setup), kResultOk);
+    EXPECT_EQ(component->setActive(1), kResultOk);
+    EXPECT_EQ(processor->setProcessing(1), kResultOk);
+    started = true;
+}
+
+void VST3PluginHost::Stop() {
+    if (!started)
+        return;
+    processor->setProcessing(0);
+    component->setActive(0);
+    started = false;
+}
+
+template <class Sample>
+tresult VST3PluginHost::Process(std::vector<std::vector<Sample*>> inputs,
+                                std::vector<Sample*> outputs, int32_t frames,
+                                HostParameterChanges* changes) {
+    std::vector<AudioBusBuffers> in(inputs.size());
+    for (std::size_t bus = 0; bus < inputs.size(); ++bus) {
+        in[bus].numChannels = static_cast<int32_t>(inputs[bus].size());
+        in[bus].channelBuffers32 = reinterpret_cast<float**>(inputs[bus].data());
+    }
+    AudioBusBuffers out{};
+    out.numChannels = static_cast<int32_t>(outputs.size());
+    out.channelBuffers32 = reinterpret_cast<float**>(outputs.data());
+    HostParameterChanges none;
+    ProcessData data{};
+    data.processMode = kRealtime;
+    data.symbolicSampleSize = sizeof(Sample) == sizeof(double) ? kSample64 : kSample32;
+    data.numSamples = frames;
+    data.numInputs = static_cast<int32_t>(in.size());
+    data.numOutputs = 1;
+    data.inputs = in.data();
+    data.outputs = &out;
+    data.inputParameterChanges = changes ? changes : &none;
+    return processor->process(&data);
+}
+
+template tresult VST3PluginHost::Process<float>(std::vector<std::vector<float*>>,
+                                                std::vector<float*>, int32_t,
+                                                HostParameterChanges*);
+template tresult VST3PluginHost::Process<double>(std::vector<std::vector<double*>>,
+                                                 std::vector<double*>, int32_t,
+                                                 HostParameterChanges*);
+
+std::vector<char> VST3PluginHost::State() const {
+    MemoryStream stream;
+    EXPECT_EQ(component->getState(&stream), kResultOk);
+    return stream.Bytes();
+}
+
+tresult VST3PluginHost::SetState(const std::vector<char>& bytes) const {
+    MemoryStream stream(bytes);
+    return component->setState(&stream);
+}

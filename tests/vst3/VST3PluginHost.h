@@ -1,0 +1,54 @@
+#pragma once
+
+#include "HostApplication.h"
+#include "HostComponentHandler.h"
+#include "HostParameterChanges.h"
+#include "MemoryStream.h"
+#include "VST3Interface.h"
+#include "VST3Module.h"
+
+#include <string>
+#include <vector>
+
+// One Quelor instance driven as a host drives it: made by the module's factory, then
+// initialized through both interfaces of the one object, with a component handler. The
+// destructor winds it down in the reverse order.
+class VST3PluginHost {
+public:
+    // The module's first class; the test's host objects must outlive the instance.
+    VST3PluginHost(const VST3Module& module, HostApplication& application,
+                   HostComponentHandler* handler = nullptr);
+    ~VST3PluginHost();
+    VST3PluginHost(const VST3PluginHost&) = delete;
+    VST3PluginHost& operator=(const VST3PluginHost&) = delete;
+
+    vst3::IComponent* Component() const { return component.Get(); }
+    vst3::IAudioProcessor* Processor() const { return processor.Get(); }
+    vst3::IEditController* Controller() const { return controller.Get(); }
+
+    // setupProcessing, setActive(1), setProcessing(1); the side-chain bus too when asked.
+    void Start(int32_t maxBlock, int32_t sampleSize = vst3::kSample32, bool sidechain = false);
+    void Stop();
+
+    // One process call on `inputs` (channels of each bus: main, then the side-chain when
+    // it has any), writing `outputs` (the main output's channels), with the changes given.
+    template <class Sample>
+    vst3::tresult Process(std::vector<std::vector<Sample*>> inputs, std::vector<Sample*> outputs,
+                          int32_t frames, HostParameterChanges* changes = nullptr);
+
+    std::vector<char> State() const;
+    vst3::tresult SetState(const std::vector<char>& bytes) const;
+
+private:
+    Ref<vst3::IComponent> component;
+    Ref<vst3::IAudioProcessor> processor;
+    Ref<vst3::IEditController> controller;
+    bool started = false;
+};
+
+// The bundle the suites load: $QUELOR_VST3_BUNDLE when set (an unpacked release
+// archive's), else the one the build made.
+std::string BundleUnderTest(const char* built);
+
+// The 16 bytes of the module's first class ID, or none.
+std::vector<char> ClassIdBytes(const VST3Module& module);

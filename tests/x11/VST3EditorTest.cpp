@@ -1,0 +1,206 @@
+// The VST 3 module's editor on an Xvfb of the test's own, embedded and idled as a Linux
+// VST 3 host does it: a parent window, a frame that offers the host's run loop, and
+// nothing else. What it shows, the edits it sends the host, and what it leaves behind.
+#include "HostPlugFrame.h"
+#include "IDrawContext.h"
+#include "PanelPicture.h"
+#include "Quelor.h"
+#include "QuelorEntry.h"
+#include "VST3PluginHost.h"
+#include "XvfbServer.h"
+
+// gtest before Xlib, whose None and Bool macros break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using namespace vst3;
+
+namespace {
+
+constexpr int kPanelWidth = 510;
+constexpr int kPanelHeight = 370;
+// The "Stereo Mode" switch, in panel and root coordinates (both windows at the origin).
+constexpr int kStereoX = 107, kStereoY = 300;
+
+intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
+    return 0;
+}
+
+// The panel painted by the effect linked into this test, at the plug-in's values.
+std::vector<uint32_t> ReferencePanel(IEditController& controller) {
+    const std::unique_ptr<IEffectVST> reference(MakeQuelorVST(&SilentHost));
+    for (int i = 0; i < Quelor::kParameterCount; ++i)
+        reference->Effect().SetParameterFromHost(
+            i, controller.getParamNormalized(static_cast<ParamID>(i)), IValueUnit::kNormalized);
+    reference->Effect().EnsureEditor();
+    auto* panel = dynamic_cast<IDrawContext*>(reference->Effect().Editor());
+    panel->PaintRegion({0, 0, kPanelWidth, kPanelHeight});
+    std::vector<uint32_t> pixels(panel->SurfacePixels(),
+                                 panel->SurfacePixels() + kPanelWidth * kPanelHeight);
+    for (uint32_t& p : pixels)
+        p &= 0xFFFFFF;
+    return pixels;
+}
+
+class VST3Editor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string& name = XvfbServer::Name(true);
+        setenv("DISPLAY", name.c_str(), 1);
+        dpy = XOpenDisplay(name.c_str());
+        ASSERT_NE(dpy, nullptr);
+        hostWindow =
+            XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 640, 480, 0, 0, 0x203040);
+        XMapWindow(dpy, hostWindow);
+        XSync(dpy, False);
+    }
+    void TearDown() override { XCloseDisplay(dpy); }
+
+    std::vector<Window> Children() const {
+        Window root = 0, up = 0, *children = nullptr;
+        unsigned count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(dpy, hostWindow, &root, &up, &children, &count) && children)
+            result.assign(children, children + count);
+        if (children)
+            XFree(children);
+        return result;
+    }
+    std::vector<uint32_t> Pixels(Window source, int width, int height) const {
+        std::vector<uint32_t> pixels;
+        XImage* image = XGetImage(dpy, source, 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), ~0UL, ZPixmap);
+        for (int y = 0; image && y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+        if (image)
+            XDestroyImage(image);
+        return pixels;
+    }
+    // The host's UI loop for a while: its timers and the descriptors it watches.
+    void Pump(HostRunLoop& loop, int milliseconds = 100) {
+        XSync(dpy, False);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end)
+            loop.Pump(std::chrono::milliseconds(5));
+        XSync(dpy, False);
+    }
+
+    Display* dpy = nullptr;
+    Window hostWindow = 0;
+};
+
+TEST_F(VST3Editor, OpensIdledByTheFramesRunLoopShowsThePanelAndSendsEditsInOrder) {
+    const VST3Module module(QUELOR_VST3_BUNDLE);
+    HostApplication application;
+    HostComponentHandler handler;
+    HostRunLoop loop;
+    HostPlugFrame frame(&loop);
+    VST3PluginHost plug(module, application, &handler);
+    EXPECT_EQ(plug.Controller()->createView("other"), nullptr);
+    Ref<IPlugView> view(plug.Controller()->createView(kEditorViewType));
+    ASSERT_TRUE(view);
+    ViewRect size{};
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.right - size.left, kPanelWidth);
+    EXPECT_EQ(size.bottom - size.top, kPanelHeight);
+    EXPECT_EQ(view->canResize(), kResultFalse);
+    ViewRect wanted{10, 20, 900, 900};
+    EXPECT_EQ(view->checkSizeConstraint(&wanted), kResultTrue);
+    EXPECT_EQ(wanted.right - wanted.left, kPanelWidth);
+    EXPECT_EQ(wanted.bottom - wanted.top, kPanelHeight);
+    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
+    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
+
+    ASSERT_EQ(view->setFrame(&frame), kResultOk);
+    const auto parent = reinterpret_cast<void*>(hostWindow);
+    ASSERT_EQ(view->attached(parent, kPlatformTypeX11EmbedWindowID), kResultOk);
+    // The one editor window cannot be shown by a second view at the same time.
+    Ref<IPlugView> second(plug.Controller()->createView(kEditorViewType));
+    ASSERT_EQ(second->setFrame(&frame), kResultOk);
+    EXPECT_EQ(second->attached(parent, kPlatformTypeX11EmbedWindowID), kResultFalse);
+    EXPECT_EQ(second->setFrame(nullptr), kResultOk);
+    EXPECT_EQ(loop.TimerCount(), 1u);
+    EXPECT_EQ(loop.HandlerCount(), 1u);
+    Pump(loop);
+    const std::vector<Window> children = Children();
+    ASSERT_EQ(children.size(), 1u);
+    EXPECT_TRUE(Pixels(children[0], kPanelWidth, kPanelHeight) ==
+                ReferencePanel(*plug.Controller()));
+    const std::vector<uint32_t> host = Pixels(hostWindow, 640, 480);
+    EXPECT_TRUE(WritePanelPicture(QUELOR_SCREENSHOT_DIR "/vst3-editor.png", host.data(), 640, 480));
+
+    // A click on the switch: the value is set at once, and the host hears of it.
+    XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kStereoX, kStereoY, CurrentTime);
+    XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+    XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
+    Pump(loop);
+    const std::vector<HandlerCall> calls = handler.Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].kind, HandlerCall::BeginEdit);
+    EXPECT_EQ(calls[1].kind, HandlerCall::PerformEdit);
+    EXPECT_EQ(calls[2].kind, HandlerCall::EndEdit);
+    for (const HandlerCall& call : calls) {
+        EXPECT_EQ(call.id, static_cast<ParamID>(Quelor::kStereoMode));
+        EXPECT_EQ(call.thread, std::this_thread::get_id());
+    }
+    EXPECT_EQ(plug.Controller()->getParamNormalized(Quelor::kStereoMode), calls[1].value);
+    EXPECT_NE(calls[1].value, 0.0);
+
+    EXPECT_EQ(view->setFrame(nullptr), kResultOk);
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(loop.TimerCount(), 0u);
+    EXPECT_EQ(loop.HandlerCount(), 0u);
+    EXPECT_EQ(frame.PluginReferences(), 0u);
+    XSync(dpy, False);
+    EXPECT_TRUE(Children().empty());
+}
+
+// Without a run loop from the frame or the factory's context, no editor: never a thread.
+// With the factory's context offering one, the editor opens without the frame's. The view
+// keeps its plug-in alive after the host has let go of it.
+TEST_F(VST3Editor, TakesTheRunLoopFromTheFactoryContextAndIsRefusedWithoutOne) {
+    HostRunLoop loop;
+    HostApplication withLoop(&loop);
+    HostApplication application;
+    HostPlugFrame bareFrame(nullptr);
+    const auto parent = reinterpret_cast<void*>(hostWindow);
+    for (const bool offered : {false, true}) {
+        const VST3Module module(QUELOR_VST3_BUNDLE);
+        Ref<IPluginFactory3> factory;
+        ASSERT_EQ(module.Factory()->queryInterface(IPluginFactory3::kIid.data(), factory.Put()),
+                  kResultOk);
+        if (offered) {
+            ASSERT_EQ(factory->setHostContext(&withLoop), kResultOk);
+        }
+        Ref<IPlugView> view;
+        {
+            VST3PluginHost plug(module, application);
+            view = Ref<IPlugView>(plug.Controller()->createView(kEditorViewType));
+        }
+        ASSERT_TRUE(view);
+        ASSERT_EQ(view->setFrame(&bareFrame), kResultOk);
+        EXPECT_EQ(view->attached(parent, kPlatformTypeX11EmbedWindowID),
+                  offered ? kResultOk : kResultFalse);
+        XSync(dpy, False);
+        EXPECT_EQ(Children().size(), offered ? 1u : 0u);
+        EXPECT_EQ(loop.TimerCount(), offered ? 1u : 0u);
+        if (offered)
+            Pump(loop, 30);
+        view->setFrame(nullptr);
+        EXPECT_EQ(view->removed(), offered ? kResultOk : kResultFalse);
+        EXPECT_EQ(loop.TimerCount(), 0u);
+        view.Reset();
+        factory.Reset();
+    }
+    EXPECT_EQ(withLoop.PluginReferences(), 0u);
+}
+
+} // namespace

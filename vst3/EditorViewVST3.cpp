@@ -1,0 +1,126 @@
+#include "EditorViewVST3.h"
+
+#include "IEffectVST3.h"
+
+#include <cstring>
+
+using namespace vst3;
+
+EditorViewVST3::EditorViewVST3(IEffectVST3& owner) : plug(owner) {
+    plug.addRef();
+}
+
+EditorViewVST3::~EditorViewVST3() {
+    Close();
+    setFrame(nullptr);
+    plug.release();
+}
+
+tresult PLUGIN_API EditorViewVST3::queryInterface(const TUID iid, void** obj) {
+    if (!obj)
+        return kInvalidArgument;
+    *obj = nullptr;
+    if (!SameUid(iid, FUnknown::kIid) && !SameUid(iid, IPlugView::kIid))
+        return kNoInterface;
+    addRef();
+    *obj = static_cast<IPlugView*>(this);
+    return kResultOk;
+}
+
+uint32_t PLUGIN_API EditorViewVST3::addRef() {
+    return ++references;
+}
+
+uint32_t PLUGIN_API EditorViewVST3::release() {
+    const uint32_t count = --references;
+    if (count == 0)
+        delete this;
+    return count;
+}
+
+ViewRect EditorViewVST3::PanelRect() const {
+    int width = 0;
+    int height = 0;
+    plug.Effect().EditorSize(&width, &height);
+    return {0, 0, width, height};
+}
+
+tresult PLUGIN_API EditorViewVST3::isPlatformTypeSupported(FIDString type) {
+    return type && std::strcmp(type, EditorIdleVST3::PlatformType()) == 0 ? kResultTrue
+                                                                          : kResultFalse;
+}
+
+tresult PLUGIN_API EditorViewVST3::attached(void* parent, FIDString type) {
+    if (open || !parent || isPlatformTypeSupported(type) != kResultTrue || !plug.ClaimEditor(this))
+        return kResultFalse;
+    IEditorWindow* window = plug.Effect().EnsureEditor();
+    if (!window || !idle.Prepare(frame, plug.FactoryContext()) ||
+        !window->OpenEditorWindow(parent)) {
+        idle.Stop();
+        plug.ReleaseEditor(this);
+        return kResultFalse;
+    }
+    {
+        ScopedPlugLock lock(plug.Effect().Lock());
+        plug.Effect().EditorOpened();
+    }
+    idle.Start(*window);
+    open = true;
+    return kResultOk;
+}
+
+tresult PLUGIN_API EditorViewVST3::removed() {
+    if (!open)
+        return kResultFalse;
+    Close();
+    return kResultOk;
+}
+
+void EditorViewVST3::Close() {
+    if (!open)
+        return;
+    open = false;
+    idle.Stop();
+    {
+        ScopedPlugLock lock(plug.Effect().Lock());
+        plug.Effect().EditorClosed();
+    }
+    if (IEditorWindow* window = plug.Effect().EditorWindow())
+        window->CloseEditorWindow();
+    plug.ReleaseEditor(this);
+}
+
+tresult PLUGIN_API EditorViewVST3::getSize(ViewRect* size) {
+    if (!size)
+        return kInvalidArgument;
+    *size = PanelRect();
+    return kResultOk;
+}
+
+tresult PLUGIN_API EditorViewVST3::onSize(ViewRect* newSize) {
+    if (!newSize)
+        return kInvalidArgument;
+    const ViewRect panel = PanelRect();
+    return newSize->right - newSize->left == panel.right &&
+                   newSize->bottom - newSize->top == panel.bottom
+               ? kResultOk
+               : kResultFalse;
+}
+
+tresult PLUGIN_API EditorViewVST3::setFrame(IPlugFrame* newFrame) {
+    if (newFrame)
+        newFrame->addRef();
+    if (frame)
+        frame->release();
+    frame = newFrame;
+    return kResultOk;
+}
+
+tresult PLUGIN_API EditorViewVST3::checkSizeConstraint(ViewRect* rect) {
+    if (!rect)
+        return kInvalidArgument;
+    const ViewRect panel = PanelRect();
+    rect->right = rect->left + panel.right;
+    rect->bottom = rect->top + panel.bottom;
+    return kResultTrue;
+}

@@ -1,0 +1,161 @@
+#include "FactoryVST3.h"
+
+#include "IEffectVST3.h"
+
+#include <mutex>
+#include <new>
+
+using namespace vst3;
+
+namespace {
+
+std::mutex gFactoryMutex;
+FactoryVST3* gFactory = nullptr; // guarded by gFactoryMutex
+
+template <std::size_t N> void CopyText8(char8 (&out)[N], const char* text) {
+    CopyText(out, text, N);
+}
+
+// The class texts are ASCII: each byte becomes one UTF-16 unit.
+template <std::size_t N> void CopyText16(char16 (&out)[N], const char* text) {
+    std::size_t i = 0;
+    for (; text[i] && i + 1 < N; ++i)
+        out[i] = static_cast<char16>(static_cast<unsigned char>(text[i]));
+    out[i] = 0;
+}
+
+} // namespace
+
+FactoryVST3::FactoryVST3(const ProductVST3& productInfo)
+    : product(productInfo), names(ReadClassNames(productInfo)) {}
+
+FactoryVST3::~FactoryVST3() {
+    if (hostContext)
+        hostContext->release();
+}
+
+IPluginFactory* FactoryVST3::Acquire(const ProductVST3& product) {
+    std::lock_guard guard(gFactoryMutex);
+    if (gFactory) {
+        gFactory->addRef();
+        return gFactory;
+    }
+    gFactory = new (std::nothrow) FactoryVST3(product);
+    return gFactory;
+}
+
+tresult PLUGIN_API FactoryVST3::queryInterface(const TUID iid, void** obj) {
+    if (!obj)
+        return kInvalidArgument;
+    *obj = nullptr;
+    if (!iid)
+        return kInvalidArgument;
+    if (!SameUid(iid, FUnknown::kIid) && !SameUid(iid, IPluginFactory::kIid) &&
+        !SameUid(iid, IPluginFactory2::kIid) && !SameUid(iid, IPluginFactory3::kIid))
+        return kNoInterface;
+    addRef();
+    *obj = static_cast<IPluginFactory3*>(this);
+    return kResultOk;
+}
+
+uint32_t PLUGIN_API FactoryVST3::addRef() {
+    return ++references;
+}
+
+// Under the module's lock, so that GetPluginFactory never hands out a factory on its way
+// out.
+uint32_t PLUGIN_API FactoryVST3::release() {
+    std::lock_guard guard(gFactoryMutex);
+    const uint32_t count = --references;
+    if (count == 0) {
+        gFactory = nullptr;
+        delete this;
+    }
+    return count;
+}
+
+tresult PLUGIN_API FactoryVST3::getFactoryInfo(PFactoryInfo* info) {
+    if (!info)
+        return kInvalidArgument;
+    *info = PFactoryInfo{};
+    CopyText8(info->vendor, names.vendor);
+    CopyText8(info->url, product.url);
+    CopyText8(info->email, product.email);
+    info->flags = PFactoryInfo::kUnicode;
+    return kResultOk;
+}
+
+tresult PLUGIN_API FactoryVST3::getClassInfo(int32_t index, PClassInfo* info) {
+    if (index != 0 || !info)
+        return kInvalidArgument;
+    *info = PClassInfo{};
+    std::copy(product.classId.begin(), product.classId.end(), info->cid);
+    info->cardinality = PClassInfo::kManyInstances;
+    CopyText8(info->category, kAudioModuleClass);
+    CopyText8(info->name, names.name);
+    return kResultOk;
+}
+
+tresult PLUGIN_API FactoryVST3::getClassInfo2(int32_t index, PClassInfo2* info) {
+    if (index != 0 || !info)
+        return kInvalidArgument;
+    *info = PClassInfo2{};
+    std::copy(product.classId.begin(), product.classId.end(), info->cid);
+    info->cardinality = PClassInfo::kManyInstances;
+    CopyText8(info->category, kAudioModuleClass);
+    CopyText8(info->name, names.name);
+    // One object that is also its own controller cannot be distributed.
+    info->classFlags = 0;
+    CopyText8(info->subCategories, product.subCategories);
+    CopyText8(info->vendor, names.vendor);
+    CopyText8(info->version, product.version);
+    CopyText8(info->sdkVersion, kSdkVersionText);
+    return kResultOk;
+}
+
+tresult PLUGIN_API FactoryVST3::getClassInfoUnicode(int32_t index, PClassInfoW* info) {
+    if (index != 0 || !info)
+        return kInvalidArgument;
+    *info = PClassInfoW{};
+    std::copy(product.classId.begin(), product.classId.end(), info->cid);
+    info->cardinality = PClassInfo::kManyInstances;
+    CopyText8(info->category, kAudioModuleClass);
+    CopyText16(info->name, names.name);
+    info->classFlags = 0;
+    CopyText8(info->subCategories, product.subCategories);
+    CopyText16(info->vendor, names.vendor);
+    CopyText16(info->version, product.version);
+    CopyText16(info->sdkVersion, kSdkVersionText);
+    return kResultOk;
+}
+
+tresult PLUGIN_API FactoryVST3::createInstance(FIDString cid, FIDString iid, void** obj) {
+    if (!obj)
+        return kInvalidArgument;
+    *obj = nullptr;
+    if (!SameUid(cid, product.classId) || !iid)
+        return kNoInterface;
+    // Nothing may unwind into a host: a failed allocation is the null answer.
+    IEffectVST3* plug = nullptr;
+    try {
+        std::unique_ptr<IEffectBase> effect = product.createEffect();
+        if (!effect)
+            return kOutOfMemory;
+        plug = new IEffectVST3(std::move(effect));
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
+    plug->SetFactoryContext(hostContext);
+    const tresult result = plug->queryInterface(iid, obj);
+    plug->release();
+    return result;
+}
+
+tresult PLUGIN_API FactoryVST3::setHostContext(FUnknown* context) {
+    if (context)
+        context->addRef();
+    if (hostContext)
+        hostContext->release();
+    hostContext = context;
+    return kResultOk;
+}

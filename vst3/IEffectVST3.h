@@ -1,0 +1,230 @@
+#pragma once
+
+#include "IEffectBase.h"
+#include "IEffectHost.h"
+#include "VST3Interface.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// The component's own vtable entries for the four methods it shares by name with the
+// edit controller, so that a host's call through each interface reaches its own code.
+// UI thread, all four, in both.
+class ComponentPartVST3 : public vst3::IComponent {
+public:
+    vst3::tresult PLUGIN_API initialize(vst3::FUnknown* context) final {
+        return InitializeComponent(context);
+    }
+    vst3::tresult PLUGIN_API terminate() final { return TerminateComponent(); }
+    vst3::tresult PLUGIN_API setState(vst3::IBStream* state) final {
+        return SetComponentState(state);
+    }
+    vst3::tresult PLUGIN_API getState(vst3::IBStream* state) final {
+        return GetComponentState(state);
+    }
+
+protected:
+    ~ComponentPartVST3() = default;
+    virtual vst3::tresult InitializeComponent(vst3::FUnknown* context) = 0;
+    virtual vst3::tresult TerminateComponent() = 0;
+    virtual vst3::tresult SetComponentState(vst3::IBStream* state) = 0;
+    virtual vst3::tresult GetComponentState(vst3::IBStream* state) = 0;
+};
+
+class ControllerPartVST3 : public vst3::IEditController {
+public:
+    vst3::tresult PLUGIN_API initialize(vst3::FUnknown* context) final {
+        return InitializeController(context);
+    }
+    vst3::tresult PLUGIN_API terminate() final { return TerminateController(); }
+    vst3::tresult PLUGIN_API setState(vst3::IBStream* state) final {
+        return SetControllerState(state);
+    }
+    vst3::tresult PLUGIN_API getState(vst3::IBStream* state) final {
+        return GetControllerState(state);
+    }
+
+protected:
+    ~ControllerPartVST3() = default;
+    virtual vst3::tresult InitializeController(vst3::FUnknown* context) = 0;
+    virtual vst3::tresult TerminateController() = 0;
+    virtual vst3::tresult SetControllerState(vst3::IBStream* state) = 0;
+    virtual vst3::tresult GetControllerState(vst3::IBStream* state) = 0;
+};
+
+// Binds an effect on the host-neutral plug-in base to VST 3 as one object that is both
+// the component (with its audio processor) and the edit controller. It owns the effect
+// and is its host (IEffectHost). It translates only: parameter values and texts, the
+// block split at timed changes, the state bytes and the mono rule are the core's.
+//
+// Threads, as hosts call: process on the audio thread, setProcessing on the UI or the
+// audio thread, everything else on the UI thread. process holds the plug-in lock for
+// the whole call; nothing that calls into the host runs under it.
+class IEffectVST3 final : public ComponentPartVST3,
+                          public vst3::IAudioProcessor,
+                          public vst3::IProcessContextRequirements,
+                          public ControllerPartVST3,
+                          public vst3::IEditController2,
+                          public IEffectHost {
+public:
+    // Longest block the effect's buffers are made for; longer host blocks run in pieces.
+    static constexpr int kLargestBlockSize = 65536;
+    // Largest state read from a stream: far beyond any state we write.
+    static constexpr int kLargestStateSize = 1 << 20;
+    // Parameter queues read per block; a host sends one per parameter that changed.
+    static constexpr int kMaxQueues = 1024;
+    // Points read from the queues per block. Past this many only each queue's last point
+    // is read, so that every parameter still ends the block at the host's value.
+    static constexpr int kMaxPoints = 4096;
+
+    // UI thread. Starts with one reference, the caller's.
+    explicit IEffectVST3(std::unique_ptr<IEffectBase> effect);
+    ~IEffectVST3() override;
+    IEffectVST3(const IEffectVST3&) = delete;
+    IEffectVST3& operator=(const IEffectVST3&) = delete;
+
+    // Any thread.
+    IEffectBase& Effect() { return *effect; }
+
+    // FUnknown, any thread.
+    vst3::tresult PLUGIN_API queryInterface(const vst3::TUID iid, void** obj) override;
+    uint32_t PLUGIN_API addRef() override;
+    uint32_t PLUGIN_API release() override;
+
+    // IComponent, UI thread.
+    vst3::tresult PLUGIN_API getControllerClassId(vst3::TUID classId) override;
+    vst3::tresult PLUGIN_API setIoMode(vst3::IoMode mode) override;
+    int32_t PLUGIN_API getBusCount(vst3::MediaType type, vst3::BusDirection dir) override;
+    vst3::tresult PLUGIN_API getBusInfo(vst3::MediaType type, vst3::BusDirection dir, int32_t index,
+                                        vst3::BusInfo* bus) override;
+    vst3::tresult PLUGIN_API getRoutingInfo(vst3::RoutingInfo* inInfo,
+                                            vst3::RoutingInfo* outInfo) override;
+    vst3::tresult PLUGIN_API activateBus(vst3::MediaType type, vst3::BusDirection dir,
+                                         int32_t index, vst3::TBool state) override;
+    vst3::tresult PLUGIN_API setActive(vst3::TBool state) override;
+
+    // IAudioProcessor, UI thread, but for the two below.
+    vst3::tresult PLUGIN_API setBusArrangements(vst3::SpeakerArrangement* inputs, int32_t numIns,
+                                                vst3::SpeakerArrangement* outputs,
+                                                int32_t numOuts) override;
+    vst3::tresult PLUGIN_API getBusArrangement(vst3::BusDirection dir, int32_t index,
+                                               vst3::SpeakerArrangement* arr) override;
+    vst3::tresult PLUGIN_API canProcessSampleSize(int32_t symbolicSampleSize) override;
+    uint32_t PLUGIN_API getLatencySamples() override;
+    vst3::tresult PLUGIN_API setupProcessing(vst3::ProcessSetup* setup) override;
+    // UI or audio thread; allocates nothing.
+    vst3::tresult PLUGIN_API setProcessing(vst3::TBool state) override;
+    // Audio thread; reads the host's queues, then holds the plug-in lock.
+    vst3::tresult PLUGIN_API process(vst3::ProcessData* data) override;
+    uint32_t PLUGIN_API getTailSamples() override;
+
+    // IProcessContextRequirements, UI thread: the compressor reads no transport.
+    uint32_t PLUGIN_API getProcessContextRequirements() override { return 0; }
+
+    // IEditController, UI thread.
+    vst3::tresult PLUGIN_API setComponentState(vst3::IBStream* state) override;
+    int32_t PLUGIN_API getParameterCount() override;
+    vst3::tresult PLUGIN_API getParameterInfo(int32_t paramIndex,
+                                              vst3::ParameterInfo* info) override;
+    vst3::tresult PLUGIN_API getParamStringByValue(vst3::ParamID id,
+                                                   vst3::ParamValue valueNormalized,
+                                                   vst3::TChar* string) override;
+    vst3::tresult PLUGIN_API getParamValueByString(vst3::ParamID id, vst3::TChar* string,
+                                                   vst3::ParamValue* valueNormalized) override;
+    vst3::ParamValue PLUGIN_API normalizedParamToPlain(vst3::ParamID id,
+                                                       vst3::ParamValue valueNormalized) override;
+    vst3::ParamValue PLUGIN_API plainParamToNormalized(vst3::ParamID id,
+                                                       vst3::ParamValue plainValue) override;
+    vst3::ParamValue PLUGIN_API getParamNormalized(vst3::ParamID id) override;
+    vst3::tresult PLUGIN_API setParamNormalized(vst3::ParamID id, vst3::ParamValue value) override;
+    vst3::tresult PLUGIN_API setComponentHandler(vst3::IComponentHandler* handler) override;
+    vst3::IPlugView* PLUGIN_API createView(vst3::FIDString name) override;
+
+    // IEditController2, UI thread: nothing to offer beyond the knobs' own mode.
+    vst3::tresult PLUGIN_API setKnobMode(vst3::KnobMode mode) override;
+    vst3::tresult PLUGIN_API openHelp(vst3::TBool) override { return vst3::kResultFalse; }
+    vst3::tresult PLUGIN_API openAboutBox(vst3::TBool) override { return vst3::kResultFalse; }
+
+    // IEffectHost. UI thread, never under the plug-in lock: the component handler.
+    void EditBegin(int index) override;
+    void EditValue(int index, double normalized, double value) override;
+    void EditEnd(int index) override;
+    // Host thread: IHostApplication::getName of the context given to initialize.
+    void HostProduct(char* name, int size, int32_t* version) override;
+
+    // UI thread. The effect has one editor window: the view that shows it claims it, and
+    // a second view is refused while the first holds it.
+    bool ClaimEditor(const void* view);
+    void ReleaseEditor(const void* view);
+
+    // UI thread. The context the host gave the factory (IPluginFactory3::setHostContext),
+    // where a view whose frame offers no run loop looks for one; referenced while kept.
+    void SetFactoryContext(vst3::FUnknown* context);
+    vst3::FUnknown* FactoryContext() const { return factoryContext; }
+
+private:
+    struct Bus {
+        vst3::SpeakerArrangement arrangement;
+        bool active;
+    };
+
+    // Both interfaces' initialize and terminate: the first sets up, the last tears down.
+    vst3::tresult InitializeComponent(vst3::FUnknown* context) override;
+    vst3::tresult TerminateComponent() override;
+    vst3::tresult InitializeController(vst3::FUnknown* context) override;
+    vst3::tresult TerminateController() override;
+    vst3::tresult SetComponentState(vst3::IBStream* state) override;
+    vst3::tresult GetComponentState(vst3::IBStream* state) override;
+    vst3::tresult SetControllerState(vst3::IBStream* state) override;
+    vst3::tresult GetControllerState(vst3::IBStream* state) override;
+    vst3::tresult Initialize(vst3::FUnknown* context);
+    vst3::tresult Terminate();
+
+    // The effect's index of a parameter ID, -1 for none; its parameter, or null.
+    int IndexFor(vst3::ParamID id) const;
+    IParameter* ParameterFor(vst3::ParamID id);
+    Bus* FindBus(vst3::MediaType type, vst3::BusDirection dir, int32_t index);
+    // Reads what the stream holds from its position into stateChunk; false when a read
+    // failed, or it held nothing or more than any state we write.
+    bool ReadStream(vst3::IBStream* stream);
+
+    // Audio thread, before the plug-in lock is taken: the block's points from the host's
+    // queues into timedChanges, in time order.
+    void GatherChanges(vst3::IParameterChanges* changes);
+    // Audio thread, plug-in lock held.
+    template <class Sample> void ProcessAudio(vst3::ProcessData& data);
+    template <class Sample> static void SilenceOutputs(const vst3::ProcessData& data);
+
+    std::atomic<uint32_t> references{1};
+    int initializeCount = 0;
+    vst3::FUnknown* hostContext = nullptr; // referenced while initialized
+    vst3::FUnknown* factoryContext = nullptr;
+    vst3::IComponentHandler* componentHandler = nullptr; // referenced
+    const void* editorView = nullptr;                    // the view showing the editor
+    // Bus state and activation, changed on the UI thread under the plug-in lock and read
+    // by process under it.
+    Bus mainInput{vst3::SpeakerArr::kStereo, true};
+    Bus sidechainInput{vst3::SpeakerArr::kStereo, false};
+    Bus mainOutput{vst3::SpeakerArr::kStereo, true};
+    bool active = false;
+    // The defaults as the host reads them, taken before anything changed a value.
+    std::vector<double> defaultNormalized;
+    // One block's parameter changes; reserved for the most a block reads, never grown.
+    struct TimedChange {
+        int32_t offset;
+        int32_t order; // as read: queue by queue, each queue's points in its order
+        int index;     // the effect's parameter, or -1
+        vst3::ParamValue value;
+    };
+    std::vector<TimedChange> timedChanges;
+    // The state's bytes, on host threads only; the mutex keeps two of them apart and is
+    // never taken by the audio thread.
+    std::mutex stateMutex;
+    StateChunk stateChunk;
+    IProgramState programState;
+    std::vector<char> streamBuffer;
+    // Last, so that it goes first, while all it could reach here is still whole.
+    std::unique_ptr<IEffectBase> effect;
+};
