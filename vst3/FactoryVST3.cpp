@@ -12,16 +12,37 @@ namespace {
 std::mutex gFactoryMutex;
 FactoryVST3* gFactory = nullptr; // guarded by gFactoryMutex
 
-template <std::size_t N> void CopyText8(char8 (&out)[N], const char* text) {
+// One name for both text widths, so that one template fills both class-info records.
+template <std::size_t N> void CopyClassText(char8 (&out)[N], const char* text) {
     CopyText(out, text, N);
 }
 
 // The class texts are ASCII: each byte becomes one UTF-16 unit.
-template <std::size_t N> void CopyText16(char16 (&out)[N], const char* text) {
+template <std::size_t N> void CopyClassText(char16 (&out)[N], const char* text) {
     std::size_t i = 0;
     for (; text[i] && i + 1 < N; ++i)
         out[i] = static_cast<char16>(static_cast<unsigned char>(text[i]));
     out[i] = 0;
+}
+
+// PClassInfo2 and PClassInfoW: the same fields, texts of 8 or 16 bits.
+template <class Info>
+tresult FillClassInfo2(const ProductVST3& product, const ClassNamesVST3& names, int32_t index,
+                       Info* info) {
+    if (index != 0 || !info)
+        return kInvalidArgument;
+    *info = Info{};
+    std::copy(product.classId.begin(), product.classId.end(), info->cid);
+    info->cardinality = PClassInfo::kManyInstances;
+    CopyClassText(info->category, kAudioModuleClass);
+    CopyClassText(info->name, names.name);
+    // One object that is also its own controller cannot be distributed.
+    info->classFlags = 0;
+    CopyClassText(info->subCategories, product.subCategories);
+    CopyClassText(info->vendor, names.vendor);
+    CopyClassText(info->version, product.version);
+    CopyClassText(info->sdkVersion, kSdkVersionText);
+    return kResultOk;
 }
 
 } // namespace
@@ -78,9 +99,9 @@ tresult PLUGIN_API FactoryVST3::getFactoryInfo(PFactoryInfo* info) {
     if (!info)
         return kInvalidArgument;
     *info = PFactoryInfo{};
-    CopyText8(info->vendor, names.vendor);
-    CopyText8(info->url, product.url);
-    CopyText8(info->email, product.email);
+    CopyClassText(info->vendor, names.vendor);
+    CopyClassText(info->url, product.url);
+    CopyClassText(info->email, product.email);
     info->flags = PFactoryInfo::kUnicode;
     return kResultOk;
 }
@@ -91,42 +112,17 @@ tresult PLUGIN_API FactoryVST3::getClassInfo(int32_t index, PClassInfo* info) {
     *info = PClassInfo{};
     std::copy(product.classId.begin(), product.classId.end(), info->cid);
     info->cardinality = PClassInfo::kManyInstances;
-    CopyText8(info->category, kAudioModuleClass);
-    CopyText8(info->name, names.name);
+    CopyClassText(info->category, kAudioModuleClass);
+    CopyClassText(info->name, names.name);
     return kResultOk;
 }
 
 tresult PLUGIN_API FactoryVST3::getClassInfo2(int32_t index, PClassInfo2* info) {
-    if (index != 0 || !info)
-        return kInvalidArgument;
-    *info = PClassInfo2{};
-    std::copy(product.classId.begin(), product.classId.end(), info->cid);
-    info->cardinality = PClassInfo::kManyInstances;
-    CopyText8(info->category, kAudioModuleClass);
-    CopyText8(info->name, names.name);
-    // One object that is also its own controller cannot be distributed.
-    info->classFlags = 0;
-    CopyText8(info->subCategories, product.subCategories);
-    CopyText8(info->vendor, names.vendor);
-    CopyText8(info->version, product.version);
-    CopyText8(info->sdkVersion, kSdkVersionText);
-    return kResultOk;
+    return FillClassInfo2(product, names, index, info);
 }
 
 tresult PLUGIN_API FactoryVST3::getClassInfoUnicode(int32_t index, PClassInfoW* info) {
-    if (index != 0 || !info)
-        return kInvalidArgument;
-    *info = PClassInfoW{};
-    std::copy(product.classId.begin(), product.classId.end(), info->cid);
-    info->cardinality = PClassInfo::kManyInstances;
-    CopyText8(info->category, kAudioModuleClass);
-    CopyText16(info->name, names.name);
-    info->classFlags = 0;
-    CopyText8(info->subCategories, product.subCategories);
-    CopyText16(info->vendor, names.vendor);
-    CopyText16(info->version, product.version);
-    CopyText16(info->sdkVersion, kSdkVersionText);
-    return kResultOk;
+    return FillClassInfo2(product, names, index, info);
 }
 
 tresult PLUGIN_API FactoryVST3::createInstance(FIDString cid, FIDString iid, void** obj) {

@@ -4,7 +4,7 @@
 #include "CLAPInstance.h"
 #include "CLAPPump.h"
 #include "Quelor.h"
-#include "XvfbServer.h"
+#include "X11HostWindow.h"
 
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib defines None as a macro.
@@ -17,36 +17,12 @@ namespace {
 using namespace std::chrono_literals;
 constexpr int kThresholdX = 54, kThresholdY = 214;
 
-class CLAPGui : public ::testing::Test {
+class CLAPGui : public X11HostWindowTest {
 protected:
-    void SetUp() override {
-        const std::string& name = XvfbServer::Name(true);
-        setenv("DISPLAY", name.c_str(), 1);
-        dpy = XOpenDisplay(name.c_str());
-        ASSERT_NE(dpy, nullptr);
-        hostWindow = XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 640, 480, 0, 0, 0);
-        XMapWindow(dpy, hostWindow);
-        XSync(dpy, False);
-    }
-    void TearDown() override { XCloseDisplay(dpy); }
-
-    std::vector<Window> Children() const {
-        Window root = 0, up = 0, *children = nullptr;
-        unsigned count = 0;
-        std::vector<Window> result;
-        if (XQueryTree(dpy, hostWindow, &root, &up, &children, &count) && children)
-            result.assign(children, children + count);
-        if (children)
-            XFree(children);
-        return result;
-    }
     void Pump(CLAPPump& pump, std::chrono::milliseconds time) {
         XSync(dpy, False);
         pump.RunUntil([] { return false; }, time);
     }
-
-    Display* dpy = nullptr;
-    Window hostWindow = 0;
 };
 } // namespace
 

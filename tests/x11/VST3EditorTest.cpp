@@ -7,7 +7,7 @@
 #include "Quelor.h"
 #include "QuelorEntry.h"
 #include "VST3PluginHost.h"
-#include "XvfbServer.h"
+#include "X11HostWindow.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
 #include <gtest/gtest.h>
@@ -49,41 +49,10 @@ std::vector<uint32_t> ReferencePanel(IEditController& controller) {
     return pixels;
 }
 
-class VST3Editor : public ::testing::Test {
+class VST3Editor : public X11HostWindowTest {
 protected:
-    void SetUp() override {
-        const std::string& name = XvfbServer::Name(true);
-        setenv("DISPLAY", name.c_str(), 1);
-        dpy = XOpenDisplay(name.c_str());
-        ASSERT_NE(dpy, nullptr);
-        hostWindow =
-            XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 640, 480, 0, 0, 0x203040);
-        XMapWindow(dpy, hostWindow);
-        XSync(dpy, False);
-    }
-    void TearDown() override { XCloseDisplay(dpy); }
+    VST3Editor() : X11HostWindowTest(0x203040) {}
 
-    std::vector<Window> Children() const {
-        Window root = 0, up = 0, *children = nullptr;
-        unsigned count = 0;
-        std::vector<Window> result;
-        if (XQueryTree(dpy, hostWindow, &root, &up, &children, &count) && children)
-            result.assign(children, children + count);
-        if (children)
-            XFree(children);
-        return result;
-    }
-    std::vector<uint32_t> Pixels(Window source, int width, int height) const {
-        std::vector<uint32_t> pixels;
-        XImage* image = XGetImage(dpy, source, 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), ~0UL, ZPixmap);
-        for (int y = 0; image && y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
-        if (image)
-            XDestroyImage(image);
-        return pixels;
-    }
     // The host's UI loop for a while: its timers and the descriptors it watches.
     void Pump(HostRunLoop& loop, int milliseconds = 100) {
         XSync(dpy, False);
@@ -92,9 +61,6 @@ protected:
             loop.Pump(std::chrono::milliseconds(5));
         XSync(dpy, False);
     }
-
-    Display* dpy = nullptr;
-    Window hostWindow = 0;
 };
 
 TEST_F(VST3Editor, OpensIdledByTheFramesRunLoopShowsThePanelAndSendsEditsInOrder) {
