@@ -32,6 +32,8 @@ bool ResolveOutputFormat(const std::string& path, const std::string& formatName,
 // The extension files of this container carry, without the dot.
 std::string ExtensionFor(const OutputFormat& format);
 
+class BufferedFile;
+
 class AudioReader {
 public:
     // "-" reads standard input (a pipe). Null with a one-line reason in error.
@@ -48,11 +50,14 @@ public:
     // Up to count interleaved frames into data; 0 at the end of the audio, or from a
     // read that failed, which Error() then tells.
     std::size_t Read(double* data, std::size_t count);
+    std::size_t Read(float* data, std::size_t count);
     // Why the last read failed, or "" while reads succeed.
     const std::string& Error() const { return error; }
 
 private:
-    AudioReader() = default;
+    AudioReader();
+    std::size_t Got(int64_t got, std::size_t count);
+    std::unique_ptr<BufferedFile> buffered; // under file, for files on disk
     void* file = nullptr;
     int channels = 0;
     double sampleRate = 0.0;
@@ -81,11 +86,14 @@ public:
     int Format() const { return format; }
     // count interleaved frames; false with a reason in error.
     bool Write(const double* data, std::size_t count, std::string* error);
+    bool Write(const float* data, std::size_t count, std::string* error);
     // Completes the header; false with a reason in error.
     bool Close(std::string* error);
 
 private:
-    AudioWriter() = default;
+    AudioWriter();
+    bool Put(int64_t put, std::size_t count, std::string* error);
+    std::unique_ptr<BufferedFile> buffered; // under file, for files on disk
     void* file = nullptr;
     std::string path;
     int format = 0;

@@ -43,17 +43,14 @@ struct Figures {
 };
 
 Figures Measure(const Pair& p, std::size_t block) {
-    LevelMeter in, out;
-    GainChangeMeter gain(2, kRate);
+    InOutMeter levels(2, kRate);
     LoudnessMeter loudness(2, kRate);
     for (std::size_t at = 0; at < p.Frames(); at += block) {
         const std::size_t n = std::min(block, p.Frames() - at);
-        in.Add(&p.in[at * 2], n, 2);
-        out.Add(&p.out[at * 2], n, 2);
-        gain.Add(&p.in[at * 2], &p.out[at * 2], n);
+        levels.Add(&p.in[at * 2], &p.out[at * 2], n);
         loudness.Add(&p.in[at * 2], n);
     }
-    return {in.Result(), out.Result(), gain.Result(), loudness.Result()};
+    return {levels.In(), levels.Out(), levels.Gain(), loudness.Result()};
 }
 
 TEST(RenderStats, BlockSizeChangesNoFigure) {
@@ -88,11 +85,11 @@ TEST(RenderStats, GainChangeIgnoresQuietWindowsAndKeepsTheSign) {
             in.push_back(v);
             out.push_back(v * gains[w]);
         }
-    GainChangeMeter gain(1, kRate);
+    InOutMeter gain(1, kRate);
     gain.Add(in.data(), out.data(), in.size() - 1);
-    EXPECT_EQ(gain.Result().windows, 1) << "the last window is not complete yet";
+    EXPECT_EQ(gain.Gain().windows, 1) << "the last window is not complete yet";
     gain.Add(&in.back(), &out.back(), 1);
-    const GainChange r = gain.Result();
+    const GainChange r = gain.Gain();
     EXPECT_EQ(r.windows, 2);
     EXPECT_NEAR(r.largestDb, -20.0 * std::log10(4.0), 1e-9);
     EXPECT_NEAR(r.averageDb, (20.0 * std::log10(2.0) - 20.0 * std::log10(4.0)) / 2.0, 1e-9);
@@ -244,9 +241,9 @@ TEST(RenderStats, NanIsNoPeakAndBothCodePathsAgree) {
     frames[2000] = 0.5;
     frames[2001] = std::nan("");
     frames[3001] = -std::nan("");
-    LevelMeter levels;
-    levels.Add(frames.data(), 4096, 2);
-    EXPECT_EQ(levels.Result().peakDb, ToDecibels(0.5));
+    InOutMeter levels(2, kRate);
+    levels.Add(frames.data(), frames.data(), 4096);
+    EXPECT_EQ(levels.In().peakDb, ToDecibels(0.5));
     TruePeakMeter wide(2, kRate, TruePeakMeter::Path::Wide);
     TruePeakMeter narrow(2, kRate, TruePeakMeter::Path::Narrow);
     wide.Add(frames.data(), 4096);

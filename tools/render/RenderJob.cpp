@@ -37,13 +37,13 @@ public:
     }
     // Why the last read failed, or "".
     std::string Error() const { return reader ? reader->Error() : std::string(); }
-    std::size_t Read(double* data, std::size_t count) {
+    template <class Sample> std::size_t Read(Sample* data, std::size_t count) {
         if (reader)
             return reader->Read(data, count);
         const std::size_t n = std::min(count, demo.Frames() - position);
         for (std::size_t i = 0; i < n; ++i, ++position)
             for (std::size_t ch = 0; ch < 2; ++ch)
-                data[i * 2 + ch] = demo.channels[ch][position];
+                data[i * 2 + ch] = static_cast<Sample>(demo.channels[ch][position]);
         return n;
     }
 
@@ -75,7 +75,7 @@ public:
     }
 
     // n interleaved frames of the programme and, where there is one, of the side-chain.
-    void Fill(const double* in, const double* sideIn, std::size_t n) {
+    void Fill(const Sample* in, const Sample* sideIn, std::size_t n) {
         Deinterleave(in, programme, n);
         if (sideIn)
             Deinterleave(sideIn, side, n);
@@ -96,10 +96,10 @@ public:
         }
     }
 
-    void Drain(double* out, std::size_t width, std::size_t n) const {
+    void Drain(Sample* out, std::size_t width, std::size_t n) const {
         for (std::size_t slot = 0; slot < width; ++slot)
             for (std::size_t i = 0; i < n; ++i)
-                out[i * width + slot] = static_cast<double>(outputs[slot][i]);
+                out[i * width + slot] = outputs[slot][i];
     }
 
 private:
@@ -114,12 +114,12 @@ private:
                 inPointers[firstSlot + i] = pair[i];
     }
 
-    static void Deinterleave(const double* frames, std::vector<std::vector<Sample>>& channels,
+    static void Deinterleave(const Sample* frames, std::vector<std::vector<Sample>>& channels,
                              std::size_t n) {
         const std::size_t width = channels.size();
         for (std::size_t ch = 0; ch < width; ++ch)
             for (std::size_t i = 0; i < n; ++i)
-                channels[ch][i] = static_cast<Sample>(frames[i * width + ch]);
+                channels[ch][i] = frames[i * width + ch];
     }
 
     std::vector<std::vector<Sample>> programme, side;
@@ -142,14 +142,16 @@ constexpr std::size_t kPipelineBytes = std::size_t{4} << 20;
 constexpr std::size_t kFewestBlocks = 3;
 constexpr std::size_t kMostBlocks = 8;
 
-std::vector<AudioBlock> MakeBlocks(const RenderJob& job, std::size_t width, std::size_t sideWidth) {
+template <class Sample>
+std::vector<AudioBlock<Sample>> MakeBlocks(const RenderJob& job, std::size_t width,
+                                           std::size_t sideWidth) {
     const auto block = static_cast<std::size_t>(job.block);
     const std::size_t frames = std::max<std::size_t>(1, kPipelineFrames / block) * block;
-    const std::size_t bytes = frames * (2 * width + sideWidth) * sizeof(double);
+    const std::size_t bytes = frames * (2 * width + sideWidth) * sizeof(Sample);
     const std::size_t count =
-        job.pipelined ? std::clamp(kPipelineBytes / bytes, kFewestBlocks, kMostBlocks) : 1;
-    std::vector<AudioBlock> blocks(count);
-    for (AudioBlock& b : blocks) {
+        job.threads > 1 ? std::clamp(kPipelineBytes / bytes, kFewestBlocks, kMostBlocks) : 1;
+    std::vector<AudioBlock<Sample>> blocks(count);
+    for (AudioBlock<Sample>& b : blocks) {
         b.in.resize(frames * width);
         b.out.resize(frames * width);
         b.side.resize(frames * sideWidth);
@@ -163,7 +165,7 @@ class BlockReader {
 public:
     BlockReader(Source& programme, AudioReader* sideChain) : source(programme), side(sideChain) {}
 
-    bool Read(AudioBlock& b, std::string* error) {
+    template <class Sample> bool Read(AudioBlock<Sample>& b, std::string* error) {
         const std::size_t capacity = b.in.size() / static_cast<std::size_t>(source.Channels());
         const std::size_t n = source.Read(b.in.data(), capacity);
         if (!source.Error().empty()) {
@@ -180,7 +182,7 @@ public:
             sideOver = got < n;
             sideFrames += got;
             std::fill(b.side.begin() + static_cast<std::ptrdiff_t>(got * sideWidth),
-                      b.side.begin() + static_cast<std::ptrdiff_t>(n * sideWidth), 0.0);
+                      b.side.begin() + static_cast<std::ptrdiff_t>(n * sideWidth), Sample(0));
         }
         b.first = frames;
         b.frames = n;
@@ -205,16 +207,16 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
     const auto width = static_cast<std::size_t>(channels);
     const auto block = static_cast<std::size_t>(job.block);
     const auto sideWidth = static_cast<std::size_t>(side ? side->Channels() : 0);
-    std::vector<AudioBlock> blocks = MakeBlocks(job, width, sideWidth);
+    std::vector<AudioBlock<Sample>> blocks = MakeBlocks<Sample>(job, width, sideWidth);
     Blocks<Sample> buffers(host.Effect(), block, width, sideWidth);
-    LevelMeter inLevels, outLevels;
-    GainChangeMeter gain(channels, summary.rate);
+    InOutMeter levels(channels, summary.rate);
     std::optional<LoudnessMeter> inLoudness, outLoudness;
     BlockReader reader(source, side);
 
-    BlockPipeline pipeline;
+    BlockPipeline<Sample> pipeline;
+    using Block = AudioBlock<Sample>;
     // The plug-in in its own blocks, and the measures that follow the audio in order.
-    const int processed = pipeline.Add([&](AudioBlock& b, std::string*) {
+    const int processed = pipeline.Add([&](Block& b, std::string*) {
         for (std::size_t at = 0; at < b.frames; at += block) {
             const std::size_t n = std::min(block, b.frames - at);
             buffers.Fill(&b.in[at * width], side ? &b.side[at * sideWidth] : nullptr, n);
@@ -222,9 +224,7 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
             buffers.Process(host.Effect(), n);
             buffers.Drain(&b.out[at * width], width, n);
         }
-        inLevels.Add(b.in.data(), b.frames, channels);
-        outLevels.Add(b.out.data(), b.frames, channels);
-        gain.Add(b.in.data(), b.out.data(), b.frames);
+        levels.Add(b.in.data(), b.out.data(), b.frames);
         if (summary.trace)
             summary.trace->Add(b.in.data(), b.out.data(), b.frames);
         return true;
@@ -232,19 +232,19 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
     if (job.loudness) {
         inLoudness.emplace(channels, summary.rate);
         outLoudness.emplace(channels, summary.rate);
-        pipeline.Add([&](AudioBlock& b, std::string*) {
+        pipeline.Add([&](Block& b, std::string*) {
             inLoudness->Add(b.in.data(), b.frames);
             return true;
         });
         pipeline.Add(
-            [&](AudioBlock& b, std::string*) {
+            [&](Block& b, std::string*) {
                 outLoudness->Add(b.out.data(), b.frames);
                 return true;
             },
             processed);
     }
     pipeline.Add(
-        [&](AudioBlock& b, std::string* error) {
+        [&](Block& b, std::string* error) {
             if (!writer.Write(b.out.data(), b.frames, error))
                 return false;
             if (done)
@@ -253,8 +253,8 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
         },
         processed);
     summary.error =
-        pipeline.Run([&](AudioBlock& b, std::string* error) { return reader.Read(b, error); },
-                     blocks, job.pipelined);
+        pipeline.Run([&](Block& b, std::string* error) { return reader.Read(b, error); },
+                     blocks, job.threads);
     summary.frames = reader.Frames();
     if (!summary.error.empty())
         return false;
@@ -263,9 +263,9 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
             "the side-chain " + job.sidechain + " ends after " +
             Seconds(reader.SideFrames(), summary.rate) + ", " + Shown(job.in) + " after " +
             Seconds(summary.frames, summary.rate) + ": the rest was compressed against silence");
-    summary.inLevels = inLevels.Result();
-    summary.outLevels = outLevels.Result();
-    summary.gain = gain.Result();
+    summary.inLevels = levels.In();
+    summary.outLevels = levels.Out();
+    summary.gain = levels.Gain();
     summary.loudnessMeasured = job.loudness;
     if (job.loudness) {
         summary.inLoudness = inLoudness->Result();

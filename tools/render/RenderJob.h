@@ -23,7 +23,7 @@ struct RenderJob {
     bool useDouble = false;
     bool trace = false;     // keep the levels over time for a picture
     bool loudness = true;   // integrated loudness, range and true peak, in and out
-    bool pipelined = false; // reading, processing, measuring and writing on threads of their own
+    int threads = 1;        // for reading, processing, measuring and writing side by side
 };
 
 struct RenderSummary {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <type_traits>
 
 namespace {
 constexpr double kWindowSeconds = 0.05;
@@ -38,7 +39,8 @@ constexpr uint64_t kInfinity = 0x7FF0000000000000ull;
 
 // Whole groups of kLanes samples; local lanes, which the samples cannot alias.
 struct LaneSums {
-    [[gnu::always_inline]] static int Run(const double* x, std::size_t n, double* squares,
+    template <class Sample>
+    [[gnu::always_inline]] static int Run(const Sample* x, std::size_t n, double* squares,
                                           uint64_t* peaks) {
         double sums[kLanes];
         uint64_t highs[kLanes];
@@ -46,28 +48,41 @@ struct LaneSums {
         std::copy(peaks, peaks + kLanes, highs);
         for (std::size_t i = 0; i + kLanes <= n; i += kLanes)
             for (std::size_t lane = 0; lane < kLanes; ++lane) {
-                sums[lane] += x[i + lane] * x[i + lane];
-                highs[lane] = std::max(highs[lane], MagnitudeBits(x[i + lane]));
+                const auto v = static_cast<double>(x[i + lane]);
+                sums[lane] += v * v;
+                highs[lane] = std::max(highs[lane], MagnitudeBits(v));
             }
         std::copy(sums, sums + kLanes, squares);
         std::copy(highs, highs + kLanes, peaks);
         return 0;
     }
 };
+
+double Db(double squares, uint64_t samples) {
+    return 10.0 * std::log10(std::max(squares / static_cast<double>(samples), 1e-30));
+}
 } // namespace
 
-void SampleLanes::Add(const double* x, std::size_t n, uint64_t position) {
+template <class Sample>
+void SampleLanes::Add(const Sample* x, std::size_t n, uint64_t position) {
     const auto one = [&](double v, std::size_t lane) {
         squares[lane] += v * v;
         peaks[lane] = std::max(peaks[lane], MagnitudeBits(v));
     };
     std::size_t i = 0;
     for (; i < n && (position + i) % kLanes != 0; ++i)
-        one(x[i], (position + i) % kLanes);
+        one(static_cast<double>(x[i]), (position + i) % kLanes);
     const std::size_t whole = (n - i) / kLanes * kLanes;
     WideCode::Run<LaneSums>(WideCode::ProcessorHasAvx2(), x + i, whole, squares, peaks);
     for (i += whole; i < n; ++i)
-        one(x[i], (position + i) % kLanes);
+        one(static_cast<double>(x[i]), (position + i) % kLanes);
+}
+
+void SampleLanes::Merge(const SampleLanes& other) {
+    for (std::size_t lane = 0; lane < kLanes; ++lane) {
+        squares[lane] += other.squares[lane];
+        peaks[lane] = std::max(peaks[lane], other.peaks[lane]);
+    }
 }
 
 double SampleLanes::Squares() const {
@@ -79,51 +94,61 @@ double SampleLanes::Peak() const {
         std::max(std::max(peaks[0], peaks[1]), std::max(peaks[2], peaks[3])));
 }
 
-void LevelMeter::Add(const double* frames, std::size_t count, int channels) {
-    const std::size_t n = count * static_cast<std::size_t>(channels);
-    lanes.Add(frames, n, samples);
-    samples += n;
-}
-
-Levels LevelMeter::Result() const {
-    const double squares = lanes.Squares();
-    return {ToDecibels(lanes.Peak()),
-            ToDecibels(samples ? std::sqrt(squares / static_cast<double>(samples)) : 0.0)};
-}
-
-GainChangeMeter::GainChangeMeter(int channelCount, double sampleRate)
+InOutMeter::InOutMeter(int channelCount, double sampleRate)
     : channels(channelCount),
       window(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRate * kWindowSeconds))) {}
 
-void GainChangeMeter::Add(const double* in, const double* out, std::size_t count) {
+template <class Sample>
+void InOutMeter::Add(const Sample* inFrames, const Sample* outFrames, std::size_t count) {
     const auto width = static_cast<std::size_t>(channels);
     while (count > 0) {
         // As far as the end of the window, in one stretch.
         const std::size_t n = std::min(count, window - filled);
-        inWindow.Add(in, n * width, filled * width);
-        outWindow.Add(out, n * width, filled * width);
-        in += n * width;
-        out += n * width;
+        in.window.Add(inFrames, n * width, filled * width);
+        out.window.Add(outFrames, n * width, filled * width);
+        inFrames += n * width;
+        outFrames += n * width;
         count -= n;
         filled += n;
-        if (filled < window)
-            continue;
-        const double samples = static_cast<double>(window * width);
-        const double inDb = 10.0 * std::log10(std::max(inWindow.Squares() / samples, 1e-30));
-        if (inDb >= kQuietestWindowDb) {
-            const double outDb = 10.0 * std::log10(std::max(outWindow.Squares() / samples, 1e-30));
-            const double change = outDb - inDb;
-            if (result.windows == 0 || std::fabs(change) > std::fabs(result.largestDb))
-                result.largestDb = change;
-            total += change;
-            ++result.windows;
-        }
-        filled = 0;
-        inWindow = outWindow = SampleLanes{};
+        samples += n * width;
+        if (filled == window)
+            CloseWindow();
     }
 }
 
-GainChange GainChangeMeter::Result() const {
+void InOutMeter::CloseWindow() {
+    const uint64_t windowSamples = window * static_cast<std::size_t>(channels);
+    const double inDb = Db(in.window.Squares(), windowSamples);
+    if (inDb >= kQuietestWindowDb) {
+        const double change = Db(out.window.Squares(), windowSamples) - inDb;
+        if (result.windows == 0 || std::fabs(change) > std::fabs(result.largestDb))
+            result.largestDb = change;
+        total += change;
+        ++result.windows;
+    }
+    for (Side* side : {&in, &out}) {
+        side->whole.Merge(side->window);
+        side->window = SampleLanes{};
+    }
+    filled = 0;
+}
+
+Levels InOutMeter::Side::Result(uint64_t samples) const {
+    SampleLanes all = whole;
+    all.Merge(window);
+    return {ToDecibels(all.Peak()),
+            ToDecibels(samples ? std::sqrt(all.Squares() / static_cast<double>(samples)) : 0.0)};
+}
+
+Levels InOutMeter::In() const {
+    return in.Result(samples);
+}
+
+Levels InOutMeter::Out() const {
+    return out.Result(samples);
+}
+
+GainChange InOutMeter::Gain() const {
     GainChange r = result;
     if (r.windows)
         r.averageDb = total / r.windows;
@@ -161,9 +186,13 @@ std::string LoudnessMeter::Refusal() const {
     return text;
 }
 
-void LoudnessMeter::Add(const double* frames, std::size_t count) {
-    if (state)
-        ebur128_add_frames_double(Ebur(state), frames, count);
+template <class Sample> void LoudnessMeter::Add(const Sample* frames, std::size_t count) {
+    if (state) {
+        if constexpr (std::is_same_v<Sample, float>)
+            ebur128_add_frames_float(Ebur(state), frames, count);
+        else
+            ebur128_add_frames_double(Ebur(state), frames, count);
+    }
     truePeak.Add(frames, count);
 }
 
@@ -186,7 +215,8 @@ LevelTrace::LevelTrace(int channelCount, double rate) : channels(channelCount), 
     columns.reserve(kColumns);
 }
 
-void LevelTrace::Add(const double* in, const double* out, std::size_t count) {
+template <class Sample>
+void LevelTrace::Add(const Sample* in, const Sample* out, std::size_t count) {
     const auto width = static_cast<std::size_t>(channels);
     for (std::size_t frame = 0; frame < count; ++frame, ++frames) {
         if (frames % span == 0) {
@@ -197,8 +227,8 @@ void LevelTrace::Add(const double* in, const double* out, std::size_t count) {
         }
         Column& c = columns.back();
         for (std::size_t ch = 0; ch < width; ++ch) {
-            const double a = in[frame * width + ch];
-            const double b = out[frame * width + ch];
+            const auto a = static_cast<double>(in[frame * width + ch]);
+            const auto b = static_cast<double>(out[frame * width + ch]);
             c.inSquares += a * a;
             c.outSquares += b * b;
             c.inPeak = std::max(c.inPeak, std::fabs(a));
@@ -219,3 +249,12 @@ void LevelTrace::Merge() {
     columns.resize(columns.size() / 2);
     span *= 2;
 }
+
+template void SampleLanes::Add(const float*, std::size_t, uint64_t);
+template void SampleLanes::Add(const double*, std::size_t, uint64_t);
+template void InOutMeter::Add(const float*, const float*, std::size_t);
+template void InOutMeter::Add(const double*, const double*, std::size_t);
+template void LoudnessMeter::Add(const float*, std::size_t);
+template void LoudnessMeter::Add(const double*, std::size_t);
+template void LevelTrace::Add(const float*, const float*, std::size_t);
+template void LevelTrace::Add(const double*, const double*, std::size_t);

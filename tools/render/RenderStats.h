@@ -38,40 +38,42 @@ double ToDecibels(double amplitude);
 
 // Sums of squares and peaks in four lanes, each sample in the lane of its place in the
 // whole run: the figures do not depend on how the run is cut into blocks, and the
-// compiler can keep the lanes in vector registers.
+// compiler can keep the lanes in vector registers. Float samples are summed as doubles.
 struct SampleLanes {
     static constexpr std::size_t kLanes = 4;
     double squares[kLanes] = {};
     uint64_t peaks[kLanes] = {}; // |x| as bits, whose order is the order of the magnitudes
 
     // n samples, the first of them at `position` in the run.
-    void Add(const double* samples, std::size_t n, uint64_t position);
+    template <class Sample> void Add(const Sample* samples, std::size_t n, uint64_t position);
+    // Another run's lanes, lane by lane.
+    void Merge(const SampleLanes& other);
     double Squares() const;
     double Peak() const;
 };
 
-class LevelMeter {
+// The levels of the input and the output, and the change of short-term (50 ms) level from
+// one to the other: one pass over each side. Each window's sums go into the whole run's.
+class InOutMeter {
 public:
-    void Add(const double* frames, std::size_t count, int channels);
-    Levels Result() const;
+    InOutMeter(int channels, double sampleRate);
+    template <class Sample> void Add(const Sample* in, const Sample* out, std::size_t count);
+    Levels In() const;
+    Levels Out() const;
+    GainChange Gain() const;
 
 private:
-    SampleLanes lanes;
-    uint64_t samples = 0;
-};
+    struct Side {
+        SampleLanes window, whole; // whole: the windows completed
+        Levels Result(uint64_t samples) const;
+    };
+    void CloseWindow();
 
-// The change of short-term (50 ms) level from input to output.
-class GainChangeMeter {
-public:
-    GainChangeMeter(int channels, double sampleRate);
-    void Add(const double* in, const double* out, std::size_t count);
-    GainChange Result() const;
-
-private:
     int channels;
     std::size_t window;
     std::size_t filled = 0;
-    SampleLanes inWindow, outWindow;
+    uint64_t samples = 0; // per side, all channels
+    Side in, out;
     double total = 0.0;
     GainChange result;
 };
@@ -89,7 +91,7 @@ public:
     bool Valid() const { return state != nullptr; }
     // Why libebur128 refused to measure, or "" when it measures.
     std::string Refusal() const;
-    void Add(const double* frames, std::size_t count);
+    template <class Sample> void Add(const Sample* frames, std::size_t count);
     Loudness Result() const;
 
 private:
@@ -114,7 +116,7 @@ public:
     };
 
     LevelTrace(int channels, double sampleRate);
-    void Add(const double* in, const double* out, std::size_t count);
+    template <class Sample> void Add(const Sample* in, const Sample* out, std::size_t count);
     const std::vector<Column>& Columns() const { return columns; }
     // Frames each column covers (the last one possibly fewer).
     uint64_t Span() const { return span; }

@@ -50,7 +50,8 @@ TruePeakMeter::Phases Design(int factor) {
 }
 
 struct Convert {
-    [[gnu::always_inline]] static uint32_t Run(const double* frames, std::size_t width,
+    template <class Sample>
+    [[gnu::always_inline]] static uint32_t Run(const Sample* frames, std::size_t width,
                                                std::size_t n, float* line) {
         uint32_t peak = 0;
         for (std::size_t i = 0; i < n; ++i) {
@@ -92,13 +93,13 @@ TruePeakMeter::TruePeakMeter(int channelCount, double sampleRate, Path path)
       phases(Design(Oversampling(sampleRate))),
       lines(static_cast<std::size_t>(channelCount), std::vector<float>(kHistory + kChunk)) {}
 
-void TruePeakMeter::Add(const double* frames, std::size_t count) {
+template <class Sample> void TruePeakMeter::Add(const Sample* frames, std::size_t count) {
     const auto width = static_cast<std::size_t>(channels);
     for (std::size_t at = 0; at < count; at += kChunk) {
         const std::size_t n = std::min(kChunk, count - at);
         for (std::size_t ch = 0; ch < width; ++ch) {
             float* line = lines[ch].data();
-            const double* first = frames + at * width + ch;
+            const Sample* first = frames + at * width + ch;
             peakBits =
                 std::max(peakBits, WideCode::Run<Convert>(wide, first, width, n, line + kHistory));
             peakBits = std::max(peakBits, WideCode::Run<Interpolate>(
@@ -111,3 +112,6 @@ void TruePeakMeter::Add(const double* frames, std::size_t count) {
 double TruePeakMeter::Peak() const {
     return static_cast<double>(std::bit_cast<float>(peakBits));
 }
+
+template void TruePeakMeter::Add(const float*, std::size_t);
+template void TruePeakMeter::Add(const double*, std::size_t);

@@ -17,7 +17,7 @@ public:
     enum class Path { Chosen, Wide, Narrow };
 
     TruePeakMeter(int channels, double sampleRate, Path path = Path::Chosen);
-    void Add(const double* frames, std::size_t count);
+    template <class Sample> void Add(const Sample* frames, std::size_t count);
     // The largest magnitude over every channel, as a linear amplitude; 0 for silence.
     double Peak() const;
 

@@ -446,13 +446,13 @@ int Run(Options& options) {
         return more;
     };
     // Files one per thread, as many at once as there are cores to use; where there are at
-    // least two cores per file, each file's stages run on threads of their own.
+    // least two cores per file, each file's stages share that many threads.
     const std::size_t cores = options.jobs > 0
                                   ? static_cast<std::size_t>(options.jobs)
                                   : std::max<std::size_t>(1, std::thread::hardware_concurrency());
     const std::size_t threads = std::min(jobs.size(), cores);
     for (RenderJob& job : jobs)
-        job.pipelined = cores >= 2 * threads;
+        job.threads = static_cast<int>(cores / threads);
 
     const double seconds =
         static_cast<double>(totalFrames) / (options.rate > 0.0 ? options.rate : kDefaultRate);
@@ -513,8 +513,8 @@ int main(int argc, char** argv) {
     app.add_option("--jobs", options.jobs,
                    "cores to use (default: all). Files render one per thread, N at once; with "
                    "at least two cores per file, each file's reading, processing, loudness "
-                   "measures and writing run on threads of their own (a pipeline), so that "
-                   "one file keeps about two cores busy. --jobs 1 renders on one thread")
+                   "measures and writing run side by side on as many threads as it has "
+                   "cores (a pipeline). --jobs 1 renders on one thread")
         ->check(CLI::Range(1, 1024));
     app.add_option("--module", options.module,
                    "the plug-in module to load (default: " + ModuleSearchText(kModuleName) + ")");
