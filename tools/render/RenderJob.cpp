@@ -136,9 +136,9 @@ std::string Seconds(uint64_t frames, double rate) {
 
 // Frames a block of the pipeline holds at most: a whole number of the plug-in's blocks,
 // so that the plug-in is called as it would be without the pipeline.
-constexpr std::size_t kPipelineFrames = 32768;
+constexpr std::size_t kPipelineFrames = 16384;
 // Blocks in flight: enough that no stage waits for another's hiccups, within this memory.
-constexpr std::size_t kPipelineBytes = std::size_t{4} << 20;
+constexpr std::size_t kPipelineBytes = std::size_t{1} << 20;
 constexpr std::size_t kFewestBlocks = 3;
 constexpr std::size_t kMostBlocks = 8;
 
@@ -200,9 +200,50 @@ private:
     bool sideOver = false;
 };
 
+// The output, opened as the first block is written: opening truncates a file that is
+// there, which for a long one keeps the kernel busy for tens of milliseconds that the
+// other stages can use.
+class OutputFile {
+public:
+    OutputFile(const RenderJob& job, const RenderSummary& summary, const Source& source)
+        : path(job.out), format(job.format), channels(summary.channels), rate(summary.rate),
+          sourceFormat(source.Format()), frames(source.Frames()) {}
+
+    template <class Sample> bool Write(const Sample* data, std::size_t count, std::string* error) {
+        return Open(error) && writer->Write(data, count, error);
+    }
+    // Completes the file, opening it first where no block came.
+    bool Close(std::string* error) { return Open(error) && writer->Close(error); }
+    // After a failure: half a file must not pass for a whole one; a device stays, and a file
+    // never opened is left as it was.
+    void Discard() {
+        if (!writer)
+            return;
+        writer.reset();
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(path, ignored))
+            std::filesystem::remove(path, ignored);
+    }
+
+private:
+    bool Open(std::string* error) {
+        if (!writer)
+            writer = AudioWriter::Open(path, format, channels, rate, sourceFormat, frames, error);
+        return writer != nullptr;
+    }
+
+    std::string path;
+    OutputFormat format;
+    int channels;
+    double rate;
+    int sourceFormat;
+    int64_t frames;
+    std::unique_ptr<AudioWriter> writer;
+};
+
 template <class Sample>
 bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader* side,
-            AudioWriter& writer, RenderSummary& summary, std::atomic<uint64_t>* done) {
+            OutputFile& writer, RenderSummary& summary, std::atomic<uint64_t>* done) {
     const int channels = source.Channels();
     const auto width = static_cast<std::size_t>(channels);
     const auto block = static_cast<std::size_t>(job.block);
@@ -211,6 +252,12 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
     Blocks<Sample> buffers(host.Effect(), block, width, sideWidth);
     InOutMeter levels(channels, summary.rate);
     std::optional<LoudnessMeter> inLoudness, outLoudness;
+    // Made by the stage that uses it, where its set-up overlaps the other stages' work.
+    const auto loudness = [&](std::optional<LoudnessMeter>& meter) -> LoudnessMeter& {
+        if (!meter)
+            meter.emplace(channels, summary.rate);
+        return *meter;
+    };
     BlockReader reader(source, side);
 
     BlockPipeline<Sample> pipeline;
@@ -230,15 +277,13 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
         return true;
     });
     if (job.loudness) {
-        inLoudness.emplace(channels, summary.rate);
-        outLoudness.emplace(channels, summary.rate);
         pipeline.Add([&](Block& b, std::string*) {
-            inLoudness->Add(b.in.data(), b.frames);
+            loudness(inLoudness).Add(b.in.data(), b.frames);
             return true;
         });
         pipeline.Add(
             [&](Block& b, std::string*) {
-                outLoudness->Add(b.out.data(), b.frames);
+                loudness(outLoudness).Add(b.out.data(), b.frames);
                 return true;
             },
             processed);
@@ -268,8 +313,8 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
     summary.gain = levels.Gain();
     summary.loudnessMeasured = job.loudness;
     if (job.loudness) {
-        summary.inLoudness = inLoudness->Result();
-        summary.outLoudness = outLoudness->Result();
+        summary.inLoudness = loudness(inLoudness).Result();
+        summary.outLoudness = loudness(outLoudness).Result();
         summary.loudnessRefusal = inLoudness->Refusal();
     } else {
         const double none = std::nan("");
@@ -340,11 +385,7 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
     if (!AudioWriter::Check(job.out, job.format, summary.channels, summary.rate, source.Format(),
                             &summary.error))
         return summary;
-    std::unique_ptr<AudioWriter> writer =
-        AudioWriter::Open(job.out, job.format, summary.channels, summary.rate, source.Format(),
-                          source.Frames(), &summary.error);
-    if (!writer)
-        return summary;
+    OutputFile writer(job, summary, source);
     if (job.trace)
         summary.trace = std::make_unique<LevelTrace>(summary.channels, summary.rate);
 
@@ -355,19 +396,14 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
     host.Resume();
     const auto start = std::chrono::steady_clock::now();
     const bool rendered =
-        job.useDouble ? Stream<double>(host, job, source, side.get(), *writer, summary, done)
-                      : Stream<float>(host, job, source, side.get(), *writer, summary, done);
+        job.useDouble ? Stream<double>(host, job, source, side.get(), writer, summary, done)
+                      : Stream<float>(host, job, source, side.get(), writer, summary, done);
     host.Suspend();
     if (rendered)
-        writer->Close(&summary.error);
+        writer.Close(&summary.error);
     summary.taken = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     summary.seconds = static_cast<double>(summary.frames) / summary.rate;
-    if (!summary.error.empty()) {
-        // Half a file must not pass for a whole one; a device stays.
-        writer.reset();
-        std::error_code ignored;
-        if (std::filesystem::is_regular_file(job.out, ignored))
-            std::filesystem::remove(job.out, ignored);
-    }
+    if (!summary.error.empty())
+        writer.Discard();
     return summary;
 }
