@@ -157,7 +157,7 @@ std::string Seconds(uint64_t frames, double rate) {
 // so that the plug-in is called as it would be without the pipeline.
 constexpr std::size_t kPipelineFrames = 65536;
 // Blocks in flight: enough that no stage waits for another's hiccups, within this memory.
-constexpr std::size_t kPipelineBytes = std::size_t{4} << 20;
+constexpr std::size_t kPipelineBytes = std::size_t{8} << 20;
 constexpr std::size_t kFewestBlocks = 3;
 constexpr std::size_t kMostBlocks = 8;
 
