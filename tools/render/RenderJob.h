@@ -13,6 +13,8 @@
 // One file through one plug-in instance, streamed block by block: read, process,
 // measure, write, as stages of a pipeline or one after the other on one thread, with the
 // same figures and output either way. Memory does not depend on the length of the file.
+// The audio goes through in the samples the plug-in takes (32-bit unless useDouble), and
+// the input's figures are those of what the plug-in hears.
 struct RenderJob {
     std::string in; // empty for the built-in drum loop, "-" for standard input
     std::string out;
