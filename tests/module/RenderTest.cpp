@@ -553,10 +553,9 @@ TEST_F(Render, WhatWentWrongOrWasNotAskedForIsSaidAndWrittenToTheJson) {
 
 // The pipeline (--jobs 2 for one file) and one thread (--jobs 1) render the same: output,
 // picture and figures, with plug-in blocks that do not divide the pipeline's and a
-// side-chain that ends first, in 32 and 64 bits, with and without loudness. Long enough
-// that the pipeline's blocks are each used more than once.
+// side-chain that ends first, in 32 and 64 bits, with and without loudness.
 TEST_F(Render, PipelineGivesTheOutputPictureAndFiguresOfOneThread) {
-    Write("in.wav", Signal(2, 0.0, 15.0), SF_FORMAT_FLOAT);
+    Write("in.wav", Signal(2, 0.0, 3.0), SF_FORMAT_FLOAT);
     Write("side.wav", Signal(1, 0.0, 2.0), SF_FORMAT_PCM_24);
     const std::string settings[] = {" --block 100 --sidechain " + Path("side.wav"),
                                     " --double --no-loudness --param Attack=0"};
