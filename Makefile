@@ -11,7 +11,7 @@ FUZZ_CHECK_SECONDS ?= 20
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-asan test-tsan test-windows test-dist test-fuzz fuzz \
+.PHONY: deps demo test test-release test-install test-asan test-tsan test-windows test-dist test-fuzz fuzz \
         windows dist bench bench-peers bench-render soak install format clean
 
 deps:
@@ -55,10 +55,6 @@ demo: deps $(RELEASE)/build.ninja
 # quelor-snapshot where a shell finds them ($PREFIX/bin, else ~/.local/bin); the tools
 # then find Quelor.so in the VST folder.
 install: deps $(RELEASE)/build.ninja
-# (the VST 2 and CLAP modules, the LV2 and VST 3 bundles and the two tools, for glibc 2.31
-# and later) and dist/quelor-VERSION-windows.zip (both DLLs, both CLAP modules, and one
-# VST 3 bundle with both Windows binaries). scripts/make-dist lists what goes into each.
-dist: deps $(RELEASE)/build.ninja windows
 	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_clap Quelor_lv2 Quelor_lv2ui \
 	    Quelor_vst3 quelor-render quelor-snapshot
 	vst="$${VST_PATH%%:*}"; cmake --install $(RELEASE) --prefix "$${vst:-$$HOME/.vst}"
@@ -68,11 +64,27 @@ dist: deps $(RELEASE)/build.ninja windows
 	cmake --install $(RELEASE) --component tools --prefix "$${PREFIX:-$$HOME/.local}"
 
 test: deps
-	$(MAKE) --no-print-directory test-release test-asan test-tsan test-windows test-dist test-fuzz
+	$(MAKE) --no-print-directory test-release test-install test-asan test-tsan test-windows \
+	    test-dist test-fuzz
 
 test-release: $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
 	ctest --test-dir $(RELEASE) -j $(JOBS) --output-on-failure
+
+# `make install` into an empty home: each format where its hosts look, and the installed
+# render tool finding the installed module.
+INSTALLED = .vst/Quelor.so .clap/Quelor.clap .lv2/Quelor.lv2/manifest.ttl \
+            .vst3/Quelor.vst3/Contents/x86_64-linux/Quelor.so .local/bin/quelor-render \
+            .local/bin/quelor-snapshot
+test-install: $(RELEASE)/build.ninja
+	home=$$(mktemp -d) && trap 'rm -rf "$$home"' EXIT && \
+	env -u VST_PATH -u LV2_PATH -u PREFIX HOME="$$home" \
+	    $(MAKE) --no-print-directory install >/dev/null && \
+	for f in $(INSTALLED); do \
+	    test -e "$$home/$$f" || { echo "test-install: make install put no $$f"; exit 1; }; \
+	done && \
+	HOME="$$home" "$$home/.local/bin/quelor-render" --info | grep -q "^module: *$$home/.vst/Quelor.so$$" && \
+	echo "test-install: passed"
 
 test-asan: $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
