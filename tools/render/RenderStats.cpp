@@ -133,11 +133,11 @@ void InOutMeter::CloseWindow() {
     filled = 0;
 }
 
-Levels InOutMeter::Side::Result(uint64_t samples) const {
+Levels InOutMeter::Side::Result(uint64_t sampleCount) const {
     SampleLanes all = whole;
     all.Merge(window);
-    return {ToDecibels(all.Peak()),
-            ToDecibels(samples ? std::sqrt(all.Squares() / static_cast<double>(samples)) : 0.0)};
+    const double meanSquare = sampleCount ? all.Squares() / static_cast<double>(sampleCount) : 0.0;
+    return {ToDecibels(all.Peak()), ToDecibels(std::sqrt(meanSquare))};
 }
 
 Levels InOutMeter::In() const {

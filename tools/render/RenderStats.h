@@ -65,7 +65,7 @@ public:
 private:
     struct Side {
         SampleLanes window, whole; // whole: the windows completed
-        Levels Result(uint64_t samples) const;
+        Levels Result(uint64_t sampleCount) const;
     };
     void CloseWindow();
 
