@@ -590,15 +590,20 @@ TEST_F(Render, PipelineGivesTheOutputPictureAndFiguresOfOneThread) {
 
 // A failure in any stage of the pipeline ends the render: a reason, a failing status, no
 // partial output, and no wait for stages that will never be fed (ctest's timeout guards it).
+// The inputs are long enough that reading and writing fail with blocks already under way.
 TEST_F(Render, AFailureInAnyStageEndsThePipelinedRender) {
-    Write("in.wav", Signal(2, 0.0, 2.0), SF_FORMAT_FLOAT);
-    std::string error;
-    ASSERT_TRUE(WriteAudio(Path("torn.flac"), Signal(2, 0.0, 2.0), SF_FORMAT_PCM_16, &error))
-        << error;
-    std::string flac = Slurp(Path("torn.flac"));
-    for (std::size_t i = flac.size() / 2; i < flac.size() / 2 + 2000; ++i)
-        flac[i] = static_cast<char>(i * 37);
-    std::ofstream(Path("torn.flac"), std::ios::binary) << flac;
+    Write("in.wav", Signal(2, 0.0, 8.0), SF_FORMAT_FLOAT);
+    Write("short.wav", Signal(2, 0.0, 1.0), SF_FORMAT_FLOAT);
+    // FLAC files torn halfway and near their start.
+    for (const auto& [name, at] : {std::pair{"torn.flac", 0.5}, std::pair{"early.flac", 0.1}}) {
+        std::string error;
+        ASSERT_TRUE(WriteAudio(Path(name), Signal(2, 0.0, 8.0), SF_FORMAT_PCM_16, &error)) << error;
+        std::string flac = Slurp(Path(name));
+        const auto from = static_cast<std::size_t>(static_cast<double>(flac.size()) * at);
+        for (std::size_t i = from; i < from + 2000; ++i)
+            flac[i] = static_cast<char>(i * 37);
+        std::ofstream(Path(name), std::ios::binary) << flac;
+    }
     std::ofstream(Path("file")) << "a file, not a folder";
     const std::string in = Path("in.wav") + " ";
     const struct {
@@ -607,8 +612,11 @@ TEST_F(Render, AFailureInAnyStageEndsThePipelinedRender) {
         {Path("torn.flac") + " " + Path("o.wav"), "", "cannot read " + Path("torn.flac")},
         {in + Path("file/o.wav"), "", "cannot write audio file " + Path("file/o.wav")},
         {in + "/dev/full --format wav", "", "cannot write audio file /dev/full"},
-        // The file-size limit stops the writing stage halfway through.
+        // The file-size limit stops the writing stage halfway through, and a file that fits
+        // the write buffer when its header is completed.
         {in + Path("o.wav"), "ulimit -f 200 && ", "cannot write audio file " + Path("o.wav")},
+        {Path("short.wav") + " " + Path("o.wav"), "ulimit -f 200 && ",
+         "cannot write audio file " + Path("o.wav")},
     };
     for (const auto& f : failures) {
         SCOPED_TRACE(f.arguments);
@@ -620,7 +628,7 @@ TEST_F(Render, AFailureInAnyStageEndsThePipelinedRender) {
     }
     // A render that fails before it has written anything leaves a file already there alone.
     std::ofstream(Path("o.wav")) << "an earlier render";
-    EXPECT_NE(Run(Path("torn.flac") + " " + Path("o.wav")).status, 0);
+    EXPECT_NE(Run(Path("early.flac") + " " + Path("o.wav") + " --jobs 2").status, 0);
     EXPECT_EQ(Slurp(Path("o.wav")), "an earlier render");
 }
 
