@@ -6,6 +6,7 @@
 #include "PluginModule.h"
 #include "Quelor.h"
 #include "QuelorEntry.h"
+#include "X11HostWindow.h"
 #include "XvfbServer.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
@@ -175,21 +176,9 @@ protected:
         XGetInputFocus(dpy, &focus, &revert);
         return focus;
     }
-    // The colour bytes of a window, row by row.
-    std::vector<uint32_t> Pixels(Window source, int width, int height) const {
-        std::vector<uint32_t> pixels;
-        XImage* image = XGetImage(dpy, source, 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), ~0UL, ZPixmap);
-        for (int y = 0; image && y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
-        if (image)
-            XDestroyImage(image);
-        return pixels;
-    }
     // Pixels of the editor's window that differ from the reference rendering.
     int Mismatches(Window editor) const {
-        const std::vector<uint32_t> shown = Pixels(editor, kPanelWidth, kPanelHeight);
+        const std::vector<uint32_t> shown = WindowPixels(dpy, editor, kPanelWidth, kPanelHeight);
         const std::vector<uint32_t> expected = ReferencePanel(*plug);
         if (shown.size() != expected.size())
             return -1;
@@ -200,7 +189,7 @@ protected:
     }
     // A picture of the host window for people to look at, in the build tree.
     void Screenshot(const char* name) const {
-        const std::vector<uint32_t> pixels = Pixels(hostWindow, kHostWidth, kHostHeight);
+        const std::vector<uint32_t> pixels = WindowPixels(dpy, hostWindow, kHostWidth, kHostHeight);
         EXPECT_TRUE(WritePanelPicture(std::string(QUELOR_SCREENSHOT_DIR "/") + name, pixels.data(),
                                       kHostWidth, kHostHeight));
     }
@@ -238,7 +227,7 @@ TEST_P(X11Editor, ItsEventDescriptorIsWhereItsWindowSystemEventsArrive) {
     ASSERT_NE(window->OpenEditorWindow(reinterpret_cast<void*>(hostWindow)), nullptr);
     window->IdleEditor(); // the run loop's first timer tick
     const int descriptor = window->EventDescriptor();
-    struct stat status{};
+    struct stat status {};
     ASSERT_EQ(fstat(descriptor, &status), 0);
     EXPECT_TRUE(S_ISSOCK(status.st_mode));
     EXPECT_NE(descriptor, ConnectionNumber(dpy));

@@ -14,6 +14,19 @@
 #include <cstdlib>
 #include <vector>
 
+// The colour bytes of a window, row by row.
+inline std::vector<uint32_t> WindowPixels(Display* dpy, Window source, int width, int height) {
+    std::vector<uint32_t> pixels;
+    XImage* image = XGetImage(dpy, source, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), ~0UL, ZPixmap);
+    for (int y = 0; image && y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+    if (image)
+        XDestroyImage(image);
+    return pixels;
+}
+
 class X11HostWindowTest : public ::testing::Test {
 protected:
     explicit X11HostWindowTest(unsigned long hostBackground = 0) : background(hostBackground) {}
@@ -40,17 +53,8 @@ protected:
             XFree(children);
         return result;
     }
-    // The colour bytes of a window, row by row.
     std::vector<uint32_t> Pixels(Window source, int width, int height) const {
-        std::vector<uint32_t> pixels;
-        XImage* image = XGetImage(dpy, source, 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), ~0UL, ZPixmap);
-        for (int y = 0; image && y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
-        if (image)
-            XDestroyImage(image);
-        return pixels;
+        return WindowPixels(dpy, source, width, height);
     }
 
     Display* dpy = nullptr;
