@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <condition_variable>
 #include <limits>
-#include <stdexcept>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 // Which task runs next, under one lock: each thread takes a task, runs it without the
@@ -31,8 +31,8 @@ public:
             busy[Slot(task)] = true;
             hold.unlock();
             std::string error;
-            const bool ok = task == kReading ? read(block, &error)
-                                             : stages[Index(task)].work(block, &error);
+            const bool ok =
+                task == kReading ? read(block, &error) : stages[Index(task)].work(block, &error);
             hold.lock();
             busy[Slot(task)] = false;
             if (!ok) {
@@ -84,8 +84,8 @@ private:
     }
 
     bool Finished() const {
-        return ended && std::all_of(done.begin(), done.end(),
-                                    [&](uint64_t d) { return d == readCount; });
+        return ended &&
+               std::all_of(done.begin(), done.end(), [&](uint64_t d) { return d == readCount; });
     }
 
     const std::vector<Stage>& stages;
@@ -112,8 +112,8 @@ template <class Sample>
 std::string BlockPipeline<Sample>::Run(const Work& read, std::vector<Block>& blocks, int threads) {
     Schedule schedule(stages, read, blocks);
     // More threads than tasks there can be at once would only wait.
-    const auto helpers = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)),
-                                                 1, std::min(blocks.size(), stages.size() + 1)) -
+    const auto helpers = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), 1,
+                                                 std::min(blocks.size(), stages.size() + 1)) -
                          1;
     std::vector<std::thread> running;
     for (std::size_t i = 0; i < helpers; ++i)

@@ -316,9 +316,8 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
             return true;
         },
         processed);
-    summary.error =
-        pipeline.Run([&](Block& b, std::string* error) { return reader.Read(b, error); },
-                     blocks, job.threads);
+    summary.error = pipeline.Run(
+        [&](Block& b, std::string* error) { return reader.Read(b, error); }, blocks, job.threads);
     summary.frames = reader.Frames();
     if (!summary.error.empty())
         return false;
@@ -414,9 +413,9 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
                           std::min(e->numOutputs, 2));
     host.Resume();
     const auto start = std::chrono::steady_clock::now();
-    const bool rendered =
-        job.useDouble ? Stream<double>(host, job, source, side.get(), writer, summary, done)
-                      : Stream<float>(host, job, source, side.get(), writer, summary, done);
+    const bool rendered = job.useDouble
+                              ? Stream<double>(host, job, source, side.get(), writer, summary, done)
+                              : Stream<float>(host, job, source, side.get(), writer, summary, done);
     host.Suspend();
     if (rendered)
         writer.Close(&summary.error);

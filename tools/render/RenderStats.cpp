@@ -63,8 +63,7 @@ double Db(double squares, uint64_t samples) {
 }
 } // namespace
 
-template <class Sample>
-void SampleLanes::Add(const Sample* x, std::size_t n, uint64_t position) {
+template <class Sample> void SampleLanes::Add(const Sample* x, std::size_t n, uint64_t position) {
     const auto one = [&](double v, std::size_t lane) {
         squares[lane] += v * v;
         peaks[lane] = std::max(peaks[lane], MagnitudeBits(v));
