@@ -25,10 +25,10 @@ template <std::size_t N> void CopyClassText(char16 (&out)[N], const char* text) 
     out[i] = 0;
 }
 
-// PClassInfo2 and PClassInfoW: the same fields, texts of 8 or 16 bits.
+// The fields every class-info record begins with: PClassInfo, PClassInfo2 and PClassInfoW.
 template <class Info>
-tresult FillClassInfo2(const ProductVST3& product, const ClassNamesVST3& names, int32_t index,
-                       Info* info) {
+tresult FillClassInfo(const ProductVST3& product, const ClassNamesVST3& names, int32_t index,
+                      Info* info) {
     if (index != 0 || !info)
         return kInvalidArgument;
     *info = Info{};
@@ -36,6 +36,15 @@ tresult FillClassInfo2(const ProductVST3& product, const ClassNamesVST3& names, 
     info->cardinality = PClassInfo::kManyInstances;
     CopyClassText(info->category, kAudioModuleClass);
     CopyClassText(info->name, names.name);
+    return kResultOk;
+}
+
+// PClassInfo2 and PClassInfoW: the same fields, texts of 8 or 16 bits.
+template <class Info>
+tresult FillClassInfo2(const ProductVST3& product, const ClassNamesVST3& names, int32_t index,
+                       Info* info) {
+    if (const tresult result = FillClassInfo(product, names, index, info); result != kResultOk)
+        return result;
     // One object that is also its own controller cannot be distributed.
     info->classFlags = 0;
     CopyClassText(info->subCategories, product.subCategories);
@@ -107,14 +116,7 @@ tresult PLUGIN_API FactoryVST3::getFactoryInfo(PFactoryInfo* info) {
 }
 
 tresult PLUGIN_API FactoryVST3::getClassInfo(int32_t index, PClassInfo* info) {
-    if (index != 0 || !info)
-        return kInvalidArgument;
-    *info = PClassInfo{};
-    std::copy(product.classId.begin(), product.classId.end(), info->cid);
-    info->cardinality = PClassInfo::kManyInstances;
-    CopyClassText(info->category, kAudioModuleClass);
-    CopyClassText(info->name, names.name);
-    return kResultOk;
+    return FillClassInfo(product, names, index, info);
 }
 
 tresult PLUGIN_API FactoryVST3::getClassInfo2(int32_t index, PClassInfo2* info) {
