@@ -11,14 +11,19 @@ FUZZ_CHECK_SECONDS ?= 20
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps demo test test-release test-install test-asan test-tsan test-windows test-dist test-fuzz fuzz \
+.PHONY: deps release-tree demo test test-release test-install test-asan test-tsan test-windows test-dist test-fuzz fuzz \
         windows dist bench bench-peers bench-render soak install format clean
 
 deps:
 	@scripts/install-deps
 
-$(RELEASE)/build.ninja:
-	$(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
+# The release tree with its tests and benchmarks. `make demo` may have made it without
+# them, for speed; the first target that needs them turns them on, keeping what is built.
+release-tree:
+	@if ! test -f $(RELEASE)/build.ninja || \
+	    grep -qE '^QUELOR_(TESTS|BENCH):BOOL=OFF' $(RELEASE)/CMakeCache.txt; then \
+	    $(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DQUELOR_TESTS=ON -DQUELOR_BENCH=ON; \
+	fi
 
 $(ASAN)/build.ninja:
 	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELOR_SANITIZE=ON -DQUELOR_BENCH=OFF
@@ -39,13 +44,19 @@ $(WINDOWS64)/build.ninja:
 	    -DCMAKE_BUILD_TYPE=Release -DQUELOR_BENCH=OFF
 
 # Renders the built-in drum loop through Quelor.so as a host does, into demo-out.wav,
-# with a picture of what the compressor did in demo-out.png.
+# with a picture of what the compressor did in demo-out.png. It needs the build group
+# of packages only, and builds only the module and the render tool.
 DEMO_SETTINGS = --param Threshold=-24 --param Ratio=6 --param Attack=2 --param Release=120 \
                 --param Gain=9 --param Brickwall=On
 
-demo: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS)
-	$(RELEASE)/tools/render/quelor-render demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
+# The products alone need the build group only: a new tree is made without tests and benchmarks.
+RELEASE_PRODUCTS_TREE = scripts/install-deps build && { test -f $(RELEASE)/build.ninja || \
+    $(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DQUELOR_TESTS=OFF -DQUELOR_BENCH=OFF; }
+
+demo:
+	@$(RELEASE_PRODUCTS_TREE)
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor quelor-render
+	$(RELEASE)/tools/render/quelor-render --demo demo-out.wav --module $(RELEASE)/modules/vst2/Quelor.so $(DEMO_SETTINGS) \
 	    --plot demo-out.png
 
 # Puts Quelor.so where Linux VST hosts look (the first folder of $VST_PATH, else ~/.vst),
@@ -54,7 +65,8 @@ demo: deps $(RELEASE)/build.ninja
 # the Quelor.vst3 bundle where VST 3 hosts look (~/.vst3), and quelor-render and
 # quelor-snapshot where a shell finds them ($PREFIX/bin, else ~/.local/bin); the tools
 # then find Quelor.so in the VST folder.
-install: deps $(RELEASE)/build.ninja
+install:
+	@$(RELEASE_PRODUCTS_TREE)
 	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_clap Quelor_lv2 Quelor_lv2ui \
 	    Quelor_vst3 quelor-render quelor-snapshot
 	vst="$${VST_PATH%%:*}"; cmake --install $(RELEASE) --prefix "$${vst:-$$HOME/.vst}"
@@ -67,7 +79,7 @@ test: deps
 	$(MAKE) --no-print-directory test-release test-install test-asan test-tsan test-windows \
 	    test-dist test-fuzz
 
-test-release: $(RELEASE)/build.ninja
+test-release: release-tree
 	cmake --build $(RELEASE) -j $(JOBS)
 	ctest --test-dir $(RELEASE) -j $(JOBS) --output-on-failure
 
@@ -76,7 +88,7 @@ test-release: $(RELEASE)/build.ninja
 INSTALLED = .vst/Quelor.so .clap/Quelor.clap .lv2/Quelor.lv2/manifest.ttl \
             .vst3/Quelor.vst3/Contents/x86_64-linux/Quelor.so .local/bin/quelor-render \
             .local/bin/quelor-snapshot
-test-install: $(RELEASE)/build.ninja
+test-install: release-tree
 	home=$$(mktemp -d) && trap 'rm -rf "$$home"' EXIT && \
 	env -u VST_PATH -u LV2_PATH -u PREFIX HOME="$$home" \
 	    $(MAKE) --no-print-directory install >/dev/null && \
@@ -134,7 +146,7 @@ test-windows:
 # (the VST 2 and CLAP modules, the LV2 and VST 3 bundles and the two tools, for glibc 2.31
 # and later) and dist/quelor-VERSION-windows.zip (both DLLs, both CLAP modules, and one
 # VST 3 bundle with both Windows binaries). scripts/make-dist lists what goes into each.
-dist: deps $(RELEASE)/build.ninja windows
+dist: deps release-tree windows
 	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_clap Quelor_lv2 Quelor_lv2ui \
 	    Quelor_vst3 quelor-render quelor-snapshot
 	scripts/make-dist $(RELEASE) $(WINDOWS) $(WINDOWS64) dist
@@ -164,14 +176,14 @@ test-fuzz:
 fuzz: deps
 	@JOBS=$(JOBS) scripts/fuzz run $(FUZZ_SECONDS)
 
-bench: deps $(RELEASE)/build.ninja
+bench: deps release-tree
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench quelor-true-peak-bench
 	$(RELEASE)/bench/quelor-bench
 	$(RELEASE)/bench/raster/quelor-raster-bench
 	$(RELEASE)/bench/quelor-true-peak-bench
 
 # 10 and 60 minutes of stereo at 48 kHz piped through quelor-render: peak memory and speed.
-soak: deps $(RELEASE)/build.ninja
+soak: deps release-tree
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-render-soak
 	nice -n 10 $(RELEASE)/bench/quelor-render-soak $(RELEASE)/tools/render/quelor-render \
 	    $(RELEASE)/modules/vst2/Quelor.so $(RELEASE)/soak 10 60
@@ -181,7 +193,7 @@ soak: deps $(RELEASE)/build.ninja
 # and the ratios to sox.
 RENDER_BENCH_MINUTES ?= 10
 RENDER_BENCH_ROUNDS  ?= 3
-bench-render: $(RELEASE)/build.ninja
+bench-render: release-tree
 	scripts/install-deps --sox
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-render-bench quelor-render
 	$(RELEASE)/bench/quelor-render-bench $(RELEASE)/tools/render/quelor-render \
@@ -189,7 +201,7 @@ bench-render: $(RELEASE)/build.ninja
 	    $(RENDER_BENCH_ROUNDS)
 
 # Quelor.so against LSP's Compressor Stereo, loaded into the same process by the same host code.
-bench-peers: $(RELEASE)/build.ninja
+bench-peers: release-tree
 	scripts/install-deps --peers
 	cmake --build $(RELEASE) -j $(JOBS) --target quelor-peer-bench
 	nice -n 10 $(RELEASE)/bench/quelor-peer-bench

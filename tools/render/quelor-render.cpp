@@ -59,6 +59,7 @@ struct Options {
     bool useDouble = false;
     bool info = false;
     bool noLoudness = false;
+    bool demo = false;
 };
 
 bool WriteText(const std::string& path, const std::string& text, std::string* error) {
@@ -501,13 +502,14 @@ int main(int argc, char** argv) {
     // instead of ending the process with no word.
     std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"Renders audio through a VST 2 plug-in module, as a host does.\n"
-                 "Without IN, a built-in drum loop is rendered; with -o, every IN into OUTDIR.\n"
+                 "IN to OUT; with --demo, a built-in drum loop to OUT; with -o, every IN into OUTDIR.\n"
                  "The loudness range is given to 0.1 LU: libebur128's histogram mode, which\n"
                  "keeps memory flat at any length, measures it no finer."};
     Options options;
     app.add_option("files", options.files,
-                   "[IN] OUT (WAV, FLAC, AIFF, OGG, ...; IN may be - for standard input), "
-                   "or IN... with -o");
+                   "IN OUT (WAV, FLAC, AIFF, OGG, ...; IN may be - for standard input), "
+                   "OUT with --demo, or IN... with -o");
+    app.add_flag("--demo", options.demo, "render the built-in drum loop (4 s) instead of IN");
     app.add_option("-o,--output-dir", options.outDir,
                    "render every IN into this folder with the same settings");
     app.add_option("--jobs", options.jobs,
@@ -568,15 +570,22 @@ int main(int argc, char** argv) {
     if (!options.outDir.empty()) {
         if (options.files.empty())
             return Fail("no input files given for -o " + options.outDir);
+        if (options.demo)
+            return Fail("--demo renders one file; leave it out of a batch (-o)");
+    } else if (options.demo) {
+        if (options.files.size() != 1)
+            return Fail("--demo takes OUT alone: quelor-render --demo OUT");
+        options.out = options.files[0];
     } else if (options.files.size() > 2) {
         return Fail("more than one input file needs -o OUTDIR");
     } else if (options.files.size() == 2) {
         options.in = options.files[0];
         options.out = options.files[1];
     } else if (options.files.size() == 1) {
-        options.out = options.files[0];
+        return Fail("one file given: quelor-render IN OUT renders IN into OUT (IN may be - "
+                    "for standard input); --demo OUT renders the built-in drum loop");
     } else if (!options.info && options.saveFxp.empty()) {
-        return Fail("no output file given (quelor-render [IN] OUT, or --info)");
+        return Fail("no files given (quelor-render IN OUT, --demo OUT, or --info)");
     }
     return Run(options);
 }
