@@ -77,7 +77,7 @@ install:
 
 test: deps
 	$(MAKE) --no-print-directory test-release test-install test-asan test-tsan test-windows \
-	    test-dist test-fuzz
+	    test-dist test-deb test-fuzz
 
 test-release: release-tree
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -150,6 +150,23 @@ dist: deps release-tree windows
 	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_clap Quelor_lv2 Quelor_lv2ui \
 	    Quelor_vst3 quelor-render quelor-snapshot
 	scripts/make-dist $(RELEASE) $(WINDOWS) $(WINDOWS64) dist
+	scripts/make-deb $(RELEASE) dist
+
+# dist/quelor_VERSION_amd64.deb (scripts/make-deb): each format in the system folder its
+# hosts scan, the tools in /usr/bin with man pages from their --help, Depends worked out
+# by dpkg-shlibdeps. Its tools (dpkg-dev, help2man) are in the test group.
+.PHONY: deb test-deb
+deb:
+	@$(RELEASE_PRODUCTS_TREE)
+	@scripts/install-deps test
+	cmake --build $(RELEASE) -j $(JOBS) --target Quelor Quelor_clap Quelor_lv2 Quelor_lv2ui \
+	    Quelor_vst3 quelor-render quelor-snapshot
+	scripts/make-deb $(RELEASE) dist
+
+# lintian, then dpkg -i, the hosts' scanners and the installed quelor-render on the
+# system folders, and dpkg -r; as root, on a machine without Quelor installed already.
+test-deb: deb
+	tests/deb/check-deb dist/quelor_$$(cat $(RELEASE)/quelor-version.txt)_amd64.deb
 
 # Unpacks each archive into a temporary folder and loads its modules from there, the
 # Linux ones on this system and on Debian 11's glibc 2.31 too, where its libraries can
