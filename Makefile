@@ -11,7 +11,7 @@ FUZZ_CHECK_SECONDS ?= 20
 
 CONFIGURE = cmake -S . -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps release-tree demo test test-release test-install test-asan test-tsan test-windows test-dist test-fuzz fuzz \
+.PHONY: deps release-tree demo test test-release test-install test-asan test-tsan test-tsan-run test-windows test-dist test-fuzz fuzz \
         windows dist bench bench-peers bench-render soak install format clean
 
 deps:
@@ -110,7 +110,14 @@ STRESS_SECONDS ?= 20
 TSAN_STRESS_LIMITS = --max-over-1ms $(STRESS_SECONDS)000 --max-p9999-us $(STRESS_SECONDS)000000
 TSAN_RUN = TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 \
            suppressions=$(CURDIR)/cmake/tsan-suppressions.txt" xvfb-run -a
-test-tsan: $(TSAN)/build.ninja
+test-tsan:
+	@if command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null; then \
+	    $(MAKE) --no-print-directory test-tsan-run; \
+	else \
+	    echo "test-tsan: skipped: needs xvfb (scripts/install-deps installs it)"; \
+	fi
+
+test-tsan-run: $(TSAN)/build.ninja
 	cmake --build $(TSAN) -j $(JOBS) --target Quelor quelor-stress quelor_thread_tests quelor_x11_tests
 	$(TSAN_RUN) $(TSAN)/tests/module/quelor_thread_tests
 	$(TSAN_RUN) $(TSAN)/tests/x11/quelor_x11_tests --gtest_filter='X11ErrorTrap*'
@@ -127,7 +134,7 @@ windows: deps
 # The Windows suite runs under 32-bit and under 64-bit wine, one after the other on one
 # virtual X display, where the cross tools and wine are installed; else it says why not.
 WINDOWS_TOOLS = i686-w64-mingw32-g++-posix i686-w64-mingw32-windres \
-                x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine xvfb-run
+                x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine xvfb-run zip unzip
 # Wine's 64-bit runner is in the PATH on some systems, beside wine's own files on Debian.
 HAVE_WINDOWS_TOOLS = (for t in $(WINDOWS_TOOLS); do command -v $$t >/dev/null || exit 1; done) && \
                      { command -v wine64 >/dev/null || test -x /usr/lib/wine/wine64; }
