@@ -73,26 +73,41 @@ TEST(RenderStats, BlockSizeChangesNoFigure) {
     EXPECT_NEAR(whole.gain.largestDb, -20.0 * std::log10(2.0), 1e-9);
 }
 
-TEST(RenderStats, GainChangeIgnoresQuietWindowsAndKeepsTheSign) {
-    // Three windows: quiet (-70 dB) and boosted 20 dB, loud and boosted 6 dB, loud and cut 12 dB.
+// 50 ms windows of a square wave at a level, and the gain the output has over each.
+TEST(RenderStats, GainChangeIgnoresQuietWindowsAndKeepsCutsAndBoostsApart) {
     const std::size_t window = 2400;
-    std::vector<double> in, out;
-    const double levels[] = {std::pow(10.0, -70.0 / 20.0), 0.5, 0.5};
-    const double gains[] = {10.0, 2.0, 0.25};
-    for (int w = 0; w < 3; ++w)
-        for (std::size_t i = 0; i < window; ++i) {
-            const double v = levels[w] * (i % 2 ? 1.0 : -1.0);
-            in.push_back(v);
-            out.push_back(v * gains[w]);
-        }
-    InOutMeter gain(1, kRate);
-    gain.Add(in.data(), out.data(), in.size() - 1);
-    EXPECT_EQ(gain.Gain().windows, 1) << "the last window is not complete yet";
-    gain.Add(&in.back(), &out.back(), 1);
-    const GainChange r = gain.Gain();
-    EXPECT_EQ(r.windows, 2);
-    EXPECT_NEAR(r.largestDb, -20.0 * std::log10(4.0), 1e-9);
-    EXPECT_NEAR(r.averageDb, (20.0 * std::log10(2.0) - 20.0 * std::log10(4.0)) / 2.0, 1e-9);
+    const double quiet = std::pow(10.0, -70.0 / 20.0);
+    const double six = 20.0 * std::log10(2.0), twelve = 20.0 * std::log10(4.0);
+    const double both = (six - twelve) / 2.0;
+    const struct {
+        const char* name;
+        std::vector<std::pair<double, double>> windows; // level, gain
+        int compared;
+        double largest, cut, boost, average;
+    } cases[] = {
+        {"both ways", {{quiet, 10.0}, {0.5, 2.0}, {0.5, 0.25}}, 2, -twelve, -twelve, six, both},
+        {"boosted only", {{0.5, 2.0}, {quiet, 0.1}, {0.5, 2.0}}, 2, six, 0.0, six, six},
+        {"cut only", {{0.5, 0.25}, {0.5, 1.0}}, 2, -twelve, -twelve, 0.0, -twelve / 2.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<double> in, out;
+        for (const auto& [level, gain] : c.windows)
+            for (std::size_t i = 0; i < window; ++i) {
+                const double v = level * (i % 2 ? 1.0 : -1.0);
+                in.push_back(v);
+                out.push_back(v * gain);
+            }
+        InOutMeter meter(1, kRate);
+        meter.Add(in.data(), out.data(), in.size() - 1);
+        EXPECT_EQ(meter.Gain().windows, c.compared - 1) << "the last window is not complete yet";
+        meter.Add(&in.back(), &out.back(), 1);
+        const GainChange r = meter.Gain();
+        EXPECT_EQ(r.windows, c.compared);
+        EXPECT_NEAR(r.largestDb, c.largest, 1e-9);
+        EXPECT_NEAR(r.cutDb, c.cut, 1e-9);
+        EXPECT_NEAR(r.boostDb, c.boost, 1e-9);
+        EXPECT_NEAR(r.averageDb, c.average, 1e-9);
+    }
 }
 
 TEST(RenderStats, LoudnessOfSilenceMonoAndStereoSines) {
@@ -102,7 +117,8 @@ TEST(RenderStats, LoudnessOfSilenceMonoAndStereoSines) {
     EXPECT_TRUE(std::isinf(silent.Result().integratedLufs));
     EXPECT_TRUE(std::isinf(silent.Result().truePeakDb));
 
-    // A mono programme counts on both loudspeakers: as loud as the stereo sine.
+    // A mono programme counts once (ITU-R BS.1770), 3 dB below the stereo sine, or as dual
+    // mono on both loudspeakers, as loud as the stereo sine.
     const double peak = std::pow(10.0, -23.0 / 20.0);
     std::vector<double> mono, stereo;
     for (int i = 0; i < 48000 * 10; ++i) {
@@ -110,11 +126,14 @@ TEST(RenderStats, LoudnessOfSilenceMonoAndStereoSines) {
         mono.push_back(v);
         stereo.insert(stereo.end(), {v, v});
     }
-    LoudnessMeter one(1, kRate), two(2, kRate);
+    LoudnessMeter one(1, kRate), dual(1, kRate, true), two(2, kRate);
     one.Add(mono.data(), mono.size());
+    dual.Add(mono.data(), mono.size());
     two.Add(stereo.data(), mono.size());
     EXPECT_NEAR(two.Result().integratedLufs, -23.0, 0.1);
-    EXPECT_NEAR(one.Result().integratedLufs, two.Result().integratedLufs, 1e-9);
+    EXPECT_NEAR(dual.Result().integratedLufs, two.Result().integratedLufs, 1e-9);
+    EXPECT_NEAR(one.Result().integratedLufs, two.Result().integratedLufs - 10.0 * std::log10(2.0),
+                1e-9);
     EXPECT_NEAR(two.Result().truePeakDb, -23.0, 0.05);
     EXPECT_NEAR(two.Result().rangeLu, 0.0, 0.1);
 }
@@ -148,8 +167,9 @@ TEST(RenderStats, LevelTraceKeepsAnyLengthInItsColumns) {
     EXPECT_EQ(a.Frames(), frames);
 }
 
-// A wandering level, whose range (18.41 LU) falls between the histogram's 0.1 LU steps.
-TEST(RenderStats, LoudnessRangeAgreesWithTheExactModeBeforeRounding) {
+// A wandering level, whose range (18.41 LU) falls between a histogram's 0.1 LU steps:
+// both figures are the exact mode's, to the last bit.
+TEST(RenderStats, IntegratedLoudnessAndRangeAreTheExactModes) {
     std::vector<double> frames;
     for (int i = 0; i < 48000 * 40; ++i) {
         const double t = i / kRate;
@@ -159,13 +179,15 @@ TEST(RenderStats, LoudnessRangeAgreesWithTheExactModeBeforeRounding) {
     }
     LoudnessMeter meter(2, kRate);
     meter.Add(frames.data(), frames.size() / 2);
-    ebur128_state* exact = ebur128_init(2, 48000, EBUR128_MODE_LRA);
+    ebur128_state* exact = ebur128_init(2, 48000, EBUR128_MODE_I | EBUR128_MODE_LRA);
     ASSERT_NE(exact, nullptr);
     ebur128_add_frames_double(exact, frames.data(), frames.size() / 2);
-    double range = 0.0;
+    double integrated = 0.0, range = 0.0;
+    ASSERT_EQ(ebur128_loudness_global(exact, &integrated), EBUR128_SUCCESS);
     ASSERT_EQ(ebur128_loudness_range(exact, &range), EBUR128_SUCCESS);
     ebur128_destroy(&exact);
-    EXPECT_NEAR(meter.Result().rangeLu, range, 0.1);
+    EXPECT_EQ(meter.Result().integratedLufs, integrated);
+    EXPECT_EQ(meter.Result().rangeLu, range);
 }
 
 // libebur128's exact mode: no histogram, and its own true peak.

@@ -172,6 +172,33 @@ TEST_F(Render, ThresholdAndRatioReduceASteadySineAsExpected) {
     EXPECT_EQ(Read("demo.wav").Frames(), 4u * 48000u);
 }
 
+// Loud then quiet: the cut in the first half and the make-up gain in the second both show,
+// in the summary, the JSON and a batch's table.
+TEST_F(Render, GainChangeShowsTheLargestCutAndTheLargestBoost) {
+    AudioData audio = Signal(2, std::pow(10.0, -6.0 / 20.0), 5.0);
+    const AudioData quiet = Signal(2, std::pow(10.0, -30.0 / 20.0), 5.0);
+    for (std::size_t ch = 0; ch < 2; ++ch)
+        audio.channels[ch].insert(audio.channels[ch].end(), quiet.channels[ch].begin(),
+                                  quiet.channels[ch].end());
+    Write("in.wav", audio, SF_FORMAT_FLOAT);
+    const std::string settings = " --param Threshold=-20 --param Ratio=4 --param Gain=6";
+    const Result r =
+        Run(Path("in.wav") + " " + Path("out.wav") + settings + " --json " + Path("s.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("gain change (output minus input level, make-up gain included): largest "
+                         "cut -4.5"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(", largest boost +6.00 dB, average +0."), std::string::npos) << r.out;
+    EXPECT_EQ(FromJson("s.json", "'%.1f %.2f %.2f' % tuple(d['gain_change'][k] for k in "
+                                 "('largest_cut_db', 'largest_boost_db', 'largest_db'))"),
+              "-4.5 6.00 6.00\n");
+    const Result batch = Run("-o " + Path("batch") + " " + Path("in.wav") + settings);
+    ASSERT_EQ(batch.status, 0) << batch.err;
+    EXPECT_NE(batch.out.find("    -4.5"), std::string::npos) << batch.out;
+    EXPECT_NE(batch.out.find("   +6.00    +0."), std::string::npos) << batch.out;
+}
+
 TEST_F(Render, ChoicesByTextNormalizedValuesAndProgramFilesBothWays) {
     const Result saved = Run("--param 'Stereo Mode=Dual Mono' --param Threshold=-20.5 "
                              "--param Brickwall=on --param-normalized 8=0.5 --save-fxp " +
@@ -268,6 +295,57 @@ TEST_F(Render, SideChainFileAndSwitchGoTogether) {
     ExpectRefused(io + " --sidechain " + Path("other-rate.wav"), "44100 Hz");
 }
 
+// --rate resamples: a 1 kHz sine at 48 kHz comes out a 1 kHz sine at 44.1 kHz and as long,
+// the same whatever the blocks, threads and samples; a side-chain at another rate too.
+TEST_F(Render, RateResamplesTheInputAndTheSideChain) {
+    Write("in.wav", Signal(2, 0.5, 2.0), SF_FORMAT_FLOAT);
+    const std::string io = Path("in.wav") + " " + Path("out.wav") + " --rate 44100";
+    std::vector<std::vector<double>> first;
+    for (const std::string options : {" --block 512 --jobs 1", " --block 100 --jobs 2",
+                                      " --block 4099 --jobs 2", " --double --block 333"}) {
+        SCOPED_TRACE(options);
+        const Result r = Run(io + options + " --json " + Path("s.json"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("resampled to 44100 Hz (libsoxr): the input from 48000 Hz; "),
+                  std::string::npos)
+            << r.out;
+        const AudioData out = Read("out.wav");
+        EXPECT_EQ(out.sampleRate, 44100.0);
+        ASSERT_EQ(out.Frames(), 88200u);
+        if (first.empty())
+            first = out.channels;
+        EXPECT_EQ(out.channels, first);
+    }
+    // Away from the ends, where the sine starts and stops, it is the sine at the new rate.
+    double worst = 0.0;
+    for (std::size_t i = 4410; i < 88200 - 4410; ++i)
+        worst =
+            std::max(worst, std::fabs(first[1][i] - 0.5 * std::sin(2.0 * std::numbers::pi *
+                                                                   static_cast<double>(i) / 44.1)));
+    EXPECT_LT(worst, 1e-6);
+    EXPECT_EQ(FromJson("s.json", "d['sample_rate'], d['resampled_from_hz'], "
+                                 "d['sidechain_resampled_from_hz']"),
+              "44100 48000 None\n");
+
+    Write("side.wav", Signal(1), SF_FORMAT_FLOAT); // 1 s at 44.1 kHz
+    const Result side = Run(Path("in.wav") + " " + Path("side-out.wav") + " --rate 48000 " +
+                            "--sidechain " + Path("side.wav") + " --json " + Path("side.json"));
+    ASSERT_EQ(side.status, 0) << side.err;
+    EXPECT_NE(side.err.find("ends after 1.00 s, " + Path("in.wav") + " after 2.00 s"),
+              std::string::npos)
+        << side.err;
+    EXPECT_NE(side.out.find("resampled to 48000 Hz (libsoxr): the side-chain from 44100 Hz\n"),
+              std::string::npos)
+        << side.out;
+    EXPECT_EQ(FromJson("side.json", "d['resampled_from_hz'], d['sidechain_resampled_from_hz']"),
+              "None 44100\n");
+    // The drum loop is made at the rate asked for.
+    const Result demo = Run("--demo " + Path("demo.wav") + " --rate 44100");
+    ASSERT_EQ(demo.status, 0) << demo.err;
+    EXPECT_EQ(Read("demo.wav").Frames(), 4u * 44100u);
+    EXPECT_EQ(demo.out.find("resampled"), std::string::npos) << demo.out;
+}
+
 TEST_F(Render, OutputFormatsComeFromTheExtensionOrAreNamed) {
     const AudioData source = Signal(2, 0.5, 0.5);
     Write("in.wav", source, SF_FORMAT_PCM_16);
@@ -339,20 +417,20 @@ TEST_F(Render, JsonAndPictureDescribeTheRender) {
     ASSERT_EQ(r.status, 0) << r.err;
     // The printed lines, made again from the JSON figures.
     const std::string lines = FromJson(
-        "s.json",
-        "'input:   peak %7.2f dBFS   RMS %7.2f dBFS' % (d['input_levels']['peak_dbfs'], "
-        "d['input_levels']['rms_dbfs']), "
-        "'loudness out: %6.1f LUFS   range %5.1f LU   true peak %6.1f dBTP' % "
-        "tuple(d['output_loudness'][k] for k in ('integrated_lufs', 'range_lu', "
-        "'true_peak_dbtp')), "
-        "'loudness change: %+.1f LU' % d['loudness_change_lu'], "
-        "'gain change: largest %+.2f dB, average %+.2f dB' % (d['gain_change']['largest_db'], "
-        "d['gain_change']['average_db']), '%.1fx real time' % d['realtime_factor'], sep='\\n'");
+        "s.json", "'input:   peak %7.2f dBFS   RMS %7.2f dBFS' % (d['input_levels']['peak_dbfs'], "
+                  "d['input_levels']['rms_dbfs']), "
+                  "'loudness out: %6.1f LUFS   range %5.1f LU   true peak %6.1f dBTP' % "
+                  "tuple(d['output_loudness'][k] for k in ('integrated_lufs', 'range_lu', "
+                  "'true_peak_dbtp')), "
+                  "'loudness change: %+.1f LU' % d['loudness_change_lu'], "
+                  "'largest cut %+.2f dB' % d['gain_change']['largest_cut_db'], "
+                  "'average %+.2f dB' % d['gain_change']['average_db'], "
+                  "'%.1fx real time' % d['realtime_factor'], sep='\\n'");
     std::istringstream each(lines);
     int count = 0;
     for (std::string line; std::getline(each, line); ++count)
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " in " << r.out;
-    EXPECT_EQ(count, 5);
+    EXPECT_EQ(count, 6);
     EXPECT_EQ(FromJson("s.json", "d['settings']['Threshold']"), "-30.0 dB\n");
     const std::unique_ptr<RAS_IBitmap> picture(RAS_DecodePNGFile(Path("p.png").c_str(), nullptr));
     ASSERT_NE(picture, nullptr);
@@ -360,14 +438,40 @@ TEST_F(Render, JsonAndPictureDescribeTheRender) {
     EXPECT_EQ(picture->PixelHeight(), 640);
 }
 
-TEST_F(Render, LoudnessOfTheEbuStereoSineIsMinus23) {
-    Write("sine.wav", Signal(2, std::pow(10.0, -23.0 / 20.0), 20.0), SF_FORMAT_FLOAT);
-    const Result r = Run(Path("sine.wav") + " " + Path("out.wav") + " --json " + Path("l.json"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NEAR(std::stod(FromJson("l.json", "d['input_loudness']['integrated_lufs']")), -23.0,
-                0.1);
-    EXPECT_NEAR(std::stod(FromJson("l.json", "d['input_loudness']['true_peak_dbtp']")), -23.0, 0.1);
-    EXPECT_NE(r.out.find("loudness change: +0.0 LU"), std::string::npos) << r.out;
+// The EBU's stereo sine is -23 LUFS; in a mono file the same sine is 3 dB less as one
+// channel (ITU-R BS.1770), or as loud as dual mono. The summary and the JSON say which.
+TEST_F(Render, LoudnessOfTheEbuSineInStereoAndInMonoEitherWay) {
+    AudioData sine = Signal(2, std::pow(10.0, -23.0 / 20.0), 20.0);
+    Write("stereo.wav", sine, SF_FORMAT_FLOAT);
+    sine.channels.resize(1);
+    Write("mono.wav", sine, SF_FORMAT_FLOAT);
+    const struct {
+        const char* arguments;
+        double lufs;
+        const char *reading, *json;
+    } cases[] = {{"stereo.wav", -23.0, "exact mode (every block kept)\n", "None"},
+                 {"mono.wav", -23.0 - 10.0 * std::log10(2.0),
+                  "exact mode (every block kept); mono as a single channel (ITU-R BS.1770)\n",
+                  "single channel"},
+                 {"mono.wav --dual-mono", -23.0,
+                  "exact mode (every block kept); mono as dual mono (EBU, +3 dB)\n", "dual mono"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const Result r =
+            Run(Path(c.arguments) + " " + Path("out.wav") + " --json " + Path("l.json"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("loudness read: integrated and range in libebur128's " +
+                             std::string(c.reading)),
+                  std::string::npos)
+            << r.out;
+        EXPECT_NE(r.out.find("loudness change: +0.0 LU"), std::string::npos) << r.out;
+        const std::string loudness = "d['input_loudness']['integrated_lufs']";
+        EXPECT_NEAR(std::stod(FromJson("l.json", loudness)), c.lufs, 0.1);
+        EXPECT_NEAR(std::stod(FromJson("l.json", "d['input_loudness']['true_peak_dbtp']")), -23.0,
+                    0.1);
+        EXPECT_EQ(FromJson("l.json", "*d['loudness_modes'].values()"),
+                  "exact exact " + std::string(c.json) + "\n");
+    }
 }
 
 TEST_F(Render, InfoOnlyReadsAndFilesAreFoundAndReadSafely) {

@@ -3,6 +3,7 @@
 #include "BlockPipeline.h"
 #include "DemoSignal.h"
 #include "MonoInput.h"
+#include "Resampler.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,28 +17,44 @@ namespace {
 constexpr double kDefaultRate = 48000.0;
 constexpr int kSideChainFirstInput = 2;
 
-// Where the programme comes from: a file, a pipe, or the built-in drum loop.
+// Where the programme or the side-chain comes from: a file, a pipe, or the built-in drum
+// loop (made at the rate asked for), a file at another rate resampled to it.
 class Source {
 public:
     Source(const RenderJob& job, double demoSeconds, std::string* error) {
         if (!job.in.empty()) {
             reader = AudioReader::Open(job.in, error);
+            ResampleTo(job.rate, error);
             return;
         }
         const double rate = job.rate > 0.0 ? job.rate : kDefaultRate;
         StereoSignal signal = MakeDemoSignal(rate, demoSeconds);
         demo = {rate, 0, {std::move(signal.left), std::move(signal.right)}};
     }
+    Source(std::unique_ptr<AudioReader> file, double rate, std::string* error)
+        : reader(std::move(file)) {
+        ResampleTo(rate, error);
+    }
     bool Valid() const { return reader || !demo.channels.empty(); }
     int Channels() const { return reader ? reader->Channels() : 2; }
-    double Rate() const { return reader ? reader->SampleRate() : demo.sampleRate; }
+    double Rate() const {
+        return resampler ? resampledRate : reader ? reader->SampleRate() : demo.sampleRate;
+    }
+    // The file's own rate where it is resampled, else 0.
+    double ResampledFrom() const { return resampler ? reader->SampleRate() : 0.0; }
     int Format() const { return reader ? reader->Format() : 0; }
     int64_t Frames() const {
+        if (resampler)
+            return Resampler::Frames(reader->Frames(), reader->SampleRate(), resampledRate);
         return reader ? reader->Frames() : static_cast<int64_t>(demo.Frames());
     }
     // Why the last read failed, or "".
-    std::string Error() const { return reader ? reader->Error() : std::string(); }
+    std::string Error() const {
+        return resampler ? resampler->Error() : reader ? reader->Error() : std::string();
+    }
     template <class Sample> std::size_t Read(Sample* data, std::size_t count) {
+        if (resampler)
+            return resampler->Read(data, count);
         if (reader)
             return reader->Read(data, count);
         const std::size_t n = std::min(count, demo.Frames() - position);
@@ -48,7 +65,18 @@ public:
     }
 
 private:
+    void ResampleTo(double to, std::string* error) {
+        if (!reader || to <= 0.0 || to == reader->SampleRate())
+            return;
+        resampledRate = to;
+        resampler = Resampler::Open(*reader, to, error);
+        if (!resampler)
+            reader.reset();
+    }
+
     std::unique_ptr<AudioReader> reader;
+    std::unique_ptr<Resampler> resampler; // reads from reader
+    double resampledRate = 0.0;
     AudioData demo;
     std::size_t position = 0;
 };
@@ -182,7 +210,7 @@ std::vector<AudioBlock<Sample>> MakeBlocks(const RenderJob& job, std::size_t wid
 // side-chain has ended, and a warning afterwards.
 class BlockReader {
 public:
-    BlockReader(Source& programme, AudioReader* sideChain) : source(programme), side(sideChain) {}
+    BlockReader(Source& programme, Source* sideChain) : source(programme), side(sideChain) {}
 
     template <class Sample> bool Read(AudioBlock<Sample>& b, std::string* error) {
         const std::size_t capacity = b.in.size() / static_cast<std::size_t>(source.Channels());
@@ -213,7 +241,7 @@ public:
 
 private:
     Source& source;
-    AudioReader* side;
+    Source* side;
     uint64_t frames = 0;
     uint64_t sideFrames = 0;
     bool sideOver = false;
@@ -261,7 +289,7 @@ private:
 };
 
 template <class Sample>
-bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader* side,
+bool Stream(PluginHost& host, const RenderJob& job, Source& source, Source* side,
             OutputFile& writer, RenderSummary& summary, std::atomic<uint64_t>* done) {
     const int channels = source.Channels();
     const auto width = static_cast<std::size_t>(channels);
@@ -274,7 +302,7 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, AudioReader*
     // Made by the stage that uses it, where its set-up overlaps the other stages' work.
     const auto loudness = [&](std::optional<LoudnessMeter>& meter) -> LoudnessMeter& {
         if (!meter)
-            meter.emplace(channels, summary.rate);
+            meter.emplace(channels, summary.rate, job.dualMono);
         return *meter;
     };
     BlockReader reader(source, side);
@@ -349,7 +377,10 @@ int64_t InputFrames(const RenderJob& job, double demoSeconds) {
         return -1;
     std::string ignored;
     const std::unique_ptr<AudioReader> reader = AudioReader::Open(job.in, &ignored);
-    return reader ? reader->Frames() : -1;
+    if (!reader)
+        return -1;
+    return job.rate > 0.0 ? Resampler::Frames(reader->Frames(), reader->SampleRate(), job.rate)
+                          : reader->Frames();
 }
 
 RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeconds,
@@ -364,6 +395,8 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
     const std::string name = host.EffectName().empty() ? "the plug-in" : host.EffectName();
     summary.channels = source.Channels();
     summary.rate = job.rate > 0.0 ? job.rate : source.Rate();
+    summary.resampledFrom = source.ResampledFrom();
+    summary.dualMono = job.dualMono;
     if (summary.channels > e->numInputs || summary.channels > e->numOutputs ||
         summary.channels > 2) {
         summary.error = Shown(job.in) + " has " + std::to_string(summary.channels) + " channels; " +
@@ -371,10 +404,11 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
                         std::to_string(std::min({e->numInputs, e->numOutputs, 2})) + " at most";
         return summary;
     }
-    std::unique_ptr<AudioReader> side;
+    std::unique_ptr<Source> side;
     if (!job.sidechain.empty()) {
-        side = AudioReader::Open(job.sidechain, &summary.error);
-        if (!side)
+        side = std::make_unique<Source>(AudioReader::Open(job.sidechain, &summary.error), job.rate,
+                                        &summary.error);
+        if (!side->Valid())
             return summary;
         if (side->Channels() > 2) {
             summary.error = "the side-chain " + job.sidechain + " has " +
@@ -385,13 +419,15 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
             summary.error = name + " has no side-chain inputs 3 and 4";
             return summary;
         }
-        if (side->SampleRate() != source.Rate()) {
+        // With a rate asked for, both are resampled to it; without, they must agree.
+        if (side->Rate() != source.Rate()) {
             summary.error = "the side-chain runs at " +
-                            std::to_string(static_cast<long>(side->SampleRate())) + " Hz, " +
+                            std::to_string(static_cast<long>(side->Rate())) + " Hz, " +
                             Shown(job.in) + " at " +
                             std::to_string(static_cast<long>(source.Rate())) + " Hz";
             return summary;
         }
+        summary.sideResampledFrom = side->ResampledFrom();
     }
     // Streaming reads the input while the output grows: they must be different files.
     std::error_code unrelated;

@@ -12,20 +12,23 @@
 
 // One file through one plug-in instance, streamed block by block: read, process,
 // measure, write, as stages of a pipeline or one after the other on one thread, with the
-// same figures and output either way. Memory does not depend on the length of the file.
-// The audio goes through in the samples the plug-in takes (32-bit unless useDouble), and
-// the input's figures are those of what the plug-in hears.
+// same figures and output either way. Memory does not depend on the length of the file but
+// for the loudness meters' blocks (about 3 MiB an hour). The audio goes through in the
+// samples the plug-in takes (32-bit unless useDouble), and the input's figures are those
+// of what the plug-in hears: resampled first where rate is not the input's.
 struct RenderJob {
     std::string in; // empty for the built-in drum loop, "-" for standard input
     std::string out;
     OutputFormat format;
     std::string sidechain; // fed to inputs 3 and 4 when given
-    double rate = 0.0;     // the plug-in's and the output's rate; 0 for the input's
+    double rate = 0.0;     // the plug-in's and the output's rate, the input and the
+                           // side-chain resampled to it; 0 for the input's
     int block = 512;
     bool useDouble = false;
-    bool trace = false;     // keep the levels over time for a picture
-    bool loudness = true;   // integrated loudness, range and true peak, in and out
-    int threads = 1;        // for reading, processing, measuring and writing side by side
+    bool trace = false;    // keep the levels over time for a picture
+    bool loudness = true;  // integrated loudness, range and true peak, in and out
+    bool dualMono = false; // a mono file's loudness on two channels, as the EBU reads it
+    int threads = 1;       // for reading, processing, measuring and writing side by side
 };
 
 struct RenderSummary {
@@ -37,6 +40,9 @@ struct RenderSummary {
     bool loudnessMeasured = false;
     int channels = 0;
     double rate = 0.0;
+    double resampledFrom = 0.0;     // the input's own rate, where it was resampled to rate
+    double sideResampledFrom = 0.0; // the side-chain's, likewise
+    bool dualMono = false;
     uint64_t frames = 0;
     double seconds = 0.0;
     Levels inLevels{};

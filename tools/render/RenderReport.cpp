@@ -102,8 +102,18 @@ std::string LoudnessJson(const RenderSummary& s, const Loudness& l) {
     if (!s.loudnessMeasured)
         return "null";
     return "{\"integrated_lufs\": " + Number(l.integratedLufs) +
-           ", \"range_lu\": " + Number(RoundedRange(l.rangeLu)) +
+           ", \"range_lu\": " + Number(l.rangeLu) +
            ", \"true_peak_dbtp\": " + Number(l.truePeakDb) + "}";
+}
+
+// How a mono file's loudness was read, or null for other widths.
+const char* MonoReading(const RenderSummary& s) {
+    return s.channels != 1 ? nullptr : s.dualMono ? "dual mono" : "single channel";
+}
+
+// A largest cut or boost: "none" where no window went that way.
+std::string Extreme(double db) {
+    return db == 0.0 ? "none" : Fixed(db, true, 2);
 }
 
 std::string LevelsJson(const Levels& l) {
@@ -124,15 +134,30 @@ std::string FileJson(const RenderSummary& s, const std::string& indent) {
     json += indent + "\"seconds\": " + Number(s.seconds) + ",\n";
     json += indent + "\"channels\": " + std::to_string(s.channels) + ",\n";
     json += indent + "\"sample_rate\": " + Number(s.rate) + ",\n";
+    json += indent +
+            "\"resampled_from_hz\": " + (s.resampledFrom > 0.0 ? Number(s.resampledFrom) : "null") +
+            ",\n";
+    json += indent + "\"sidechain_resampled_from_hz\": " +
+            (s.sideResampledFrom > 0.0 ? Number(s.sideResampledFrom) : "null") + ",\n";
     json += indent + "\"input_levels\": " + LevelsJson(s.inLevels) + ",\n";
     json += indent + "\"output_levels\": " + LevelsJson(s.outLevels) + ",\n";
     json += indent + "\"loudness_measured\": " + (s.loudnessMeasured ? "true" : "false") + ",\n";
     json += indent + "\"input_loudness\": " + LoudnessJson(s, s.inLoudness) + ",\n";
     json += indent + "\"output_loudness\": " + LoudnessJson(s, s.outLoudness) + ",\n";
     json += indent + "\"loudness_change_lu\": " + Number(LoudnessChange(s)) + ",\n";
-    json += indent + "\"gain_change\": {\"windows\": " + std::to_string(s.gain.windows) +
-            ", \"largest_db\": " + (s.gain.windows ? Number(s.gain.largestDb) : "null") +
-            ", \"average_db\": " + (s.gain.windows ? Number(s.gain.averageDb) : "null") + "},\n";
+    const char* mono = MonoReading(s);
+    json += indent + "\"loudness_modes\": " +
+            (s.loudnessMeasured ? "{\"integrated\": \"exact\", \"range\": \"exact\", \"mono\": " +
+                                      (mono ? Quote(mono) : "null") + "}"
+                                : "null") +
+            ",\n";
+    const auto gain = [&](double db) { return s.gain.windows ? Number(db) : "null"; };
+    json += indent + "\"gain_change\": {\"measure\": \"output minus input level over 50 ms " +
+            "windows, make-up gain included\", \"windows\": " + std::to_string(s.gain.windows) +
+            ", \"largest_db\": " + gain(s.gain.largestDb) +
+            ", \"largest_cut_db\": " + gain(s.gain.cutDb) +
+            ", \"largest_boost_db\": " + gain(s.gain.boostDb) +
+            ", \"average_db\": " + gain(s.gain.averageDb) + "},\n";
     json += indent + "\"time_seconds\": " + Number(s.taken) + ",\n";
     json += indent + "\"realtime_factor\": " + Number(Speed(s)) + "\n";
     return json;
@@ -143,6 +168,17 @@ void PrintSummary(std::FILE* out, const RenderSetup& setup, const RenderSummary&
     std::fprintf(out, "%s: %.2f s, %d channel%s at %.0f Hz, %s, blocks of %d -> %s\n",
                  setup.plugin.c_str(), s.seconds, s.channels, s.channels == 1 ? "" : "s", s.rate,
                  setup.useDouble ? "64-bit" : "32-bit", setup.block, s.out.c_str());
+    if (s.resampledFrom > 0.0 || s.sideResampledFrom > 0.0) {
+        std::string from;
+        for (const auto& [what, rate] : {std::pair{"the input", s.resampledFrom},
+                                         std::pair{"the side-chain", s.sideResampledFrom}})
+            if (rate > 0.0)
+                from += (from.empty() ? "" : ", ") + std::string(what) + " from " +
+                        Fixed(rate, false, 0) + " Hz";
+        std::fprintf(out, "resampled to %.0f Hz (libsoxr): %s%s\n", s.rate, from.c_str(),
+                     s.resampledFrom > 0.0 ? "; the input's figures are of what the plug-in hears"
+                                           : "");
+    }
     std::fprintf(out, "input:   peak %7.2f dBFS   RMS %7.2f dBFS\n", s.inLevels.peakDb,
                  s.inLevels.rmsDb);
     std::fprintf(out, "output:  peak %7.2f dBFS   RMS %7.2f dBFS\n", s.outLevels.peakDb,
@@ -153,7 +189,7 @@ void PrintSummary(std::FILE* out, const RenderSetup& setup, const RenderSummary&
     } else {
         for (const auto& [side, l] : {std::pair{"in: ", s.inLoudness}, {"out:", s.outLoudness}})
             std::fprintf(out, "loudness %s %6s LUFS   range %5s LU   true peak %6s dBTP\n", side,
-                         Fixed(l.integratedLufs).c_str(), Fixed(RoundedRange(l.rangeLu)).c_str(),
+                         Fixed(l.integratedLufs).c_str(), Fixed(l.rangeLu).c_str(),
                          Fixed(l.truePeakDb).c_str());
         if (std::isfinite(change))
             std::fprintf(out, "loudness change: %+.1f LU\n", change);
@@ -161,12 +197,25 @@ void PrintSummary(std::FILE* out, const RenderSetup& setup, const RenderSummary&
             std::fprintf(out, "loudness change: none measured (%s)\n",
                          s.loudnessRefusal.empty() ? "too quiet or too short"
                                                    : s.loudnessRefusal.c_str());
+        const char* mono = MonoReading(s);
+        std::fprintf(out,
+                     "loudness read: integrated and range in libebur128's exact mode (every "
+                     "block kept)%s%s\n",
+                     mono ? "; mono as " : "",
+                     !mono        ? ""
+                     : s.dualMono ? "dual mono (EBU, +3 dB)"
+                                  : "a single channel (ITU-R BS.1770)");
     }
+    const char* gainChange = "gain change (output minus input level, make-up gain included)";
+    const auto dB = [](double db) {
+        const std::string shown = Extreme(db);
+        return shown == "none" ? shown : shown + " dB";
+    };
     if (s.gain.windows)
-        std::fprintf(out, "gain change: largest %+.2f dB, average %+.2f dB\n", s.gain.largestDb,
-                     s.gain.averageDb);
+        std::fprintf(out, "%s: largest cut %s, largest boost %s, average %+.2f dB\n", gainChange,
+                     dB(s.gain.cutDb).c_str(), dB(s.gain.boostDb).c_str(), s.gain.averageDb);
     else
-        std::fprintf(out, "gain change: none measured (input too quiet)\n");
+        std::fprintf(out, "%s: none measured (input too quiet)\n", gainChange);
     std::fprintf(out, "time:    %.3f s, %.1fx real time\n", s.taken, Speed(s));
 }
 
@@ -183,8 +232,8 @@ std::string BatchLine(std::size_t number, std::size_t count, const RenderSummary
 }
 
 void PrintBatchTable(std::FILE* out, const std::vector<RenderSummary>& summaries, double seconds) {
-    std::fprintf(out, "%-28s %9s %8s %8s %7s %8s %8s %8s\n", "file", "seconds", "in LUFS",
-                 "out LUFS", "change", "out dBTP", "gain dB", "speed");
+    std::fprintf(out, "%-28s %9s %8s %8s %7s %8s %8s %8s %8s %8s\n", "file", "seconds", "in LUFS",
+                 "out LUFS", "change", "out dBTP", "cut dB", "boost dB", "avg dB", "speed");
     std::size_t failed = 0;
     for (const RenderSummary& s : summaries) {
         std::string name = std::filesystem::path(Name(s.in)).filename().string();
@@ -196,13 +245,17 @@ void PrintBatchTable(std::FILE* out, const std::vector<RenderSummary>& summaries
             continue;
         }
         const double change = LoudnessChange(s);
-        std::fprintf(out, "%-28s %9.2f %8s %8s %7s %8s %8s %7.1fx\n", name.c_str(), s.seconds,
-                     Fixed(s.inLoudness.integratedLufs).c_str(),
+        const auto gain = [&](const std::string& shown) { return s.gain.windows ? shown : "-"; };
+        std::fprintf(out, "%-28s %9.2f %8s %8s %7s %8s %8s %8s %8s %7.1fx\n", name.c_str(),
+                     s.seconds, Fixed(s.inLoudness.integratedLufs).c_str(),
                      Fixed(s.outLoudness.integratedLufs).c_str(),
                      std::isfinite(change) ? Fixed(change, true).c_str() : "-",
-                     Fixed(s.outLoudness.truePeakDb).c_str(),
-                     s.gain.windows ? Fixed(s.gain.averageDb, true, 2).c_str() : "-", Speed(s));
+                     Fixed(s.outLoudness.truePeakDb).c_str(), gain(Extreme(s.gain.cutDb)).c_str(),
+                     gain(Extreme(s.gain.boostDb)).c_str(),
+                     gain(Fixed(s.gain.averageDb, true, 2)).c_str(), Speed(s));
     }
+    std::fprintf(out, "cut, boost, avg: the largest cut and boost and the average of the gain "
+                      "change (output minus input level, make-up gain included)\n");
     std::fprintf(out, "%zu of %zu rendered, %zu failed, in %.2f s\n", summaries.size() - failed,
                  summaries.size(), failed, seconds);
 }

@@ -122,6 +122,8 @@ void InOutMeter::CloseWindow() {
         const double change = Db(out.window.Squares(), windowSamples) - inDb;
         if (result.windows == 0 || std::fabs(change) > std::fabs(result.largestDb))
             result.largestDb = change;
+        result.cutDb = std::min(result.cutDb, change);
+        result.boostDb = std::max(result.boostDb, change);
         total += change;
         ++result.windows;
     }
@@ -154,18 +156,12 @@ GainChange InOutMeter::Gain() const {
     return r;
 }
 
-double RoundedRange(double rangeLu) {
-    return std::round(rangeLu * 10.0) / 10.0;
-}
-
-LoudnessMeter::LoudnessMeter(int channelCount, double sampleRate)
+LoudnessMeter::LoudnessMeter(int channelCount, double sampleRate, bool dualMono)
     : channels(channelCount), rate(sampleRate), truePeak(channelCount, sampleRate) {
-    // The histogram keeps the gating in fixed memory at any length.
     ebur128_state* s =
         ebur128_init(static_cast<unsigned>(channelCount), static_cast<unsigned long>(sampleRate),
-                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM);
-    // A mono programme is heard on both loudspeakers.
-    if (s && channelCount == 1)
+                     EBUR128_MODE_I | EBUR128_MODE_LRA);
+    if (s && channelCount == 1 && dualMono)
         ebur128_set_channel(s, 0, EBUR128_DUAL_MONO);
     state = s;
 }

@@ -17,22 +17,21 @@ struct Levels {
     double rmsDb;
 };
 
+// Output level minus input level over short-term windows, make-up gain included.
 struct GainChange {
     int windows = 0;        // short-term windows loud enough to compare
     double largestDb = 0.0; // the change of largest size, with its sign
+    double cutDb = 0.0;     // the lowest change, where a window was cut; else 0
+    double boostDb = 0.0;   // the highest change, where a window was boosted; else 0
     double averageDb = 0.0;
 };
 
-// EBU R 128 figures; -inf where the audio is too quiet or short to measure. The range
-// is libebur128's histogram mode's, which is good to about 0.1 LU: RoundedRange gives it
-// to what it means, for showing.
+// EBU R 128 figures; -inf where the audio is too quiet or short to measure.
 struct Loudness {
     double integratedLufs;
     double rangeLu;
     double truePeakDb;
 };
-
-double RoundedRange(double rangeLu);
 
 double ToDecibels(double amplitude);
 
@@ -78,12 +77,15 @@ private:
     GainChange result;
 };
 
-// Integrated loudness and loudness range through libebur128, true peak through our own
-// oversampler (libebur128's costs several times as much for the same figure).
+// Integrated loudness and loudness range through libebur128 in its exact mode, true peak
+// through our own oversampler (libebur128's costs several times as much for the same
+// figure). The exact mode keeps every gating block, about 1.5 MiB an hour: the histogram
+// would keep memory flat but is good to 0.1 LU only.
 class LoudnessMeter {
 public:
-    // false from Valid() when libebur128 refuses the layout or the rate.
-    LoudnessMeter(int channels, double sampleRate);
+    // false from Valid() when libebur128 refuses the layout or the rate. A mono channel
+    // counts once (ITU-R BS.1770), or twice where dualMono (the EBU's reading, +3 dB).
+    LoudnessMeter(int channels, double sampleRate, bool dualMono = false);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
