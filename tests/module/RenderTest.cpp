@@ -323,9 +323,6 @@ TEST_F(Render, RateResamplesTheInputAndTheSideChain) {
             std::max(worst, std::fabs(first[1][i] - 0.5 * std::sin(2.0 * std::numbers::pi *
                                                                    static_cast<double>(i) / 44.1)));
     EXPECT_LT(worst, 1e-6);
-    EXPECT_EQ(FromJson("s.json", "d['sample_rate'], d['resampled_from_hz'], "
-                                 "d['sidechain_resampled_from_hz']"),
-              "44100 48000 None\n");
 
     Write("side.wav", Signal(1), SF_FORMAT_FLOAT); // 1 s at 44.1 kHz
     const Result side = Run(Path("in.wav") + " " + Path("side-out.wav") + " --rate 48000 " +
@@ -337,13 +334,9 @@ TEST_F(Render, RateResamplesTheInputAndTheSideChain) {
     EXPECT_NE(side.out.find("resampled to 48000 Hz (libsoxr): the side-chain from 44100 Hz\n"),
               std::string::npos)
         << side.out;
-    EXPECT_EQ(FromJson("side.json", "d['resampled_from_hz'], d['sidechain_resampled_from_hz']"),
-              "None 44100\n");
-    // The drum loop is made at the rate asked for.
-    const Result demo = Run("--demo " + Path("demo.wav") + " --rate 44100");
-    ASSERT_EQ(demo.status, 0) << demo.err;
-    EXPECT_EQ(Read("demo.wav").Frames(), 4u * 44100u);
-    EXPECT_EQ(demo.out.find("resampled"), std::string::npos) << demo.out;
+    EXPECT_EQ(FromJson("s.json side.json", "*(f[k] for f in ds for k in ('resampled_from_hz', "
+                                           "'sidechain_resampled_from_hz'))"),
+              "48000 None None 44100\n");
 }
 
 TEST_F(Render, OutputFormatsComeFromTheExtensionOrAreNamed) {
