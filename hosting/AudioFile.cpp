@@ -90,25 +90,42 @@ bool Writable(int major) {
     return false;
 }
 
-// The full format word for channels at this rate, or 0.
-int ChooseFormat(const OutputFormat& format, int channels, double sampleRate, int sourceFormat) {
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(sampleRate);
-    info.channels = channels;
-    const int candidates[] = {format.subtype,   sourceFormat & SF_FORMAT_SUBMASK,
-                              SF_FORMAT_FLOAT,  SF_FORMAT_PCM_24,
-                              SF_FORMAT_PCM_16, SF_FORMAT_VORBIS,
-                              SF_FORMAT_OPUS};
-    for (int subtype : candidates) {
-        if (!subtype)
-            continue;
-        info.format = format.major | subtype;
-        if (sf_format_check(&info))
-            return info.format;
-        if (format.subtype)
-            return 0; // asked for, and refused: no silent substitute
+// Codecs that give back only an approximation of what they were given.
+bool Lossy(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_IMA_ADPCM:
+    case SF_FORMAT_MS_ADPCM:
+    case SF_FORMAT_GSM610:
+    case SF_FORMAT_VOX_ADPCM:
+    case SF_FORMAT_NMS_ADPCM_16:
+    case SF_FORMAT_NMS_ADPCM_24:
+    case SF_FORMAT_NMS_ADPCM_32:
+    case SF_FORMAT_G721_32:
+    case SF_FORMAT_G723_24:
+    case SF_FORMAT_G723_40:
+    case SF_FORMAT_VORBIS:
+    case SF_FORMAT_OPUS:
+    case SF_FORMAT_MPEG_LAYER_I:
+    case SF_FORMAT_MPEG_LAYER_II:
+    case SF_FORMAT_MPEG_LAYER_III:
+        return true;
+    default:
+        return false;
     }
-    return 0;
+}
+
+// Each encoder's default, chosen for about 170 to 190 kbit/s in stereo at 44.1 and 48 kHz.
+double DefaultQuality(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_VORBIS:
+        return 5.5;
+    case SF_FORMAT_OPUS:
+        return 3.5;
+    case SF_FORMAT_MPEG_LAYER_III:
+        return 8.0;
+    default:
+        return std::nan("");
+    }
 }
 
 int64_t BytesPerSample(int format) {
@@ -263,6 +280,71 @@ std::string ExtensionFor(const OutputFormat& format) {
     return info.extension ? info.extension : "";
 }
 
+int ChosenFormat(const OutputFormat& format, int channels, double sampleRate, int sourceFormat) {
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = channels;
+    // A lossy source's codec is not taken on: decoded, its audio is kept as it now is.
+    const int candidates[] = {
+        format.subtype,   Lossy(sourceFormat) ? 0 : sourceFormat & SF_FORMAT_SUBMASK,
+        SF_FORMAT_FLOAT,  SF_FORMAT_PCM_24,
+        SF_FORMAT_PCM_16, SF_FORMAT_VORBIS,
+        SF_FORMAT_OPUS};
+    for (int subtype : candidates) {
+        if (!subtype)
+            continue;
+        info.format = format.major | subtype;
+        if (sf_format_check(&info))
+            return info.format;
+        if (format.subtype)
+            return 0; // asked for, and refused: no silent substitute
+    }
+    return 0;
+}
+
+std::string EncodingName(int format) {
+    SF_FORMAT_INFO info{};
+    info.format = format & SF_FORMAT_SUBMASK;
+    return sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name
+               ? info.name
+               : "unknown";
+}
+
+double EncoderQuality(const OutputFormat& asked, int format) {
+    const double fallback = DefaultQuality(format);
+    return std::isnan(fallback) || asked.quality < 0.0 ? fallback : asked.quality;
+}
+
+int IntegerBits(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_DPCM_8:
+        return 8;
+    case SF_FORMAT_DWVW_12:
+        return 12;
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_DPCM_16:
+    case SF_FORMAT_DWVW_16:
+    case SF_FORMAT_ALAC_16:
+        return 16;
+    case SF_FORMAT_ALAC_20:
+        return 20;
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_DWVW_24:
+    case SF_FORMAT_ALAC_24:
+        return 24;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_ALAC_32:
+        return 32;
+    default:
+        return 0;
+    }
+}
+
+Quantizer::Quantizer(int bits, bool withDither)
+    : steps(std::ldexp(1.0, bits - 1)), highest(steps - 1.0), lowest(-steps), dither(withDither) {}
+
 std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, std::string* error) {
     SF_INFO info{};
     std::unique_ptr<BufferedFile> buffered = BufferedFile::Open(path, false);
@@ -285,7 +367,12 @@ std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, std::str
     reader->channels = info.channels;
     reader->sampleRate = info.samplerate;
     reader->format = info.format;
+    reader->floats = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ||
+                     (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE;
     reader->shown = shown;
+    for (int id = SF_STR_FIRST; id <= SF_STR_LAST; ++id)
+        if (const char* text = sf_get_string(handle, id); text && *text)
+            reader->tags.emplace_back(id, text);
     // A pipe's header may announce a length libsndfile cannot vouch for.
     reader->frames = info.seekable && info.frames < SF_COUNT_MAX ? info.frames : -1;
     return reader;
@@ -301,16 +388,22 @@ AudioReader::~AudioReader() {
 std::size_t AudioReader::Read(double* data, std::size_t count) {
     if (!error.empty())
         return 0;
-    return Got(sf_readf_double(Handle(file), data, static_cast<sf_count_t>(count)), count);
+    return Got(data, sf_readf_double(Handle(file), data, static_cast<sf_count_t>(count)), count);
 }
 
 std::size_t AudioReader::Read(float* data, std::size_t count) {
     if (!error.empty())
         return 0;
-    return Got(sf_readf_float(Handle(file), data, static_cast<sf_count_t>(count)), count);
+    return Got(data, sf_readf_float(Handle(file), data, static_cast<sf_count_t>(count)), count);
 }
 
-std::size_t AudioReader::Got(int64_t got, std::size_t count) {
+template <class Sample> std::size_t AudioReader::Got(Sample* data, int64_t got, std::size_t count) {
+    if (floats)
+        for (int64_t i = 0; i < got * channels; ++i)
+            if (!std::isfinite(data[i])) {
+                data[i] = 0;
+                ++nonFinite;
+            }
     // A short read is the end of the audio, unless the decoder or the disk says it failed.
     if (got < static_cast<sf_count_t>(count)) {
         const std::string diskFailure = buffered ? buffered->Failure() : "";
@@ -325,7 +418,7 @@ std::size_t AudioReader::Got(int64_t got, std::size_t count) {
 
 bool AudioWriter::Check(const std::string& path, const OutputFormat& format, int channels,
                         double sampleRate, int sourceFormat, std::string* error) {
-    if (ChooseFormat(format, channels, sampleRate, sourceFormat))
+    if (ChosenFormat(format, channels, sampleRate, sourceFormat))
         return true;
     *error = "cannot write " + std::to_string(channels) + " channel" + (channels == 1 ? "" : "s") +
              " at " + std::to_string(static_cast<int>(sampleRate)) + " Hz as " +
@@ -342,7 +435,7 @@ std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, const Ou
     SF_INFO info{};
     info.samplerate = static_cast<int>(sampleRate);
     info.channels = channels;
-    info.format = ChooseFormat(format, channels, sampleRate, sourceFormat);
+    info.format = ChosenFormat(format, channels, sampleRate, sourceFormat);
     const bool mayOverflow =
         expectedFrames < 0 ||
         expectedFrames > kLargestWavData / (BytesPerSample(info.format) * channels);
@@ -362,10 +455,19 @@ std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, const Ou
     writer->file = handle;
     writer->path = path;
     writer->format = info.format;
+    writer->channels = channels;
     if (rf64)
         sf_command(handle, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
-    // Integer formats clip what lies beyond full scale instead of wrapping it.
+    // libsndfile's own conversion to integers truncates (with clipping on) or scales to
+    // one step short of full scale (without): integers are made here.
+    if (const int bits = IntegerBits(info.format))
+        writer->rounding = std::make_unique<Quantizer>(bits, false);
+    // The other formats clip what lies beyond full scale instead of wrapping it.
     sf_command(handle, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    if (double quality = EncoderQuality(format, info.format); !std::isnan(quality)) {
+        quality /= 10.0;
+        sf_command(handle, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
+    }
     return writer;
 }
 
@@ -376,12 +478,31 @@ AudioWriter::~AudioWriter() {
         sf_close(Handle(file));
 }
 
+void AudioWriter::SetTags(const AudioTags& tags) {
+    for (const auto& [id, text] : tags)
+        sf_set_string(Handle(file), id, text.c_str());
+}
+
 bool AudioWriter::Write(const double* data, std::size_t count, std::string* error) {
+    if (rounding)
+        return Put(PutIntegers(data, count), count, error);
     return Put(sf_writef_double(Handle(file), data, static_cast<sf_count_t>(count)), count, error);
 }
 
 bool AudioWriter::Write(const float* data, std::size_t count, std::string* error) {
+    if (rounding)
+        return Put(PutIntegers(data, count), count, error);
     return Put(sf_writef_float(Handle(file), data, static_cast<sf_count_t>(count)), count, error);
+}
+
+// libsndfile takes integers of any width in the top bits of 32.
+template <class Sample> int64_t AudioWriter::PutIntegers(const Sample* data, std::size_t count) {
+    const int shift = 32 - IntegerBits(format);
+    integers.resize(count * static_cast<std::size_t>(channels));
+    for (std::size_t i = 0; i < integers.size(); ++i)
+        integers[i] = static_cast<int32_t>(
+            static_cast<int64_t>(rounding->Step(static_cast<double>(data[i]))) << shift);
+    return sf_writef_int(Handle(file), integers.data(), static_cast<sf_count_t>(count));
 }
 
 bool AudioWriter::Put(int64_t put, std::size_t count, std::string* error) {

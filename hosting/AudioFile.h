@@ -1,9 +1,13 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Audio files through libsndfile: every format it reads and writes, streamed in
@@ -21,7 +25,11 @@ struct AudioData {
 struct OutputFormat {
     int major = 0;
     int subtype = 0;
+    double quality = -1.0; // Vorbis, Opus and MP3: 0 (smallest) to 10 (best); < 0: default
 };
+
+// libsndfile's string ids (SF_STR_TITLE, SF_STR_ARTIST, ...) with their texts.
+using AudioTags = std::vector<std::pair<int, std::string>>;
 
 // The output format for path: the container named by formatName ("flac", "ogg",
 // "opus", "mp3", ...; empty for path's extension) and the sample format named by
@@ -31,6 +39,65 @@ bool ResolveOutputFormat(const std::string& path, const std::string& formatName,
                          const std::string& subtypeName, OutputFormat* format, std::string* error);
 // The extension files of this container carry, without the dot.
 std::string ExtensionFor(const OutputFormat& format);
+// The full format word AudioWriter::Open writes with these arguments, or 0 where none.
+int ChosenFormat(const OutputFormat& format, int channels, double sampleRate, int sourceFormat);
+// libsndfile's name for the sample format of a format word: "Signed 24 bit PCM", "Vorbis".
+std::string EncodingName(int format);
+// The quality, 0 to 10, that format's encoder is set to for asked; NaN where it takes none.
+double EncoderQuality(const OutputFormat& asked, int format);
+// Bits of the integer samples a format word holds; 0 for floats and lossy codecs.
+int IntegerBits(int format);
+
+// Samples at full scale 1 as the steps of a `bits`-bit integer format: the nearest step in
+// the range, NaN as 0. With dither, TPDF noise of one step each way goes in first, from a
+// generator seeded alike for every file, so that the same samples in the same order come
+// out the same. A sample already on a step needs no rounding and takes no dither: audio
+// passed through unchanged, and silence, stay as they were.
+class Quantizer {
+public:
+    Quantizer(int bits, bool dither);
+    double Step(double x) {
+        const double scaled = x * steps;
+        const double nearest = std::rint(scaled);
+        peak = std::fabs(x) > peak ? std::fabs(x) : peak;
+        double step = nearest;
+        if (dither) {
+            // Drawn for every sample, on a step or not: the noise depends on the position alone.
+            const double noise = Tpdf();
+            if (nearest != scaled)
+                step = std::rint(scaled + noise);
+        }
+        if (std::isnan(step))
+            return 0.0;
+        // Only what lay beyond full scale itself is clipping, not a step the dither reached.
+        if (nearest > highest || nearest < lowest)
+            ++clipped;
+        return std::clamp(step, lowest, highest);
+    }
+    // In place, as the samples the file will hold.
+    template <class Sample> void Apply(Sample* samples, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i)
+            samples[i] = static_cast<Sample>(Step(static_cast<double>(samples[i])) / steps);
+    }
+    uint64_t Clipped() const { return clipped; }
+    // The largest magnitude before rounding and clipping.
+    double Peak() const { return peak; }
+
+private:
+    // Triangular on (-1, 1): the difference of two uniform numbers, each the top half of a
+    // draw, where a 64-bit linear congruential generator keeps its best bits.
+    double Tpdf() {
+        const auto first = static_cast<double>(random() >> 32);
+        return (first - static_cast<double>(random() >> 32)) * 0x1p-32;
+    }
+
+    double steps, highest, lowest;
+    bool dither;
+    // Knuth's multiplier and increment: fast, and more than random enough for dither.
+    std::linear_congruential_engine<uint64_t, 6364136223846793005u, 1442695040888963407u, 0> random;
+    uint64_t clipped = 0;
+    double peak = 0.0;
+};
 
 class BufferedFile;
 
@@ -48,21 +115,30 @@ public:
     // Frames the file announces, or -1 where it cannot tell (a pipe).
     int64_t Frames() const { return frames; }
     // Up to count interleaved frames into data; 0 at the end of the audio, or from a
-    // read that failed, which Error() then tells.
+    // read that failed, which Error() then tells. Samples of a float file that are not
+    // finite (NaN, infinity) come as silence, which no processing or measure can take for
+    // a level.
     std::size_t Read(double* data, std::size_t count);
     std::size_t Read(float* data, std::size_t count);
+    // The samples read as silence so far for not being finite.
+    uint64_t NonFinite() const { return nonFinite; }
     // Why the last read failed, or "" while reads succeed.
     const std::string& Error() const { return error; }
+    // Every text the file holds that libsndfile reads.
+    const AudioTags& Tags() const { return tags; }
 
 private:
     AudioReader();
-    std::size_t Got(int64_t got, std::size_t count);
+    template <class Sample> std::size_t Got(Sample* data, int64_t got, std::size_t count);
     std::unique_ptr<BufferedFile> buffered; // under file, for files on disk
     void* file = nullptr;
     int channels = 0;
     double sampleRate = 0.0;
     int format = 0;
     int64_t frames = -1;
+    AudioTags tags;
+    bool floats = false;
+    uint64_t nonFinite = 0;
     std::string shown;
     std::string error;
 };
@@ -84,7 +160,10 @@ public:
     AudioWriter& operator=(const AudioWriter&) = delete;
 
     int Format() const { return format; }
-    // count interleaved frames; false with a reason in error.
+    // Before the first write; those the container cannot hold are left out.
+    void SetTags(const AudioTags& tags);
+    // count interleaved frames; false with a reason in error. Integer formats take each
+    // sample's nearest step.
     bool Write(const double* data, std::size_t count, std::string* error);
     bool Write(const float* data, std::size_t count, std::string* error);
     // Completes the header; false with a reason in error.
@@ -93,10 +172,14 @@ public:
 private:
     AudioWriter();
     bool Put(int64_t put, std::size_t count, std::string* error);
+    template <class Sample> int64_t PutIntegers(const Sample* data, std::size_t count);
     std::unique_ptr<BufferedFile> buffered; // under file, for files on disk
     void* file = nullptr;
     std::string path;
     int format = 0;
+    int channels = 0;
+    std::unique_ptr<Quantizer> rounding; // for integer formats
+    std::vector<int32_t> integers;
 };
 
 // Whole files, for short material. false with a one-line reason in error, a read

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -91,6 +92,55 @@ TEST(AudioFile, WavThatMayPassFourGibibytesStartsAsRf64AndEndsAsWavWhenSmall) {
         EXPECT_EQ(back.channels[1][999], 0.25);
     }
     std::filesystem::remove_all(dir);
+}
+
+// Each sample, in steps of the format, comes back as the nearest step within the range.
+TEST(AudioFile, IntegerFormatsHoldTheNearestStepClippedAtFullScale) {
+    const double steps[] = {0.3, 0.7, -0.3, -0.7, 1.5, -2.5, 1e10, -1e10, std::nan("")};
+    const std::string path = ::testing::TempDir() + "quelor-steps-" + std::to_string(getpid());
+    for (const int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_AIFF | SF_FORMAT_PCM_24,
+                             SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_U8,
+                             SF_FORMAT_WAV | SF_FORMAT_PCM_32}) {
+        SCOPED_TRACE(format);
+        const double full = std::ldexp(1.0, IntegerBits(format) - 1);
+        std::vector<double> samples;
+        for (const double step : steps)
+            samples.push_back(step / full);
+        std::string error;
+        std::unique_ptr<AudioWriter> writer =
+            AudioWriter::Open(path, {format & SF_FORMAT_TYPEMASK, format & SF_FORMAT_SUBMASK}, 1,
+                              48000.0, 0, 9, &error);
+        ASSERT_NE(writer, nullptr) << error;
+        ASSERT_TRUE(writer->Write(samples.data(), samples.size(), &error) && writer->Close(&error));
+        AudioData back;
+        ASSERT_TRUE(ReadAudio(path, &back, &error)) << error;
+        const std::vector<double> expected = {0, 1, 0, -1, 2, -2, full - 1, -full, 0};
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(back.channels[0][i] * full, expected[i]) << steps[i];
+    }
+    std::filesystem::remove(path);
+}
+
+// A sine of 0.3 steps: rounded alone it is silence; dithered it is there, centred, and the
+// same each time. Samples on a step stay there, and the dither's own overs are no clipping.
+TEST(AudioFile, DitherKeepsWhatRoundingLosesAndLeavesStepsAlone) {
+    Quantizer plain(16, false), dithered(16, true), again(16, true), steady(16, true);
+    double projection = 0.0;
+    constexpr int kCount = 48000;
+    for (int i = 0; i < kCount; ++i) {
+        const double sine = std::sin(2.0 * 3.141592653589793 * i / 48.0);
+        const double x = 0.3 * sine / 32768.0;
+        ASSERT_EQ(plain.Step(x), 0.0);
+        const double step = dithered.Step(x);
+        ASSERT_EQ(step, again.Step(x));
+        projection += step * sine * 2.0 / kCount;
+        ASSERT_EQ(steady.Step(-5.0 / 32768.0), -5.0);
+        steady.Step(32766.8 / 32768.0); // dithered past full scale at times
+    }
+    EXPECT_NEAR(projection, 0.3, 0.02);
+    EXPECT_EQ(steady.Clipped(), 0u);
+    EXPECT_EQ(steady.Step(-1.5), -32768.0);
+    EXPECT_EQ(steady.Clipped(), 1u);
 }
 
 } // namespace

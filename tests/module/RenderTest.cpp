@@ -372,6 +372,124 @@ TEST_F(Render, OutputFormatsComeFromTheExtensionOrAreNamed) {
     EXPECT_FALSE(std::filesystem::exists(Path("never.wav")));
 }
 
+// Integer outputs: a -100 dBFS sine (a third of a 16-bit step) is rounded away without
+// dither and kept with it, the dither alike at any --jobs and --block; 24-bit samples are
+// the float render's rounded, and those clipped are counted.
+TEST_F(Render, IntegerOutputsAreRoundedOrDitheredAndTheirClippingIsCounted) {
+    Write("quiet.wav", Signal(2, 1e-5, 3.0), SF_FORMAT_FLOAT);
+    const std::pair<std::string, std::string> renders[] = {
+        {"plain", " --no-dither"}, {"one", " --jobs 1 --block 100"}, {"two", " --jobs 2"}};
+    for (const auto& [name, options] : renders)
+        ASSERT_EQ(Run(Path("quiet.wav") + " " + Path(name + ".wav") + " --subtype pcm16 --json " +
+                      Path(name + ".json") + options)
+                      .status,
+                  0);
+    const AudioData plain = Read("plain.wav"), one = Read("one.wav");
+    EXPECT_EQ(plain.channels, std::vector(2, std::vector(144000, 0.0)));
+    EXPECT_NE(one.channels, plain.channels);
+    EXPECT_EQ(one.channels, Read("two.wav").channels);
+    EXPECT_EQ(FromJson("plain.json one.json", "d['dither'], ds[1]['dither'], d['output_encoding']"),
+              "none tpdf Signed 16 bit PCM\n");
+
+    Write("loud.wav", Signal(2, std::pow(10.0, -0.9 / 20.0)), SF_FORMAT_FLOAT);
+    const std::string loud = Path("loud.wav") + " --param Gain=20 ";
+    ASSERT_EQ(Run(loud + Path("float.wav")).status, 0);
+    const Result r = Run(loud + Path("int.wav") + " --subtype pcm24 --json " + Path("c.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const AudioData stream = Read("float.wav"), written = Read("int.wav");
+    uint64_t clipped = 0;
+    double peak = 0.0;
+    for (std::size_t ch = 0; ch < 2; ++ch)
+        for (std::size_t i = 0; i < stream.Frames(); ++i) {
+            const double step = std::rint(stream.channels[ch][i] * 0x1p23);
+            clipped += step > 0x1p23 - 1 || step < -0x1p23;
+            peak = std::max(peak, std::fabs(stream.channels[ch][i]));
+            ASSERT_EQ(written.channels[ch][i] * 0x1p23, std::clamp(step, -0x1p23, 0x1p23 - 1));
+        }
+    EXPECT_GT(clipped, 40000u);
+    char shown[96];
+    std::snprintf(
+        shown, sizeof shown, "peak    0.00 dBFS   RMS %7.2f dBFS   (before clipping %+.2f)",
+        std::stod(FromJson("c.json", "d['output_levels']['rms_dbfs']")), 20.0 * std::log10(peak));
+    EXPECT_NE(r.out.find(shown), std::string::npos) << r.out;
+    EXPECT_EQ(FromJson("c.json", "d['clipped_samples'], d['warnings'][0].split(':')[0]"),
+              std::to_string(clipped) + " " + std::to_string(clipped) + " samples clipped\n");
+}
+
+// A lossy source is written as the best lossless encoding where the container takes none
+// of its codec; every tag goes where the container holds tags; the encoders' quality is set.
+TEST_F(Render, LossySourcesTagsAndEncoderQuality) {
+    SF_INFO mp3{0, 44100, 1, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 0, 0};
+    if (!sf_format_check(&mp3))
+        GTEST_SKIP() << "the installed libsndfile cannot write MP3";
+    const AudioTags tags = {{SF_STR_TITLE, "A title"}, {SF_STR_ARTIST, "Someone"}};
+    const std::vector<double> source = Signal(1).channels[0];
+    for (const std::string name : {"in.mp3", "in.ogg", "in.flac"}) {
+        OutputFormat format;
+        std::string error;
+        ASSERT_TRUE(ResolveOutputFormat(Path(name), "", "", &format, &error)) << error;
+        const auto writer = AudioWriter::Open(Path(name), format, 1, 44100.0, 0, -1, &error);
+        ASSERT_NE(writer, nullptr) << error;
+        writer->SetTags(tags);
+        ASSERT_TRUE(writer->Write(source.data(), source.size(), &error) && writer->Close(&error));
+    }
+    const struct {
+        const char *in, *out;
+        int format;
+    } cases[] = {{"in.mp3", "a.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+                 {"in.mp3", "b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+                 {"in.ogg", "c.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+                 {"in.flac", "d.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+                 {"in.flac", "e.au", SF_FORMAT_AU | SF_FORMAT_PCM_24}}; // no tags there
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.out);
+        const Result r = Run(Path(c.in) + " " + Path(c.out));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("written: " + EncodingName(c.format)), std::string::npos) << r.out;
+        std::string error;
+        const auto reader = AudioReader::Open(Path(c.out), &error);
+        ASSERT_NE(reader, nullptr) << error;
+        EXPECT_EQ(reader->Format(), c.format);
+        EXPECT_EQ(reader->Tags(),
+                  (c.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AU ? AudioTags{} : tags);
+    }
+    std::vector<std::uintmax_t> sizes;
+    for (const std::string quality : {" --quality 0", " --quality 5.5", " --quality 10", ""}) {
+        ASSERT_EQ(Run(Path("in.flac") + " " + Path("q.ogg") + " --json " + Path("q.json") + quality)
+                      .status,
+                  0);
+        sizes.push_back(std::filesystem::file_size(Path("q.ogg")));
+    }
+    EXPECT_LT(sizes[0], sizes[1]);
+    EXPECT_LT(sizes[1], sizes[2]);
+    EXPECT_EQ(sizes[3], sizes[1]) << "the default";
+    EXPECT_EQ(FromJson("q.json", "d['output_quality']"), "5.5\n");
+}
+
+// Samples that are not finite are heard as silence and counted; silence reads -inf, null in
+// the JSON as for loudness.
+TEST_F(Render, NonFiniteInputIsCountedAndSilenceIsMinusInfinity) {
+    AudioData odd = Signal(2, 0.5);
+    odd.channels[0][10] = std::nan("");
+    odd.channels[1][20] = HUGE_VAL;
+    odd.channels[0][30] = -HUGE_VAL;
+    Write("odd.wav", odd, SF_FORMAT_FLOAT);
+    Result r = Run(Path("odd.wav") + " " + Path("o.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: 3 samples of " + Path("odd.wav") + " not finite"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out.find("nan"), std::string::npos) << r.out;
+    std::fill(odd.channels[0].begin(), odd.channels[0].end(), 0.0);
+    odd.channels[1] = odd.channels[0];
+    Write("silence.wav", odd, SF_FORMAT_PCM_16);
+    r = Run(Path("silence.wav") + " " + Path("o.wav") + " --json " + Path("s.json"));
+    EXPECT_NE(r.out.find("input:   peak    -inf dBFS   RMS    -inf dBFS"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(FromJson("s.json", "d['input_levels'], d['output_levels']['peak_dbfs']"),
+              "{'peak_dbfs': None, 'rms_dbfs': None} None\n");
+}
+
 TEST_F(Render, PipeInputRendersAsTheFileDoes) {
     Write("in.wav", Signal(2), SF_FORMAT_FLOAT);
     const std::string settings = " --param Threshold=-30 --param Attack=0";

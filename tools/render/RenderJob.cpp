@@ -43,6 +43,8 @@ public:
     // The file's own rate where it is resampled, else 0.
     double ResampledFrom() const { return resampler ? reader->SampleRate() : 0.0; }
     int Format() const { return reader ? reader->Format() : 0; }
+    AudioTags Tags() const { return reader ? reader->Tags() : AudioTags{}; }
+    uint64_t NonFinite() const { return reader ? reader->NonFinite() : 0; }
     int64_t Frames() const {
         if (resampler)
             return Resampler::Frames(reader->Frames(), reader->SampleRate(), resampledRate);
@@ -175,6 +177,17 @@ private:
     std::vector<Sample*> inPointers, outPointers;
 };
 
+// "1 sample", "2 samples".
+std::string Counted(uint64_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::string Decibels(double db) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.2f", db);
+    return text;
+}
+
 std::string Seconds(uint64_t frames, double rate) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(frames) / rate);
@@ -254,7 +267,7 @@ class OutputFile {
 public:
     OutputFile(const RenderJob& job, const RenderSummary& summary, const Source& source)
         : path(job.out), format(job.format), channels(summary.channels), rate(summary.rate),
-          sourceFormat(source.Format()), frames(source.Frames()) {}
+          sourceFormat(source.Format()), frames(source.Frames()), tags(source.Tags()) {}
 
     template <class Sample> bool Write(const Sample* data, std::size_t count, std::string* error) {
         return Open(error) && writer->Write(data, count, error);
@@ -274,8 +287,11 @@ public:
 
 private:
     bool Open(std::string* error) {
-        if (!writer)
+        if (!writer) {
             writer = AudioWriter::Open(path, format, channels, rate, sourceFormat, frames, error);
+            if (writer)
+                writer->SetTags(tags);
+        }
         return writer != nullptr;
     }
 
@@ -285,6 +301,7 @@ private:
     double rate;
     int sourceFormat;
     int64_t frames;
+    AudioTags tags;
     std::unique_ptr<AudioWriter> writer;
 };
 
@@ -306,6 +323,11 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, Source* side
         return *meter;
     };
     BlockReader reader(source, side);
+    // Integer outputs take their steps in this stage, in order, so that every measure that
+    // follows is of the file as written.
+    std::optional<Quantizer> quantizer;
+    if (const int bits = IntegerBits(summary.format))
+        quantizer.emplace(bits, summary.dithered);
 
     BlockPipeline<Sample> pipeline;
     using Block = AudioBlock<Sample>;
@@ -318,6 +340,8 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, Source* side
             buffers.Process(host.Effect(), n);
             buffers.Drain(&b.out[at * width], width, n);
         }
+        if (quantizer)
+            quantizer->Apply(b.out.data(), b.frames * width);
         levels.Add(b.in.data(), b.out.data(), b.frames);
         if (summary.trace)
             summary.trace->Add(b.in.data(), b.out.data(), b.frames);
@@ -349,6 +373,11 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, Source* side
     summary.frames = reader.Frames();
     if (!summary.error.empty())
         return false;
+    for (const auto& [read, name] :
+         {std::pair{&source, Shown(job.in)}, std::pair{side, "the side-chain " + job.sidechain}})
+        if (read && read->NonFinite())
+            summary.warnings.push_back(Counted(read->NonFinite(), "sample") + " of " + name +
+                                       " not finite (NaN or infinity), read as silence");
     if (side && reader.SideFrames() < summary.frames)
         summary.warnings.push_back(
             "the side-chain " + job.sidechain + " ends after " +
@@ -356,6 +385,13 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, Source* side
             Seconds(summary.frames, summary.rate) + ": the rest was compressed against silence");
     summary.inLevels = levels.In();
     summary.outLevels = levels.Out();
+    summary.peakBeforeClippingDb =
+        quantizer ? ToDecibels(quantizer->Peak()) : summary.outLevels.peakDb;
+    summary.clipped = quantizer ? quantizer->Clipped() : 0;
+    if (summary.clipped)
+        summary.warnings.push_back(Counted(summary.clipped, "sample") +
+                                   " clipped: the plug-in's output peaks at " +
+                                   Decibels(summary.peakBeforeClippingDb) + " dBFS");
     summary.gain = levels.Gain();
     summary.loudnessMeasured = job.loudness;
     if (job.loudness) {
@@ -439,6 +475,10 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
     if (!AudioWriter::Check(job.out, job.format, summary.channels, summary.rate, source.Format(),
                             &summary.error))
         return summary;
+    summary.format = ChosenFormat(job.format, summary.channels, summary.rate, source.Format());
+    summary.quality = EncoderQuality(job.format, summary.format);
+    const int bits = IntegerBits(summary.format);
+    summary.dithered = job.dither && bits > 0 && bits <= 16;
     OutputFile writer(job, summary, source);
     if (job.trace)
         summary.trace = std::make_unique<LevelTrace>(summary.channels, summary.rate);

@@ -5,6 +5,7 @@
 #include "RenderStats.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,6 +30,7 @@ struct RenderJob {
     bool loudness = true;  // integrated loudness, range and true peak, in and out
     bool dualMono = false; // a mono file's loudness on two channels, as the EBU reads it
     int threads = 1;       // for reading, processing, measuring and writing side by side
+    bool dither = true;    // TPDF dither into integer outputs of 16 bits or fewer
 };
 
 struct RenderSummary {
@@ -46,7 +48,12 @@ struct RenderSummary {
     uint64_t frames = 0;
     double seconds = 0.0;
     Levels inLevels{};
-    Levels outLevels{};
+    Levels outLevels{};            // of the samples as the file holds them
+    int format = 0;                // the output's libsndfile format word
+    double quality = std::nan(""); // the lossy encoder's, 0 to 10; NaN for others
+    bool dithered = false;
+    uint64_t clipped = 0;              // samples beyond full scale, for integer outputs
+    double peakBeforeClippingDb = 0.0; // the plug-in's output as it came
     GainChange gain;
     Loudness inLoudness{};
     Loudness outLoudness{};

@@ -141,6 +141,12 @@ std::string FileJson(const RenderSummary& s, const std::string& indent) {
             (s.sideResampledFrom > 0.0 ? Number(s.sideResampledFrom) : "null") + ",\n";
     json += indent + "\"input_levels\": " + LevelsJson(s.inLevels) + ",\n";
     json += indent + "\"output_levels\": " + LevelsJson(s.outLevels) + ",\n";
+    json +=
+        indent + "\"output_peak_before_clipping_dbfs\": " + Number(s.peakBeforeClippingDb) + ",\n";
+    json += indent + "\"output_encoding\": " + Quote(EncodingName(s.format)) + ",\n";
+    json += indent + "\"output_quality\": " + Number(s.quality) + ",\n";
+    json += indent + "\"dither\": " + (s.dithered ? "\"tpdf\"" : "\"none\"") + ",\n";
+    json += indent + "\"clipped_samples\": " + std::to_string(s.clipped) + ",\n";
     json += indent + "\"loudness_measured\": " + (s.loudnessMeasured ? "true" : "false") + ",\n";
     json += indent + "\"input_loudness\": " + LoudnessJson(s, s.inLoudness) + ",\n";
     json += indent + "\"output_loudness\": " + LoudnessJson(s, s.outLoudness) + ",\n";
@@ -181,8 +187,18 @@ void PrintSummary(std::FILE* out, const RenderSetup& setup, const RenderSummary&
     }
     std::fprintf(out, "input:   peak %7.2f dBFS   RMS %7.2f dBFS\n", s.inLevels.peakDb,
                  s.inLevels.rmsDb);
-    std::fprintf(out, "output:  peak %7.2f dBFS   RMS %7.2f dBFS\n", s.outLevels.peakDb,
-                 s.outLevels.rmsDb);
+    const std::string unclipped =
+        s.clipped ? "   (before clipping " + Fixed(s.peakBeforeClippingDb, true, 2) + ")" : "";
+    std::fprintf(out, "output:  peak %7.2f dBFS   RMS %7.2f dBFS%s\n", s.outLevels.peakDb,
+                 s.outLevels.rmsDb, unclipped.c_str());
+    std::string written = EncodingName(s.format);
+    if (!std::isnan(s.quality))
+        written += ", quality " + Fixed(s.quality);
+    if (s.dithered)
+        written += ", TPDF dither";
+    if (s.clipped)
+        written += ", " + std::to_string(s.clipped) + " samples clipped";
+    std::fprintf(out, "written: %s\n", written.c_str());
     const double change = LoudnessChange(s);
     if (!s.loudnessMeasured) {
         std::fprintf(out, "loudness: not measured (--no-loudness)\n");

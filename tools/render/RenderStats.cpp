@@ -15,7 +15,6 @@ namespace {
 constexpr double kWindowSeconds = 0.05;
 // Windows quieter than this on the input say nothing about a gain.
 constexpr double kQuietestWindowDb = -60.0;
-constexpr double kFloorDb = -200.0;
 
 ebur128_state* Ebur(void* state) {
     return static_cast<ebur128_state*>(state);
@@ -23,7 +22,7 @@ ebur128_state* Ebur(void* state) {
 } // namespace
 
 double ToDecibels(double amplitude) {
-    return amplitude > 0.0 ? std::max(20.0 * std::log10(amplitude), kFloorDb) : kFloorDb;
+    return 20.0 * std::log10(amplitude);
 }
 
 namespace {

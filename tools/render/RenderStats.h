@@ -33,6 +33,7 @@ struct Loudness {
     double truePeakDb;
 };
 
+// -inf for silence.
 double ToDecibels(double amplitude);
 
 // Sums of squares and peaks in four lanes, each sample in the lane of its place in the

@@ -61,6 +61,8 @@ struct Options {
     bool noLoudness = false;
     bool dualMono = false;
     bool demo = false;
+    bool noDither = false;
+    double quality = -1.0; // each lossy encoder's default
 };
 
 bool WriteText(const std::string& path, const std::string& text, std::string* error) {
@@ -432,6 +434,8 @@ int Run(Options& options) {
         job.useDouble = options.useDouble;
         job.loudness = !options.noLoudness;
         job.dualMono = options.dualMono;
+        job.dither = !options.noDither;
+        job.format.quality = options.quality;
         totalFrames += static_cast<uint64_t>(std::max<int64_t>(InputFrames(job, kDemoSeconds), 0));
     }
 
@@ -547,6 +551,13 @@ int main(int argc, char** argv) {
                    "output container instead of the extension's: wav, flac, aiff, ogg, opus, ...");
     app.add_option("--subtype", options.subtype,
                    "output sample format: pcm16, pcm24, pcm32, float, double, vorbis, opus, ...");
+    app.add_flag("--no-dither", options.noDither,
+                 "no TPDF dither into integer outputs of 16 bits or fewer (samples are rounded)");
+    app.add_option("--quality", options.quality,
+                   "Vorbis, Opus and MP3 outputs: 0 (smallest) to 10 (best), libsndfile's VBR "
+                   "quality times 10; default Vorbis 5.5, Opus 3.5, MP3 8, about 170-190 kbit/s "
+                   "for stereo at 44.1 or 48 kHz")
+        ->check(CLI::Range(0.0, 10.0));
     app.add_option("--json", options.json, "write the summary as JSON to this file");
     app.add_flag("--no-loudness", options.noLoudness,
                  "measure peaks and RMS only: no loudness, loudness range or true peak");
