@@ -269,13 +269,24 @@ ParameterChoice ByPluginText(const PluginHost& host, int index, const std::strin
                              float before) {
     ParameterChoice choice;
     choice.index = index;
+    // A number just outside the range would be clamped by the plug-in without a word: it is
+    // refused here as one further out is.
+    const Prober probe(host, index);
+    if (!std::isnan(probe.ValueAt(0.0)) && !std::isnan(probe.ValueAt(1.0))) {
+        double number = 0.0;
+        const Request r = ReadRequest(probe, host, index, request);
+        host.SetParameter(index, before);
+        if (ParseRequest(request, host.ParameterLabel(index), &number) && !r.error.empty()) {
+            choice.error = r.error;
+            return choice;
+        }
+    }
     if (host.SetParameterText(index, request)) {
         choice.normalized = host.GetParameter(index);
         choice.text = host.ParameterDisplay(index);
         choice.taken = request;
         return choice;
     }
-    const Prober probe(host, index);
     if (std::isnan(probe.ValueAt(0.0)) || std::isnan(probe.ValueAt(1.0))) {
         choice.error = NotAValue(host, index, request, ChoiceRuns(probe));
     } else {

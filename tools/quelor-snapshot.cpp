@@ -106,9 +106,10 @@ int main(int argc, char** argv) {
     app.add_option("--input", options.in, "audio file to run through the effect first")
         ->check(CLI::ExistingFile);
     app.add_flag("--demo", options.demo, "run the built-in drum loop through the effect first");
+    app.set_version_flag("--version", std::string("quelor-snapshot ") + QUELOR_VERSION);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
+    } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         return Fail(e.what());

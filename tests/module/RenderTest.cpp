@@ -6,19 +6,27 @@
 
 #include "raster/RAS_PNG.h"
 
+#include <atomic>
 #include <bit>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <numbers>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
+#include <thread>
 #include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -168,7 +176,8 @@ TEST_F(Render, ThresholdAndRatioReduceASteadySineAsExpected) {
     EXPECT_NE(r.out.find("average -10."), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("input:   peak   -6.00 dBFS"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find('\r'), std::string::npos) << "not a terminal: no progress bar";
-    ASSERT_EQ(Run(Path("demo.wav") + " --param Gain=9").status, 0) << "the built-in drum loop";
+    ASSERT_EQ(Run("--demo " + Path("demo.wav") + " --param Gain=9").status, 0)
+        << "the built-in drum loop";
     EXPECT_EQ(Read("demo.wav").Frames(), 4u * 48000u);
 }
 
@@ -234,7 +243,7 @@ TEST_F(Render, BadRequestsAreRefused) {
         {"--param-normalized 12=0.5 --info", "between 0 and 11"},
         {"--param-normalized 6=1.5 --info", "between 0 and 1"},
         {io + " --block 0", "block"},
-        {"", "no output file"},
+        {"", "no files given"},
         {io + " --module " + Path("missing.so"), "cannot load"},
         {io + " --module " + std::string(QUELOR_NO_ENTRY_PATH), "VSTPluginMain"},
         {Path("text.wav") + " " + Path("never.wav"), "cannot read"},
@@ -610,10 +619,9 @@ TEST_F(Render, BatchRefusesWhatWouldOverwriteAndNamesItsFormat) {
     EXPECT_EQ(Read("out/a.flac").format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
 
     ExpectRefused("-o " + Path("out") + " " + Path("a.wav") + " --plot " + Path("p.png"), "--plot");
-    ExpectRefused(Path("a.wav") + " -", "standard output");
     ExpectRefused(Path("a.wav") + " " + dir + "/../" +
                       std::filesystem::path(dir).filename().string() + "/a.wav",
-                  "itself");
+                  "IN and OUT both name");
     EXPECT_EQ(Read("a.wav").Frames(), 44100u) << "the input is left whole";
     ExpectRefused(Path("a.wav") + " " + Path("b.wav") + " " + Path("c.wav"), "-o OUTDIR");
     // A failed write says so, and leaves no device or file damaged behind it.
@@ -816,7 +824,7 @@ TEST_F(Render, AFailureInAnyStageEndsThePipelinedRender) {
         std::string arguments, before, mentions;
     } failures[] = {
         {Path("torn.flac") + " " + Path("o.wav"), "", "cannot read " + Path("torn.flac")},
-        {in + Path("file/o.wav"), "", "cannot write audio file " + Path("file/o.wav")},
+        {in + Path("file/o.wav"), "", "cannot write " + Path("file/o.wav") + ": Not a directory"},
         {in + "/dev/full --format wav", "", "cannot write audio file /dev/full"},
         // The file-size limit stops the writing stage halfway through, and a file that fits
         // the write buffer when its header is completed.
@@ -836,6 +844,178 @@ TEST_F(Render, AFailureInAnyStageEndsThePipelinedRender) {
     std::ofstream(Path("o.wav")) << "an earlier render";
     EXPECT_NE(Run(Path("early.flac") + " " + Path("o.wav") + " --jobs 2").status, 0);
     EXPECT_EQ(Slurp(Path("o.wav")), "an earlier render");
+}
+
+// Every file in the test's folder but the fixture's own, with its bytes.
+std::map<std::string, std::string> FolderContents(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name != "stdout" && name != "stderr" && entry.is_regular_file())
+            files[name] = Slurp(entry.path().string());
+    }
+    return files;
+}
+
+// A command that cannot be carried out safely fails before anything is written: every
+// file stays as it was and none appears, the temporary files of outputs included.
+TEST_F(Render, ACommandThatWouldHarmAFileIsRefusedBeforeAnythingIsWritten) {
+    Write("in.wav", Signal(2), SF_FORMAT_FLOAT);
+    std::ofstream(Path("keep.flac")) << "an earlier render";
+    std::filesystem::create_hard_link(Path("in.wav"), Path("hard.wav"));
+    std::filesystem::create_symlink(Path("in.wav"), Path("link.wav"));
+    const std::string in = Path("in.wav") + " ";
+    const std::string out = Path("out.wav");
+    const std::pair<std::string, std::string> refusals[] = {
+        {in, "one file given"},
+        {in + out + " --plot " + Path("in.wav"), "IN and --plot both name"},
+        {in + out + " --json " + out, "OUT and --json both name"},
+        {in + out + " --json " + dir + "/./in.wav", "IN and --json both name"},
+        {in + out + " --plot " + Path("hard.wav"), "IN and --plot both name"},
+        {in + out + " --save-fxp " + Path("link.wav"), "IN and --save-fxp both name"},
+        {in + out + " --json " + Path("p.json") + " --plot " + Path("p.json"),
+         "--json and --plot both name"},
+        {in + "- --json -", "OUT and --json both name standard output"},
+        {"- " + out + " --sidechain -", "IN and --sidechain both name standard input"},
+        {in + out + " --json " + Path("no/s.json"), "the folder " + Path("no") + " does not exist"},
+        {in + out + " --plot " + Path("no/p.png"), "the folder " + Path("no") + " does not exist"},
+        {in + Path("keep.flac") + " --rate 700000", Path("keep.flac")},
+    };
+    const auto before = FolderContents(dir);
+    for (const auto& [arguments, mentions] : refusals) {
+        SCOPED_TRACE(arguments);
+        ExpectRefused(arguments, mentions);
+        EXPECT_EQ(FolderContents(dir), before);
+    }
+}
+
+// Feeds a WAV header that announces 2 GiB, then silence, into fd until the reader goes.
+void FeedEndlessWav(int fd, const std::string& header) {
+    const std::string zeros(65536, '\0');
+    bool open = write(fd, header.data(), header.size()) > 0;
+    while (open)
+        open = write(fd, zeros.data(), zeros.size()) > 0;
+}
+
+// SIGINT or SIGTERM in the middle of a render: the temporary files go, a file of the
+// output's name stays as it was, and the status tells the signal. A batch keeps the files
+// that had completed. The input never ends: a pipe, or a FIFO fed anew at every opening
+// (the batch opens it to count its frames, then to render it).
+TEST_F(Render, AnInterruptedRenderLeavesTheFilesAsTheyWere) {
+    std::signal(SIGPIPE, SIG_IGN);
+    Write("short.wav", Signal(2, 0.0, 0.1), SF_FORMAT_FLOAT);
+    std::string header = Slurp(Path("short.wav"));
+    header.resize(header.find("data") + 8);
+    for (const std::size_t at : {std::size_t{4}, header.size() - 4})
+        header.replace(at, 4, "\xf0\xff\xff\x7f");
+    ASSERT_EQ(mkfifo(Path("endless.wav").c_str(), 0600), 0);
+    const std::string tool = QUELOR_RENDER_PATH;
+    const struct {
+        std::vector<std::string> arguments;
+        int signal;
+    } cases[] = {
+        {{"-", Path("o.wav"), "--json", Path("o.json"), "--plot", Path("o.png")}, SIGINT},
+        {{"-", Path("o.wav")}, SIGTERM},
+        {{"--jobs", "1", "-o", Path("batch"), Path("short.wav"), Path("endless.wav")}, SIGINT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[1]);
+        std::ofstream(Path("o.wav")) << "an earlier render";
+        int feed[2];
+        ASSERT_EQ(pipe(feed), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(feed[0], STDIN_FILENO);
+            const int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, STDOUT_FILENO);
+            dup2(quiet, STDERR_FILENO);
+            close(feed[1]);
+            std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+            for (const std::string& a : c.arguments)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(feed[0]);
+        std::atomic<bool> stop{false};
+        std::thread piped([&] { FeedEndlessWav(feed[1], header); });
+        std::thread fifo([&] {
+            while (!stop) {
+                const int fd = open(Path("endless.wav").c_str(), O_WRONLY);
+                if (fd >= 0 && !stop)
+                    FeedEndlessWav(fd, header);
+                if (fd >= 0)
+                    close(fd);
+            }
+        });
+        // The signal comes once an output is being written, after the batch's first file.
+        const auto writing = [&] {
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+                if (entry.path().filename().string().find(".quelor-") != std::string::npos)
+                    return c.arguments[0] == "-" ||
+                           std::filesystem::exists(Path("batch/short.wav"));
+            return false;
+        };
+        for (int i = 0; i < 400 && !writing(); ++i)
+            usleep(25000);
+        usleep(200000);
+        kill(pid, c.signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        close(feed[1]);
+        stop = true;
+        close(open(Path("endless.wav").c_str(), O_RDONLY | O_NONBLOCK));
+        piped.join();
+        fifo.join();
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + c.signal);
+        auto left = FolderContents(dir);
+        left.erase("short.wav");
+        EXPECT_EQ(left, (std::map<std::string, std::string>{{"o.wav", "an earlier render"}}));
+    }
+    EXPECT_EQ(Read("batch/short.wav").Frames(), Read("short.wav").Frames());
+    EXPECT_FALSE(std::filesystem::exists(Path("batch/endless.wav")));
+}
+
+// What sox and ffmpeg users type: standard output for the audio or the JSON, with the text
+// on standard error; the version; and the mistakes they make, each answered with what to do.
+TEST_F(Render, StreamsAndTheMistakesOfSoxUsers) {
+    Write("in.wav", Signal(2), SF_FORMAT_FLOAT);
+    const std::string in = Path("in.wav") + " ";
+    ASSERT_EQ(Run(in + Path("file.flac")).status, 0);
+    Result r = Run(in + "- --format flac");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Slurp(Path("file.flac"))) << "the audio alone on standard output";
+    EXPECT_NE(r.err.find("output:  peak"), std::string::npos) << r.err;
+    // A WAV header is completed at the end, which a pipe cannot take.
+    std::system((QUELOR_RENDER_PATH + (" " + in) + "- 2> " + Path("pipe-err") + " | cat").c_str());
+    EXPECT_NE(Slurp(Path("pipe-err")).find("or redirect standard output to a file"),
+              std::string::npos);
+    r = Run(in + Path("o.wav") + " --json -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\n", 0), 0u) << r.out;
+    std::ofstream(Path("s.json")) << r.out;
+    EXPECT_NE(r.err.find("output:  peak"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists("-"));
+    r = Run("--version");
+    EXPECT_EQ(r.out.rfind("quelor-render 1.", 0), 0u) << r.out;
+    EXPECT_EQ(FromJson("s.json", "'quelor-render ' + d['quelor_render_version']"), r.out);
+
+    const std::pair<std::string, std::string> mistakes[] = {
+        {"--param Ratio=4 Threshold=-20 " + in + Path("o.wav"),
+         "\"Threshold=-20\" looks like a setting, not a file: give each setting its own --param"},
+        {"--param Stereo Mode=Dual Mono " + in + Path("o.wav"), "quote a setting that has spaces"},
+        {"--parm Ratio=4 " + in + Path("o.wav"), "did you mean --param?"},
+        {"--param Threshold=-60.05 " + in + Path("o.wav"), "Threshold = -60.05 is out of range"},
+        {"--param Ratio=0.99 " + in + Path("o.wav"), "Ratio = 0.99 is out of range"},
+    };
+    for (const auto& [arguments, mentions] : mistakes)
+        ExpectRefused(arguments, mentions);
+    r = Run("--param Ratio=4 --param Ratio=2 " + in + Path("o.wav"));
+    EXPECT_NE(r.err.find("Ratio is set more than once; the last, \"2.0\", holds"),
+              std::string::npos)
+        << r.err;
 }
 
 } // namespace

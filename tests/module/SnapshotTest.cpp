@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -14,15 +16,16 @@ namespace {
 
 class Snapshot : public ::testing::Test {
 protected:
-    Snapshot() : dir(std::filesystem::temp_directory_path() / ("quelor-snapshot-" +
-                                                                std::to_string(::getpid()))) {
+    Snapshot()
+        : dir(std::filesystem::temp_directory_path() /
+              ("quelor-snapshot-" + std::to_string(::getpid()))) {
         std::filesystem::create_directories(dir);
     }
     ~Snapshot() override { std::filesystem::remove_all(dir); }
 
     int Run(const std::string& arguments) const {
-        const std::string command = std::string(QUELOR_SNAPSHOT_PATH) + " " + arguments +
-                                    " 2> " + (dir / "err.txt").string();
+        const std::string command = std::string(QUELOR_SNAPSHOT_PATH) + " " + arguments + " 2> " +
+                                    (dir / "err.txt").string();
         return std::system(command.c_str());
     }
 
@@ -31,11 +34,13 @@ protected:
     }
 
     // Pixels that differ inside a rectangle of two pictures.
-    static int Differing(const RAS_IBitmap& a, const RAS_IBitmap& b, int l, int t, int r, int bottom) {
+    static int Differing(const RAS_IBitmap& a, const RAS_IBitmap& b, int l, int t, int r,
+                         int bottom) {
         int count = 0;
         for (int y = t; y < bottom; ++y)
             for (int x = l; x < r; ++x)
-                count += a.Pixels()[y * a.StridePixels() + x] != b.Pixels()[y * b.StridePixels() + x];
+                count +=
+                    a.Pixels()[y * a.StridePixels() + x] != b.Pixels()[y * b.StridePixels() + x];
         return count;
     }
 
@@ -48,7 +53,8 @@ TEST_F(Snapshot, PaintsThePanelAndFollowsParametersAndAudio) {
     ASSERT_EQ(Run((dir / "default.png").string()), 0);
     ASSERT_EQ(Run((dir / "ratio.png").string() + " --param Ratio=20"), 0);
     ASSERT_EQ(Run((dir / "loud.png").string() + " --demo --param Gain=12"), 0);
-    const auto plain = Picture("default.png"), ratio = Picture("ratio.png"), loud = Picture("loud.png");
+    const auto plain = Picture("default.png"), ratio = Picture("ratio.png"),
+               loud = Picture("loud.png");
     ASSERT_TRUE(plain && ratio && loud);
     EXPECT_EQ(plain->PixelWidth(), 510);
     EXPECT_EQ(plain->PixelHeight(), 370);
@@ -65,4 +71,9 @@ TEST_F(Snapshot, RefusesWhatItCannotDo) {
     EXPECT_NE(Run((dir / "x.png").string() + " --input " + (dir / "absent.wav").string()), 0);
     EXPECT_NE(Run((dir / "no-such-dir" / "x.png").string()), 0);
     EXPECT_NE(Run(""), 0);
+    ASSERT_EQ(Run("--version > " + (dir / "version.txt").string()), 0);
+    std::ifstream version(dir / "version.txt");
+    EXPECT_EQ(
+        std::string(std::istreambuf_iterator<char>(version), {}).rfind("quelor-snapshot 1.", 0),
+        0u);
 }

@@ -3,6 +3,7 @@
 #include "BlockPipeline.h"
 #include "DemoSignal.h"
 #include "MonoInput.h"
+#include "PendingFile.h"
 #include "Resampler.h"
 
 #include <algorithm>
@@ -260,42 +261,56 @@ private:
     bool sideOver = false;
 };
 
-// The output, opened as the first block is written: opening truncates a file that is
-// there, which for a long one keeps the kernel busy for tens of milliseconds that the
-// other stages can use.
+// The output, opened as the first block is written (into its pending file, which is put in
+// place only once the file is complete), so that opening overlaps the other stages' work.
 class OutputFile {
 public:
-    OutputFile(const RenderJob& job, const RenderSummary& summary, const Source& source)
-        : path(job.out), format(job.format), channels(summary.channels), rate(summary.rate),
-          sourceFormat(source.Format()), frames(source.Frames()), tags(source.Tags()) {}
+    OutputFile(const RenderJob& job, const RenderSummary& summary, const Source& source,
+               std::unique_ptr<PendingFile> destination)
+        : pending(std::move(destination)), format(job.format), channels(summary.channels),
+          rate(summary.rate), sourceFormat(source.Format()), frames(source.Frames()),
+          tags(source.Tags()) {}
 
     template <class Sample> bool Write(const Sample* data, std::size_t count, std::string* error) {
-        return Open(error) && writer->Write(data, count, error);
+        return Named(Open(error) && writer->Write(data, count, error), error);
     }
-    // Completes the file, opening it first where no block came.
-    bool Close(std::string* error) { return Open(error) && writer->Close(error); }
-    // After a failure: half a file must not pass for a whole one; a device stays, and a file
-    // never opened is left as it was.
+    // Standard output is opened at once: a container that cannot stream is refused before
+    // any work.
+    bool OpenStream(std::string* error) {
+        if (pending->Path() != "-" || Open(error))
+            return true;
+        if (!error->empty() && error->back() == '.')
+            error->pop_back();
+        *error += "; give --format flac, au or raw, or redirect standard output to a file";
+        return false;
+    }
+    // Completes the file, opening it first where no block came, and puts it in place.
+    bool Close(std::string* error) {
+        return Named(Open(error) && writer->Close(error), error) && pending->Commit(error);
+    }
+    // After a failure: half a file must not pass for a whole one, nor replace one.
     void Discard() {
-        if (!writer)
-            return;
         writer.reset();
-        std::error_code ignored;
-        if (std::filesystem::is_regular_file(path, ignored))
-            std::filesystem::remove(path, ignored);
+        pending.reset();
     }
 
 private:
     bool Open(std::string* error) {
         if (!writer) {
-            writer = AudioWriter::Open(path, format, channels, rate, sourceFormat, frames, error);
+            writer = AudioWriter::Open(pending->Path(), format, channels, rate, sourceFormat,
+                                       frames, error);
             if (writer)
                 writer->SetTags(tags);
         }
         return writer != nullptr;
     }
+    bool Named(bool ok, std::string* error) const {
+        if (!ok)
+            *error = pending->Named(*error);
+        return ok;
+    }
 
-    std::string path;
+    std::unique_ptr<PendingFile> pending;
     OutputFormat format;
     int channels;
     double rate;
@@ -479,7 +494,12 @@ RenderSummary RenderFile(PluginHost& host, const RenderJob& job, double demoSeco
     summary.quality = EncoderQuality(job.format, summary.format);
     const int bits = IntegerBits(summary.format);
     summary.dithered = job.dither && bits > 0 && bits <= 16;
-    OutputFile writer(job, summary, source);
+    std::unique_ptr<PendingFile> pending = PendingFile::Create(job.out, &summary.error);
+    if (!pending)
+        return summary;
+    OutputFile writer(job, summary, source, std::move(pending));
+    if (!writer.OpenStream(&summary.error))
+        return summary;
     if (job.trace)
         summary.trace = std::make_unique<LevelTrace>(summary.channels, summary.rate);
 

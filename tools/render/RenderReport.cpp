@@ -278,7 +278,8 @@ void PrintBatchTable(std::FILE* out, const std::vector<RenderSummary>& summaries
 
 std::string SummaryJson(const RenderSetup& setup, const std::vector<RenderSummary>& summaries,
                         bool batch) {
-    std::string json = "{\n  \"plugin\": " + Quote(setup.plugin) + ",\n";
+    std::string json = "{\n  \"quelor_render_version\": " + Quote(setup.version) + ",\n";
+    json += "  \"plugin\": " + Quote(setup.plugin) + ",\n";
     json += "  \"module\": " + Quote(setup.module) + ",\n";
     json += "  \"precision_bits\": " + std::string(setup.useDouble ? "64" : "32") + ",\n";
     json += "  \"block\": " + std::to_string(setup.block) + ",\n";

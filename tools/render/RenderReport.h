@@ -8,6 +8,7 @@
 
 // What a render did, for people (text) and for scripts (JSON).
 struct RenderSetup {
+    std::string version; // the render tool's
     std::string plugin;
     std::string module;
     struct Setting {

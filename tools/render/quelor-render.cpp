@@ -5,6 +5,7 @@
 #include "FxpFile.h"
 #include "ModuleSearch.h"
 #include "ParameterSetting.h"
+#include "PendingFile.h"
 #include "PluginHost.h"
 #include "RenderJob.h"
 #include "RenderPlot.h"
@@ -65,24 +66,25 @@ struct Options {
     double quality = -1.0; // each lossy encoder's default
 };
 
-bool WriteText(const std::string& path, const std::string& text, std::string* error) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file)
-        *error = "cannot write " + path;
-    return static_cast<bool>(file);
-}
+// Where --json goes, made before any work so that a folder that cannot be written is found
+// first; while failureToJson is set, a failure is written there as the whole summary.
+std::unique_ptr<PendingFile> jsonFile;
+bool failureToJson = false;
 
-// --json's file while a failure is to be written there, as the whole summary.
-std::string failureJson;
+bool WriteJson(const std::string& text, std::string* error) {
+    if (!jsonFile)
+        return true;
+    const bool written = WriteText(*jsonFile, text, error);
+    jsonFile.reset();
+    return written;
+}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "quelor-render: error: %s\n", message.c_str());
     std::string ignored;
-    if (!failureJson.empty())
-        WriteText(failureJson, ErrorJson(message), &ignored);
-    failureJson.clear();
+    if (failureToJson)
+        WriteJson(ErrorJson(message), &ignored);
+    failureToJson = false;
     return 1;
 }
 
@@ -101,15 +103,15 @@ std::string FourChars(int32_t v) {
 
 // Reads the instance and never writes it: the ends of each range come from a
 // second instance of the module, where one can be made.
-void PrintInfo(const PluginHost& host, const std::string& path) {
+void PrintInfo(std::FILE* to, const PluginHost& host, const std::string& path) {
     const AEffect* e = host.Effect();
-    std::printf("module:      %s\n", path.c_str());
-    std::printf("effect:      %s\n", host.EffectName().c_str());
-    std::printf("vendor:      %s\n", host.VendorName().c_str());
-    std::printf("product:     %s\n", host.ProductName().c_str());
-    std::printf("unique id:   '%s' (0x%08X)\n", FourChars(e->uniqueID).c_str(),
-                static_cast<unsigned>(e->uniqueID));
-    std::printf("version:     %d\n", e->version);
+    std::fprintf(to, "module:      %s\n", path.c_str());
+    std::fprintf(to, "effect:      %s\n", host.EffectName().c_str());
+    std::fprintf(to, "vendor:      %s\n", host.VendorName().c_str());
+    std::fprintf(to, "product:     %s\n", host.ProductName().c_str());
+    std::fprintf(to, "unique id:   '%s' (0x%08X)\n", FourChars(e->uniqueID).c_str(),
+                 static_cast<unsigned>(e->uniqueID));
+    std::fprintf(to, "version:     %d\n", e->version);
     std::string flags;
     const std::pair<int32_t, const char*> names[] = {
         {effFlagsHasEditor, "editor"},         {effFlagsCanMono, "mono"},
@@ -119,10 +121,10 @@ void PrintInfo(const PluginHost& host, const std::string& path) {
     for (const auto& [bit, name] : names)
         if (e->flags & bit)
             flags += (flags.empty() ? "" : ", ") + std::string(name);
-    std::printf("flags:       0x%X (%s)\n", static_cast<unsigned>(e->flags), flags.c_str());
-    std::printf("channels:    %d in, %d out\n", e->numInputs, e->numOutputs);
-    std::printf("latency:     %d samples\n", e->initialDelay);
-    std::printf("parameters:  %d\n", e->numParams);
+    std::fprintf(to, "flags:       0x%X (%s)\n", static_cast<unsigned>(e->flags), flags.c_str());
+    std::fprintf(to, "channels:    %d in, %d out\n", e->numInputs, e->numOutputs);
+    std::fprintf(to, "latency:     %d samples\n", e->initialDelay);
+    std::fprintf(to, "parameters:  %d\n", e->numParams);
     std::string ignored;
     const std::unique_ptr<PluginHost> probe = PluginHost::Load(path, &ignored);
     for (int i = 0; i < e->numParams; ++i) {
@@ -134,13 +136,14 @@ void PrintInfo(const PluginHost& host, const std::string& path) {
             range += probe->ParameterDisplay(i) + ")";
         }
         const std::string label = host.ParameterLabel(i);
-        std::printf("  %3d %-20s %-12s%s%s%s  normalized %.6g\n", i, host.ParameterName(i).c_str(),
-                    host.ParameterDisplay(i).c_str(), range.c_str(), label.empty() ? "" : " ",
-                    label.c_str(), static_cast<double>(host.GetParameter(i)));
+        std::fprintf(to, "  %3d %-20s %-12s%s%s%s  normalized %.6g\n", i,
+                     host.ParameterName(i).c_str(), host.ParameterDisplay(i).c_str(), range.c_str(),
+                     label.empty() ? "" : " ", label.c_str(),
+                     static_cast<double>(host.GetParameter(i)));
     }
-    std::printf("programs:    %d\n", e->numPrograms);
+    std::fprintf(to, "programs:    %d\n", e->numPrograms);
     for (int i = 0; i < e->numPrograms; ++i)
-        std::printf("  %3d %s\n", i, host.ProgramNameAt(i).c_str());
+        std::fprintf(to, "  %3d %s\n", i, host.ProgramNameAt(i).c_str());
 }
 
 // What the settings came to: the preset's bytes, then each value given to the plug-in
@@ -207,25 +210,31 @@ int Configure(const PluginHost& host, const Options& options, Settings* settings
             !ApplyFxp(host, settings->preset, &error))
             return Fail(options.preset + ": " + error);
     }
+    const auto taken = [&](const ParameterChoice& choice) {
+        if (std::find(setByHand->begin(), setByHand->end(), choice.index) != setByHand->end())
+            Warn(host.ParameterName(choice.index) + " is set more than once; the last, \"" +
+                 choice.text + "\", holds");
+        settings->Record(choice);
+        setByHand->push_back(choice.index);
+    };
     for (const std::string& assignment : options.params) {
         const ParameterChoice choice = SetParameterByText(host, assignment);
         if (!choice.error.empty())
             return Fail(choice.error);
-        settings->Record(choice);
-        setByHand->push_back(choice.index);
+        taken(choice);
     }
     for (const std::string& assignment : options.normalizedParams) {
         const ParameterChoice choice = SetParameterNormalized(host, assignment);
         if (!choice.error.empty())
             return Fail(choice.error);
-        settings->Record(choice);
-        setByHand->push_back(choice.index);
+        taken(choice);
     }
     return 0;
 }
 
 RenderSetup SetupOf(const PluginHost& host, const Options& options) {
     RenderSetup setup;
+    setup.version = QUELOR_VERSION;
     setup.plugin = host.EffectName().empty() ? options.module : host.EffectName();
     setup.module = options.module;
     setup.block = options.block;
@@ -243,7 +252,8 @@ RenderSetup SetupOf(const PluginHost& host, const Options& options) {
 // it clear the bar first.
 class Progress {
 public:
-    Progress(bool shown, uint64_t frames) : show(shown), total(frames) {}
+    Progress(std::FILE* stream, bool shown, uint64_t frames)
+        : to(stream), show(shown), total(frames) {}
     void Update(uint64_t done) {
         if (!show || total == 0)
             return;
@@ -253,22 +263,24 @@ public:
         last = percent;
         constexpr int kWidth = 40;
         const int filled = percent * kWidth / 100;
-        std::printf("\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                    std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), percent);
-        std::fflush(stdout);
+        std::fprintf(to, "\r[%s%s] %3d%%",
+                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), percent);
+        std::fflush(to);
     }
     void Line(const std::string& text) {
         Clear();
-        std::printf("%s\n", text.c_str());
-        std::fflush(stdout);
+        std::fprintf(to, "%s\n", text.c_str());
+        std::fflush(to);
     }
     void Clear() {
         if (show && last >= 0)
-            std::printf("\r%60s\r", "");
+            std::fprintf(to, "\r%60s\r", "");
         last = -1;
     }
 
 private:
+    std::FILE* to;
     bool show;
     uint64_t total;
     int last = -1;
@@ -337,6 +349,53 @@ std::vector<RenderSummary> RenderAll(std::size_t threads, const InstanceMaker& m
     return summaries;
 }
 
+// Whether two paths name one file: by identity where both exist (links and hard links
+// included), else by their canonical forms ("./" and links in the folders included).
+bool SameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code failed;
+    if (fs::equivalent(a, b, failed))
+        return true;
+    std::error_code failedA, failedB;
+    const fs::path canonicalA = fs::weakly_canonical(a, failedA);
+    const fs::path canonicalB = fs::weakly_canonical(b, failedB);
+    return !failedA && !failedB && canonicalA == canonicalB;
+}
+
+// Two of the files a command reads and writes that are one, where writing one would harm
+// the other; "" where there are none. "-" is a stream: one each way.
+std::string PathConflict(const Options& options) {
+    struct Named {
+        std::string role;
+        std::string path;
+        bool written;
+    };
+    std::vector<Named> paths;
+    for (const std::string& in :
+         options.outDir.empty() ? std::vector<std::string>{options.in} : options.files)
+        paths.push_back({"IN", in, false});
+    paths.push_back({"--sidechain", options.sidechain, false});
+    paths.push_back({"OUT", options.out, true});
+    paths.push_back({"--json", options.json, true});
+    paths.push_back({"--plot", options.plot, true});
+    paths.push_back({"--save-fxp", options.saveFxp, true});
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        for (std::size_t j = i + 1; j < paths.size(); ++j) {
+            const Named& a = paths[i];
+            const Named& b = paths[j];
+            const bool streams = a.path == "-" || b.path == "-";
+            if (a.path.empty() || b.path.empty() || (!a.written && !b.written && !streams))
+                continue;
+            if (streams ? a.path == b.path && a.written == b.written : SameFile(a.path, b.path))
+                return a.role + " and " + b.role + " both name " +
+                       (!streams    ? b.path
+                        : a.written ? std::string("standard output")
+                                    : std::string("standard input")) +
+                       ": give each a file of its own";
+        }
+    return "";
+}
+
 // The outputs of a batch: OUTDIR/name, with the extension of --format where given.
 // refused[i] says why job i cannot run, before any audio is touched.
 void PlanBatch(const Options& options, const OutputFormat* forced, std::vector<RenderJob>* jobs,
@@ -365,12 +424,33 @@ void PlanBatch(const Options& options, const OutputFormat* forced, std::vector<R
     }
 }
 
+// The file of a --plot or --save-fxp given, made before any work; null with a failure
+// already reported in failed where it cannot be written.
+std::unique_ptr<PendingFile> OptionalOutput(const std::string& path, int* failed) {
+    if (path.empty())
+        return nullptr;
+    std::string error;
+    std::unique_ptr<PendingFile> file = PendingFile::Create(path, &error);
+    if (!file)
+        *failed = Fail(error);
+    return file;
+}
+
 int Run(Options& options) {
     const bool batch = !options.outDir.empty();
     if (batch && !options.plot.empty())
         return Fail("--plot draws one render; leave it out of a batch (-o)");
     if (!options.plot.empty() && options.out.empty())
         return Fail("--plot needs an output file to render");
+    if (options.plot == "-")
+        return Fail("--plot takes a file name; standard output carries only audio or JSON");
+    int unwritable = 0;
+    const std::unique_ptr<PendingFile> plotFile = OptionalOutput(options.plot, &unwritable);
+    const std::unique_ptr<PendingFile> fxpFile = OptionalOutput(options.saveFxp, &unwritable);
+    if (unwritable)
+        return unwritable;
+    // Text goes where no data does.
+    std::FILE* report = options.out == "-" || options.json == "-" ? stderr : stdout;
     // The output format is settled before the plug-in or any audio is touched.
     OutputFormat forced;
     if (batch && !options.format.empty()) {
@@ -379,12 +459,13 @@ int Run(Options& options) {
             return Fail(error);
     }
     RenderJob single;
-    if (options.out == "-")
-        return Fail("the output must be a file: the summary takes standard output");
     if (!options.out.empty()) {
+        // Standard output has no extension to tell its container: WAV unless --format says.
+        const bool toStdout = options.out == "-";
         std::string error;
-        if (!ResolveOutputFormat(options.out, options.format, options.subtype, &single.format,
-                                 &error))
+        if (!ResolveOutputFormat(options.out,
+                                 toStdout && options.format.empty() ? "wav" : options.format,
+                                 options.subtype, &single.format, &error))
             return Fail(error);
     }
 
@@ -403,10 +484,11 @@ int Run(Options& options) {
         return failed;
     if (!options.out.empty() || batch)
         LinkSideChain(*host, options, &settings, setByHand);
-    if (!options.saveFxp.empty() && !WriteFileBytes(options.saveFxp, MakeFxp(*host), &error))
-        return Fail(error);
+    if (fxpFile &&
+        (!WriteFileBytes(fxpFile->Path(), MakeFxp(*host), &error) || !fxpFile->Commit(&error)))
+        return Fail(fxpFile->Named(error));
     if (options.info)
-        PrintInfo(*host, options.module);
+        PrintInfo(report, *host, options.module);
     if (options.out.empty() && !batch)
         return 0;
 
@@ -419,6 +501,10 @@ int Run(Options& options) {
         if (!std::filesystem::is_directory(options.outDir))
             return Fail("cannot make the output folder " + options.outDir);
         PlanBatch(options, options.format.empty() ? nullptr : &forced, &jobs, &refused);
+        for (const RenderJob& job : jobs)
+            if (!options.json.empty() && SameFile(job.out, options.json))
+                return Fail("--json " + options.json + " is the output of " + job.in +
+                            " too: give it a file of its own");
     } else {
         single.in = options.in;
         single.out = options.out;
@@ -463,7 +549,7 @@ int Run(Options& options) {
 
     const double seconds =
         static_cast<double>(totalFrames) / (options.rate > 0.0 ? options.rate : kDefaultRate);
-    Progress progress(isatty(STDOUT_FILENO) && (batch || seconds > kProgressAfterSeconds),
+    Progress progress(report, isatty(fileno(report)) && (batch || seconds > kProgressAfterSeconds),
                       totalFrames);
     const auto start = std::chrono::steady_clock::now();
     const std::vector<RenderSummary> summaries =
@@ -475,13 +561,12 @@ int Run(Options& options) {
         for (const std::string& warning : s.warnings)
             Warn(batch ? s.in + ": " + warning : warning);
     // From here on the summary itself is the JSON, failures included.
-    failureJson.clear();
-    if (!options.json.empty() &&
-        !WriteText(options.json, SummaryJson(setup, summaries, batch), &error))
+    failureToJson = false;
+    if (!WriteJson(SummaryJson(setup, summaries, batch), &error))
         return Fail(error);
     int status = 0;
     if (batch) {
-        PrintBatchTable(stdout, summaries, taken);
+        PrintBatchTable(report, summaries, taken);
         for (const RenderSummary& s : summaries)
             if (!s.error.empty()) {
                 Fail(s.in + ": " + s.error);
@@ -491,30 +576,88 @@ int Run(Options& options) {
         const RenderSummary& s = summaries[0];
         if (!s.error.empty())
             return Fail(s.error);
-        PrintSummary(stdout, setup, s);
-        if (!options.plot.empty()) {
+        PrintSummary(report, setup, s);
+        if (plotFile) {
             const std::string title =
                 setup.plugin + ": " + (s.in.empty() ? "drum loop" : s.in) + " -> " + s.out;
-            if (!WriteRenderPlot(options.plot, *s.trace, title, &error))
-                return Fail(error);
+            if (!WriteRenderPlot(plotFile->Path(), *s.trace, title, &error) ||
+                !plotFile->Commit(&error))
+                return Fail(plotFile->Named(error));
         }
     }
     return status;
 }
 } // namespace
 
+// Edits that turn one word into another, for "did you mean".
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "; did you mean --param?" for the first word that is no option but is close to one.
+std::string Hint(const CLI::App& app) {
+    for (const std::string& extra : app.remaining()) {
+        if (extra.rfind("--", 0) != 0)
+            continue;
+        const std::string word = extra.substr(2, extra.find('=') - 2);
+        std::string best;
+        std::size_t nearest = std::max<std::size_t>(2, word.size() / 3) + 1;
+        for (const CLI::Option* option : app.get_options())
+            for (const std::string& name : option->get_lnames())
+                if (const std::size_t d = EditDistance(word, name); d < nearest) {
+                    nearest = d;
+                    best = name;
+                }
+        if (!best.empty())
+            return "; did you mean --" + best + "?";
+    }
+    return "";
+}
+
+// A setting that reached the file list, where a --param took one word of it or none.
+std::string MisreadSetting(const Options& options) {
+    for (const std::string& param : options.params)
+        if (param.find('=') == std::string::npos)
+            return "--param takes NAME=VALUE, not \"" + param +
+                   "\"; quote a setting that has spaces: --param 'Stereo Mode=Dual Mono'";
+    std::error_code failed;
+    for (const std::string& file : options.files)
+        if (file.find('=') != std::string::npos && !std::filesystem::exists(file, failed))
+            return "\"" + file +
+                   "\" looks like a setting, not a file: give each setting its own "
+                   "--param, as --param '" +
+                   file + "'";
+    return "";
+}
+
 int main(int argc, char** argv) {
     // A write past the file-size limit fails, and is reported as any failed write is,
-    // instead of ending the process with no word.
+    // instead of ending the process with no word. A reader that goes away is a failed write
+    // too, so that the temporary files are removed.
     std::signal(SIGXFSZ, SIG_IGN);
-    CLI::App app{"Renders audio through a VST 2 plug-in module, as a host does.\n"
-                 "IN to OUT; with --demo, a built-in drum loop to OUT; with -o, every IN into OUTDIR.\n"
-                 "Integrated loudness and its range: libebur128's exact mode, which keeps\n"
-                 "every gating block (about 3 MiB an hour of audio)."};
+    std::signal(SIGPIPE, SIG_IGN);
+    RemovePendingFilesOnSignal();
+    CLI::App app{
+        "Renders audio through a VST 2 plug-in module, as a host does.\n"
+        "IN to OUT; with --demo, a built-in drum loop to OUT; with -o, every IN into OUTDIR.\n"
+        "Integrated loudness and its range: libebur128's exact mode, which keeps\n"
+        "every gating block (about 3 MiB an hour of audio)."};
     Options options;
     app.add_option("files", options.files,
-                   "IN OUT (WAV, FLAC, AIFF, OGG, ...; IN may be - for standard input), "
-                   "OUT with --demo, or IN... with -o");
+                   "IN OUT (WAV, FLAC, AIFF, OGG, ...; IN may be - for standard input, OUT - for "
+                   "standard output), OUT with --demo, or IN... with -o");
     app.add_flag("--demo", options.demo, "render the built-in drum loop (4 s) instead of IN");
     app.add_option("-o,--output-dir", options.outDir,
                    "render every IN into this folder with the same settings");
@@ -558,7 +701,8 @@ int main(int argc, char** argv) {
                    "quality times 10; default Vorbis 5.5, Opus 3.5, MP3 8, about 170-190 kbit/s "
                    "for stereo at 44.1 or 48 kHz")
         ->check(CLI::Range(0.0, 10.0));
-    app.add_option("--json", options.json, "write the summary as JSON to this file");
+    app.add_option("--json", options.json,
+                   "write the summary as JSON to this file (- for standard output)");
     app.add_flag("--no-loudness", options.noLoudness,
                  "measure peaks and RMS only: no loudness, loudness range or true peak");
     app.add_flag("--dual-mono", options.dualMono,
@@ -567,23 +711,25 @@ int main(int argc, char** argv) {
     app.add_option("--plot", options.plot,
                    "draw levels and gain change over time into this PNG file");
     app.add_flag("--info", options.info, "print what the host sees of the plug-in");
+    app.footer(
+        "Every output is written to a temporary file beside it and put in place only when\n"
+        "complete: a failure or an interruption leaves an existing file as it was. IN, OUT,\n"
+        "--sidechain, --json, --plot and --save-fxp must be different files. With OUT or\n"
+        "--json -, the summary and warnings go to standard error.");
+    // Wide enough for the longest option, so that man pages made from this keep them apart.
+    app.get_formatter()->column_width(32);
+    app.set_version_flag("--version", std::string("quelor-render ") + QUELOR_VERSION);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
+    } catch (const CLI::Success& e) {
         return app.exit(e);
+    } catch (const CLI::ExtrasError& e) {
+        return Fail(std::string(e.what()) + Hint(app));
     } catch (const CLI::ParseError& e) {
         return Fail(e.what());
     }
-    failureJson = options.json;
-    if (options.module.empty()) {
-        options.module = FindModule(kModuleName);
-        if (options.module.empty())
-            return Fail("no plug-in module found: looked for " + ModuleSearchText(kModuleName) +
-                        "; give --module FILE");
-    }
-    // A bare file name is a file here, not a name for the library search.
-    if (options.module.find('/') == std::string::npos)
-        options.module = "./" + options.module;
+    if (const std::string misread = MisreadSetting(options); !misread.empty())
+        return Fail(misread);
     if (!options.outDir.empty()) {
         if (options.files.empty())
             return Fail("no input files given for -o " + options.outDir);
@@ -604,5 +750,23 @@ int main(int argc, char** argv) {
     } else if (!options.info && options.saveFxp.empty()) {
         return Fail("no files given (quelor-render IN OUT, --demo OUT, or --info)");
     }
+    if (const std::string conflict = PathConflict(options); !conflict.empty())
+        return Fail(conflict);
+    if (!options.json.empty()) {
+        std::string error;
+        jsonFile = PendingFile::Create(options.json, &error);
+        if (!jsonFile)
+            return Fail(error);
+        failureToJson = true;
+    }
+    if (options.module.empty()) {
+        options.module = FindModule(kModuleName);
+        if (options.module.empty())
+            return Fail("no plug-in module found: looked for " + ModuleSearchText(kModuleName) +
+                        "; give --module FILE");
+    }
+    // A bare file name is a file here, not a name for the library search.
+    if (options.module.find('/') == std::string::npos)
+        options.module = "./" + options.module;
     return Run(options);
 }
