@@ -2,6 +2,7 @@
 
 #include "BlockSplitter.h"
 #include "CLAPCalls.h"
+#include "MonoInput.h"
 
 #include <algorithm>
 #include <cmath>
@@ -183,6 +184,17 @@ CLAPPlugin::PortChannels CLAPPlugin::ChannelsOf(const clap_audio_buffer_t* buffe
     return channels;
 }
 
+CLAPPlugin::PortChannels CLAPPlugin::InputChannelsOf(const clap_audio_buffer_t* buffers,
+                                                     uint32_t count, uint32_t port) {
+    PortChannels channels = ChannelsOf(buffers, count, port);
+    const int given = buffers && port < count
+                          ? static_cast<int>(std::min<uint32_t>(buffers[port].channel_count, 2))
+                          : 0;
+    FeedInputPair(channels.narrow, given, channels.narrow);
+    FeedInputPair(channels.doubles, given, channels.doubles);
+    return channels;
+}
+
 bool CLAPPlugin::UsableOutput(const PortChannels& out) const {
     return out.wide ? out.doubles[0] && out.doubles[1] : out.narrow[0] && out.narrow[1];
 }
@@ -227,9 +239,9 @@ clap_process_status CLAPPlugin::Process(const clap_process_t* process) {
         return CLAP_PROCESS_ERROR;
     SendEdits(process->out_events);
     const PortChannels main =
-        ChannelsOf(process->audio_inputs, process->audio_inputs_count, kMainPort);
+        InputChannelsOf(process->audio_inputs, process->audio_inputs_count, kMainPort);
     const PortChannels side =
-        ChannelsOf(process->audio_inputs, process->audio_inputs_count, kSidechainPort);
+        InputChannelsOf(process->audio_inputs, process->audio_inputs_count, kSidechainPort);
     const PortChannels out =
         ChannelsOf(process->audio_outputs, process->audio_outputs_count, kMainPort);
     const int frames = static_cast<int>(std::min<uint32_t>(process->frames_count, INT32_MAX));

@@ -137,6 +137,9 @@ private:
     void QueueEdit(const CLAPEditQueue::Edit& edit);
     static PortChannels ChannelsOf(const clap_audio_buffer_t* buffers, uint32_t count,
                                    uint32_t port);
+    // An input port's channels as the effect's pair reads them: one channel feeds both.
+    static PortChannels InputChannelsOf(const clap_audio_buffer_t* buffers, uint32_t count,
+                                        uint32_t port);
     void BindInput(int first, const PortChannels& port, int offset, int frames);
     void RunPiece(const PortChannels& main, const PortChannels& side, const PortChannels& out,
                   int offset, int frames);

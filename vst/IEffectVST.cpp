@@ -1,6 +1,7 @@
 #include "IEffectVST.h"
 
 #include "FatalAssert.h"
+#include "MonoInput.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -182,6 +183,7 @@ IEffectVST::IEffectVST(audioMasterCallback callback, std::unique_ptr<IEffectBase
 
     inputArrangement.numChannels = effect->InputCount();
     outputArrangement.numChannels = effect->OutputCount();
+    hostInputs = effect->InputCount();
     effect->MarkInputsConnected(0, effect->InputCount(), true);
     effect->MarkOutputsConnected(0, effect->OutputCount(), true);
     effect->SetMaxBlockSize(1024);
@@ -532,9 +534,11 @@ intptr_t IEffectVST::PinProperties(bool input, int32_t index, void* ptr) {
 intptr_t IEffectVST::SetSpeakerArrangement(intptr_t inputs, void* outputs) {
     if (inputs) {
         const auto* arrangement = reinterpret_cast<const VstSpeakerArrangement*>(inputs);
-        const int n = std::clamp(arrangement->numChannels, 0, effect->InputCount());
-        effect->MarkInputsConnected(0, n, true);
-        effect->MarkInputsConnected(n, effect->InputCount() - n, false);
+        hostInputs = std::clamp(arrangement->numChannels, 0, effect->InputCount());
+        // The host's last channel may stand alone in its pair; it feeds both of them.
+        const int fed = std::min(hostInputs + hostInputs % 2, effect->InputCount());
+        effect->MarkInputsConnected(0, fed, true);
+        effect->MarkInputsConnected(fed, effect->InputCount() - fed, false);
     }
     if (outputs) {
         const auto* arrangement = static_cast<const VstSpeakerArrangement*>(outputs);
@@ -602,13 +606,18 @@ void IEffectVST::ProcessInPieces(Sample** inputs, Sample** outputs, int32_t fram
         return;
     }
     // An input the host leaves without a buffer reads as silence; the binding sees
-    // it as a null piece. Steps are taken by what was processed, so the count
-    // never passes frames and cannot overflow near its largest value.
+    // it as a null piece. A pair of which the host gives one channel hears it on both.
+    // Steps are taken by what was processed, so the count never passes frames and
+    // cannot overflow near its largest value.
+    const int given = std::min(hostInputs, usedIn);
     for (int32_t done = 0; done < frames;) {
         const int n = std::min(piece, frames - done);
         for (int ch = 0; ch < usedIn; ++ch)
             pieceIn[static_cast<std::size_t>(ch)] =
-                inputs && inputs[ch] ? inputs[ch] + done : nullptr;
+                ch < given && inputs && inputs[ch] ? inputs[ch] + done : nullptr;
+        for (int first = 0; first + 1 < usedIn; first += 2)
+            FeedInputPair(pieceIn.data() + first, std::clamp(given - first, 0, 2),
+                          pieceIn.data() + first);
         for (int ch = 0; ch < usedOut; ++ch)
             pieceOut[static_cast<std::size_t>(ch)] = outputs[ch] + done;
         run(pieceIn.data(), pieceOut.data(), n);

@@ -135,6 +135,9 @@ private:
     audioMasterCallback audioMaster; // the host callback; null without a host
     VstSpeakerArrangement inputArrangement{};
     VstSpeakerArrangement outputArrangement{};
+    // The input channels the host gives, as it last announced them; guarded by the
+    // plug-in lock.
+    int hostInputs = 0;
     bool hostPrepared = false;
     bool doesMidi;
     // The entry collecting what goes to the host; guarded by the plug-in lock.

@@ -55,22 +55,25 @@ void Flush(const CLAPInstance& q, const std::vector<TimedChange>& changes) {
 }
 
 // Quelor.clap over the signal in blocks of `block` frames, the kHard settings flushed before
-// processing starts and `changes` as events of the blocks they fall in.
+// processing starts and `changes` as events of the blocks they fall in. Each input port
+// has as many channels as `ports` says, the first ones of its pair in `in`.
 template <class Sample>
-std::vector<std::vector<float>> RunCLAP(uint32_t block, const std::vector<TimedChange>& changes) {
+std::vector<std::vector<float>> RunCLAP(uint32_t block, const std::vector<TimedChange>& changes,
+                                        const std::vector<std::vector<float>>& in = Signal(),
+                                        const std::vector<uint32_t>& ports = {2, 2}) {
     CLAPTestHost host;
     CLAPInstance q(host);
     Flush(q, kHard);
     EXPECT_TRUE(q.Start(kRate, block));
-    const auto in = Signal();
     std::vector<std::vector<float>> out(2, std::vector<float>(kFrames));
     for (uint32_t start = 0; start < kFrames; start += block) {
         const uint32_t n = std::min(block, kFrames - start);
-        CLAPAudioBuffers<Sample> inputs({2, 2}, n);
+        CLAPAudioBuffers<Sample> inputs(ports, n);
         CLAPAudioBuffers<Sample> output({2}, n);
         output.Fill(std::numeric_limits<Sample>::quiet_NaN());
         for (uint32_t ch = 0; ch < 4; ++ch)
-            std::copy_n(in[ch].data() + start, n, inputs.Channel(ch / 2, ch % 2));
+            if (ch % 2 < ports[ch / 2])
+                std::copy_n(in[ch].data() + start, n, inputs.Channel(ch / 2, ch % 2));
         CLAPInputEvents events;
         for (const TimedChange& c : changes)
             if (c.at >= start && c.at < start + n)
@@ -293,6 +296,26 @@ TEST(CLAPProcess, ChangesAtTheirTimeEqualTheVST2ModuleSplitThere) {
     EXPECT_EQ(RunCLAP<float>(97, changes), expected);
     EXPECT_EQ(RunCLAP<double>(kBlock, changes), expected);
     EXPECT_NE(RunCLAP<float>(kBlock, {}), expected);
+}
+
+// A port of one channel is heard on both inputs of its pair: a mono programme, and a mono
+// side-chain, compress as the same audio on two channels, bit for bit.
+TEST(CLAPProcess, APortOfOneChannelIsHeardAsTheSameAudioOnBoth) {
+    const struct {
+        std::vector<uint32_t> ports;
+        std::size_t alone;
+        double sidechain;
+    } cases[] = {{{1, 2}, 0, 0.0}, {{2, 1}, 2, 1.0}};
+    for (const auto& c : cases) {
+        const std::vector<TimedChange> keyed = {{0, Quelor::kSidechainInput, c.sidechain}};
+        auto both = Signal();
+        both[c.alone + 1] = both[c.alone];
+        EXPECT_EQ(RunCLAP<float>(kBlock, keyed, Signal(), c.ports),
+                  RunCLAP<float>(kBlock, keyed, both))
+            << "port " << c.alone / 2;
+        EXPECT_EQ(RunCLAP<double>(97, keyed, Signal(), c.ports), RunCLAP<double>(97, keyed, both))
+            << "port " << c.alone / 2;
+    }
 }
 
 // Every output sample written, finite and not subnormal, nothing past the block, inputs

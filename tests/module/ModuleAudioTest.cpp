@@ -191,18 +191,40 @@ TEST_F(ModuleAudio, BlocksLongerThanAnnouncedAreProcessedInPieces) {
 
 TEST_F(ModuleAudio, FewerChannelsThanTheRecordAnnounces) {
     Apply(plug, hard);
-    // Stereo float blocks first: the input that mono then leaves unconnected held their
-    // widened samples and must read silence from now on.
-    Announce(plug, 2, 2);
-    RunModule(plug, signal, 2, 2, 512, Path::kReplace, 0.0f);
-    Announce(plug, 1, 1); // mono: one input and one output
-    for (Path path : kPaths)
-        ExpectRun(path, 1, 1, 512, Reference(signal, 1, 1, 512, 512, hard));
+    // Four-channel float blocks first: the side-chain inputs that two channels then leave
+    // unconnected held their widened samples and must read silence from now on.
+    Announce(plug, 4, 2);
+    RunModule(plug, signal, 4, 2, 512, Path::kReplace, 0.0f);
     // Side-chain selected but not connected, threshold at its lowest: silence never compresses.
     Announce(plug, 2, 2);
     Apply(plug, {{5, 1.0f}, {6, 0.0f}, {7, 0.0f}, {11, 1.0f}}); // no make-up, no brickwall
     for (Path path : {Path::kDouble, Path::kReplace})
         ExpectRun(path, 2, 2, 700, {signal.in[0], signal.in[1]});
+}
+
+// A channel the host gives alone in its pair is heard on both of the pair's inputs: a mono
+// programme, to one output or two, and a mono side-chain behind a stereo programme are
+// compressed as the same audio on two channels, bit for bit.
+TEST_F(ModuleAudio, AChannelAloneInItsPairIsHeardAsTheSameAudioOnBoth) {
+    const struct {
+        int inputs;
+        int outputs;
+        bool keyed;
+    } cases[] = {{1, 1, false}, {1, 2, false}, {3, 2, true}};
+    for (const auto& c : cases) {
+        std::vector<Setting> settings = hard;
+        settings.push_back({5, c.keyed ? 1.0f : 0.0f});
+        Apply(plug, settings);
+        Signal both = signal;
+        const auto alone = static_cast<std::size_t>(c.inputs - 1);
+        both.in[alone + 1] = both.in[alone];
+        Announce(plug, c.inputs + 1, c.outputs);
+        plug.Dispatch(effMainsChanged, 0, 0);
+        const Channels stereo = RunModule(plug, both, c.inputs + 1, c.outputs, 512, Path::kDouble);
+        Announce(plug, c.inputs, c.outputs);
+        for (Path path : kPaths)
+            ExpectRun(path, c.inputs, c.outputs, 512, stereo);
+    }
 }
 
 TEST_F(ModuleAudio, BadBlocksGetADefinedAnswer) {
@@ -261,8 +283,9 @@ TEST_F(ModuleAudio, AMissingInputReadsAsSilenceWhileTheOthersAreProcessed) {
             plug.Dispatch(effMainsChanged, 0, 0);
             const Channels got = RunModule(plug, signal, 4, 2, 512, path, 0.0f, missing);
             EXPECT_EQ(got, want) << "input " << missing;
-            EXPECT_TRUE(std::any_of(got[0].begin(), got[0].end(), [](double x) { return x != 0.0; }))
-                << "the programme is still processed";
+            EXPECT_TRUE(std::any_of(got[0].begin(), got[0].end(), [](double x) {
+                return x != 0.0;
+            })) << "the programme is still processed";
         }
     }
 }
