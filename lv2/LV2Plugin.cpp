@@ -48,8 +48,8 @@ int BlockLengthFromFeatures(const LV2_Feature* const* features) {
 // One plug-in instance: the effect and the host's port buffers.
 class LV2Instance {
 public:
-    LV2Instance(const LV2Product& p, IEffectBase* e, double rate, int blockLength)
-        : product(p), effect(e), parameterCount(e->ParameterCount()),
+    LV2Instance(const LV2Product& p, std::unique_ptr<IEffectBase> e, double rate, int blockLength)
+        : product(p), effect(std::move(e)), parameterCount(effect->ParameterCount()),
           controls(static_cast<std::size_t>(parameterCount), nullptr),
           applied(static_cast<std::size_t>(parameterCount), 0u),
           appliedOnce(static_cast<std::size_t>(parameterCount), false),
@@ -193,10 +193,16 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
     if (!descriptor || !(rate > 0.0) || !(rate < 1.0e9))
         return nullptr;
     const LV2Product& product = *reinterpret_cast<const LV2ProductDescriptor*>(descriptor)->product;
-    IEffectBase* effect = product.createEffect();
-    if (!effect)
+    // Nothing may unwind into a host written in C: a failed allocation, or anything else
+    // thrown, is the null answer.
+    try {
+        std::unique_ptr<IEffectBase> effect(product.createEffect());
+        if (!effect)
+            return nullptr;
+        return new LV2Instance(product, std::move(effect), rate, BlockLengthFromFeatures(features));
+    } catch (...) {
         return nullptr;
-    return new LV2Instance(product, effect, rate, BlockLengthFromFeatures(features));
+    }
 }
 
 void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
