@@ -218,9 +218,10 @@ struct IGraphicsWindow::Platform {
         attributes.border_pixel = 0;
         attributes.colormap = XDefaultColormap(display, screen);
         attributes.event_mask = kEditorEvents;
+        // Made 1x1 and sized once mapped: hosts that size their container from our
+        // window's ConfigureNotify, and ignore ui:resize, then hear of the panel's size.
         window =
-            XCreateWindow(display, parent, left, top, static_cast<unsigned>(w),
-                          static_cast<unsigned>(h), 0, depth, InputOutput, visual,
+            XCreateWindow(display, parent, left, top, 1, 1, 0, depth, InputOutput, visual,
                           CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attributes);
         const Atom embedInfo = XInternAtom(display, "_XEMBED_INFO", False);
         XChangeProperty(display, window, embedInfo, embedInfo, 32, PropModeReplace,
@@ -239,6 +240,7 @@ struct IGraphicsWindow::Platform {
         capturing = trackingLeave = swallowRightRelease = clickValid = false;
         exposed = {};
         XMapWindow(display, window);
+        XResizeWindow(display, window, static_cast<unsigned>(w), static_cast<unsigned>(h));
         XFlush(display);
         return true;
     }

@@ -212,6 +212,8 @@ protected:
 };
 
 TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
+    XSelectInput(dpy, hostWindow, SubstructureNotifyMask);
+    XSync(dpy, False);
     Instantiate();
     Window root, parent, *children = nullptr;
     unsigned count = 0;
@@ -220,6 +222,15 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
     const Window panel = children[0];
     EXPECT_EQ(panel, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)));
     XFree(children);
+    // A host that sizes its container from the panel's ConfigureNotify, and not from
+    // ui:resize, must be told the size.
+    bool configured = false;
+    XEvent event;
+    while (XCheckTypedWindowEvent(dpy, hostWindow, ConfigureNotify, &event))
+        configured =
+            configured || (event.xconfigure.window == panel && event.xconfigure.width == kWidth &&
+                           event.xconfigure.height == kHeight);
+    EXPECT_TRUE(configured);
     // A host that wraps the panel in a window of its own reads its one size from these.
     XSizeHints hints{};
     long supplied = 0;
