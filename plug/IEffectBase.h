@@ -120,8 +120,9 @@ public:
     // Host thread, after the adapter has disconnected itself. Destroys the editor first.
     virtual ~IEffectBase();
     // Any thread; takes the plug-in lock. Clears the processing history. Every format
-    // calls it where its host starts processing afresh (VST 2 resume, VST 3 setActive,
-    // CLAP activate, LV2 activate) and after a new sample rate, block size or state.
+    // calls it where its host stops processing or starts it afresh (VST 2 suspend, VST 3
+    // setActive either way, CLAP activate, start_processing and reset, LV2 activate and
+    // deactivate) and after a new sample rate, block size or state.
     virtual void ResetProcessing();
     // Any thread; takes the plug-in lock. A parameter's value has changed.
     virtual void ParameterChanged(int index);
