@@ -527,6 +527,48 @@ TEST(VST3Plugin, FlushesOffsetsAndMissingBusesAreHandled) {
     EXPECT_NE(a, original);
 }
 
+// A host's objects derive from its own declaration of FUnknown, not from ours.
+namespace elsewhere {
+class FUnknown {
+public:
+    virtual tresult PLUGIN_API queryInterface(const TUID, void** obj) {
+        *obj = nullptr;
+        return kNoInterface;
+    }
+    virtual uint32_t PLUGIN_API addRef() { return ++references; }
+    virtual uint32_t PLUGIN_API release() { return --references; }
+    uint32_t references = 1;
+
+protected:
+    ~FUnknown() = default;
+};
+class HostContext final : public FUnknown {};
+} // namespace elsewhere
+
+// The module takes such objects as they are: in the sanitizer build too, whose vptr check
+// would end the process at the first call into one.
+TEST(VST3Plugin, AHostsObjectsOfTypesOfItsOwnAreTakenAsTheyAre) {
+    elsewhere::HostContext context;
+    auto* given = reinterpret_cast<FUnknown*>(static_cast<elsewhere::FUnknown*>(&context));
+    Ref<IPluginFactory3> factory3;
+    ASSERT_EQ(Module().Factory()->queryInterface(IPluginFactory3::kIid.data(), factory3.Put()),
+              kResultOk);
+    EXPECT_EQ(factory3->setHostContext(given), kResultOk);
+    {
+        const std::vector<char> cid = ClassIdBytes(Module());
+        Ref<IComponent> component;
+        EXPECT_EQ(Module().Factory()->createInstance(cid.data(), IComponent::kIid.data(),
+                                                     component.Put()),
+                  kResultOk);
+        if (component) {
+            EXPECT_EQ(component->initialize(given), kResultOk);
+            EXPECT_EQ(component->terminate(), kResultOk);
+        }
+    }
+    EXPECT_EQ(factory3->setHostContext(nullptr), kResultOk);
+    EXPECT_EQ(context.references, 1u);
+}
+
 TEST(VST3Plugin, InitializeAndTerminateAreCountedAndInitializeWorksAgain) {
     HostApplication application;
     const std::vector<char> cid = ClassIdBytes(Module());
