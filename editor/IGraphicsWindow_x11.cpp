@@ -241,7 +241,8 @@ struct IGraphicsWindow::Platform {
         exposed = {};
         XMapWindow(display, window);
         XResizeWindow(display, window, static_cast<unsigned>(w), static_cast<unsigned>(h));
-        XFlush(display);
+        // A host that reads our geometry once we return finds the panel's size.
+        XSync(display, False);
         return true;
     }
 
