@@ -191,8 +191,9 @@ TEST_F(ModuleAudio, BlocksLongerThanAnnouncedAreProcessedInPieces) {
 
 TEST_F(ModuleAudio, FewerChannelsThanTheRecordAnnounces) {
     Apply(plug, hard);
-    // Four-channel float blocks first: the side-chain inputs that two channels then leave
-    // unconnected held their widened samples and must read silence from now on.
+    Apply(plug, {{5, 1.0f}});
+    // Four-channel float blocks first, side-chain selected: the inputs that two channels
+    // then leave unconnected held their widened samples and must read silence from now on.
     Announce(plug, 4, 2);
     RunModule(plug, signal, 4, 2, 512, Path::kReplace, 0.0f);
     // Side-chain selected but not connected, threshold at its lowest: silence never compresses.
