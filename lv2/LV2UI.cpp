@@ -51,12 +51,18 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* descriptor, const char*, const 
         return nullptr;
     const LV2UIProduct& product =
         *reinterpret_cast<const LV2UIProductDescriptor*>(descriptor)->product;
-    auto instance =
-        std::make_unique<LV2UIInstance>(LV2UIInstance{{write, controller, touch, resize}, {}});
-    instance->panel.reset(product.createPanel(instance->host));
-    if (!instance->panel)
+    // Nothing may unwind into the C host: memory that fails is a panel that is not there.
+    std::unique_ptr<LV2UIInstance> instance;
+    void* window = nullptr;
+    try {
+        instance =
+            std::make_unique<LV2UIInstance>(LV2UIInstance{{write, controller, touch, resize}, {}});
+        instance->panel.reset(product.createPanel(instance->host));
+        if (instance->panel)
+            window = instance->panel->Open(parent);
+    } catch (...) {
         return nullptr;
-    void* window = instance->panel->Open(parent);
+    }
     if (!window)
         return nullptr;
     *widget = window;
