@@ -2,6 +2,7 @@
 
 #include "BlockSplitter.h"
 #include "CLAPCalls.h"
+#include "HostPolicy.h"
 #include "MonoInput.h"
 
 #include <algorithm>
@@ -14,10 +15,6 @@ constexpr uint32_t kMainPort = 0;
 constexpr uint32_t kSidechainPort = 1;
 constexpr int kMainInputChannel = 0;
 constexpr int kSidechainChannel = 2;
-// Sample rates a host may ask for, and a little beyond: anything else poisons every
-// time constant.
-constexpr double kLowestRate = 1.0;
-constexpr double kHighestRate = 1.0e7;
 } // namespace
 
 CLAPPlugin::CLAPPlugin(const clap_host_t* clapHost, const clap_plugin_descriptor_t* descriptor,
@@ -94,9 +91,9 @@ bool CLAPPlugin::Activate(double sampleRate, uint32_t, uint32_t maxFrames) {
     if (!Admit(CLAPCall::kActivate) ||
         !Expect(!active.load(), CLAPCall::kActivate, CLAPMisuse::kActive))
         return false;
-    if (!(sampleRate >= kLowestRate && sampleRate <= kHighestRate) || maxFrames == 0)
+    const int frames = HostPolicy::BlockSizeFor(maxFrames);
+    if (!HostPolicy::AcceptsSampleRate(sampleRate) || frames == 0)
         return false;
-    const int frames = static_cast<int>(std::min<uint32_t>(maxFrames, kLargestBlockSize));
     IBlockBuffers buffers = effect->PrepareBlockBuffers(frames);
     {
         // Declared after buffers, the lock goes first: the old ones are freed without it.
@@ -105,8 +102,7 @@ bool CLAPPlugin::Activate(double sampleRate, uint32_t, uint32_t maxFrames) {
         if (effect->MaxBlockSize() != frames)
             return false;
         effect->ChangeSampleRate(sampleRate);
-        effect->ActivationChanged(true);
-        effect->ResetProcessing();
+        HostPolicy::Activate(*effect, true);
     }
     active.store(true);
     return true;
@@ -119,7 +115,7 @@ void CLAPPlugin::Deactivate() {
     // Hosts deactivate without stopping first (Qtractor when it closes a session).
     processing.store(false);
     active.store(false);
-    effect->ActivationChanged(false);
+    HostPolicy::Activate(*effect, false);
 }
 
 bool CLAPPlugin::StartProcessing() {
@@ -127,8 +123,7 @@ bool CLAPPlugin::StartProcessing() {
         !Expect(active.load(), CLAPCall::kStartProcessing, CLAPMisuse::kInactive) ||
         !Expect(!processing.load(), CLAPCall::kStartProcessing, CLAPMisuse::kProcessing))
         return false;
-    // Glides count from here: values set before processing starts apply at once.
-    effect->ResetProcessing();
+    HostPolicy::Restart(*effect);
     processing.store(true);
     return true;
 }
@@ -143,7 +138,7 @@ void CLAPPlugin::StopProcessing() {
 void CLAPPlugin::Reset() {
     if (!Admit(CLAPCall::kReset) || !Expect(active.load(), CLAPCall::kReset, CLAPMisuse::kInactive))
         return;
-    effect->ResetProcessing();
+    HostPolicy::Restart(*effect);
 }
 
 // Any thread. An effect without an editor offers no editor extensions.

@@ -29,10 +29,6 @@ public:
     // Changes one host block may carry that are read ahead of taking the plug-in lock;
     // more are taken in further rounds of this many.
     static constexpr std::size_t kChangesPerRound = 256;
-    // Largest block the adapter sets up buffers for; longer blocks run in pieces.
-    static constexpr int kLargestBlockSize = 65536;
-    // Largest state taken from a host: far beyond any we write.
-    static constexpr int kLargestState = 64 * 1024;
     // The editor's timer period: within the 16-33 ms hosts serve.
     static constexpr uint32_t kEditorTimerMs = 16;
 

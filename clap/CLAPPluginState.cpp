@@ -1,5 +1,7 @@
 #include "CLAPPlugin.h"
 
+#include "HostPolicy.h"
+
 #include <algorithm>
 
 namespace {
@@ -34,15 +36,16 @@ bool WriteAll(const clap_ostream_t* stream, const uint8_t* bytes, int size) {
     return true;
 }
 
-// Reads to the stream's end into chunk; false on an error, or past limit bytes.
-bool ReadAll(const clap_istream_t* stream, StateChunk& chunk, int limit) {
+// Reads to the stream's end into chunk; false on an error, or past the largest state.
+bool ReadAll(const clap_istream_t* stream, StateChunk& chunk) {
     chunk.Clear();
     uint8_t piece[kStatePiece];
     for (;;) {
         const int64_t read = stream->read(stream, piece, sizeof piece);
         if (read == 0)
             return true;
-        if (read < 0 || read > static_cast<int64_t>(sizeof piece) || chunk.Size() + read > limit ||
+        if (read < 0 || read > static_cast<int64_t>(sizeof piece) ||
+            !HostPolicy::AcceptsStateSize(chunk.Size() + read) ||
             !chunk.PutBytes(piece, static_cast<int>(read)))
             return false;
     }
@@ -77,17 +80,19 @@ bool CLAPPlugin::SaveState(const clap_ostream_t* stream) {
 }
 
 // As effSetChunk makes a program chunk live, under the plug-in lock, also while
-// processing; a state that is cut short, too long or unreadable changes nothing.
+// processing. A state cut short has the values it holds applied, and the host is told it
+// was not whole; one too long, empty or unreadable changes nothing.
 bool CLAPPlugin::LoadState(const clap_istream_t* stream) {
-    if (!Admit(CLAPCall::kStateLoad) || !stream || !stream->read ||
-        !ReadAll(stream, stateChunk, kLargestState))
+    if (!Admit(CLAPCall::kStateLoad) || !stream || !stream->read || !ReadAll(stream, stateChunk) ||
+        stateChunk.Size() == 0)
         return false;
     effect->ReadProgramState(stateChunk, programState);
-    if (!effect->ApplyProgramState(programState, IPartialState::kRefuse))
+    const HostPolicy::StateApplied applied = HostPolicy::ApplyState(*effect, programState);
+    if (applied == HostPolicy::StateApplied::kNothing)
         return false;
     if (hostParams && hostParams->rescan)
         hostParams->rescan(host, CLAP_PARAM_RESCAN_VALUES);
-    return true;
+    return applied == HostPolicy::StateApplied::kWhole;
 }
 
 uint32_t CLAPPlugin::Latency() {

@@ -1,5 +1,6 @@
 #include "LV2Plugin.h"
 
+#include "HostPolicy.h"
 #include "IEffectBase.h"
 
 #include <lv2/atom/atom.h>
@@ -39,8 +40,8 @@ int BlockLengthFromFeatures(const LV2_Feature* const* features) {
             continue;
         int32_t length;
         std::memcpy(&length, o->value, sizeof length);
-        if (length > 0)
-            return std::min<int32_t>(length, kLV2LargestBlockLength);
+        if (const int largest = HostPolicy::BlockSizeFor(length); largest > 0)
+            return largest;
     }
     return kLV2DefaultBlockLength;
 }
@@ -86,10 +87,7 @@ public:
     }
 
     // Host thread (activate, deactivate).
-    void Activate(bool active) {
-        effect->ActivationChanged(active);
-        effect->ResetProcessing();
-    }
+    void Activate(bool active) { HostPolicy::Activate(*effect, active); }
 
     // Audio thread. Allocates nothing; the plug-in lock is not contended, as nothing
     // but the host's own instance calls reaches this effect.
@@ -189,8 +187,7 @@ LV2Instance* InstanceOf(LV2_Handle handle) {
 
 LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char*,
                        const LV2_Feature* const* features) {
-    // A rate that is not a positive number would poison every time constant.
-    if (!descriptor || !(rate > 0.0) || !(rate < 1.0e9))
+    if (!descriptor || !HostPolicy::AcceptsSampleRate(rate))
         return nullptr;
     const LV2Product& product = *reinterpret_cast<const LV2ProductDescriptor*>(descriptor)->product;
     // Nothing may unwind into a host written in C: a failed allocation, or anything else

@@ -14,7 +14,6 @@ struct LV2ProductDescriptor {
 // Fills the descriptor of a product; both must outlive every instance.
 LV2ProductDescriptor MakeLV2Descriptor(const LV2Product& product);
 
-// The block length an instance prepares for when the host does not say, and the most
-// it prepares for when it does; longer runs are processed in pieces.
+// The block length an instance prepares for when the host does not say; longer runs are
+// processed in pieces.
 constexpr int kLV2DefaultBlockLength = 4096;
-constexpr int kLV2LargestBlockLength = 65536;

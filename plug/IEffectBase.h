@@ -88,12 +88,6 @@ enum class IStateRead {
     kUnreadable // a header cut short: nothing to apply
 };
 
-// What applying a state that ran out does.
-enum class IPartialState {
-    kApply, // the values read, and the missing one 0, limited, as a VST 2 program chunk
-    kRefuse // nothing changes
-};
-
 // A program state read without the plug-in lock, to be applied under it.
 struct IProgramState {
     IParamValues values;
@@ -120,9 +114,8 @@ public:
     // Host thread, after the adapter has disconnected itself. Destroys the editor first.
     virtual ~IEffectBase();
     // Any thread; takes the plug-in lock. Clears the processing history. Every format
-    // calls it where its host stops processing or starts it afresh (VST 2 suspend, VST 3
-    // setActive either way, CLAP activate, start_processing and reset, LV2 activate and
-    // deactivate) and after a new sample rate, block size or state.
+    // calls it where its host starts or stops processing (HostPolicy) and after a new
+    // sample rate, block size or state.
     virtual void ResetProcessing();
     // Any thread; takes the plug-in lock. A parameter's value has changed.
     virtual void ParameterChanged(int index);
@@ -269,9 +262,9 @@ public:
     // Takes the plug-in lock: a state read by ReadProgramState made live as effSetChunk
     // makes a program chunk live (values limited to their ranges, every ParameterChanged,
     // ResetProcessing, the current preset updated, the editor's controls refreshed). A
-    // partial state is applied or refused as partial says; an unreadable one changes
-    // nothing. True only for a whole state, applied.
-    bool ApplyProgramState(const IProgramState& state, IPartialState partial);
+    // partial state has the values it holds applied, and the missing one 0, limited; an
+    // unreadable one changes nothing. True only for a whole state.
+    bool ApplyProgramState(const IProgramState& state);
 
     // State and presets.
     bool SerializeParamValues(StateChunk& chunk);

@@ -45,17 +45,14 @@ IStateRead IEffectBase::ReadProgramState(const StateChunk& chunk, IProgramState&
     return state.read;
 }
 
-bool IEffectBase::ApplyProgramState(const IProgramState& state, IPartialState partial) {
-    if (state.read == IStateRead::kUnreadable ||
-        (state.read == IStateRead::kPartial && partial == IPartialState::kRefuse))
+bool IEffectBase::ApplyProgramState(const IProgramState& state) {
+    if (state.read == IStateRead::kUnreadable)
         return false;
     ScopedPlugLock lock(plugLock);
     const int position = ApplyParamValues(state.values);
     UpdateCurrentPreset(nullptr);
-    if (position < 0)
-        return false;
     RefreshEditorControls();
-    return true;
+    return position >= 0;
 }
 
 int IEffectBase::UnserializeParams(const StateChunk& chunk, int position) {

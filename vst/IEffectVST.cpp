@@ -1,6 +1,7 @@
 #include "IEffectVST.h"
 
 #include "FatalAssert.h"
+#include "HostPolicy.h"
 #include "MonoInput.h"
 
 #include <algorithm>
@@ -312,16 +313,11 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         return 0;
     }
     case effSetSampleRate:
-        // A rate that is not a positive number would poison every time constant.
-        if (!(opt > 0.0f) || !(opt < 1.0e9f))
-            return 0;
-        effect->ChangeSampleRate(static_cast<double>(opt));
-        effect->ResetProcessing();
+        // The call has no answer: a refused rate leaves the one in force.
+        HostPolicy::ChangeSampleRate(*effect, static_cast<double>(opt));
         return 0;
     case effMainsChanged:
-        effect->ActivationChanged(value != 0);
-        if (value == 0)
-            effect->ResetProcessing();
+        HostPolicy::Activate(*effect, value != 0);
         return 0;
     case effEditGetRect:
         if (!(record.flags & effFlagsHasEditor) || !ptr)
@@ -412,10 +408,10 @@ intptr_t IEffectVST::CloseEditor() {
 }
 
 intptr_t IEffectVST::SetBlockSize(intptr_t frames) {
-    if (frames <= 0)
+    const int largest = HostPolicy::BlockSizeFor(frames);
+    if (largest == 0)
         return 0;
-    IBlockBuffers buffers = effect->PrepareBlockBuffers(
-        static_cast<int>(std::min<intptr_t>(frames, kLargestBlockSize)));
+    IBlockBuffers buffers = effect->PrepareBlockBuffers(largest);
     // Declared after buffers, the entry ends first: the old buffers are freed once the lock
     // is released.
     HostEntry entry(*this);
@@ -454,7 +450,7 @@ bool IEffectVST::WriteChunk(bool bank, StateChunk& chunk) {
 intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
     // Refused before anything is read or changed: we cannot know how many bytes
     // are really behind a pointer, but we never believe a negative or absurd count.
-    if (!bytes || size < 0 || size > kLargestChunkSize)
+    if (!bytes || !HostPolicy::AcceptsStateSize(size))
         return 0;
     HostEntry entry(*this, false);
     std::lock_guard chunkGuard(chunkMutex);
@@ -468,7 +464,9 @@ intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
         if (effect->ReadProgramState(chunk, programState) == IStateRead::kUnreadable)
             return 0;
         entry.Open();
-        return effect->ApplyProgramState(programState, IPartialState::kApply) ? 1 : 0;
+        return HostPolicy::ApplyState(*effect, programState) == HostPolicy::StateApplied::kWhole
+                   ? 1
+                   : 0;
     }
     effect->ReadPresets(chunk, position, bankValues);
     entry.Open();

@@ -17,12 +17,6 @@
 // built first, handed over here, and destroyed with the adapter on effClose.
 class IEffectVST final : public IEffectHost {
 public:
-    // Largest block size the adapter sets up buffers for; longer host blocks
-    // are processed in pieces, so nothing is lost by the limit.
-    static constexpr int kLargestBlockSize = 65536;
-    // Largest chunk accepted from a host: far beyond any state we write, far
-    // below anything that could exhaust memory.
-    static constexpr intptr_t kLargestChunkSize = 1 << 20;
     // Copy limits into host buffers, terminator included.
     static constexpr int kParameterTextLimit = kParameterTextSize;
     static constexpr int kProgramNameLimit = kVstMaxProgNameLen;

@@ -3,6 +3,7 @@
 #include "BlockSplitter.h"
 #include "EditorViewVST3.h"
 #include "FatalAssert.h"
+#include "HostPolicy.h"
 #include "MonoInput.h"
 
 #include <algorithm>
@@ -234,10 +235,7 @@ tresult PLUGIN_API IEffectVST3::setActive(TBool state) {
             return kResultOk;
         active = on;
     }
-    // Processing starts afresh either way: a change at the first sample after
-    // activation applies at once.
-    effect->ActivationChanged(on);
-    effect->ResetProcessing();
+    HostPolicy::Activate(*effect, on);
     return kResultOk;
 }
 
@@ -283,9 +281,8 @@ uint32_t PLUGIN_API IEffectVST3::getTailSamples() {
 tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup* setup) {
     if (!setup)
         return kInvalidArgument;
-    // A rate that is not a positive number would poison every time constant.
-    const double rate = setup->sampleRate;
-    if (!(rate > 0.0) || !(rate < 1.0e9) || setup->maxSamplesPerBlock <= 0 ||
+    const int largest = HostPolicy::BlockSizeFor(setup->maxSamplesPerBlock);
+    if (!HostPolicy::AcceptsSampleRate(setup->sampleRate) || largest == 0 ||
         canProcessSampleSize(setup->symbolicSampleSize) != kResultTrue)
         return kResultFalse;
     {
@@ -293,10 +290,8 @@ tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup* setup) {
         if (active)
             return kResultFalse;
     }
-    effect->SetMaxBlockSize(std::min(setup->maxSamplesPerBlock, kLargestBlockSize));
-    ScopedPlugLock lock(effect->Lock());
-    effect->ChangeSampleRate(rate);
-    effect->ResetProcessing();
+    effect->SetMaxBlockSize(largest);
+    HostPolicy::ChangeSampleRate(*effect, setup->sampleRate);
     return kResultOk;
 }
 
@@ -442,7 +437,7 @@ bool IEffectVST3::ReadStream(IBStream* stream) {
     streamBuffer.clear();
     for (;;) {
         const std::size_t at = streamBuffer.size();
-        if (at > static_cast<std::size_t>(kLargestStateSize))
+        if (!HostPolicy::AcceptsStateSize(static_cast<int64_t>(at)))
             return false;
         streamBuffer.resize(at + kStep);
         int32_t got = 0;
@@ -466,8 +461,9 @@ tresult IEffectVST3::SetComponentState(IBStream* stream) {
     if (!ReadStream(stream) ||
         effect->ReadProgramState(stateChunk, programState) == IStateRead::kUnreadable)
         return kResultFalse;
-    return effect->ApplyProgramState(programState, IPartialState::kApply) ? kResultOk
-                                                                          : kResultFalse;
+    return HostPolicy::ApplyState(*effect, programState) == HostPolicy::StateApplied::kWhole
+               ? kResultOk
+               : kResultFalse;
 }
 
 tresult IEffectVST3::GetComponentState(IBStream* stream) {

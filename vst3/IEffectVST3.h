@@ -69,10 +69,6 @@ class IEffectVST3 final : public ComponentPartVST3,
                           public vst3::IEditController2,
                           public IEffectHost {
 public:
-    // Longest block the effect's buffers are made for; longer host blocks run in pieces.
-    static constexpr int kLargestBlockSize = 65536;
-    // Largest state read from a stream: far beyond any state we write.
-    static constexpr int kLargestStateSize = 1 << 20;
     // Parameter queues read per block; a host sends one per parameter that changed.
     static constexpr int kMaxQueues = 1024;
     // Points read from the queues per block. Past this many only each queue's last point

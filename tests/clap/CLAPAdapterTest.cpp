@@ -1,5 +1,6 @@
 // Quelor.clap driven through its exported entry as a host drives it, with the checks the
 // format's public validator makes, and its audio held against the VST 2 module's.
+#include "../HostPolicyCases.h"
 #include "CLAPInstance.h"
 #include "CLAPTestStreams.h"
 #include "DemoSignal.h"
@@ -174,6 +175,11 @@ TEST(CLAPPlugin, CreateActivateAndDestroyCycles) {
                      {INFINITY, 512, false}, {48000.0, 0, false},     {48000.0, UINT32_MAX, true}};
         for (const auto& c : cases) {
             EXPECT_EQ(q.plugin->activate(q.plugin, c.rate, 1, c.maxFrames), c.accepted) << c.rate;
+            if (c.accepted)
+                q.plugin->deactivate(q.plugin);
+        }
+        for (const HostRateCase& c : kHostRateCases) {
+            EXPECT_EQ(q.plugin->activate(q.plugin, c.rate, 1, 512), c.accepted) << c.rate;
             if (c.accepted)
                 q.plugin->deactivate(q.plugin);
         }
@@ -395,8 +401,8 @@ TEST(CLAPProcess, StartProcessingStartsAfresh) {
     EXPECT_EQ(run(restarted), run(fresh));
 }
 
-// The VST 2 program chunk's bytes, the same every time; read back in small pieces; state
-// that is malformed is refused and changes nothing, also while processing.
+// The VST 2 program chunk's bytes, the same every time; read back in small pieces; a state
+// that is empty or cannot be read changes nothing, also while processing.
 TEST(CLAPState, RoundTripAndMalformedState) {
     CLAPTestHost host;
     CLAPInstance a(host);
@@ -423,17 +429,10 @@ TEST(CLAPState, RoundTripAndMalformedState) {
         EXPECT_EQ(b.Value(c.id), a.Value(c.id));
     EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 1u);
 
-    std::vector<uint8_t> cut(saved.begin(), saved.end() - 1);
-    // Past the 64 KiB the adapter takes from a host.
-    std::vector<uint8_t> large(64 * 1024 + 8, 0);
-    std::memcpy(large.data(), saved.data(), saved.size());
     CLAPInstance c(host);
     const auto before = c.Save();
-    for (const auto& bytes : {std::vector<uint8_t>{}, cut, large,
-                              std::vector<uint8_t>(saved.begin(), saved.begin() + 8)}) {
-        CLAPIStream stream(bytes);
-        EXPECT_FALSE(c.state->load(c.plugin, stream.Stream())) << bytes.size();
-    }
+    CLAPIStream empty(std::vector<uint8_t>{});
+    EXPECT_FALSE(c.state->load(c.plugin, empty.Stream()));
     CLAPIStream failing(saved);
     failing.plan.FailAfter(50);
     EXPECT_FALSE(c.state->load(c.plugin, failing.Stream()));
@@ -445,6 +444,35 @@ TEST(CLAPState, RoundTripAndMalformedState) {
     CLAPOStream failingWrite;
     failingWrite.plan.FailAfter(10);
     EXPECT_FALSE(c.state->save(c.plugin, failingWrite.Stream()));
+}
+
+// Was refused before the formats agreed: a state cut short now has its values applied, as
+// the VST 2 module's effSetChunk applies them, and the host rescans them.
+TEST(CLAPState, StatesOfEachSizeAreAnsweredAndAppliedAsInVst2) {
+    CLAPTestHost host;
+    CLAPInstance source(host);
+    Flush(source, kHard);
+    const std::vector<uint8_t> saved = source.Save();
+    ASSERT_EQ(saved.size(), 104u);
+    for (const HostStateCase& c : kHostStateCases) {
+        std::vector<uint8_t> bytes = SizedState(saved, c);
+        PluginInstance vst2;
+        vst2.OpenLikeHost(static_cast<float>(kRate), 512);
+        const bool whole = c.answer == HostStateAnswer::kWhole;
+        EXPECT_EQ(vst2.Dispatch(effSetChunk, 1, static_cast<intptr_t>(bytes.size()), bytes.data()),
+                  whole ? 1 : 0)
+            << c.name;
+        const uint8_t* chunk = nullptr;
+        const intptr_t size = vst2.Dispatch(effGetChunk, 1, 0, &chunk);
+        CLAPInstance q(host);
+        const std::size_t rescans = host.CallsOf(CLAPHostCallKind::ParamsRescan).size();
+        CLAPIStream stream(bytes);
+        EXPECT_EQ(q.state->load(q.plugin, stream.Stream()), whole) << c.name;
+        EXPECT_EQ(q.Save(), std::vector<uint8_t>(chunk, chunk + size)) << c.name;
+        EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size() - rescans,
+                  c.answer == HostStateAnswer::kRefused ? 0u : 1u)
+            << c.name;
+    }
 }
 
 #ifdef NDEBUG

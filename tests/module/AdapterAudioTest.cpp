@@ -1,6 +1,7 @@
 // The adapter's piece loop behind an effect that only counts what it is asked
 // to process, for block lengths no host buffer could hold.
 #include "CheckerHost.h"
+#include "HostPolicy.h"
 #include "IEffectVST.h"
 
 #include <gtest/gtest.h>
@@ -34,16 +35,16 @@ TEST(AdapterAudio, TheLongestHostBlockIsCoveredExactlyInPieces) {
     IEffectVST plug(CheckerHost::Callback(), std::make_unique<CountingEffect>(), false);
     auto& effect = static_cast<CountingEffect&>(plug.Effect());
     AEffect* record = plug.Record();
-    record->dispatcher(record, effSetBlockSize, 0, IEffectVST::kLargestBlockSize, nullptr, 0.0f);
+    record->dispatcher(record, effSetBlockSize, 0, HostPolicy::kLargestBlockSize, nullptr, 0.0f);
     // Only pointers are bound on this path: the buffer is never touched.
     std::vector<double> buffer(1);
     double* outputs[1] = {buffer.data()};
     record->processDoubleReplacing(record, nullptr, outputs, INT32_MAX);
     EXPECT_EQ(effect.total, INT32_MAX);
-    EXPECT_EQ(effect.largest, IEffectVST::kLargestBlockSize);
-    EXPECT_EQ(effect.blocks, INT32_MAX / IEffectVST::kLargestBlockSize + 1);
+    EXPECT_EQ(effect.largest, HostPolicy::kLargestBlockSize);
+    EXPECT_EQ(effect.blocks, INT32_MAX / HostPolicy::kLargestBlockSize + 1);
     EXPECT_EQ(effect.lastOutput - buffer.data(),
-              INT32_MAX - INT32_MAX % IEffectVST::kLargestBlockSize);
+              INT32_MAX - INT32_MAX % HostPolicy::kLargestBlockSize);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Audio through the module's three call-backs must equal the effect's own
 // ProcessBlock on the base, for any block length the host chooses, with
 // channels left unconnected, and with pointers a host should not send.
+#include "../HostPolicyCases.h"
 #include "DemoSignal.h"
 #include "PluginModule.h"
 #include "Quelor.h"
@@ -313,17 +314,43 @@ TEST_F(ModuleAudio, OutputIsTheSameBitForBitForEveryHostBlockSize) {
 
 TEST_F(ModuleAudio, HostSettingsOutsideReasonAreIgnored) {
     Apply(plug, hard);
-    // A non-positive block size keeps the one in force; a rate that is not a
-    // positive number keeps the rate.
+    // A non-positive block size keeps the one in force; a rate every format refuses
+    // keeps the rate.
     for (intptr_t size : {intptr_t{0}, intptr_t{-512}})
         plug.Dispatch(effSetBlockSize, 0, size);
-    for (float rate : {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(),
-                       std::numeric_limits<float>::infinity()})
-        plug.Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+    for (const HostRateCase& c : kHostRateCases)
+        if (!c.accepted)
+            plug.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(c.rate));
     ExpectRun(Path::kDouble, 4, 2, 512, Reference(signal, 4, 2, 512, 512, hard));
     // A huge block size is held at the adapter's limit; processing stays exact.
     plug.Dispatch(effSetBlockSize, 0, std::numeric_limits<intptr_t>::max());
     ExpectRun(Path::kDouble, 4, 2, 24000, Reference(signal, 4, 2, 24000, 24000, hard));
+}
+
+// After resume, with or without a suspend before it, processing starts afresh as in a new
+// instance: the history is gone and a change before the first block applies at once.
+TEST_F(ModuleAudio, ProcessingStartsAfreshAtEveryResume) {
+    const Signal part(2048);
+    const Setting lower{6, 0.3f};
+    PluginInstance fresh;
+    fresh.OpenLikeHost(kRate, 512);
+    Apply(fresh, hard);
+    Apply(fresh, {lower});
+    const Channels expected = RunModule(fresh, part, 4, 2, 512, Path::kDouble);
+    const struct {
+        const char* name;
+        std::vector<intptr_t> mains;
+    } edges[] = {{"suspend, resume", {0, 1}}, {"resume alone", {1}}};
+    for (const auto& edge : edges) {
+        PluginInstance used;
+        used.OpenLikeHost(kRate, 512);
+        Apply(used, hard);
+        RunModule(used, part, 4, 2, 512, Path::kDouble);
+        for (intptr_t on : edge.mains)
+            used.Dispatch(effMainsChanged, 0, on);
+        Apply(used, {lower});
+        EXPECT_EQ(RunModule(used, part, 4, 2, 512, Path::kDouble), expected) << edge.name;
+    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 // What every format's adapter shares below it: a host's value to a parameter, the program
-// state's bytes and their two policies, and the editor's edits on their way to the host.
+// state's bytes and how a state cut short is applied, the sample rates taken, and the
+// editor's edits on their way to the host.
+#include "../HostPolicyCases.h"
 #include "EffectTestSupport.h"
 #include "IDrawContext.h"
 #include "Quelor.h"
@@ -111,7 +113,7 @@ std::vector<double> ValuesOf(IEffectBase& effect) {
     return values;
 }
 
-TEST(ProgramState, ReadAppliedOrRefusedAsEachFormatNeedsAndAsEffSetChunkAnswers) {
+TEST(ProgramState, ReadAndAppliedAsEffSetChunkAnswers) {
     const StateChunk saved = SavedState();
     ASSERT_EQ(saved.Size(), 8 + 96);
     const auto bytes = [&](int from, int count) {
@@ -136,15 +138,10 @@ TEST(ProgramState, ReadAppliedOrRefusedAsEachFormatNeedsAndAsEffSetChunkAnswers)
         StateChunk chunk;
         ASSERT_TRUE(chunk.Assign(c.bytes.data(), static_cast<int>(c.bytes.size())));
         Quelor applying;
-        Quelor refusing;
-        const std::vector<double> defaults = ValuesOf(refusing);
         IProgramState state;
         EXPECT_EQ(applying.ReadProgramState(chunk, state), c.read) << c.name;
         const bool whole = c.read == IStateRead::kWhole;
-        EXPECT_EQ(applying.ApplyProgramState(state, IPartialState::kApply), whole) << c.name;
-        EXPECT_EQ(refusing.ApplyProgramState(state, IPartialState::kRefuse), whole) << c.name;
-        EXPECT_EQ(ValuesOf(refusing), whole ? ValuesOf(applying) : defaults)
-            << c.name << ": a refused state changes nothing";
+        EXPECT_EQ(applying.ApplyProgramState(state), whole) << c.name;
 
         // The VST 2 module's effSetChunk: the same answer and the same values.
         const std::unique_ptr<IEffectVST> plug(MakeQuelorVST(nullptr));
@@ -218,6 +215,17 @@ TEST(EditorEdits, ReachTheHostInTheOrderTheUserActedWithBothValuesAndNeverUnderT
     EXPECT_EQ(host.log, (std::vector<std::string>{"begin 6", "value 6", "end 6", "begin 11",
                                                   "value 11", "end 11"}));
     EXPECT_EQ(host.last, Quelor::kBrickwallOn);
+}
+
+// effSetSampleRate has no answer: a refused rate leaves the one in force.
+TEST(HostPolicy, Vst2SampleRatesAreTakenOrLeftAsEveryFormatAnswers) {
+    for (const HostRateCase& c : kHostRateCases) {
+        const std::unique_ptr<IEffectVST> plug(MakeQuelorVST(nullptr));
+        AEffect* record = plug->Record();
+        const double before = plug->Effect().SampleRate();
+        record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, static_cast<float>(c.rate));
+        EXPECT_EQ(plug->Effect().SampleRate(), c.accepted ? c.rate : before) << c.rate;
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The built Quelor.vst3 loaded through GetPluginFactory as a host loads it, and held
 // against the VST 2 module: the same parameters, texts, state bytes and audio.
+#include "../HostPolicyCases.h"
 #include "DemoSignal.h"
 #include "PluginModule.h"
 #include "VST3PluginHost.h"
@@ -366,6 +367,27 @@ TEST(VST3Plugin, StateIsTheVst2ProgramChunkAtTheStreamsPositionAndRoundTrips) {
     EXPECT_NE(third.State(), defaults);
 }
 
+// The VST 2 module given the same bytes through effSetChunk answers and ends alike.
+TEST(VST3Plugin, StatesOfEachSizeAreAnsweredAndAppliedAsInVst2) {
+    const std::vector<char> saved = HardState();
+    ASSERT_EQ(saved.size(), 104u);
+    for (const HostStateCase& c : kHostStateCases) {
+        std::vector<char> bytes = SizedState(saved, c);
+        PluginInstance vst2;
+        vst2.OpenLikeHost(kRate, 512);
+        const std::vector<char> defaults = Vst2Chunk(vst2);
+        const bool whole = c.answer == HostStateAnswer::kWhole;
+        EXPECT_EQ(vst2.Dispatch(effSetChunk, 1, static_cast<intptr_t>(bytes.size()), bytes.data()),
+                  whole ? 1 : 0)
+            << c.name;
+        EXPECT_EQ(Vst2Chunk(vst2) == defaults, c.answer == HostStateAnswer::kRefused) << c.name;
+        HostApplication application;
+        VST3PluginHost plug(Module(), application);
+        EXPECT_EQ(plug.SetState(bytes), whole ? kResultOk : kResultFalse) << c.name;
+        EXPECT_EQ(plug.State(), Vst2Chunk(vst2)) << c.name;
+    }
+}
+
 TEST(VST3Plugin, StatesThatCannotBeReadChangeNothing) {
     HostApplication application;
     VST3PluginHost plug(Module(), application);
@@ -433,10 +455,12 @@ TEST(VST3Plugin, HostileCallsGetDefinedAnswers) {
     EXPECT_EQ(processor->canProcessSampleSize(2), kResultFalse);
     // Set-ups that would poison the time constants or the buffers.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (const ProcessSetup& setup : {ProcessSetup{kRealtime, kSample32, 512, 0.0},
-                                      ProcessSetup{kRealtime, kSample32, 512, -48000.0},
-                                      ProcessSetup{kRealtime, kSample32, 512, nan},
-                                      ProcessSetup{kRealtime, kSample32, 512, 1.0e12},
+    for (const HostRateCase& c : kHostRateCases) {
+        ProcessSetup setup{kRealtime, kSample32, 512, c.rate};
+        EXPECT_EQ(processor->setupProcessing(&setup), c.accepted ? kResultOk : kResultFalse)
+            << c.rate;
+    }
+    for (const ProcessSetup& setup : {ProcessSetup{kRealtime, kSample32, 512, nan},
                                       ProcessSetup{kRealtime, kSample32, 0, 48000.0},
                                       ProcessSetup{kRealtime, kSample32, -5, 48000.0},
                                       ProcessSetup{kRealtime, 7, 512, 48000.0}}) {
