@@ -497,11 +497,16 @@ bool AudioWriter::Write(const float* data, std::size_t count, std::string* error
 
 // libsndfile takes integers of any width in the top bits of 32.
 template <class Sample> int64_t AudioWriter::PutIntegers(const Sample* data, std::size_t count) {
-    const int shift = 32 - IntegerBits(format);
     integers.resize(count * static_cast<std::size_t>(channels));
-    for (std::size_t i = 0; i < integers.size(); ++i)
-        integers[i] = static_cast<int32_t>(
-            static_cast<int64_t>(rounding->Step(static_cast<double>(data[i]))) << shift);
+    if (onSteps) {
+        // Full scale itself is one step past the largest of 32 bits, which a float can hold.
+        for (std::size_t i = 0; i < integers.size(); ++i)
+            integers[i] =
+                static_cast<int32_t>(std::min(static_cast<double>(data[i]) * 0x1p31, 2147483647.0));
+    } else {
+        rounding->Round(data, integers.data(), integers.size(),
+                        std::ldexp(1.0, 32 - IntegerBits(format)));
+    }
     return sf_writef_int(Handle(file), integers.data(), static_cast<sf_count_t>(count));
 }
 

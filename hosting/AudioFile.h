@@ -1,12 +1,17 @@
 #pragma once
 
+#include "WideCode.h"
+
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -58,32 +63,83 @@ public:
     Quantizer(int bits, bool dither);
     double Step(double x) {
         const double scaled = x * steps;
-        const double nearest = std::rint(scaled);
+        const double nearest = Nearest(scaled);
         peak = std::fabs(x) > peak ? std::fabs(x) : peak;
         double step = nearest;
         if (dither) {
             // Drawn for every sample, on a step or not: the noise depends on the position alone.
             const double noise = Tpdf();
             if (nearest != scaled)
-                step = std::rint(scaled + noise);
+                step = Nearest(scaled + noise);
         }
-        if (std::isnan(step))
-            return 0.0;
         // Only what lay beyond full scale itself is clipping, not a step the dither reached.
-        if (nearest > highest || nearest < lowest)
-            ++clipped;
-        return std::clamp(step, lowest, highest);
+        clipped += static_cast<uint64_t>((nearest > highest) | (nearest < lowest));
+        return Limit(step, lowest, highest);
     }
     // In place, as the samples the file will hold.
     template <class Sample> void Apply(Sample* samples, std::size_t count) {
+        if (!dither)
+            return Round(samples, samples, count, 1.0 / steps);
         for (std::size_t i = 0; i < count; ++i)
             samples[i] = static_cast<Sample>(Step(static_cast<double>(samples[i])) / steps);
+    }
+    // Without dither, as Step does: each sample's step times scale into out. The peak comes
+    // first, and only a block whose peak lies beyond full scale is searched for the samples
+    // clipped; the rounding is then a pass without branches, which the compiler vectorises.
+    template <class Sample, class Out>
+    void Round(const Sample* in, Out* out, std::size_t count, double scale) {
+        const double perStep = steps, top = highest, bottom = lowest;
+        const bool wide = WideCode::ProcessorHasAvx2();
+        const double largest = WideCode::Run<LargestMagnitude>(wide, in, count);
+        if (Nearest(largest * perStep) > top || Nearest(-largest * perStep) < bottom)
+            for (std::size_t i = 0; i < count; ++i) {
+                const double nearest = Nearest(static_cast<double>(in[i]) * perStep);
+                clipped += static_cast<uint64_t>((nearest > top) | (nearest < bottom));
+            }
+        peak = largest > peak ? largest : peak;
+        WideCode::Run<Rounding>(wide, in, out, count, perStep, bottom, top, scale);
     }
     uint64_t Clipped() const { return clipped; }
     // The largest magnitude before rounding and clipping.
     double Peak() const { return peak; }
 
 private:
+    // The largest finite magnitude, found as the largest bit pattern of the magnitudes, whose
+    // order is theirs: an integer maximum, which the compiler vectorises as it cannot a
+    // floating-point one.
+    struct LargestMagnitude {
+        template <class Sample> static double Run(const Sample* in, std::size_t count) {
+            using Bits = std::conditional_t<sizeof(Sample) == sizeof(int32_t), int32_t, int64_t>;
+            constexpr Bits kInfinity = std::bit_cast<Bits>(std::numeric_limits<Sample>::infinity());
+            Bits largest = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                const Bits bits = std::bit_cast<Bits>(std::fabs(in[i]));
+                const Bits finite = bits <= kInfinity ? bits : 0;
+                largest = finite > largest ? finite : largest;
+            }
+            return static_cast<double>(std::bit_cast<Sample>(largest));
+        }
+    };
+    struct Rounding {
+        template <class Sample, class Out>
+        static void Run(const Sample* in, Out* out, std::size_t count, double perStep,
+                        double bottom, double top, double scale) {
+            for (std::size_t i = 0; i < count; ++i)
+                out[i] = static_cast<Out>(
+                    Limit(Nearest(static_cast<double>(in[i]) * perStep), bottom, top) * scale);
+        }
+    };
+    // Rounds to the nearest integer, half to even, by the floating-point unit's own rounding
+    // of the sum: exact below 2^51, and anything larger is clipped. Unlike std::rint it needs
+    // no library call, so the loops over a block stay vectorised.
+    static double Nearest(double x) {
+        constexpr double kShift = 0x1.8p52;
+        return (x + kShift) - kShift;
+    }
+    // Within full scale; NaN, which no comparison holds for, is silence.
+    static double Limit(double step, double bottom, double top) {
+        return step >= bottom ? (step <= top ? step : top) : (step < bottom ? bottom : 0.0);
+    }
     // Triangular on (-1, 1): the difference of two uniform numbers, each the top half of a
     // draw, where a 64-bit linear congruential generator keeps its best bits.
     double Tpdf() {
@@ -160,6 +216,9 @@ public:
     AudioWriter& operator=(const AudioWriter&) = delete;
 
     int Format() const { return format; }
+    // The samples to come are on this integer format's steps within full scale already, as a
+    // Quantizer of its bits leaves them: they are converted, not rounded a second time.
+    void TakeSteps() { onSteps = true; }
     // Before the first write; those the container cannot hold are left out.
     void SetTags(const AudioTags& tags);
     // count interleaved frames; false with a reason in error. Integer formats take each
@@ -179,6 +238,7 @@ private:
     int format = 0;
     int channels = 0;
     std::unique_ptr<Quantizer> rounding; // for integer formats
+    bool onSteps = false;
     std::vector<int32_t> integers;
 };
 

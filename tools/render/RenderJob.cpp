@@ -274,6 +274,12 @@ public:
     template <class Sample> bool Write(const Sample* data, std::size_t count, std::string* error) {
         return Named(Open(error) && writer->Write(data, count, error), error);
     }
+    // The blocks come quantized to the output's integer steps.
+    void SamplesOnSteps() {
+        onSteps = true;
+        if (writer)
+            writer->TakeSteps();
+    }
     // Standard output is opened at once: a container that cannot stream is refused before
     // any work.
     bool OpenStream(std::string* error) {
@@ -301,6 +307,8 @@ private:
                                        frames, error);
             if (writer)
                 writer->SetTags(tags);
+            if (writer && onSteps)
+                writer->TakeSteps();
         }
         return writer != nullptr;
     }
@@ -318,6 +326,7 @@ private:
     int64_t frames;
     AudioTags tags;
     std::unique_ptr<AudioWriter> writer;
+    bool onSteps = false;
 };
 
 template <class Sample>
@@ -341,8 +350,10 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, Source* side
     // Integer outputs take their steps in this stage, in order, so that every measure that
     // follows is of the file as written.
     std::optional<Quantizer> quantizer;
-    if (const int bits = IntegerBits(summary.format))
+    if (const int bits = IntegerBits(summary.format)) {
         quantizer.emplace(bits, summary.dithered);
+        writer.SamplesOnSteps();
+    }
 
     BlockPipeline<Sample> pipeline;
     using Block = AudioBlock<Sample>;
