@@ -1,7 +1,5 @@
 #include "PluginHost.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
 
 namespace {
@@ -17,15 +15,16 @@ thread_local PluginHost* starting = nullptr;
 
 std::unique_ptr<PluginHost> PluginHost::Load(const std::string& path, std::string* error) {
     std::unique_ptr<PluginHost> host(new PluginHost);
-    host->handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!host->handle) {
-        const char* reason = dlerror();
-        *error = "cannot load plug-in module " + path + ": " + (reason ? reason : "unknown");
+    if (!host->library.Open(path)) {
+        *error = "cannot load plug-in module " + path + ": " + host->library.Error();
         return nullptr;
     }
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(host->handle, "VSTPluginMain"));
+    // The module stays loaded after the host ends: one that carries its own C++ runtime
+    // leaves that runtime's memory behind when unloaded, and the process ends soon anyway.
+    host->library.KeepLoaded();
+    auto entry = host->library.FunctionNamed<EntryPoint>("VSTPluginMain");
     if (!entry)
-        entry = reinterpret_cast<EntryPoint>(dlsym(host->handle, "main"));
+        entry = host->library.FunctionNamed<EntryPoint>("main");
     if (!entry) {
         *error = path + " is not a VST 2 plug-in: it exports neither VSTPluginMain nor main";
         return nullptr;
@@ -61,8 +60,6 @@ PluginHost::~PluginHost() {
     if (effect)
         Dispatch(effClose);
     effect = nullptr;
-    // The module stays loaded: one that carries its own C++ runtime leaves that
-    // runtime's memory behind when unloaded, and the process ends soon anyway.
 }
 
 intptr_t PluginHost::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr,

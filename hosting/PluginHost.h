@@ -1,11 +1,12 @@
 #pragma once
 
+#include "SharedLibrary.h"
 #include "VST2Interface.h"
 
 #include <memory>
 #include <string>
 
-// A VST 2 module loaded the way a host loads it: dlopen, the exported entry
+// A VST 2 module loaded the way a host loads it: the library, the exported entry
 // point, and from then on only the effect record. Several hosts may live in one
 // process, each driven by one thread at a time: the callback finds its host
 // through the record's host field, or through the thread while the entry point runs.
@@ -60,7 +61,7 @@ private:
     static intptr_t HostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                                  void* ptr, float opt);
 
-    void* handle = nullptr;
+    SharedLibrary library;
     AEffect* effect = nullptr;
     VstTimeInfo timeInfo{};
     int blockSize = 0;

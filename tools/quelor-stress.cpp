@@ -11,12 +11,12 @@
 // the host. A call that waits for another thread shows as a long call: at 48 kHz a
 // 64-frame block must be done in 1.33 ms. With limits given, it fails when they are passed.
 #include "ModuleSearch.h"
+#include "SharedLibrary.h"
 #include "VST2Interface.h"
 
 #include <CLI/CLI.hpp>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
-#include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
 
@@ -473,13 +473,16 @@ int main(int argc, char** argv) {
 
     if (withEditor)
         XInitThreads();
-    void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto entry = module ? reinterpret_cast<EntryPoint>(dlsym(module, "VSTPluginMain")) : nullptr;
+    SharedLibrary module(modulePath);
+    // Loaded to the process's end: a sanitizer's report at exit names code only in a
+    // module still loaded.
+    module.KeepLoaded();
+    auto entry = module.FunctionNamed<EntryPoint>("VSTPluginMain");
     AEffect* effect = entry ? entry(&HostCallback) : nullptr;
     if (!effect || effect->magic != kEffectMagic || effect->numParams <= 0 ||
         !effect->processReplacing) {
         std::fprintf(stderr, "quelor-stress: %s is not a usable VST 2 effect%s%s\n",
-                     modulePath.c_str(), module ? "" : ": ", module ? "" : dlerror());
+                     modulePath.c_str(), module.IsOpen() ? "" : ": ", module.Error().c_str());
         return 1;
     }
     Dispatch(effect, effOpen);

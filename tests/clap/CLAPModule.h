@@ -1,18 +1,18 @@
 #pragma once
 
 #include "CLAPInterface.h"
+#include "SharedLibrary.h"
 
 #include <string>
 
-// A .clap file opened as a host opens it (dlopen or LoadLibrary), and its exported
-// clap_entry, the data object every CLAP module exports. Closed again on destruction;
-// calling the entry's init and deinit is the test's part.
+// A .clap file opened as a host opens it, and its exported clap_entry, the data object
+// every CLAP module exports. Closed again on destruction; calling the entry's init and
+// deinit is the test's part.
 class CLAPModule {
 public:
     // path: the file's path on the build machine (under wine, the build machine's file
     // system is drive Z:).
     explicit CLAPModule(const std::string& path);
-    ~CLAPModule();
     CLAPModule(const CLAPModule&) = delete;
     CLAPModule& operator=(const CLAPModule&) = delete;
 
@@ -23,14 +23,8 @@ public:
     const std::string& Path() const { return path; }
 
 private:
-    // One file per platform.
-    static std::string NativePath(const std::string& path);
-    static void* Open(const std::string& path, std::string& error);
-    static const void* Symbol(void* library, const char* name);
-    static void Close(void* library);
-
     std::string path;
     std::string error;
-    void* library = nullptr;
+    SharedLibrary library;
     const clap_plugin_entry_t* entry = nullptr;
 };

@@ -4,10 +4,12 @@
 #include "CLAPTestAudio.h"
 #include "CLAPTestEvents.h"
 #include "CLAPTestStreams.h"
+#include "SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <numeric>
 #include <thread>
 
@@ -282,4 +284,23 @@ TEST(CLAPModule, FindsTheEntryRecordOfAModule) {
     CLAPModule missing(std::string(QUELOR_CLAP_PROBE_PATH) + ".missing");
     EXPECT_EQ(missing.Entry(), nullptr);
     EXPECT_NE(missing.Error(), "");
+}
+
+// The suites take paths on the build machine, and a release may be unpacked into a folder
+// whose name has spaces.
+TEST(SharedLibrary, OpensAPathWithSpacesAndFindsOnlyWhatItExports) {
+    namespace fs = std::filesystem;
+    const std::string built = QUELOR_CLAP_PROBE_PATH;
+    const std::string folder = built.substr(0, built.rfind('/')) + "/a folder with spaces";
+    const std::string copy = folder + "/probe copy.clap";
+    fs::create_directories(SharedLibrary::NativePath(folder));
+    fs::copy_file(SharedLibrary::NativePath(built), SharedLibrary::NativePath(copy),
+                  fs::copy_options::overwrite_existing);
+    SharedLibrary library(copy);
+    ASSERT_TRUE(library.IsOpen()) << library.Error();
+    EXPECT_NE(library.Symbol("clap_entry"), nullptr);
+    EXPECT_EQ(library.Symbol("clap_entry_"), nullptr);
+    library.Close();
+    EXPECT_EQ(library.Symbol("clap_entry"), nullptr);
+    fs::remove_all(SharedLibrary::NativePath(folder));
 }

@@ -7,6 +7,7 @@
 #include "Quelor.h"
 #include "QuelorEditorFactory.h"
 #include "QuelorPanel.h"
+#include "SharedLibrary.h"
 #include "XvfbServer.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
@@ -15,7 +16,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <dlfcn.h>
 #include <lv2/ui/ui.h>
 #include <unistd.h>
 
@@ -111,10 +111,8 @@ protected:
         XMapWindow(dpy, hostWindow);
         XSync(dpy, False);
 
-        library = dlopen((bundle + "QuelorUI.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(library, nullptr) << dlerror();
-        const auto entry =
-            reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
+        ASSERT_TRUE(library.Open(bundle + "QuelorUI.so")) << library.Error();
+        const auto entry = library.FunctionNamed<LV2UI_DescriptorFunction>("lv2ui_descriptor");
         ASSERT_NE(entry, nullptr);
         descriptor = entry(0);
         ASSERT_NE(descriptor, nullptr);
@@ -126,8 +124,7 @@ protected:
     void TearDown() override {
         if (handle)
             descriptor->cleanup(handle);
-        if (library)
-            dlclose(library);
+        library.Close();
         if (dpy)
             XCloseDisplay(dpy);
     }
@@ -201,7 +198,7 @@ protected:
     const std::string bundle = LV2TestBundle() + "/";
     Display* dpy = nullptr;
     Window hostWindow = 0;
-    void* library = nullptr;
+    SharedLibrary library;
     const LV2UI_Descriptor* descriptor = nullptr;
     const LV2UI_Idle_Interface* idle = nullptr;
     LV2UI_Handle handle = nullptr;

@@ -1,9 +1,8 @@
 // Quelor as a plug-in that cannot read parameter texts: the built module behind an entry
 // point of its own that answers effString2Parameter with 0, so that the render tool
 // falls back on its search over the display texts.
+#include "SharedLibrary.h"
 #include "VST2Interface.h"
-
-#include <dlfcn.h>
 
 namespace {
 AEffectDispatcherProc quelorDispatcher = nullptr;
@@ -17,9 +16,11 @@ intptr_t WithoutTexts(AEffect* effect, int32_t opcode, int32_t index, intptr_t v
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
-    void* quelor = dlopen(QUELOR_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    SharedLibrary quelor(QUELOR_MODULE_PATH);
+    // The effect runs in it after this call.
+    quelor.KeepLoaded();
     using Entry = AEffect* (*)(audioMasterCallback);
-    const auto entry = quelor ? reinterpret_cast<Entry>(dlsym(quelor, "VSTPluginMain")) : nullptr;
+    const auto entry = quelor.FunctionNamed<Entry>("VSTPluginMain");
     AEffect* effect = entry ? entry(host) : nullptr;
     if (effect) {
         quelorDispatcher = effect->dispatcher;

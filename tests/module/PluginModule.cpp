@@ -1,9 +1,26 @@
 #include "PluginModule.h"
 
-// Opening the module and finding its symbols is in one file per platform.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
 PluginModule& PluginModule::Get() {
     static PluginModule module;
     return module;
+}
+
+PluginModule::PluginModule() {
+    // QUELOR_MODULE names another build of the module, such as an unpacked release's.
+    const char* other = std::getenv("QUELOR_MODULE");
+    const std::string path = other && *other ? other : QUELOR_MODULE_PATH;
+    if (!library.Open(path)) {
+        ADD_FAILURE() << "cannot open " << path << ": " << library.Error();
+        std::abort();
+    }
+    // As a host keeps a module while an effect of it may be open: to the process's end.
+    library.KeepLoaded();
+    pluginMain = library.FunctionNamed<Entry>("VSTPluginMain");
+    mainAlias = library.FunctionNamed<Entry>("main");
 }
 
 PluginInstance::PluginInstance(PluginModule::Entry entry, audioMasterCallback host)

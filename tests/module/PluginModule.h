@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CheckerHost.h"
+#include "SharedLibrary.h"
 
 #include <string>
 
@@ -13,11 +14,11 @@ public:
 
     Entry PluginMain() const { return pluginMain; }
     Entry MainAlias() const { return mainAlias; }
-    void* Symbol(const char* name) const;
+    void* Symbol(const char* name) const { return library.Symbol(name); }
 
 private:
     PluginModule();
-    void* handle = nullptr;
+    SharedLibrary library;
     Entry pluginMain = nullptr;
     Entry mainAlias = nullptr;
 };
@@ -37,7 +38,9 @@ public:
     // Opens the effect and sets rate and block size as a host does.
     void OpenLikeHost(float sampleRate, intptr_t blockSize) const;
     std::string Text(int32_t opcode, int32_t index = 0) const;
-    void Set(int32_t index, float normalized) const { effect->setParameter(effect, index, normalized); }
+    void Set(int32_t index, float normalized) const {
+        effect->setParameter(effect, index, normalized);
+    }
     float Get(int32_t index) const { return effect->getParameter(effect, index); }
     void Close();
 

@@ -5,7 +5,7 @@
 using namespace vst3;
 
 VST3Module::VST3Module(const std::string& path, Entry entry) {
-    if (!Load(NativePath(path), entry))
+    if (!Load(SharedLibrary::NativePath(path), entry))
         Unload();
 }
 
@@ -15,13 +15,14 @@ VST3Module::~VST3Module() {
 
 bool VST3Module::Load(const std::string& path, Entry entry) {
     const std::string binary = std::filesystem::is_directory(path) ? BinaryInBundle(path) : path;
-    library = OpenLibrary(binary, error);
-    if (!library)
+    if (!library.Open(binary)) {
+        error = library.Error();
         return false;
+    }
     if (entry == Entry::Call && !CallEntry())
         return false;
     using GetFactoryProc = IPluginFactory*(PLUGIN_API*)();
-    const auto getFactory = reinterpret_cast<GetFactoryProc>(Symbol("GetPluginFactory"));
+    const auto getFactory = library.FunctionNamed<GetFactoryProc>("GetPluginFactory");
     if (!getFactory) {
         error = binary + " exports no GetPluginFactory";
         return false;
@@ -41,13 +42,7 @@ void VST3Module::Unload() {
     if (entered)
         CallExit();
     entered = false;
-    if (library)
-        CloseLibrary(library);
-    library = nullptr;
-}
-
-void* VST3Module::Symbol(const char* name) const {
-    return library ? FindSymbol(library, name) : nullptr;
+    library.Close();
 }
 
 std::string VST3Module::BinaryInBundle(const std::string& bundle) {

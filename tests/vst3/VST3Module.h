@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SharedLibrary.h"
 #include "VST3Factory.h"
 
 #include <string>
@@ -23,7 +24,7 @@ public:
     const std::string& Error() const { return error; }
     // Borrowed from the module, which holds the reference.
     vst3::IPluginFactory* Factory() const { return factory; }
-    void* Symbol(const char* name) const;
+    void* Symbol(const char* name) const { return library.Symbol(name); }
 
     // Where a bundle keeps the binary for this platform: Contents/<architecture>/<name>.
     static std::string BinaryInBundle(const std::string& bundle);
@@ -33,16 +34,12 @@ private:
     void Unload();
 
     // One file per platform.
-    static std::string NativePath(const std::string& path);
-    static void* OpenLibrary(const std::string& path, std::string& error);
-    static void* FindSymbol(void* library, const char* name);
-    static void CloseLibrary(void* library);
     static std::string ArchitectureFolder();
     static const char* BinarySuffix();
     bool CallEntry();
     void CallExit();
 
-    void* library = nullptr;
+    SharedLibrary library;
     bool entered = false;
     vst3::IPluginFactory* factory = nullptr;
     std::string error;
