@@ -1,10 +1,13 @@
 #include "AudioFile.h"
 
+#include "Quantizer.h"
+
 #include <sndfile.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -341,9 +344,6 @@ int IntegerBits(int format) {
         return 0;
     }
 }
-
-Quantizer::Quantizer(int bits, bool withDither)
-    : steps(std::ldexp(1.0, bits - 1)), highest(steps - 1.0), lowest(-steps), dither(withDither) {}
 
 std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, std::string* error) {
     SF_INFO info{};

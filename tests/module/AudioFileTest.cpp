@@ -1,5 +1,6 @@
 // Output formats by name and extension, and WAV files that may outgrow 4 GiB.
 #include "AudioFile.h"
+#include "Quantizer.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

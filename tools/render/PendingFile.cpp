@@ -90,7 +90,6 @@ std::unique_ptr<PendingFile> PendingFile::Create(const std::string& destination,
     name.insert(0, 1, '.');
     name.append(".quelor-XXXXXX");
     std::string pattern = (folder / name).string();
-    NewFileMode();
     const int descriptor = mkstemp(pattern.data());
     if (descriptor < 0) {
         *error = "cannot write " + destination + ": " + Reason(errno, folder);

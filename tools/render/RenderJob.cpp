@@ -4,6 +4,7 @@
 #include "DemoSignal.h"
 #include "MonoInput.h"
 #include "PendingFile.h"
+#include "Quantizer.h"
 #include "Resampler.h"
 
 #include <algorithm>
@@ -269,16 +270,10 @@ public:
                std::unique_ptr<PendingFile> destination)
         : pending(std::move(destination)), format(job.format), channels(summary.channels),
           rate(summary.rate), sourceFormat(source.Format()), frames(source.Frames()),
-          tags(source.Tags()) {}
+          tags(source.Tags()), onSteps(IntegerBits(summary.format) != 0) {}
 
     template <class Sample> bool Write(const Sample* data, std::size_t count, std::string* error) {
         return Named(Open(error) && writer->Write(data, count, error), error);
-    }
-    // The blocks come quantized to the output's integer steps.
-    void SamplesOnSteps() {
-        onSteps = true;
-        if (writer)
-            writer->TakeSteps();
     }
     // Standard output is opened at once: a container that cannot stream is refused before
     // any work.
@@ -325,8 +320,8 @@ private:
     int sourceFormat;
     int64_t frames;
     AudioTags tags;
+    bool onSteps; // the processing stage quantizes to the output's integer steps
     std::unique_ptr<AudioWriter> writer;
-    bool onSteps = false;
 };
 
 template <class Sample>
@@ -350,10 +345,8 @@ bool Stream(PluginHost& host, const RenderJob& job, Source& source, Source* side
     // Integer outputs take their steps in this stage, in order, so that every measure that
     // follows is of the file as written.
     std::optional<Quantizer> quantizer;
-    if (const int bits = IntegerBits(summary.format)) {
+    if (const int bits = IntegerBits(summary.format))
         quantizer.emplace(bits, summary.dithered);
-        writer.SamplesOnSteps();
-    }
 
     BlockPipeline<Sample> pipeline;
     using Block = AudioBlock<Sample>;

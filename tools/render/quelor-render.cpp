@@ -67,9 +67,8 @@ struct Options {
 };
 
 // Where --json goes, made before any work so that a folder that cannot be written is found
-// first; while failureToJson is set, a failure is written there as the whole summary.
+// first; until the summary is written there, a failure is, as the whole summary.
 std::unique_ptr<PendingFile> jsonFile;
-bool failureToJson = false;
 
 bool WriteJson(const std::string& text, std::string* error) {
     if (!jsonFile)
@@ -82,9 +81,7 @@ bool WriteJson(const std::string& text, std::string* error) {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "quelor-render: error: %s\n", message.c_str());
     std::string ignored;
-    if (failureToJson)
-        WriteJson(ErrorJson(message), &ignored);
-    failureToJson = false;
+    WriteJson(ErrorJson(message), &ignored);
     return 1;
 }
 
@@ -560,8 +557,7 @@ int Run(Options& options) {
     for (const RenderSummary& s : summaries)
         for (const std::string& warning : s.warnings)
             Warn(batch ? s.in + ": " + warning : warning);
-    // From here on the summary itself is the JSON, failures included.
-    failureToJson = false;
+    // The summary itself is the JSON, failures included.
     if (!WriteJson(SummaryJson(setup, summaries, batch), &error))
         return Fail(error);
     int status = 0;
@@ -757,7 +753,6 @@ int main(int argc, char** argv) {
         jsonFile = PendingFile::Create(options.json, &error);
         if (!jsonFile)
             return Fail(error);
-        failureToJson = true;
     }
     if (options.module.empty()) {
         options.module = FindModule(kModuleName);
