@@ -1,10 +1,9 @@
 #pragma once
 
-#include "BlockSplitter.h"
 #include "CLAPEditQueue.h"
 #include "CLAPInterface.h"
 #include "CLAPThreadCheck.h"
-#include "IEffectBase.h"
+#include "EffectRuntime.h"
 #include "IEffectHost.h"
 
 #include <atomic>
@@ -13,8 +12,7 @@
 
 // Binds an effect on the host-neutral plug-in base to CLAP: the plug-in object and its
 // extensions (audio ports, params, state, latency, gui with timer and fd support). It
-// translates only: the values, their texts, the block splitting at timed changes and the
-// state bytes are the core's.
+// translates only, onto the effect's runtime.
 //
 // Every entry first checks its thread tag and the life-cycle state it needs
 // (CLAPThreadCheck): builds with assertions stop at a misbehaving host's first call,
@@ -26,9 +24,6 @@
 // from create_plugin to destroy.
 class CLAPPlugin final : public IEffectHost {
 public:
-    // Changes one host block may carry that are read ahead of taking the plug-in lock;
-    // more are taken in further rounds of this many.
-    static constexpr std::size_t kChangesPerRound = 256;
     // The editor's timer period: within the 16-33 ms hosts serve.
     static constexpr uint32_t kEditorTimerMs = 16;
 
@@ -42,7 +37,7 @@ public:
     const clap_plugin_t* Plugin() const { return &plugin; }
     // The adapter behind a plug-in record, or null for a record that has none.
     static CLAPPlugin* From(const clap_plugin_t* plugin);
-    IEffectBase& Effect() { return *effect; }
+    IEffectBase& Effect() { return runtime.Effect(); }
 
     // clap_plugin_t
     bool Init();
@@ -53,7 +48,7 @@ public:
     void StopProcessing();
     void Reset();
     clap_process_status Process(const clap_process_t* process);
-    const void* Extension(const char* id) const;
+    const void* Extension(const char* id);
     void OnMainThread();
 
     // clap.audio-ports
@@ -102,44 +97,40 @@ public:
     void EditEnd(int index) override;
 
 private:
-    struct Change {
-        int time;
-        int index;
-        double value;
-    };
-    // One port's channels as the host passed them for a block.
-    struct PortChannels {
-        bool wide = false;
-        float* narrow[2] = {};
-        double* doubles[2] = {};
-    };
+
+    static BusDirection Direction(bool input) {
+        return input ? BusDirection::kInput : BusDirection::kOutput;
+    }
 
     // Thread tags and refusals.
     bool Admit(CLAPCall call);
     bool Expect(bool condition, CLAPCall call, CLAPMisuse misuse);
 
     // The parameter with this id (its index), or null.
-    const IParameter* Parameter(clap_id id) const {
-        return id < static_cast<clap_id>(effect->ParameterCount())
-                   ? effect->ParameterAt(static_cast<int>(id))
+    const IParameter* Parameter(clap_id id) {
+        return id < static_cast<clap_id>(Effect().ParameterCount())
+                   ? Effect().ParameterAt(static_cast<int>(id))
                    : nullptr;
     }
 
     // Processing.
-    void ApplyChanges(const clap_input_events_t* in, BlockSplitter& splitter);
-    uint32_t ReadChanges(const clap_input_events_t* in, uint32_t count, uint32_t next,
-                         std::size_t* taken);
+    template <class Sample> bool Run(const clap_process_t& process);
+    // The runtime's rounds of changes, read from the host's event list without the lock.
+    class ChangeReader {
+    public:
+        ChangeReader(const CLAPPlugin& plug, const clap_input_events_t* in);
+        // The parameter changes among the events from where the last round stopped, into
+        // room until it is full; true when events remain.
+        bool operator()(std::vector<EffectRuntime::TimedChange>& room);
+
+    private:
+        const clap_input_events_t* in;
+        uint32_t count;
+        uint32_t next = 0;
+        clap_id parameters;
+    };
     void SendEdits(const clap_output_events_t* out);
     void QueueEdit(const CLAPEditQueue::Edit& edit);
-    static PortChannels ChannelsOf(const clap_audio_buffer_t* buffers, uint32_t count,
-                                   uint32_t port);
-    // An input port's channels as the effect's pair reads them: one channel feeds both.
-    static PortChannels InputChannelsOf(const clap_audio_buffer_t* buffers, uint32_t count,
-                                        uint32_t port);
-    void BindInput(int first, const PortChannels& port, int offset, int frames);
-    void RunPiece(const PortChannels& main, const PortChannels& side, const PortChannels& out,
-                  int offset, int frames);
-    bool UsableOutput(const PortChannels& out) const;
 
     bool HostDrivesEditor() const {
         return hostTimers && hostTimers->register_timer && hostTimers->unregister_timer;
@@ -148,7 +139,6 @@ private:
     // The editor's platform part: open inside the host's window, driven by the host.
     bool OpenEditor(const clap_window_t& window);
     void CloseEditor();
-    void IdleEditor();
 
     clap_plugin_t plugin{};
     const clap_host_t* host;
@@ -158,21 +148,15 @@ private:
     const clap_host_posix_fd_support_t* hostFds = nullptr;
     bool hostOffersAny = false; // any extension we ask for, which a scanner's host does not
     bool initialized = false;
-    std::atomic<bool> active{false};
     std::atomic<bool> processing{false};
 
-    std::vector<Change> changes; // sized once: read ahead of the lock
     CLAPEditQueue edits;
     std::vector<double> defaults; // each parameter's value as the effect was made
 
-    StateChunk stateChunk; // main thread only
-    IProgramState programState;
-
     bool guiCreated = false;
-    bool editorOpen = false;
     clap_id editorTimer = CLAP_INVALID_ID;
     int editorFd = -1;
 
     // Last, so that it is destroyed first, while all it could reach here is still whole.
-    std::unique_ptr<IEffectBase> effect;
+    EffectRuntime runtime;
 };

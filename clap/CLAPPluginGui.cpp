@@ -16,7 +16,8 @@ bool CLAPPlugin::EditorUsable(const char* api, bool floating, bool hostCanDrive)
     int width = 0;
     int height = 0;
     return !floating && api && std::strcmp(api, platform.api) == 0 &&
-           effect->EditorSize(&width, &height) && (!platform.needsHostTimer || hostCanDrive);
+           runtime.Editor().Offered(&width, &height) &&
+           (!platform.needsHostTimer || hostCanDrive);
 }
 
 // A host without timer support hears that the editor is unsupported, as it would never
@@ -40,7 +41,7 @@ bool CLAPPlugin::GuiCreate(const char* api, bool floating) {
     if (!Admit(CLAPCall::kGuiCreate) || !EditorUsable(api, floating, HostDrivesEditor()) ||
         guiCreated)
         return false;
-    guiCreated = effect->EnsureEditor() != nullptr;
+    guiCreated = runtime.Editor().Create();
     return guiCreated;
 }
 
@@ -60,7 +61,7 @@ bool CLAPPlugin::GuiSetScale(double) {
 bool CLAPPlugin::GuiSize(uint32_t* width, uint32_t* height) {
     int w = 0;
     int h = 0;
-    if (!Admit(CLAPCall::kGuiGetSize) || !width || !height || !effect->EditorSize(&w, &h))
+    if (!Admit(CLAPCall::kGuiGetSize) || !width || !height || !runtime.Editor().Offered(&w, &h))
         return false;
     *width = static_cast<uint32_t>(w);
     *height = static_cast<uint32_t>(h);
@@ -82,7 +83,7 @@ bool CLAPPlugin::GuiResizeHints(clap_gui_resize_hints_t* hints) {
 bool CLAPPlugin::GuiAdjustSize(uint32_t* width, uint32_t* height) {
     int w = 0;
     int h = 0;
-    if (!Admit(CLAPCall::kGuiAdjustSize) || !width || !height || !effect->EditorSize(&w, &h))
+    if (!Admit(CLAPCall::kGuiAdjustSize) || !width || !height || !runtime.Editor().Offered(&w, &h))
         return false;
     *width = static_cast<uint32_t>(w);
     *height = static_cast<uint32_t>(h);
@@ -92,7 +93,7 @@ bool CLAPPlugin::GuiAdjustSize(uint32_t* width, uint32_t* height) {
 bool CLAPPlugin::GuiSetSize(uint32_t width, uint32_t height) {
     int w = 0;
     int h = 0;
-    return Admit(CLAPCall::kGuiSetSize) && effect->EditorSize(&w, &h) &&
+    return Admit(CLAPCall::kGuiSetSize) && runtime.Editor().Offered(&w, &h) &&
            width == static_cast<uint32_t>(w) && height == static_cast<uint32_t>(h);
 }
 
@@ -123,29 +124,23 @@ bool CLAPPlugin::GuiHide() {
 }
 
 void CLAPPlugin::OnTimer(clap_id timer) {
-    if (Admit(CLAPCall::kOnTimer) && editorOpen && timer == editorTimer)
-        IdleEditor();
+    if (Admit(CLAPCall::kOnTimer) && timer == editorTimer)
+        runtime.Editor().Idle();
 }
 
 void CLAPPlugin::OnFd(int fd, clap_posix_fd_flags_t) {
-    if (Admit(CLAPCall::kOnFd) && editorOpen && fd == editorFd)
-        IdleEditor();
+    if (Admit(CLAPCall::kOnFd) && fd == editorFd)
+        runtime.Editor().Idle();
 }
 
 bool CLAPPlugin::OpenEditor(const clap_window_t& window) {
-    IEditorWindow* editor = effect->EditorWindow();
     void* parent = CLAPEditorPlatformHere().parentHandle(window);
-    if (!editor || !parent || !editor->OpenEditorWindow(parent))
+    if (!runtime.Editor().Open(parent))
         return false;
-    editorOpen = true;
-    {
-        ScopedPlugLock lock(effect->Lock());
-        effect->EditorOpened();
-    }
     if (CLAPEditorPlatformHere().needsHostTimer &&
         !hostTimers->register_timer(host, kEditorTimerMs, &editorTimer))
         editorTimer = CLAP_INVALID_ID;
-    const int fd = editor->EventDescriptor();
+    const int fd = runtime.Editor().Window()->EventDescriptor();
     if (fd >= 0 && hostFds && hostFds->register_fd &&
         hostFds->register_fd(host, fd, CLAP_POSIX_FD_READ))
         editorFd = fd;
@@ -153,7 +148,7 @@ bool CLAPPlugin::OpenEditor(const clap_window_t& window) {
 }
 
 void CLAPPlugin::CloseEditor() {
-    if (!editorOpen)
+    if (!runtime.Editor().IsOpen())
         return;
     if (editorTimer != CLAP_INVALID_ID)
         hostTimers->unregister_timer(host, editorTimer);
@@ -161,16 +156,5 @@ void CLAPPlugin::CloseEditor() {
     if (editorFd >= 0 && hostFds->unregister_fd)
         hostFds->unregister_fd(host, editorFd);
     editorFd = -1;
-    {
-        ScopedPlugLock lock(effect->Lock());
-        effect->EditorClosed();
-    }
-    if (IEditorWindow* editor = effect->EditorWindow())
-        editor->CloseEditorWindow();
-    editorOpen = false;
-}
-
-void CLAPPlugin::IdleEditor() {
-    if (IEditorWindow* editor = effect->EditorWindow())
-        editor->IdleEditor();
+    runtime.Editor().Close();
 }

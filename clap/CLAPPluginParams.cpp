@@ -23,7 +23,7 @@ clap_event_header_t OutHeader(uint16_t type, uint32_t size) {
 uint32_t CLAPPlugin::ParamCount() {
     if (!Admit(CLAPCall::kParamsCount))
         return 0;
-    return static_cast<uint32_t>(effect->ParameterCount());
+    return static_cast<uint32_t>(Effect().ParameterCount());
 }
 
 bool CLAPPlugin::ParamInfo(uint32_t index, clap_param_info_t* info) {
@@ -84,9 +84,7 @@ void CLAPPlugin::Flush(const clap_input_events_t* in, const clap_output_events_t
     if (!Admit(CLAPCall::kParamsFlush))
         return;
     SendEdits(out);
-    auto none = [](int, int) {};
-    BlockSplitter splitter(*effect, 0, none);
-    ApplyChanges(in, splitter);
+    runtime.ApplyChanges(IValueUnit::kReal, ChangeReader(*this, in));
 }
 
 // Hands the queued edits to the host in order; one it refuses stays first in line.

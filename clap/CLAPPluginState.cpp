@@ -4,90 +4,49 @@
 
 #include <algorithm>
 
-namespace {
-// The audio ports: the main stereo pair, processed in place where the host likes, and a
-// stereo side-chain that "Sidechain Input" switches the detector to. Both take 64-bit
-// buffers too.
-struct PortEntry {
-    const char* name;
-    uint32_t flags;
-    clap_id inPlacePair;
-};
-constexpr uint32_t kPortFlags = CLAP_AUDIO_PORT_SUPPORTS_64BITS;
-constexpr PortEntry kInputs[] = {
-    {"Input", kPortFlags | CLAP_AUDIO_PORT_IS_MAIN, 0},
-    {"Sidechain", kPortFlags, CLAP_INVALID_ID},
-};
-constexpr PortEntry kOutputs[] = {
-    {"Output", kPortFlags | CLAP_AUDIO_PORT_IS_MAIN, 0},
-};
-constexpr uint32_t kPortChannels = 2;
-constexpr int kStatePiece = 4096;
-
-// Writes all of bytes, however little each call takes.
-bool WriteAll(const clap_ostream_t* stream, const uint8_t* bytes, int size) {
-    for (int done = 0; done < size;) {
-        const int64_t written =
-            stream->write(stream, bytes + done, static_cast<uint64_t>(size - done));
-        if (written <= 0 || written > size - done)
-            return false;
-        done += static_cast<int>(written);
-    }
-    return true;
-}
-
-// Reads to the stream's end into chunk; false on an error, or past the largest state.
-bool ReadAll(const clap_istream_t* stream, StateChunk& chunk) {
-    chunk.Clear();
-    uint8_t piece[kStatePiece];
-    for (;;) {
-        const int64_t read = stream->read(stream, piece, sizeof piece);
-        if (read == 0)
-            return true;
-        if (read < 0 || read > static_cast<int64_t>(sizeof piece) ||
-            !HostPolicy::AcceptsStateSize(chunk.Size() + read) ||
-            !chunk.PutBytes(piece, static_cast<int>(read)))
-            return false;
-    }
-}
-} // namespace
-
 uint32_t CLAPPlugin::AudioPortCount(bool input) {
     if (!Admit(CLAPCall::kAudioPortsCount))
         return 0;
-    return static_cast<uint32_t>(input ? std::size(kInputs) : std::size(kOutputs));
+    return static_cast<uint32_t>(runtime.Buses().In(Direction(input)).size());
 }
 
+// A port per bus, ids their indices; a main input is processed in place with the main
+// output where the host likes. Every port takes 64-bit buffers too.
 bool CLAPPlugin::AudioPortInfo(uint32_t index, bool input, clap_audio_port_info_t* info) {
     if (!Admit(CLAPCall::kAudioPortsGet) || !info || index >= AudioPortCount(input))
         return false;
-    const PortEntry& port = input ? kInputs[index] : kOutputs[index];
+    const BusLayout& buses = runtime.Buses();
+    const BusDescription& bus = buses.In(Direction(input))[index];
+    const int pair = buses.BusOf(Direction(!input), BusRole::kMain);
+    const bool main = bus.role == BusRole::kMain;
     *info = clap_audio_port_info_t{};
     info->id = index;
-    CopyText(info->name, port.name, sizeof info->name);
-    info->flags = port.flags;
-    info->channel_count = kPortChannels;
-    info->port_type = CLAP_PORT_STEREO;
-    info->in_place_pair = port.inPlacePair;
+    CopyText(info->name, bus.name, sizeof info->name);
+    info->flags = CLAP_AUDIO_PORT_SUPPORTS_64BITS | (main ? CLAP_AUDIO_PORT_IS_MAIN : 0u);
+    info->channel_count = static_cast<uint32_t>(bus.channels);
+    info->port_type = bus.channels == 2 ? CLAP_PORT_STEREO
+                      : bus.channels == 1 ? CLAP_PORT_MONO
+                                          : nullptr;
+    info->in_place_pair = main && pair >= 0 ? static_cast<clap_id>(pair) : CLAP_INVALID_ID;
     return true;
 }
 
 bool CLAPPlugin::SaveState(const clap_ostream_t* stream) {
     if (!Admit(CLAPCall::kStateSave) || !stream || !stream->write)
         return false;
-    return effect->SaveProgramState(stateChunk) &&
-           WriteAll(stream, stateChunk.Data(), stateChunk.Size());
+    return runtime.SaveState([stream](const uint8_t* bytes, int64_t size) {
+        return stream->write(stream, bytes, static_cast<uint64_t>(size));
+    });
 }
 
-// As effSetChunk makes a program chunk live, under the plug-in lock, also while
-// processing. A state cut short has the values it holds applied, and the host is told it
-// was not whole; one too long, empty or unreadable changes nothing.
+// Also while processing. The host is told whether the state was whole.
 bool CLAPPlugin::LoadState(const clap_istream_t* stream) {
-    if (!Admit(CLAPCall::kStateLoad) || !stream || !stream->read || !ReadAll(stream, stateChunk) ||
-        stateChunk.Size() == 0)
+    if (!Admit(CLAPCall::kStateLoad) || !stream || !stream->read)
         return false;
-    effect->ReadProgramState(stateChunk, programState);
-    const HostPolicy::StateApplied applied = HostPolicy::ApplyState(*effect, programState);
+    const HostPolicy::StateApplied applied =
+        runtime.LoadState([stream](uint8_t* into, int64_t size) {
+            return stream->read(stream, into, static_cast<uint64_t>(size));
+        });
     if (applied == HostPolicy::StateApplied::kNothing)
         return false;
     if (hostParams && hostParams->rescan)
@@ -98,5 +57,5 @@ bool CLAPPlugin::LoadState(const clap_istream_t* stream) {
 uint32_t CLAPPlugin::Latency() {
     if (!Admit(CLAPCall::kLatencyGet))
         return 0;
-    return static_cast<uint32_t>(std::max(effect->LatencySamples(), 0));
+    return static_cast<uint32_t>(std::max(Effect().LatencySamples(), 0));
 }

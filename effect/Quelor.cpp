@@ -8,9 +8,21 @@
 #include <cstdint>
 
 namespace {
+// The programme in stereo or mono, a stereo side-chain the host may leave out, a stereo
+// output; VST 2 hosts see them as "1-1 2-2 3-1 4-2".
+constexpr BusDescription kInputBuses[] = {
+    {"Input", BusRole::kMain, 2, false, true, {"in_l", "in_r"}, {"In L", "In R"}},
+    {"Sidechain", BusRole::kSidechain, 2, true, true, {"sidechain_l", "sidechain_r"},
+     {"Side-chain L", "Side-chain R"}},
+};
+constexpr BusDescription kOutputBuses[] = {
+    {"Output", BusRole::kMain, 2, false, false, {"out_l", "out_r"}, {"Out L", "Out R"}},
+};
+constexpr BusLayout kBuses{kInputBuses, kOutputBuses};
+
 constexpr EffectIdentity kIdentity{
     Quelor::kParameterCount,
-    "1-1 2-2 3-1 4-2",
+    nullptr,
     1,
     "Quelor",
     "",
@@ -21,6 +33,7 @@ constexpr EffectIdentity kIdentity{
     0,
     false,
     false,
+    &kBuses,
 };
 
 // Highest ratio on the knob; it stands for an infinite ratio.

@@ -145,11 +145,13 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
         ParameterPort(port, i, *effect.ParameterAt(i));
         ports.push_back(port.str());
     }
-    for (int i = 0; i < product.audioPortCount; ++i) {
-        const LV2AudioPort& audio = product.audioPorts[i];
+    const std::vector<LV2AudioPort> audioPorts = LV2AudioPorts(effect.Buses());
+    for (std::size_t i = 0; i < audioPorts.size(); ++i) {
+        const LV2AudioPort& audio = audioPorts[i];
         std::ostringstream port;
         port << "a lv2:" << (audio.output ? "OutputPort" : "InputPort")
-             << ", lv2:AudioPort ;\n        lv2:index " << LV2AudioPortIndex(parameters, i)
+             << ", lv2:AudioPort ;\n        lv2:index "
+             << LV2AudioPortIndex(parameters, static_cast<int>(i))
              << " ;\n        lv2:symbol " << Quoted(audio.symbol) << " ;\n        lv2:name "
              << Quoted(audio.name);
         if (audio.sideChain)
@@ -160,7 +162,7 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
         const LV2MeterPort& meter = product.meterPorts[i];
         std::ostringstream port;
         port << "a lv2:OutputPort, lv2:ControlPort ;\n        lv2:index "
-             << LV2MeterPortIndex(product, parameters, i) << " ;\n        lv2:symbol "
+             << LV2MeterPortIndex(effect.Buses(), parameters, i) << " ;\n        lv2:symbol "
              << Quoted(meter.symbol) << " ;\n        lv2:name " << Quoted(meter.name)
              << " ;\n        lv2:minimum " << Number(meter.minimum) << " ;\n        lv2:maximum "
              << Number(meter.maximum);

@@ -1,7 +1,6 @@
 #include "LV2Plugin.h"
 
-#include "HostPolicy.h"
-#include "IEffectBase.h"
+#include "EffectRuntime.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
@@ -12,6 +11,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -46,28 +46,38 @@ int BlockLengthFromFeatures(const LV2_Feature* const* features) {
     return kLV2DefaultBlockLength;
 }
 
-// One plug-in instance: the effect and the host's port buffers.
-class LV2Instance {
+// One plug-in instance: the effect's runtime and the host's port buffers. It is the
+// effect's host, which has nothing to hear: LV2 edits come through the ports.
+class LV2Instance final : public IEffectHost {
 public:
     LV2Instance(const LV2Product& p, std::unique_ptr<IEffectBase> e, double rate, int blockLength)
-        : product(p), effect(std::move(e)), parameterCount(effect->ParameterCount()),
+        : product(p), runtime(std::move(e), *this),
+          parameterCount(runtime.Effect().ParameterCount()),
           controls(static_cast<std::size_t>(parameterCount), nullptr),
           applied(static_cast<std::size_t>(parameterCount), 0u),
           appliedOnce(static_cast<std::size_t>(parameterCount), false),
-          audio(static_cast<std::size_t>(p.audioPortCount), nullptr),
+          audio(LV2AudioPorts(runtime.Buses()).size(), nullptr),
           meters(static_cast<std::size_t>(p.meterPortCount), nullptr),
           readings(static_cast<std::size_t>(p.meterPortCount), 0.0) {
-        for (int i = 0; i < p.audioPortCount; ++i)
-            (p.audioPorts[i].output ? outputPorts : inputPorts).push_back(i);
-        pieceInputs.resize(inputPorts.size());
-        pieceOutputs.resize(outputPorts.size());
-        // As a host opening the effect: rate, block size, every parameter, reset.
-        effect->ChangeSampleRate(rate);
-        effect->SetMaxBlockSize(blockLength);
-        for (int i = 0; i < parameterCount; ++i)
-            effect->ParameterChanged(i);
-        effect->ResetProcessing();
+        if (!runtime.Prepare(rate, blockLength))
+            throw std::bad_alloc();
+        runtime.OpenLikeHost();
+        const BusLayout& buses = runtime.Buses();
+        for (const BusDirection direction : {BusDirection::kInput, BusDirection::kOutput}) {
+            std::vector<EffectRuntime::HostBus<float>>& list =
+                direction == BusDirection::kInput ? inputBuses : outputBuses;
+            const int base = direction == BusDirection::kInput ? 0
+                                                                : buses.ChannelCount(BusDirection::kInput);
+            for (std::size_t bus = 0; bus < buses.In(direction).size(); ++bus)
+                list.push_back({audio.data() + base +
+                                    buses.FirstChannel(direction, static_cast<int>(bus)),
+                                buses.In(direction)[bus].channels});
+        }
     }
+
+    void EditBegin(int) override {}
+    void EditValue(int, double, double) override {}
+    void EditEnd(int) override {}
 
     // Audio thread.
     void Connect(uint32_t port, void* data) {
@@ -87,39 +97,29 @@ public:
     }
 
     // Host thread (activate, deactivate).
-    void Activate(bool active) { HostPolicy::Activate(*effect, active); }
+    void Activate(bool active) { runtime.Activate(active); }
 
     // Audio thread. Allocates nothing; the plug-in lock is not contended, as nothing
     // but the host's own instance calls reaches this effect.
     void Run(uint32_t frames) {
-        ScopedPlugLock lock(effect->Lock());
-        ApplyControls();
-        MarkConnections();
-        const auto piece = static_cast<uint32_t>(std::max(effect->MaxBlockSize(), 0));
-        if (piece == 0) {
-            // There is nowhere to work: owe the host silence.
-            for (int port : outputPorts)
-                if (float* out = audio[static_cast<std::size_t>(port)])
-                    std::fill_n(out, frames, 0.0f);
-            return;
-        }
-        for (uint32_t done = 0; done < frames;) {
-            const uint32_t n = std::min(piece, frames - done);
-            Gather(inputPorts, pieceInputs, done);
-            Gather(outputPorts, pieceOutputs, done);
-            effect->BindInputBuffers(0, effect->InputCount(), pieceInputs.data(),
-                                     static_cast<int>(n));
-            effect->BindOutputBuffers(0, effect->OutputCount(), pieceOutputs.data());
-            effect->RunBlock(static_cast<int>(n));
-            done += n;
-        }
+        EffectRuntime::HostBlock<float> block;
+        block.inputs = inputBuses.data();
+        block.inputBuses = static_cast<int>(inputBuses.size());
+        block.outputs = outputBuses.data();
+        block.outputBuses = static_cast<int>(outputBuses.size());
+        block.frames = static_cast<int>(std::min<uint32_t>(frames, INT32_MAX));
+        runtime.Process(block, IValueUnit::kReal,
+                        [this](std::vector<EffectRuntime::TimedChange>& room) {
+                            GatherControls(room);
+                            return false;
+                        });
         WriteMeters();
     }
 
 private:
-    // A changed control port sets its parameter in real units, as a host's value, once
-    // per run.
-    void ApplyControls() {
+    // A changed control port sets its parameter in real units, as a host's value, at the
+    // start of the run.
+    void GatherControls(std::vector<EffectRuntime::TimedChange>& room) {
         for (int i = 0; i < parameterCount; ++i) {
             const auto at = static_cast<std::size_t>(i);
             if (!controls[at])
@@ -130,33 +130,17 @@ private:
                 continue;
             applied[at] = bits;
             appliedOnce[at] = true;
-            effect->SetParameterFromHost(i, static_cast<double>(value), IValueUnit::kReal);
+            room.push_back({0, i, static_cast<double>(value)});
         }
-    }
-
-    // A channel whose port has no buffer reads silence or is not written.
-    void MarkConnections() {
-        for (std::size_t ch = 0; ch < inputPorts.size(); ++ch)
-            effect->MarkInputsConnected(static_cast<int>(ch), 1,
-                                        audio[static_cast<std::size_t>(inputPorts[ch])] != nullptr);
-        for (std::size_t ch = 0; ch < outputPorts.size(); ++ch)
-            effect->MarkOutputsConnected(static_cast<int>(ch), 1,
-                                         audio[static_cast<std::size_t>(outputPorts[ch])] !=
-                                             nullptr);
-    }
-
-    // The connected buffers of ports, in channel order, moved on by offset frames.
-    void Gather(const std::vector<int>& ports, std::vector<float*>& out, uint32_t offset) {
-        std::size_t n = 0;
-        for (int port : ports)
-            if (float* buffer = audio[static_cast<std::size_t>(port)])
-                out[n++] = buffer + offset;
     }
 
     void WriteMeters() {
         if (readings.empty())
             return;
-        product.readMeters(*effect, readings.data());
+        {
+            ScopedPlugLock lock(runtime.Effect().Lock());
+            product.readMeters(runtime.Effect(), readings.data());
+        }
         for (int i = 0; i < product.meterPortCount; ++i) {
             const auto at = static_cast<std::size_t>(i);
             const LV2MeterPort& port = product.meterPorts[i];
@@ -167,18 +151,16 @@ private:
     }
 
     const LV2Product& product;
-    std::unique_ptr<IEffectBase> effect;
+    EffectRuntime runtime;
     int parameterCount;
     std::vector<const float*> controls;
     std::vector<uint32_t> applied; // the bits of the value each parameter last took
     std::vector<bool> appliedOnce;
-    std::vector<float*> audio;
+    std::vector<float*> audio; // by audio port: the buses' channels, inputs first
     std::vector<float*> meters;
     std::vector<double> readings;
-    std::vector<int> inputPorts;  // audio port of each input channel
-    std::vector<int> outputPorts; // audio port of each output channel
-    std::vector<float*> pieceInputs;
-    std::vector<float*> pieceOutputs;
+    std::vector<EffectRuntime::HostBus<float>> inputBuses;
+    std::vector<EffectRuntime::HostBus<float>> outputBuses;
 };
 
 LV2Instance* InstanceOf(LV2_Handle handle) {
@@ -226,6 +208,17 @@ const void* ExtensionData(const char*) {
     return nullptr;
 }
 } // namespace
+
+std::vector<LV2AudioPort> LV2AudioPorts(const BusLayout& buses) {
+    std::vector<LV2AudioPort> ports;
+    for (const BusDirection direction : {BusDirection::kInput, BusDirection::kOutput})
+        for (const BusDescription& bus : buses.In(direction))
+            for (int ch = 0; ch < bus.channels && ch < 2; ++ch)
+                ports.push_back({bus.channelSymbols[ch], bus.channelNames[ch],
+                                 direction == BusDirection::kOutput,
+                                 bus.role == BusRole::kSidechain});
+    return ports;
+}
 
 LV2ProductDescriptor MakeLV2Descriptor(const LV2Product& product) {
     return {

@@ -1,17 +1,23 @@
 #pragma once
 
+#include "BusLayout.h"
+
 #include <cstdint>
+#include <vector>
 
 class IEffectBase;
 
-// An audio port of the bundle. Inputs and outputs are each listed in the order of the
-// effect's channels.
+// An audio port of the bundle: a channel of one of the effect's buses.
 struct LV2AudioPort {
     const char* symbol;
     const char* name;
     bool output;
     bool sideChain; // drives the effect without being heard; may be left unconnected
 };
+
+// The audio ports of an effect's buses: every input channel, then every output channel,
+// each in the effect's channel order.
+std::vector<LV2AudioPort> LV2AudioPorts(const BusLayout& buses);
 
 // A control output the effect writes after every run: a meter in a host's units.
 struct LV2MeterPort {
@@ -24,14 +30,12 @@ struct LV2MeterPort {
 
 // What joins one effect to the LV2 adapter: everything about the bundle that the
 // effect's own tables do not say. The ports are numbered parameters first (port i is
-// parameter i), then the audio ports, then the meters.
+// parameter i), then the audio ports of its buses, then the meters.
 struct LV2Product {
     const char* uri;
     const char* uiUri;
     const char* pluginClass; // an lv2core class name, e.g. "CompressorPlugin"
     const char* license;     // the URI of the terms it is distributed under
-    const LV2AudioPort* audioPorts;
-    int audioPortCount;
     const LV2MeterPort* meterPorts;
     int meterPortCount;
     // Any host thread: a new effect with no host behind it.
@@ -44,6 +48,7 @@ struct LV2Product {
 inline int LV2AudioPortIndex(int parameterCount, int audioPort) {
     return parameterCount + audioPort;
 }
-inline int LV2MeterPortIndex(const LV2Product& product, int parameterCount, int meter) {
-    return parameterCount + product.audioPortCount + meter;
+inline int LV2MeterPortIndex(const BusLayout& buses, int parameterCount, int meter) {
+    return parameterCount + buses.ChannelCount(BusDirection::kInput) +
+           buses.ChannelCount(BusDirection::kOutput) + meter;
 }

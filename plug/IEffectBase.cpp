@@ -94,7 +94,18 @@ IEffectBase::IEffectBase(const EffectIdentity& identity, const IEditorFactory* f
     CopyText(effectName, identity.effectName, sizeof effectName);
     CopyText(productName, identity.productName, sizeof productName);
     CopyText(makerName, identity.makerName, sizeof makerName);
+    if (identity.buses) {
+        busLayout = *identity.buses;
+        channelIO = busLayout.ChannelConfigurations();
+        MakeChannels(busLayout.ChannelCount(BusDirection::kInput),
+                     busLayout.ChannelCount(BusDirection::kOutput));
+        return;
+    }
     ParseChannelConfigurations(identity.channelConfigurations);
+    wholeBuses[0] = {"Input", BusRole::kMain, InputCount(), false, false, {}, {}};
+    wholeBuses[1] = {"Output", BusRole::kMain, OutputCount(), false, false, {}, {}};
+    busLayout = {{&wholeBuses[0], InputCount() > 0 ? 1u : 0u},
+                 {&wholeBuses[1], OutputCount() > 0 ? 1u : 0u}};
 }
 
 void IEffectBase::ParseChannelConfigurations(const char* channelIOStr) {
@@ -116,8 +127,12 @@ void IEffectBase::ParseChannelConfigurations(const char* channelIOStr) {
             break;
         ++channelIOStr;
     }
-    inputPointers.assign(static_cast<std::size_t>(mostInputs), nullptr);
-    outputPointers.assign(static_cast<std::size_t>(mostOutputs), nullptr);
+    MakeChannels(mostInputs, mostOutputs);
+}
+
+void IEffectBase::MakeChannels(int inputs, int outputs) {
+    inputPointers.assign(static_cast<std::size_t>(inputs), nullptr);
+    outputPointers.assign(static_cast<std::size_t>(outputs), nullptr);
     for (double*& slot : inputPointers) {
         inputChannels.push_back(std::make_unique<IInChannel>());
         inputChannels.back()->slot = &slot;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BusLayout.h"
 #include "ChunkValues.h"
 #include "GrowBuffer.h"
 #include "HostKind.h"
@@ -18,12 +19,6 @@
 #include <vector>
 
 constexpr int kEffectTextSize = 128;
-
-// One legal channel configuration.
-struct IChannelIO {
-    int32_t inputs;
-    int32_t outputs;
-};
 
 struct IInChannel {
     bool connected = false;
@@ -60,7 +55,8 @@ struct IBlockBuffers {
 // Everything the plug-in's constructor hands to the base.
 struct EffectIdentity {
     int parameterCount;
-    const char* channelConfigurations; // e.g. "1-1 2-2": inputs-outputs, space separated
+    // e.g. "1-1 2-2": inputs-outputs, space separated; read only without buses.
+    const char* channelConfigurations;
     int presetCount;
     const char* effectName;
     const char* productName;
@@ -71,6 +67,9 @@ struct EffectIdentity {
     int32_t latency;
     bool doesChunks;
     bool isInstrument;
+    // The effect's buses, from which its configurations follow; without them the inputs
+    // and the outputs are each one main bus of the configurations' channels.
+    const BusLayout* buses = nullptr;
 };
 
 // Packs four characters into 32 bits, the first in the most significant byte.
@@ -219,6 +218,7 @@ public:
     void SwapBlockBuffers(IBlockBuffers& buffers);
 
     // Channels.
+    const BusLayout& Buses() const { return busLayout; }
     int ChannelConfigurationCount() const { return static_cast<int>(channelIO.size()); }
     const IChannelIO& ChannelConfiguration(int i) const {
         return channelIO[static_cast<std::size_t>(i)];
@@ -330,7 +330,11 @@ public:
 private:
     void ParseChannelConfigurations(const char* channelIOStr);
 
+    void MakeChannels(int inputs, int outputs);
+
     std::vector<IChannelIO> channelIO;
+    BusLayout busLayout;
+    BusDescription wholeBuses[2]; // the layout of an effect that declares no buses
     char effectName[kEffectTextSize] = {};
     char productName[kEffectTextSize] = {};
     char makerName[kEffectTextSize] = {};

@@ -1,8 +1,6 @@
 #include "IEffectVST.h"
 
 #include "FatalAssert.h"
-#include "HostPolicy.h"
-#include "MonoInput.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -35,13 +33,6 @@ int16_t Clamp16(int v) {
 int32_t PackDecimalVersion(intptr_t v) {
     v = std::clamp<intptr_t>(v, 0, kLargestDecimalVersion);
     return static_cast<int32_t>((v / 10000) * 65536 + ((v % 10000) / 100) * 256 + v % 100);
-}
-
-template <class T> bool AllPresent(T* const* pointers, int count) {
-    for (int i = 0; i < count; ++i)
-        if (!pointers[i])
-            return false;
-    return true;
 }
 
 VstMidiEvent MidiEventFor(const IMidiMessage& message) {
@@ -108,8 +99,8 @@ public:
     void Open() {
         if (open)
             return;
-        const bool nested = plug->effect->Lock().HeldByThisThread();
-        plug->effect->Lock().Lock();
+        const bool nested = plug->Effect().Lock().HeldByThisThread();
+        plug->Effect().Lock().Lock();
         open = true;
         if (!nested) {
             plug->collecting = &batch;
@@ -123,7 +114,7 @@ public:
         if (collects)
             plug->collecting = nullptr;
         open = false;
-        plug->effect->Lock().Unlock();
+        plug->Effect().Lock().Unlock();
     }
     // Releases the plug-in lock and sends what was collected.
     void Finish() {
@@ -142,62 +133,46 @@ private:
 };
 
 IEffectVST::IEffectVST(audioMasterCallback callback, std::unique_ptr<IEffectBase> owned, bool midi)
-    : audioMaster(callback), doesMidi(midi), effect(std::move(owned)) {
-    effect->ConnectHost(this);
-    int mostInputs = 0;
-    int mostOutputs = 0;
-    for (int i = 0; i < effect->ChannelConfigurationCount(); ++i) {
-        mostInputs = std::max(mostInputs, effect->ChannelConfiguration(i).inputs);
-        mostOutputs = std::max(mostOutputs, effect->ChannelConfiguration(i).outputs);
-    }
+    : audioMaster(callback), doesMidi(midi), runtime(std::move(owned), *this) {
+    IEffectBase& effect = Effect();
     record.magic = kEffectMagic;
     record.dispatcher = VSTDispatcher;
     record.process = VSTAccumulate;
     record.setParameter = VSTSetParameter;
     record.getParameter = VSTGetParameter;
-    record.numPrograms = effect->PresetCount();
-    record.numParams = effect->ParameterCount();
-    record.numInputs = mostInputs;
-    record.numOutputs = mostOutputs;
+    record.numPrograms = effect.PresetCount();
+    record.numParams = effect.ParameterCount();
+    record.numInputs = effect.InputCount();
+    record.numOutputs = effect.OutputCount();
     record.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
-    if (effect->DoesChunks())
+    if (effect.DoesChunks())
         record.flags |= effFlagsProgramChunks;
-    if (effect->LegalIO(1, -1))
+    if (effect.LegalIO(1, -1))
         record.flags |= effFlagsCanMono;
-    if (effect->IsInstrument())
+    if (effect.IsInstrument())
         record.flags |= effFlagsIsSynth;
-    record.initialDelay = effect->LatencySamples();
+    record.initialDelay = effect.LatencySamples();
     record.ioRatio = 1.0f;
     record.object = this;
-    record.uniqueID = effect->UniqueId();
-    record.version = effect->EffectVersion(true);
+    record.uniqueID = effect.UniqueId();
+    record.version = effect.EffectVersion(true);
     record.processReplacing = VSTReplace;
     record.processDoubleReplacing = VSTReplaceDouble;
     // The editor is built when the host first opens it; its flag and size are the
     // product's from the start.
     int width = 0;
     int height = 0;
-    if (effect->EditorSize(&width, &height)) {
+    if (runtime.Editor().Offered(&width, &height)) {
         record.flags |= effFlagsHasEditor;
         UpdateEditorRect(width, height);
     }
-
-    inputArrangement.numChannels = effect->InputCount();
-    outputArrangement.numChannels = effect->OutputCount();
-    hostInputs = effect->InputCount();
-    effect->MarkInputsConnected(0, effect->InputCount(), true);
-    effect->MarkOutputsConnected(0, effect->OutputCount(), true);
-    effect->SetMaxBlockSize(1024);
-
-    pieceInputs.resize(static_cast<std::size_t>(effect->InputCount()));
-    pieceOutputs.resize(static_cast<std::size_t>(effect->OutputCount()));
-    pieceInputsDouble.resize(static_cast<std::size_t>(effect->InputCount()));
-    pieceOutputsDouble.resize(static_cast<std::size_t>(effect->OutputCount()));
+    inputArrangement.numChannels = effect.InputCount();
+    outputArrangement.numChannels = effect.OutputCount();
+    runtime.ChangeLargestBlock(1024);
 }
 
 IEffectVST::~IEffectVST() {
     record.object = nullptr;
-    effect->ConnectHost(nullptr);
 }
 
 IEffectVST* IEffectVST::FromRecord(AEffect* record) {
@@ -246,15 +221,14 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     // that allocates or calls the host takes the lock only for the plug-in's state.
     switch (opcode) {
     case effEditIdle:
-        if (IEditorWindow* window = effect->EditorWindow())
-            window->IdleEditor();
+        runtime.Editor().Idle();
         return 0;
     case effEditOpen:
         return OpenEditor(ptr);
     case effEditClose:
         return CloseEditor();
     case effOpen:
-        effect->IdentifyHost();
+        runtime.OpenLikeHost();
         break;
     case effSetBlockSize:
         return SetBlockSize(value);
@@ -268,34 +242,31 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         break;
     }
     HostEntry entry(*this);
-    const IParameter* parameter = effect->ParameterAt(index);
+    const IParameter* parameter = Effect().ParameterAt(index);
     switch (opcode) {
     case effOpen:
         PrepareForHost();
-        for (int i = 0; i < effect->ParameterCount(); ++i)
-            effect->ParameterChanged(i);
-        effect->ResetProcessing();
         return 0;
     case effClose:
         entry.Finish();
         delete this;
         return 0;
     case effSetProgram:
-        if (!effect->DoesChunks())
-            effect->UpdateCurrentPreset(nullptr);
+        if (!Effect().DoesChunks())
+            Effect().UpdateCurrentPreset(nullptr);
         // An index outside the presets is refused by LoadPreset; nothing changes.
-        effect->LoadPreset(
-            static_cast<int>(std::clamp<intptr_t>(value, -1, effect->PresetCount())));
+        Effect().LoadPreset(
+            static_cast<int>(std::clamp<intptr_t>(value, -1, Effect().PresetCount())));
         return 0;
     case effGetProgram:
-        return effect->CurrentPresetIndex();
+        return Effect().CurrentPresetIndex();
     case effSetProgramName:
         if (ptr)
-            effect->UpdateCurrentPreset(static_cast<const char*>(ptr));
+            Effect().UpdateCurrentPreset(static_cast<const char*>(ptr));
         return 0;
     case effGetProgramName:
         if (ptr)
-            CopyToHost(ptr, effect->PresetName(effect->CurrentPresetIndex()), kProgramNameLimit);
+            CopyToHost(ptr, Effect().PresetName(Effect().CurrentPresetIndex()), kProgramNameLimit);
         return 0;
     case effGetParamLabel:
     case effGetParamDisplay:
@@ -314,10 +285,10 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     }
     case effSetSampleRate:
         // The call has no answer: a refused rate leaves the one in force.
-        HostPolicy::ChangeSampleRate(*effect, static_cast<double>(opt));
+        runtime.ChangeSampleRate(static_cast<double>(opt));
         return 0;
     case effMainsChanged:
-        HostPolicy::Activate(*effect, value != 0);
+        runtime.Activate(value != 0);
         return 0;
     case effEditGetRect:
         if (!(record.flags & effFlagsHasEditor) || !ptr)
@@ -333,7 +304,7 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effGetProgramNameIndexed:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, effect->PresetName(index), kProgramNameLimit);
+        CopyToHost(ptr, Effect().PresetName(index), kProgramNameLimit);
         return *static_cast<const char*>(ptr) ? 1 : 0;
     case effGetInputProperties:
         return PinProperties(true, index, ptr);
@@ -346,17 +317,17 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effGetEffectName:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, effect->EffectName(), kVstMaxEffectNameLen);
+        CopyToHost(ptr, Effect().EffectName(), kVstMaxEffectNameLen);
         return 1;
     case effGetVendorString:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, effect->MakerName(), kVstMaxVendorStrLen);
+        CopyToHost(ptr, Effect().MakerName(), kVstMaxVendorStrLen);
         return 1;
     case effGetProductString:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, effect->ProductName(), kVstMaxProductStrLen);
+        CopyToHost(ptr, Effect().ProductName(), kVstMaxProductStrLen);
         return 1;
     case effVendorSpecific:
         return VendorSpecific(index, value, ptr, opt);
@@ -369,7 +340,7 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
             return 0;
         auto* key = static_cast<MidiKeyName*>(ptr);
         char name[kParameterTextSize];
-        const bool named = effect->NoteNameFor(key->thisKeyNumber, name);
+        const bool named = Effect().NoteNameFor(key->thisKeyNumber, name);
         CopyText(key->keyName, name, sizeof key->keyName);
         return named ? 1 : 0;
     }
@@ -386,37 +357,19 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
 }
 
 intptr_t IEffectVST::OpenEditor(void* parentWindow) {
-    IEditorWindow* window = effect->EnsureEditor();
-    if (!window || !window->OpenEditorWindow(parentWindow))
-        return 0;
-    HostEntry entry(*this);
-    effect->EditorOpened();
-    return 1;
+    return runtime.Editor().Open(parentWindow) ? 1 : 0;
 }
 
 // An editor never built has no window to close, but the host is answered as for one.
 intptr_t IEffectVST::CloseEditor() {
     if (!(record.flags & effFlagsHasEditor))
         return 0;
-    {
-        HostEntry entry(*this);
-        effect->EditorClosed();
-    }
-    if (IEditorWindow* window = effect->EditorWindow())
-        window->CloseEditorWindow();
+    runtime.Editor().Close();
     return 1;
 }
 
 intptr_t IEffectVST::SetBlockSize(intptr_t frames) {
-    const int largest = HostPolicy::BlockSizeFor(frames);
-    if (largest == 0)
-        return 0;
-    IBlockBuffers buffers = effect->PrepareBlockBuffers(largest);
-    // Declared after buffers, the entry ends first: the old buffers are freed once the lock
-    // is released.
-    HostEntry entry(*this);
-    effect->SwapBlockBuffers(buffers);
-    effect->ResetProcessing();
+    runtime.ChangeLargestBlock(frames);
     return 0;
 }
 
@@ -426,54 +379,55 @@ intptr_t IEffectVST::SetBlockSize(intptr_t frames) {
 intptr_t IEffectVST::GetChunk(bool bank, void* ptr) {
     if (!ptr)
         return 0;
+    if (!bank) {
+        const StateChunk* state = runtime.SaveState();
+        if (!state || state->Size() == 0)
+            return 0;
+        *static_cast<const uint8_t**>(ptr) = state->Data();
+        return state->Size();
+    }
     HostEntry entry(*this, false);
     std::lock_guard chunkGuard(chunkMutex);
-    StateChunk& chunk = bank ? bankChunk : programChunk;
     const bool written = WriteInHeldRoom(
-        chunk, [&entry] { entry.Open(); },
-        [this, bank](StateChunk& room) { return WriteChunk(bank, room); },
-        [&entry] { entry.Release(); });
-    if (!written || chunk.Size() == 0)
+        bankChunk, [&entry] { entry.Open(); },
+        [this](StateChunk& room) { return WriteBank(room); }, [&entry] { entry.Release(); });
+    if (!written || bankChunk.Size() == 0)
         return 0;
-    *static_cast<const uint8_t**>(ptr) = chunk.Data();
-    return chunk.Size();
+    *static_cast<const uint8_t**>(ptr) = bankChunk.Data();
+    return bankChunk.Size();
 }
 
-bool IEffectVST::WriteChunk(bool bank, StateChunk& chunk) {
-    if (!bank)
-        return effect->WriteProgramState(chunk);
-    effect->BeginVersionedChunk(chunk);
-    effect->UpdateCurrentPreset(nullptr);
-    return effect->SerializeAllPresets(chunk);
+bool IEffectVST::WriteBank(StateChunk& chunk) {
+    Effect().BeginVersionedChunk(chunk);
+    Effect().UpdateCurrentPreset(nullptr);
+    return Effect().SerializeAllPresets(chunk);
 }
 
 intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
+    if (!bank)
+        return ApplyProgramChunk(bytes, size);
     // Refused before anything is read or changed: we cannot know how many bytes
     // are really behind a pointer, but we never believe a negative or absurd count.
     if (!bytes || !HostPolicy::AcceptsStateSize(size))
         return 0;
     HostEntry entry(*this, false);
     std::lock_guard chunkGuard(chunkMutex);
-    StateChunk& chunk = bank ? bankChunk : programChunk;
-    if (!chunk.Assign(bytes, static_cast<int>(size)))
+    if (!bankChunk.Assign(bytes, static_cast<int>(size)))
         return 0;
     int position = 0;
-    const int32_t chunkVersion = effect->ReadChunkVersion(chunk, &position);
-    if (!bank || chunkVersion < 0x10000) {
-        // A bank chunk of a program's version holds one program.
-        if (effect->ReadProgramState(chunk, programState) == IStateRead::kUnreadable)
-            return 0;
-        entry.Open();
-        return HostPolicy::ApplyState(*effect, programState) == HostPolicy::StateApplied::kWhole
-                   ? 1
-                   : 0;
-    }
-    effect->ReadPresets(chunk, position, bankValues);
+    // A bank chunk of a program's version holds one program.
+    if (Effect().ReadChunkVersion(bankChunk, &position) < 0x10000)
+        return ApplyProgramChunk(bytes, size);
+    Effect().ReadPresets(bankChunk, position, bankValues);
     entry.Open();
-    if (effect->ApplyPresets(bankValues) < 0)
+    if (Effect().ApplyPresets(bankValues) < 0)
         return 0;
-    effect->RefreshEditorControls();
+    Effect().RefreshEditorControls();
     return 1;
+}
+
+intptr_t IEffectVST::ApplyProgramChunk(const void* bytes, intptr_t size) {
+    return runtime.LoadStateBytes(bytes, size) == HostPolicy::StateApplied::kWhole ? 1 : 0;
 }
 
 intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
@@ -497,7 +451,7 @@ intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
                 message.status = static_cast<uint8_t>(midi->midiData[0]);
                 message.data1 = static_cast<uint8_t>(midi->midiData[1]);
                 message.data2 = static_cast<uint8_t>(midi->midiData[2]);
-                effect->ProcessMidiMessage(message);
+                Effect().ProcessMidiMessage(message);
             } else {
                 PassEventToHost(event);
             }
@@ -507,7 +461,7 @@ intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
 }
 
 intptr_t IEffectVST::SetParameterFromText(int32_t index, const char* text) {
-    const IParameter* parameter = effect->ParameterAt(index);
+    const IParameter* parameter = Effect().ParameterAt(index);
     double value = 0.0;
     if (!parameter || (text && !parameter->ParseFromHost(text, &value)))
         return 0;
@@ -515,12 +469,12 @@ intptr_t IEffectVST::SetParameterFromText(int32_t index, const char* text) {
     if (!text)
         return 1;
     // The path of a host's setParameter, with the exact value the text names.
-    effect->SetParameterFromHost(index, value, IValueUnit::kReal);
+    Effect().SetParameterFromHost(index, value, IValueUnit::kReal);
     return 1;
 }
 
 intptr_t IEffectVST::PinProperties(bool input, int32_t index, void* ptr) {
-    const int count = input ? effect->InputCount() : effect->OutputCount();
+    const int count = input ? Effect().InputCount() : Effect().OutputCount();
     if (!ptr || index < 0 || index >= count)
         return 0;
     auto* pin = static_cast<VstPinProperties*>(ptr);
@@ -529,22 +483,24 @@ intptr_t IEffectVST::PinProperties(bool input, int32_t index, void* ptr) {
     return 1;
 }
 
+// The host's last channel may stand alone in its pair; it then feeds both of them.
 intptr_t IEffectVST::SetSpeakerArrangement(intptr_t inputs, void* outputs) {
-    if (inputs) {
-        const auto* arrangement = reinterpret_cast<const VstSpeakerArrangement*>(inputs);
-        hostInputs = std::clamp(arrangement->numChannels, 0, effect->InputCount());
-        // The host's last channel may stand alone in its pair; it feeds both of them.
-        const int fed = std::min(hostInputs + hostInputs % 2, effect->InputCount());
-        effect->MarkInputsConnected(0, fed, true);
-        effect->MarkInputsConnected(fed, effect->InputCount() - fed, false);
-    }
-    if (outputs) {
-        const auto* arrangement = static_cast<const VstSpeakerArrangement*>(outputs);
-        const int n = std::clamp(arrangement->numChannels, 0, effect->OutputCount());
-        effect->MarkOutputsConnected(0, n, true);
-        effect->MarkOutputsConnected(n, effect->OutputCount() - n, false);
-    }
+    if (inputs)
+        RouteChannels(BusDirection::kInput,
+                      reinterpret_cast<const VstSpeakerArrangement*>(inputs)->numChannels);
+    if (outputs)
+        RouteChannels(BusDirection::kOutput,
+                      static_cast<const VstSpeakerArrangement*>(outputs)->numChannels);
     return 1;
+}
+
+void IEffectVST::RouteChannels(BusDirection direction, int channels) {
+    const BusLayout& buses = runtime.Buses();
+    for (std::size_t bus = 0; bus < buses.In(direction).size(); ++bus) {
+        const int index = static_cast<int>(bus);
+        runtime.SetBusChannels(direction, index,
+                               std::max(channels, 0) - buses.FirstChannel(direction, index));
+    }
 }
 
 intptr_t IEffectVST::CanDo(const char* text) const {
@@ -565,8 +521,8 @@ intptr_t IEffectVST::CanDo(const char* text) const {
 intptr_t IEffectVST::VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) {
     if (index != kVendorSpecificFormat || !ptr)
         return 0;
-    const IParameter* parameter = value >= 0 && value < effect->ParameterCount()
-                                      ? effect->ParameterAt(static_cast<int>(value))
+    const IParameter* parameter = value >= 0 && value < Effect().ParameterCount()
+                                      ? Effect().ParameterAt(static_cast<int>(value))
                                       : nullptr;
     if (parameter) {
         char text[kParameterTextSize];
@@ -578,95 +534,69 @@ intptr_t IEffectVST::VendorSpecific(int32_t index, intptr_t value, void* ptr, fl
 
 // Audio.
 
-template <class Sample, class Run>
-void IEffectVST::ProcessInPieces(Sample** inputs, Sample** outputs, int32_t frames, bool replacing,
-                                 std::vector<Sample*>& pieceIn, std::vector<Sample*>& pieceOut,
-                                 Run run) {
+// Blocks of any length. The host's flat channel lists are the buses' channels in order,
+// as many as it announced.
+template <class Sample>
+void IEffectVST::Process(Sample** inputs, Sample** outputs, int32_t frames, bool accumulate) {
     if (frames <= 0)
         return;
     if (doesMidi)
         CallHost(audioMasterWantMidi);
+    // Held for the whole block: what the effect sends the host meanwhile goes out after.
     HostEntry entry(*this);
-    int usedIn = 0;
-    int usedOut = 0;
-    for (int i = 0; i < effect->InputCount(); ++i)
-        usedIn += effect->IsInputConnected(i) ? 1 : 0;
-    for (int i = 0; i < effect->OutputCount(); ++i)
-        usedOut += effect->IsOutputConnected(i) ? 1 : 0;
-    const int piece = effect->MaxBlockSize();
-    const bool outputsOk = usedOut == 0 || (outputs && AllPresent(outputs, usedOut));
-    if (piece <= 0 || !outputsOk) {
-        // Nothing we can process: a replacing call still owes the host defined output.
-        if (replacing && outputs)
-            for (int ch = 0; ch < usedOut; ++ch)
-                if (outputs[ch])
-                    std::fill_n(outputs[ch], frames, Sample(0));
-        return;
-    }
-    // An input the host leaves without a buffer reads as silence; the binding sees
-    // it as a null piece. A pair of which the host gives one channel hears it on both.
-    // Steps are taken by what was processed, so the count never passes frames and
-    // cannot overflow near its largest value.
-    const int given = std::min(hostInputs, usedIn);
-    for (int32_t done = 0; done < frames;) {
-        const int n = std::min(piece, frames - done);
-        for (int ch = 0; ch < usedIn; ++ch)
-            pieceIn[static_cast<std::size_t>(ch)] =
-                ch < given && inputs && inputs[ch] ? inputs[ch] + done : nullptr;
-        for (int first = 0; first + 1 < usedIn; first += 2)
-            FeedInputPair(pieceIn.data() + first, std::clamp(given - first, 0, 2),
-                          pieceIn.data() + first);
-        for (int ch = 0; ch < usedOut; ++ch)
-            pieceOut[static_cast<std::size_t>(ch)] = outputs[ch] + done;
-        run(pieceIn.data(), pieceOut.data(), n);
-        done += n;
-    }
+    static constexpr std::size_t kMostBuses = 4;
+    using Bus = EffectRuntime::HostBus<Sample>;
+    const BusLayout& buses = runtime.Buses();
+    const auto flat = [this, &buses](BusDirection direction, Sample** channels, Bus* into) {
+        const std::size_t count = std::min(buses.In(direction).size(), kMostBuses);
+        for (std::size_t bus = 0; channels && bus < count; ++bus) {
+            const int index = static_cast<int>(bus);
+            into[bus] = {channels + buses.FirstChannel(direction, index),
+                         runtime.BusChannels(direction, index)};
+        }
+        return static_cast<int>(count);
+    };
+    Bus in[kMostBuses];
+    Bus out[kMostBuses];
+    EffectRuntime::HostBlock<Sample> block;
+    block.inputs = in;
+    block.inputBuses = flat(BusDirection::kInput, inputs, in);
+    block.outputs = out;
+    block.outputBuses = flat(BusDirection::kOutput, outputs, out);
+    block.frames = frames;
+    block.accumulate = accumulate;
+    runtime.Process(block, IValueUnit::kNormalized, [](auto&) { return false; });
 }
 
 void IEffectVST::ProcessAccumulating(float** inputs, float** outputs, int32_t frames) {
-    ProcessInPieces(inputs, outputs, frames, false, pieceInputs, pieceOutputs,
-                    [this](float** in, float** out, int n) {
-                        effect->BindInputBuffers(0, effect->InputCount(), in, n);
-                        effect->BindOutputBuffers(0, effect->OutputCount(), out);
-                        effect->RunBlockAccumulating(n);
-                    });
+    Process(inputs, outputs, frames, true);
 }
 
 void IEffectVST::ProcessReplacing(float** inputs, float** outputs, int32_t frames) {
-    ProcessInPieces(inputs, outputs, frames, true, pieceInputs, pieceOutputs,
-                    [this](float** in, float** out, int n) {
-                        effect->BindInputBuffers(0, effect->InputCount(), in, n);
-                        effect->BindOutputBuffers(0, effect->OutputCount(), out);
-                        effect->RunBlock(n);
-                    });
+    Process(inputs, outputs, frames, false);
 }
 
 void IEffectVST::ProcessDoubleReplacing(double** inputs, double** outputs, int32_t frames) {
-    ProcessInPieces(inputs, outputs, frames, true, pieceInputsDouble, pieceOutputsDouble,
-                    [this](double** in, double** out, int n) {
-                        effect->BindInputBuffers(0, effect->InputCount(), in, n);
-                        effect->BindOutputBuffers(0, effect->OutputCount(), out);
-                        effect->RunBlockDouble(n);
-                    });
+    Process(inputs, outputs, frames, false);
 }
 
 // Parameters.
 
 float IEffectVST::HostGetParameter(int32_t index) {
-    ScopedPlugLock lock(effect->Lock());
-    const IParameter* parameter = effect->ParameterAt(index);
+    ScopedPlugLock lock(Effect().Lock());
+    const IParameter* parameter = Effect().ParameterAt(index);
     return parameter ? static_cast<float>(parameter->Normalized()) : 0.0f;
 }
 
 void IEffectVST::HostSetParameter(int32_t index, float value) {
     HostEntry entry(*this);
-    effect->SetParameterFromHost(index, static_cast<double>(value), IValueUnit::kNormalized);
+    Effect().SetParameterFromHost(index, static_cast<double>(value), IValueUnit::kNormalized);
 }
 
 // Calls into the host.
 
 intptr_t IEffectVST::CallHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-    QUELOR_DEBUG_ASSERT(!effect->Lock().HeldByThisThread());
+    QUELOR_DEBUG_ASSERT(!Effect().Lock().HeldByThisThread());
     return audioMaster ? audioMaster(&record, opcode, index, value, ptr, opt) : 0;
 }
 
@@ -729,9 +659,9 @@ void IEffectVST::HostProduct(char* name, int size, int32_t* version) {
 bool IEffectVST::EditorResized(int, int) {
     int width = 0;
     int height = 0;
-    if (!(record.flags & effFlagsHasEditor) || !effect->EditorSize(&width, &height))
+    if (!(record.flags & effFlagsHasEditor) || !Effect().EditorSize(&width, &height))
         return false;
-    ScopedPlugLock lock(effect->Lock());
+    ScopedPlugLock lock(Effect().Lock());
     UpdateEditorRect(width, height);
     return true;
 }
@@ -740,20 +670,17 @@ void IEffectVST::PrepareForHost() {
     if (hostPrepared)
         return;
     hostPrepared = true;
-    switch (effect->IdentifyHost()) {
+    // These hosts cannot route more than a stereo pair in: the channels beyond it go.
+    switch (Effect().IdentifyHost()) {
     case kHostKindForte:
     case kHostKindAudition:
     case kHostKindOrion:
     case kHostKindSawStudio:
-        effect->LimitToStereoInputs();
+        RouteChannels(BusDirection::kInput, 2);
         break;
     default:
         break;
     }
-    inputArrangement.numChannels = effect->InputCount();
-    outputArrangement.numChannels = effect->OutputCount();
-    record.numInputs = effect->InputCount();
-    record.numOutputs = effect->OutputCount();
 }
 
 void IEffectVST::UpdateEditorRect(int width, int height) {
@@ -766,13 +693,13 @@ void IEffectVST::LatencyChanged(int samples) {
 
 bool IEffectVST::SendMidi(const IMidiMessage& message) {
     VstMidiEvent event = MidiEventFor(message);
-    if (effect->Lock().HeldByThisThread())
+    if (Effect().Lock().HeldByThisThread())
         return collecting && collecting->AddMidi(event);
     return SendEventToHost(reinterpret_cast<VstEvent*>(&event));
 }
 
 bool IEffectVST::PassEventToHost(VstEvent* event) {
-    if (effect->Lock().HeldByThisThread())
+    if (Effect().Lock().HeldByThisThread())
         return collecting && collecting->AddPassed(event);
     return SendEventToHost(event);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IEffectBase.h"
+#include "EffectRuntime.h"
 #include "IEffectHost.h"
 #include "VST2Interface.h"
 
@@ -11,7 +11,8 @@
 // Binds an effect on the host-neutral plug-in base to the VST 2 interface: it fills the
 // effect record the host holds, answers the dispatcher, runs the audio and parameter
 // call-backs under the plug-in lock and makes every call back into the host, never under
-// that lock. It translates only: no DSP and no preset logic of its own.
+// that lock. It translates only, onto the effect's runtime; the bank chunk and the
+// program list are VST 2's alone.
 //
 // The adapter owns the effect, and is the effect's host (IEffectHost): the effect is
 // built first, handed over here, and destroyed with the adapter on effClose.
@@ -29,7 +30,8 @@ public:
     IEffectVST& operator=(const IEffectVST&) = delete;
 
     // Any thread. The effect this adapter owns.
-    IEffectBase& Effect() { return *effect; }
+    IEffectBase& Effect() { return runtime.Effect(); }
+    EffectRuntime& Runtime() { return runtime; }
 
     // Any thread. The record the host holds; its object field is this plug-in.
     AEffect* Record() { return &record; }
@@ -110,8 +112,9 @@ private:
 
     intptr_t SetBlockSize(intptr_t frames);
     intptr_t GetChunk(bool bank, void* ptr);
-    bool WriteChunk(bool bank, StateChunk& chunk);
+    bool WriteBank(StateChunk& chunk);
     intptr_t SetChunk(bool bank, intptr_t size, const void* bytes);
+    intptr_t ApplyProgramChunk(const void* bytes, intptr_t size);
     intptr_t ProcessEvents(const VstEvents* events);
     // effString2Parameter: sets parameter index from a display text, exactly (0 when the
     // text names no value); a null text asks whether index takes texts.
@@ -121,36 +124,25 @@ private:
     intptr_t CanDo(const char* text) const;
     intptr_t VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt);
 
-    template <class Sample, class Run>
-    void ProcessInPieces(Sample** inputs, Sample** outputs, int32_t frames, bool replacing,
-                         std::vector<Sample*>& pieceIn, std::vector<Sample*>& pieceOut, Run run);
+    template <class Sample>
+    void Process(Sample** inputs, Sample** outputs, int32_t frames, bool accumulate);
+    // The host's flat channel list, announced as channels, spread over the buses.
+    void RouteChannels(BusDirection direction, int channels);
 
     ERect editorRect{};
     audioMasterCallback audioMaster; // the host callback; null without a host
     VstSpeakerArrangement inputArrangement{};
     VstSpeakerArrangement outputArrangement{};
-    // The input channels the host gives, as it last announced them; guarded by the
-    // plug-in lock.
-    int hostInputs = 0;
     bool hostPrepared = false;
     bool doesMidi;
     // The entry collecting what goes to the host; guarded by the plug-in lock.
     EventBatch* collecting = nullptr;
-    // The chunk buffers and what is read from them. Their mutex is taken by host threads
-    // only, before the plug-in lock and never while holding it.
+    // The bank chunk and what is read from it. Its mutex is taken by host threads only,
+    // before the plug-in lock and never while holding it.
     std::mutex chunkMutex;
-    StateChunk programChunk;
     StateChunk bankChunk;
-    IProgramState programState;
     IBankValues bankValues;
     AEffect record{};
-    // The host's channel pointers moved on to the current piece of a block;
-    // sized once here so the audio path never allocates.
-    std::vector<float*> pieceInputs;
-    std::vector<float*> pieceOutputs;
-    std::vector<double*> pieceInputsDouble;
-    std::vector<double*> pieceOutputsDouble;
-    // Last, so that it is destroyed first, while all it could reach here is still whole;
-    // the destructor has disconnected it from this host by then.
-    std::unique_ptr<IEffectBase> effect;
+    // Last, so that it is destroyed first, while all it could reach here is still whole.
+    EffectRuntime runtime;
 };

@@ -41,7 +41,7 @@ uint32_t PLUGIN_API EditorViewVST3::release() {
 ViewRect EditorViewVST3::PanelRect() const {
     int width = 0;
     int height = 0;
-    plug.Effect().EditorSize(&width, &height);
+    plug.Runtime().Editor().Offered(&width, &height);
     return {0, 0, width, height};
 }
 
@@ -50,21 +50,18 @@ tresult PLUGIN_API EditorViewVST3::isPlatformTypeSupported(FIDString type) {
                                                                           : kResultFalse;
 }
 
+// The effect's one editor shows in one view at a time: a second view is refused while the
+// first shows it.
 tresult PLUGIN_API EditorViewVST3::attached(void* parent, FIDString type) {
-    if (open || !parent || isPlatformTypeSupported(type) != kResultTrue || !plug.ClaimEditor(this))
+    EditorSession& editor = plug.Runtime().Editor();
+    if (open || !parent || isPlatformTypeSupported(type) != kResultTrue || editor.IsOpen() ||
+        !editor.Create())
         return kResultFalse;
-    IEditorWindow* window = plug.Effect().EnsureEditor();
-    if (!window || !idle.Prepare(frame, plug.FactoryContext()) ||
-        !window->OpenEditorWindow(parent)) {
+    if (!idle.Prepare(frame, plug.FactoryContext()) || !editor.Open(parent, this)) {
         idle.Stop();
-        plug.ReleaseEditor(this);
         return kResultFalse;
     }
-    {
-        ScopedPlugLock lock(plug.Effect().Lock());
-        plug.Effect().EditorOpened();
-    }
-    idle.Start(*window);
+    idle.Start(*editor.Window());
     open = true;
     return kResultOk;
 }
@@ -81,13 +78,7 @@ void EditorViewVST3::Close() {
         return;
     open = false;
     idle.Stop();
-    {
-        ScopedPlugLock lock(plug.Effect().Lock());
-        plug.Effect().EditorClosed();
-    }
-    if (IEditorWindow* window = plug.Effect().EditorWindow())
-        window->CloseEditorWindow();
-    plug.ReleaseEditor(this);
+    plug.Runtime().Editor().Close(this);
 }
 
 tresult PLUGIN_API EditorViewVST3::getSize(ViewRect* size) {

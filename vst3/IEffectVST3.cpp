@@ -1,10 +1,7 @@
 #include "IEffectVST3.h"
 
-#include "BlockSplitter.h"
 #include "EditorViewVST3.h"
 #include "FatalAssert.h"
-#include "HostPolicy.h"
-#include "MonoInput.h"
 
 #include <algorithm>
 #include <bit>
@@ -16,15 +13,15 @@ using namespace vst3;
 
 namespace {
 
-constexpr int kMainBus = 0;
-constexpr int kSidechainBus = 1;
+// The arrangement of a bus of so many channels; we have mono and stereo buses.
+SpeakerArrangement ArrangementFor(int channels) {
+    return channels == 1 ? SpeakerArr::kMono
+           : channels == 2 ? SpeakerArr::kStereo
+                           : SpeakerArr::kEmpty;
+}
 
 int ChannelCount(SpeakerArrangement arrangement) {
     return std::popcount(arrangement);
-}
-
-bool IsMonoOrStereo(SpeakerArrangement arrangement) {
-    return arrangement == SpeakerArr::kMono || arrangement == SpeakerArr::kStereo;
 }
 
 // Parameter texts are ASCII: each byte becomes one UTF-16 unit.
@@ -60,21 +57,23 @@ int32_t StepCount(const IParameter& parameter) {
 
 } // namespace
 
-IEffectVST3::IEffectVST3(std::unique_ptr<IEffectBase> owned) : effect(std::move(owned)) {
-    timedChanges.reserve(static_cast<std::size_t>(kMaxPoints + kMaxQueues));
-    effect->ConnectHost(this);
-    for (int i = 0; i < effect->ParameterCount(); ++i)
-        defaultNormalized.push_back(effect->ParameterAt(i)->Normalized());
-    effect->MarkInputsConnected(0, effect->InputCount(), true);
-    effect->MarkOutputsConnected(0, effect->OutputCount(), true);
-    effect->SetMaxBlockSize(1024);
+IEffectVST3::IEffectVST3(std::unique_ptr<IEffectBase> owned) : runtime(std::move(owned), *this) {
+    for (int i = 0; i < Effect().ParameterCount(); ++i)
+        defaultNormalized.push_back(Effect().ParameterAt(i)->Normalized());
+    // An optional bus stays off until the host activates it.
+    for (const ::BusDirection direction : {::BusDirection::kInput, ::BusDirection::kOutput}) {
+        const auto buses = runtime.Buses().In(direction);
+        for (std::size_t bus = 0; bus < buses.size(); ++bus)
+            if (buses[bus].optional)
+                runtime.SetBusActive(direction, static_cast<int>(bus), false);
+    }
+    runtime.ChangeLargestBlock(1024);
 }
 
 IEffectVST3::~IEffectVST3() {
     Release(componentHandler);
     Release(hostContext);
     Release(factoryContext);
-    effect->ConnectHost(nullptr);
 }
 
 void IEffectVST3::SetFactoryContext(FUnknown* context) {
@@ -147,11 +146,7 @@ tresult IEffectVST3::Initialize(FUnknown* context) {
     if (context)
         context->addRef();
     hostContext = context;
-    effect->IdentifyHost();
-    ScopedPlugLock lock(effect->Lock());
-    for (int i = 0; i < effect->ParameterCount(); ++i)
-        effect->ParameterChanged(i);
-    effect->ResetProcessing();
+    runtime.OpenLikeHost();
     return kResultOk;
 }
 
@@ -166,18 +161,22 @@ tresult IEffectVST3::Terminate() {
     return kResultOk;
 }
 
-// Buses: a main stereo (or mono) input, a side-chain the host may route, a stereo output.
+// Buses: the effect's own, in its order.
 
-IEffectVST3::Bus* IEffectVST3::FindBus(MediaType type, BusDirection dir, int32_t index) {
-    if (type != kAudio)
-        return nullptr;
-    if (dir == kInput && index == kMainBus)
-        return &mainInput;
-    if (dir == kInput && index == kSidechainBus)
-        return &sidechainInput;
-    if (dir == kOutput && index == kMainBus)
-        return &mainOutput;
-    return nullptr;
+bool IEffectVST3::FindBus(MediaType type, vst3::BusDirection dir, int32_t index,
+                          ::BusDirection* direction) const {
+    if (type != kAudio || (dir != kInput && dir != kOutput))
+        return false;
+    *direction = dir == kInput ? ::BusDirection::kInput : ::BusDirection::kOutput;
+    return index >= 0 && index < static_cast<int32_t>(runtime.Buses().In(*direction).size());
+}
+
+// A bus takes the arrangement of its channels, and a mono one where mono feeds both.
+bool IEffectVST3::TakesArrangement(::BusDirection direction, int bus,
+                                   SpeakerArrangement arr) const {
+    const BusDescription& described = runtime.Buses().In(direction)[static_cast<std::size_t>(bus)];
+    return arr == ArrangementFor(described.channels) ||
+           (described.monoFeedsBoth && arr == SpeakerArr::kMono);
 }
 
 tresult PLUGIN_API IEffectVST3::getControllerClassId(TUID) {
@@ -188,28 +187,26 @@ tresult PLUGIN_API IEffectVST3::setIoMode(IoMode) {
     return kResultOk;
 }
 
-int32_t PLUGIN_API IEffectVST3::getBusCount(MediaType type, BusDirection dir) {
-    if (type != kAudio)
-        return 0;
-    return dir == kInput ? 2 : dir == kOutput ? 1 : 0;
+int32_t PLUGIN_API IEffectVST3::getBusCount(MediaType type, vst3::BusDirection dir) {
+    ::BusDirection direction;
+    return FindBus(type, dir, 0, &direction)
+               ? static_cast<int32_t>(runtime.Buses().In(direction).size())
+               : 0;
 }
 
-tresult PLUGIN_API IEffectVST3::getBusInfo(MediaType type, BusDirection dir, int32_t index,
+tresult PLUGIN_API IEffectVST3::getBusInfo(MediaType type, vst3::BusDirection dir, int32_t index,
                                            BusInfo* info) {
-    const Bus* bus = FindBus(type, dir, index);
-    if (!bus || !info)
+    ::BusDirection direction;
+    if (!info || !FindBus(type, dir, index, &direction))
         return kInvalidArgument;
+    const BusDescription& bus = runtime.Buses().In(direction)[static_cast<std::size_t>(index)];
     *info = BusInfo{};
     info->mediaType = type;
     info->direction = dir;
-    {
-        ScopedPlugLock lock(effect->Lock());
-        info->channelCount = ChannelCount(bus->arrangement);
-    }
-    const bool sidechain = bus == &sidechainInput;
-    CopyToString128(info->name, sidechain ? "Sidechain" : dir == kInput ? "Input" : "Output");
-    info->busType = sidechain ? kAux : kMain;
-    info->flags = sidechain ? 0u : uint32_t{BusInfo::kDefaultActive};
+    info->channelCount = runtime.BusChannels(direction, index);
+    CopyToString128(info->name, bus.name);
+    info->busType = bus.role == BusRole::kMain ? kMain : kAux;
+    info->flags = bus.optional ? 0u : uint32_t{BusInfo::kDefaultActive};
     return kResultOk;
 }
 
@@ -217,52 +214,51 @@ tresult PLUGIN_API IEffectVST3::getRoutingInfo(RoutingInfo*, RoutingInfo*) {
     return kNotImplemented;
 }
 
-tresult PLUGIN_API IEffectVST3::activateBus(MediaType type, BusDirection dir, int32_t index,
+tresult PLUGIN_API IEffectVST3::activateBus(MediaType type, vst3::BusDirection dir, int32_t index,
                                             TBool state) {
-    Bus* bus = FindBus(type, dir, index);
-    if (!bus)
+    ::BusDirection direction;
+    if (!FindBus(type, dir, index, &direction))
         return kInvalidArgument;
-    ScopedPlugLock lock(effect->Lock());
-    bus->active = state != 0;
+    runtime.SetBusActive(direction, index, state != 0);
     return kResultOk;
 }
 
 tresult PLUGIN_API IEffectVST3::setActive(TBool state) {
-    const bool on = state != 0;
-    {
-        ScopedPlugLock lock(effect->Lock());
-        if (on == active)
-            return kResultOk;
-        active = on;
-    }
-    HostPolicy::Activate(*effect, on);
+    runtime.Activate(state != 0);
     return kResultOk;
 }
 
+// The required buses at least, each in an arrangement it takes; refused while active.
 tresult PLUGIN_API IEffectVST3::setBusArrangements(SpeakerArrangement* inputs, int32_t numIns,
                                                    SpeakerArrangement* outputs, int32_t numOuts) {
-    // The main input in mono or stereo, the side-chain too when given, a stereo output.
-    if (!inputs || !outputs || numIns < 1 || numIns > 2 || numOuts != 1)
+    const BusLayout& buses = runtime.Buses();
+    const auto required = [](std::span<const BusDescription> list) {
+        return static_cast<int32_t>(std::count_if(list.begin(), list.end(),
+                                                  [](const BusDescription& b) { return !b.optional; }));
+    };
+    if (!inputs || !outputs || numIns < required(buses.inputs) ||
+        numIns > static_cast<int32_t>(buses.inputs.size()) || numOuts < required(buses.outputs) ||
+        numOuts > static_cast<int32_t>(buses.outputs.size()))
         return kResultFalse;
-    if (!IsMonoOrStereo(inputs[0]) || (numIns == 2 && !IsMonoOrStereo(inputs[1])) ||
-        outputs[0] != SpeakerArr::kStereo)
+    for (int32_t i = 0; i < numIns; ++i)
+        if (!TakesArrangement(::BusDirection::kInput, i, inputs[i]))
+            return kResultFalse;
+    for (int32_t i = 0; i < numOuts; ++i)
+        if (outputs[i] != ArrangementFor(buses.outputs[static_cast<std::size_t>(i)].channels))
+            return kResultFalse;
+    if (runtime.Active())
         return kResultFalse;
-    ScopedPlugLock lock(effect->Lock());
-    if (active)
-        return kResultFalse;
-    mainInput.arrangement = inputs[0];
-    if (numIns == 2)
-        sidechainInput.arrangement = inputs[1];
+    for (int32_t i = 0; i < numIns; ++i)
+        runtime.SetBusChannels(::BusDirection::kInput, i, ChannelCount(inputs[i]));
     return kResultOk;
 }
 
-tresult PLUGIN_API IEffectVST3::getBusArrangement(BusDirection dir, int32_t index,
+tresult PLUGIN_API IEffectVST3::getBusArrangement(vst3::BusDirection dir, int32_t index,
                                                   SpeakerArrangement* arr) {
-    const Bus* bus = FindBus(kAudio, dir, index);
-    if (!bus || !arr)
+    ::BusDirection direction;
+    if (!arr || !FindBus(kAudio, dir, index, &direction))
         return kInvalidArgument;
-    ScopedPlugLock lock(effect->Lock());
-    *arr = bus->arrangement;
+    *arr = ArrangementFor(runtime.BusChannels(direction, index));
     return kResultOk;
 }
 
@@ -271,7 +267,7 @@ tresult PLUGIN_API IEffectVST3::canProcessSampleSize(int32_t size) {
 }
 
 uint32_t PLUGIN_API IEffectVST3::getLatencySamples() {
-    return static_cast<uint32_t>(std::max(effect->LatencySamples(), 0));
+    return static_cast<uint32_t>(std::max(Effect().LatencySamples(), 0));
 }
 
 uint32_t PLUGIN_API IEffectVST3::getTailSamples() {
@@ -281,18 +277,10 @@ uint32_t PLUGIN_API IEffectVST3::getTailSamples() {
 tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup* setup) {
     if (!setup)
         return kInvalidArgument;
-    const int largest = HostPolicy::BlockSizeFor(setup->maxSamplesPerBlock);
-    if (!HostPolicy::AcceptsSampleRate(setup->sampleRate) || largest == 0 ||
-        canProcessSampleSize(setup->symbolicSampleSize) != kResultTrue)
+    if (canProcessSampleSize(setup->symbolicSampleSize) != kResultTrue || runtime.Active())
         return kResultFalse;
-    {
-        ScopedPlugLock lock(effect->Lock());
-        if (active)
-            return kResultFalse;
-    }
-    effect->SetMaxBlockSize(largest);
-    HostPolicy::ChangeSampleRate(*effect, setup->sampleRate);
-    return kResultOk;
+    return runtime.Prepare(setup->sampleRate, setup->maxSamplesPerBlock) ? kResultOk
+                                                                          : kResultFalse;
 }
 
 tresult PLUGIN_API IEffectVST3::setProcessing(TBool) {
@@ -301,106 +289,50 @@ tresult PLUGIN_API IEffectVST3::setProcessing(TBool) {
 
 // Processing.
 
-template <class Sample> void IEffectVST3::SilenceOutputs(const ProcessData& data) {
-    if (!data.outputs || data.numSamples <= 0)
-        return;
-    for (int32_t bus = 0; bus < data.numOutputs; ++bus) {
-        const AudioBusBuffers& buffers = data.outputs[bus];
-        Sample** channels = reinterpret_cast<Sample**>(buffers.channelBuffers32);
-        if (!channels)
-            continue;
-        for (int32_t ch = 0; ch < buffers.numChannels; ++ch)
-            if (channels[ch])
-                std::fill_n(channels[ch], data.numSamples, Sample(0));
-    }
-}
-
 tresult PLUGIN_API IEffectVST3::process(ProcessData* data) {
     if (!data)
         return kInvalidArgument;
-    const bool wide = data->symbolicSampleSize == kSample64;
-    if (!wide && data->symbolicSampleSize != kSample32)
-        return kInvalidArgument;
-    // The host's queues are read before the lock is taken: no call into the host is made
-    // under it.
-    GatherChanges(data->inputParameterChanges);
-    ScopedPlugLock lock(effect->Lock());
-    if (!active) {
-        // Before setActive there is nothing to run; the host still gets defined output.
-        if (wide)
-            SilenceOutputs<double>(*data);
-        else
-            SilenceOutputs<float>(*data);
+    if (data->symbolicSampleSize == kSample64)
+        return Run<double>(*data);
+    return data->symbolicSampleSize == kSample32 ? Run<float>(*data) : kInvalidArgument;
+}
+
+template <class Sample> tresult IEffectVST3::Run(ProcessData& data) {
+    using Bus = EffectRuntime::HostBus<Sample>;
+    static constexpr int kMostBuses = 4;
+    const auto buses = [](AudioBusBuffers* list, int32_t count, Bus* into) {
+        const int n = std::clamp(count, 0, kMostBuses);
+        for (int bus = 0; list && bus < n; ++bus)
+            into[bus] = {reinterpret_cast<Sample**>(list[bus].channelBuffers32),
+                         list[bus].numChannels};
+        return list ? n : 0;
+    };
+    Bus inputs[kMostBuses];
+    Bus outputs[kMostBuses];
+    EffectRuntime::HostBlock<Sample> block;
+    block.inputs = inputs;
+    block.inputBuses = buses(data.inputs, data.numInputs, inputs);
+    block.outputs = outputs;
+    block.outputBuses = buses(data.outputs, data.numOutputs, outputs);
+    block.frames = std::max(data.numSamples, 0);
+    // Before setActive there is nothing to run; the host still gets defined output.
+    if (!runtime.Active()) {
+        runtime.Silence(block);
         return kResultFalse;
     }
-    if (wide)
-        ProcessAudio<double>(*data);
-    else
-        ProcessAudio<float>(*data);
+    runtime.Process(block, IValueUnit::kNormalized,
+                    [this, &data](std::vector<EffectRuntime::TimedChange>& room) {
+                        GatherChanges(data.inputParameterChanges, room);
+                        return false;
+                    });
     return kResultOk;
 }
 
-template <class Sample> void IEffectVST3::ProcessAudio(ProcessData& data) {
-    const int frames = std::max(data.numSamples, 0);
-    // The programme and the side-chain, each a stereo pair fed by the one mono rule;
-    // a bus that is inactive, left out or without buffers reads as silence.
-    Sample* inputs[4] = {};
-    const auto feed = [&](int bus, const Bus& state, Sample** pair) {
-        if (!state.active || !data.inputs || bus >= data.numInputs)
-            return;
-        const AudioBusBuffers& buffers = data.inputs[bus];
-        Sample** channels = reinterpret_cast<Sample**>(buffers.channelBuffers32);
-        if (!channels)
-            return;
-        const int count = std::clamp(buffers.numChannels, 0, ChannelCount(state.arrangement));
-        FeedInputPair(channels, count, pair);
-    };
-    feed(kMainBus, mainInput, inputs);
-    feed(kSidechainBus, sidechainInput, inputs + 2);
-    Sample* outputs[2] = {};
-    bool writable = data.outputs && data.numOutputs > 0 && mainOutput.active;
-    if (writable) {
-        const AudioBusBuffers& buffers = data.outputs[kMainBus];
-        Sample** channels = reinterpret_cast<Sample**>(buffers.channelBuffers32);
-        writable = channels && buffers.numChannels >= 2 && channels[0] && channels[1];
-        if (writable) {
-            outputs[0] = channels[0];
-            outputs[1] = channels[1];
-        }
-    }
-    // Without outputs to write, the changes still land at their samples' times, but no
-    // audio runs.
-    auto runPiece = [&](int offset, int count) {
-        if (!writable)
-            return;
-        const int piece = std::max(effect->MaxBlockSize(), 1);
-        for (int done = 0; done < count;) {
-            const int n = std::min(piece, count - done);
-            Sample* in[4];
-            for (int ch = 0; ch < 4; ++ch)
-                in[ch] = inputs[ch] ? inputs[ch] + offset + done : nullptr;
-            Sample* out[2] = {outputs[0] + offset + done, outputs[1] + offset + done};
-            effect->BindInputBuffers(0, 4, in, n);
-            effect->BindOutputBuffers(0, 2, out);
-            if constexpr (sizeof(Sample) == sizeof(double))
-                effect->RunBlockDouble(n);
-            else
-                effect->RunBlock(n);
-            done += n;
-        }
-    };
-    BlockSplitter splitter(*effect, frames, runPiece);
-    for (const TimedChange& change : timedChanges)
-        splitter.Change(change.offset, change.index, change.value, IValueUnit::kNormalized);
-    splitter.Finish();
-    if (!writable)
-        SilenceOutputs<Sample>(data);
-}
-
 // Every queue's points, then all of them in time order; points at one offset keep the
-// order they were read in. Allocates nothing: the list never outgrows its reserve.
-void IEffectVST3::GatherChanges(IParameterChanges* changes) {
-    timedChanges.clear();
+// order they were read in. Allocates nothing: the room is never outgrown.
+void IEffectVST3::GatherChanges(IParameterChanges* changes,
+                                std::vector<EffectRuntime::TimedChange>& room) const {
+    static_assert(kMaxPoints + kMaxQueues <= EffectRuntime::kChangeRoom);
     if (!changes)
         return;
     const int32_t queueCount = std::clamp(changes->getParameterCount(), 0, kMaxQueues);
@@ -420,70 +352,47 @@ void IEffectVST3::GatherChanges(IParameterChanges* changes) {
             ParamValue value = 0.0;
             // A point the queue cannot give is passed over.
             if (queue->getPoint(point, &offset, &value) == kResultOk)
-                timedChanges.push_back(
-                    {offset, static_cast<int32_t>(timedChanges.size()), index, value});
+                room.push_back({offset, index, value, static_cast<int>(room.size())});
         }
     }
-    std::sort(timedChanges.begin(), timedChanges.end(),
-              [](const TimedChange& a, const TimedChange& b) {
+    std::sort(room.begin(), room.end(),
+              [](const EffectRuntime::TimedChange& a, const EffectRuntime::TimedChange& b) {
                   return a.offset != b.offset ? a.offset < b.offset : a.order < b.order;
               });
 }
 
 // State: the bytes of the VST 2 program chunk, at the stream's position.
 
-bool IEffectVST3::ReadStream(IBStream* stream) {
-    constexpr int32_t kStep = 4096;
-    streamBuffer.clear();
-    for (;;) {
-        const std::size_t at = streamBuffer.size();
-        if (!HostPolicy::AcceptsStateSize(static_cast<int64_t>(at)))
-            return false;
-        streamBuffer.resize(at + kStep);
+namespace {
+auto ReaderOf(IBStream* stream) {
+    return [stream](uint8_t* into, int64_t size) -> int64_t {
         int32_t got = 0;
-        if (stream->read(streamBuffer.data() + at, kStep, &got) != kResultOk || got < 0 ||
-            got > kStep)
-            return false;
-        streamBuffer.resize(at + static_cast<std::size_t>(got));
-        // Streams may hand out less than asked before their end: only nothing read ends it.
-        if (got == 0)
-            break;
-    }
-    // An empty stream holds no state; the core would read it as a state cut short.
-    return !streamBuffer.empty() &&
-           stateChunk.Assign(streamBuffer.data(), static_cast<int>(streamBuffer.size()));
+        return stream->read(into, static_cast<int32_t>(size), &got) == kResultOk ? got : -1;
+    };
 }
+
+tresult Answer(HostPolicy::StateApplied applied) {
+    return applied == HostPolicy::StateApplied::kWhole ? kResultOk : kResultFalse;
+}
+} // namespace
 
 tresult IEffectVST3::SetComponentState(IBStream* stream) {
     if (!stream)
         return kInvalidArgument;
-    std::lock_guard guard(stateMutex);
-    if (!ReadStream(stream) ||
-        effect->ReadProgramState(stateChunk, programState) == IStateRead::kUnreadable)
-        return kResultFalse;
-    return HostPolicy::ApplyState(*effect, programState) == HostPolicy::StateApplied::kWhole
-               ? kResultOk
-               : kResultFalse;
+    return Answer(runtime.LoadState(ReaderOf(stream)));
 }
 
 tresult IEffectVST3::GetComponentState(IBStream* stream) {
     if (!stream)
         return kInvalidArgument;
-    std::lock_guard guard(stateMutex);
-    stateChunk.Clear();
-    if (!effect->SaveProgramState(stateChunk))
-        return kResultFalse;
-    const uint8_t* bytes = stateChunk.Data();
-    int32_t left = stateChunk.Size();
-    while (left > 0) {
+    const bool saved = runtime.SaveState([stream](const uint8_t* bytes, int64_t size) -> int64_t {
         int32_t written = 0;
-        if (stream->write(const_cast<uint8_t*>(bytes), left, &written) != kResultOk ||
-            written <= 0 || written > left)
-            return kResultFalse;
-        bytes += written;
-        left -= written;
-    }
-    return kResultOk;
+        return stream->write(const_cast<uint8_t*>(bytes), static_cast<int32_t>(size), &written) ==
+                       kResultOk
+                   ? written
+                   : -1;
+    });
+    return saved ? kResultOk : kResultFalse;
 }
 
 // The component's state holds the values; the controller of the same object keeps none.
@@ -501,35 +410,26 @@ tresult IEffectVST3::GetControllerState(IBStream*) {
 tresult PLUGIN_API IEffectVST3::setComponentState(IBStream* stream) {
     if (!stream)
         return kInvalidArgument;
-    std::lock_guard guard(stateMutex);
-    if (!ReadStream(stream))
-        return kResultFalse;
-    const IStateRead read = effect->ReadProgramState(stateChunk, programState);
-    if (read == IStateRead::kUnreadable)
-        return kResultFalse;
-    const int count = std::min(effect->ParameterCount(), programState.values.count);
-    for (int i = 0; i < count; ++i)
-        effect->SetParameterFromHost(i, programState.values.values[static_cast<std::size_t>(i)],
-                                     IValueUnit::kReal);
-    return read == IStateRead::kWhole ? kResultOk : kResultFalse;
+    return Answer(runtime.LoadState(ReaderOf(stream), EffectRuntime::StateUse::kValuesOnly));
 }
 
 // Parameters: IDs are the effect's indices.
 
 int IEffectVST3::IndexFor(ParamID id) const {
-    return id < static_cast<ParamID>(effect->ParameterCount()) ? static_cast<int>(id) : -1;
+    return id < static_cast<ParamID>(runtime.Effect().ParameterCount()) ? static_cast<int>(id)
+                                                                          : -1;
 }
 
 IParameter* IEffectVST3::ParameterFor(ParamID id) {
-    return effect->ParameterAt(IndexFor(id));
+    return Effect().ParameterAt(IndexFor(id));
 }
 
 int32_t PLUGIN_API IEffectVST3::getParameterCount() {
-    return effect->ParameterCount();
+    return Effect().ParameterCount();
 }
 
 tresult PLUGIN_API IEffectVST3::getParameterInfo(int32_t index, ParameterInfo* info) {
-    const IParameter* parameter = effect->ParameterAt(index);
+    const IParameter* parameter = Effect().ParameterAt(index);
     if (!parameter || !info)
         return kInvalidArgument;
     *info = ParameterInfo{};
@@ -592,7 +492,7 @@ ParamValue PLUGIN_API IEffectVST3::getParamNormalized(ParamID id) {
 tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value) {
     if (!ParameterFor(id))
         return kInvalidArgument;
-    effect->SetParameterFromHost(IndexFor(id), value, IValueUnit::kNormalized);
+    Effect().SetParameterFromHost(IndexFor(id), value, IValueUnit::kNormalized);
     return kResultOk;
 }
 
@@ -604,23 +504,12 @@ tresult PLUGIN_API IEffectVST3::setComponentHandler(IComponentHandler* handler) 
     return kResultOk;
 }
 
-bool IEffectVST3::ClaimEditor(const void* view) {
-    if (editorView && editorView != view)
-        return false;
-    editorView = view;
-    return true;
-}
-
-void IEffectVST3::ReleaseEditor(const void* view) {
-    if (editorView == view)
-        editorView = nullptr;
-}
-
 // A new view with one reference, the host's; null for any other name, or without a panel.
 IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
     int width = 0;
     int height = 0;
-    if (!name || std::strcmp(name, kEditorViewType) != 0 || !effect->EditorSize(&width, &height))
+    if (!name || std::strcmp(name, kEditorViewType) != 0 ||
+        !runtime.Editor().Offered(&width, &height))
         return nullptr;
     return new (std::nothrow) EditorViewVST3(*this);
 }
@@ -632,19 +521,19 @@ tresult PLUGIN_API IEffectVST3::setKnobMode(KnobMode mode) {
 // The effect's host.
 
 void IEffectVST3::EditBegin(int index) {
-    QUELOR_DEBUG_ASSERT(!effect->Lock().HeldByThisThread());
+    QUELOR_DEBUG_ASSERT(!Effect().Lock().HeldByThisThread());
     if (componentHandler)
         componentHandler->beginEdit(static_cast<ParamID>(index));
 }
 
 void IEffectVST3::EditValue(int index, double normalized, double) {
-    QUELOR_DEBUG_ASSERT(!effect->Lock().HeldByThisThread());
+    QUELOR_DEBUG_ASSERT(!Effect().Lock().HeldByThisThread());
     if (componentHandler)
         componentHandler->performEdit(static_cast<ParamID>(index), normalized);
 }
 
 void IEffectVST3::EditEnd(int index) {
-    QUELOR_DEBUG_ASSERT(!effect->Lock().HeldByThisThread());
+    QUELOR_DEBUG_ASSERT(!Effect().Lock().HeldByThisThread());
     if (componentHandler)
         componentHandler->endEdit(static_cast<ParamID>(index));
 }

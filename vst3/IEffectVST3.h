@@ -1,12 +1,11 @@
 #pragma once
 
-#include "IEffectBase.h"
+#include "EffectRuntime.h"
 #include "IEffectHost.h"
 #include "VST3Interface.h"
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 // The component's own vtable entries for the four methods it shares by name with the
@@ -56,8 +55,7 @@ protected:
 
 // Binds an effect on the host-neutral plug-in base to VST 3 as one object that is both
 // the component (with its audio processor) and the edit controller. It owns the effect
-// and is its host (IEffectHost). It translates only: parameter values and texts, the
-// block split at timed changes, the state bytes and the mono rule are the core's.
+// and is its host (IEffectHost). It translates only, onto the effect's runtime.
 //
 // Threads, as hosts call: process on the audio thread, setProcessing on the UI or the
 // audio thread, everything else on the UI thread. process holds the plug-in lock for
@@ -82,7 +80,8 @@ public:
     IEffectVST3& operator=(const IEffectVST3&) = delete;
 
     // Any thread.
-    IEffectBase& Effect() { return *effect; }
+    IEffectBase& Effect() { return runtime.Effect(); }
+    EffectRuntime& Runtime() { return runtime; }
 
     // FUnknown, any thread.
     vst3::tresult PLUGIN_API queryInterface(const vst3::TUID iid, void** obj) override;
@@ -150,22 +149,12 @@ public:
     // Host thread: IHostApplication::getName of the context given to initialize.
     void HostProduct(char* name, int size, int32_t* version) override;
 
-    // UI thread. The effect has one editor window: the view that shows it claims it, and
-    // a second view is refused while the first holds it.
-    bool ClaimEditor(const void* view);
-    void ReleaseEditor(const void* view);
-
     // UI thread. The context the host gave the factory (IPluginFactory3::setHostContext),
     // where a view whose frame offers no run loop looks for one; referenced while kept.
     void SetFactoryContext(vst3::FUnknown* context);
     vst3::FUnknown* FactoryContext() const { return factoryContext; }
 
 private:
-    struct Bus {
-        vst3::SpeakerArrangement arrangement;
-        bool active;
-    };
-
     // Both interfaces' initialize and terminate: the first sets up, the last tears down.
     vst3::tresult InitializeComponent(vst3::FUnknown* context) override;
     vst3::tresult TerminateComponent() override;
@@ -181,46 +170,25 @@ private:
     // The effect's index of a parameter ID, -1 for none; its parameter, or null.
     int IndexFor(vst3::ParamID id) const;
     IParameter* ParameterFor(vst3::ParamID id);
-    Bus* FindBus(vst3::MediaType type, vst3::BusDirection dir, int32_t index);
-    // Reads what the stream holds from its position into stateChunk; false when a read
-    // failed, or it held nothing or more than any state we write.
-    bool ReadStream(vst3::IBStream* stream);
+    // The runtime's direction and bus of a host's audio bus; false for one we have not.
+    bool FindBus(vst3::MediaType type, vst3::BusDirection dir, int32_t index,
+                 BusDirection* direction) const;
+    bool TakesArrangement(BusDirection direction, int bus, vst3::SpeakerArrangement arr) const;
 
-    // Audio thread, before the plug-in lock is taken: the block's points from the host's
-    // queues into timedChanges, in time order.
-    void GatherChanges(vst3::IParameterChanges* changes);
-    // Audio thread, plug-in lock held.
-    template <class Sample> void ProcessAudio(vst3::ProcessData& data);
-    template <class Sample> static void SilenceOutputs(const vst3::ProcessData& data);
+    // Audio thread.
+    template <class Sample> vst3::tresult Run(vst3::ProcessData& data);
+    // Without the plug-in lock: the block's points from the host's queues into room, in
+    // time order.
+    void GatherChanges(vst3::IParameterChanges* changes,
+                       std::vector<EffectRuntime::TimedChange>& room) const;
 
     std::atomic<uint32_t> references{1};
     int initializeCount = 0;
     vst3::FUnknown* hostContext = nullptr; // referenced while initialized
     vst3::FUnknown* factoryContext = nullptr;
     vst3::IComponentHandler* componentHandler = nullptr; // referenced
-    const void* editorView = nullptr;                    // the view showing the editor
-    // Bus state and activation, changed on the UI thread under the plug-in lock and read
-    // by process under it.
-    Bus mainInput{vst3::SpeakerArr::kStereo, true};
-    Bus sidechainInput{vst3::SpeakerArr::kStereo, false};
-    Bus mainOutput{vst3::SpeakerArr::kStereo, true};
-    bool active = false;
     // The defaults as the host reads them, taken before anything changed a value.
     std::vector<double> defaultNormalized;
-    // One block's parameter changes; reserved for the most a block reads, never grown.
-    struct TimedChange {
-        int32_t offset;
-        int32_t order; // as read: queue by queue, each queue's points in its order
-        int index;     // the effect's parameter, or -1
-        vst3::ParamValue value;
-    };
-    std::vector<TimedChange> timedChanges;
-    // The state's bytes, on host threads only; the mutex keeps two of them apart and is
-    // never taken by the audio thread.
-    std::mutex stateMutex;
-    StateChunk stateChunk;
-    IProgramState programState;
-    std::vector<char> streamBuffer;
     // Last, so that it goes first, while all it could reach here is still whole.
-    std::unique_ptr<IEffectBase> effect;
+    EffectRuntime runtime;
 };

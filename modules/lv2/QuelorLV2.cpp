@@ -3,15 +3,6 @@
 #include "Quelor.h"
 
 namespace {
-constexpr LV2AudioPort kAudioPorts[] = {
-    {"in_l", "In L", false, false},
-    {"in_r", "In R", false, false},
-    {"sidechain_l", "Side-chain L", false, true},
-    {"sidechain_r", "Side-chain R", false, true},
-    {"out_l", "Out L", true, false},
-    {"out_r", "Out R", true, false},
-};
-
 // The ranges reach past every needle's ends, so a clamped reading shows as the true one.
 constexpr LV2MeterPort kMeterPorts[kMeterCount] = {
     {"input_level", "Input Level", "dB", Quelor::kMeterFloorDb, 24.0},
@@ -38,8 +29,6 @@ constexpr LV2Product kProduct{
     "CompressorPlugin",
     // Not free software: all rights stay with the maker, under terms of its own.
     "urn:brovane:quelor#license",
-    kAudioPorts,
-    static_cast<int>(std::size(kAudioPorts)),
     kMeterPorts,
     kMeterCount,
     CreateQuelor,

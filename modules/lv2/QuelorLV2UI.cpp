@@ -16,7 +16,9 @@ public:
     // The parameter table is the effect's own; the meters start as an idle plug-in's
     // until the host reports its ports.
     explicit QuelorLV2Panel(const LV2UIHost& host)
-        : parameters(Quelor(), host), window(&parameters, kQuelorPanelWidth, kQuelorPanelHeight,
+        : parameters(Quelor(), host),
+          firstMeterPort(LV2MeterPortIndex(Quelor().Buses(), parameters.Count(), 0)),
+          window(&parameters, kQuelorPanelWidth, kQuelorPanelHeight,
                                              kQuelorPanelFps, RAS_OwnModule()),
           meters(LayOutQuelorPanel(window)) {
         for (int i = 0; i < parameters.Count(); ++i)
@@ -38,8 +40,7 @@ public:
             return;
         }
         const auto v = static_cast<double>(value);
-        switch (static_cast<int>(port) -
-                LV2MeterPortIndex(QuelorLV2Product(), parameters.Count(), 0)) {
+        switch (static_cast<int>(port) - firstMeterPort) {
         case kMeterInput:
             readings.inputDb = v;
             break;
@@ -67,6 +68,7 @@ private:
     }
 
     LV2UIParameters parameters;
+    int firstMeterPort;
     IGraphicsWindow window;
     QuelorMeterControls meters;
     Quelor::MeterReadings readings{Quelor::kMeterFloorDb, 0.0, Quelor::kMeterFloorDb, 0.0};

@@ -109,7 +109,7 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
     const Quelor effect;
     const int parameters = effect.ParameterCount();
     ASSERT_EQ(lilv_plugin_get_num_ports(world.plugin),
-              static_cast<uint32_t>(parameters + product.audioPortCount + product.meterPortCount));
+              static_cast<uint32_t>(LV2MeterPortIndex(effect.Buses(), parameters, product.meterPortCount)));
     const auto port = [&](int index) {
         return lilv_plugin_get_port_by_index(world.plugin, static_cast<uint32_t>(index));
     };
@@ -153,11 +153,23 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
         EXPECT_EQ(declared, named);
     }
 
-    for (int i = 0; i < product.audioPortCount; ++i) {
-        const LV2AudioPort& audio = product.audioPorts[i];
+    // The audio ports' symbols and order are what hosts store in their sessions.
+    const LV2AudioPort audioPorts[] = {
+        {"in_l", "In L", false, false},
+        {"in_r", "In R", false, false},
+        {"sidechain_l", "Side-chain L", false, true},
+        {"sidechain_r", "Side-chain R", false, true},
+        {"out_l", "Out L", true, false},
+        {"out_r", "Out R", true, false},
+    };
+    for (int i = 0; i < static_cast<int>(std::size(audioPorts)); ++i) {
+        const LV2AudioPort& audio = audioPorts[i];
         const LilvPort* p = port(LV2AudioPortIndex(parameters, i));
         SCOPED_TRACE(audio.symbol);
         EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(world.plugin, p)), audio.symbol);
+        LilvNode* name = lilv_port_get_name(world.plugin, p);
+        EXPECT_STREQ(lilv_node_as_string(name), audio.name);
+        lilv_node_free(name);
         EXPECT_EQ(classes(p), (Texts{audio.output ? LV2_CORE__OutputPort : LV2_CORE__InputPort,
                                      LV2_CORE__AudioPort}));
         // A side-chain drives without being heard, and a host may leave it unconnected.
@@ -167,7 +179,7 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
 
     for (int i = 0; i < product.meterPortCount; ++i) {
         const LV2MeterPort& meter = product.meterPorts[i];
-        const LilvPort* p = port(LV2MeterPortIndex(product, parameters, i));
+        const LilvPort* p = port(LV2MeterPortIndex(effect.Buses(), parameters, i));
         SCOPED_TRACE(meter.symbol);
         EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(world.plugin, p)), meter.symbol);
         EXPECT_EQ(classes(p), (Texts{LV2_CORE__OutputPort, LV2_CORE__ControlPort}));
@@ -266,7 +278,7 @@ TEST_F(Description, MetersStayWithinTheRangesTheirPortsDeclare) {
     const LV2Product& product = QuelorLV2Product();
     for (int i = 0; i < product.meterPortCount; ++i) {
         const LilvPort* p = lilv_plugin_get_port_by_index(
-            world.plugin, static_cast<uint32_t>(LV2MeterPortIndex(product, kParameters, i)));
+            world.plugin, static_cast<uint32_t>(LV2MeterPortIndex(ref.effect.Buses(), kParameters, i)));
         const Range range = RangeOf(p);
         const auto shown = static_cast<double>(lv2.meters[static_cast<std::size_t>(i)]);
         SCOPED_TRACE(product.meterPorts[i].symbol);

@@ -218,8 +218,8 @@ TEST(AdapterHost, StereoOnlyHostsGetTwoInputsAndSendOnlyTwo) {
         TestPlug plug;
         plug.Dispatch(effOpen);
         const bool stereoOnly = std::strcmp(product, "Bitwig") != 0;
-        EXPECT_TRUE(plug.effect.IsInputConnected(1)) << product;
-        EXPECT_EQ(plug.effect.IsInputConnected(3), !stereoOnly) << product;
+        EXPECT_EQ(plug.adapter->Runtime().BusChannels(BusDirection::kInput, 0), stereoOnly ? 2 : 4)
+            << product;
         if (stereoOnly) { // exactly two pointers, so a read past them shows
             std::vector<double> samples(8, 0.5);
             double* ins[2] = {samples.data(), samples.data()};

@@ -151,7 +151,10 @@ TEST(ProgramState, ReadAndAppliedAsEffSetChunkAnswers) {
         const intptr_t answer = record->dispatcher(
             record, effSetChunk, 1, static_cast<intptr_t>(c.bytes.size()), data, 0.0f);
         EXPECT_EQ(answer, whole ? 1 : 0) << c.name;
-        EXPECT_EQ(ValuesOf(plug->Effect()), ValuesOf(applying)) << c.name;
+        // An empty state holds nothing, and in every format it changes nothing.
+        Quelor untouched;
+        EXPECT_EQ(ValuesOf(plug->Effect()), ValuesOf(c.bytes.empty() ? untouched : applying))
+            << c.name;
     }
 }
 
