@@ -20,15 +20,15 @@ CLAPPlugin* CLAPPlugin::From(const clap_plugin_t* record) {
     return record ? static_cast<CLAPPlugin*>(record->plugin_data) : nullptr;
 }
 
-bool CLAPPlugin::Expect(bool condition, CLAPCall call, CLAPMisuse misuse) {
+bool CLAPPlugin::Expect(bool condition, CLAPCall call, Misuse misuse) {
     if (!condition)
         threads.Refuse(call, misuse);
     return condition;
 }
 
 bool CLAPPlugin::Admit(CLAPCall call) {
-    return Expect(threads.OnTaggedThread(call, runtime.Active()), call, CLAPMisuse::kWrongThread) &&
-           (call == CLAPCall::kInit || Expect(initialized, call, CLAPMisuse::kNotInitialized));
+    return Expect(threads.OnTaggedThread(call, runtime.Active()), call, Misuse::kWrongThread) &&
+           (call == CLAPCall::kInit || Expect(initialized, call, Misuse::kNotInitialized));
 }
 
 // Life cycle.
@@ -57,10 +57,10 @@ bool CLAPPlugin::Init() {
 
 void CLAPPlugin::Destroy() {
     // A plug-in the host may still be using elsewhere is left alone: a leak, not a crash.
-    if (!Expect(threads.OnMainThread(), CLAPCall::kDestroy, CLAPMisuse::kWrongThread))
+    if (!Expect(threads.OnMainThread(), CLAPCall::kDestroy, Misuse::kWrongThread))
         return;
     if (runtime.Active()) {
-        threads.Refuse(CLAPCall::kDestroy, CLAPMisuse::kActive);
+        threads.Refuse(CLAPCall::kDestroy, Misuse::kActive);
         Deactivate();
     }
     if (guiCreated)
@@ -70,7 +70,7 @@ void CLAPPlugin::Destroy() {
 
 bool CLAPPlugin::Activate(double sampleRate, uint32_t, uint32_t maxFrames) {
     if (!Admit(CLAPCall::kActivate) ||
-        !Expect(!runtime.Active(), CLAPCall::kActivate, CLAPMisuse::kActive) ||
+        !Expect(!runtime.Active(), CLAPCall::kActivate, Misuse::kActive) ||
         !runtime.Prepare(sampleRate, maxFrames))
         return false;
     runtime.Activate(true);
@@ -79,7 +79,7 @@ bool CLAPPlugin::Activate(double sampleRate, uint32_t, uint32_t maxFrames) {
 
 void CLAPPlugin::Deactivate() {
     if (!Admit(CLAPCall::kDeactivate) ||
-        !Expect(runtime.Active(), CLAPCall::kDeactivate, CLAPMisuse::kInactive))
+        !Expect(runtime.Active(), CLAPCall::kDeactivate, Misuse::kInactive))
         return;
     // Hosts deactivate without stopping first (Qtractor when it closes a session).
     processing.store(false);
@@ -88,8 +88,8 @@ void CLAPPlugin::Deactivate() {
 
 bool CLAPPlugin::StartProcessing() {
     if (!Admit(CLAPCall::kStartProcessing) ||
-        !Expect(runtime.Active(), CLAPCall::kStartProcessing, CLAPMisuse::kInactive) ||
-        !Expect(!processing.load(), CLAPCall::kStartProcessing, CLAPMisuse::kProcessing))
+        !Expect(runtime.Active(), CLAPCall::kStartProcessing, Misuse::kInactive) ||
+        !Expect(!processing.load(), CLAPCall::kStartProcessing, Misuse::kProcessing))
         return false;
     runtime.Restart();
     processing.store(true);
@@ -98,14 +98,14 @@ bool CLAPPlugin::StartProcessing() {
 
 void CLAPPlugin::StopProcessing() {
     if (!Admit(CLAPCall::kStopProcessing) ||
-        !Expect(processing.load(), CLAPCall::kStopProcessing, CLAPMisuse::kNotProcessing))
+        !Expect(processing.load(), CLAPCall::kStopProcessing, Misuse::kNotProcessing))
         return;
     processing.store(false);
 }
 
 void CLAPPlugin::Reset() {
     if (!Admit(CLAPCall::kReset) ||
-        !Expect(runtime.Active(), CLAPCall::kReset, CLAPMisuse::kInactive))
+        !Expect(runtime.Active(), CLAPCall::kReset, Misuse::kInactive))
         return;
     runtime.Restart();
 }
@@ -166,7 +166,7 @@ template <class Sample> bool CLAPPlugin::Run(const clap_process_t& process) {
 
 clap_process_status CLAPPlugin::Process(const clap_process_t* process) {
     if (!Admit(CLAPCall::kProcess) ||
-        !Expect(processing.load(), CLAPCall::kProcess, CLAPMisuse::kNotProcessing) || !process)
+        !Expect(processing.load(), CLAPCall::kProcess, Misuse::kNotProcessing) || !process)
         return CLAP_PROCESS_ERROR;
     SendEdits(process->out_events);
     const bool wide = process->audio_outputs && process->audio_outputs_count > 0 &&

@@ -104,7 +104,7 @@ private:
 
     // Thread tags and refusals.
     bool Admit(CLAPCall call);
-    bool Expect(bool condition, CLAPCall call, CLAPMisuse misuse);
+    bool Expect(bool condition, CLAPCall call, Misuse misuse);
 
     // The parameter with this id (its index), or null.
     const IParameter* Parameter(clap_id id) {

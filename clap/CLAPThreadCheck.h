@@ -1,10 +1,9 @@
 #pragma once
 
 #include "CLAPInterface.h"
+#include "ThreadCheck.h"
 
-#include <atomic>
 #include <cstdint>
-#include <thread>
 
 // Every entry a host may call, for its thread tag and for what a refusal reports.
 enum class CLAPCall : uint8_t {
@@ -48,34 +47,15 @@ enum class CLAPCall : uint8_t {
     kCount
 };
 
-// Which rule of the format a refused call broke.
-enum class CLAPMisuse : uint8_t {
-    kWrongThread,
-    kNotInitialized,
-    kInactive,
-    kActive,
-    kNotProcessing,
-    kProcessing,
-    kCount
-};
-
-// The thread each entry belongs to, as the format tags it.
-enum class CLAPThreadTag : uint8_t {
-    kMain,
-    kAudio,
-    kFlush // the audio thread while active, the main thread otherwise
-};
-
-CLAPThreadTag CLAPTagOf(CLAPCall call);
+// The thread each CLAP entry belongs to, in the order of CLAPCall.
+std::span<const TaggedEntry> CLAPEntryTags();
 const char* CLAPCallName(CLAPCall call);
 
-// Tells which thread a call comes from, through the host's thread-check extension when it
-// has one; without it, the main thread is the one that made the plug-in and the audio
-// thread cannot be told apart (every thread may be it). Refusals are written to the
-// host's log when it has one: at once on the main thread; elsewhere, where the log
-// promises no real time, they are only counted, and the main thread writes them when the
-// host calls back after request_callback.
-class CLAPThreadCheck {
+// Tells which thread a call comes from through the host's thread-check extension, where it
+// has one, and writes refusals to the host's log: at once on the main thread; elsewhere,
+// where the log promises no real time, they are counted, and written when the host calls
+// back on its main thread after request_callback.
+class CLAPThreadCheck final : public ThreadOracle {
 public:
     // The constructing thread: create_plugin's, the host's main thread.
     explicit CLAPThreadCheck(const clap_host_t* host);
@@ -84,26 +64,27 @@ public:
     void FindHostExtensions();
 
     // Thread-safe.
-    bool OnMainThread() const;
-    bool OnAudioThread() const;
-    bool OnTaggedThread(CLAPCall call, bool active) const;
-
+    bool OnMainThread() const { return IsMainThread(); }
+    bool OnTaggedThread(CLAPCall call, bool active) const {
+        return check.OnTaggedThread(static_cast<int>(call), active);
+    }
     // Any thread, never blocking: a call that was refused. Stops builds with assertions.
-    void Refuse(CLAPCall call, CLAPMisuse misuse);
+    void Refuse(CLAPCall call, Misuse misuse) { check.Refuse(static_cast<int>(call), misuse); }
     // Main thread: writes the refusals counted elsewhere to the log.
-    void LogCounted();
+    void LogCounted() { check.LogCounted(); }
     // Main thread: a message of ours for the host's log, when it has one.
     void Log(clap_log_severity severity, const char* message) const;
 
-private:
-    static constexpr int kCalls = static_cast<int>(CLAPCall::kCount);
-    static constexpr int kMisuses = static_cast<int>(CLAPMisuse::kCount);
+    bool IsMainThread() const override;
+    bool IsAudioThread() const override;
+    bool MayLogNow() const override;
+    void Log(const char* message) const override { Log(CLAP_LOG_HOST_MISBEHAVING, message); }
+    bool AskForMainThread() override;
 
+private:
     const clap_host_t* host;
     const clap_host_thread_check_t* hostThreads = nullptr;
     const clap_host_log_t* hostLog = nullptr;
-    std::thread::id mainThread;
-    std::atomic<uint32_t> counted[kCalls][kMisuses] = {};
-    std::atomic<bool> hostReady{false}; // init has run: the host may be called
-    std::atomic<bool> callbackAsked{false};
+    CreatingThread mainThread;
+    ThreadCheck check;
 };

@@ -8,6 +8,7 @@
 struct IChannelIO {
     int32_t inputs;
     int32_t outputs;
+    bool operator==(const IChannelIO&) const = default;
 };
 
 enum class BusRole { kMain, kSidechain };

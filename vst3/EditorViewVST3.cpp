@@ -46,6 +46,7 @@ ViewRect EditorViewVST3::PanelRect() const {
 }
 
 tresult PLUGIN_API EditorViewVST3::isPlatformTypeSupported(FIDString type) {
+    plug.Threads().Expect(VST3Call::kViewIsPlatformTypeSupported);
     return type && std::strcmp(type, EditorIdleVST3::PlatformType()) == 0 ? kResultTrue
                                                                           : kResultFalse;
 }
@@ -53,6 +54,7 @@ tresult PLUGIN_API EditorViewVST3::isPlatformTypeSupported(FIDString type) {
 // The effect's one editor shows in one view at a time: a second view is refused while the
 // first shows it.
 tresult PLUGIN_API EditorViewVST3::attached(void* parent, FIDString type) {
+    plug.Threads().Expect(VST3Call::kViewAttached);
     EditorSession& editor = plug.Runtime().Editor();
     if (open || !parent || isPlatformTypeSupported(type) != kResultTrue || editor.IsOpen() ||
         !editor.Create())
@@ -67,6 +69,7 @@ tresult PLUGIN_API EditorViewVST3::attached(void* parent, FIDString type) {
 }
 
 tresult PLUGIN_API EditorViewVST3::removed() {
+    plug.Threads().Expect(VST3Call::kViewRemoved);
     if (!open)
         return kResultFalse;
     Close();
@@ -82,6 +85,7 @@ void EditorViewVST3::Close() {
 }
 
 tresult PLUGIN_API EditorViewVST3::getSize(ViewRect* size) {
+    plug.Threads().Expect(VST3Call::kViewGetSize);
     if (!size)
         return kInvalidArgument;
     *size = PanelRect();
@@ -89,6 +93,7 @@ tresult PLUGIN_API EditorViewVST3::getSize(ViewRect* size) {
 }
 
 tresult PLUGIN_API EditorViewVST3::onSize(ViewRect* newSize) {
+    plug.Threads().Expect(VST3Call::kViewOnSize);
     if (!newSize)
         return kInvalidArgument;
     const ViewRect panel = PanelRect();
@@ -99,6 +104,7 @@ tresult PLUGIN_API EditorViewVST3::onSize(ViewRect* newSize) {
 }
 
 tresult PLUGIN_API EditorViewVST3::setFrame(IPlugFrame* newFrame) {
+    plug.Threads().Expect(VST3Call::kViewSetFrame);
     if (newFrame)
         newFrame->addRef();
     if (frame)
@@ -108,6 +114,7 @@ tresult PLUGIN_API EditorViewVST3::setFrame(IPlugFrame* newFrame) {
 }
 
 tresult PLUGIN_API EditorViewVST3::checkSizeConstraint(ViewRect* rect) {
+    plug.Threads().Expect(VST3Call::kViewCheckSizeConstraint);
     if (!rect)
         return kInvalidArgument;
     const ViewRect panel = PanelRect();

@@ -141,6 +141,7 @@ tresult IEffectVST3::TerminateController() {
 }
 
 tresult IEffectVST3::Initialize(FUnknown* context) {
+    threads.Expect(VST3Call::kInitialize);
     if (initializeCount++ > 0)
         return kResultOk;
     if (context)
@@ -151,6 +152,7 @@ tresult IEffectVST3::Initialize(FUnknown* context) {
 }
 
 tresult IEffectVST3::Terminate() {
+    threads.Expect(VST3Call::kTerminate);
     if (initializeCount == 0)
         return kResultFalse;
     if (--initializeCount > 0)
@@ -180,14 +182,17 @@ bool IEffectVST3::TakesArrangement(::BusDirection direction, int bus,
 }
 
 tresult PLUGIN_API IEffectVST3::getControllerClassId(TUID) {
+    threads.Expect(VST3Call::kGetControllerClassId);
     return kNotImplemented;
 }
 
 tresult PLUGIN_API IEffectVST3::setIoMode(IoMode) {
+    threads.Expect(VST3Call::kSetIoMode);
     return kResultOk;
 }
 
 int32_t PLUGIN_API IEffectVST3::getBusCount(MediaType type, vst3::BusDirection dir) {
+    threads.Expect(VST3Call::kGetBusCount);
     ::BusDirection direction;
     return FindBus(type, dir, 0, &direction)
                ? static_cast<int32_t>(runtime.Buses().In(direction).size())
@@ -196,6 +201,7 @@ int32_t PLUGIN_API IEffectVST3::getBusCount(MediaType type, vst3::BusDirection d
 
 tresult PLUGIN_API IEffectVST3::getBusInfo(MediaType type, vst3::BusDirection dir, int32_t index,
                                            BusInfo* info) {
+    threads.Expect(VST3Call::kGetBusInfo);
     ::BusDirection direction;
     if (!info || !FindBus(type, dir, index, &direction))
         return kInvalidArgument;
@@ -211,11 +217,13 @@ tresult PLUGIN_API IEffectVST3::getBusInfo(MediaType type, vst3::BusDirection di
 }
 
 tresult PLUGIN_API IEffectVST3::getRoutingInfo(RoutingInfo*, RoutingInfo*) {
+    threads.Expect(VST3Call::kGetRoutingInfo);
     return kNotImplemented;
 }
 
 tresult PLUGIN_API IEffectVST3::activateBus(MediaType type, vst3::BusDirection dir, int32_t index,
                                             TBool state) {
+    threads.Expect(VST3Call::kActivateBus);
     ::BusDirection direction;
     if (!FindBus(type, dir, index, &direction))
         return kInvalidArgument;
@@ -224,6 +232,7 @@ tresult PLUGIN_API IEffectVST3::activateBus(MediaType type, vst3::BusDirection d
 }
 
 tresult PLUGIN_API IEffectVST3::setActive(TBool state) {
+    threads.Expect(VST3Call::kSetActive);
     runtime.Activate(state != 0);
     return kResultOk;
 }
@@ -231,6 +240,7 @@ tresult PLUGIN_API IEffectVST3::setActive(TBool state) {
 // The required buses at least, each in an arrangement it takes; refused while active.
 tresult PLUGIN_API IEffectVST3::setBusArrangements(SpeakerArrangement* inputs, int32_t numIns,
                                                    SpeakerArrangement* outputs, int32_t numOuts) {
+    threads.Expect(VST3Call::kSetBusArrangements);
     const BusLayout& buses = runtime.Buses();
     const auto required = [](std::span<const BusDescription> list) {
         return static_cast<int32_t>(std::count_if(list.begin(), list.end(),
@@ -255,6 +265,7 @@ tresult PLUGIN_API IEffectVST3::setBusArrangements(SpeakerArrangement* inputs, i
 
 tresult PLUGIN_API IEffectVST3::getBusArrangement(vst3::BusDirection dir, int32_t index,
                                                   SpeakerArrangement* arr) {
+    threads.Expect(VST3Call::kGetBusArrangement);
     ::BusDirection direction;
     if (!arr || !FindBus(kAudio, dir, index, &direction))
         return kInvalidArgument;
@@ -263,18 +274,22 @@ tresult PLUGIN_API IEffectVST3::getBusArrangement(vst3::BusDirection dir, int32_
 }
 
 tresult PLUGIN_API IEffectVST3::canProcessSampleSize(int32_t size) {
+    threads.Expect(VST3Call::kCanProcessSampleSize);
     return size == kSample32 || size == kSample64 ? kResultTrue : kResultFalse;
 }
 
 uint32_t PLUGIN_API IEffectVST3::getLatencySamples() {
+    threads.Expect(VST3Call::kGetLatencySamples);
     return static_cast<uint32_t>(std::max(Effect().LatencySamples(), 0));
 }
 
 uint32_t PLUGIN_API IEffectVST3::getTailSamples() {
+    threads.Expect(VST3Call::kGetTailSamples);
     return kNoTail;
 }
 
 tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup* setup) {
+    threads.Expect(VST3Call::kSetupProcessing);
     if (!setup)
         return kInvalidArgument;
     if (canProcessSampleSize(setup->symbolicSampleSize) != kResultTrue || runtime.Active())
@@ -284,12 +299,14 @@ tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup* setup) {
 }
 
 tresult PLUGIN_API IEffectVST3::setProcessing(TBool) {
+    threads.Expect(VST3Call::kSetProcessing);
     return kResultOk;
 }
 
 // Processing.
 
 tresult PLUGIN_API IEffectVST3::process(ProcessData* data) {
+    threads.Expect(VST3Call::kProcess);
     if (!data)
         return kInvalidArgument;
     if (data->symbolicSampleSize == kSample64)
@@ -377,12 +394,14 @@ tresult Answer(HostPolicy::StateApplied applied) {
 } // namespace
 
 tresult IEffectVST3::SetComponentState(IBStream* stream) {
+    threads.Expect(VST3Call::kSetState);
     if (!stream)
         return kInvalidArgument;
     return Answer(runtime.LoadState(ReaderOf(stream)));
 }
 
 tresult IEffectVST3::GetComponentState(IBStream* stream) {
+    threads.Expect(VST3Call::kGetState);
     if (!stream)
         return kInvalidArgument;
     const bool saved = runtime.SaveState([stream](const uint8_t* bytes, int64_t size) -> int64_t {
@@ -397,10 +416,12 @@ tresult IEffectVST3::GetComponentState(IBStream* stream) {
 
 // The component's state holds the values; the controller of the same object keeps none.
 tresult IEffectVST3::SetControllerState(IBStream*) {
+    threads.Expect(VST3Call::kSetState);
     return kResultOk;
 }
 
 tresult IEffectVST3::GetControllerState(IBStream*) {
+    threads.Expect(VST3Call::kGetState);
     return kResultOk;
 }
 
@@ -408,6 +429,7 @@ tresult IEffectVST3::GetControllerState(IBStream*) {
 // after setState, so only values that differ change, as a host's values do, and nothing
 // restarts. A host that sends only this one gets the values all the same.
 tresult PLUGIN_API IEffectVST3::setComponentState(IBStream* stream) {
+    threads.Expect(VST3Call::kSetComponentState);
     if (!stream)
         return kInvalidArgument;
     return Answer(runtime.LoadState(ReaderOf(stream), EffectRuntime::StateUse::kValuesOnly));
@@ -425,10 +447,12 @@ IParameter* IEffectVST3::ParameterFor(ParamID id) {
 }
 
 int32_t PLUGIN_API IEffectVST3::getParameterCount() {
+    threads.Expect(VST3Call::kGetParameterCount);
     return Effect().ParameterCount();
 }
 
 tresult PLUGIN_API IEffectVST3::getParameterInfo(int32_t index, ParameterInfo* info) {
+    threads.Expect(VST3Call::kGetParameterInfo);
     const IParameter* parameter = Effect().ParameterAt(index);
     if (!parameter || !info)
         return kInvalidArgument;
@@ -449,6 +473,7 @@ tresult PLUGIN_API IEffectVST3::getParameterInfo(int32_t index, ParameterInfo* i
 // The text of the value a normalized value sets, as the host will then show it.
 tresult PLUGIN_API IEffectVST3::getParamStringByValue(ParamID id, ParamValue normalized,
                                                       TChar* string) {
+    threads.Expect(VST3Call::kGetParamStringByValue);
     const IParameter* parameter = ParameterFor(id);
     if (!parameter || !string)
         return kInvalidArgument;
@@ -460,6 +485,7 @@ tresult PLUGIN_API IEffectVST3::getParamStringByValue(ParamID id, ParamValue nor
 
 tresult PLUGIN_API IEffectVST3::getParamValueByString(ParamID id, TChar* string,
                                                       ParamValue* normalized) {
+    threads.Expect(VST3Call::kGetParamValueByString);
     const IParameter* parameter = ParameterFor(id);
     if (!parameter || !string || !normalized)
         return kInvalidArgument;
@@ -473,16 +499,19 @@ tresult PLUGIN_API IEffectVST3::getParamValueByString(ParamID id, TChar* string,
 }
 
 ParamValue PLUGIN_API IEffectVST3::normalizedParamToPlain(ParamID id, ParamValue normalized) {
+    threads.Expect(VST3Call::kNormalizedParamToPlain);
     const IParameter* parameter = ParameterFor(id);
     return parameter ? parameter->ValueFromNormalized(normalized) : normalized;
 }
 
 ParamValue PLUGIN_API IEffectVST3::plainParamToNormalized(ParamID id, ParamValue plain) {
+    threads.Expect(VST3Call::kPlainParamToNormalized);
     const IParameter* parameter = ParameterFor(id);
     return parameter ? parameter->Normalize(plain) : plain;
 }
 
 ParamValue PLUGIN_API IEffectVST3::getParamNormalized(ParamID id) {
+    threads.Expect(VST3Call::kGetParamNormalized);
     const IParameter* parameter = ParameterFor(id);
     return parameter ? parameter->Normalized() : 0.0;
 }
@@ -490,6 +519,7 @@ ParamValue PLUGIN_API IEffectVST3::getParamNormalized(ParamID id) {
 // The controller's value is the effect's: a host's value sets it as processing would,
 // and the echo of it in a later block changes nothing.
 tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value) {
+    threads.Expect(VST3Call::kSetParamNormalized);
     if (!ParameterFor(id))
         return kInvalidArgument;
     Effect().SetParameterFromHost(IndexFor(id), value, IValueUnit::kNormalized);
@@ -497,6 +527,7 @@ tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value)
 }
 
 tresult PLUGIN_API IEffectVST3::setComponentHandler(IComponentHandler* handler) {
+    threads.Expect(VST3Call::kSetComponentHandler);
     if (handler)
         handler->addRef();
     Release(componentHandler);
@@ -506,6 +537,7 @@ tresult PLUGIN_API IEffectVST3::setComponentHandler(IComponentHandler* handler) 
 
 // A new view with one reference, the host's; null for any other name, or without a panel.
 IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
+    threads.Expect(VST3Call::kCreateView);
     int width = 0;
     int height = 0;
     if (!name || std::strcmp(name, kEditorViewType) != 0 ||
@@ -515,6 +547,7 @@ IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
 }
 
 tresult PLUGIN_API IEffectVST3::setKnobMode(KnobMode mode) {
+    threads.Expect(VST3Call::kSetKnobMode);
     return mode == kLinearMode ? kResultOk : kResultFalse;
 }
 

@@ -2,6 +2,7 @@
 
 #include "EffectRuntime.h"
 #include "IEffectHost.h"
+#include "ThreadRulesVST3.h"
 #include "VST3Interface.h"
 
 #include <atomic>
@@ -82,6 +83,7 @@ public:
     // Any thread.
     IEffectBase& Effect() { return runtime.Effect(); }
     EffectRuntime& Runtime() { return runtime; }
+    ThreadRulesVST3& Threads() { return threads; }
 
     // FUnknown, any thread.
     vst3::tresult PLUGIN_API queryInterface(const vst3::TUID iid, void** obj) override;
@@ -116,7 +118,10 @@ public:
     uint32_t PLUGIN_API getTailSamples() override;
 
     // IProcessContextRequirements, UI thread: the compressor reads no transport.
-    uint32_t PLUGIN_API getProcessContextRequirements() override { return 0; }
+    uint32_t PLUGIN_API getProcessContextRequirements() override {
+        threads.Expect(VST3Call::kGetProcessContextRequirements);
+        return 0;
+    }
 
     // IEditController, UI thread.
     vst3::tresult PLUGIN_API setComponentState(vst3::IBStream* state) override;
@@ -139,8 +144,14 @@ public:
 
     // IEditController2, UI thread: nothing to offer beyond the knobs' own mode.
     vst3::tresult PLUGIN_API setKnobMode(vst3::KnobMode mode) override;
-    vst3::tresult PLUGIN_API openHelp(vst3::TBool) override { return vst3::kResultFalse; }
-    vst3::tresult PLUGIN_API openAboutBox(vst3::TBool) override { return vst3::kResultFalse; }
+    vst3::tresult PLUGIN_API openHelp(vst3::TBool) override {
+        threads.Expect(VST3Call::kOpenHelp);
+        return vst3::kResultFalse;
+    }
+    vst3::tresult PLUGIN_API openAboutBox(vst3::TBool) override {
+        threads.Expect(VST3Call::kOpenAboutBox);
+        return vst3::kResultFalse;
+    }
 
     // IEffectHost. UI thread, never under the plug-in lock: the component handler.
     void EditBegin(int index) override;
@@ -183,6 +194,7 @@ private:
                        std::vector<EffectRuntime::TimedChange>& room) const;
 
     std::atomic<uint32_t> references{1};
+    ThreadRulesVST3 threads;
     int initializeCount = 0;
     vst3::FUnknown* hostContext = nullptr; // referenced while initialized
     vst3::FUnknown* factoryContext = nullptr;
