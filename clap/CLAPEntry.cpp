@@ -1,6 +1,7 @@
 #include "CLAPEntry.h"
 
 #include "CLAPPlugin.h"
+#include "IEffectBase.h"
 
 #include <cstring>
 #include <mutex>
@@ -15,29 +16,40 @@ bool Initialized() {
     return gInitCount > 0;
 }
 
+// The descriptor hosts list, from the product's description; the version is the project's.
+const clap_plugin_descriptor_t& Descriptor() {
+    const ProductDescription& product = *CLAPModuleProduct().product;
+    static const clap_plugin_descriptor_t descriptor = {
+        CLAP_VERSION,        product.ids.clapId, product.name,        product.maker,
+        product.url,         "",                 "",                  product.versionText,
+        product.description, product.clapFeatures,
+    };
+    return descriptor;
+}
+
 uint32_t QUELOR_CLAP_CALL PluginCount(const clap_plugin_factory_t* factory) {
     return factory ? 1u : 0u;
 }
 
 const clap_plugin_descriptor_t* QUELOR_CLAP_CALL
 PluginDescriptor(const clap_plugin_factory_t* factory, uint32_t index) {
-    return factory && index == 0 ? CLAPModuleProduct().descriptor : nullptr;
+    return factory && index == 0 ? &Descriptor() : nullptr;
 }
 
 // Exactly our id: hosts and validators try near misses.
 const clap_plugin_t* QUELOR_CLAP_CALL CreatePlugin(const clap_plugin_factory_t* factory,
                                                    const clap_host_t* host, const char* id) {
     const CLAPProduct& product = CLAPModuleProduct();
-    if (!factory || !host || !id || std::strcmp(id, product.descriptor->id) != 0 ||
+    if (!factory || !host || !id || std::strcmp(id, Descriptor().id) != 0 ||
         !CLAPVersionIsCompatible(host->clap_version) || !Initialized())
         return nullptr;
     // Nothing may unwind into a host written in C: a failed allocation is the null answer.
     try {
-        std::unique_ptr<IEffectBase> effect = product.createEffect();
+        std::unique_ptr<IEffectBase> effect = product.product->create(product.panel);
         if (!effect)
             return nullptr;
         effect->EnsureOnePreset();
-        return (new CLAPPlugin(host, product.descriptor, std::move(effect)))->Plugin();
+        return (new CLAPPlugin(host, &Descriptor(), std::move(effect)))->Plugin();
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "CLAPInterface.h"
-#include "IEffectBase.h"
+#include "IEditorFactory.h"
+#include "ProductDescription.h"
 
-#include <memory>
-
-// What joins one effect to the CLAP adapter: its descriptor and how it is made.
+// What joins one product to the CLAP adapter; both live as long as the module.
 struct CLAPProduct {
-    // Lives as long as the module.
-    const clap_plugin_descriptor_t* descriptor;
-    // Main thread: a new effect, or null.
-    std::unique_ptr<IEffectBase> (*createEffect)();
+    const ProductDescription* product;
+    const IEditorFactory* panel; // null for a module without the panel
 };
 
 // The module's one product; the product library defines it.

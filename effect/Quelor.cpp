@@ -20,21 +20,25 @@ constexpr BusDescription kOutputBuses[] = {
 };
 constexpr BusLayout kBuses{kInputBuses, kOutputBuses};
 
-constexpr EffectIdentity kIdentity{
-    Quelor::kParameterCount,
-    nullptr,
-    1,
-    "Quelor",
-    "",
-    "Brovane",
-    0x00010000,
-    FourCharCode("Qlr1"),
-    FourCharCode("Bvne"),
-    0,
-    false,
-    false,
-    &kBuses,
-};
+// The product's names and identifiers; a function, so that an effect made while the
+// program starts never reads them before they are made.
+EffectIdentity Identity() {
+    return {
+        Quelor::kParameterCount,
+        nullptr,
+        1,
+        Quelor::kProduct.name,
+        "",
+        Quelor::kProduct.maker,
+        Quelor::kProduct.version,
+        Quelor::kProduct.ids.vst2UniqueId,
+        Quelor::kProduct.ids.vst2MakerId,
+        0,
+        false,
+        false,
+        &kBuses,
+    };
+}
 
 // Highest ratio on the knob; it stands for an infinite ratio.
 constexpr double kInfiniteRatio = 30.0;
@@ -47,7 +51,7 @@ constexpr double kLedScale = -3.3333333333333335;
 
 } // namespace
 
-Quelor::Quelor(const IEditorFactory* panel) : IEffectBase(kIdentity, panel) {
+Quelor::Quelor(const IEditorFactory* panel) : IEffectBase(Identity(), panel) {
     SetupParameters();
     MarkInputsConnected(0, InputCount(), true);
     MarkOutputsConnected(0, OutputCount(), true);

@@ -3,6 +3,7 @@
 #include "GainStage.h"
 #include "IEffectBase.h"
 #include "PeakHoldEnvelope.h"
+#include "ProductDescription.h"
 
 #include <array>
 
@@ -33,6 +34,9 @@ public:
     // The limiter's ceiling, -0.1 dBFS, and its inverse.
     static constexpr double kCeiling = 0.9885530946569389;
     static constexpr double kCeilingInverse = 1.0115794542598986;
+
+    // The product every format's module names to its hosts.
+    static const ProductDescription kProduct;
 
     // Any thread. Without an editor factory the effect has no editor; it meters all the same.
     explicit Quelor(const IEditorFactory* panel = nullptr);

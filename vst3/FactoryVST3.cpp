@@ -32,7 +32,8 @@ tresult FillClassInfo(const ProductVST3& product, const ClassNamesVST3& names, i
     if (index != 0 || !info)
         return kInvalidArgument;
     *info = Info{};
-    std::copy(product.classId.begin(), product.classId.end(), info->cid);
+    const Uid id = product.ClassId();
+    std::copy(id.begin(), id.end(), info->cid);
     info->cardinality = PClassInfo::kManyInstances;
     CopyClassText(info->category, kAudioModuleClass);
     CopyClassText(info->name, names.name);
@@ -47,9 +48,9 @@ tresult FillClassInfo2(const ProductVST3& product, const ClassNamesVST3& names, 
         return result;
     // One object that is also its own controller cannot be distributed.
     info->classFlags = 0;
-    CopyClassText(info->subCategories, product.subCategories);
+    CopyClassText(info->subCategories, product.product->vst3Categories);
     CopyClassText(info->vendor, names.vendor);
-    CopyClassText(info->version, product.version);
+    CopyClassText(info->version, product.product->versionText);
     CopyClassText(info->sdkVersion, kSdkVersionText);
     return kResultOk;
 }
@@ -109,8 +110,8 @@ tresult PLUGIN_API FactoryVST3::getFactoryInfo(PFactoryInfo* info) {
         return kInvalidArgument;
     *info = PFactoryInfo{};
     CopyClassText(info->vendor, names.vendor);
-    CopyClassText(info->url, product.url);
-    CopyClassText(info->email, product.email);
+    CopyClassText(info->url, product.product->url);
+    CopyClassText(info->email, product.product->email);
     info->flags = PFactoryInfo::kUnicode;
     return kResultOk;
 }
@@ -131,12 +132,12 @@ tresult PLUGIN_API FactoryVST3::createInstance(FIDString cid, FIDString iid, voi
     if (!obj)
         return kInvalidArgument;
     *obj = nullptr;
-    if (!SameUid(cid, product.classId) || !iid)
+    if (!SameUid(cid, product.ClassId()) || !iid)
         return kNoInterface;
     // Nothing may unwind into a host: a failed allocation is the null answer.
     IEffectVST3* plug = nullptr;
     try {
-        std::unique_ptr<IEffectBase> effect = product.createEffect();
+        std::unique_ptr<IEffectBase> effect = product.Create();
         if (!effect)
             return kOutOfMemory;
         plug = new IEffectVST3(std::move(effect));

@@ -4,12 +4,14 @@
 
 #include <cstdio>
 
+std::unique_ptr<IEffectBase> ProductVST3::Create() const {
+    return product->create(panel);
+}
+
 ClassNamesVST3 ReadClassNames(const ProductVST3& product) {
     ClassNamesVST3 names;
-    if (std::unique_ptr<IEffectBase> effect = product.createEffect()) {
-        CopyText(names.name, effect->EffectName(), sizeof names.name);
-        CopyText(names.vendor, effect->MakerName(), sizeof names.vendor);
-    }
+    CopyText(names.name, product.product->name, sizeof names.name);
+    CopyText(names.vendor, product.product->maker, sizeof names.vendor);
     return names;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IEditorFactory.h"
+#include "ProductDescription.h"
 #include "VST3Base.h"
 
 #include <memory>
@@ -7,17 +9,19 @@
 
 class IEffectBase;
 
-// What a product tells the VST 3 adapter and its factory about itself: one class, the
-// effect it makes and what the host lists it under beyond the effect's own name and maker.
-// Everything here outlives the module's objects.
+// What joins one product to the VST 3 adapter and its factory: one class, described by
+// the product. Everything here outlives the module's objects.
 struct ProductVST3 {
-    vst3::Uid classId; // laid out as the platform lays out identifiers (vst3::MakeUid)
-    const char* url;
-    const char* email;
-    const char* subCategories; // tags joined by '|'
-    const char* version;       // "Major.Minor.Sub"
+    const ProductDescription* product;
+    const IEditorFactory* panel; // null for a module without the panel
+
+    // Laid out as the platform lays out identifiers.
+    vst3::Uid ClassId() const {
+        const uint32_t* words = product->ids.vst3ClassId;
+        return vst3::MakeUid(words[0], words[1], words[2], words[3]);
+    }
     // UI thread: a new effect, or null when it could not be made.
-    std::unique_ptr<IEffectBase> (*createEffect)();
+    std::unique_ptr<IEffectBase> Create() const;
 };
 
 // The class category of a component that is its own edit controller.
@@ -26,7 +30,7 @@ inline constexpr const char* kAudioModuleClass = "Audio Module Class";
 // start with "VST 3" elsewhere.
 inline constexpr const char* kSdkVersionText = "VST 3.7.14";
 
-// The class's name and vendor: the effect's own, read from one it makes.
+// The class's name and vendor: the product's.
 struct ClassNamesVST3 {
     char name[64] = {};
     char vendor[64] = {};

@@ -6,7 +6,7 @@
 
 IEffectVST* MakeQuelorVST(audioMasterCallback hostCallback) {
     // The adapter owns the effect; Quelor takes no MIDI.
-    return new IEffectVST(hostCallback, std::make_unique<Quelor>(&QuelorEditorFactory()), false);
+    return new IEffectVST(hostCallback, Quelor::kProduct.create(&QuelorEditorFactory()), false);
 }
 
 AEffect* QuelorPluginMain(audioMasterCallback hostCallback) {
