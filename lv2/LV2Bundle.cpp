@@ -1,6 +1,7 @@
 #include "LV2Bundle.h"
 
 #include "IEffectBase.h"
+#include "QuotedText.h"
 
 #include <array>
 #include <cctype>
@@ -35,16 +36,6 @@ std::string Number(double v) {
     return s;
 }
 
-std::string Quoted(const char* text) {
-    std::string s = "\"";
-    for (; *text; ++text) {
-        if (*text == '"' || *text == '\\')
-            s += '\\';
-        s += *text;
-    }
-    return s + "\"";
-}
-
 std::string Uri(const std::string& uri) {
     return "<" + uri + ">";
 }
@@ -70,8 +61,8 @@ void Unit(std::ostream& out, const char* label) {
 
 void ParameterPort(std::ostream& out, int index, const IParameter& p) {
     out << "a lv2:InputPort, lv2:ControlPort ;\n        lv2:index " << index
-        << " ;\n        lv2:symbol " << Quoted(LV2Symbol(p.NameForHost()).c_str())
-        << " ;\n        lv2:name " << Quoted(p.NameForHost()) << " ;\n        lv2:default "
+        << " ;\n        lv2:symbol " << QuotedText(LV2Symbol(p.NameForHost()).c_str())
+        << " ;\n        lv2:name " << QuotedText(p.NameForHost()) << " ;\n        lv2:default "
         << Number(p.Value()) << " ;\n        lv2:minimum " << Number(p.Minimum())
         << " ;\n        lv2:maximum " << Number(p.Maximum());
     switch (p.Kind()) {
@@ -89,7 +80,7 @@ void ParameterPort(std::ostream& out, int index, const IParameter& p) {
     }
     for (int i = 0; i < p.ValueTextCount(); ++i)
         out << (i ? " , [\n" : " ;\n        lv2:scalePoint [\n") << "            rdfs:label "
-            << Quoted(p.ValueTextAt(i).text) << " ;\n            rdf:value "
+            << QuotedText(p.ValueTextAt(i).text) << " ;\n            rdf:value "
             << Number(p.ValueTextAt(i).value) << "\n        ]";
     Unit(out, p.LabelForHost());
 }
@@ -130,8 +121,8 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
     std::ostringstream out;
     out << kPrefixes << Uri(product.uri)
         << "\n    a doap:Project, lv2:Plugin, lv2:" << product.pluginClass << " ;\n    doap:name "
-        << Quoted(effect.EffectName()) << " ;\n    doap:license " << Uri(product.license)
-        << " ;\n    doap:maintainer [\n        foaf:name " << Quoted(effect.MakerName())
+        << QuotedText(effect.EffectName()) << " ;\n    doap:license " << Uri(product.license)
+        << " ;\n    doap:maintainer [\n        foaf:name " << QuotedText(effect.MakerName())
         << "\n    ] ;\n    lv2:minorVersion " << version.minorVersion << " ;\n    lv2:microVersion "
         << version.microVersion
         << " ;\n    lv2:optionalFeature lv2:hardRTCapable, opts:options, urid:map ;\n"
@@ -152,8 +143,8 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
         port << "a lv2:" << (audio.output ? "OutputPort" : "InputPort")
              << ", lv2:AudioPort ;\n        lv2:index "
              << LV2AudioPortIndex(parameters, static_cast<int>(i))
-             << " ;\n        lv2:symbol " << Quoted(audio.symbol) << " ;\n        lv2:name "
-             << Quoted(audio.name);
+             << " ;\n        lv2:symbol " << QuotedText(audio.symbol) << " ;\n        lv2:name "
+             << QuotedText(audio.name);
         if (audio.sideChain)
             port << " ;\n        lv2:portProperty lv2:isSideChain, lv2:connectionOptional";
         ports.push_back(port.str());
@@ -163,7 +154,7 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
         std::ostringstream port;
         port << "a lv2:OutputPort, lv2:ControlPort ;\n        lv2:index "
              << LV2MeterPortIndex(effect.Buses(), parameters, i) << " ;\n        lv2:symbol "
-             << Quoted(meter.symbol) << " ;\n        lv2:name " << Quoted(meter.name)
+             << QuotedText(meter.symbol) << " ;\n        lv2:name " << QuotedText(meter.name)
              << " ;\n        lv2:minimum " << Number(meter.minimum) << " ;\n        lv2:maximum "
              << Number(meter.maximum);
         Unit(port, meter.unit);
@@ -181,7 +172,7 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
                "    lv2:extensionData ui:idleInterface";
         for (int i = 0; i < product.meterPortCount; ++i)
             out << " ;\n    ui:portNotification [\n        ui:plugin " << Uri(product.uri)
-                << " ;\n        lv2:symbol " << Quoted(product.meterPorts[i].symbol)
+                << " ;\n        lv2:symbol " << QuotedText(product.meterPorts[i].symbol)
                 << " ;\n        ui:protocol ui:floatProtocol\n    ]";
         out << " .\n";
     }
@@ -197,7 +188,7 @@ std::string Presets(const LV2Product& product, IEffectBase& effect) {
         if (uris[static_cast<std::size_t>(i)].empty())
             continue;
         out << Uri(uris[static_cast<std::size_t>(i)]) << "\n    a pset:Preset ;\n    lv2:appliesTo "
-            << Uri(product.uri) << " ;\n    rdfs:label " << Quoted(preset->name)
+            << Uri(product.uri) << " ;\n    rdfs:label " << QuotedText(preset->name)
             << " ;\n    lv2:port [\n";
         int position = 0;
         for (int p = 0; p < effect.ParameterCount(); ++p) {
@@ -206,7 +197,7 @@ std::string Presets(const LV2Product& product, IEffectBase& effect) {
             if (position < 0)
                 break;
             out << (p ? "    ] , [\n" : "") << "        lv2:symbol "
-                << Quoted(LV2Symbol(effect.ParameterAt(p)->NameForHost()).c_str())
+                << QuotedText(LV2Symbol(effect.ParameterAt(p)->NameForHost()).c_str())
                 << " ;\n        pset:value " << Number(value) << "\n";
         }
         out << "    ] .\n\n";

@@ -1,20 +1,11 @@
 #include "ModuleInfoVST3.h"
 
+#include "QuotedText.h"
+
 #include <cstdio>
 #include <sstream>
 
 namespace {
-
-// Our texts are plain ASCII; quotes and backslashes are escaped all the same.
-std::string Quoted(const char* text) {
-    std::string out = "\"";
-    for (; *text; ++text) {
-        if (*text == '"' || *text == '\\')
-            out += '\\';
-        out += *text;
-    }
-    return out + "\"";
-}
 
 std::string SubCategoryList(const char* tags) {
     std::string out = "[";
@@ -22,7 +13,7 @@ std::string SubCategoryList(const char* tags) {
     const auto flush = [&] {
         if (out.size() > 1)
             out += ", ";
-        out += Quoted(tag.c_str());
+        out += QuotedText(tag.c_str());
         tag.clear();
     };
     for (; *tags; ++tags) {
@@ -41,12 +32,12 @@ std::string ModuleInfoJson(const ProductVST3& product) {
     const ClassNamesVST3 names = ReadClassNames(product);
     std::ostringstream json;
     json << "{\n"
-         << "  \"Name\": " << Quoted(names.name) << ",\n"
-         << "  \"Version\": " << Quoted(product.product->versionText) << ",\n"
+         << "  \"Name\": " << QuotedText(names.name) << ",\n"
+         << "  \"Version\": " << QuotedText(product.product->versionText) << ",\n"
          << "  \"Factory Info\": {\n"
-         << "    \"Vendor\": " << Quoted(names.vendor) << ",\n"
-         << "    \"URL\": " << Quoted(product.product->url) << ",\n"
-         << "    \"E-Mail\": " << Quoted(product.product->email) << ",\n"
+         << "    \"Vendor\": " << QuotedText(names.vendor) << ",\n"
+         << "    \"URL\": " << QuotedText(product.product->url) << ",\n"
+         << "    \"E-Mail\": " << QuotedText(product.product->email) << ",\n"
          << "    \"Flags\": {\n"
          << "      \"Unicode\": true,\n"
          << "      \"Classes Discardable\": false,\n"
@@ -55,12 +46,12 @@ std::string ModuleInfoJson(const ProductVST3& product) {
          << "  },\n"
          << "  \"Classes\": [\n"
          << "    {\n"
-         << "      \"CID\": " << Quoted(ClassIdText(product.ClassId()).c_str()) << ",\n"
-         << "      \"Category\": " << Quoted(kAudioModuleClass) << ",\n"
-         << "      \"Name\": " << Quoted(names.name) << ",\n"
-         << "      \"Vendor\": " << Quoted(names.vendor) << ",\n"
-         << "      \"Version\": " << Quoted(product.product->versionText) << ",\n"
-         << "      \"SDKVersion\": " << Quoted(kSdkVersionText) << ",\n"
+         << "      \"CID\": " << QuotedText(ClassIdText(product.ClassId()).c_str()) << ",\n"
+         << "      \"Category\": " << QuotedText(kAudioModuleClass) << ",\n"
+         << "      \"Name\": " << QuotedText(names.name) << ",\n"
+         << "      \"Vendor\": " << QuotedText(names.vendor) << ",\n"
+         << "      \"Version\": " << QuotedText(product.product->versionText) << ",\n"
+         << "      \"SDKVersion\": " << QuotedText(kSdkVersionText) << ",\n"
          << "      \"Sub Categories\": " << SubCategoryList(product.product->vst3Categories) << ",\n"
          << "      \"Class Flags\": 0,\n"
          << "      \"Cardinality\": 2147483647,\n"
