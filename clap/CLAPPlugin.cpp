@@ -10,8 +10,6 @@ CLAPPlugin::CLAPPlugin(const clap_host_t* clapHost, const clap_plugin_descriptor
                        std::unique_ptr<IEffectBase> owned)
     : host(clapHost), threads(clapHost), runtime(std::move(owned), *this) {
     plugin = CLAPPluginRecord(descriptor, this);
-    for (int i = 0; i < Effect().ParameterCount(); ++i)
-        defaults.push_back(Effect().ParameterAt(i)->Value());
 }
 
 CLAPPlugin::~CLAPPlugin() = default;

@@ -151,7 +151,6 @@ private:
     std::atomic<bool> processing{false};
 
     CLAPEditQueue edits;
-    std::vector<double> defaults; // each parameter's value as the effect was made
 
     bool guiCreated = false;
     clap_id editorTimer = CLAP_INVALID_ID;

@@ -38,7 +38,7 @@ bool CLAPPlugin::ParamInfo(uint32_t index, clap_param_info_t* info) {
     CopyText(info->name, parameter->NameForHost(), sizeof info->name);
     info->min_value = parameter->Minimum();
     info->max_value = parameter->Maximum();
-    info->default_value = defaults[index];
+    info->default_value = runtime.DefaultOf(static_cast<int>(index)).value;
     return true;
 }
 

@@ -14,6 +14,8 @@ constexpr int kMostBusChannels = 8;
 EffectRuntime::EffectRuntime(std::unique_ptr<IEffectBase> owned, IEffectHost& host)
     : effect(std::move(owned)), editor(*effect) {
     changes.reserve(kChangeRoom);
+    for (int i = 0; i < effect->ParameterCount(); ++i)
+        defaults.push_back({effect->ParameterAt(i)->Value(), effect->ParameterAt(i)->Normalized()});
     const BusLayout& buses = effect->Buses();
     for (const BusDescription& bus : buses.inputs)
         inputRoutes.push_back({bus.channels, true});

@@ -52,6 +52,13 @@ public:
 
     IEffectBase& Effect() { return *effect; }
     const IEffectBase& Effect() const { return *effect; }
+    // Any thread. A parameter's value as the effect was made, in real units and
+    // normalized, as hosts list it; index is a parameter's.
+    struct Default {
+        double value;
+        double normalized;
+    };
+    const Default& DefaultOf(int index) const { return defaults[static_cast<std::size_t>(index)]; }
     const BusLayout& Buses() const { return effect->Buses(); }
     EditorSession& Editor() { return editor; }
     const EditorSession& Editor() const { return editor; }
@@ -154,6 +161,7 @@ private:
     std::vector<Route> inputRoutes;
     std::vector<Route> outputRoutes;
     std::vector<int> routedOutputs; // per output bus, the channels the current block writes
+    std::vector<Default> defaults;
     std::vector<TimedChange> changes; // reserved for kChangeRoom, never grown
     std::mutex stateMutex;
     StateChunk stateChunk;

@@ -58,8 +58,6 @@ int32_t StepCount(const IParameter& parameter) {
 } // namespace
 
 IEffectVST3::IEffectVST3(std::unique_ptr<IEffectBase> owned) : runtime(std::move(owned), *this) {
-    for (int i = 0; i < Effect().ParameterCount(); ++i)
-        defaultNormalized.push_back(Effect().ParameterAt(i)->Normalized());
     // An optional bus stays off until the host activates it.
     for (const ::BusDirection direction : {::BusDirection::kInput, ::BusDirection::kOutput}) {
         const auto buses = runtime.Buses().In(direction);
@@ -462,7 +460,7 @@ tresult PLUGIN_API IEffectVST3::getParameterInfo(int32_t index, ParameterInfo* i
     CopyToString128(info->shortTitle, parameter->NameForHost());
     CopyToString128(info->units, parameter->LabelForHost());
     info->stepCount = StepCount(*parameter);
-    info->defaultNormalizedValue = defaultNormalized[static_cast<std::size_t>(index)];
+    info->defaultNormalizedValue = runtime.DefaultOf(index).normalized;
     info->unitId = 0;
     info->flags = ParameterInfo::kCanAutomate;
     if (info->stepCount > 0)

@@ -199,8 +199,6 @@ private:
     vst3::FUnknown* hostContext = nullptr; // referenced while initialized
     vst3::FUnknown* factoryContext = nullptr;
     vst3::IComponentHandler* componentHandler = nullptr; // referenced
-    // The defaults as the host reads them, taken before anything changed a value.
-    std::vector<double> defaultNormalized;
     // Last, so that it goes first, while all it could reach here is still whole.
     EffectRuntime runtime;
 };
