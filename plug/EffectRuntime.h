@@ -83,6 +83,10 @@ public:
     // bus (at most its own), and whether it is routed at all.
     void SetBusChannels(BusDirection direction, int bus, int channels);
     int BusChannels(BusDirection direction, int bus) const;
+    // The same, plug-in lock held (the audio thread's).
+    int RoutedChannels(BusDirection direction, int bus) const {
+        return RouteOf(direction, bus).channels;
+    }
     void SetBusActive(BusDirection direction, int bus, bool on);
     bool BusActive(BusDirection direction, int bus) const;
 

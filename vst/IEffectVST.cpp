@@ -552,7 +552,7 @@ void IEffectVST::Process(Sample** inputs, Sample** outputs, int32_t frames, bool
         for (std::size_t bus = 0; channels && bus < count; ++bus) {
             const int index = static_cast<int>(bus);
             into[bus] = {channels + buses.FirstChannel(direction, index),
-                         runtime.BusChannels(direction, index)};
+                         runtime.RoutedChannels(direction, index)};
         }
         return static_cast<int>(count);
     };
