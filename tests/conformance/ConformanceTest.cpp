@@ -462,6 +462,20 @@ TEST_P(Conformance, MonoAndLeftOutBusesAreHeardAsTheEffectHearsThem) {
 std::string FormatName(const ::testing::TestParamInfo<FormatDriver>& format) {
     return format.param.name;
 }
+// Unplugged after it carried sound, the side-chain reads silence, not what it held: with
+// the threshold at its lowest and no make-up, silence never compresses.
+TEST_P(Conformance, ASideChainUnpluggedAfterCarryingSoundReadsSilence) {
+    const auto plug = Open();
+    Render(*plug, Drums(), With(kHard, {kKeyed}), {});
+    ASSERT_TRUE(plug->Route({2, 0}));
+    plug->Restart();
+    const std::vector<Change> open{kKeyed,
+                                   {0, Quelor::kThreshold, 0.0},
+                                   {0, Quelor::kGain, 0.0},
+                                   {0, Quelor::kBrickwall, 1.0}};
+    EXPECT_TRUE(Same(Render(*plug, Drums(), open, {{700}}), {Drums().in[0], Drums().in[1]}, false));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, Conformance, ::testing::ValuesIn(Formats()), FormatName);
 
 } // namespace

@@ -59,7 +59,8 @@ struct SentValue {
 class FormatInstance {
 public:
     virtual ~FormatInstance() = default;
-    // Before Prepare: the buses the host connects; false where the format cannot say it.
+    // The buses the host connects, before Prepare or between blocks; false where the
+    // format cannot say it.
     virtual bool Route(const Routing& routing) = 0;
     // The host's set-up (rate, largest block, 64-bit samples where the format sets them
     // up front), then processing switched on. False for a set-up the format refuses; true

@@ -24,13 +24,19 @@ public:
         routing = r;
         if (r.main == 0)
             return false;
+        // Buses are arranged while processing is off, as hosts do.
+        const bool wasActive = active;
+        Stop();
         const auto arrangement = [](int channels) {
             return channels == 1 ? SpeakerArr::kMono : SpeakerArr::kStereo;
         };
         SpeakerArrangement ins[2] = {arrangement(r.main), arrangement(r.side)};
         SpeakerArrangement outs[1] = {SpeakerArr::kStereo};
-        return plug.Processor()->setBusArrangements(ins, 2, outs, 1) == kResultOk &&
-               plug.Component()->activateBus(kAudio, kInput, 1, r.side > 0) == kResultOk;
+        const bool taken = plug.Processor()->setBusArrangements(ins, 2, outs, 1) == kResultOk &&
+                           plug.Component()->activateBus(kAudio, kInput, 1, r.side > 0) == kResultOk;
+        if (wasActive)
+            Start();
+        return taken;
     }
 
     bool Prepare(double rate, int64_t maxBlock, bool wide) override {
@@ -42,9 +48,7 @@ public:
                            rate};
         if (plug.Processor()->setupProcessing(&setup) != kResultOk)
             return false;
-        EXPECT_EQ(plug.Component()->setActive(1), kResultOk);
-        EXPECT_EQ(plug.Processor()->setProcessing(1), kResultOk);
-        active = true;
+        Start();
         return true;
     }
 
@@ -112,6 +116,12 @@ private:
             if (b.out[ch])
                 std::copy(out[ch].begin(), out[ch].end(), b.out[ch]);
         return answer;
+    }
+
+    void Start() {
+        EXPECT_EQ(plug.Component()->setActive(1), kResultOk);
+        EXPECT_EQ(plug.Processor()->setProcessing(1), kResultOk);
+        active = true;
     }
 
     void Stop() {
