@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,10 @@ struct FormatDriver {
     bool textsCarryUnit;
     std::function<std::unique_ptr<FormatInstance>()> make;
 };
+
+inline void PrintTo(const FormatDriver& driver, std::ostream* out) {
+    *out << driver.name;
+}
 
 // The drivers linked into this program, in the order their files registered them.
 std::vector<FormatDriver>& Formats();
