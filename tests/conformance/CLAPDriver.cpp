@@ -47,11 +47,11 @@ public:
         return q.state->load(q.plugin, stream.Stream());
     }
 
-    std::optional<std::string> TextRoundTrip(int index, const char* text) override {
+    std::optional<TextAnswer> TextRoundTrip(int index, const char* text) override {
         double value = 0.0;
         if (!q.params->text_to_value(q.plugin, static_cast<clap_id>(index), text, &value))
             return std::nullopt;
-        return q.Text(static_cast<clap_id>(index), value);
+        return TextAnswer{value, q.Text(static_cast<clap_id>(index), value)};
     }
 
     SentValue Sent(int index, double normalized) const override {

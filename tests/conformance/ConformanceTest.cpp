@@ -289,58 +289,62 @@ TEST_P(Conformance, StatesOfEverySizeAreAnsweredAndAppliedAlike) {
     }
 }
 
-// What a host's text entry takes, and the text the format then shows.
+// What a host's text entry takes: the value it names, exactly, and the text then shown.
 struct TextCase {
     int index;
     const char* text;
+    double value;
     const char* shown; // null: refused
 };
 const TextCase kTextCases[] = {
-    {Quelor::kAttack, "5", "5"},
-    {Quelor::kAttack, " 12.5 ms ", "12"},
-    {Quelor::kAttack, "300", "300"},
-    {Quelor::kAttack, "301", nullptr},
-    {Quelor::kRelease, "1500", "1500"},
-    {Quelor::kRelease, "0", "0"},
-    {Quelor::kHold, "7.25", "7"},
-    {Quelor::kRatio, "1", "1.0"},
-    {Quelor::kRatio, "1.1", "1.1"},
-    {Quelor::kRatio, "30", "30.0"},
-    {Quelor::kStereoMode, "Maximum", "Maximum"},
-    {Quelor::kStereoMode, "dual mono", "Dual Mono"},
-    {Quelor::kStereoMode, "2", nullptr},
-    {Quelor::kStereoMode, "Stereo", nullptr},
-    {Quelor::kSidechainInput, "Chn. 3/4", "Chn. 3/4"},
-    {Quelor::kThreshold, "-12.5", "-12.5"},
-    {Quelor::kThreshold, "-12.5 dB", "-12.5"},
-    {Quelor::kThreshold, "-60", "-60.0"},
-    {Quelor::kThreshold, "-61", nullptr},
-    {Quelor::kThreshold, "1e1", nullptr},
-    {Quelor::kGain, "30", "30.0"},
-    {Quelor::kMix, "50 %", "50"},
-    {Quelor::kRelease2, "20", "20"},
-    {Quelor::kAttenuation, "-6.5", "-6.5"},
-    {Quelor::kBrickwall, "Off", "Off"},
-    {Quelor::kBrickwall, "on", "On"},
-    {Quelor::kGain, "loud", nullptr},
-    {Quelor::kGain, "", nullptr},
-    {-1, "0", nullptr},
-    {Quelor::kParameterCount, "0", nullptr},
+    {Quelor::kAttack, "5", 5.0, "5"},
+    {Quelor::kAttack, " 12.5 ms ", 12.5, "12"},
+    {Quelor::kAttack, "300", 300.0, "300"},
+    {Quelor::kAttack, "301", 0.0, nullptr},
+    {Quelor::kRelease, "1500", 1500.0, "1500"},
+    {Quelor::kRelease, "0", 0.0, "0"},
+    {Quelor::kHold, "7.25", 7.25, "7"},
+    {Quelor::kRatio, "1", 1.0, "1.0"},
+    {Quelor::kRatio, "1.1", 1.1, "1.1"},
+    {Quelor::kRatio, "30", 30.0, "30.0"},
+    {Quelor::kStereoMode, "Maximum", 1.0, "Maximum"},
+    {Quelor::kStereoMode, "dual mono", 2.0, "Dual Mono"},
+    {Quelor::kStereoMode, "2", 0.0, nullptr},
+    {Quelor::kStereoMode, "Stereo", 0.0, nullptr},
+    {Quelor::kSidechainInput, "Chn. 3/4", 1.0, "Chn. 3/4"},
+    {Quelor::kThreshold, "-12.5", -12.5, "-12.5"},
+    {Quelor::kThreshold, "-12.5 dB", -12.5, "-12.5"},
+    {Quelor::kThreshold, "-60", -60.0, "-60.0"},
+    {Quelor::kThreshold, "-61", 0.0, nullptr},
+    {Quelor::kThreshold, "1e1", 0.0, nullptr},
+    {Quelor::kGain, "30", 30.0, "30.0"},
+    {Quelor::kMix, "50 %", 50.0, "50"},
+    {Quelor::kRelease2, "20", 20.0, "20"},
+    {Quelor::kAttenuation, "-6.5", -6.5, "-6.5"},
+    {Quelor::kBrickwall, "Off", 1.0, "Off"},
+    {Quelor::kBrickwall, "on", 0.0, "On"},
+    {Quelor::kGain, "loud", 0.0, nullptr},
+    {Quelor::kGain, "", 0.0, nullptr},
+    {-1, "0", 0.0, nullptr},
+    {Quelor::kParameterCount, "0", 0.0, nullptr},
 };
 
-TEST_P(Conformance, TextsReadBackAsTheyAreShown) {
+TEST_P(Conformance, TextsNameTheirValueExactlyAndReadBackAsShown) {
     if (!Has(kTexts))
         GTEST_SKIP() << "no parameter texts";
     const auto plug = Open();
     const Quelor table;
     for (const TextCase& c : kTextCases) {
-        std::optional<std::string> want;
-        if (c.shown) {
-            const char* unit = table.ParameterAt(c.index)->LabelForHost();
-            want = GetParam().textsCarryUnit && *unit ? std::string(c.shown) + " " + unit
-                                                      : std::string(c.shown);
-        }
-        EXPECT_EQ(plug->TextRoundTrip(c.index, c.text), want) << c.index << " '" << c.text << "'";
+        const auto answer = plug->TextRoundTrip(c.index, c.text);
+        ASSERT_EQ(answer.has_value(), c.shown != nullptr) << c.index << " '" << c.text << "'";
+        if (!answer)
+            continue;
+        const char* unit = table.ParameterAt(c.index)->LabelForHost();
+        EXPECT_EQ(answer->shown, GetParam().textsCarryUnit && *unit
+                                     ? std::string(c.shown) + " " + unit
+                                     : std::string(c.shown))
+            << c.index << " '" << c.text << "'";
+        EXPECT_EQ(answer->value, c.value) << c.index << " '" << c.text << "'";
     }
 }
 

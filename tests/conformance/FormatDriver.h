@@ -75,8 +75,13 @@ public:
     // The host's state bytes; SetState answers whether the state was taken whole.
     virtual std::vector<uint8_t> State() { return {}; }
     virtual bool SetState(const std::vector<uint8_t>&) { return false; }
-    // The text the format shows for the value it reads from text; none when it refuses.
-    virtual std::optional<std::string> TextRoundTrip(int, const char*) { return std::nullopt; }
+    // The value a text names, in real units, and the text the format shows for it; none
+    // when it refuses the text.
+    struct TextAnswer {
+        double value;
+        std::string shown;
+    };
+    virtual std::optional<TextAnswer> TextRoundTrip(int, const char*) { return std::nullopt; }
     // The value the effect hears for a change.
     virtual SentValue Sent(int index, double normalized) const = 0;
 };

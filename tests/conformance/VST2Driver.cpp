@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -63,11 +64,15 @@ public:
         return plug.Dispatch(effSetChunk, 1, static_cast<intptr_t>(copy.size()), copy.data()) == 1;
     }
 
-    std::optional<std::string> TextRoundTrip(int index, const char* text) override {
+    // The value set is read from the state, which holds each in real units.
+    std::optional<TextAnswer> TextRoundTrip(int index, const char* text) override {
         std::string entry = text;
         if (plug.Dispatch(effString2Parameter, index, 0, entry.data()) != 1)
             return std::nullopt;
-        return plug.Text(effGetParamDisplay, index);
+        const std::vector<uint8_t> state = State();
+        double value = 0.0;
+        std::memcpy(&value, state.data() + 8 + 8 * index, sizeof value);
+        return TextAnswer{value, plug.Text(effGetParamDisplay, index)};
     }
 
     SentValue Sent(int, double normalized) const override {

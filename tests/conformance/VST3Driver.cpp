@@ -76,7 +76,7 @@ public:
         return answer == kResultOk;
     }
 
-    std::optional<std::string> TextRoundTrip(int index, const char* text) override {
+    std::optional<TextAnswer> TextRoundTrip(int index, const char* text) override {
         std::vector<TChar> entry(text, text + std::char_traits<char>::length(text));
         entry.push_back(0);
         ParamValue normalized = 0.0;
@@ -88,7 +88,7 @@ public:
         std::string out;
         for (const TChar* c = shown; *c; ++c)
             out += static_cast<char>(*c);
-        return out;
+        return TextAnswer{plug.Controller()->normalizedParamToPlain(id, normalized), out};
     }
 
     SentValue Sent(int, double normalized) const override {
