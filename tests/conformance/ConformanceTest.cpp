@@ -463,9 +463,6 @@ TEST_P(Conformance, MonoAndLeftOutBusesAreHeardAsTheEffectHearsThem) {
         }
 }
 
-std::string FormatName(const ::testing::TestParamInfo<FormatDriver>& format) {
-    return format.param.name;
-}
 // Unplugged after it carried sound, the side-chain reads silence, not what it held: with
 // the threshold at its lowest and no make-up, silence never compresses.
 TEST_P(Conformance, ASideChainUnpluggedAfterCarryingSoundReadsSilence) {
@@ -480,6 +477,9 @@ TEST_P(Conformance, ASideChainUnpluggedAfterCarryingSoundReadsSilence) {
     EXPECT_TRUE(Same(Render(*plug, Drums(), open, {{700}}), {Drums().in[0], Drums().in[1]}, false));
 }
 
+std::string FormatName(const ::testing::TestParamInfo<FormatDriver>& format) {
+    return format.param.name;
+}
 INSTANTIATE_TEST_SUITE_P(Formats, Conformance, ::testing::ValuesIn(Formats()), FormatName);
 
 } // namespace
