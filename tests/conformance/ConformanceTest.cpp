@@ -464,17 +464,22 @@ TEST_P(Conformance, MonoAndLeftOutBusesAreHeardAsTheEffectHearsThem) {
 }
 
 // Unplugged after it carried sound, the side-chain reads silence, not what it held: with
-// the threshold at its lowest and no make-up, silence never compresses.
+// the threshold at its lowest and no make-up, silence never compresses. Plugged in again,
+// it is heard again.
 TEST_P(Conformance, ASideChainUnpluggedAfterCarryingSoundReadsSilence) {
     const auto plug = Open();
     Render(*plug, Drums(), With(kHard, {kKeyed}), {});
     ASSERT_TRUE(plug->Route({2, 0}));
     plug->Restart();
-    const std::vector<Change> open{kKeyed,
-                                   {0, Quelor::kThreshold, 0.0},
-                                   {0, Quelor::kGain, 0.0},
-                                   {0, Quelor::kBrickwall, 1.0}};
+    const std::initializer_list<Change> open = {kKeyed,
+                                                {0, Quelor::kThreshold, 0.0},
+                                                {0, Quelor::kGain, 0.0},
+                                                {0, Quelor::kBrickwall, 1.0}};
     EXPECT_TRUE(Same(Render(*plug, Drums(), open, {{700}}), {Drums().in[0], Drums().in[1]}, false));
+    ASSERT_TRUE(plug->Route({2, 2}));
+    plug->Restart();
+    EXPECT_TRUE(Same(Render(*plug, Drums(), {}, {}), Expected(*plug, Drums(), With(kHard, open)),
+                     false));
 }
 
 std::string FormatName(const ::testing::TestParamInfo<FormatDriver>& format) {

@@ -31,6 +31,29 @@ TEST(ModuleAudio, ProcessAddsWhatProcessReplacingWrites) {
     EXPECT_NE(written[0][500], in[500]);
 }
 
+// A host that announces one input and one output hands over one pointer of each; the
+// programme is heard as the same audio on both inputs.
+TEST(ModuleAudio, OneInputToOneOutputIsTheLeftOfTwo) {
+    std::vector<float> in(512), left(512), right(512), lone(512, 9.0f);
+    for (std::size_t i = 0; i < in.size(); ++i)
+        in[i] = static_cast<float>(0.8 * std::sin(0.05 * static_cast<double>(i)));
+    PluginInstance stereo, mono;
+    for (PluginInstance* plug : {&stereo, &mono}) {
+        plug->OpenLikeHost(48000.0f, 512);
+        plug->Set(6, 0.3f);
+    }
+    VstSpeakerArrangement one{};
+    one.numChannels = 1;
+    mono.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&one), &one);
+    float* both[4] = {in.data(), in.data(), nullptr, nullptr};
+    float* outs[2] = {left.data(), right.data()};
+    stereo.Record()->processReplacing(stereo.Record(), both, outs, 512);
+    float* single[1] = {in.data()};
+    float* singleOut[1] = {lone.data()};
+    mono.Record()->processReplacing(mono.Record(), single, singleOut, 512);
+    EXPECT_EQ(lone, left);
+}
+
 TEST(ModuleAudio, BadBlocksAndRecordsGetADefinedAnswer) {
     PluginInstance plug;
     plug.OpenLikeHost(48000.0f, 512);
