@@ -1,10 +1,7 @@
 // Quelor.clap driven through its exported entry as a host drives it, with the checks the
-// format's public validator makes, and its audio held against the VST 2 module's.
-#include "../HostPolicyCases.h"
+// format's public validator makes. Its audio, states and texts are the conformance suite's.
 #include "CLAPInstance.h"
 #include "CLAPTestStreams.h"
-#include "DemoSignal.h"
-#include "PluginModule.h"
 #include "Quelor.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +16,6 @@
 
 namespace {
 constexpr double kRate = 48000.0;
-constexpr uint32_t kBlock = 512;
-constexpr uint32_t kFrames = 3 * kBlock;
 
 // A change at a time counted from the first sample processed.
 struct TimedChange {
@@ -33,97 +28,11 @@ const std::vector<TimedChange> kHard = {
     {0, Quelor::kThreshold, -24.0}, {0, Quelor::kRatio, 6.0}, {0, Quelor::kAttack, 2.0},
     {0, Quelor::kRelease, 120.0},   {0, Quelor::kGain, 9.0},  {0, Quelor::kBrickwall, 0.0}};
 
-// Drums on the main input, other drums on the side-chain; float-representable.
-std::vector<std::vector<float>> Signal() {
-    const StereoSignal drums = MakeDemoSignal(kRate, 0.5);
-    std::vector<std::vector<float>> in(4, std::vector<float>(kFrames));
-    for (uint32_t i = 0; i < kFrames; ++i) {
-        const std::size_t j = i % drums.left.size();
-        const std::size_t k = drums.left.size() - 1 - j;
-        in[0][i] = static_cast<float>(drums.left[j]);
-        in[1][i] = static_cast<float>(drums.right[j]);
-        in[2][i] = static_cast<float>(0.9 * drums.right[k]);
-        in[3][i] = static_cast<float>(-0.7 * drums.left[k]);
-    }
-    return in;
-}
-
 void Flush(const CLAPInstance& q, const std::vector<TimedChange>& changes) {
     CLAPInputEvents events;
     for (const TimedChange& c : changes)
         events.Add(CLAPParamValue(0, c.id, c.value));
     q.params->flush(q.plugin, events.List(), nullptr);
-}
-
-// Quelor.clap over the signal in blocks of `block` frames, the kHard settings flushed before
-// processing starts and `changes` as events of the blocks they fall in. Each input port
-// has as many channels as `ports` says, the first ones of its pair in `in`.
-template <class Sample>
-std::vector<std::vector<float>> RunCLAP(uint32_t block, const std::vector<TimedChange>& changes,
-                                        const std::vector<std::vector<float>>& in = Signal(),
-                                        const std::vector<uint32_t>& ports = {2, 2}) {
-    CLAPTestHost host;
-    CLAPInstance q(host);
-    Flush(q, kHard);
-    EXPECT_TRUE(q.Start(kRate, block));
-    std::vector<std::vector<float>> out(2, std::vector<float>(kFrames));
-    for (uint32_t start = 0; start < kFrames; start += block) {
-        const uint32_t n = std::min(block, kFrames - start);
-        CLAPAudioBuffers<Sample> inputs(ports, n);
-        CLAPAudioBuffers<Sample> output({2}, n);
-        output.Fill(std::numeric_limits<Sample>::quiet_NaN());
-        for (uint32_t ch = 0; ch < 4; ++ch)
-            if (ch % 2 < ports[ch / 2])
-                std::copy_n(in[ch].data() + start, n, inputs.Channel(ch / 2, ch % 2));
-        CLAPInputEvents events;
-        for (const TimedChange& c : changes)
-            if (c.at >= start && c.at < start + n)
-                events.Add(CLAPParamValue(c.at - start, c.id, c.value));
-        EXPECT_EQ(q.Process(inputs, output, &events), CLAP_PROCESS_CONTINUE);
-        EXPECT_TRUE(output.GuardsIntact());
-        for (uint32_t ch = 0; ch < 2; ++ch)
-            std::copy_n(output.Channel(0, ch), n, out[ch].data() + start);
-    }
-    return out;
-}
-
-// The VST 2 module over the same signal, the block split at each change, whose value is
-// set exactly through its text.
-std::vector<std::vector<float>> RunVST2(const std::vector<TimedChange>& changes) {
-    PluginInstance plug;
-    plug.OpenLikeHost(static_cast<float>(kRate), kBlock);
-    const Quelor reference;
-    auto set = [&](const TimedChange& c) {
-        // A switch or a choice takes its step's text, not a number.
-        const IParameter& p = *reference.ParameterAt(static_cast<int>(c.id));
-        char text[64];
-        if (p.IsIntegerValued())
-            CopyText(text, p.ValueTextFor(static_cast<int32_t>(c.value)), sizeof text);
-        else
-            std::snprintf(text, sizeof text, "%.17g", c.value);
-        EXPECT_EQ(plug.Dispatch(effString2Parameter, static_cast<int32_t>(c.id), 0, text), 1);
-    };
-    for (const TimedChange& c : kHard)
-        set(c);
-    auto in = Signal();
-    std::vector<std::vector<float>> out(2, std::vector<float>(kFrames));
-    uint32_t done = 0;
-    auto runTo = [&](uint32_t end) {
-        while (done < end) {
-            const uint32_t n = std::min(end - done, kBlock - done % kBlock);
-            float* ins[4] = {in[0].data() + done, in[1].data() + done, in[2].data() + done,
-                             in[3].data() + done};
-            float* outs[2] = {out[0].data() + done, out[1].data() + done};
-            plug.Record()->processReplacing(plug.Record(), ins, outs, static_cast<int32_t>(n));
-            done += n;
-        }
-    };
-    for (const TimedChange& c : changes) {
-        runTo(c.at);
-        set(c);
-    }
-    runTo(kFrames);
-    return out;
 }
 
 bool Finite(float v) {
@@ -162,30 +71,6 @@ TEST(CLAPEntry, FactoryAndDescriptor) {
     EXPECT_TRUE(host.Calls().empty()) << "the host was called before init";
 }
 
-TEST(CLAPPlugin, CreateActivateAndDestroyCycles) {
-    CLAPTestHost host;
-    for (int round = 0; round < 5; ++round) {
-        CLAPInstance q(host);
-        const struct {
-            double rate;
-            uint32_t maxFrames;
-            bool accepted;
-        } cases[] = {{44100.0, 1, true},     {768000.0, 16384, true}, {1000.5, 17, true},
-                     {0.0, 512, false},      {-48000.0, 512, false},  {NAN, 512, false},
-                     {INFINITY, 512, false}, {48000.0, 0, false},     {48000.0, UINT32_MAX, true}};
-        for (const auto& c : cases) {
-            EXPECT_EQ(q.plugin->activate(q.plugin, c.rate, 1, c.maxFrames), c.accepted) << c.rate;
-            if (c.accepted)
-                q.plugin->deactivate(q.plugin);
-        }
-        for (const HostRateCase& c : kHostRateCases) {
-            EXPECT_EQ(q.plugin->activate(q.plugin, c.rate, 1, 512), c.accepted) << c.rate;
-            if (c.accepted)
-                q.plugin->deactivate(q.plugin);
-        }
-    }
-}
-
 TEST(CLAPPlugin, AudioPorts) {
     CLAPTestHost host;
     CLAPInstance q(host);
@@ -219,8 +104,7 @@ TEST(CLAPPlugin, AudioPorts) {
     EXPECT_EQ(latency->get(q.plugin), 0u);
 }
 
-// The twelve parameters of the effect itself, in real units; every step of a switch or a
-// choice has its text, and texts read back to what they show.
+// The twelve parameters of the effect itself, in real units.
 TEST(CLAPParams, InfoAndTexts) {
     CLAPTestHost host;
     CLAPInstance q(host);
@@ -238,25 +122,15 @@ TEST(CLAPParams, InfoAndTexts) {
         const uint32_t stepped =
             p.IsIntegerValued() ? CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM : 0;
         EXPECT_EQ(info.flags, CLAP_PARAM_IS_AUTOMATABLE | stepped) << info.name;
-        const int steps = p.IsIntegerValued() ? static_cast<int>(p.Maximum() - p.Minimum()) : 7;
-        for (int k = 0; k <= steps; ++k) {
-            const double v = p.Minimum() + (p.Maximum() - p.Minimum()) * k / steps;
-            const std::string text = q.Text(i, v);
-            double back = NAN;
-            ASSERT_TRUE(q.params->text_to_value(q.plugin, i, text.c_str(), &back)) << text;
-            EXPECT_EQ(q.Text(i, back), text);
-            if (p.IsIntegerValued()) {
-                EXPECT_EQ(text, p.ValueTextFor(static_cast<int32_t>(v)));
-            }
-        }
+        // Every step of a switch or a choice has its text.
+        for (int k = 0; p.IsIntegerValued() && k <= static_cast<int>(p.Maximum()); ++k)
+            EXPECT_EQ(q.Text(i, k), p.ValueTextFor(k));
     }
-    EXPECT_EQ(q.Text(Quelor::kThreshold, -12.5), "-12.5 dB");
     clap_param_info_t info{};
     double value = 0.0;
     EXPECT_FALSE(q.params->get_info(q.plugin, 12, &info));
     EXPECT_FALSE(q.params->get_value(q.plugin, 12, &value));
     EXPECT_EQ(q.Text(Quelor::kGain, NAN), "(none)");
-    EXPECT_FALSE(q.params->text_to_value(q.plugin, Quelor::kGain, "loud", &value));
 }
 
 // Flushed while never activated, values show at once, stepped ones rounded as the core
@@ -289,136 +163,53 @@ TEST(CLAPParams, FlushWhileInactiveAndHostileEvents) {
     EXPECT_EQ(q.Value(Quelor::kThreshold), -20.0);
 }
 
-// A change applies at its event's time: the VST 2 module's output with the block split
-// there, whatever the CLAP host's block size, on the 32-bit and 64-bit paths alike.
-TEST(CLAPProcess, ChangesAtTheirTimeEqualTheVST2ModuleSplitThere) {
-    const std::vector<TimedChange> changes = {{0, Quelor::kRatio, 3.0},
-                                              {1, Quelor::kStereoMode, 2.0},
-                                              {700, Quelor::kThreshold, -40.0},
-                                              {700, Quelor::kSidechainInput, 1.0},
-                                              {kBlock * 2 - 1, Quelor::kMix, 40.0}};
-    const auto expected = RunVST2(changes);
-    EXPECT_EQ(RunCLAP<float>(kBlock, changes), expected);
-    EXPECT_EQ(RunCLAP<float>(97, changes), expected);
-    EXPECT_EQ(RunCLAP<double>(kBlock, changes), expected);
-    EXPECT_NE(RunCLAP<float>(kBlock, {}), expected);
-}
-
-// A port of one channel is heard on both inputs of its pair: a mono programme, and a mono
-// side-chain, compress as the same audio on two channels, bit for bit.
-TEST(CLAPProcess, APortOfOneChannelIsHeardAsTheSameAudioOnBoth) {
-    const struct {
-        std::vector<uint32_t> ports;
-        std::size_t alone;
-        double sidechain;
-    } cases[] = {{{1, 2}, 0, 0.0}, {{2, 1}, 2, 1.0}};
-    for (const auto& c : cases) {
-        const std::vector<TimedChange> keyed = {{0, Quelor::kSidechainInput, c.sidechain}};
-        auto both = Signal();
-        both[c.alone + 1] = both[c.alone];
-        EXPECT_EQ(RunCLAP<float>(kBlock, keyed, Signal(), c.ports),
-                  RunCLAP<float>(kBlock, keyed, both))
-            << "port " << c.alone / 2;
-        EXPECT_EQ(RunCLAP<double>(97, keyed, Signal(), c.ports), RunCLAP<double>(97, keyed, both))
-            << "port " << c.alone / 2;
-    }
-}
-
 // Every output sample written, finite and not subnormal, nothing past the block, inputs
-// left alone; in place the same; a side-chain that is missing, however, reads as silence.
+// left alone; in place the same; an output port of one channel is refused.
 TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
     CLAPTestHost host;
     CLAPInstance q(host);
     Flush(q, kHard);
-    Flush(q, {{0, Quelor::kSidechainInput, 1.0}});
     ASSERT_TRUE(q.Start(kRate, 256));
-    const auto in = Signal();
-    auto block = [&](uint32_t frames, bool inPlace, uint32_t inputPorts, bool nullSidechain) {
-        CLAPAudioBuffers<double> inputs({2, 2}, frames);
-        CLAPAudioBuffers<double> output({2}, frames);
+    auto block = [&](bool inPlace) {
+        CLAPAudioBuffers<double> inputs({2, 2}, 200);
+        CLAPAudioBuffers<double> output({2}, 200);
         output.Fill(NAN);
         for (uint32_t ch = 0; ch < 2; ++ch)
-            std::copy_n(in[ch].begin(), frames, inputs.Channel(0, ch));
+            for (uint32_t i = 0; i < 200; ++i)
+                inputs.Channel(0, ch)[i] = std::sin(0.07 * (i + 50 * ch));
         if (inPlace)
             output.ShareWith(0, inputs, 0);
-        double* none[2] = {nullptr, nullptr};
-        if (nullSidechain)
-            inputs.Port(1).data64 = none;
-        CLAPAudioBuffers<double> copy({2, 2}, frames);
-        for (uint32_t ch = 0; ch < 4; ++ch)
-            std::copy_n(inputs.Channel(ch / 2, ch % 2), frames, copy.Channel(ch / 2, ch % 2));
-        CLAPInputEvents noEvents;
-        CLAPOutputEvents outEvents;
-        const clap_process_t process{
-            -1,         frames, nullptr,         inputs.Buffers(), output.Buffers(),
-            inputPorts, 1,      noEvents.List(), outEvents.List()};
-        EXPECT_EQ(q.plugin->process(q.plugin, &process), CLAP_PROCESS_CONTINUE);
+        const std::vector<double> left(inputs.Channel(0, 0), inputs.Channel(0, 0) + 200);
+        EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_CONTINUE);
         EXPECT_TRUE(output.GuardsIntact() && inputs.GuardsIntact());
         std::vector<double> result;
         for (uint32_t ch = 0; ch < 2; ++ch)
-            for (uint32_t i = 0; i < frames; ++i) {
+            for (uint32_t i = 0; i < 200; ++i) {
                 const double v = output.Channel(0, ch)[i];
                 EXPECT_TRUE(Finite(static_cast<float>(v)) && std::isfinite(v));
                 result.push_back(v);
-                if (!inPlace) {
-                    EXPECT_EQ(inputs.Channel(0, ch)[i], copy.Channel(0, ch)[i]);
-                }
             }
+        if (!inPlace) {
+            EXPECT_EQ(std::vector<double>(inputs.Channel(0, 0), inputs.Channel(0, 0) + 200), left);
+        }
         q.plugin->reset(q.plugin);
         return result;
     };
-    const auto outOfPlace = block(200, false, 2, true);
-    EXPECT_EQ(block(200, true, 2, true), outOfPlace);
-    EXPECT_EQ(block(200, false, 1, false), outOfPlace);
-    // Longer than the activated limit: processed in pieces all the same.
-    block(1000, false, 2, false);
+    EXPECT_EQ(block(true), block(false));
 
     CLAPAudioBuffers<double> inputs({2, 2}, 16);
     CLAPAudioBuffers<double> output({1}, 16);
     EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_ERROR);
 }
 
-// Processing starts afresh at start_processing: a value flushed while stopped applies at
-// once, with no glide and no history from before.
-TEST(CLAPProcess, StartProcessingStartsAfresh) {
-    CLAPTestHost host;
-    auto run = [](CLAPInstance& q) {
-        CLAPAudioBuffers<float> inputs({2, 2}, 64);
-        CLAPAudioBuffers<float> output({2}, 64);
-        inputs.Fill(0.5f);
-        EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_CONTINUE);
-        return std::vector<float>(output.Channel(0, 0), output.Channel(0, 0) + 64);
-    };
-    CLAPInstance restarted(host);
-    ASSERT_TRUE(restarted.Start(kRate, 64));
-    run(restarted);
-    restarted.plugin->stop_processing(restarted.plugin);
-    Flush(restarted, {{0, Quelor::kGain, 20.0}});
-    ASSERT_TRUE(restarted.plugin->start_processing(restarted.plugin));
-    CLAPInstance fresh(host);
-    Flush(fresh, {{0, Quelor::kGain, 20.0}});
-    ASSERT_TRUE(fresh.Start(kRate, 64));
-    EXPECT_EQ(run(restarted), run(fresh));
-}
-
-// The VST 2 program chunk's bytes, the same every time; read back in small pieces; a state
-// that is empty or cannot be read changes nothing, also while processing.
-TEST(CLAPState, RoundTripAndMalformedState) {
+// The state the same every time, read back in small pieces, with the host told to rescan;
+// a stream that fails changes nothing; written in small pieces, or failing.
+TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
     CLAPTestHost host;
     CLAPInstance a(host);
     Flush(a, kHard);
     const std::vector<uint8_t> saved = a.Save();
     EXPECT_EQ(a.Save(), saved);
-    PluginInstance plug;
-    plug.OpenLikeHost(48000.0f, 512);
-    for (const TimedChange& c : kHard) {
-        const std::string text = a.Text(c.id, c.value);
-        plug.Dispatch(effString2Parameter, static_cast<int32_t>(c.id), 0,
-                      const_cast<char*>(text.c_str()));
-    }
-    const uint8_t* chunk = nullptr;
-    const intptr_t size = plug.Dispatch(effGetChunk, 1, 0, &chunk);
-    EXPECT_EQ(saved, std::vector<uint8_t>(chunk, chunk + size));
 
     CLAPInstance b(host);
     ASSERT_TRUE(b.Start(kRate, 64));
@@ -428,15 +219,17 @@ TEST(CLAPState, RoundTripAndMalformedState) {
     for (const TimedChange& c : kHard)
         EXPECT_EQ(b.Value(c.id), a.Value(c.id));
     EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 1u);
+    CLAPIStream cut(std::vector<uint8_t>(saved.begin(), saved.end() - 20));
+    EXPECT_FALSE(b.state->load(b.plugin, cut.Stream()));
+    EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 2u) << "cut short, applied";
 
     CLAPInstance c(host);
     const auto before = c.Save();
-    CLAPIStream empty(std::vector<uint8_t>{});
-    EXPECT_FALSE(c.state->load(c.plugin, empty.Stream()));
     CLAPIStream failing(saved);
     failing.plan.FailAfter(50);
     EXPECT_FALSE(c.state->load(c.plugin, failing.Stream()));
     EXPECT_EQ(c.Save(), before);
+    EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 2u);
     CLAPOStream shortWrites;
     shortWrites.plan.SetPieces(CLAPPrimePieces());
     EXPECT_TRUE(c.state->save(c.plugin, shortWrites.Stream()));
@@ -444,35 +237,6 @@ TEST(CLAPState, RoundTripAndMalformedState) {
     CLAPOStream failingWrite;
     failingWrite.plan.FailAfter(10);
     EXPECT_FALSE(c.state->save(c.plugin, failingWrite.Stream()));
-}
-
-// Was refused before the formats agreed: a state cut short now has its values applied, as
-// the VST 2 module's effSetChunk applies them, and the host rescans them.
-TEST(CLAPState, StatesOfEachSizeAreAnsweredAndAppliedAsInVst2) {
-    CLAPTestHost host;
-    CLAPInstance source(host);
-    Flush(source, kHard);
-    const std::vector<uint8_t> saved = source.Save();
-    ASSERT_EQ(saved.size(), 104u);
-    for (const HostStateCase& c : kHostStateCases) {
-        std::vector<uint8_t> bytes = SizedState(saved, c);
-        PluginInstance vst2;
-        vst2.OpenLikeHost(static_cast<float>(kRate), 512);
-        const bool whole = c.answer == HostStateAnswer::kWhole;
-        EXPECT_EQ(vst2.Dispatch(effSetChunk, 1, static_cast<intptr_t>(bytes.size()), bytes.data()),
-                  whole ? 1 : 0)
-            << c.name;
-        const uint8_t* chunk = nullptr;
-        const intptr_t size = vst2.Dispatch(effGetChunk, 1, 0, &chunk);
-        CLAPInstance q(host);
-        const std::size_t rescans = host.CallsOf(CLAPHostCallKind::ParamsRescan).size();
-        CLAPIStream stream(bytes);
-        EXPECT_EQ(q.state->load(q.plugin, stream.Stream()), whole) << c.name;
-        EXPECT_EQ(q.Save(), std::vector<uint8_t>(chunk, chunk + size)) << c.name;
-        EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size() - rescans,
-                  c.answer == HostStateAnswer::kRefused ? 0u : 1u)
-            << c.name;
-    }
 }
 
 #ifdef NDEBUG

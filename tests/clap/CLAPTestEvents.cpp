@@ -33,10 +33,6 @@ clap_event_param_mod_t CLAPParamMod(uint32_t time, clap_id id, double amount) {
             amount};
 }
 
-clap_event_param_gesture_t CLAPParamGesture(uint16_t type, uint32_t time, clap_id id) {
-    return {CoreHeader(type, time, sizeof(clap_event_param_gesture_t)), id};
-}
-
 clap_event_header_t CLAPEventHeader(uint16_t type, uint32_t time, uint32_t size) {
     return CoreHeader(type, time, size);
 }
@@ -49,10 +45,8 @@ uint32_t CLAPInputEvents::Size(const clap_input_events_t* list) {
 
 const clap_event_header_t* CLAPInputEvents::Get(const clap_input_events_t* list, uint32_t index) {
     const auto* self = static_cast<const CLAPInputEvents*>(list->ctx);
-    if (index >= self->events.size()) {
-        ++self->getsPastEnd;
+    if (index >= self->events.size())
         return nullptr;
-    }
     return reinterpret_cast<const clap_event_header_t*>(self->events[index].get());
 }
 

@@ -2,7 +2,6 @@
 
 #include "CLAPInterface.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,8 +14,6 @@
 clap_event_param_value_t CLAPParamValue(uint32_t time, clap_id id, double value,
                                         void* cookie = nullptr);
 clap_event_param_mod_t CLAPParamMod(uint32_t time, clap_id id, double amount);
-// type: CLAP_EVENT_PARAM_GESTURE_BEGIN or _END.
-clap_event_param_gesture_t CLAPParamGesture(uint16_t type, uint32_t time, clap_id id);
 // A header alone, for event types we declare no record for (notes, MIDI); the list pads
 // it with zeros up to size.
 clap_event_header_t CLAPEventHeader(uint16_t type, uint32_t time, uint32_t size);
@@ -39,8 +36,6 @@ public:
 
     const clap_input_events_t* List() const { return &list; }
     uint32_t Count() const { return static_cast<uint32_t>(events.size()); }
-    // How often the plug-in asked for an index past the end (it got null).
-    uint32_t GetsPastEnd() const { return getsPastEnd.load(); }
 
 private:
     static uint32_t QUELOR_CLAP_CALL Size(const clap_input_events_t* list);
@@ -50,7 +45,6 @@ private:
 
     clap_input_events_t list;
     std::vector<std::unique_ptr<unsigned char[]>> events;
-    mutable std::atomic<uint32_t> getsPastEnd{0};
 };
 
 // An output event list that keeps a copy of every event the plug-in pushes. It refuses

@@ -23,19 +23,6 @@ struct CLAPHostExtensions {
     bool posixFdSupport = true;
 
     static CLAPHostExtensions All() { return {}; }
-    // A scanner's host: null for every id.
-    static CLAPHostExtensions None() {
-        CLAPHostExtensions none;
-        none.threadCheck = none.log = none.params = none.state = none.latency = none.tail =
-            none.audioPorts = none.gui = none.timerSupport = none.posixFdSupport = false;
-        return none;
-    }
-    // What the public validator offers: no editor support at all.
-    static CLAPHostExtensions NoEditor() {
-        CLAPHostExtensions extensions;
-        extensions.gui = extensions.timerSupport = extensions.posixFdSupport = false;
-        return extensions;
-    }
 };
 
 // Which part the calling thread plays, by the test's designation.

@@ -31,7 +31,7 @@ tresult PLUGIN_API MemoryStream::write(void* buffer, int32_t numBytes, int32_t* 
     if (numBytes < 0 || (!buffer && numBytes > 0))
         return kInvalidArgument;
     const int64_t end = position + numBytes;
-    if (end > kMaxSize || (writeFailure && end > *writeFailure))
+    if (end > kMaxSize)
         return kResultFalse;
     // A write after a seek past the end fills the gap with zeros.
     if (end > static_cast<int64_t>(bytes.size()))

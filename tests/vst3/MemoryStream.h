@@ -9,8 +9,8 @@
 // The host's state stream: bytes in memory with one position for reading and writing,
 // as hosts hand them to getState and setState. A host may start the plug-in's part
 // after a header of its own, so the stream can begin anywhere in its bytes. It can
-// also misbehave as a broken file or a full disk does: reads that end early or fail
-// from a given position on, writes that fail.
+// also misbehave as a broken file does: reads that end early or fail from a given
+// position on.
 class MemoryStream final : public HostObject<vst3::IBStream> {
 public:
     explicit MemoryStream(std::vector<char> bytes = {}, int64_t position = 0);
@@ -28,8 +28,6 @@ public:
     void EndReadsAt(int64_t at) { readEnd = at; }
     // A read that would reach past this position fails with kResultFalse and reads nothing.
     void FailReadsFrom(int64_t at) { readFailure = at; }
-    // A write that would reach past this position fails with kResultFalse and writes nothing.
-    void FailWritesFrom(int64_t at) { writeFailure = at; }
 
     // No state needs more; a bigger write is refused rather than allocated.
     static constexpr int64_t kMaxSize = int64_t{1} << 28;
@@ -39,5 +37,4 @@ private:
     int64_t position;
     std::optional<int64_t> readEnd;
     std::optional<int64_t> readFailure;
-    std::optional<int64_t> writeFailure;
 };

@@ -1,7 +1,5 @@
-// The built Quelor.vst3 loaded through GetPluginFactory as a host loads it, and held
-// against the VST 2 module: the same parameters, texts, state bytes and audio.
-#include "../HostPolicyCases.h"
-#include "DemoSignal.h"
+// The built Quelor.vst3 loaded through GetPluginFactory as a host loads it: what only
+// VST 3 has. Its audio, states and texts are the conformance suite's.
 #include "PluginModule.h"
 #include "VST3PluginHost.h"
 
@@ -17,7 +15,6 @@ using namespace vst3;
 namespace {
 
 constexpr float kRate = 48000.0f;
-constexpr int kFrames = 12000;
 constexpr int kParameters = 12;
 constexpr int kThreshold = 6;
 constexpr int kStereoMode = 4;
@@ -37,128 +34,12 @@ std::string Narrow(const TChar* text) {
     return out;
 }
 
-std::vector<TChar> Wide(const std::string& text) {
-    std::vector<TChar> out(text.begin(), text.end());
-    out.resize(128, 0);
-    return out;
-}
-
-// Four channels of the demo material, float-representable: programme, then side-chain.
-std::vector<std::vector<float>> Material() {
-    const StereoSignal drums = MakeDemoSignal(static_cast<double>(kRate), 0.5);
-    std::vector<std::vector<float>> in(4, std::vector<float>(kFrames));
-    const std::size_t n = drums.left.size();
-    for (std::size_t i = 0; i < kFrames; ++i) {
-        in[0][i] = static_cast<float>(drums.left[i % n]);
-        in[1][i] = static_cast<float>(drums.right[i % n]);
-        in[2][i] = static_cast<float>(0.9 * drums.right[n - 1 - i % n]);
-        in[3][i] = static_cast<float>(-0.7 * drums.left[n - 1 - i % n]);
-    }
-    return in;
-}
-
-// The VST 2 module's settings as normalized values, and its program chunk of them.
-struct Vst2Setting {
-    int32_t index;
-    float normalized;
-};
-const Vst2Setting kHard[] = {{6, 0.6f}, {3, 0.4f}, {0, 0.01f}, {1, 0.08f}, {7, 0.3f}, {11, 0.0f}};
-
-std::vector<char> Vst2Chunk(const PluginInstance& vst2) {
-    void* bytes = nullptr;
-    const intptr_t size = vst2.Dispatch(effGetChunk, 1, 0, &bytes);
-    const char* begin = static_cast<const char*>(bytes);
-    return size > 0 ? std::vector<char>(begin, begin + size) : std::vector<char>{};
-}
-
-std::vector<char> HardState(std::initializer_list<Vst2Setting> extra = {}) {
-    PluginInstance vst2;
-    vst2.OpenLikeHost(kRate, 512);
-    for (const Vst2Setting& s : kHard)
-        vst2.Set(s.index, s.normalized);
-    for (const Vst2Setting& s : extra)
-        vst2.Set(s.index, s.normalized);
-    return Vst2Chunk(vst2);
-}
-
-// The VST 2 module's output for the state, in blocks of 512, four inputs given.
-template <class Sample>
-std::vector<std::vector<Sample>> Vst2Render(const std::vector<char>& state,
-                                            std::vector<std::vector<Sample>> in) {
-    PluginInstance vst2;
-    vst2.OpenLikeHost(kRate, 512);
-    EXPECT_EQ(vst2.Dispatch(effSetChunk, 1, static_cast<intptr_t>(state.size()),
-                            const_cast<char*>(state.data())),
-              1);
-    std::vector<std::vector<Sample>> out(2, std::vector<Sample>(kFrames));
-    for (int done = 0; done < kFrames; done += 512) {
-        Sample* ins[4];
-        for (int ch = 0; ch < 4; ++ch)
-            ins[ch] = in[static_cast<std::size_t>(ch)].data() + done;
-        Sample* outs[2] = {out[0].data() + done, out[1].data() + done};
-        const int n = std::min(512, kFrames - done);
-        if constexpr (sizeof(Sample) == sizeof(double))
-            vst2.Record()->processDoubleReplacing(vst2.Record(), ins, outs, n);
-        else
-            vst2.Record()->processReplacing(vst2.Record(), ins, outs, n);
-    }
-    return out;
-}
-
-template <class Sample> std::vector<Sample> Widen(const std::vector<float>& in) {
-    return {in.begin(), in.end()};
-}
-
-// How the VST 3 instance is connected for one comparison.
-struct Wiring {
-    const char* what;
-    bool mono;      // the main input is one channel
-    bool sidechain; // the side-chain bus is active and carries channels 3 and 4
-    bool wide;      // 64-bit processing
-    float sidechainInput;
-};
-
-template <class Sample> void ExpectSameAsVst2(const Wiring& wiring, int block) {
-    const std::vector<char> state = HardState({{kSidechainInput, wiring.sidechainInput}});
-    std::vector<std::vector<Sample>> in;
-    for (const std::vector<float>& channel : Material())
-        in.push_back(Widen<Sample>(channel));
-    std::vector<std::vector<Sample>> vst2In = in;
-    if (wiring.mono)
-        vst2In[1] = vst2In[0];
-    if (!wiring.sidechain)
-        std::fill(vst2In[2].begin(), vst2In[2].end(), Sample(0));
-    if (!wiring.sidechain)
-        std::fill(vst2In[3].begin(), vst2In[3].end(), Sample(0));
-    const std::vector<std::vector<Sample>> expected = Vst2Render<Sample>(state, vst2In);
-
-    HostApplication application;
-    VST3PluginHost plug(Module(), application);
-    if (wiring.mono) {
-        SpeakerArrangement ins[2] = {SpeakerArr::kMono, SpeakerArr::kStereo};
-        SpeakerArrangement outs[1] = {SpeakerArr::kStereo};
-        ASSERT_EQ(plug.Processor()->setBusArrangements(ins, 2, outs, 1), kResultOk);
-    }
-    ASSERT_EQ(plug.SetState(state), kResultOk);
-    plug.Start(block, wiring.wide ? kSample64 : kSample32, wiring.sidechain);
-    std::vector<std::vector<Sample>> out(2, std::vector<Sample>(kFrames));
-    for (int done = 0; done < kFrames; done += block) {
-        const int n = std::min(block, kFrames - done);
-        const auto at = [&](std::vector<Sample>& v) { return v.data() + done; };
-        std::vector<std::vector<Sample*>> buses{{at(in[0])}};
-        if (!wiring.mono)
-            buses[0].push_back(at(in[1]));
-        if (wiring.sidechain)
-            buses.push_back({at(in[2]), at(in[3])});
-        ASSERT_EQ(plug.Process<Sample>(buses, {at(out[0]), at(out[1])}, n), kResultOk);
-    }
-    for (std::size_t ch = 0; ch < 2; ++ch)
-        for (std::size_t i = 0; i < kFrames; ++i)
-            if (std::memcmp(&out[ch][i], &expected[ch][i], sizeof(Sample)) != 0) {
-                ADD_FAILURE() << wiring.what << ", block " << block << ": channel " << ch
-                              << " differs first at " << i;
-                return;
-            }
+// The state with the threshold moved from its default, as a host stored it.
+std::vector<char> MovedState(const VST3PluginHost& plug, double threshold) {
+    std::vector<char> state = plug.State();
+    EXPECT_EQ(state.size(), 8u + 12 * 8);
+    std::memcpy(state.data() + 8 + 8 * kThreshold, &threshold, sizeof threshold);
+    return state;
 }
 
 TEST(VST3Plugin, FactoryAndClassInfo) {
@@ -195,7 +76,8 @@ TEST(VST3Plugin, FactoryAndClassInfo) {
     EXPECT_EQ(none, nullptr);
 }
 
-TEST(VST3Plugin, ParametersMatchTheVst2ModuleInValuesAndTexts) {
+// Names, units and defaults are the VST 2 module's; texts are the conformance suite's.
+TEST(VST3Plugin, ParameterInfoMatchesTheVst2Module) {
     HostApplication application;
     VST3PluginHost plug(Module(), application);
     IEditController* controller = plug.Controller();
@@ -205,8 +87,7 @@ TEST(VST3Plugin, ParametersMatchTheVst2ModuleInValuesAndTexts) {
     for (int32_t i = 0; i < kParameters; ++i) {
         ParameterInfo info{};
         ASSERT_EQ(controller->getParameterInfo(i, &info), kResultOk);
-        const auto id = static_cast<ParamID>(i);
-        EXPECT_EQ(info.id, id);
+        EXPECT_EQ(info.id, static_cast<ParamID>(i));
         EXPECT_EQ(Narrow(info.title), vst2.Text(effGetParamName, i));
         EXPECT_EQ(Narrow(info.units), vst2.Text(effGetParamLabel, i));
         EXPECT_EQ(static_cast<float>(info.defaultNormalizedValue), vst2.Get(i)) << i;
@@ -214,124 +95,28 @@ TEST(VST3Plugin, ParametersMatchTheVst2ModuleInValuesAndTexts) {
         EXPECT_EQ(info.stepCount, !list ? 0 : i == kStereoMode ? 2 : 1) << i;
         EXPECT_EQ(info.flags, ParameterInfo::kCanAutomate | (list ? ParameterInfo::kIsList : 0));
         EXPECT_EQ(info.unitId, 0);
-        for (const double normalized : {0.0, 0.1, 0.37, 0.5, 0.74, 0.8, 1.0}) {
-            vst2.Set(i, static_cast<float>(normalized));
-            const std::string shown = vst2.Text(effGetParamDisplay, i);
-            String128 text{};
-            ASSERT_EQ(controller->getParamStringByValue(
-                          id, static_cast<double>(static_cast<float>(normalized)), text),
-                      kResultOk);
-            EXPECT_EQ(Narrow(text), shown) << i << " at " << normalized;
-            // The text names the value back, and plain units convert both ways exactly.
-            ParamValue back = -1.0;
-            std::vector<TChar> entry = Wide(shown);
-            ASSERT_EQ(controller->getParamValueByString(id, entry.data(), &back), kResultOk)
-                << shown;
-            const ParamValue plain = controller->normalizedParamToPlain(id, back);
-            EXPECT_EQ(controller->normalizedParamToPlain(
-                          id, controller->plainParamToNormalized(id, plain)),
-                      plain)
-                << i << " " << shown;
-        }
+        // At a value read from its own text, plain units convert both ways exactly.
+        String128 text{};
+        ASSERT_EQ(controller->getParamStringByValue(info.id, 0.37, text), kResultOk);
+        ParamValue back = -1.0;
+        ASSERT_EQ(controller->getParamValueByString(info.id, text, &back), kResultOk);
+        const ParamValue plain = controller->normalizedParamToPlain(info.id, back);
+        EXPECT_EQ(controller->normalizedParamToPlain(
+                      info.id, controller->plainParamToNormalized(info.id, plain)),
+                  plain)
+            << i;
     }
     ParameterInfo info{};
     EXPECT_EQ(controller->getParameterInfo(kParameters, &info), kInvalidArgument);
-    std::vector<TChar> nonsense = Wide("loud");
-    ParamValue untouched = 0.25;
-    EXPECT_EQ(controller->getParamValueByString(kThreshold, nonsense.data(), &untouched),
-              kResultFalse);
-    EXPECT_EQ(untouched, 0.25);
 }
 
-TEST(VST3Plugin, OutputEqualsTheVst2ModuleWithTheSameStateAtEveryBlockSize) {
-    const Wiring stereo{"stereo", false, false, false, 0.0f};
-    for (const int block : {1, 7, 64, 512, 4096})
-        ExpectSameAsVst2<float>(stereo, block);
-    ExpectSameAsVst2<double>({"64-bit", false, false, true, 0.0f}, 7);
-    ExpectSameAsVst2<float>({"mono input", true, false, false, 0.0f}, 64);
-    ExpectSameAsVst2<float>({"side-chain on channels 3/4", false, true, false, 1.0f}, 64);
-    ExpectSameAsVst2<float>({"side-chain connected but not selected", false, true, false, 0.0f},
-                            64);
-}
-
-// Renders kFrames in the blocks given, each change at its offset in its block.
-struct Change {
-    int32_t at; // sample within the whole render
-    ParamID id;
-    ParamValue value;
-};
-
-std::vector<float> RenderWithChanges(const std::vector<int>& blocks,
-                                     const std::vector<Change>& changes) {
-    std::vector<std::vector<float>> in = Material();
+// The state goes at the stream's position, after a host's own header, and the controller
+// has none of its own; a stream that fails halfway changes nothing.
+TEST(VST3Plugin, StateIsWrittenAtTheStreamsPositionAndReadsFailSafely) {
     HostApplication application;
     VST3PluginHost plug(Module(), application);
-    EXPECT_EQ(plug.SetState(HardState()), kResultOk);
-    plug.Start(4096);
-    std::vector<std::vector<float>> out(2, std::vector<float>(kFrames));
-    HostParameterChanges queues;
-    int done = 0;
-    for (const int n : blocks) {
-        queues.Clear();
-        for (const Change& c : changes)
-            if (c.at >= done && c.at < done + n)
-                queues.Queue(c.id).Add(c.at - done, c.value);
-        plug.Process<float>({{in[0].data() + done, in[1].data() + done}},
-                            {out[0].data() + done, out[1].data() + done}, n, &queues);
-        done += n;
-    }
-    out[0].insert(out[0].end(), out[1].begin(), out[1].end());
-    return out[0];
-}
-
-TEST(VST3Plugin, ChangesAtTheirOffsetsEqualTheSameChangesBetweenBlocksSplitByHand) {
-    // Interleaved across two queues: 6 at 1000 and 3500, 4 at 2500, 11 at 2500 too.
-    const std::vector<Change> changes{{1000, kThreshold, 0.3},
-                                      {3500, kThreshold, 0.9},
-                                      {2500, kStereoMode, 1.0},
-                                      {2500, kBrickwall, 1.0}};
-    const std::vector<float> whole = RenderWithChanges({512, 4096, 4096, 3296}, changes);
-    const std::vector<float> split =
-        RenderWithChanges({512, 488, 1500, 1000, 1108, 4096, 3296}, changes);
-    EXPECT_TRUE(whole == split);
-    const std::vector<float> unchanged = RenderWithChanges({512, 4096, 4096, 3296}, {});
-    EXPECT_FALSE(whole == unchanged);
-}
-
-// Activation starts processing afresh, and a change at its first sample applies at once,
-// as a value set before it.
-TEST(VST3Plugin, AfterReactivationProcessingStartsAfreshWithChangesAtSampleZeroApplied) {
-    std::vector<std::vector<float>> in = Material();
-    const auto render = [&](bool reactivated) {
-        HostApplication application;
-        VST3PluginHost plug(Module(), application);
-        EXPECT_EQ(plug.SetState(HardState()), kResultOk);
-        std::vector<float> out(1024), right(1024);
-        HostParameterChanges queues;
-        plug.Start(512);
-        if (reactivated) {
-            plug.Process<float>({{in[0].data(), in[1].data()}}, {out.data(), right.data()}, 512);
-            // As an offline render does: no new set-up in between.
-            EXPECT_EQ(plug.Component()->setActive(0), kResultOk);
-            EXPECT_EQ(plug.Component()->setActive(1), kResultOk);
-            queues.Queue(kThreshold).Add(0, 0.2);
-        } else {
-            plug.Controller()->setParamNormalized(kThreshold, 0.2);
-        }
-        plug.Process<float>({{in[0].data() + 512, in[1].data() + 512}},
-                            {out.data() + 512, right.data() + 512}, 512, &queues);
-        return std::vector<float>(out.begin() + 512, out.end());
-    };
-    EXPECT_TRUE(render(true) == render(false));
-}
-
-TEST(VST3Plugin, StateIsTheVst2ProgramChunkAtTheStreamsPositionAndRoundTrips) {
-    const std::vector<char> chunk = HardState();
-    ASSERT_FALSE(chunk.empty());
-    HostApplication application;
-    VST3PluginHost plug(Module(), application);
+    const std::vector<char> chunk = MovedState(plug, -20.0);
     ASSERT_EQ(plug.SetState(chunk), kResultOk);
-    // A host writes its own header first.
     MemoryStream stream(std::vector<char>(48, 'h'), 48);
     ASSERT_EQ(plug.Component()->getState(&stream), kResultOk);
     EXPECT_EQ(std::vector<char>(stream.Bytes().begin() + 48, stream.Bytes().end()), chunk);
@@ -342,70 +127,19 @@ TEST(VST3Plugin, StateIsTheVst2ProgramChunkAtTheStreamsPositionAndRoundTrips) {
 
     HostApplication otherApplication;
     VST3PluginHost other(Module(), otherApplication);
-    MemoryStream again(stream.Bytes(), 48);
-    ASSERT_EQ(other.Controller()->setComponentState(&again), kResultOk);
-    MemoryStream twice(stream.Bytes(), 48);
-    ASSERT_EQ(other.Controller()->setComponentState(&twice), kResultOk);
+    for (int round = 0; round < 2; ++round) {
+        MemoryStream again(stream.Bytes(), 48);
+        ASSERT_EQ(other.Controller()->setComponentState(&again), kResultOk);
+    }
     EXPECT_EQ(other.State(), chunk);
     for (ParamID id = 0; id < kParameters; ++id)
         EXPECT_EQ(other.Controller()->getParamNormalized(id),
                   plug.Controller()->getParamNormalized(id));
 
-    // A chunk cut inside its values is applied as far as it goes, and answered as
-    // effSetChunk answers it.
-    const std::vector<char> cut(chunk.begin(), chunk.end() - 20);
-    PluginInstance vst2;
-    vst2.OpenLikeHost(kRate, 512);
-    EXPECT_EQ(vst2.Dispatch(effSetChunk, 1, static_cast<intptr_t>(cut.size()),
-                            const_cast<char*>(cut.data())),
-              0);
-    HostApplication thirdApplication;
-    VST3PluginHost third(Module(), thirdApplication);
-    const std::vector<char> defaults = third.State();
-    EXPECT_EQ(third.SetState(cut), kResultFalse);
-    EXPECT_EQ(third.State(), Vst2Chunk(vst2));
-    EXPECT_NE(third.State(), defaults);
-}
-
-// The VST 2 module given the same bytes through effSetChunk answers and ends alike.
-TEST(VST3Plugin, StatesOfEachSizeAreAnsweredAndAppliedAsInVst2) {
-    const std::vector<char> saved = HardState();
-    ASSERT_EQ(saved.size(), 104u);
-    for (const HostStateCase& c : kHostStateCases) {
-        std::vector<char> bytes = SizedState(saved, c);
-        PluginInstance vst2;
-        vst2.OpenLikeHost(kRate, 512);
-        const std::vector<char> defaults = Vst2Chunk(vst2);
-        const bool whole = c.answer == HostStateAnswer::kWhole;
-        EXPECT_EQ(vst2.Dispatch(effSetChunk, 1, static_cast<intptr_t>(bytes.size()), bytes.data()),
-                  whole ? 1 : 0)
-            << c.name;
-        EXPECT_EQ(Vst2Chunk(vst2) == defaults, c.answer == HostStateAnswer::kRefused) << c.name;
-        HostApplication application;
-        VST3PluginHost plug(Module(), application);
-        EXPECT_EQ(plug.SetState(bytes), whole ? kResultOk : kResultFalse) << c.name;
-        EXPECT_EQ(plug.State(), Vst2Chunk(vst2)) << c.name;
-    }
-}
-
-TEST(VST3Plugin, StatesThatCannotBeReadChangeNothing) {
-    HostApplication application;
-    VST3PluginHost plug(Module(), application);
-    ASSERT_EQ(plug.SetState(HardState()), kResultOk);
-    const std::vector<char> before = plug.State();
-    const std::vector<std::vector<char>> garbage{{}, std::vector<char>(3 << 20, 'x')};
-    for (const std::vector<char>& bytes : garbage) {
-        EXPECT_EQ(plug.SetState(bytes), kResultFalse) << bytes.size();
-        EXPECT_EQ(plug.State(), before) << bytes.size();
-    }
-    // A read that fails halfway.
-    MemoryStream failing(HardState({{kThreshold, 0.1f}}));
+    MemoryStream failing(MovedState(plug, -10.0));
     failing.FailReadsFrom(10);
     EXPECT_EQ(plug.Component()->setState(&failing), kResultFalse);
-    EXPECT_EQ(plug.State(), before);
-    MemoryStream other(HardState({{kThreshold, 0.1f}}));
-    EXPECT_EQ(plug.Component()->setState(&other), kResultOk);
-    EXPECT_NE(plug.State(), before);
+    EXPECT_EQ(plug.State(), chunk);
     EXPECT_EQ(plug.Component()->setState(nullptr), kInvalidArgument);
 }
 
@@ -453,28 +187,15 @@ TEST(VST3Plugin, HostileCallsGetDefinedAnswers) {
     }
     EXPECT_EQ(processor->canProcessSampleSize(kSample64), kResultTrue);
     EXPECT_EQ(processor->canProcessSampleSize(2), kResultFalse);
-    // Set-ups that would poison the time constants or the buffers.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (const HostRateCase& c : kHostRateCases) {
-        ProcessSetup setup{kRealtime, kSample32, 512, c.rate};
-        EXPECT_EQ(processor->setupProcessing(&setup), c.accepted ? kResultOk : kResultFalse)
-            << c.rate;
-    }
-    for (const ProcessSetup& setup : {ProcessSetup{kRealtime, kSample32, 512, nan},
-                                      ProcessSetup{kRealtime, kSample32, 0, 48000.0},
-                                      ProcessSetup{kRealtime, kSample32, -5, 48000.0},
-                                      ProcessSetup{kRealtime, 7, 512, 48000.0}}) {
-        ProcessSetup copy = setup;
-        EXPECT_EQ(processor->setupProcessing(&copy), kResultFalse);
-    }
+    ProcessSetup strangeSize{kRealtime, 7, 512, 48000.0};
+    EXPECT_EQ(processor->setupProcessing(&strangeSize), kResultFalse);
     // Process before setActive: silence, and a refusal.
     std::vector<float> in(64, 0.5f), left(64, 9.0f), right(64, 9.0f);
     EXPECT_EQ(plug.Process<float>({{in.data(), in.data()}}, {left.data(), right.data()}, 64),
               kResultFalse);
     EXPECT_EQ(left, std::vector<float>(64, 0.0f));
-    // An enormous block limit is held to what the effect makes buffers for.
-    ProcessSetup huge{kRealtime, kSample32, 1 << 30, 48000.0};
-    EXPECT_EQ(processor->setupProcessing(&huge), kResultOk);
+    ProcessSetup setup{kRealtime, kSample32, 512, 48000.0};
+    EXPECT_EQ(processor->setupProcessing(&setup), kResultOk);
     EXPECT_EQ(component->setActive(1), kResultOk);
     EXPECT_EQ(component->setActive(1), kResultOk);
     EXPECT_EQ(processor->setProcessing(1), kResultOk);

@@ -1,0 +1,106 @@
+#pragma once
+
+// One plug-in format's host side, as small as the conformance cases need: each driver
+// opens the built module through the format's own entry point and drives one instance
+// as that format's hosts do. The cases hold every format to the effect driven alone.
+#include "IEffectBase.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// What a format can express at all; a case needing more skips the format.
+enum Feature : unsigned {
+    k64Bit = 1,          // 64-bit samples
+    kTimedChanges = 2,   // parameter changes at a sample inside a block
+    kState = 4,          // state bytes to and from the host
+    kTexts = 8,          // a parameter's value from a text and back
+    kMonoMain = 16,      // a main input of one channel
+    kMonoSideChain = 32, // a side-chain input of one channel
+    kRefusesRates = 64,  // a rate it refuses is answered (VST 2's effSetSampleRate has none)
+};
+
+// A parameter change at a frame of the block it is sent with; frame 0 is before the block.
+struct Change {
+    int frame;
+    int index;
+    double normalized;
+};
+
+// How many channels each input bus carries: 2, 1 (it feeds both of its pair's inputs)
+// or 0 (the side-chain left out).
+struct Routing {
+    int main = 2;
+    int side = 2;
+};
+
+// One block: the effect's four inputs (main L/R, side-chain L/R) and two outputs, at the
+// block's first frame. Channels the routing leaves out are not read; a null input stands
+// for a channel the host hands over as a null pointer, a null output for one it leaves out.
+struct Block {
+    std::array<const double*, 4> in{};
+    std::array<double*, 2> out{};
+    int frames = 0;
+    std::vector<Change> changes;
+    bool wide = false;
+};
+
+// A value as the format hands it to the effect: normalized (VST 2 in float), or in the
+// parameter's real units (CLAP, LV2 in float).
+struct SentValue {
+    double value;
+    IValueUnit unit;
+};
+
+class FormatInstance {
+public:
+    virtual ~FormatInstance() = default;
+    // The buses the host connects, before Prepare or between blocks; false where the
+    // format cannot say it.
+    virtual bool Route(const Routing& routing) = 0;
+    // The host's set-up (rate, largest block, 64-bit samples where the format sets them
+    // up front), then processing switched on. False for a set-up the format refuses; true
+    // where it has no answer to give.
+    virtual bool Prepare(double rate, int64_t maxBlock, bool wide = false) = 0;
+    // Processing switched off and on again, as a host does between renders.
+    virtual void Restart() = 0;
+    // 32-bit output comes back widened, 64-bit as it is. True when the format answers
+    // success (always where it gives no answer).
+    virtual bool Process(const Block& block) = 0;
+    // The host's state bytes; SetState answers whether the state was taken whole.
+    virtual std::vector<uint8_t> State() { return {}; }
+    virtual bool SetState(const std::vector<uint8_t>&) { return false; }
+    // The value a text names, in real units, and the text the format shows for it; none
+    // when it refuses the text.
+    struct TextAnswer {
+        double value;
+        std::string shown;
+    };
+    virtual std::optional<TextAnswer> TextRoundTrip(int, const char*) { return std::nullopt; }
+    // The value the effect hears for a change.
+    virtual SentValue Sent(int index, double normalized) const = 0;
+};
+
+struct FormatDriver {
+    std::string name;
+    unsigned features;
+    // The format's text of a value carries its unit ("-12.5 dB", CLAP).
+    bool textsCarryUnit;
+    std::function<std::unique_ptr<FormatInstance>()> make;
+};
+
+inline void PrintTo(const FormatDriver& driver, std::ostream* out) {
+    *out << driver.name;
+}
+
+// The drivers linked into this program, in the order their files registered them.
+std::vector<FormatDriver>& Formats();
+inline bool RegisterFormat(FormatDriver driver) {
+    Formats().push_back(std::move(driver));
+    return true;
+}

@@ -1,0 +1,110 @@
+// Quelor.so (Quelor.dll) through VSTPluginMain, driven through its record alone.
+#include "FormatDriver.h"
+#include "PluginModule.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+class VST2Instance final : public FormatInstance {
+public:
+    VST2Instance() { plug.Dispatch(effOpen); }
+
+    bool Route(const Routing& r) override {
+        // The record's inputs are main L/R then side-chain L/R: a side-chain follows only
+        // a stereo programme.
+        if (r.main == 0 || (r.main == 1 && r.side > 0))
+            return false;
+        inputs = r.main + r.side;
+        VstSpeakerArrangement in{};
+        VstSpeakerArrangement out{};
+        in.numChannels = inputs;
+        out.numChannels = 2;
+        plug.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&in), &out);
+        return true;
+    }
+
+    bool Prepare(double rate, int64_t maxBlock, bool) override {
+        plug.Dispatch(effMainsChanged, 0, 0);
+        plug.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+        plug.Dispatch(effSetBlockSize, 0, static_cast<intptr_t>(maxBlock));
+        plug.Dispatch(effMainsChanged, 0, 1);
+        return true;
+    }
+
+    // Resume alone, as hosts that never suspend do: it must start afresh all the same.
+    void Restart() override { plug.Dispatch(effMainsChanged, 0, 1); }
+
+    bool Process(const Block& b) override {
+        AEffect* e = plug.Record();
+        for (const Change& c : b.changes) {
+            EXPECT_EQ(c.frame, 0) << "VST 2 has no timed changes";
+            e->setParameter(e, c.index, static_cast<float>(c.normalized));
+        }
+        if (b.wide)
+            Run<double>(b, [e](double** i, double** o, int32_t n) {
+                e->processDoubleReplacing(e, i, o, n);
+            });
+        else
+            Run<float>(b, [e](float** i, float** o, int32_t n) { e->processReplacing(e, i, o, n); });
+        return true;
+    }
+
+    std::vector<uint8_t> State() override {
+        uint8_t* bytes = nullptr;
+        const intptr_t size = plug.Dispatch(effGetChunk, 1, 0, &bytes);
+        return size > 0 && bytes ? std::vector<uint8_t>(bytes, bytes + size)
+                                 : std::vector<uint8_t>{};
+    }
+    bool SetState(const std::vector<uint8_t>& bytes) override {
+        std::vector<uint8_t> copy = bytes;
+        return plug.Dispatch(effSetChunk, 1, static_cast<intptr_t>(copy.size()), copy.data()) == 1;
+    }
+
+    // The value set is read from the state, which holds each in real units.
+    std::optional<TextAnswer> TextRoundTrip(int index, const char* text) override {
+        std::string entry = text;
+        if (plug.Dispatch(effString2Parameter, index, 0, entry.data()) != 1)
+            return std::nullopt;
+        const std::vector<uint8_t> state = State();
+        double value = 0.0;
+        std::memcpy(&value, state.data() + 8 + 8 * index, sizeof value);
+        return TextAnswer{value, plug.Text(effGetParamDisplay, index)};
+    }
+
+    SentValue Sent(int, double normalized) const override {
+        return {static_cast<float>(normalized), IValueUnit::kNormalized};
+    }
+
+private:
+    template <class Sample, class Call> void Run(const Block& b, Call call) {
+        const auto n = static_cast<std::size_t>(std::max(b.frames, 0));
+        std::vector<std::vector<Sample>> in(4, std::vector<Sample>(n)), out(2, std::vector<Sample>(n));
+        // Exactly as many pointers as channels announced, so that a read past them shows.
+        std::vector<Sample*> ins, outs;
+        for (int ch = 0; ch < inputs; ++ch) {
+            const double* from = b.in[static_cast<std::size_t>(ch)];
+            if (from)
+                std::copy_n(from, n, in[static_cast<std::size_t>(ch)].begin());
+            ins.push_back(from ? in[static_cast<std::size_t>(ch)].data() : nullptr);
+        }
+        for (std::size_t ch = 0; ch < 2; ++ch)
+            outs.push_back(b.out[ch] ? out[ch].data() : nullptr);
+        call(ins.data(), outs.data(), static_cast<int32_t>(b.frames));
+        for (std::size_t ch = 0; ch < 2; ++ch)
+            if (b.out[ch])
+                std::copy(out[ch].begin(), out[ch].end(), b.out[ch]);
+    }
+
+    CheckerHost host;
+    PluginInstance plug;
+    int inputs = 4;
+};
+
+[[maybe_unused]] const bool registered = RegisterFormat({"VST2", k64Bit | kState | kTexts | kMonoMain | kMonoSideChain,
+                                        false, [] { return std::make_unique<VST2Instance>(); }});
+
+} // namespace
