@@ -172,10 +172,7 @@ public:
     int32_t MakerId() const { return makerId; }
     // The packed version, or major * 10000 + minor * 100 + patch when decimal.
     int32_t EffectVersion(bool decimal) const;
-    HostKind StoredHostKind() const { return hostKind; }
     int32_t HostVersion() const { return hostVersion; }
-    // Plug-in lock held. Records which host this is; called once per instance.
-    void SetHost(const char* productText, int32_t version);
     bool DoesChunks() const { return doesChunks; }
     bool IsInstrument() const { return isInstrument; }
     int32_t LatencySamples() const { return latency; }
@@ -226,8 +223,6 @@ public:
     // Host thread, without the plug-in lock: the state into chunk, written under the lock
     // into room made outside it. False when it could not be written.
     bool SaveProgramState(StateChunk& chunk);
-    // Plug-in lock held, the chunk's room held (StateChunk::HoldRoom): the state into chunk.
-    bool WriteProgramState(StateChunk& chunk);
     // Any thread, without the plug-in lock: the state in chunk, read into state. A chunk
     // without the header is read as values from its start.
     IStateRead ReadProgramState(const StateChunk& chunk, IProgramState& state) const;
@@ -286,6 +281,10 @@ public:
     PlugLock& Lock() { return plugLock; }
 
 private:
+    // Plug-in lock held. Records which host this is; called once per instance.
+    void SetHost(const char* productText, int32_t version);
+    // Plug-in lock held, the chunk's room held (StateChunk::HoldRoom): the state into chunk.
+    bool WriteProgramState(StateChunk& chunk);
     void ParseChannelConfigurations(const char* channelIOStr);
 
     void MakeChannels(int inputs, int outputs);
