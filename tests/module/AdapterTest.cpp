@@ -329,6 +329,39 @@ TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder
     EXPECT_EQ(delivered, expected);
 }
 
+// An effect that keeps its programs in chunks: a switch of programs stores nothing first.
+const EffectIdentity kChunkIdentity{1, "2-2", 1, "Chunks", "", "Test Maker", 0x00010000,
+                                    FourCharCode("Tst2"), FourCharCode("TstM"), 0, true, false};
+
+class ChunkEffect : public IEffectBase {
+public:
+    ChunkEffect() : IEffectBase(kChunkIdentity) {
+        ParameterAt(0)->SetupContinuous("Level", 0.0, 0.0, 1.0, 0.01, "");
+    }
+};
+
+// A program chunk made live is what the current program holds from then on: selecting
+// that program again finds the chunk's values, not those from before it.
+TEST(AdapterPrograms, AProgramChunkBecomesTheCurrentProgram) {
+    CheckerHost host;
+    IEffectVST adapter(CheckerHost::Callback(), std::make_unique<ChunkEffect>(), false);
+    AEffect* record = adapter.Record();
+    const auto dispatch = [&](int32_t opcode, int32_t index, intptr_t value, void* ptr) {
+        return record->dispatcher(record, opcode, index, value, ptr, 0.0f);
+    };
+    record->setParameter(record, 0, 0.25f);
+    const uint8_t* lent = nullptr;
+    const intptr_t size = dispatch(effGetChunk, 1, 0, &lent);
+    ASSERT_EQ(size, 16);
+    const std::vector<uint8_t> chunk(lent, lent + size);
+    record->setParameter(record, 0, 0.75f);
+    dispatch(effSetProgram, 0, 0, nullptr); // the program takes the live 0.75
+    EXPECT_EQ(dispatch(effSetChunk, 1, size, const_cast<uint8_t*>(chunk.data())), 1);
+    EXPECT_EQ(record->getParameter(record, 0), 0.25f);
+    dispatch(effSetProgram, 0, 0, nullptr);
+    EXPECT_EQ(record->getParameter(record, 0), 0.25f);
+}
+
 TEST(AdapterSettings, CloseDestroys) {
     CheckerHost host;
     bool destroyed = false;
