@@ -21,6 +21,9 @@ struct MeterDescription {
     double maximum;
 };
 
+// The meters an effect declares, for its identity.
+using MeterList = std::span<const MeterDescription>;
+
 // The most meters an effect declares, so that readings fit a fixed record.
 constexpr int kMostMeters = 8;
 
@@ -56,6 +59,3 @@ public:
     // neighbouring blocks, never a torn value.
     virtual void ReadMeters(MeterReadings& readings) const = 0;
 };
-
-// The meters an effect declares, for its identity.
-using MeterList = std::span<const MeterDescription>;
