@@ -125,9 +125,9 @@ private:
     // The meters as the last block left them, written by the audio thread alone: each
     // value whole (relaxed order), the count released after them.
     struct PublishedMeters {
-        std::atomic<double> in{0.0};   // mean square, as displays.in
-        std::atomic<double> out{0.0};  // likewise displays.out
-        std::atomic<double> gain{1.0}; // displays.gain
+        std::atomic<double> in{0.0};        // mean square, as displays.in
+        std::atomic<double> out{0.0};       // likewise displays.out
+        std::atomic<double> gain{1.0};      // displays.gain
         std::atomic<double> brickwall{0.0}; // the LED's value
     };
     static_assert(std::atomic<double>::is_always_lock_free);

@@ -164,10 +164,9 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
         std::ostringstream port;
         port << "a lv2:OutputPort, lv2:ControlPort ;\n        lv2:index "
              << LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(i))
-             << " ;\n        lv2:symbol "
-             << Quoted(meter.symbol) << " ;\n        lv2:name " << Quoted(meter.name)
-             << " ;\n        lv2:minimum " << Number(meter.minimum) << " ;\n        lv2:maximum "
-             << Number(meter.maximum);
+             << " ;\n        lv2:symbol " << Quoted(meter.symbol) << " ;\n        lv2:name "
+             << Quoted(meter.name) << " ;\n        lv2:minimum " << Number(meter.minimum)
+             << " ;\n        lv2:maximum " << Number(meter.maximum);
         Unit(port, meter.unit);
         ports.push_back(port.str());
     }

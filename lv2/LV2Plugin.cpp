@@ -51,8 +51,7 @@ int BlockLengthFromFeatures(const LV2_Feature* const* features) {
 class LV2Instance final : public IEffectHost {
 public:
     LV2Instance(std::unique_ptr<IEffectBase> e, double rate, int blockLength)
-        : runtime(std::move(e), *this),
-          parameterCount(runtime.Effect().ParameterCount()),
+        : runtime(std::move(e), *this), parameterCount(runtime.Effect().ParameterCount()),
           controls(static_cast<std::size_t>(parameterCount), nullptr),
           applied(static_cast<std::size_t>(parameterCount), 0u),
           appliedOnce(static_cast<std::size_t>(parameterCount), false),

@@ -19,8 +19,8 @@ public:
     QuelorEditor(Quelor& effect, int panelWidth, int panelHeight, int framesPerSecond,
                  RAS_ModuleHandle images)
         : IEffectParameters(effect),
-          IGraphicsWindow(this, panelWidth, panelHeight, framesPerSecond, images),
-          metered(effect), meters(LayOutQuelorPanel(*this)), shownBlocks(effect.MeteredBlocks()) {}
+          IGraphicsWindow(this, panelWidth, panelHeight, framesPerSecond, images), metered(effect),
+          meters(LayOutQuelorPanel(*this)), shownBlocks(effect.MeteredBlocks()) {}
 
     int EditorWidth() const override { return Width(); }
     int EditorHeight() const override { return Height(); }

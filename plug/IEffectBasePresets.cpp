@@ -39,7 +39,7 @@ IStateRead IEffectBase::ReadProgramState(const StateChunk& chunk, IProgramState&
         state.read = IStateRead::kUnreadable;
     } else {
         state.read = ReadParamValues(chunk, position, state.values) < 0 ? IStateRead::kPartial
-                                                                  : IStateRead::kWhole;
+                                                                        : IStateRead::kWhole;
     }
     return state.read;
 }

@@ -122,8 +122,7 @@ private:
 };
 
 IEffectVST::IEffectVST(audioMasterCallback callback, std::unique_ptr<IEffectBase> owned, bool midi)
-    : audioMaster(callback), doesMidi(midi), runtime(std::move(owned), *this),
-      programs(Effect()) {
+    : audioMaster(callback), doesMidi(midi), runtime(std::move(owned), *this), programs(Effect()) {
     IEffectBase& effect = Effect();
     record.magic = kEffectMagic;
     record.dispatcher = VSTDispatcher;

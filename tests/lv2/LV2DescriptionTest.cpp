@@ -109,8 +109,8 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
     const int parameters = effect.ParameterCount();
     const MeterList meters = effect.Meters();
     ASSERT_EQ(lilv_plugin_get_num_ports(world.plugin),
-              static_cast<uint32_t>(LV2MeterPortIndex(effect.Buses(), parameters,
-                                                      static_cast<int>(meters.size()))));
+              static_cast<uint32_t>(
+                  LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(meters.size()))));
     const auto port = [&](int index) {
         return lilv_plugin_get_port_by_index(world.plugin, static_cast<uint32_t>(index));
     };
@@ -181,7 +181,8 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
     ASSERT_EQ(meters.size(), static_cast<std::size_t>(Quelor::kMeterCount));
     for (std::size_t i = 0; i < meters.size(); ++i) {
         const MeterDescription& meter = meters[i];
-        const LilvPort* p = port(LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(i)));
+        const LilvPort* p =
+            port(LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(i)));
         SCOPED_TRACE(meter.symbol);
         EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(world.plugin, p)), meter.symbol);
         EXPECT_EQ(classes(p), (Texts{LV2_CORE__OutputPort, LV2_CORE__ControlPort}));
@@ -287,7 +288,8 @@ TEST_F(Description, MetersStayWithinTheRangesTheirPortsDeclare) {
         EXPECT_GE(shown, range.minimum);
         EXPECT_LE(shown, range.maximum);
         if (i != Quelor::kMeterBrickwall) {
-            EXPECT_GT(readings.values[static_cast<std::size_t>(i)], range.maximum) << "the run must drive the meter past its end";
+            EXPECT_GT(readings.values[static_cast<std::size_t>(i)], range.maximum)
+                << "the run must drive the meter past its end";
         }
     }
 }

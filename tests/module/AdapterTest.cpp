@@ -319,10 +319,10 @@ TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder
         const bool passed = call.events[0].type != kVstMidiType;
         EXPECT_TRUE(!passed || call.eventPointers[0] == list.events[at]) << "passed unchanged";
     }
-    EXPECT_EQ(opcodes, (std::vector<int32_t>{
-                           audioMasterGetProductString, audioMasterGetVendorVersion,
-                           audioMasterWantMidi, audioMasterProcessEvents,
-                           audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit}));
+    EXPECT_EQ(opcodes, (std::vector<int32_t>{audioMasterGetProductString,
+                                             audioMasterGetVendorVersion, audioMasterWantMidi,
+                                             audioMasterProcessEvents, audioMasterAutomate,
+                                             audioMasterBeginEdit, audioMasterEndEdit}));
     std::vector<int32_t> expected;
     for (int i = 0; i < kEvents; ++i)
         expected.push_back(i);
@@ -330,8 +330,12 @@ TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder
 }
 
 // An effect that keeps its programs in chunks: a switch of programs stores nothing first.
-const EffectIdentity kChunkIdentity{1, "2-2", 1, "Chunks", "", "Test Maker", 0x00010000,
-                                    FourCharCode("Tst2"), FourCharCode("TstM"), 0, true, false};
+const EffectIdentity kChunkIdentity = [] {
+    EffectIdentity identity = kIdentity;
+    identity.parameterCount = 1;
+    identity.doesChunks = true;
+    return identity;
+}();
 
 class ChunkEffect : public IEffectBase {
 public:
