@@ -95,8 +95,11 @@ public:
 
     // Any thread. A parameter's value, real or normalized, to its controls.
     void PushParamToControls(int index, double value, bool isNormalized) override;
-    // Any thread (the meters come from the audio thread). Out of range is ignored.
+    // Any thread. Out of range is ignored.
     void SetControlValue(int index, double value) override;
+    // UI thread, before each refresh (the host's idle tick, or a window's own timer): a
+    // panel whose controls show readings kept elsewhere, such as meters, takes them here.
+    virtual void TakeReadings() {}
 
     // Draws frame number i (from 1) of bitmap into rect.
     bool DrawFrame(const IFrameBitmap& bitmap, const IRectangle& rect, int frame,

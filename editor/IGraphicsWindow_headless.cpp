@@ -48,7 +48,9 @@ void* IGraphicsWindow::WindowHandle() {
     return nullptr;
 }
 
-void IGraphicsWindow::EditorIdle() {}
+void IGraphicsWindow::EditorIdle() {
+    TakeReadings();
+}
 
 int IGraphicsWindow::EventDescriptor() const {
     return -1;

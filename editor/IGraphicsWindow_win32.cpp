@@ -188,6 +188,7 @@ struct IGraphicsWindow::Platform {
             }
             return;
         }
+        editor.TakeReadings();
         IRectangle dirty;
         if (!editor.CollectDirtyRegion(&dirty))
             return;

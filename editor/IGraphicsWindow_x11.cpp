@@ -792,6 +792,7 @@ void* IGraphicsWindow::WindowHandle() {
 }
 
 void IGraphicsWindow::EditorIdle() {
+    TakeReadings();
     if (platform && platform->display)
         platform->Idle();
 }

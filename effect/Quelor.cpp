@@ -20,6 +20,14 @@ constexpr BusDescription kOutputBuses[] = {
 };
 constexpr BusLayout kBuses{kInputBuses, kOutputBuses};
 
+// The ranges reach past every needle's ends, so a clamped reading shows as the true one.
+constexpr MeterDescription kMeters[Quelor::kMeterCount] = {
+    {"input_level", "Input Level", "dB", Quelor::kMeterFloorDb, 24.0},
+    {"gain_reduction", "Gain Reduction", "dB", 0.0, 60.0},
+    {"output_level", "Output Level", "dB", Quelor::kMeterFloorDb, 24.0},
+    {"brickwall_activity", "Brickwall Activity", "", 0.0, 1.0},
+};
+
 // The product's names and identifiers; a function, so that an effect made while the
 // program starts never reads them before they are made.
 EffectIdentity Identity() {
@@ -37,6 +45,7 @@ EffectIdentity Identity() {
         false,
         false,
         &kBuses,
+        kMeters,
     };
 }
 
@@ -222,7 +231,7 @@ void Quelor::ResetProcessing() {
         glide->JumpTo(glide->target);
     processedSinceReset = false;
     displays = {};
-    brickwallLevel = 0.0;
+    ClearPublishedMeters();
     meterCoeff = 1.0 - std::exp(-1.0 / (rate * kMeterSeconds));
 }
 
@@ -248,7 +257,7 @@ void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
         double* const out[2] = {outputs[0] + done, outputs[1] + done};
         ProcessPiece(in, out, n, settings);
     }
-    FeedMeters(settings.brickwall);
+    PublishMeters(settings.brickwall);
 }
 
 double Quelor::NeedleValue(double amplitude) {
@@ -257,23 +266,30 @@ double Quelor::NeedleValue(double amplitude) {
     return std::clamp(v, 0.0, 1.0);
 }
 
-void Quelor::SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle) {
-    ledIndex = led;
-    inNeedleIndex = inNeedle;
-    grNeedleIndex = grNeedle;
-    outNeedleIndex = outNeedle;
+void Quelor::PublishMeters(bool brickwall) {
+    const double led =
+        brickwall ? std::clamp(kLedScale * std::log10(displays.limiter), 0.0, 1.0) : 0.0;
+    published.in.store(displays.in, std::memory_order_relaxed);
+    published.out.store(displays.out, std::memory_order_relaxed);
+    published.gain.store(displays.gain, std::memory_order_relaxed);
+    published.brickwall.store(led, std::memory_order_relaxed);
+    meteredBlocks.fetch_add(1, std::memory_order_release);
 }
 
-void Quelor::FeedMeters(bool brickwall) {
-    brickwallLevel =
-        brickwall ? std::clamp(kLedScale * std::log10(displays.limiter), 0.0, 1.0) : 0.0;
-    IEditorLink* panel = Editor();
-    if (!panel)
-        return;
-    panel->SetControlValue(ledIndex, brickwallLevel);
-    panel->SetControlValue(grNeedleIndex, NeedleValue(displays.gain));
-    panel->SetControlValue(inNeedleIndex, NeedleValue(std::sqrt(displays.in * kMeterReference)));
-    panel->SetControlValue(outNeedleIndex, NeedleValue(std::sqrt(displays.out * kMeterReference)));
+void Quelor::ClearPublishedMeters() {
+    published.in.store(displays.in, std::memory_order_relaxed);
+    published.out.store(displays.out, std::memory_order_relaxed);
+    published.gain.store(displays.gain, std::memory_order_relaxed);
+    published.brickwall.store(0.0, std::memory_order_relaxed);
+}
+
+Quelor::NeedlePositions Quelor::Needles() const {
+    const double in = published.in.load(std::memory_order_relaxed);
+    const double out = published.out.load(std::memory_order_relaxed);
+    return {published.brickwall.load(std::memory_order_relaxed),
+            NeedleValue(std::sqrt(in * kMeterReference)),
+            NeedleValue(published.gain.load(std::memory_order_relaxed)),
+            NeedleValue(std::sqrt(out * kMeterReference))};
 }
 
 void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int frames,
@@ -335,9 +351,12 @@ double PowerToDb(double power) {
 }
 } // namespace
 
-Quelor::MeterReadings Quelor::Meters() const {
-    return {PowerToDb(displays.in), 0.0 - PowerToDb(displays.gain * displays.gain),
-            PowerToDb(displays.out), brickwallLevel};
+void Quelor::ReadMeters(MeterReadings& readings) const {
+    const double gain = published.gain.load(std::memory_order_relaxed);
+    readings.values[kMeterInput] = PowerToDb(published.in.load(std::memory_order_relaxed));
+    readings.values[kMeterReduction] = 0.0 - PowerToDb(gain * gain);
+    readings.values[kMeterOutput] = PowerToDb(published.out.load(std::memory_order_relaxed));
+    readings.values[kMeterBrickwall] = published.brickwall.load(std::memory_order_relaxed);
 }
 
 double Quelor::LevelNeedle(double levelDb) {

@@ -6,6 +6,8 @@
 #include "ProductDescription.h"
 
 #include <array>
+#include <atomic>
+#include <cstdint>
 
 // The Quelor compressor: a hard-knee feed-forward compressor with a peak-hold
 // envelope, stereo link, side-chain, dry/wet mix and a brickwall stage. Processing only:
@@ -28,6 +30,8 @@ public:
         kBrickwall,
         kParameterCount
     };
+    // The meters it declares, in the order ReadMeters fills them.
+    enum Meter { kMeterInput, kMeterReduction, kMeterOutput, kMeterBrickwall, kMeterCount };
     enum StereoMode { kStereoAverage, kStereoMaximum, kStereoDualMono };
     enum BrickwallSetting { kBrickwallOn, kBrickwallOff };
 
@@ -52,6 +56,10 @@ public:
     std::unique_ptr<IWorkBuffers> MakeWorkBuffers(int frames) override;
     // Plug-in lock held.
     void AdoptWorkBuffers(IWorkBuffers& buffers) override;
+    // Any thread, no lock: the input and output levels (smoothed, dBFS, no lower than
+    // kMeterFloorDb), the compressor's gain reduction (0 dB or more) and the limiter's
+    // activity as the LED shows it (0..1), as the last block left them.
+    void ReadMeters(MeterReadings& readings) const override;
 
     // The values Gain, Mix, Attenuation, Threshold and Ratio glide to.
     double ThresholdGain() const { return threshold.target; }
@@ -76,25 +84,23 @@ public:
     // Linear amplitude (1.0 = the scale's 0 mark) to a needle position 0..1.
     static double NeedleValue(double amplitude);
 
-    // Editor factory, UI thread, before the editor is attached: the control indices the
-    // meter feed writes to.
-    void SetMeterControls(int led, int inNeedle, int grNeedle, int outNeedle);
-
-    // The meters in a host's units, kept after every block whether or not an editor
-    // exists, so that a host without our panel can show them; the panel is fed from the
-    // same smoothed values.
-    struct MeterReadings {
-        double inputDb;     // smoothed input level, dBFS, no lower than kMeterFloorDb
-        double reductionDb; // the compressor's gain reduction, 0 or more
-        double outputDb;    // smoothed output level, dBFS, no lower than kMeterFloorDb
-        double brickwall;   // the limiter's activity as the LED shows it, 0..1
-    };
     static constexpr double kMeterFloorDb = -120.0;
-    // Audio thread, plug-in lock held.
-    MeterReadings Meters() const;
     // The needle positions the panel shows for a level and for a gain reduction.
     static double LevelNeedle(double levelDb);
     static double ReductionNeedle(double reductionDb);
+
+    // Where the panel's needles and LED stand for the last block's meters (0..1 each).
+    struct NeedlePositions {
+        double led;
+        double in;
+        double gr;
+        double out;
+    };
+    // Any thread, no lock.
+    NeedlePositions Needles() const;
+    // Any thread, no lock: the blocks whose meters were stored, counted from construction,
+    // so that a panel moves its needles only when there is something new.
+    uint32_t MeteredBlocks() const { return meteredBlocks.load(std::memory_order_acquire); }
 
 private:
     struct WorkBuffers;
@@ -109,7 +115,10 @@ private:
     double ChoiceValue(int index) const;
     void ProcessPiece(double* const* inputs, double* const* outputs, int frames,
                       const BlockSettings& settings);
-    void FeedMeters(bool brickwall);
+    // Audio thread: the meters of the block just run, stored for any thread to read.
+    void PublishMeters(bool brickwall);
+    // The stored meters set to those of a cleared history.
+    void ClearPublishedMeters();
     // A change of a gliding value: at once until the first sample after a reset,
     // so that playback starts at its settings; a glide from then on.
     void Retarget(GainStage::Glide& glide, double value);
@@ -117,11 +126,17 @@ private:
         return {&threshold, &makeup, &attenuation, &exponent, &mix};
     }
 
-    int inNeedleIndex = -1;
-    int grNeedleIndex = -1;
-    int outNeedleIndex = -1;
-    int ledIndex = -1;
-    double brickwallLevel = 0.0; // the LED's value, kept for hosts that show meters without a panel
+    // The meters as the last block left them, written by the audio thread alone: each
+    // value whole (relaxed order), the count released after them.
+    struct PublishedMeters {
+        std::atomic<double> in{0.0};        // mean square, as displays.in
+        std::atomic<double> out{0.0};       // likewise displays.out
+        std::atomic<double> gain{1.0};      // displays.gain
+        std::atomic<double> brickwall{0.0}; // the LED's value
+    };
+    static_assert(std::atomic<double>::is_always_lock_free);
+    PublishedMeters published;
+    std::atomic<uint32_t> meteredBlocks{0};
     GainStage::Displays displays;
     double meterCoeff = 0.0;
     GainStage::Glide threshold{1.0};   // linear

@@ -149,14 +149,15 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
             port << " ;\n        lv2:portProperty lv2:isSideChain, lv2:connectionOptional";
         ports.push_back(port.str());
     }
-    for (int i = 0; i < product.meterPortCount; ++i) {
-        const LV2MeterPort& meter = product.meterPorts[i];
+    const MeterList meters = effect.Meters();
+    for (std::size_t i = 0; i < meters.size(); ++i) {
+        const MeterDescription& meter = meters[i];
         std::ostringstream port;
         port << "a lv2:OutputPort, lv2:ControlPort ;\n        lv2:index "
-             << LV2MeterPortIndex(effect.Buses(), parameters, i) << " ;\n        lv2:symbol "
-             << QuotedText(meter.symbol) << " ;\n        lv2:name " << QuotedText(meter.name)
-             << " ;\n        lv2:minimum " << Number(meter.minimum) << " ;\n        lv2:maximum "
-             << Number(meter.maximum);
+             << LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(i))
+             << " ;\n        lv2:symbol " << QuotedText(meter.symbol) << " ;\n        lv2:name "
+             << QuotedText(meter.name) << " ;\n        lv2:minimum " << Number(meter.minimum)
+             << " ;\n        lv2:maximum " << Number(meter.maximum);
         Unit(port, meter.unit);
         ports.push_back(port.str());
     }
@@ -170,9 +171,9 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
             << "\n    a ui:X11UI ;\n    lv2:requiredFeature ui:idleInterface, ui:parent ;\n"
                "    lv2:optionalFeature ui:noUserResize, ui:resize, ui:touch ;\n"
                "    lv2:extensionData ui:idleInterface";
-        for (int i = 0; i < product.meterPortCount; ++i)
+        for (const MeterDescription& meter : meters)
             out << " ;\n    ui:portNotification [\n        ui:plugin " << Uri(product.uri)
-                << " ;\n        lv2:symbol " << QuotedText(product.meterPorts[i].symbol)
+                << " ;\n        lv2:symbol " << QuotedText(meter.symbol)
                 << " ;\n        ui:protocol ui:floatProtocol\n    ]";
         out << " .\n";
     }

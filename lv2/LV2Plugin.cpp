@@ -50,15 +50,13 @@ int BlockLengthFromFeatures(const LV2_Feature* const* features) {
 // effect's host, which has nothing to hear: LV2 edits come through the ports.
 class LV2Instance final : public IEffectHost {
 public:
-    LV2Instance(const LV2Product& p, std::unique_ptr<IEffectBase> e, double rate, int blockLength)
-        : product(p), runtime(std::move(e), *this),
-          parameterCount(runtime.Effect().ParameterCount()),
+    LV2Instance(std::unique_ptr<IEffectBase> e, double rate, int blockLength)
+        : runtime(std::move(e), *this), parameterCount(runtime.Effect().ParameterCount()),
           controls(static_cast<std::size_t>(parameterCount), nullptr),
           applied(static_cast<std::size_t>(parameterCount), 0u),
           appliedOnce(static_cast<std::size_t>(parameterCount), false),
           audio(LV2AudioPorts(runtime.Buses()).size(), nullptr),
-          meters(static_cast<std::size_t>(p.meterPortCount), nullptr),
-          readings(static_cast<std::size_t>(p.meterPortCount), 0.0) {
+          meters(runtime.Effect().Meters().size(), nullptr) {
         if (!runtime.Prepare(rate, blockLength))
             throw std::bad_alloc();
         runtime.OpenLikeHost();
@@ -134,31 +132,26 @@ private:
         }
     }
 
+    // The effect's readings, clamped to the ranges its meters declare; no lock.
     void WriteMeters() {
-        if (readings.empty())
+        const MeterList declared = runtime.Effect().Meters();
+        if (declared.empty())
             return;
-        {
-            ScopedPlugLock lock(runtime.Effect().Lock());
-            product.readMeters(runtime.Effect(), readings.data());
-        }
-        for (int i = 0; i < product.meterPortCount; ++i) {
-            const auto at = static_cast<std::size_t>(i);
-            const LV2MeterPort& port = product.meterPorts[i];
-            if (meters[at])
-                *meters[at] =
-                    static_cast<float>(std::clamp(readings[at], port.minimum, port.maximum));
-        }
+        MeterReadings readings;
+        runtime.Effect().ReadMeters(readings);
+        for (std::size_t i = 0; i < declared.size(); ++i)
+            if (meters[i])
+                *meters[i] = static_cast<float>(
+                    std::clamp(readings.values[i], declared[i].minimum, declared[i].maximum));
     }
 
-    const LV2Product& product;
     EffectRuntime runtime;
     int parameterCount;
     std::vector<const float*> controls;
     std::vector<uint32_t> applied; // the bits of the value each parameter last took
     std::vector<bool> appliedOnce;
     std::vector<float*> audio; // by audio port: the buses' channels, inputs first
-    std::vector<float*> meters;
-    std::vector<double> readings;
+    std::vector<float*> meters; // by meter the effect declares
     std::vector<EffectRuntime::HostBus<float>> inputBuses;
     std::vector<EffectRuntime::HostBus<float>> outputBuses;
 };
@@ -178,7 +171,7 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
         std::unique_ptr<IEffectBase> effect(product.createEffect());
         if (!effect)
             return nullptr;
-        return new LV2Instance(product, std::move(effect), rate, BlockLengthFromFeatures(features));
+        return new LV2Instance(std::move(effect), rate, BlockLengthFromFeatures(features));
     } catch (...) {
         return nullptr;
     }

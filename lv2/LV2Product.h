@@ -19,29 +19,17 @@ struct LV2AudioPort {
 // each in the effect's channel order.
 std::vector<LV2AudioPort> LV2AudioPorts(const BusLayout& buses);
 
-// A control output the effect writes after every run: a meter in a host's units.
-struct LV2MeterPort {
-    const char* symbol;
-    const char* name;
-    const char* unit; // a parameter label ("dB", "ms", "%") or "" for none
-    double minimum;
-    double maximum;
-};
-
 // What joins one effect to the LV2 adapter: everything about the bundle that the
 // effect's own tables do not say. The ports are numbered parameters first (port i is
-// parameter i), then the audio ports of its buses, then the meters.
+// parameter i), then the audio ports of its buses, then a control output for each meter
+// the effect declares, written after every run.
 struct LV2Product {
     const char* uri;
     const char* uiUri;
     const char* pluginClass; // an lv2core class name, e.g. "CompressorPlugin"
     const char* license;     // the URI of the terms it is distributed under
-    const LV2MeterPort* meterPorts;
-    int meterPortCount;
     // Any host thread: a new effect with no host behind it.
     IEffectBase* (*createEffect)();
-    // Audio thread, plug-in lock held: one value per meter port, clamped by the caller.
-    void (*readMeters)(IEffectBase& effect, double* values);
 };
 
 // Port numbers of a product for an effect with parameterCount parameters.

@@ -7,7 +7,7 @@ constexpr int kQuelorPanelWidth = 510;
 constexpr int kQuelorPanelHeight = 370;
 constexpr int kQuelorPanelFps = 60;
 
-// Where the meter feed writes: control indices on the laid-out panel.
+// Where the meters show: control indices on the laid-out panel.
 struct QuelorMeterControls {
     int led;
     int inNeedle;

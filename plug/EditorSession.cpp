@@ -26,8 +26,6 @@ bool EditorSession::Open(void* parent, const void* owner) {
         return true;
     open = true;
     openedBy = owner;
-    ScopedPlugLock lock(plug.Lock());
-    plug.EditorOpened();
     return true;
 }
 
@@ -36,10 +34,6 @@ void EditorSession::Close(const void* owner) {
         return;
     open = false;
     openedBy = nullptr;
-    {
-        ScopedPlugLock lock(plug.Lock());
-        plug.EditorClosed();
-    }
     if (IEditorWindow* window = plug.EditorWindow())
         window->CloseEditorWindow();
 }

@@ -5,8 +5,8 @@
 class IEffectBase;
 
 // The effect's editor as every format opens it: built when a host first asks for it and
-// kept until the effect goes, shown in one host window at a time. UI thread; the plug-in
-// lock is taken only to tell the effect, never around window work.
+// kept until the effect goes, shown in one host window at a time. UI thread; it takes no
+// plug-in lock of its own, so no window work ever runs under it.
 class EditorSession {
 public:
     explicit EditorSession(IEffectBase& effect) : plug(effect) {}

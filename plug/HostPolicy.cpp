@@ -27,9 +27,8 @@ bool ChangeSampleRate(IEffectBase& effect, double rate) {
     return true;
 }
 
-void Activate(IEffectBase& effect, bool on) {
-    ScopedPlugLock lock(effect.Lock());
-    effect.ActivationChanged(on);
+// On or off, the effect only starts afresh.
+void Activate(IEffectBase& effect, bool) {
     effect.ResetProcessing();
 }
 

@@ -33,7 +33,7 @@ bool AcceptsStateSize(int64_t bytes);
 bool ChangeSampleRate(IEffectBase& effect, double rate);
 // Host thread; takes the plug-in lock. Processing is switched on or off (VST 2 resume
 // and suspend, VST 3 setActive, CLAP activate and deactivate, LV2 activate and
-// deactivate): the effect hears it and starts afresh either way.
+// deactivate): the effect starts afresh either way.
 void Activate(IEffectBase& effect, bool on);
 // Any thread; takes the plug-in lock. Processing starts afresh without a switch (CLAP
 // start_processing and reset): the processing history is cleared, so that a value set

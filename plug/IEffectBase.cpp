@@ -78,19 +78,15 @@ template <class Channels> void NarrowOutputs(Channels& channels, int frames, boo
 IEffectBase::IEffectBase(const EffectIdentity& identity, const IEditorFactory* factory)
     : uniqueId(identity.uniqueId), makerId(identity.makerId), version(identity.version),
       doesChunks(identity.doesChunks), isInstrument(identity.isInstrument),
-      latency(identity.latency), editorFactory(factory) {
+      latency(identity.latency), editorFactory(factory), meters(identity.meters) {
+    QUELOR_FATAL_ASSERT(meters.size() <= static_cast<std::size_t>(kMostMeters));
     for (int i = 0; i < identity.parameterCount; ++i)
         parameters.push_back(std::make_unique<IParameter>());
-    // Presets store values under the plug-in lock, so they have room for them from the
-    // start: twice over, as loading a preset that is not initialized appends.
-    const int valueBytes = 2 * static_cast<int>(sizeof(double)) * identity.parameterCount;
     for (int i = 0; i < identity.presetCount; ++i) {
         auto preset = std::make_unique<IPreset>();
         std::snprintf(preset->name, sizeof preset->name, "- %d -", i);
-        preset->values.Reserve(valueBytes);
         presets.push_back(std::move(preset));
     }
-    presetValues.values.resize(parameters.size());
     CopyText(effectName, identity.effectName, sizeof effectName);
     CopyText(productName, identity.productName, sizeof productName);
     CopyText(makerName, identity.makerName, sizeof makerName);
@@ -175,31 +171,6 @@ void IEffectBase::ProcessBlock(double** inputs, double** outputs, int frames) {
     }
 }
 
-void IEffectBase::EditorOpened() {}
-
-void IEffectBase::EditorClosed() {}
-
-void IEffectBase::ActivationChanged(bool) {
-    ScopedPlugLock lock(plugLock);
-}
-
-void IEffectBase::ProcessMidiMessage(const IMidiMessage& message) {
-    SendMidiMessage(message);
-}
-
-bool IEffectBase::NoteNameFor(int, char* name) {
-    name[0] = '\0';
-    return false;
-}
-
-bool IEffectBase::SaveState(StateChunk& chunk) {
-    return SerializeParamValues(chunk);
-}
-
-int IEffectBase::ReadState(const StateChunk& chunk, int position, IParamValues& values) const {
-    return ReadParamValues(chunk, position, values);
-}
-
 void IEffectBase::NotifyHostEditBegin(int index) {
     QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
     if (host)
@@ -216,28 +187,6 @@ void IEffectBase::NotifyHostEditEnd(int index) {
     QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
     if (host)
         host->EditEnd(index);
-}
-
-int IEffectBase::HostSamplePosition() {
-    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
-    return host ? host->SamplePosition() : 0;
-}
-
-double IEffectBase::HostTempo() {
-    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
-    return host ? host->Tempo() : 0.0;
-}
-
-void IEffectBase::HostTimeSignature(int* numerator, int* denominator) {
-    QUELOR_DEBUG_ASSERT(!plugLock.HeldByThisThread());
-    int n = 0;
-    int d = 0;
-    if (host)
-        host->TimeSignature(&n, &d);
-    if (numerator)
-        *numerator = n;
-    if (denominator)
-        *denominator = d;
 }
 
 HostKind IEffectBase::IdentifyHost() {
@@ -309,6 +258,8 @@ std::unique_ptr<IWorkBuffers> IEffectBase::MakeWorkBuffers(int) {
 
 void IEffectBase::AdoptWorkBuffers(IWorkBuffers&) {}
 
+void IEffectBase::ReadMeters(MeterReadings&) const {}
+
 IBlockBuffers IEffectBase::PrepareBlockBuffers(int frames) {
     IBlockBuffers buffers;
     buffers.frames = std::max(frames, 0);
@@ -329,23 +280,6 @@ void IEffectBase::SwapBlockBuffers(IBlockBuffers& buffers) {
     maxBlockSize = buffers.frames;
     if (buffers.work)
         AdoptWorkBuffers(*buffers.work);
-}
-
-void IEffectBase::SetLatencySamples(int samples) {
-    latency = samples;
-    if (host)
-        host->LatencyChanged(samples);
-}
-
-bool IEffectBase::SendMidiMessage(const IMidiMessage& message) {
-    return host && host->SendMidi(message);
-}
-
-bool IEffectBase::SendMidiMessages(const IMidiMessage* messages, int count) {
-    bool all = true;
-    for (int i = 0; i < count; ++i)
-        all = SendMidiMessage(messages[i]) && all;
-    return all;
 }
 
 IParameter* IEffectBase::ParameterAt(int index) {
@@ -439,13 +373,6 @@ void IEffectBase::MarkInputsRead(int first, int count, bool read) {
 
 void IEffectBase::MarkOutputsConnected(int first, int count, bool connected) {
     MarkConnected(outputChannels, first, count, connected);
-}
-
-void IEffectBase::LimitToStereoInputs() {
-    if (InputCount() > 2)
-        MarkInputsConnected(2, InputCount() - 2, false);
-    if (OutputCount() > 2)
-        MarkOutputsConnected(2, OutputCount() - 2, true);
 }
 
 void IEffectBase::BindInputBuffers(int first, int count, float** hostPointers, int frames) {

@@ -7,8 +7,8 @@
 #include "IEditorFactory.h"
 #include "IEditorLink.h"
 #include "IEditorWindow.h"
+#include "IEffect.h"
 #include "IEffectHost.h"
-#include "IMidiMessage.h"
 #include "IParameter.h"
 #include "IPreset.h"
 #include "PlugLock.h"
@@ -32,13 +32,6 @@ struct IOutChannel {
     double** slot = nullptr;
     float* hostDestination = nullptr; // the host's buffer during a 32-bit block
     GrowArray<double> scratch;
-};
-
-// The effect's own storage that depends on the largest block size, such as work buffers.
-// It is made and freed without the plug-in lock and exchanged with the live one under it.
-class IWorkBuffers {
-public:
-    virtual ~IWorkBuffers() = default;
 };
 
 // Everything sized by the largest block size, made for a new size before the plug-in lock
@@ -70,7 +63,17 @@ struct EffectIdentity {
     // The effect's buses, from which its configurations follow; without them the inputs
     // and the outputs are each one main bus of the configurations' channels.
     const BusLayout* buses = nullptr;
+    // The meters it reads out in ReadMeters, at most kMostMeters.
+    MeterList meters = {};
 };
+
+// The program chunk's header, 'pfft' and a version; the VST 2 bank chunk begins alike.
+// Clears chunk and writes the header.
+void BeginVersionedChunk(StateChunk& chunk);
+// The version behind the header at *position, with *position moved behind it; 0, and
+// *position kept, when the chunk does not begin with 'pfft'; -1 in *position when the
+// header is cut short.
+int32_t ReadChunkVersion(const StateChunk& chunk, int* position);
 
 // Packs four characters into 32 bits, the first in the most significant byte.
 constexpr int32_t FourCharCode(const char (&c)[5]) {
@@ -96,10 +99,11 @@ struct IProgramState {
 // A parameter value from a host: normalized (0..1) or in the parameter's real units.
 enum class IValueUnit { kNormalized, kReal };
 
-// The host-neutral base of a plug-in: parameters, presets, channel configurations and
-// buffers, the plug-in lock, the editor, and the host as IEffectHost. An effect derives
-// from it; each format's adapter owns the effect and connects itself as its host.
-class IEffectBase {
+// The framework half of a plug-in: parameters, factory presets, channel configurations
+// and buffers, the program state, the plug-in lock, the editor, and the host as
+// IEffectHost. An effect derives from it and implements IEffect; each format's runtime
+// drives it, and its adapter connects itself as the host.
+class IEffectBase : public IEffect {
 public:
     // editorFactory, when given, outlives the effect; the editor is built from it when a
     // host first asks for one.
@@ -108,46 +112,25 @@ public:
     IEffectBase(const IEffectBase&) = delete;
     IEffectBase& operator=(const IEffectBase&) = delete;
 
-    // Virtual operations, in slot order.
-
     // Host thread, after the adapter has disconnected itself. Destroys the editor first.
-    virtual ~IEffectBase();
-    // Any thread; takes the plug-in lock. Clears the processing history. Every format
-    // calls it where its host starts or stops processing (HostPolicy) and after a new
-    // sample rate, block size or state.
-    virtual void ResetProcessing();
-    // Any thread; takes the plug-in lock. A parameter's value has changed.
-    virtual void ParameterChanged(int index);
-    // Audio thread, plug-in lock held. inputs and outputs have one entry per channel.
-    virtual void ProcessBlock(double** inputs, double** outputs, int frames);
-    // UI thread, plug-in lock held.
-    virtual void EditorOpened();
-    virtual void EditorClosed();
-    // Host thread; takes the plug-in lock.
-    virtual void ActivationChanged(bool active);
-    // Audio or host thread, plug-in lock held. Echoes the message back to the host
-    // through SendMidiMessage.
-    virtual void ProcessMidiMessage(const IMidiMessage& message);
-    // Host thread, plug-in lock held. name has kParameterTextSize bytes.
-    virtual bool NoteNameFor(int note, char* name);
-    // Host thread, plug-in lock held, the chunk's room held (StateChunk::HoldRoom):
-    // appends the program state.
-    virtual bool SaveState(StateChunk& chunk);
-    // Host thread, without the plug-in lock: reads the program state at position into
-    // values, which ApplyParamValues applies under the lock. Returns the position behind
-    // it, or -1.
-    virtual int ReadState(const StateChunk& chunk, int position, IParamValues& values) const;
+    ~IEffectBase() override;
+
+    // IEffect, for an effect that needs no more: the history is empty, a change needs no
+    // reaction, the inputs pass through, no work buffers and no meters.
+    void ResetProcessing() override;
+    void ParameterChanged(int index) override;
+    void ProcessBlock(double** inputs, double** outputs, int frames) override;
+    std::unique_ptr<IWorkBuffers> MakeWorkBuffers(int frames) override;
+    void AdoptWorkBuffers(IWorkBuffers& buffers) override;
+    void ReadMeters(MeterReadings& readings) const override;
+
+    // The meters the effect declared, in the order ReadMeters fills them.
+    MeterList Meters() const { return meters; }
 
     // Host thread, without the plug-in lock. A new largest block size: every scratch
     // buffer and the effect's work buffers are made for it, swapped in under the lock and
     // the old ones freed once it is released. Nothing changes when memory fails.
-    virtual void SetMaxBlockSize(int frames);
-    // Host thread, without the plug-in lock: the effect's work buffers for blocks of up
-    // to frames, or null when it keeps none.
-    virtual std::unique_ptr<IWorkBuffers> MakeWorkBuffers(int frames);
-    // Plug-in lock held: exchanges the live work buffers with buffers, which
-    // MakeWorkBuffers made. Allocates and frees nothing.
-    virtual void AdoptWorkBuffers(IWorkBuffers& buffers);
+    void SetMaxBlockSize(int frames);
 
     // The host. The adapter that owns the effect connects itself in its constructor and
     // disconnects in its destructor, before and after any other call. Without a host the
@@ -161,20 +144,10 @@ public:
     void NotifyHostEditBegin(int index);
     void NotifyHostParameter(int index, double normalized, double value);
     void NotifyHostEditEnd(int index);
-    // Any thread.
-    int HostSamplePosition();
-    double HostTempo();
-    void HostTimeSignature(int* numerator, int* denominator);
     // Host thread; asks the host once per instance and records the answer under the lock.
     HostKind IdentifyHost();
     // UI thread. The editor has a new size; false when the host was not told.
     bool EditorSizeChanged(int width, int height);
-    // Plug-in lock held.
-    void SetLatencySamples(int samples);
-    // Any thread. True when the host took the message, or, under the plug-in lock,
-    // when the adapter collected it to send once the lock is free.
-    bool SendMidiMessage(const IMidiMessage& message);
-    bool SendMidiMessages(const IMidiMessage* messages, int count);
 
     // Parameters.
     IParameter* ParameterAt(int index);
@@ -199,10 +172,7 @@ public:
     int32_t MakerId() const { return makerId; }
     // The packed version, or major * 10000 + minor * 100 + patch when decimal.
     int32_t EffectVersion(bool decimal) const;
-    HostKind StoredHostKind() const { return hostKind; }
     int32_t HostVersion() const { return hostVersion; }
-    // Plug-in lock held. Records which host this is; called once per instance.
-    void SetHost(const char* productText, int32_t version);
     bool DoesChunks() const { return doesChunks; }
     bool IsInstrument() const { return isInstrument; }
     int32_t LatencySamples() const { return latency; }
@@ -233,7 +203,6 @@ public:
     // Plug-in lock held. Inputs the effect does not read until further notice.
     void MarkInputsRead(int first, int count, bool read);
     void MarkOutputsConnected(int first, int count, bool connected);
-    void LimitToStereoInputs();
     // What ProcessBlock receives; test and adapter access.
     double** InputPointers() { return inputPointers.data(); }
     double** OutputPointers() { return outputPointers.data(); }
@@ -254,22 +223,20 @@ public:
     // Host thread, without the plug-in lock: the state into chunk, written under the lock
     // into room made outside it. False when it could not be written.
     bool SaveProgramState(StateChunk& chunk);
-    // Plug-in lock held, the chunk's room held (StateChunk::HoldRoom): the state into chunk.
-    bool WriteProgramState(StateChunk& chunk);
     // Any thread, without the plug-in lock: the state in chunk, read into state. A chunk
     // without the header is read as values from its start.
     IStateRead ReadProgramState(const StateChunk& chunk, IProgramState& state) const;
     // Takes the plug-in lock: a state read by ReadProgramState made live as effSetChunk
     // makes a program chunk live (values limited to their ranges, every ParameterChanged,
-    // ResetProcessing, the current preset updated, the editor's controls refreshed). A
-    // partial state has the values it holds applied, and the missing one 0, limited; an
-    // unreadable one changes nothing. True only for a whole state.
+    // ResetProcessing, the editor's controls refreshed). A partial state has the values
+    // it holds applied, and the missing one 0, limited; an unreadable one changes nothing.
+    // True only for a whole state.
     bool ApplyProgramState(const IProgramState& state);
 
-    // State and presets.
+    // The parameters' values alone, 8 bytes each in index order, as the program state and
+    // every stored preset hold them.
+    // Takes the plug-in lock: appends every value to chunk.
     bool SerializeParamValues(StateChunk& chunk);
-    // Takes the plug-in lock; reads and applies as ReadParamValues and ApplyParamValues.
-    int UnserializeParams(const StateChunk& chunk, int position);
     // Any thread, without the plug-in lock: one value per parameter from position;
     // values grows only when it holds fewer than there are parameters.
     int ReadParamValues(const StateChunk& chunk, int position, IParamValues& values) const;
@@ -277,35 +244,21 @@ public:
     // their ranges, then ParameterChanged runs for every parameter and ResetProcessing
     // once. Returns the position the reading ended at.
     int ApplyParamValues(const IParamValues& values);
+
+    // Factory presets, as the product made them: each format lists them as it can (the
+    // LV2 bundle's presets, VST 2's programs).
     int PresetCount() const { return static_cast<int>(presets.size()); }
-    int CurrentPresetIndex() const { return currentPreset; }
     const IPreset* PresetAt(int index) const;
     const char* PresetName(int index) const;
-    // Renames a preset, cutting to 255 characters; false for an index that is not a preset.
-    bool SetPresetName(int index, const char* name);
-    bool LoadPreset(int index);
-    void UpdateCurrentPreset(const char* name);
-    void NextUserPresetName(char* out) const;
-    // Fills the first preset that is not initialized with one value per
-    // parameter; refused when the count does not match the parameters.
+    // Construction only. Fills the first preset that is not initialized with one value
+    // per parameter; refused when the count does not match the parameters.
     template <class... Values> bool AddPresetFromValues(const char* name, Values... values) {
         const double list[] = {static_cast<double>(values)...};
         return AddPresetFromValueList(name, list, static_cast<int>(sizeof...(values)));
     }
     bool AddPresetFromValueList(const char* name, const double* values, int count);
+    // Construction only: an effect without presets gets one of its current values.
     void EnsureOnePreset();
-    bool SerializeAllPresets(StateChunk& chunk);
-    // Without the plug-in lock: reads the bank, then applies it under the lock.
-    int UnserializeAllPresets(const StateChunk& chunk, int position);
-    // Any thread, without the plug-in lock: the presets of a bank from position; bank
-    // grows only when it holds fewer than there are presets.
-    int ReadPresets(const StateChunk& chunk, int position, IBankValues& bank) const;
-    // Takes the plug-in lock: names, flags and values of the presets read, each preset's
-    // values made live and stored, then the current preset loaded again. Returns the
-    // position the reading ended at.
-    int ApplyPresets(const IBankValues& bank);
-    static void BeginVersionedChunk(StateChunk& chunk);
-    static int32_t ReadChunkVersion(const StateChunk& chunk, int* position);
 
     // Editor. It is built only when a host first asks for one, and kept until the effect
     // is destroyed.
@@ -328,6 +281,10 @@ public:
     PlugLock& Lock() { return plugLock; }
 
 private:
+    // Plug-in lock held. Records which host this is; called once per instance.
+    void SetHost(const char* productText, int32_t version);
+    // Plug-in lock held, the chunk's room held (StateChunk::HoldRoom): the state into chunk.
+    bool WriteProgramState(StateChunk& chunk);
     void ParseChannelConfigurations(const char* channelIOStr);
 
     void MakeChannels(int inputs, int outputs);
@@ -354,11 +311,10 @@ private:
     std::unique_ptr<IEditorLink> editor;
     IEditorWindow* editorWindow = nullptr; // the editor's, when it has one
     std::vector<std::unique_ptr<IPreset>> presets;
-    int32_t currentPreset = 0;
     std::vector<double*> inputPointers;
     std::vector<double*> outputPointers;
     std::vector<std::unique_ptr<IInChannel>> inputChannels;
     std::vector<std::unique_ptr<IOutChannel>> outputChannels;
-    IParamValues presetValues; // what UnserializeParams reads, sized at construction
+    MeterList meters;
     PlugLock plugLock;
 };

@@ -1,4 +1,4 @@
-// Presets and state chunks of the plug-in base.
+// The program state, parameter values and factory presets of the plug-in base.
 #include "IEffectBase.h"
 
 #include <algorithm>
@@ -8,7 +8,6 @@
 namespace {
 constexpr int32_t kChunkMagic = 0x70666674; // 'pfft': the bytes t f f p
 constexpr int32_t kChunkVersion = 0x00010000;
-constexpr const char* kUserPresetText = "user preset";
 } // namespace
 
 bool IEffectBase::SerializeParamValues(StateChunk& chunk) {
@@ -28,7 +27,7 @@ bool IEffectBase::SaveProgramState(StateChunk& chunk) {
 
 bool IEffectBase::WriteProgramState(StateChunk& chunk) {
     BeginVersionedChunk(chunk);
-    return SaveState(chunk);
+    return SerializeParamValues(chunk);
 }
 
 IStateRead IEffectBase::ReadProgramState(const StateChunk& chunk, IProgramState& state) const {
@@ -39,8 +38,8 @@ IStateRead IEffectBase::ReadProgramState(const StateChunk& chunk, IProgramState&
         state.values.end = -1;
         state.read = IStateRead::kUnreadable;
     } else {
-        state.read = ReadState(chunk, position, state.values) < 0 ? IStateRead::kPartial
-                                                                  : IStateRead::kWhole;
+        state.read = ReadParamValues(chunk, position, state.values) < 0 ? IStateRead::kPartial
+                                                                        : IStateRead::kWhole;
     }
     return state.read;
 }
@@ -50,15 +49,8 @@ bool IEffectBase::ApplyProgramState(const IProgramState& state) {
         return false;
     ScopedPlugLock lock(plugLock);
     const int position = ApplyParamValues(state.values);
-    UpdateCurrentPreset(nullptr);
     RefreshEditorControls();
     return position >= 0;
-}
-
-int IEffectBase::UnserializeParams(const StateChunk& chunk, int position) {
-    ScopedPlugLock lock(plugLock);
-    ReadParamValues(chunk, position, presetValues);
-    return ApplyParamValues(presetValues);
 }
 
 int IEffectBase::ReadParamValues(const StateChunk& chunk, int position,
@@ -100,52 +92,6 @@ const char* IEffectBase::PresetName(int index) const {
     return preset ? preset->name : "";
 }
 
-bool IEffectBase::SetPresetName(int index, const char* name) {
-    if (!PresetAt(index))
-        return false;
-    CopyText(presets[static_cast<std::size_t>(index)]->name, name, kPresetNameSize);
-    return true;
-}
-
-bool IEffectBase::LoadPreset(int index) {
-    if (!PresetAt(index))
-        return false;
-    IPreset& preset = *presets[static_cast<std::size_t>(index)];
-    bool loaded;
-    if (preset.initialized) {
-        loaded = UnserializeParams(preset.values, 0) > 0;
-    } else {
-        char name[kPresetNameSize];
-        NextUserPresetName(name);
-        preset.initialized = true;
-        CopyText(preset.name, name, sizeof preset.name);
-        loaded = SerializeParamValues(preset.values);
-    }
-    if (loaded) {
-        currentPreset = index;
-        RefreshEditorControls();
-    }
-    return loaded;
-}
-
-void IEffectBase::UpdateCurrentPreset(const char* name) {
-    if (!PresetAt(currentPreset))
-        return;
-    IPreset& preset = *presets[static_cast<std::size_t>(currentPreset)];
-    preset.values.Clear();
-    SerializeParamValues(preset.values);
-    if (name && *name)
-        CopyText(preset.name, name, sizeof preset.name);
-}
-
-void IEffectBase::NextUserPresetName(char* out) const {
-    int count = 0;
-    for (const auto& preset : presets)
-        if (std::strstr(preset->name, kUserPresetText))
-            ++count;
-    std::snprintf(out, kPresetNameSize, "%s %d", kUserPresetText, count + 1);
-}
-
 bool IEffectBase::AddPresetFromValueList(const char* name, const double* values, int count) {
     if (count != ParameterCount())
         return false;
@@ -169,80 +115,17 @@ void IEffectBase::EnsureOnePreset() {
     auto preset = std::make_unique<IPreset>();
     preset->initialized = true;
     CopyText(preset->name, "Default", sizeof preset->name);
-    preset->values.Reserve(2 * static_cast<int>(sizeof(double)) * ParameterCount());
     SerializeParamValues(preset->values);
     presets.push_back(std::move(preset));
 }
 
-bool IEffectBase::SerializeAllPresets(StateChunk& chunk) {
-    for (const auto& preset : presets) {
-        const uint8_t initialized = preset->initialized ? 1 : 0;
-        if (!chunk.PutText(preset->name) || !chunk.PutBytes(&initialized, 1))
-            return false;
-        if (initialized && !chunk.PutBytes(preset->values.Data(), preset->values.Size()))
-            return false;
-    }
-    return true;
-}
-
-int IEffectBase::UnserializeAllPresets(const StateChunk& chunk, int position) {
-    IBankValues bank;
-    ReadPresets(chunk, position, bank);
-    return ApplyPresets(bank);
-}
-
-int IEffectBase::ReadPresets(const StateChunk& chunk, int position, IBankValues& bank) const {
-    if (bank.presets.size() < presets.size())
-        bank.presets.resize(presets.size());
-    bank.count = 0;
-    for (std::size_t i = 0; i < presets.size() && position >= 0; ++i) {
-        IPresetValues& read = bank.presets[i];
-        const int nameEnd = chunk.GetText(read.name, sizeof read.name, position);
-        // A bank never stores an empty name; such a preset keeps the one it has.
-        read.named = nameEnd >= 0 && read.name[0];
-        uint8_t initialized = 0;
-        position = nameEnd < 0 ? -1 : chunk.GetBytes(&initialized, 1, nameEnd);
-        read.flagRead = position >= 0;
-        read.initialized = initialized != 0;
-        bank.count = static_cast<int>(i + 1);
-        if (read.flagRead && read.initialized)
-            position = ReadParamValues(chunk, position, read.values);
-    }
-    bank.end = position;
-    return position;
-}
-
-int IEffectBase::ApplyPresets(const IBankValues& bank) {
-    ScopedPlugLock lock(plugLock);
-    const std::size_t count = std::min(
-        {static_cast<std::size_t>(std::max(bank.count, 0)), bank.presets.size(), presets.size()});
-    for (std::size_t i = 0; i < count; ++i) {
-        const IPresetValues& read = bank.presets[i];
-        IPreset& preset = *presets[i];
-        if (read.named)
-            CopyText(preset.name, read.name, sizeof preset.name);
-        if (!read.flagRead)
-            break;
-        preset.initialized = read.initialized;
-        if (!preset.initialized)
-            continue;
-        // The values go live first; what the preset stores is then every live value.
-        if (ApplyParamValues(read.values) > 0) {
-            preset.values.Clear();
-            SerializeParamValues(preset.values);
-        }
-    }
-    LoadPreset(currentPreset);
-    return bank.end;
-}
-
-void IEffectBase::BeginVersionedChunk(StateChunk& chunk) {
+void BeginVersionedChunk(StateChunk& chunk) {
     chunk.Clear();
     chunk.PutInt32(kChunkMagic);
     chunk.PutInt32(kChunkVersion);
 }
 
-int32_t IEffectBase::ReadChunkVersion(const StateChunk& chunk, int* position) {
+int32_t ReadChunkVersion(const StateChunk& chunk, int* position) {
     int32_t magic = 0;
     const int behindMagic = chunk.GetInt32(&magic, *position);
     if (behindMagic < 0 || magic != kChunkMagic)

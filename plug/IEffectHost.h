@@ -1,7 +1,6 @@
 #pragma once
 
 #include "HostKind.h"
-#include "IMidiMessage.h"
 
 #include <cstdint>
 
@@ -21,15 +20,6 @@ public:
     virtual void EditValue(int index, double normalized, double value) = 0;
     virtual void EditEnd(int index) = 0;
 
-    // Any thread. The transport: the sample position of the current block (0 unknown),
-    // the tempo in beats per minute (0 unknown) and the time signature (0/0 unknown).
-    virtual int SamplePosition() { return 0; }
-    virtual double Tempo() { return 0.0; }
-    virtual void TimeSignature(int* numerator, int* denominator) {
-        *numerator = 0;
-        *denominator = 0;
-    }
-
     // Host thread. The host's product name into name[size], "" when it gives none, and
     // its version packed as major << 16 | minor << 8 | patch, 0 when unknown.
     virtual void HostProduct(char* name, int, int32_t* version) {
@@ -37,15 +27,6 @@ public:
         *version = 0;
     }
 
-    // Any thread. A MIDI message for the host; true when it took it. Under the plug-in
-    // lock (from processing) an adapter may only collect it, to send once the lock is
-    // free; where it cannot it refuses.
-    virtual bool SendMidi(const IMidiMessage&) { return false; }
-
     // UI thread. The editor has a new size; false when the host was not told.
     virtual bool EditorResized(int, int) { return false; }
-
-    // Plug-in lock held: the effect's latency is now samples. Only recorded here; an
-    // adapter whose host must be told tells it once the lock is free.
-    virtual void LatencyChanged(int) {}
 };

@@ -80,7 +80,7 @@ int Snapshot(const Options& options) {
         if (!choice.error.empty())
             return Fail(choice.error);
     }
-    // Built before the audio runs, so that the meters it shows are fed by it.
+    // Built before the audio runs, so that the meters it shows are those of that audio.
     IEffectBase& effect = IEffectVST::FromRecord(host->Effect())->Effect();
     effect.EnsureEditor();
     if (audio.Frames() > 0)
@@ -89,6 +89,8 @@ int Snapshot(const Options& options) {
     auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
     if (!panel || !panel->SurfacePixels())
         return Fail("the effect has no editor surface");
+    // The needles take the meters as a refresh would, with no window to refresh.
+    panel->TakeReadings();
     panel->PaintRegion({0, 0, panel->Width(), panel->Height()});
     if (!WritePanelPicture(options.out, panel->SurfacePixels(), panel->Width(), panel->Height()))
         return Fail("cannot write " + options.out);

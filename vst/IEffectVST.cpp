@@ -34,17 +34,6 @@ int32_t PackDecimalVersion(intptr_t v) {
     v = std::clamp<intptr_t>(v, 0, kLargestDecimalVersion);
     return static_cast<int32_t>((v / 10000) * 65536 + ((v % 10000) / 100) * 256 + v % 100);
 }
-
-VstMidiEvent MidiEventFor(const IMidiMessage& message) {
-    VstMidiEvent event{};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof event;
-    event.deltaFrames = message.offset;
-    event.midiData[0] = static_cast<char>(message.status);
-    event.midiData[1] = static_cast<char>(message.data1);
-    event.midiData[2] = static_cast<char>(message.data2);
-    return event;
-}
 } // namespace
 
 // Events for the host, collected while an entry holds the plug-in lock. Its size is fixed,
@@ -133,14 +122,14 @@ private:
 };
 
 IEffectVST::IEffectVST(audioMasterCallback callback, std::unique_ptr<IEffectBase> owned, bool midi)
-    : audioMaster(callback), doesMidi(midi), runtime(std::move(owned), *this) {
+    : audioMaster(callback), doesMidi(midi), runtime(std::move(owned), *this), programs(Effect()) {
     IEffectBase& effect = Effect();
     record.magic = kEffectMagic;
     record.dispatcher = VSTDispatcher;
     record.process = VSTAccumulate;
     record.setParameter = VSTSetParameter;
     record.getParameter = VSTGetParameter;
-    record.numPrograms = effect.PresetCount();
+    record.numPrograms = programs.Count();
     record.numParams = effect.ParameterCount();
     record.numInputs = effect.InputCount();
     record.numOutputs = effect.OutputCount();
@@ -253,20 +242,19 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         return 0;
     case effSetProgram:
         if (!Effect().DoesChunks())
-            Effect().UpdateCurrentPreset(nullptr);
-        // An index outside the presets is refused by LoadPreset; nothing changes.
-        Effect().LoadPreset(
-            static_cast<int>(std::clamp<intptr_t>(value, -1, Effect().PresetCount())));
+            programs.UpdateCurrent(nullptr);
+        // An index outside the programs is refused by Load; nothing changes.
+        programs.Load(static_cast<int>(std::clamp<intptr_t>(value, -1, programs.Count())));
         return 0;
     case effGetProgram:
-        return Effect().CurrentPresetIndex();
+        return programs.Current();
     case effSetProgramName:
         if (ptr)
-            Effect().UpdateCurrentPreset(static_cast<const char*>(ptr));
+            programs.UpdateCurrent(static_cast<const char*>(ptr));
         return 0;
     case effGetProgramName:
         if (ptr)
-            CopyToHost(ptr, Effect().PresetName(Effect().CurrentPresetIndex()), kProgramNameLimit);
+            CopyToHost(ptr, programs.Name(programs.Current()), kProgramNameLimit);
         return 0;
     case effGetParamLabel:
     case effGetParamDisplay:
@@ -304,7 +292,7 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effGetProgramNameIndexed:
         if (!ptr)
             return 0;
-        CopyToHost(ptr, Effect().PresetName(index), kProgramNameLimit);
+        CopyToHost(ptr, programs.Name(index), kProgramNameLimit);
         return *static_cast<const char*>(ptr) ? 1 : 0;
     case effGetInputProperties:
         return PinProperties(true, index, ptr);
@@ -335,15 +323,11 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         return CanDo(static_cast<const char*>(ptr));
     case effGetVstVersion:
         return kVstVersion;
-    case effGetMidiKeyName: {
-        if (!ptr)
-            return 0;
-        auto* key = static_cast<MidiKeyName*>(ptr);
-        char name[kParameterTextSize];
-        const bool named = Effect().NoteNameFor(key->thisKeyNumber, name);
-        CopyText(key->keyName, name, sizeof key->keyName);
-        return named ? 1 : 0;
-    }
+    case effGetMidiKeyName:
+        // No note has a name of its own.
+        if (ptr)
+            static_cast<MidiKeyName*>(ptr)->keyName[0] = '\0';
+        return 0;
     case effGetSpeakerArrangement:
         if (value)
             *reinterpret_cast<VstSpeakerArrangement**>(value) = &inputArrangement;
@@ -390,17 +374,12 @@ intptr_t IEffectVST::GetChunk(bool bank, void* ptr) {
     std::lock_guard chunkGuard(chunkMutex);
     const bool written = WriteInHeldRoom(
         bankChunk, [&entry] { entry.Open(); },
-        [this](StateChunk& room) { return WriteBank(room); }, [&entry] { entry.Release(); });
+        [this](StateChunk& room) { return programs.WriteBank(room); },
+        [&entry] { entry.Release(); });
     if (!written || bankChunk.Size() == 0)
         return 0;
     *static_cast<const uint8_t**>(ptr) = bankChunk.Data();
     return bankChunk.Size();
-}
-
-bool IEffectVST::WriteBank(StateChunk& chunk) {
-    Effect().BeginVersionedChunk(chunk);
-    Effect().UpdateCurrentPreset(nullptr);
-    return Effect().SerializeAllPresets(chunk);
 }
 
 intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
@@ -416,18 +395,27 @@ intptr_t IEffectVST::SetChunk(bool bank, intptr_t size, const void* bytes) {
         return 0;
     int position = 0;
     // A bank chunk of a program's version holds one program.
-    if (Effect().ReadChunkVersion(bankChunk, &position) < 0x10000)
+    if (ReadChunkVersion(bankChunk, &position) < 0x10000)
         return ApplyProgramChunk(bytes, size);
-    Effect().ReadPresets(bankChunk, position, bankValues);
+    programs.ReadBank(bankChunk, position, bankValues);
     entry.Open();
-    if (Effect().ApplyPresets(bankValues) < 0)
+    if (programs.ApplyBank(bankValues) < 0)
         return 0;
     Effect().RefreshEditorControls();
     return 1;
 }
 
 intptr_t IEffectVST::ApplyProgramChunk(const void* bytes, intptr_t size) {
-    return runtime.LoadStateBytes(bytes, size) == HostPolicy::StateApplied::kWhole ? 1 : 0;
+    const HostPolicy::StateApplied applied = runtime.LoadStateBytes(bytes, size);
+    if (applied == HostPolicy::StateApplied::kNothing)
+        return 0;
+    // The current program holds what the chunk made live, as a host switching back to it
+    // expects.
+    {
+        HostEntry entry(*this);
+        programs.UpdateCurrent(nullptr);
+    }
+    return applied == HostPolicy::StateApplied::kWhole ? 1 : 0;
 }
 
 intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
@@ -444,17 +432,10 @@ intptr_t IEffectVST::ProcessEvents(const VstEvents* events) {
             VstEvent* event = list[next];
             if (!event)
                 continue;
-            if (event->type == kVstMidiType) {
-                const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-                IMidiMessage message;
-                message.offset = midi->deltaFrames;
-                message.status = static_cast<uint8_t>(midi->midiData[0]);
-                message.data1 = static_cast<uint8_t>(midi->midiData[1]);
-                message.data2 = static_cast<uint8_t>(midi->midiData[2]);
-                Effect().ProcessMidiMessage(message);
-            } else {
+            if (event->type == kVstMidiType)
+                EchoMidi(*reinterpret_cast<const VstMidiEvent*>(event));
+            else
                 PassEventToHost(event);
-            }
         }
     }
     return 1;
@@ -620,33 +601,6 @@ void IEffectVST::EditEnd(int index) {
     CallHost(audioMasterEndEdit, index);
 }
 
-const VstTimeInfo* IEffectVST::HostTime(int32_t filter) {
-    return reinterpret_cast<const VstTimeInfo*>(CallHost(audioMasterGetTime, 0, filter));
-}
-
-int IEffectVST::SamplePosition() {
-    const VstTimeInfo* time = HostTime(0);
-    return time && time->samplePos >= 0.0 ? TruncateToInt32(time->samplePos) : 0;
-}
-
-double IEffectVST::Tempo() {
-    if (!audioMaster)
-        return 0.0;
-    const VstTimeInfo* time = HostTime(kVstTempoValid);
-    if (time && (time->flags & kVstTempoValid) && time->tempo >= 0.0)
-        return time->tempo;
-    return 0.0;
-}
-
-void IEffectVST::TimeSignature(int* numerator, int* denominator) {
-    const VstTimeInfo* time = HostTime(kVstTimeSigValid);
-    if (time && (time->flags & kVstTimeSigValid) && time->timeSigNumerator >= 0 &&
-        time->timeSigDenominator >= 0) {
-        *numerator = time->timeSigNumerator;
-        *denominator = time->timeSigDenominator;
-    }
-}
-
 void IEffectVST::HostProduct(char* name, int size, int32_t* version) {
     char product[kHostTextSize] = {};
     CallHost(audioMasterGetProductString, 0, 0, product);
@@ -687,12 +641,13 @@ void IEffectVST::UpdateEditorRect(int width, int height) {
     editorRect = ERect{0, 0, Clamp16(height), Clamp16(width)};
 }
 
-void IEffectVST::LatencyChanged(int samples) {
-    record.initialDelay = samples;
-}
-
-bool IEffectVST::SendMidi(const IMidiMessage& message) {
-    VstMidiEvent event = MidiEventFor(message);
+bool IEffectVST::EchoMidi(const VstMidiEvent& received) {
+    // A new event of ours with the received one's time and three bytes, nothing else.
+    VstMidiEvent event{};
+    event.type = kVstMidiType;
+    event.byteSize = sizeof event;
+    event.deltaFrames = received.deltaFrames;
+    std::copy_n(received.midiData, 3, event.midiData);
     if (Effect().Lock().HeldByThisThread())
         return collecting && collecting->AddMidi(event);
     return SendEventToHost(reinterpret_cast<VstEvent*>(&event));

@@ -3,6 +3,7 @@
 #include "EffectRuntime.h"
 #include "IEffectHost.h"
 #include "VST2Interface.h"
+#include "VST2Programs.h"
 
 #include <memory>
 #include <mutex>
@@ -12,7 +13,7 @@
 // effect record the host holds, answers the dispatcher, runs the audio and parameter
 // call-backs under the plug-in lock and makes every call back into the host, never under
 // that lock. It translates only, onto the effect's runtime; the bank chunk and the
-// program list are VST 2's alone.
+// program list are VST 2's alone (VST2Programs), and so is handing MIDI events back.
 //
 // The adapter owns the effect, and is the effect's host (IEffectHost): the effect is
 // built first, handed over here, and destroyed with the adapter on effClose.
@@ -32,6 +33,8 @@ public:
     // Any thread. The effect this adapter owns.
     IEffectBase& Effect() { return runtime.Effect(); }
     EffectRuntime& Runtime() { return runtime; }
+    // Host threads, plug-in lock held. The program list behind effSetProgram and the bank.
+    VST2Programs& Programs() { return programs; }
 
     // Any thread. The record the host holds; its object field is this plug-in.
     AEffect* Record() { return &record; }
@@ -62,22 +65,16 @@ public:
     void EditBegin(int index) override;
     void EditValue(int index, double normalized, double value) override;
     void EditEnd(int index) override;
-    // Any thread: audioMasterGetTime, read where the host flags it valid.
-    int SamplePosition() override;
-    double Tempo() override;
-    void TimeSignature(int* numerator, int* denominator) override;
     // Host thread: audioMasterGetProductString and audioMasterGetVendorVersion.
     void HostProduct(char* name, int size, int32_t* version) override;
     // UI thread; takes the plug-in lock for the rectangle it reports.
     bool EditorResized(int width, int height) override;
-    // Plug-in lock held: the record's initialDelay.
-    void LatencyChanged(int samples) override;
-    // Any thread. Without the plug-in lock the host is called at once: true when it took
-    // the event. Under the lock, inside a host entry, the event is collected and sent once
-    // the entry has released the lock: true when there was room. Elsewhere under the lock
-    // it is refused.
-    bool SendMidi(const IMidiMessage& message) override;
-    // As SendMidiMessage: hands the host's own event back to it unchanged.
+    // Any thread. effProcessEvents hands every event back: a MIDI event as a new one of
+    // ours (EchoMidi), any other as the host's own, unchanged. Without the plug-in lock
+    // the host is called at once: true when it took the event. Under the lock, inside a
+    // host entry, the event is collected and sent once the entry has released the lock:
+    // true when there was room. Elsewhere under the lock it is refused.
+    bool EchoMidi(const VstMidiEvent& received);
     bool PassEventToHost(VstEvent* event);
 
     bool DoesMidi() const { return doesMidi; }
@@ -106,13 +103,11 @@ private:
                       float opt = 0.0f);
     // Hands one event to the host in a list of its own; true when the host took it.
     bool SendEventToHost(VstEvent* event);
-    const VstTimeInfo* HostTime(int32_t filter);
     // Plug-in lock held, or construction.
     void UpdateEditorRect(int width, int height);
 
     intptr_t SetBlockSize(intptr_t frames);
     intptr_t GetChunk(bool bank, void* ptr);
-    bool WriteBank(StateChunk& chunk);
     intptr_t SetChunk(bool bank, intptr_t size, const void* bytes);
     intptr_t ApplyProgramChunk(const void* bytes, intptr_t size);
     intptr_t ProcessEvents(const VstEvents* events);
@@ -143,6 +138,9 @@ private:
     StateChunk bankChunk;
     IBankValues bankValues;
     AEffect record{};
-    // Last, so that it is destroyed first, while all it could reach here is still whole.
+    // After the members above, so that it is destroyed before them, while all it could
+    // reach here is still whole.
     EffectRuntime runtime;
+    // Over the runtime's effect; it reaches nothing when destroyed.
+    VST2Programs programs;
 };

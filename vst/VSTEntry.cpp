@@ -2,7 +2,6 @@
 
 #include "CreationLock.h"
 
-#include <algorithm>
 #include <new>
 
 AEffect* VSTCreateEffect(audioMasterCallback hostCallback, VSTEffectFactory make) {
@@ -15,11 +14,5 @@ AEffect* VSTCreateEffect(audioMasterCallback hostCallback, VSTEffectFactory make
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    if (!plug)
-        return nullptr;
-    plug->Effect().EnsureOnePreset();
-    AEffect* record = plug->Record();
-    record->numPrograms = std::max(record->numPrograms, plug->Effect().PresetCount());
-    record->numPrograms = std::max(record->numPrograms, 1);
-    return record;
+    return plug ? plug->Record() : nullptr;
 }

@@ -6,6 +6,5 @@
 using VSTEffectFactory = IEffectVST* (*)(audioMasterCallback hostCallback);
 
 // Any host thread; takes the process-wide creation lock. Builds an instance
-// with make, gives it at least one program and returns its record, or null
-// when it could not be built.
+// with make and returns its record, or null when it could not be built.
 AEffect* VSTCreateEffect(audioMasterCallback hostCallback, VSTEffectFactory make);

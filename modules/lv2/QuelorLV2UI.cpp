@@ -9,6 +9,8 @@
 
 #include "raster/RAS_Resources.h"
 
+#include <array>
+
 namespace {
 
 class QuelorLV2Panel final : public ILV2Panel {
@@ -39,39 +41,29 @@ public:
                                        true);
             return;
         }
-        const auto v = static_cast<double>(value);
-        switch (static_cast<int>(port) - firstMeterPort) {
-        case kMeterInput:
-            readings.inputDb = v;
-            break;
-        case kMeterReduction:
-            readings.reductionDb = v;
-            break;
-        case kMeterOutput:
-            readings.outputDb = v;
-            break;
-        case kMeterBrickwall:
-            readings.brickwall = v;
-            break;
-        default:
+        const int meter = static_cast<int>(port) - firstMeterPort;
+        if (meter < 0 || meter >= Quelor::kMeterCount)
             return;
-        }
+        readings[static_cast<std::size_t>(meter)] = static_cast<double>(value);
         ShowMeters();
     }
 
 private:
     void ShowMeters() {
-        window.SetControlValue(meters.led, readings.brickwall);
-        window.SetControlValue(meters.inNeedle, Quelor::LevelNeedle(readings.inputDb));
-        window.SetControlValue(meters.grNeedle, Quelor::ReductionNeedle(readings.reductionDb));
-        window.SetControlValue(meters.outNeedle, Quelor::LevelNeedle(readings.outputDb));
+        window.SetControlValue(meters.led, readings[Quelor::kMeterBrickwall]);
+        window.SetControlValue(meters.inNeedle, Quelor::LevelNeedle(readings[Quelor::kMeterInput]));
+        window.SetControlValue(meters.grNeedle,
+                               Quelor::ReductionNeedle(readings[Quelor::kMeterReduction]));
+        window.SetControlValue(meters.outNeedle,
+                               Quelor::LevelNeedle(readings[Quelor::kMeterOutput]));
     }
 
     LV2UIParameters parameters;
     int firstMeterPort;
     IGraphicsWindow window;
     QuelorMeterControls meters;
-    Quelor::MeterReadings readings{Quelor::kMeterFloorDb, 0.0, Quelor::kMeterFloorDb, 0.0};
+    std::array<double, Quelor::kMeterCount> readings{Quelor::kMeterFloorDb, 0.0,
+                                                     Quelor::kMeterFloorDb, 0.0};
 };
 
 ILV2Panel* CreatePanel(const LV2UIHost& host) {

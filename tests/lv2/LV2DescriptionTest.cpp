@@ -105,11 +105,12 @@ TEST(LV2Versions, ReleasesGetEvenNumbersThatGrowWithEveryRelease) {
 }
 
 TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
-    const LV2Product& product = QuelorLV2Product();
     const Quelor effect;
     const int parameters = effect.ParameterCount();
+    const MeterList meters = effect.Meters();
     ASSERT_EQ(lilv_plugin_get_num_ports(world.plugin),
-              static_cast<uint32_t>(LV2MeterPortIndex(effect.Buses(), parameters, product.meterPortCount)));
+              static_cast<uint32_t>(
+                  LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(meters.size()))));
     const auto port = [&](int index) {
         return lilv_plugin_get_port_by_index(world.plugin, static_cast<uint32_t>(index));
     };
@@ -177,9 +178,11 @@ TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
         EXPECT_EQ(PortObjects(p, LV2_CORE__portProperty), audio.sideChain ? sideChain : Texts{});
     }
 
-    for (int i = 0; i < product.meterPortCount; ++i) {
-        const LV2MeterPort& meter = product.meterPorts[i];
-        const LilvPort* p = port(LV2MeterPortIndex(effect.Buses(), parameters, i));
+    ASSERT_EQ(meters.size(), static_cast<std::size_t>(Quelor::kMeterCount));
+    for (std::size_t i = 0; i < meters.size(); ++i) {
+        const MeterDescription& meter = meters[i];
+        const LilvPort* p =
+            port(LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(i)));
         SCOPED_TRACE(meter.symbol);
         EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(world.plugin, p)), meter.symbol);
         EXPECT_EQ(classes(p), (Texts{LV2_CORE__OutputPort, LV2_CORE__ControlPort}));
@@ -230,8 +233,8 @@ TEST_F(Description, ThePluginAndItsPanelAskForWhatTheyNeed) {
 
     // The meters reach the panel, each value as one float.
     Texts expected;
-    for (int i = 0; i < product.meterPortCount; ++i)
-        expected.insert(std::string(product.uri) + " " + product.meterPorts[i].symbol + " " +
+    for (const MeterDescription& meter : Quelor().Meters())
+        expected.insert(std::string(product.uri) + " " + meter.symbol + " " +
                         LV2_UI__floatProtocol);
     Texts notifications;
     LilvNodes* found =
@@ -272,20 +275,21 @@ TEST_F(Description, MetersStayWithinTheRangesTheirPortsDeclare) {
     double* inputs[4] = {loud.data(), loud.data(), silent.data(), silent.data()};
     double* outputs[2] = {out[0].data(), out[1].data()};
     ref.effect.ProcessBlock(inputs, outputs, kLongestRun);
-    const Quelor::MeterReadings m = ref.effect.Meters();
-    const double readings[kMeterCount] = {m.inputDb, m.reductionDb, m.outputDb, m.brickwall};
+    MeterReadings readings;
+    ref.effect.ReadMeters(readings);
 
-    const LV2Product& product = QuelorLV2Product();
-    for (int i = 0; i < product.meterPortCount; ++i) {
+    const MeterList meters = ref.effect.Meters();
+    for (int i = 0; i < static_cast<int>(meters.size()); ++i) {
         const LilvPort* p = lilv_plugin_get_port_by_index(
             world.plugin, static_cast<uint32_t>(LV2MeterPortIndex(ref.effect.Buses(), kParameters, i)));
         const Range range = RangeOf(p);
         const auto shown = static_cast<double>(lv2.meters[static_cast<std::size_t>(i)]);
-        SCOPED_TRACE(product.meterPorts[i].symbol);
+        SCOPED_TRACE(meters[static_cast<std::size_t>(i)].symbol);
         EXPECT_GE(shown, range.minimum);
         EXPECT_LE(shown, range.maximum);
-        if (i != kMeterBrickwall) {
-            EXPECT_GT(readings[i], range.maximum) << "the run must drive the meter past its end";
+        if (i != Quelor::kMeterBrickwall) {
+            EXPECT_GT(readings.values[static_cast<std::size_t>(i)], range.maximum)
+                << "the run must drive the meter past its end";
         }
     }
 }

@@ -91,6 +91,7 @@ struct Reference {
                     0.9 * std::sin(static_cast<double>(i) * 0.01 * static_cast<double>(c + 1));
         Process(effect, set, {512});
         auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
+        panel->TakeReadings();
         panel->PaintRegion({0, 0, kWidth, kHeight});
         pixels.assign(panel->SurfacePixels(), panel->SurfacePixels() + kWidth * kHeight);
         for (uint32_t& p : pixels)
@@ -253,12 +254,14 @@ TEST_F(LV2UI, ShowsWhatTheVSTEditorShowsForTheSameValues) {
     for (int i = 0; i < Quelor::kParameterCount; ++i)
         PortEvent(static_cast<uint32_t>(i),
                   static_cast<float>(reference.effect.ParameterAt(i)->Value()));
-    const Quelor::MeterReadings m = reference.effect.Meters();
-    PortEvent(kMeterPorts, static_cast<float>(m.inputDb));
-    PortEvent(kMeterPorts + 1, static_cast<float>(std::min(m.reductionDb, 60.0)));
-    PortEvent(kMeterPorts + 2, static_cast<float>(m.outputDb));
-    PortEvent(kMeterPorts + 3, static_cast<float>(m.brickwall));
-    ASSERT_GT(m.reductionDb, 1.0) << "the reference must show gain reduction";
+    MeterReadings m;
+    reference.effect.ReadMeters(m);
+    const double reduction = m.values[Quelor::kMeterReduction];
+    PortEvent(kMeterPorts, static_cast<float>(m.values[Quelor::kMeterInput]));
+    PortEvent(kMeterPorts + 1, static_cast<float>(std::min(reduction, 60.0)));
+    PortEvent(kMeterPorts + 2, static_cast<float>(m.values[Quelor::kMeterOutput]));
+    PortEvent(kMeterPorts + 3, static_cast<float>(m.values[Quelor::kMeterBrickwall]));
+    ASSERT_GT(reduction, 1.0) << "the reference must show gain reduction";
     Idle();
     const std::vector<uint32_t> shown = Pixels();
     int differing = 0;

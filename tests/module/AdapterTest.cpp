@@ -229,62 +229,38 @@ TEST(AdapterHost, StereoOnlyHostsGetTwoInputsAndSendOnlyTwo) {
     }
 }
 
-TEST(AdapterHost, TimeIsReadOnlyWhereTheHostFlagsItValid) {
-    CheckerHost host;
-    TestPlug plug;
-    int n = 9, d = 9;
-    plug.effect.HostTimeSignature(&n, &d);
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(plug.effect.HostTempo(), 0.0) << "no time info at all";
-    VstTimeInfo time{};
-    host.timeInfo = &time;
-    time.samplePos = 1234.9;
-    time.tempo = 120.0;
-    time.timeSigNumerator = 3;
-    time.timeSigDenominator = 4;
-    EXPECT_EQ(plug.effect.HostSamplePosition(), 1234);
-    EXPECT_EQ(plug.effect.HostTempo(), 0.0) << "not flagged valid";
-    time.flags = kVstTempoValid | kVstTimeSigValid;
-    EXPECT_EQ(plug.effect.HostTempo(), 120.0);
-    plug.effect.HostTimeSignature(&n, &d);
-    EXPECT_EQ(std::pair(n, d), std::pair(3, 4));
-    plug.effect.HostTimeSignature(nullptr, nullptr);
-    time.samplePos = -1.0;
-    time.tempo = -3.0;
-    time.timeSigDenominator = -4;
-    EXPECT_EQ(plug.effect.HostSamplePosition(), 0);
-    EXPECT_EQ(plug.effect.HostTempo(), 0.0);
-    plug.effect.HostTimeSignature(&n, &d);
-    EXPECT_EQ(d, 0);
-    time.samplePos = 1.0e12;
-    EXPECT_EQ(plug.effect.HostSamplePosition(), INT_MAX);
-    const auto calls = host.Calls();
-    ASSERT_GE(calls.size(), 3u);
-    EXPECT_EQ(calls[0].value, kVstTimeSigValid) << "the flags asked for";
-    EXPECT_EQ(calls[1].value, kVstTempoValid);
-    EXPECT_EQ(calls[2].value, 0);
-}
-
-TEST(AdapterMidi, MessagesGoOutOneEventPerCallAndAMidiEffectSaysSo) {
+// MIDI the host sends comes back one event per call, as a new event of ours holding the
+// time and three bytes and nothing else of what the host's event carried.
+TEST(AdapterMidi, EachEventIsEchoedInACallOfItsOwnAndAMidiEffectSaysSo) {
     CheckerHost host;
     TestPlug plug(true);
-    IMidiMessage messages[2];
-    messages[0].offset = 3;
-    messages[0].status = 0x80;
-    messages[0].data1 = 64;
-    messages[0].data2 = 1;
-    messages[1] = messages[0];
-    EXPECT_TRUE(plug.effect.SendMidiMessages(messages, 0));
-    EXPECT_TRUE(plug.effect.SendMidiMessages(messages, 2));
+    VstMidiEvent sent[2]{};
+    for (VstMidiEvent& event : sent) {
+        event.type = kVstMidiType;
+        event.byteSize = sizeof event;
+        event.deltaFrames = 3;
+        event.noteLength = 77;
+        std::memcpy(event.midiData, "\x80\x40\x01\x7F", 4);
+    }
+    struct {
+        int32_t numEvents;
+        intptr_t reserved;
+        VstEvent* events[2];
+    } list{2, 0, {reinterpret_cast<VstEvent*>(&sent[0]), reinterpret_cast<VstEvent*>(&sent[1])}};
+    EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, &list), 1);
     const auto calls = host.Calls();
     ASSERT_EQ(calls.size(), 2u);
     ASSERT_EQ(calls[0].events.size(), 1u);
     VstMidiEvent event;
     std::memcpy(&event, &calls[0].events[0], sizeof event);
+    EXPECT_EQ(event.type, kVstMidiType);
+    EXPECT_EQ(event.byteSize, static_cast<int32_t>(sizeof event));
     EXPECT_EQ(event.deltaFrames, 3);
-    EXPECT_EQ(std::memcmp(event.midiData, "\x80\x40\x01", 3), 0);
+    EXPECT_EQ(event.noteLength, 0);
+    EXPECT_EQ(std::memcmp(event.midiData, "\x80\x40\x01\x00", 4), 0);
+    EXPECT_NE(calls[0].eventPointers[0], list.events[0]) << "a new event, not the host's";
     host.processEventsAnswer = 0;
-    EXPECT_FALSE(plug.effect.SendMidiMessages(messages, 2));
+    plug.Dispatch(effProcessEvents, 0, 0, &list);
     EXPECT_EQ(host.CountOf(audioMasterProcessEvents), 4) << "the second is sent after a failure";
     for (const char* text :
          {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent"})
@@ -298,21 +274,9 @@ TEST(AdapterMidi, MessagesGoOutOneEventPerCallAndAMidiEffectSaysSo) {
     EXPECT_EQ(host.CountOf(audioMasterWantMidi), 2) << "asked for every block";
 }
 
-// An effect that also sends a message of its own from every block.
-class SendingEffect : public TestEffect {
-public:
-    void ProcessBlock(double** inputs, double** outputs, int frames) override {
-        IMidiMessage message;
-        message.status = 0xB0;
-        message.offset = frames;
-        SendMidiMessage(message);
-        IEffectBase::ProcessBlock(inputs, outputs, frames);
-    }
-};
-
 TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder) {
     CheckerHost host;
-    TestPlug plug(true, std::make_unique<SendingEffect>());
+    TestPlug plug(true);
     std::vector<int32_t> underLock;
     host.reaction = [&](const HostCall& call) {
         if (plug.effect.Lock().HeldByThisThread())
@@ -338,7 +302,6 @@ TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder
     for (int i = 0; i < kEvents; ++i)
         list.events[i] = &incoming[static_cast<std::size_t>(i)];
     plug.Dispatch(effProcessEvents, 0, 0, &list);
-    plug.effect.HostTempo();
     plug.effect.SetParameterFromGUI(0, 0.5);
     plug.effect.NotifyHostEditBegin(0);
     plug.effect.NotifyHostEditEnd(0);
@@ -356,22 +319,55 @@ TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder
         const bool passed = call.events[0].type != kVstMidiType;
         EXPECT_TRUE(!passed || call.eventPointers[0] == list.events[at]) << "passed unchanged";
     }
-    EXPECT_EQ(opcodes, (std::vector<int32_t>{
-                           audioMasterGetProductString, audioMasterGetVendorVersion,
-                           audioMasterWantMidi, audioMasterProcessEvents, audioMasterGetTime,
-                           audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit}));
-    std::vector<int32_t> expected{8}; // the block's own message
+    EXPECT_EQ(opcodes, (std::vector<int32_t>{audioMasterGetProductString,
+                                             audioMasterGetVendorVersion, audioMasterWantMidi,
+                                             audioMasterProcessEvents, audioMasterAutomate,
+                                             audioMasterBeginEdit, audioMasterEndEdit}));
+    std::vector<int32_t> expected;
     for (int i = 0; i < kEvents; ++i)
         expected.push_back(i);
     EXPECT_EQ(delivered, expected);
 }
 
-TEST(AdapterSettings, LatencyReachesTheRecordAndCloseDestroys) {
+// An effect that keeps its programs in chunks: a switch of programs stores nothing first.
+const EffectIdentity kChunkIdentity = [] {
+    EffectIdentity identity = kIdentity;
+    identity.parameterCount = 1;
+    identity.doesChunks = true;
+    return identity;
+}();
+
+class ChunkEffect : public IEffectBase {
+public:
+    ChunkEffect() : IEffectBase(kChunkIdentity) {
+        ParameterAt(0)->SetupContinuous("Level", 0.0, 0.0, 1.0, 0.01, "");
+    }
+};
+
+// A program chunk made live is what the current program holds from then on: selecting
+// that program again finds the chunk's values, not those from before it.
+TEST(AdapterPrograms, AProgramChunkBecomesTheCurrentProgram) {
     CheckerHost host;
-    TestPlug plug;
-    plug.effect.SetLatencySamples(64);
-    EXPECT_EQ(plug.Record()->initialDelay, 64);
-    EXPECT_TRUE(host.Calls().empty());
+    IEffectVST adapter(CheckerHost::Callback(), std::make_unique<ChunkEffect>(), false);
+    AEffect* record = adapter.Record();
+    const auto dispatch = [&](int32_t opcode, int32_t index, intptr_t value, void* ptr) {
+        return record->dispatcher(record, opcode, index, value, ptr, 0.0f);
+    };
+    record->setParameter(record, 0, 0.25f);
+    const uint8_t* lent = nullptr;
+    const intptr_t size = dispatch(effGetChunk, 1, 0, &lent);
+    ASSERT_EQ(size, 16);
+    const std::vector<uint8_t> chunk(lent, lent + size);
+    record->setParameter(record, 0, 0.75f);
+    dispatch(effSetProgram, 0, 0, nullptr); // the program takes the live 0.75
+    EXPECT_EQ(dispatch(effSetChunk, 1, size, const_cast<uint8_t*>(chunk.data())), 1);
+    EXPECT_EQ(record->getParameter(record, 0), 0.25f);
+    dispatch(effSetProgram, 0, 0, nullptr);
+    EXPECT_EQ(record->getParameter(record, 0), 0.25f);
+}
+
+TEST(AdapterSettings, CloseDestroys) {
+    CheckerHost host;
     bool destroyed = false;
     auto* closing = new IEffectVST(CheckerHost::Callback(),
                                    std::make_unique<TestEffect>(&destroyed), false);

@@ -92,6 +92,40 @@ TEST(EditorPanel, ControlsAsLaidOut) {
         EXPECT_EQ(dynamic_cast<IVUNeedle*>(panel.ControlAt(i))->HandleRect().T, 330);
 }
 
+// The needles and the LED take the meters the last block stored when the panel refreshes
+// (the editor's idle), each on its own control, and hold their place while no block runs.
+TEST(EditorPanel, MetersReachTheirControlsWhenThePanelRefreshes) {
+    Quelor effect(&QuelorEditorFactory());
+    OpenLikeHost(effect, 44100, 512);
+    IDrawContext& panel = PanelOf(effect);
+    SetParameter(effect, Quelor::kThreshold, -30);
+    SetParameter(effect, Quelor::kGain, 12);
+    SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
+    const auto shown = [&](int control) { return panel.ControlAt(control)->Value(); };
+    const double rest[] = {shown(13), shown(14), shown(15), shown(16)};
+
+    ChannelSet loud(22050, 0.5, 0.25);
+    Process(effect, loud, {512});
+    const Quelor::NeedlePositions needles = effect.Needles();
+    const struct {
+        int control;
+        double expected;
+    } meters[] = {{13, needles.led}, {14, needles.in}, {15, needles.gr}, {16, needles.out}};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(shown(meters[i].control), rest[i]) << "nothing moves before a refresh";
+    effect.EditorWindow()->IdleEditor();
+    for (const auto& meter : meters) {
+        EXPECT_GT(meter.expected, 0.0) << meter.control;
+        EXPECT_EQ(shown(meter.control), meter.expected) << meter.control;
+    }
+    EXPECT_NE(needles.in, needles.out) << "the levels must tell the needles apart";
+
+    effect.ResetProcessing();
+    effect.EditorWindow()->IdleEditor();
+    for (const auto& meter : meters)
+        EXPECT_EQ(shown(meter.control), meter.expected) << "held without a block";
+}
+
 TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
     Quelor effect(&QuelorEditorFactory());
     IDrawContext& panel = PanelOf(effect);

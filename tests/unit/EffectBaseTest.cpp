@@ -111,7 +111,7 @@ TEST(EffectBaseChannels, MarkingIgnoresChannelsOutsideTheRange) {
     EXPECT_FALSE(effect.IsInputConnected(0));
     EXPECT_FALSE(effect.IsInputConnected(4));
     effect.MarkInputsConnected(0, 4, true);
-    effect.LimitToStereoInputs();
+    effect.MarkInputsConnected(2, 2, false);
     EXPECT_TRUE(effect.IsInputConnected(1));
     EXPECT_FALSE(effect.IsInputConnected(2));
 }

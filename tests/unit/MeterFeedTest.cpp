@@ -5,38 +5,30 @@
 
 #include <cmath>
 #include <limits>
-#include <map>
 
 namespace {
-enum { kLed = 10, kIn = 11, kGr = 12, kOut = 13 };
 constexpr double kZeroMark = 0.6994;
 
-// Remembers the last value each control index received.
-class MeterPanel : public IEditorLink {
-public:
-    explicit MeterPanel(std::map<int, double>& values) : shown(values) {}
-    void PushParamToControls(int, double, bool) override {}
-    void CreateDrawSurface() override {}
-    void SetControlValue(int index, double value) override { shown[index] = value; }
-
-private:
-    std::map<int, double>& shown;
+// The readings by name.
+struct Shown {
+    double inputDb, reductionDb, outputDb, brickwall;
 };
+Shown Meters(const Quelor& effect) {
+    MeterReadings r;
+    effect.ReadMeters(r);
+    return {r.values[Quelor::kMeterInput], r.values[Quelor::kMeterReduction],
+            r.values[Quelor::kMeterOutput], r.values[Quelor::kMeterBrickwall]};
+}
 
 class MeterFeedTest : public ::testing::Test {
 protected:
-    MeterFeedTest() {
-        effect.AttachEditor(new MeterPanel(shown));
-        effect.SetMeterControls(kLed, kIn, kGr, kOut);
-        OpenLikeHost(effect, 44100, 512);
-    }
+    MeterFeedTest() { OpenLikeHost(effect, 44100, 512); }
 
     void Feed(double level, std::size_t frames, bool inPlace = false) {
         ChannelSet set(frames, level, level);
         Process(effect, set, {512}, inPlace);
     }
 
-    std::map<int, double> shown;
     Quelor effect;
 };
 } // namespace
@@ -55,30 +47,30 @@ TEST(NeedleCurve, MarksOfThePrintedScaleAndItsEnds) {
 
 TEST_F(MeterFeedTest, LevelsAreSmoothedOntoTheScale) {
     Feed(0.0, 1024);
-    EXPECT_EQ(shown[kIn], 0.0);
-    EXPECT_EQ(shown[kOut], 0.0);
-    EXPECT_EQ(shown[kLed], 0.0);
-    EXPECT_NEAR(shown[kGr], kZeroMark, 5e-5) << "no reduction rests on the zero mark";
+    EXPECT_EQ(effect.Needles().in, 0.0);
+    EXPECT_EQ(effect.Needles().out, 0.0);
+    EXPECT_EQ(effect.Needles().led, 0.0);
+    EXPECT_NEAR(effect.Needles().gr, kZeroMark, 5e-5) << "no reduction rests on the zero mark";
 
     SetParameter(effect, Quelor::kRatio, 1);
     Feed(std::pow(10.0, -0.45), 44100 * 3); // -9 dBFS
     EXPECT_NEAR(effect.InMeanSquare(), std::pow(10.0, -0.9), 1e-9);
-    EXPECT_NEAR(shown[kIn], kZeroMark, 5e-5);
-    EXPECT_NEAR(shown[kOut], kZeroMark, 5e-5);
+    EXPECT_NEAR(effect.Needles().in, kZeroMark, 5e-5);
+    EXPECT_NEAR(effect.Needles().out, kZeroMark, 5e-5);
     Feed(0.5, 44100 * 3);
-    EXPECT_EQ(shown[kIn], 1.0) << "-6 dBFS pins the needle at the top";
+    EXPECT_EQ(effect.Needles().in, 1.0) << "-6 dBFS pins the needle at the top";
 }
 
 TEST_F(MeterFeedTest, LedShowsBrickwallReductionOverSixDecibels) {
     SetParameter(effect, Quelor::kRatio, 1);
     SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
     Feed(Quelor::kCeiling * std::pow(10.0, 3.0 / 20.0), 1024);
-    EXPECT_NEAR(shown[kLed], 0.5, 1e-9);
+    EXPECT_NEAR(effect.Needles().led, 0.5, 1e-9);
     Feed(4.0, 1024);
-    EXPECT_EQ(shown[kLed], 1.0);
+    EXPECT_EQ(effect.Needles().led, 1.0);
     SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOff);
     Feed(4.0, 1024);
-    EXPECT_EQ(shown[kLed], 0.0) << "off: dark whatever the last reduction";
+    EXPECT_EQ(effect.Needles().led, 0.0) << "off: dark whatever the last reduction";
 }
 
 TEST_F(MeterFeedTest, InPlaceBuffersStillMeterTheInput) {
@@ -94,7 +86,7 @@ TEST_F(MeterFeedTest, NonFiniteSamplesDoNotStickInTheMeters) {
     Feed(0.1, 44100);
     EXPECT_TRUE(std::isfinite(effect.InMeanSquare()));
     EXPECT_TRUE(std::isfinite(effect.OutMeanSquare()));
-    EXPECT_GT(shown[kIn], 0.0);
+    EXPECT_GT(effect.Needles().in, 0.0);
 }
 
 // The readings a host without our panel gets, put back on the needles and the LED at the
@@ -104,20 +96,20 @@ TEST_F(MeterFeedTest, ReadingsStandForTheNeedlesTheyCameFrom) {
     SetParameter(effect, Quelor::kGain, 12);
     SetParameter(effect, Quelor::kBrickwall, Quelor::kBrickwallOn);
     Feed(0.7, 44100);
-    const Quelor::MeterReadings m = effect.Meters();
+    const Shown m = Meters(effect);
     EXPECT_NEAR(m.inputDb, 20.0 * std::log10(0.7), 0.01) << "a second settles the meter";
     EXPECT_GT(m.reductionDb, 10.0);
     EXPECT_GT(m.brickwall, 0.0);
-    EXPECT_NEAR(Quelor::LevelNeedle(m.inputDb), shown[kIn], 1e-12);
-    EXPECT_NEAR(Quelor::ReductionNeedle(m.reductionDb), shown[kGr], 1e-12);
-    EXPECT_NEAR(Quelor::LevelNeedle(m.outputDb), shown[kOut], 1e-12);
-    EXPECT_EQ(m.brickwall, shown[kLed]);
+    EXPECT_NEAR(Quelor::LevelNeedle(m.inputDb), effect.Needles().in, 1e-12);
+    EXPECT_NEAR(Quelor::ReductionNeedle(m.reductionDb), effect.Needles().gr, 1e-12);
+    EXPECT_NEAR(Quelor::LevelNeedle(m.outputDb), effect.Needles().out, 1e-12);
+    EXPECT_EQ(m.brickwall, effect.Needles().led);
 }
 
 TEST(MeterReadings, FloorForSilenceAndClearOnReset) {
     Quelor effect;
     OpenLikeHost(effect, 48000, 256);
-    const Quelor::MeterReadings idle = effect.Meters();
+    const Shown idle = Meters(effect);
     EXPECT_EQ(idle.inputDb, Quelor::kMeterFloorDb);
     EXPECT_EQ(idle.outputDb, Quelor::kMeterFloorDb);
     EXPECT_EQ(idle.reductionDb, 0.0);
@@ -125,10 +117,10 @@ TEST(MeterReadings, FloorForSilenceAndClearOnReset) {
     SetParameter(effect, Quelor::kThreshold, -30);
     ChannelSet loud(48000, 0.5, 0.5);
     Process(effect, loud, {256});
-    EXPECT_NEAR(effect.Meters().inputDb, 20.0 * std::log10(0.5), 0.01);
+    EXPECT_NEAR(Meters(effect).inputDb, 20.0 * std::log10(0.5), 0.01);
     // 24 dB over the threshold at the default ratio of 3 keeps 8 dB of it.
-    EXPECT_NEAR(effect.Meters().reductionDb, 16.0, 0.1);
+    EXPECT_NEAR(Meters(effect).reductionDb, 16.0, 0.1);
     effect.ResetProcessing();
-    EXPECT_EQ(effect.Meters().inputDb, Quelor::kMeterFloorDb);
-    EXPECT_EQ(effect.Meters().brickwall, 0.0);
+    EXPECT_EQ(Meters(effect).inputDb, Quelor::kMeterFloorDb);
+    EXPECT_EQ(Meters(effect).brickwall, 0.0);
 }

@@ -1,5 +1,6 @@
 #include "EffectTestSupport.h"
 #include "Quelor.h"
+#include "VST2Programs.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ StateChunk Chunk(const Bytes& bytes) {
 // What effSetChunk does with a program chunk: read without the lock, applied under it.
 int LoadState(IEffectBase& effect, const StateChunk& chunk, int position) {
     IParamValues values;
-    effect.ReadState(chunk, position, values);
+    effect.ReadParamValues(chunk, position, values);
     return effect.ApplyParamValues(values);
 }
 
@@ -64,32 +65,35 @@ protected:
 
     Bytes ProgramChunk() {
         StateChunk chunk;
-        IEffectBase::BeginVersionedChunk(chunk);
-        EXPECT_TRUE(effect.SaveState(chunk));
+        EXPECT_TRUE(effect.SaveProgramState(chunk));
         return BytesOf(chunk);
     }
     Bytes BankChunk() {
         StateChunk chunk;
-        IEffectBase::BeginVersionedChunk(chunk);
-        effect.UpdateCurrentPreset(nullptr);
-        EXPECT_TRUE(effect.SerializeAllPresets(chunk));
+        EXPECT_TRUE(programs.WriteBank(chunk));
         return BytesOf(chunk);
     }
-    int LoadBank(const Bytes& bytes) { return effect.UnserializeAllPresets(Chunk(bytes), 8); }
+    int LoadBank(const Bytes& bytes) {
+        IBankValues bank;
+        programs.ReadBank(Chunk(bytes), 8, bank);
+        return programs.ApplyBank(bank);
+    }
 
     Quelor effect;
+    VST2Programs programs{effect};
 };
 } // namespace
 
 TEST_F(PresetTest, FactoryPresetIsStoredWithoutTouchingTheParametersUntilLoaded) {
     EXPECT_STREQ(effect.PresetName(0), "Default");
+    EXPECT_STREQ(programs.Name(0), "Default");
     EXPECT_EQ(Values(effect), kDefaults);
-    EXPECT_EQ(BytesOf(effect.PresetAt(0)->values), With({}, kFactoryPreset));
-    ASSERT_TRUE(effect.LoadPreset(0));
+    EXPECT_EQ(BytesOf(programs.At(0)->values), With({}, kFactoryPreset));
+    ASSERT_TRUE(programs.Load(0));
     EXPECT_EQ(Values(effect), kFactoryPreset);
     EXPECT_NEAR(effect.AttenuationGain(), 0.0316227766, 1e-10);
-    EXPECT_FALSE(effect.LoadPreset(1));
-    EXPECT_FALSE(effect.LoadPreset(-1));
+    EXPECT_FALSE(programs.Load(1));
+    EXPECT_FALSE(programs.Load(-1));
 }
 
 TEST_F(PresetTest, ChunkLayoutsByteForByte) {
@@ -111,25 +115,25 @@ TEST_F(PresetTest, NaNValuesLandOnTheMinimumAndAHeaderWithoutVersionIsRefused) {
         EXPECT_EQ(effect.ParameterAt(i)->Value(), effect.ParameterAt(i)->Minimum());
     EXPECT_TRUE(std::isfinite(effect.ThresholdGain()));
     int position = 0;
-    EXPECT_EQ(IEffectBase::ReadChunkVersion(Chunk({0x74, 0x66, 0x66, 0x70, 0x01}), &position), 0);
+    EXPECT_EQ(ReadChunkVersion(Chunk({0x74, 0x66, 0x66, 0x70, 0x01}), &position), 0);
     EXPECT_EQ(position, -1);
     EXPECT_EQ(LoadState(effect, Chunk(nans), -5), -5);
 }
 
 TEST_F(PresetTest, BanksRestoreNameAndValuesAndReapplyTheCurrentPreset) {
     EXPECT_EQ(LoadBank(Bank("Crush", true, kFactoryPreset)), 116 - 7 + 5);
-    EXPECT_STREQ(effect.PresetName(0), "Crush");
+    EXPECT_STREQ(programs.Name(0), "Crush");
     EXPECT_EQ(Values(effect), kFactoryPreset);
 
     Bytes longer = Bank("First", true, kFactoryPreset);
     const Bytes second = Bank("Second", true, kDefaults);
     longer.insert(longer.end(), second.begin() + 8, second.end());
     EXPECT_EQ(LoadBank(longer), 8 + 4 + 5 + 1 + 96);
-    EXPECT_STREQ(effect.PresetName(0), "First");
+    EXPECT_STREQ(programs.Name(0), "First");
 
     EXPECT_EQ(LoadBank(Bank("Empty", false, {})), 8 + 4 + 5 + 1);
-    EXPECT_TRUE(effect.PresetAt(0)->initialized);
-    EXPECT_STREQ(effect.PresetName(0), "user preset 1");
+    EXPECT_TRUE(programs.At(0)->initialized);
+    EXPECT_STREQ(programs.Name(0), "user preset 1");
 }
 
 TEST_F(PresetTest, MalformedBanksEndAtMinusOneKeepingWhatWasReadable) {
@@ -139,29 +143,31 @@ TEST_F(PresetTest, MalformedBanksEndAtMinusOneKeepingWhatWasReadable) {
     Bytes noFlag = kHeader;
     noFlag.insert(noFlag.end(), {2, 0, 0, 0, 'a', 'b'});
     EXPECT_EQ(LoadBank(noFlag), -1);
-    EXPECT_STREQ(effect.PresetName(0), "ab");
+    EXPECT_STREQ(programs.Name(0), "ab");
     EXPECT_EQ(LoadBank(Bank("", true, kFactoryPreset)), 8 + 4 + 1 + 96);
-    EXPECT_STREQ(effect.PresetName(0), "ab") << "an empty stored name keeps the old one";
+    EXPECT_STREQ(programs.Name(0), "ab") << "an empty stored name keeps the old one";
 }
 
 TEST_F(PresetTest, OverlongNamesAreCutAndEmptyOnesIgnored) {
     const std::string name(300, 'p');
-    EXPECT_TRUE(effect.SetPresetName(0, name.c_str()));
-    EXPECT_EQ(std::string(effect.PresetName(0)), std::string(255, 'p'));
-    EXPECT_FALSE(effect.SetPresetName(1, "x"));
-    effect.UpdateCurrentPreset("");
-    EXPECT_EQ(std::string(effect.PresetName(0)), std::string(255, 'p'));
-    effect.UpdateCurrentPreset("Mine");
-    EXPECT_STREQ(effect.PresetName(0), "Mine");
+    EXPECT_TRUE(programs.Rename(0, name.c_str()));
+    EXPECT_EQ(std::string(programs.Name(0)), std::string(255, 'p'));
+    EXPECT_FALSE(programs.Rename(1, "x"));
+    programs.UpdateCurrent("");
+    EXPECT_EQ(std::string(programs.Name(0)), std::string(255, 'p'));
+    programs.UpdateCurrent("Mine");
+    EXPECT_STREQ(programs.Name(0), "Mine");
 }
 
 TEST(PresetSlots, EmptySlotsAreNamedAfterUserPresetsAndAddingStopsWhenFull) {
     IEffectBase effect({2, "2-2", 3, "t", "", "", 0, 0, 0, 0, false, false});
     effect.ParameterAt(0)->SetupContinuous("a", 4, 0, 10, 1, "");
-    effect.SetPresetName(0, "my user preset");
-    ASSERT_TRUE(effect.LoadPreset(2));
-    EXPECT_STREQ(effect.PresetName(2), "user preset 2") << "every name containing the text counts";
-    EXPECT_EQ(effect.PresetAt(2)->values.Size(), 16) << "the live values are stored";
+    VST2Programs programs(effect);
+    programs.Rename(0, "my user preset");
+    ASSERT_TRUE(programs.Load(2));
+    EXPECT_STREQ(programs.Name(2), "user preset 2") << "every name containing the text counts";
+    EXPECT_EQ(programs.At(2)->values.Size(), 16) << "the live values are stored";
+    EXPECT_STREQ(effect.PresetName(2), "- 2 -") << "the factory's presets stay as they were";
 
     IEffectBase fresh({2, "2-2", 3, "t", "", "", 0, 0, 0, 0, false, false});
     EXPECT_FALSE(fresh.AddPresetFromValues("wrong count", 1.0));
