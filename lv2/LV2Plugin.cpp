@@ -168,7 +168,7 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
     // Nothing may unwind into a host written in C: a failed allocation, or anything else
     // thrown, is the null answer.
     try {
-        std::unique_ptr<IEffectBase> effect(product.createEffect());
+        std::unique_ptr<IEffectBase> effect = product.description->create(nullptr);
         if (!effect)
             return nullptr;
         return new LV2Instance(std::move(effect), rate, BlockLengthFromFeatures(features));

@@ -2,21 +2,7 @@
 
 #include "Quelor.h"
 
-namespace {
-IEffectBase* CreateQuelor() {
-    return new Quelor(nullptr);
-}
-
-constexpr LV2Product kProduct{
-    "urn:brovane:quelor",
-    "urn:brovane:quelor#ui",
-    "CompressorPlugin",
-    // Not free software: all rights stay with the maker, under terms of its own.
-    "urn:brovane:quelor#license",
-    CreateQuelor,
-};
-} // namespace
-
 const LV2Product& QuelorLV2Product() {
-    return kProduct;
+    static const LV2Product product = LV2ProductOf(Quelor::kProduct);
+    return product;
 }
