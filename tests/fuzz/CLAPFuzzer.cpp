@@ -4,6 +4,8 @@
 // own state cut or bent, parameter texts. After every step the values, the texts, the
 // state and the audio must stay within bounds.
 #include "CLAPEntry.h"
+#include "CLAPTestEvents.h"
+#include "CLAPTestStreams.h"
 #include "FuzzHost.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -127,56 +130,26 @@ private:
     clap_input_events_t list{};
 };
 
-// Takes what the plug-in sends, or refuses it; checks what it is.
-struct OutEvents {
-    uint32_t frames = 0;
-    bool refuse = false;
-    clap_output_events_t list{this, TryPush};
-
-    static bool QUELOR_CLAP_CALL TryPush(const clap_output_events_t* list,
-                                         const clap_event_header_t* event) {
-        const auto& self = *static_cast<const OutEvents*>(list->ctx);
-        Require(event && event->size >= sizeof(clap_event_header_t) && event->size <= 256,
-                "output events carry a whole header and a record's size");
-        Require(event->type != CLAP_EVENT_TRANSPORT, "no transport goes out");
-        Require(event->time == 0 && (self.frames == 0 || event->time < self.frames),
+// What the plug-in sent, as a host that took it (or refused it all) saw it.
+void CheckSent(const CLAPOutputEvents& out, bool refused, uint32_t frames) {
+    Require(refused || out.Refused() == 0,
+            "output events carry a whole header and a record's size");
+    for (std::size_t i = 0; i < out.Count(); ++i) {
+        const clap_event_header_t header = out.Header(i);
+        Require(header.type != CLAP_EVENT_TRANSPORT, "no transport goes out");
+        Require(header.time == 0 && (frames == 0 || header.time < frames),
                 "output events lie inside the block");
-        return !self.refuse;
     }
-};
+}
 
-// Streams over memory that move pieces of any size, or fail.
-struct Stream {
-    std::vector<uint8_t> bytes;
-    std::size_t at = 0;
-    uint64_t piece = 0; // 0: all asked for
-    std::size_t failAt = SIZE_MAX;
-    clap_istream_t in{this, Read};
-    clap_ostream_t out{this, Write};
-
-    static int64_t QUELOR_CLAP_CALL Read(const clap_istream_t* s, void* buffer, uint64_t size) {
-        auto& self = *static_cast<Stream*>(s->ctx);
-        if (self.at >= self.failAt)
-            return -1;
-        std::size_t n = std::min<std::size_t>(size, self.bytes.size() - self.at);
-        if (self.piece)
-            n = std::min<std::size_t>(n, self.piece);
-        if (n > 0)
-            std::memcpy(buffer, self.bytes.data() + self.at, n);
-        self.at += n;
-        return static_cast<int64_t>(n);
-    }
-    static int64_t QUELOR_CLAP_CALL Write(const clap_ostream_t* s, const void* buffer,
-                                          uint64_t size) {
-        auto& self = *static_cast<Stream*>(s->ctx);
-        if (self.bytes.size() >= self.failAt)
-            return -1;
-        std::size_t n = self.piece ? std::min<std::size_t>(size, self.piece) : size;
-        const auto* from = static_cast<const uint8_t*>(buffer);
-        self.bytes.insert(self.bytes.end(), from, from + n);
-        return static_cast<int64_t>(n);
-    }
-};
+// A host's stream over bytes, moving pieces of one size (0: all asked for), failing after
+// failAt bytes where it is given.
+void Plan(CLAPStreamPlan& plan, uint64_t piece, std::optional<std::size_t> failAt = {}) {
+    if (piece > 0)
+        plan.SetPieces({piece});
+    if (failAt)
+        plan.FailAfter(*failAt);
+}
 
 class Session {
 public:
@@ -211,9 +184,10 @@ public:
             const int count = in.ConsumeIntegralInRange(0, 8);
             for (int i = 0; i < count; ++i)
                 events.Add(in, 0);
-            OutEvents out;
-            out.refuse = in.ConsumeBool();
-            params->flush(plugin, events.List(), &out.list);
+            const bool refuse = in.ConsumeBool();
+            CLAPOutputEvents out(refuse ? 0 : SIZE_MAX);
+            params->flush(plugin, events.List(), out.List());
+            CheckSent(out, refuse, 0);
             break;
         }
         case 7:
@@ -288,12 +262,12 @@ private:
         const int count = in.ConsumeIntegralInRange(0, 12);
         for (int i = 0; i < count; ++i)
             events.Add(in, frames);
-        OutEvents out;
-        out.frames = frames;
-        out.refuse = in.ConsumeBool();
+        const bool refuse = in.ConsumeBool();
+        CLAPOutputEvents out(refuse ? 0 : SIZE_MAX);
         const clap_process_t process{-1,         frames, nullptr,       inputs.data(), &output,
-                                     inputPorts, 1,      events.List(), &out.list};
+                                     inputPorts, 1,      events.List(), out.List()};
         const clap_process_status status = plugin->process(plugin, &process);
+        CheckSent(out, refuse, frames);
         const std::size_t firstOutput = wideData.size() - outputChannels;
         for (std::size_t ch = firstOutput; ch < wideData.size(); ++ch) {
             Require(wideData[ch][frames] == 12345.0 && narrowData[ch][frames] == 12345.0f,
@@ -311,42 +285,46 @@ private:
     }
 
     void LoadState(FuzzedDataProvider& in) {
-        Stream saved;
-        Require(state->save(plugin, &saved.out), "the plug-in saves its state");
-        Require(saved.bytes.size() == 8 + 8 * 12, "the state is the program chunk's 104 bytes");
-        Stream again;
-        again.piece = in.ConsumeIntegralInRange<uint64_t>(0, 7);
-        Require(state->save(plugin, &again.out) && again.bytes == saved.bytes,
+        CLAPOStream saved;
+        Require(state->save(plugin, saved.Stream()), "the plug-in saves its state");
+        Require(saved.Bytes().size() == 8 + 8 * 12, "the state is the program chunk's 104 bytes");
+        CLAPOStream again;
+        Plan(again.plan, in.ConsumeIntegralInRange<uint64_t>(0, 7));
+        Require(state->save(plugin, again.Stream()) && again.Bytes() == saved.Bytes(),
                 "saving twice gives the same bytes");
-        Stream load;
+        std::vector<uint8_t> bytes;
         switch (in.ConsumeIntegralInRange(0, 3)) {
         case 0:
-            load.bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 300));
+            bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 300));
             break;
         case 1:
-            load.bytes = saved.bytes;
-            load.bytes.resize(in.ConsumeIntegralInRange<std::size_t>(0, saved.bytes.size()));
+            bytes = saved.Bytes();
+            bytes.resize(in.ConsumeIntegralInRange<std::size_t>(0, bytes.size()));
             break;
         case 2:
-            load.bytes = saved.bytes;
+            bytes = saved.Bytes();
             for (int i = in.ConsumeIntegralInRange(0, 4); i > 0; --i)
-                load.bytes[in.ConsumeIntegralInRange<std::size_t>(0, load.bytes.size() - 1)] =
+                bytes[in.ConsumeIntegralInRange<std::size_t>(0, bytes.size() - 1)] =
                     in.ConsumeIntegral<uint8_t>();
             break;
         default:
-            load.bytes.assign(70000, 0x41);
+            bytes.assign(70000, 0x41);
             break;
         }
-        load.piece = in.ConsumeIntegralInRange<uint64_t>(0, 9);
+        const bool empty = bytes.empty();
+        const uint64_t piece = in.ConsumeIntegralInRange<uint64_t>(0, 9);
+        std::optional<std::size_t> failAt;
         if (in.ConsumeBool())
-            load.failAt = in.ConsumeIntegralInRange<std::size_t>(0, load.bytes.size());
-        const bool loaded = state->load(plugin, &load.in);
-        Stream after;
-        Require(state->save(plugin, &after.out), "the plug-in saves its state after a load");
+            failAt = in.ConsumeIntegralInRange<std::size_t>(0, bytes.size());
+        CLAPIStream load(std::move(bytes));
+        Plan(load.plan, piece, failAt);
+        const bool loaded = state->load(plugin, load.Stream());
+        CLAPOStream after;
+        Require(state->save(plugin, after.Stream()), "the plug-in saves its state after a load");
         // A stream that fails or holds nothing changes nothing; a state cut short is applied
         // as far as it goes, with the host told that it was not whole.
-        if (!loaded && (load.failAt <= load.bytes.size() || load.bytes.empty()))
-            Require(after.bytes == saved.bytes, "a state that cannot be read changes nothing");
+        if (!loaded && (failAt || empty))
+            Require(after.Bytes() == saved.Bytes(), "a state that cannot be read changes nothing");
     }
 
     void Texts(FuzzedDataProvider& in) {

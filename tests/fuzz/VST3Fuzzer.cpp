@@ -7,6 +7,8 @@
 // in is finite, and a saved state reads back to itself.
 #include "FactoryVST3.h"
 #include "FuzzHost.h"
+#include "HostParameterChanges.h"
+#include "MemoryStream.h"
 #include "QuelorVST3.h"
 #include "VST3Interface.h"
 
@@ -22,89 +24,16 @@
 
 using namespace vst3;
 
+// The test host's objects check that the plug-in gives back every reference it took.
+void ReportUnbalancedReferences(const char*, uint32_t, bool overReleased) {
+    Require(false, overReleased ? "the plug-in released a host object it did not hold"
+                                : "the plug-in kept a reference to a host object");
+}
+
 namespace {
 
 constexpr int kParameters = 12;
 constexpr int kLongestBlock = 9000;
-
-// Host objects live on the fuzzer's stack; the plug-in may only borrow them.
-template <class Interface> class Borrowed : public Interface {
-public:
-    virtual ~Borrowed() = default;
-    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {
-        *obj = nullptr;
-        if (!SameUid(iid, FUnknown::kIid) && !SameUid(iid, Interface::kIid))
-            return kNoInterface;
-        *obj = static_cast<Interface*>(this);
-        return kResultOk;
-    }
-    uint32_t PLUGIN_API addRef() override { return 2; }
-    uint32_t PLUGIN_API release() override { return 1; }
-};
-
-// A stream over bytes that may hand out fewer bytes per read than asked.
-class Stream final : public Borrowed<IBStream> {
-public:
-    explicit Stream(std::vector<char> initial = {}, int32_t chunk = 1 << 30)
-        : bytes(std::move(initial)), readChunk(std::max(chunk, 1)) {}
-    tresult PLUGIN_API read(void* buffer, int32_t numBytes, int32_t* numBytesRead) override {
-        const auto count = static_cast<int32_t>(std::clamp<int64_t>(
-            static_cast<int64_t>(bytes.size()) - position, 0, std::min(numBytes, readChunk)));
-        if (count > 0)
-            std::memcpy(buffer, bytes.data() + position, static_cast<size_t>(count));
-        position += count;
-        if (numBytesRead)
-            *numBytesRead = count;
-        return kResultOk;
-    }
-    tresult PLUGIN_API write(void* buffer, int32_t numBytes, int32_t* numBytesWritten) override {
-        const auto* from = static_cast<const char*>(buffer);
-        bytes.insert(bytes.end(), from, from + numBytes);
-        position = static_cast<int64_t>(bytes.size());
-        if (numBytesWritten)
-            *numBytesWritten = numBytes;
-        return kResultOk;
-    }
-    tresult PLUGIN_API seek(int64_t, int32_t, int64_t*) override { return kResultFalse; }
-    tresult PLUGIN_API tell(int64_t* pos) override {
-        *pos = position;
-        return kResultOk;
-    }
-    std::vector<char> bytes;
-
-private:
-    int64_t position = 0;
-    int32_t readChunk;
-};
-
-class Queue final : public Borrowed<IParamValueQueue> {
-public:
-    ParamID id = 0;
-    std::vector<std::pair<int32_t, ParamValue>> points;
-    ParamID PLUGIN_API getParameterId() override { return id; }
-    int32_t PLUGIN_API getPointCount() override { return static_cast<int32_t>(points.size()); }
-    tresult PLUGIN_API getPoint(int32_t index, int32_t* offset, ParamValue* value) override {
-        if (index < 0 || index >= getPointCount())
-            return kInvalidArgument;
-        *offset = points[static_cast<size_t>(index)].first;
-        *value = points[static_cast<size_t>(index)].second;
-        return kResultOk;
-    }
-    tresult PLUGIN_API addPoint(int32_t, ParamValue, int32_t*) override { return kResultFalse; }
-};
-
-class Changes final : public Borrowed<IParameterChanges> {
-public:
-    std::vector<Queue> queues;
-    int32_t PLUGIN_API getParameterCount() override { return static_cast<int32_t>(queues.size()); }
-    IParamValueQueue* PLUGIN_API getParameterData(int32_t index) override {
-        return index >= 0 && index < getParameterCount() ? &queues[static_cast<size_t>(index)]
-                                                         : nullptr;
-    }
-    IParamValueQueue* PLUGIN_API addParameterData(const ParamID*, int32_t*) override {
-        return nullptr;
-    }
-};
 
 double HostileValue(FuzzedDataProvider& in) {
     static constexpr double kSpecial[] = {0.0,
@@ -140,15 +69,16 @@ struct Plugin {
 };
 
 std::vector<char> SavedState(const Plugin& plug) {
-    Stream stream;
+    MemoryStream stream;
     Require(plug.component->getState(&stream) == kResultOk, "getState failed");
-    return stream.bytes;
+    return stream.Bytes();
 }
 
 // A saved state applies to itself: reading it back changes nothing.
 void CheckStateReadsBack(const Plugin& plug, int32_t readChunk) {
     const std::vector<char> saved = SavedState(plug);
-    Stream again(saved, readChunk);
+    MemoryStream again(saved);
+    again.LimitReadsTo(readChunk);
     Require(plug.component->setState(&again) == kResultOk, "a saved state was refused");
     Require(SavedState(plug) == saved, "a saved state did not read back to itself");
 }
@@ -201,16 +131,15 @@ template <class Sample> void Process(const Plugin& plug, FuzzedDataProvider& in)
     AudioBusBuffers output{};
     output.numChannels = in.ConsumeIntegralInRange(0, 3);
     output.channelBuffers32 = reinterpret_cast<float**>(inPlace ? pointers : pointers + 4);
-    Changes changes;
-    changes.queues.resize(in.ConsumeIntegralInRange<size_t>(0, 4));
-    for (Queue& queue : changes.queues) {
-        queue.id = in.ConsumeBool() ? in.ConsumeIntegralInRange<ParamID>(0, kParameters)
-                                    : in.ConsumeIntegral<ParamID>();
-        queue.points.resize(in.ConsumeIntegralInRange<size_t>(0, 4));
-        for (auto& point : queue.points)
-            point = {in.ConsumeBool() ? in.ConsumeIntegralInRange(-2, frames + 2)
-                                      : HostileCount(in),
-                     HostileValue(in)};
+    HostParameterChanges changes;
+    for (size_t q = in.ConsumeIntegralInRange<size_t>(0, 4); q > 0; --q) {
+        HostParamValueQueue& queue =
+            changes.AddQueue(in.ConsumeBool() ? in.ConsumeIntegralInRange<ParamID>(0, kParameters)
+                                              : in.ConsumeIntegral<ParamID>());
+        for (size_t p = in.ConsumeIntegralInRange<size_t>(0, 4); p > 0; --p)
+            queue.Add(in.ConsumeBool() ? in.ConsumeIntegralInRange(-2, frames + 2)
+                                       : HostileCount(in),
+                      HostileValue(in));
     }
     ProcessData data{};
     data.processMode = in.ConsumeIntegralInRange(0, 2);
@@ -260,7 +189,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (in.remaining_bytes() > 0) {
         switch (in.ConsumeIntegralInRange(0, 10)) {
         case 0: {
-            Stream stream(state, in.ConsumeIntegralInRange(1, 64));
+            MemoryStream stream(state);
+            stream.LimitReadsTo(in.ConsumeIntegralInRange(1, 64));
             const std::vector<char> before = SavedState(plug);
             if (plug.component->setState(&stream) == kResultOk)
                 CheckStateReadsBack(plug, in.ConsumeIntegralInRange(1, 64));
@@ -269,7 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 1: {
-            Stream stream(state, in.ConsumeIntegralInRange(1, 64));
+            MemoryStream stream(state);
+            stream.LimitReadsTo(in.ConsumeIntegralInRange(1, 64));
             plug.controller->setComponentState(&stream);
             break;
         }

@@ -28,6 +28,8 @@ public:
     void EndReadsAt(int64_t at) { readEnd = at; }
     // A read that would reach past this position fails with kResultFalse and reads nothing.
     void FailReadsFrom(int64_t at) { readFailure = at; }
+    // Each read hands out at most this many bytes, as streams over files may.
+    void LimitReadsTo(int32_t bytesPerRead) { readLimit = bytesPerRead; }
 
     // No state needs more; a bigger write is refused rather than allocated.
     static constexpr int64_t kMaxSize = int64_t{1} << 28;
@@ -37,4 +39,5 @@ private:
     int64_t position;
     std::optional<int64_t> readEnd;
     std::optional<int64_t> readFailure;
+    int32_t readLimit = INT32_MAX;
 };
