@@ -17,11 +17,13 @@ EffectRuntime::EffectRuntime(std::unique_ptr<IEffectBase> owned, IEffectHost& ho
     for (int i = 0; i < effect->ParameterCount(); ++i)
         defaults.push_back({effect->ParameterAt(i)->Value(), effect->ParameterAt(i)->Normalized()});
     const BusLayout& buses = effect->Buses();
-    for (const BusDescription& bus : buses.inputs)
-        inputRoutes.push_back({bus.channels, true});
-    for (const BusDescription& bus : buses.outputs)
-        outputRoutes.push_back({bus.channels, true});
-    routedOutputs.assign(outputRoutes.size(), 0);
+    for (std::size_t bus = 0; bus < buses.inputs.size(); ++bus)
+        inputRoutes.push_back({buses.inputs[bus].channels, true,
+                               buses.FirstChannel(BusDirection::kInput, static_cast<int>(bus))});
+    for (std::size_t bus = 0; bus < buses.outputs.size(); ++bus)
+        outputRoutes.push_back({buses.outputs[bus].channels, true,
+                                buses.FirstChannel(BusDirection::kOutput, static_cast<int>(bus))});
+    routedOutputs.assign(outputRoutes.size(), -1);
     effect->ConnectHost(&host);
     effect->MarkInputsConnected(0, effect->InputCount(), true);
     effect->MarkOutputsConnected(0, effect->OutputCount(), true);
@@ -138,10 +140,12 @@ template <class Sample> bool EffectRuntime::PrepareOutputs(const HostBlock<Sampl
         for (int ch = 0; ch < given; ++ch)
             usable = usable && block.outputs[at].channels[ch] != nullptr;
         usable = usable && given == routed;
+        if (routedOutputs[bus] == given)
+            continue;
         routedOutputs[bus] = given;
-        const int first = buses.FirstChannel(BusDirection::kOutput, at);
-        effect->MarkOutputsConnected(first, given, true);
-        effect->MarkOutputsConnected(first + given, buses.outputs[bus].channels - given, false);
+        effect->MarkOutputsConnected(route.first, given, true);
+        effect->MarkOutputsConnected(route.first + given, buses.outputs[bus].channels - given,
+                                     false);
     }
     return usable;
 }
@@ -163,7 +167,7 @@ void EffectRuntime::RunPieces(const HostBlock<Sample>& block, int offset, int fr
                     piece[ch] = channel + at;
             if (described.monoFeedsBoth && described.channels == 2)
                 FeedInputPair(piece, given, piece);
-            effect->BindInputBuffers(buses.FirstChannel(BusDirection::kInput, index),
+            effect->BindInputBuffers(inputRoutes[bus].first,
                                      std::min(described.channels, kMostBusChannels), piece, n);
         }
         for (std::size_t bus = 0; bus < buses.outputs.size(); ++bus) {
@@ -171,8 +175,7 @@ void EffectRuntime::RunPieces(const HostBlock<Sample>& block, int offset, int fr
             Sample* piece[kMostBusChannels] = {};
             for (int ch = 0; ch < routedOutputs[bus] && ch < kMostBusChannels; ++ch)
                 piece[ch] = block.outputs[index].channels[ch] + at;
-            effect->BindOutputBuffers(buses.FirstChannel(BusDirection::kOutput, index),
-                                      routedOutputs[bus], piece);
+            effect->BindOutputBuffers(outputRoutes[bus].first, routedOutputs[bus], piece);
         }
         if constexpr (sizeof(Sample) == sizeof(double))
             effect->RunBlockDouble(n);

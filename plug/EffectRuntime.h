@@ -142,10 +142,11 @@ private:
     HostPolicy::StateApplied LoadStateFrom(void* context, ReadFunction read, StateUse use);
     HostPolicy::StateApplied ApplyLoaded(StateUse use);
 
-    // A bus's routing: the channels announced and whether it is on.
+    // A bus's routing: the channels announced and whether it is on; and its first channel.
     struct Route {
         int channels;
         bool active;
+        int first = 0;
     };
     const Route& RouteOf(BusDirection direction, int bus) const;
     // Plug-in lock held: the output channels the block can write marked connected, the
@@ -164,7 +165,8 @@ private:
     std::atomic<bool> active{false};
     std::vector<Route> inputRoutes;
     std::vector<Route> outputRoutes;
-    std::vector<int> routedOutputs; // per output bus, the channels the current block writes
+    // Per output bus, the channels the current block writes; -1 before the first block.
+    std::vector<int> routedOutputs;
     std::vector<Default> defaults;
     std::vector<TimedChange> changes; // reserved for kChangeRoom, never grown
     std::mutex stateMutex;

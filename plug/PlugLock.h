@@ -24,14 +24,20 @@ public:
     PlugLock(const PlugLock&) = delete;
     PlugLock& operator=(const PlugLock&) = delete;
 
+    // Taking it again costs no system call: the runtime and the adapters nest their holds.
     void Lock() {
+        if (HeldByThisThread()) {
+            ++depth;
+            return;
+        }
         Acquire();
-        if (depth++ == 0)
-            owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+        depth = 1;
+        owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
     }
     void Unlock() {
-        if (--depth == 0)
-            owner.store(std::thread::id(), std::memory_order_relaxed);
+        if (--depth > 0)
+            return;
+        owner.store(std::thread::id(), std::memory_order_relaxed);
         Release();
     }
     // True when the calling thread holds the lock; for checks of the rule above.
