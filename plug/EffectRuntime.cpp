@@ -23,7 +23,6 @@ EffectRuntime::EffectRuntime(std::unique_ptr<IEffectBase> owned, IEffectHost& ho
     for (std::size_t bus = 0; bus < buses.outputs.size(); ++bus)
         outputRoutes.push_back({buses.outputs[bus].channels, true,
                                 buses.FirstChannel(BusDirection::kOutput, static_cast<int>(bus))});
-    routedOutputs.assign(outputRoutes.size(), -1);
     effect->ConnectHost(&host);
     effect->MarkInputsConnected(0, effect->InputCount(), true);
     effect->MarkOutputsConnected(0, effect->OutputCount(), true);
@@ -47,10 +46,8 @@ bool EffectRuntime::Prepare(double rate, int64_t largestBlock) {
     const int frames = HostPolicy::BlockSizeFor(largestBlock);
     if (!HostPolicy::AcceptsSampleRate(rate) || frames == 0)
         return false;
-    IBlockBuffers buffers = effect->PrepareBlockBuffers(frames);
-    // Declared after buffers, the lock goes first: the old ones are freed without it.
+    effect->SetMaxBlockSize(frames);
     ScopedPlugLock lock(effect->Lock());
-    effect->SwapBlockBuffers(buffers);
     if (effect->MaxBlockSize() != frames)
         return false;
     effect->ChangeSampleRate(rate);
@@ -66,9 +63,8 @@ bool EffectRuntime::ChangeLargestBlock(int64_t largestBlock) {
     const int frames = HostPolicy::BlockSizeFor(largestBlock);
     if (frames == 0)
         return false;
-    IBlockBuffers buffers = effect->PrepareBlockBuffers(frames);
+    effect->SetMaxBlockSize(frames);
     ScopedPlugLock lock(effect->Lock());
-    effect->SwapBlockBuffers(buffers);
     effect->ResetProcessing();
     return effect->MaxBlockSize() == frames;
 }
@@ -84,20 +80,24 @@ void EffectRuntime::Restart() {
 
 // Routing.
 
+EffectRuntime::Route* EffectRuntime::FindRoute(BusDirection direction, int bus) {
+    std::vector<Route>& routes = direction == BusDirection::kInput ? inputRoutes : outputRoutes;
+    return bus >= 0 && bus < static_cast<int>(routes.size()) ? &routes[static_cast<std::size_t>(bus)]
+                                                             : nullptr;
+}
+
 const EffectRuntime::Route& EffectRuntime::RouteOf(BusDirection direction, int bus) const {
     static constexpr Route kNone{0, false};
-    const std::vector<Route>& routes = direction == BusDirection::kInput ? inputRoutes : outputRoutes;
-    return bus >= 0 && bus < static_cast<int>(routes.size()) ? routes[static_cast<std::size_t>(bus)]
-                                                             : kNone;
+    const Route* route = const_cast<EffectRuntime*>(this)->FindRoute(direction, bus);
+    return route ? *route : kNone;
 }
 
 void EffectRuntime::SetBusChannels(BusDirection direction, int bus, int channels) {
-    std::vector<Route>& routes = direction == BusDirection::kInput ? inputRoutes : outputRoutes;
-    if (bus < 0 || bus >= static_cast<int>(routes.size()))
-        return;
-    const int most = effect->Buses().In(direction)[static_cast<std::size_t>(bus)].channels;
-    ScopedPlugLock lock(effect->Lock());
-    routes[static_cast<std::size_t>(bus)].channels = std::clamp(channels, 0, most);
+    if (Route* route = FindRoute(direction, bus)) {
+        const int most = effect->Buses().In(direction)[static_cast<std::size_t>(bus)].channels;
+        ScopedPlugLock lock(effect->Lock());
+        route->channels = std::clamp(channels, 0, most);
+    }
 }
 
 int EffectRuntime::BusChannels(BusDirection direction, int bus) const {
@@ -106,11 +106,10 @@ int EffectRuntime::BusChannels(BusDirection direction, int bus) const {
 }
 
 void EffectRuntime::SetBusActive(BusDirection direction, int bus, bool on) {
-    std::vector<Route>& routes = direction == BusDirection::kInput ? inputRoutes : outputRoutes;
-    if (bus < 0 || bus >= static_cast<int>(routes.size()))
-        return;
-    ScopedPlugLock lock(effect->Lock());
-    routes[static_cast<std::size_t>(bus)].active = on;
+    if (Route* route = FindRoute(direction, bus)) {
+        ScopedPlugLock lock(effect->Lock());
+        route->active = on;
+    }
 }
 
 bool EffectRuntime::BusActive(BusDirection direction, int bus) const {
@@ -134,15 +133,15 @@ template <class Sample> bool EffectRuntime::PrepareOutputs(const HostBlock<Sampl
     bool usable = effect->MaxBlockSize() > 0;
     for (std::size_t bus = 0; bus < outputRoutes.size(); ++bus) {
         const int at = static_cast<int>(bus);
-        const Route& route = outputRoutes[bus];
+        Route& route = outputRoutes[bus];
         const int given = GivenChannels(block.outputs, block.outputBuses, BusDirection::kOutput, at);
         const int routed = route.active ? route.channels : 0;
         for (int ch = 0; ch < given; ++ch)
             usable = usable && block.outputs[at].channels[ch] != nullptr;
         usable = usable && given == routed;
-        if (routedOutputs[bus] == given)
+        if (route.written == given)
             continue;
-        routedOutputs[bus] = given;
+        route.written = given;
         effect->MarkOutputsConnected(route.first, given, true);
         effect->MarkOutputsConnected(route.first + given, buses.outputs[bus].channels - given,
                                      false);
@@ -173,9 +172,10 @@ void EffectRuntime::RunPieces(const HostBlock<Sample>& block, int offset, int fr
         for (std::size_t bus = 0; bus < buses.outputs.size(); ++bus) {
             const int index = static_cast<int>(bus);
             Sample* piece[kMostBusChannels] = {};
-            for (int ch = 0; ch < routedOutputs[bus] && ch < kMostBusChannels; ++ch)
+            const Route& route = outputRoutes[bus];
+            for (int ch = 0; ch < route.written && ch < kMostBusChannels; ++ch)
                 piece[ch] = block.outputs[index].channels[ch] + at;
-            effect->BindOutputBuffers(outputRoutes[bus].first, routedOutputs[bus], piece);
+            effect->BindOutputBuffers(route.first, route.written, piece);
         }
         if constexpr (sizeof(Sample) == sizeof(double))
             effect->RunBlockDouble(n);

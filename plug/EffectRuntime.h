@@ -142,12 +142,15 @@ private:
     HostPolicy::StateApplied LoadStateFrom(void* context, ReadFunction read, StateUse use);
     HostPolicy::StateApplied ApplyLoaded(StateUse use);
 
-    // A bus's routing: the channels announced and whether it is on; and its first channel.
+    // A bus's routing: the channels announced and whether it is on; its first channel;
+    // for an output, the channels the current block writes (-1 before the first block).
     struct Route {
         int channels;
         bool active;
         int first = 0;
+        int written = -1;
     };
+    Route* FindRoute(BusDirection direction, int bus);
     const Route& RouteOf(BusDirection direction, int bus) const;
     // Plug-in lock held: the output channels the block can write marked connected, the
     // others writing to scratch; false when a routed output has no buffer.
@@ -165,8 +168,6 @@ private:
     std::atomic<bool> active{false};
     std::vector<Route> inputRoutes;
     std::vector<Route> outputRoutes;
-    // Per output bus, the channels the current block writes; -1 before the first block.
-    std::vector<int> routedOutputs;
     std::vector<Default> defaults;
     std::vector<TimedChange> changes; // reserved for kChangeRoom, never grown
     std::mutex stateMutex;
@@ -204,7 +205,8 @@ void EffectRuntime::SilenceUnwritten(const HostBlock<Sample>& block, bool ran) c
         return;
     for (int bus = 0; bus < block.outputBuses; ++bus) {
         const HostBus<Sample>& host = block.outputs[bus];
-        const int written = ran ? routedOutputs[static_cast<std::size_t>(bus)] : 0;
+        // Buses beyond the effect's are not written either.
+        const int written = ran ? std::max(RouteOf(BusDirection::kOutput, bus).written, 0) : 0;
         for (int ch = written; host.channels && ch < host.count; ++ch)
             if (host.channels[ch])
                 std::fill_n(host.channels[ch], block.frames, Sample(0));

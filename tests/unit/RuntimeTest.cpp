@@ -83,6 +83,18 @@ TEST(EffectRuntime, AnOutputWithoutItsBufferRunsNoAudioButTakesTheChanges) {
             EXPECT_EQ(b.out1[0] == 0.0f, c.rightSilenced) << c.name;
         }
     }
+    // A host passing more output buses than the effect has: the extra one is silenced.
+    NoHost host;
+    EffectRuntime runtime(std::make_unique<Quelor>(), host);
+    ASSERT_TRUE(runtime.Prepare(48000.0, 64));
+    Block b;
+    std::vector<float> extra(64, 7.0f);
+    float* extraChannels[1] = {extra.data()};
+    const EffectRuntime::HostBus<float> outputs[2] = {b.outBus, {extraChannels, 1}};
+    b.block.outputs = outputs;
+    b.block.outputBuses = 2;
+    EXPECT_TRUE(runtime.Process(b.block, IValueUnit::kReal, [](auto&) { return false; }));
+    EXPECT_EQ(extra, std::vector<float>(64, 0.0f));
 }
 
 TEST(EffectRuntime, StatesOfEveryShapeGetOneAnswer) {
