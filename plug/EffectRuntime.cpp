@@ -237,7 +237,9 @@ HostPolicy::StateApplied EffectRuntime::ApplyLoaded(StateUse use) {
                                                    : HostPolicy::StateApplied::kPartial;
 }
 
-const StateChunk* EffectRuntime::SaveState() {
+EffectRuntime::SavedBytes EffectRuntime::SaveState() {
     std::lock_guard guard(stateMutex);
-    return effect->SaveProgramState(stateChunk) ? &stateChunk : nullptr;
+    if (!effect->SaveProgramState(stateChunk))
+        return {};
+    return {stateChunk.Data(), stateChunk.Size()};
 }

@@ -118,8 +118,14 @@ public:
         }, use);
     }
     HostPolicy::StateApplied LoadStateBytes(const void* bytes, int64_t size);
-    // The state's bytes, valid until the next save or load; null when it could not be made.
-    const StateChunk* SaveState();
+    // The state's bytes, valid until the next save or load; empty when it could not be
+    // made. Both are taken under the state mutex, so a load on another thread cannot
+    // change the size a host is told.
+    struct SavedBytes {
+        const uint8_t* data = nullptr;
+        int64_t size = 0;
+    };
+    SavedBytes SaveState();
     // The state handed to write(bytes, size), which answers the bytes it took (0 or less
     // on an error), until all are taken.
     template <class Write> bool SaveState(Write&& write) {

@@ -364,11 +364,11 @@ intptr_t IEffectVST::GetChunk(bool bank, void* ptr) {
     if (!ptr)
         return 0;
     if (!bank) {
-        const StateChunk* state = runtime.SaveState();
-        if (!state || state->Size() == 0)
+        const EffectRuntime::SavedBytes state = runtime.SaveState();
+        if (state.size == 0)
             return 0;
-        *static_cast<const uint8_t**>(ptr) = state->Data();
-        return state->Size();
+        *static_cast<const uint8_t**>(ptr) = state.data;
+        return static_cast<intptr_t>(state.size);
     }
     HostEntry entry(*this, false);
     std::lock_guard chunkGuard(chunkMutex);

@@ -101,9 +101,9 @@ TEST(EffectRuntime, StatesOfEveryShapeGetOneAnswer) {
     NoHost host;
     EffectRuntime saved(std::make_unique<Quelor>(), host);
     saved.Effect().SetParameterFromHost(Quelor::kAttack, 42.0, IValueUnit::kReal);
-    const StateChunk* state = saved.SaveState();
-    ASSERT_NE(state, nullptr);
-    const std::vector<uint8_t> bytes(state->Data(), state->Data() + state->Size());
+    const EffectRuntime::SavedBytes state = saved.SaveState();
+    ASSERT_GT(state.size, 0);
+    const std::vector<uint8_t> bytes(state.data, state.data + state.size);
     using Applied = HostPolicy::StateApplied;
     const struct {
         const char* name;
