@@ -8,6 +8,7 @@
 #include "raster/RAS_Transform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -71,6 +72,43 @@ struct CroppedKey {
     bool operator==(const CroppedKey&) const = default;
 };
 
+// The resource each image loaded by id came from, so that its art sets can be found.
+struct ArtSource {
+    const RAS_IBitmap* base;
+    int resourceId;
+};
+
+struct ArtSources {
+    PlugLock lock;
+    std::vector<ArtSource> sources;
+};
+
+ArtSources& ArtSourceList() {
+    static ArtSources list;
+    return list;
+}
+
+void RememberArtSource(const RAS_IBitmap* base, int resourceId) {
+    ArtSources& art = ArtSourceList();
+    ScopedPlugLock lock(art.lock);
+    art.sources.push_back({base, resourceId});
+}
+
+void ForgetArtSource(const RAS_IBitmap* base) {
+    ArtSources& art = ArtSourceList();
+    ScopedPlugLock lock(art.lock);
+    std::erase_if(art.sources, [base](const ArtSource& source) { return source.base == base; });
+}
+
+// -1 for a bitmap that was not loaded by resource id.
+int ArtSourceOf(const RAS_IBitmap* base) {
+    ArtSources& art = ArtSourceList();
+    ScopedPlugLock lock(art.lock);
+    const auto found = std::find_if(art.sources.begin(), art.sources.end(),
+                                    [base](const ArtSource& source) { return source.base == base; });
+    return found == art.sources.end() ? -1 : found->resourceId;
+}
+
 ImageCache<int>& ResourceImages() {
     static ImageCache<int> cache;
     return cache;
@@ -119,12 +157,142 @@ uint32_t IGraphicsRaster::PixelFor(const IDrawColor& colour) {
 RAS_IBitmap* IGraphicsRaster::Surface() const { return surface.get(); }
 
 void IGraphicsRaster::CreateDrawSurface() {
-    surface = std::make_unique<RAS_SysBitmap>(Width(), Height());
+    surface = std::make_unique<RAS_SysBitmap>(DeviceWidth(), DeviceHeight());
     scratch = std::make_unique<RAS_MemBitmap>();
+}
+
+void IGraphicsRaster::SetScale(double wanted) {
+    if (std::isnan(wanted))
+        return;
+    const double clamped = std::clamp(wanted, kMinScale, kMaxScale);
+    if (clamped == scale)
+        return;
+    scale = clamped;
+    deviceArt.clear();
+    // Made anew rather than resized, so that its rows stay packed at every scale.
+    if (surface)
+        surface = std::make_unique<RAS_SysBitmap>(DeviceWidth(), DeviceHeight());
+    MarkAllControlsDirty();
+}
+
+int IGraphicsRaster::ToDevice(int design) const {
+    return static_cast<int>(std::lround(design * scale));
+}
+
+IRectangle IGraphicsRaster::ToDevice(const IRectangle& design) const {
+    return {ToDevice(design.L), ToDevice(design.T), ToDevice(design.R), ToDevice(design.B)};
+}
+
+int IGraphicsRaster::ToDesign(int device) const {
+    return static_cast<int>(std::floor(device / scale));
+}
+
+IRectangle IGraphicsRaster::ToDesign(const IRectangle& device) const {
+    return {ToDesign(device.L), ToDesign(device.T),
+            static_cast<int>(std::ceil(device.R / scale)),
+            static_cast<int>(std::ceil(device.B / scale))};
+}
+
+RAS_IBitmap* IGraphicsRaster::ArtSet(const IFrameBitmap& bitmap, int set) {
+    const int resourceId = ArtSourceOf(bitmap.bitmap);
+    if (resourceId < 0)
+        return nullptr;
+    ImageCache<int>& cache = ResourceImages();
+    ScopedPlugLock lock(cache.lock);
+    bool live = false;
+    IFrameBitmap* record = cache.Find(ArtSetId(resourceId, set), &live);
+    if (live)
+        return record->bitmap;
+    RAS_IBitmap* image = DecodeImageResource(ArtSetId(resourceId, set), nullptr);
+    // A set is the base image at exactly set times its size, or it is not used.
+    if (image && (image->PixelWidth() != bitmap.width * set ||
+                  image->PixelHeight() != bitmap.height * set)) {
+        delete image;
+        image = nullptr;
+    }
+    if (!image)
+        return nullptr;
+    *record = {image, image->PixelWidth(), image->PixelHeight(), bitmap.frameCount};
+    KeepBitmap(*record);
+    return image;
+}
+
+const RAS_IBitmap* IGraphicsRaster::DeviceArtFor(const IFrameBitmap& bitmap, int frameWidth,
+                                                 int frameHeight) {
+    for (const DeviceArt& art : deviceArt)
+        if (art.base == bitmap.bitmap && art.frameWidth == frameWidth &&
+            art.frameHeight == frameHeight)
+            return art.pixels;
+    // The set made for the next scale up, else a larger one, else the finest there is.
+    const int wanted = scale <= 2.0 ? 2 : 3;
+    const RAS_IBitmap* source = bitmap.bitmap;
+    int set = 1;
+    for (int candidate : {wanted, 5 - wanted})
+        if (RAS_IBitmap* found = ArtSet(bitmap, candidate)) {
+            source = found;
+            set = candidate;
+            break;
+        }
+    const int frames = std::max(1, bitmap.frameCount);
+    const int sourceFrameHeight = bitmap.FrameHeight() * set;
+    DeviceArt art{bitmap.bitmap, frameWidth, frameHeight, nullptr, source};
+    if (bitmap.width * set != frameWidth || sourceFrameHeight != frameHeight) {
+        art.resampled = std::make_unique<RAS_MemBitmap>(frameWidth, frameHeight * frames);
+        for (int i = 0; i < frames; ++i)
+            RAS_CompositeScaled(art.resampled.get(), source, 0, i * frameHeight, frameWidth,
+                                frameHeight, 0.0f, static_cast<float>(i * sourceFrameHeight),
+                                static_cast<float>(bitmap.width * set),
+                                static_cast<float>(sourceFrameHeight), 1.0f, RAS_FLAG_BILINEAR);
+        art.pixels = art.resampled.get();
+    }
+    deviceArt.push_back(std::move(art));
+    return deviceArt.back().pixels;
+}
+
+// Images loaded by id are drawn from device art made once per scale, copied pixel for
+// pixel, so what a partial repaint draws is what a full one draws. Any other bitmap (the
+// scratch of a mask, a copy) may change between calls and is resampled as it is drawn.
+bool IGraphicsRaster::BlitScaled(const IFrameBitmap& bitmap, const IRectangle& destination,
+                                 int sourceX, int sourceY, const IDrawBlend* blend) {
+    const IRectangle device = ToDevice(destination);
+    const IRectangle clip = device.Intersection(ToDevice(PaintRegionInProgress()));
+    if (clip.Width() <= 0 || clip.Height() <= 0 || !bitmap.bitmap)
+        return true;
+    if (ArtSourceOf(bitmap.bitmap) < 0) {
+        RAS_CompositeScaled(surface.get(), bitmap.bitmap, clip.L, clip.T, clip.Width(),
+                            clip.Height(),
+                            static_cast<float>(sourceX + (clip.L - device.L) / scale),
+                            static_cast<float>(sourceY + (clip.T - device.T) / scale),
+                            static_cast<float>(clip.Width() / scale),
+                            static_cast<float>(clip.Height() / scale), WeightFor(blend),
+                            ModeFor(blend) | RAS_FLAG_BILINEAR);
+        return true;
+    }
+    const int frameHeight = bitmap.FrameHeight();
+    if (frameHeight <= 0 || bitmap.width <= 0)
+        return true;
+    // A whole frame, as every control draws, is made at the size it shows at; any other
+    // area is cut from the frames at their size at this scale.
+    const bool wholeFrame = sourceX == 0 && sourceY % frameHeight == 0 &&
+                            destination.Width() == bitmap.width &&
+                            destination.Height() == frameHeight;
+    const int frameWidthOnDevice = wholeFrame ? device.Width() : ToDevice(bitmap.width);
+    const int frameHeightOnDevice = wholeFrame ? device.Height() : ToDevice(frameHeight);
+    if (frameWidthOnDevice <= 0 || frameHeightOnDevice <= 0)
+        return true;
+    const RAS_IBitmap* art = DeviceArtFor(bitmap, frameWidthOnDevice, frameHeightOnDevice);
+    const int artX = ToDevice(sourceX);
+    const int artY = sourceY / frameHeight * frameHeightOnDevice + ToDevice(sourceY % frameHeight);
+    RAS_CompositeArea(surface.get(), art, clip.L, clip.T, artX + clip.L - device.L,
+                      artY + clip.T - device.T, clip.Width(), clip.Height(), WeightFor(blend),
+                      ModeFor(blend));
+    return true;
 }
 
 bool IGraphicsRaster::BlitBitmap(const IFrameBitmap& bitmap, const IRectangle& destination,
                                  int sourceX, int sourceY, const IDrawBlend* blend) {
+    if (scale != 1.0)
+        return BlitScaled(bitmap, destination, sourceX, sourceY, blend);
     const IRectangle clip = destination.Intersection(PaintRegionInProgress());
     if (clip.Empty())
         return true;
@@ -136,12 +304,24 @@ bool IGraphicsRaster::BlitBitmap(const IFrameBitmap& bitmap, const IRectangle& d
 
 void IGraphicsRaster::DrawBitmapRotated(const IFrameBitmap& bitmap, int centreX, int centreY,
                                         double angle, int pivotOffset, const IDrawBlend* blend) {
-    const int w = bitmap.width;
-    const int h = bitmap.height;
-    RAS_CompositeRotated(surface.get(), bitmap.bitmap, centreX - w / 2, centreY - h / 2, w, h, 0.0f,
-                         0.0f, static_cast<float>(w), static_cast<float>(h),
-                         static_cast<float>(angle), false, WeightFor(blend),
-                         ModeFor(blend) | RAS_FLAG_BILINEAR, 0.0f, static_cast<float>(pivotOffset));
+    // At a scale the finest art set there is turns into the scaled size.
+    const RAS_IBitmap* source = bitmap.bitmap;
+    int set = 1;
+    if (scale != 1.0)
+        for (int candidate : {3, 2})
+            if (RAS_IBitmap* found = ArtSet(bitmap, candidate)) {
+                source = found;
+                set = candidate;
+                break;
+            }
+    const int w = ToDevice(bitmap.width);
+    const int h = ToDevice(bitmap.height);
+    RAS_CompositeRotated(surface.get(), source, ToDevice(centreX) - w / 2,
+                         ToDevice(centreY) - h / 2, w, h, 0.0f, 0.0f,
+                         static_cast<float>(bitmap.width * set),
+                         static_cast<float>(bitmap.height * set), static_cast<float>(angle), false,
+                         WeightFor(blend), ModeFor(blend) | RAS_FLAG_BILINEAR, 0.0f,
+                         static_cast<float>(pivotOffset * set));
 }
 
 void IGraphicsRaster::DrawMaskRotated(const IFrameBitmap& mask, const IFrameBitmap& layer1,
@@ -169,46 +349,62 @@ void IGraphicsRaster::DrawMaskRotated(const IFrameBitmap& mask, const IFrameBitm
 
 void IGraphicsRaster::BlendPixel(const IDrawColor& colour, float x, float y,
                                  const IDrawBlend* blend) {
-    RAS_WritePixel(surface.get(), static_cast<int>(x + 0.5f), static_cast<int>(y + 0.5f),
-                   PixelFor(colour), WeightFor(blend), ModeFor(blend));
-}
-
-void IGraphicsRaster::StorePixel(const IDrawColor& colour, int x, int y) {
-    // Callers should stay inside the panel; one that does not must not hit memory.
-    if (!surface || x < 0 || y < 0 || x >= surface->PixelWidth() || y >= surface->PixelHeight())
+    const int px = static_cast<int>(x + 0.5f);
+    const int py = static_cast<int>(y + 0.5f);
+    if (scale == 1.0) {
+        RAS_WritePixel(surface.get(), px, py, PixelFor(colour), WeightFor(blend), ModeFor(blend));
         return;
-    surface->Pixels()[static_cast<std::size_t>(y) *
-                          static_cast<std::size_t>(surface->StridePixels()) +
-                      static_cast<std::size_t>(x)] = PixelFor(colour);
+    }
+    const IRectangle unit = ToDevice(IRectangle{px, py, px + 1, py + 1});
+    RAS_FillArea(surface.get(), unit.L, unit.T, unit.Width(), unit.Height(), PixelFor(colour),
+                 WeightFor(blend), ModeFor(blend));
 }
 
+// A design unit's pixel is the square of device pixels it covers.
+void IGraphicsRaster::StorePixel(const IDrawColor& colour, int x, int y) {
+    if (!surface)
+        return;
+    const IRectangle unit = ToDevice(IRectangle{x, y, x + 1, y + 1})
+                                .Intersection({0, 0, surface->PixelWidth(), surface->PixelHeight()});
+    // Callers should stay inside the panel; one that does not must not hit memory.
+    for (int row = unit.T; row < unit.B; ++row)
+        for (int column = unit.L; column < unit.R; ++column)
+            surface->Pixels()[static_cast<std::size_t>(row) *
+                                  static_cast<std::size_t>(surface->StridePixels()) +
+                              static_cast<std::size_t>(column)] = PixelFor(colour);
+}
+
+// Lines and arcs are hairlines of one device pixel at any scale.
 void IGraphicsRaster::DrawSegment(const IDrawColor& colour, float x1, float y1, float x2, float y2,
                                   const IDrawBlend* blend, bool antialias) {
-    RAS_DrawSegment(surface.get(), x1, y1, x2, y2, PixelFor(colour), WeightFor(blend),
-                    ModeFor(blend), antialias);
+    RAS_DrawSegment(surface.get(), ToDeviceFloat(x1), ToDeviceFloat(y1), ToDeviceFloat(x2),
+                    ToDeviceFloat(y2), PixelFor(colour), WeightFor(blend), ModeFor(blend),
+                    antialias);
 }
 
 void IGraphicsRaster::DrawArcSegment(const IDrawColor& colour, float cx, float cy, float r,
                                      float angle1, float angle2, const IDrawBlend* blend,
                                      bool antialias) {
-    RAS_DrawArcSegment(surface.get(), cx, cy, r, angle1, angle2, PixelFor(colour),
-                       WeightFor(blend), ModeFor(blend), antialias);
+    RAS_DrawArcSegment(surface.get(), ToDeviceFloat(cx), ToDeviceFloat(cy), ToDeviceFloat(r),
+                       angle1, angle2, PixelFor(colour), WeightFor(blend), ModeFor(blend),
+                       antialias);
 }
 
 void IGraphicsRaster::DrawCircleOutline(const IDrawColor& colour, float cx, float cy, float r,
                                         const IDrawBlend* blend, bool antialias) {
-    RAS_DrawRing(surface.get(), cx, cy, r, PixelFor(colour), WeightFor(blend), ModeFor(blend),
-                 antialias);
+    RAS_DrawRing(surface.get(), ToDeviceFloat(cx), ToDeviceFloat(cy), ToDeviceFloat(r),
+                 PixelFor(colour), WeightFor(blend), ModeFor(blend), antialias);
 }
 
 void IGraphicsRaster::FillRectangle(const IDrawColor& colour, const IRectangle& rect,
                                     const IDrawBlend* blend) {
-    RAS_FillArea(surface.get(), rect.L, rect.T, rect.Width(), rect.Height(), PixelFor(colour),
-                 WeightFor(blend), ModeFor(blend));
+    const IRectangle device = ToDevice(rect);
+    RAS_FillArea(surface.get(), device.L, device.T, device.Width(), device.Height(),
+                 PixelFor(colour), WeightFor(blend), ModeFor(blend));
 }
 
 IDrawColor IGraphicsRaster::ReadPixelColor(int x, int y) {
-    const uint32_t p = RAS_ReadPixel(surface.get(), x, y);
+    const uint32_t p = RAS_ReadPixel(surface.get(), ToDevice(x), ToDevice(y));
     return {static_cast<int32_t>(p >> 24), static_cast<int32_t>(p >> 16 & 0xFF),
             static_cast<int32_t>(p >> 8 & 0xFF), static_cast<int32_t>(p & 0xFF)};
 }
@@ -249,6 +445,7 @@ void IGraphicsRaster::DropBitmap(const IFrameBitmap& bitmap) {
     const auto found = std::find(live.bitmaps.begin(), live.bitmaps.end(), bitmap.bitmap);
     if (!bitmap.bitmap || found == live.bitmaps.end())
         return;
+    ForgetArtSource(*found);
     delete *found;
     live.bitmaps.erase(found);
 }
@@ -266,6 +463,7 @@ IFrameBitmap IGraphicsRaster::LoadFrameBitmap(int resourceId, const char* name, 
         FatalAssertionFailed("imgResourceFound", ".\\IGraphicsRaster", 104);
     *record = {image, image->PixelWidth(), image->PixelHeight(), frameCount};
     KeepBitmap(*record);
+    RememberArtSource(image, resourceId);
     return *record;
 }
 

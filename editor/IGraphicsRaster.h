@@ -3,6 +3,7 @@
 #include "IDrawContext.h"
 
 #include <memory>
+#include <vector>
 
 class RAS_IBitmap;
 class RAS_MemBitmap;
@@ -11,10 +12,35 @@ class RAS_SysBitmap;
 // The drawing context on a raster surface the size of the panel, with the
 // process-wide image caches every editor instance shares. The window layer
 // above presents the surface and decodes the images.
+//
+// The panel draws at a scale, device pixels per design unit, from 1 to 3. Layout, hit
+// testing and every rectangle the controls and the paint pass handle stay in design
+// units; only the surface, and what reaches it, is in device pixels. Images are drawn
+// from the art set made for the next scale up (resource id + 100 for 2x, + 200 for 3x),
+// resampled when the scale lies between sets, never enlarged from a smaller one while a
+// larger one exists.
 class IGraphicsRaster : public IDrawContext {
 public:
+    static constexpr double kMinScale = 1.0;
+    static constexpr double kMaxScale = 3.0;
+    // The resource id of an image's art set drawn at 2x or 3x.
+    static constexpr int ArtSetId(int resourceId, int set) { return resourceId + 100 * (set - 1); }
+
     IGraphicsRaster(IEditorParameters* parameters, int width, int height, int fps);
     ~IGraphicsRaster() override;
+
+    // UI thread. Clamped to 1..3; the surface follows and every control redraws.
+    virtual void SetScale(double scale);
+    double Scale() const { return scale; }
+    int DeviceWidth() const { return ToDevice(Width()); }
+    int DeviceHeight() const { return ToDevice(Height()); }
+    // Design units to device pixels, edges rounded to the nearest pixel: rectangles that
+    // do not meet in design units do not meet on the surface either.
+    int ToDevice(int design) const;
+    IRectangle ToDevice(const IRectangle& design) const;
+    // The device pixel's design unit, and the design rectangle covering device pixels.
+    int ToDesign(int device) const;
+    IRectangle ToDesign(const IRectangle& device) const;
 
     void CreateDrawSurface() override;
     // Clipped to the paint region; the source origin moves with the clip.
@@ -49,6 +75,8 @@ public:
     virtual RAS_IBitmap* DecodeImageResource(int resourceId, const char* name) = 0;
 
     RAS_IBitmap* Surface() const;
+    // The image of a loaded bitmap in art set 2 or 3; null when the module has none.
+    RAS_IBitmap* ArtSet(const IFrameBitmap& bitmap, int set);
 
     // The raster mode word and weight of a blend; null is alpha at full weight.
     static int ModeFor(const IDrawBlend* blend);
@@ -56,6 +84,21 @@ public:
     static uint32_t PixelFor(const IDrawColor& colour);
 
 private:
+    // A bitmap's frames at one device size, made for the current scale.
+    struct DeviceArt {
+        const RAS_IBitmap* base;
+        int frameWidth;
+        int frameHeight;
+        std::unique_ptr<RAS_MemBitmap> resampled;
+        const RAS_IBitmap* pixels; // resampled, or an art set that already has the size
+    };
+    const RAS_IBitmap* DeviceArtFor(const IFrameBitmap& bitmap, int frameWidth, int frameHeight);
+    bool BlitScaled(const IFrameBitmap& bitmap, const IRectangle& destination, int sourceX,
+                    int sourceY, const IDrawBlend* blend);
+    float ToDeviceFloat(float design) const { return static_cast<float>(double{design} * scale); }
+
     std::unique_ptr<RAS_SysBitmap> surface;
     std::unique_ptr<RAS_MemBitmap> scratch;
+    double scale = 1.0;
+    std::vector<DeviceArt> deviceArt; // dropped when the scale changes
 };

@@ -15,10 +15,22 @@ RAS_IBitmap* IGraphicsWindow::DecodeImageResource(int resourceId, const char*) {
 }
 
 void IGraphicsWindow::ResizeEditor(int newWidth, int newHeight) {
-    const int widthChange = newWidth - Width();
-    const int heightChange = newHeight - Height();
+    const int oldWidth = DeviceWidth();
+    const int oldHeight = DeviceHeight();
     IGraphicsRaster::ResizeEditor(newWidth, newHeight);
     if (RAS_IBitmap* drawSurface = Surface())
-        drawSurface->SetSize(newWidth, newHeight);
-    ResizeWindow(widthChange, heightChange);
+        drawSurface->SetSize(DeviceWidth(), DeviceHeight());
+    ResizeWindow(DeviceWidth() - oldWidth, DeviceHeight() - oldHeight);
+}
+
+void IGraphicsWindow::SetScale(double wanted) {
+    const int oldWidth = DeviceWidth();
+    const int oldHeight = DeviceHeight();
+    IGraphicsRaster::SetScale(wanted);
+    ResizeWindow(DeviceWidth() - oldWidth, DeviceHeight() - oldHeight);
+}
+
+void IGraphicsWindow::SetWindowScale(double wanted, bool chosen) {
+    scaleChosen = chosen;
+    SetScale(wanted);
 }

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+struct HWND__; // a Windows window, in the one operation only Windows has
+
 // The editor as the host sees it: the raster drawing context plus a window inside the
 // host's. The window, the value entry, the dialogs and text drawing are platform code,
 // one file per platform, each keeping its state in the Platform record it defines.
@@ -18,8 +20,17 @@ public:
     // UI thread. Copies rect of the surface to the screen.
     bool PresentRegion(const IRectangle& rect) override;
     bool DrawLabel(const ITextStyle& style, const char* text, const IRectangle& rect) override;
-    // UI thread. The surface and the open window follow the new panel size.
+    // UI thread. The surface and the open window follow the new panel size, or scale.
     void ResizeEditor(int width, int height) override;
+    void SetScale(double scale) override;
+    // UI thread. A scale a host or the user chose stays; one that was not chosen is the
+    // system's, which the window follows where the system tells it of a change (a move
+    // to a monitor of another density on Windows).
+    void SetWindowScale(double scale, bool chosen);
+    bool ScaleChosen() const { return scaleChosen; }
+    // Any thread: device pixels per design unit the window system asks for; 0 when it
+    // says nothing.
+    static double SystemScale();
     void OpenValueEntry(IControl* control, const IParameter* parameter) override;
     void HostDirectory(char* out) override;
     void ModuleDirectory(char* out) override;
@@ -44,13 +55,17 @@ public:
 
 private:
     struct Platform;
-    // Platform part of ResizeEditor: grows the open window, and the host's windows
-    // holding it, by the change in panel size.
+    // Windows: the panel takes the density of window's monitor, unless the scale was
+    // chosen, and the host hears of the new size.
+    void FollowMonitorScale(HWND__* window);
+    // Platform part of ResizeEditor and SetScale: grows the open window by the change in
+    // its size in device pixels.
     void ResizeWindow(int widthChange, int heightChange);
     struct PlatformDeleter {
         void operator()(Platform* state) const;
     };
 
     RAS_ModuleHandle module;
+    bool scaleChosen = false;
     std::unique_ptr<Platform, PlatformDeleter> platform;
 };

@@ -57,3 +57,7 @@ int IGraphicsWindow::EventDescriptor() const {
 }
 
 void IGraphicsWindow::ResizeWindow(int, int) {}
+
+double IGraphicsWindow::SystemScale() {
+    return 0.0;
+}

@@ -19,6 +19,28 @@
 #include <memory>
 
 namespace {
+constexpr double kBaseDpi = 96.0;
+// A top-level window moved to a monitor of another density, and the same sent to child
+// windows (Windows 10 1703 and later); the headers name them only for newer targets.
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+
+// The density of the monitor a window is on (Windows 10 1607 and later), else the
+// system's.
+UINT DpiOf(HWND window) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto forWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (window && forWindow)
+        if (const UINT dpi = forWindow(window); dpi > 0)
+            return dpi;
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
 
 constexpr char kClassName[] = "IEffectWndClass";
 constexpr char kWindowTitle[] = "IEffect";
@@ -192,7 +214,7 @@ struct IGraphicsWindow::Platform {
         IRectangle dirty;
         if (!editor.CollectDirtyRegion(&dirty))
             return;
-        const RECT r = ToRect(dirty);
+        const RECT r = ToRect(editor.ToDevice(dirty));
         InvalidateRect(window, &r, FALSE);
         UpdateWindow(window);
         if (entry != nullptr)
@@ -230,13 +252,14 @@ struct IGraphicsWindow::Platform {
             return DefWindowProcA(hwnd, message, wParam, lParam);
         }
 
-        const int x = SignedLow(lParam);
-        const int y = SignedHigh(static_cast<DWORD_PTR>(lParam));
+        // The window's pixels are device pixels; the panel works in design units.
+        const int x = editor->ToDesign(SignedLow(lParam));
+        const int y = editor->ToDesign(SignedHigh(static_cast<DWORD_PTR>(lParam)));
         switch (message) {
         case WM_PAINT: {
             RECT r;
             if (GetUpdateRect(hwnd, &r, FALSE)) {
-                editor->PaintRegion(IRectangle{r.left, r.top, r.right, r.bottom});
+                editor->PaintRegion(editor->ToDesign(IRectangle{r.left, r.top, r.right, r.bottom}));
                 // A pass that presented nothing (no controls) must still end the request.
                 ValidateRect(hwnd, &r);
             }
@@ -244,6 +267,10 @@ struct IGraphicsWindow::Platform {
         }
         case WM_CLOSE:
             editor->CloseEditorWindow();
+            return 0;
+        case kDpiChanged:
+        case kDpiChangedAfterParent:
+            editor->FollowMonitorScale(hwnd);
             return 0;
         case WM_TIMER:
             if (wParam == kTimerId)
@@ -281,8 +308,9 @@ struct IGraphicsWindow::Platform {
             // The wheel comes in screen coordinates.
             RECT r;
             GetWindowRect(hwnd, &r);
-            editor->MouseWheeled(x - r.left, y - r.top, KeysOf(wParam & 0xFFFF),
-                                 SignedHigh(wParam) / WHEEL_DELTA);
+            editor->MouseWheeled(editor->ToDesign(SignedLow(lParam) - r.left),
+                                 editor->ToDesign(SignedHigh(static_cast<DWORD_PTR>(lParam)) - r.top),
+                                 KeysOf(wParam & 0xFFFF), SignedHigh(wParam) / WHEEL_DELTA);
             return 0;
         }
         case WM_MOUSELEAVE:
@@ -339,12 +367,29 @@ void IGraphicsWindow::PlatformDeleter::operator()(Platform* state) const {
     delete state;
 }
 
+double IGraphicsWindow::SystemScale() {
+    return static_cast<double>(DpiOf(nullptr)) / kBaseDpi;
+}
+
+void IGraphicsWindow::FollowMonitorScale(HWND window) {
+    if (ScaleChosen())
+        return;
+    const double wanted = static_cast<double>(DpiOf(window)) / kBaseDpi;
+    if (wanted == Scale())
+        return;
+    SetScale(wanted);
+    if (Parameters())
+        Parameters()->PanelSizeChanged(Width(), Height());
+}
+
 void* IGraphicsWindow::OpenEditorWindow(void* parentWindow) {
     Platform& p = Platform::Of(*this);
+    // Unless a host chose the scale, the panel takes the density of the monitor it opens on.
+    FollowMonitorScale(static_cast<HWND>(parentWindow));
     int x = 0;
     int y = 0;
-    int w = Width();
-    int h = Height();
+    int w = DeviceWidth();
+    int h = DeviceHeight();
     p.parent = static_cast<HWND>(parentWindow);
     if (p.window != nullptr) {
         // Reopened without a close: the new window takes the old one's place and size,
@@ -354,8 +399,6 @@ void* IGraphicsWindow::OpenEditorWindow(void* parentWindow) {
         MapWindowPoints(nullptr, GetParent(p.window), reinterpret_cast<POINT*>(&old), 2);
         x = old.left;
         y = old.top;
-        w = old.right - old.left;
-        h = old.bottom - old.top;
         CloseEditorWindow();
     }
 
@@ -411,11 +454,12 @@ bool IGraphicsWindow::PresentRegion(const IRectangle& rect) {
     const RAS_IBitmap* drawSurface = Surface();
     if (!platform || platform->window == nullptr || drawSurface == nullptr)
         return true;
+    const IRectangle device = ToDevice(rect);
     PAINTSTRUCT paint;
     HDC screen = BeginPaint(platform->window, &paint);
     if (screen != nullptr)
-        BitBlt(screen, rect.L, rect.T, rect.Width(), rect.Height(),
-               static_cast<HDC>(drawSurface->DeviceContext()), rect.L, rect.T, SRCCOPY);
+        BitBlt(screen, device.L, device.T, device.Width(), device.Height(),
+               static_cast<HDC>(drawSurface->DeviceContext()), device.L, device.T, SRCCOPY);
     EndPaint(platform->window, &paint);
     return true;
 }
@@ -424,7 +468,7 @@ void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parame
     Platform& p = Platform::Of(*this);
     if (control == nullptr || parameter == nullptr || p.entry != nullptr || p.window == nullptr)
         return;
-    const IRectangle& r = control->Rect();
+    const IRectangle r = ToDevice(control->Rect());
     const int cx = static_cast<int>(static_cast<float>(r.L + r.R) * 0.5f);
     const int cy = static_cast<int>(static_cast<float>(r.T + r.B) * 0.5f);
     char text[kParameterTextSize];
@@ -444,9 +488,10 @@ void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parame
             if (std::strcmp(item, text) == 0)
                 selection = i;
         }
+        listWidth = ToDevice(listWidth);
         entry = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST,
-                                cx - listWidth / 2, cy, listWidth, 36 * (count + 1), p.window, id,
-                                instance, nullptr);
+                                cx - listWidth / 2, cy, listWidth, ToDevice(36 * (count + 1)),
+                                p.window, id, instance, nullptr);
         if (entry == nullptr)
             return;
         for (int i = 0; i < count; ++i)
@@ -455,7 +500,8 @@ void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parame
         SendMessageA(entry, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
     } else {
         entry = CreateWindowExA(0, "EDIT", text, WS_CHILD | WS_VISIBLE | ES_CENTER | ES_MULTILINE,
-                                cx - 18, cy - 8, 36, 16, p.window, id, instance, nullptr);
+                                cx - ToDevice(18), cy - ToDevice(8), ToDevice(36), ToDevice(16),
+                                p.window, id, instance, nullptr);
         if (entry == nullptr)
             return;
     }
@@ -463,7 +509,7 @@ void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parame
     p.entryPrevious = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Platform::EntryProc)));
     SetWindowLongPtrA(entry, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    p.entryFont = CreateFontA(14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    p.entryFont = CreateFontA(ToDevice(14), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
     SendMessageA(entry, WM_SETFONT, reinterpret_cast<WPARAM>(p.entryFont), 0);
     p.entryControl = control;
     p.entryParameter = parameter;
@@ -480,7 +526,7 @@ bool IGraphicsWindow::DrawLabel(const ITextStyle& style, const char* text, const
     const IDrawColor& colour = style.colour;
     if (!p.fontSet) {
         // The first label's font serves every later label.
-        p.labelFont = CreateFontA(style.size, 0, style.orientation * 10, style.orientation * 10,
+        p.labelFont = CreateFontA(ToDevice(style.size), 0, style.orientation * 10, style.orientation * 10,
                                   style.style == 1 ? FW_BOLD : 0, style.style == 2, 0, 0, 0, 0, 0,
                                   0, 0, style.font);
         p.labelDC = dc;
@@ -499,7 +545,7 @@ bool IGraphicsWindow::DrawLabel(const ITextStyle& style, const char* text, const
         format |= DT_CENTER;
     else if (style.alignment == 2)
         format |= DT_RIGHT;
-    RECT r = ToRect(rect);
+    RECT r = ToRect(ToDevice(rect));
     return DrawTextA(dc, text, static_cast<int>(std::strlen(text)), &r, format) != 0;
 }
 

@@ -6,6 +6,7 @@
 // shown in a child window.
 #include "IGraphicsWindow.h"
 
+#include "DisplayScale.h"
 #include "TextRenderer.h"
 #include "ValueEntryWidget.h"
 #include "X11ErrorTrap.h"
@@ -248,8 +249,8 @@ struct IGraphicsWindow::Platform {
 
     // The staging image, in shared memory when the server can attach it.
     bool MakeImage(X11ErrorTrap& trap) {
-        const int w = editor->Width();
-        const int h = editor->Height();
+        const int w = editor->DeviceWidth();
+        const int h = editor->DeviceHeight();
         int event = 0;
         int error = 0;
         if (XShmQueryExtension(display) &&
@@ -348,13 +349,14 @@ struct IGraphicsWindow::Platform {
         XFlush(display);
     }
 
-    // A window's damage: repainted as the Windows WM_PAINT does, except that while the
-    // user types the panel is not redrawn and the surface as it stands is shown.
+    // A window's damage, in device pixels: repainted as the Windows WM_PAINT does, except
+    // that while the user types the panel is not redrawn and the surface as it stands is
+    // shown.
     void Repaint(const IRectangle& rect) {
         if (Typing())
             Present(rect);
         else
-            editor->PaintRegion(rect);
+            editor->PaintRegion(editor->ToDesign(rect));
     }
 
     void Tick() {
@@ -489,7 +491,8 @@ struct IGraphicsWindow::Platform {
         const IMouseKeys keys = KeysFrom(e.state, e.button);
         if (e.button == kWheelUp || e.button == kWheelDown) {
             if (!Typing())
-                editor->MouseWheeled(e.x, e.y, keys, e.button == kWheelUp ? 1 : -1);
+                editor->MouseWheeled(editor->ToDesign(e.x), editor->ToDesign(e.y), keys,
+                                     e.button == kWheelUp ? 1 : -1);
             return;
         }
         if (e.button != Button1 && e.button != Button3)
@@ -502,14 +505,16 @@ struct IGraphicsWindow::Platform {
         }
         if (Typing())
             return;
+        const int atX = editor->ToDesign(e.x);
+        const int atY = editor->ToDesign(e.y);
         if (e.button == Button1) {
-            const int control = editor->FindControlAt(e.x, e.y);
+            const int control = editor->FindControlAt(atX, atY);
             const auto elapsed = static_cast<uint32_t>(e.time) - clickTime;
             if (clickValid && control == clickControl && elapsed <= kDoubleClickMilliseconds &&
                 std::abs(e.x - clickX) <= kDoubleClickDistance &&
                 std::abs(e.y - clickY) <= kDoubleClickDistance) {
                 clickValid = false;
-                capturing = editor->MouseDoubleClicked(e.x, e.y, keys);
+                capturing = editor->MouseDoubleClicked(atX, atY, keys);
                 return;
             }
             clickValid = true;
@@ -523,7 +528,7 @@ struct IGraphicsWindow::Platform {
         // The server holds the pointer for us from here to the last release (its implicit
         // grab), so a drag keeps coming to us outside the window, with no round trip.
         capturing = true;
-        editor->MousePressed(e.x, e.y, keys);
+        editor->MousePressed(atX, atY, keys);
     }
 
     void Released(const XButtonEvent& e) {
@@ -536,7 +541,7 @@ struct IGraphicsWindow::Platform {
         if (Typing())
             return;
         capturing = false;
-        editor->MouseReleased(e.x, e.y);
+        editor->MouseReleased(editor->ToDesign(e.x), editor->ToDesign(e.y));
     }
 
     void Moved(XEvent& event) {
@@ -552,10 +557,12 @@ struct IGraphicsWindow::Platform {
         if (Typing())
             return;
         const IMouseKeys keys = KeysFrom(e.state, 0);
+        const int atX = editor->ToDesign(e.x);
+        const int atY = editor->ToDesign(e.y);
         if (keys.left || keys.right) {
             if (capturing)
-                editor->MouseDragged(e.x, e.y, keys);
-        } else if (editor->MouseHovered(e.x, e.y, keys)) {
+                editor->MouseDragged(atX, atY, keys);
+        } else if (editor->MouseHovered(atX, atY, keys)) {
             trackingLeave = true;
         }
     }
@@ -563,8 +570,9 @@ struct IGraphicsWindow::Platform {
     // The value entry: its window, the input it takes and the keyboard focus.
 
     void OpenEntry(IControl* control, const IParameter& parameter) {
-        auto widget = std::make_unique<ValueEntryWidget>(parameter, control->Rect(),
-                                                         editor->Width(), editor->Height(), Text());
+        auto widget = std::make_unique<ValueEntryWidget>(
+            parameter, editor->ToDevice(control->Rect()), editor->DeviceWidth(),
+            editor->DeviceHeight(), Text(), editor->Scale());
         const IRectangle r = widget->Rect();
         XImage* picture = MakeHeapImage(display, visual, depth, r.Width(), r.Height());
         if (!picture)
@@ -700,7 +708,7 @@ void IGraphicsWindow::PlatformDeleter::operator()(Platform* state) const {
 
 bool IGraphicsWindow::PresentRegion(const IRectangle& rect) {
     if (platform)
-        platform->Present(rect);
+        platform->Present(ToDevice(rect));
     return true;
 }
 
@@ -713,7 +721,9 @@ bool IGraphicsWindow::DrawLabel(const ITextStyle& style, const char* text, const
     RAS_IBitmap* target = Surface();
     if (!renderer || !target)
         return false;
-    return renderer->Draw(*target, style, text, rect);
+    ITextStyle scaled = style;
+    scaled.size = ToDevice(style.size);
+    return renderer->Draw(*target, scaled, text, ToDevice(rect));
 }
 
 void IGraphicsWindow::OpenValueEntry(IControl* control, const IParameter* parameter) {
@@ -761,14 +771,12 @@ void* IGraphicsWindow::OpenEditorWindow(void* parent) {
     Platform& p = *platform;
     int left = 0;
     int top = 0;
-    int w = Width();
-    int h = Height();
+    int w = DeviceWidth();
+    int h = DeviceHeight();
     if (p.display) {
         if (p.window) {
             left = p.x;
             top = p.y;
-            w = p.width;
-            h = p.height;
         }
         CloseEditorWindow();
     }
@@ -816,4 +824,16 @@ void IGraphicsWindow::ResizeWindow(int widthChange, int heightChange) {
     p->ReleaseImage();
     p->MakeImage(trap);
     XFlush(p->display);
+}
+
+double IGraphicsWindow::SystemScale() {
+    const char* resources = nullptr;
+    Display* display = XOpenDisplay(nullptr);
+    if (display)
+        resources = XResourceManagerString(display);
+    const double scale =
+        DesktopScale(resources, std::getenv("GDK_SCALE"), std::getenv("QT_SCALE_FACTOR"));
+    if (display)
+        XCloseDisplay(display);
+    return scale;
 }

@@ -5,6 +5,7 @@
 #include "raster/RAS_Draw.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,9 +31,13 @@ constexpr IDrawColor kSelectedInk{255, 255, 255, 255};
 constexpr int kAlignLeft = 0;
 constexpr int kAlignCentre = 1;
 
-ITextStyle Style(int alignment, const IDrawColor& colour) {
+int Scaled(int units, double scale) {
+    return static_cast<int>(std::lround(units * scale));
+}
+
+ITextStyle Style(int alignment, const IDrawColor& colour, double scale) {
     ITextStyle style;
-    style.size = kFontSize;
+    style.size = Scaled(kFontSize, scale);
     style.alignment = alignment;
     style.colour = colour;
     return style;
@@ -54,20 +59,20 @@ void Frame(RAS_IBitmap& bitmap) {
 // Where the entry opens over a control: a text field centred on it, a list below its
 // centre, as wide as its longest item needs.
 IRectangle Place(const IParameter& parameter, const IRectangle& control, int panelWidth,
-                 int panelHeight) {
+                 int panelHeight, double scale) {
     const int cx = static_cast<int>(static_cast<float>(control.L + control.R) * 0.5f);
     const int cy = static_cast<int>(static_cast<float>(control.T + control.B) * 0.5f);
-    int w = kFieldWidth;
-    int h = kFieldHeight;
-    int left = cx - kFieldWidth / 2;
-    int top = cy - kFieldHeight / 2;
+    int w = Scaled(kFieldWidth, scale);
+    int h = Scaled(kFieldHeight, scale);
+    int left = cx - w / 2;
+    int top = cy - h / 2;
     const int n = parameter.ValueTextCount();
     if (n > 0) {
-        h = kListRowHeight * (n + 1);
-        w = kListMinimumWidth;
+        h = Scaled(kListRowHeight, scale) * (n + 1);
+        w = Scaled(kListMinimumWidth, scale);
         for (int i = 0; i < n; ++i) {
             const auto length = static_cast<int>(std::strlen(parameter.ValueTextFor(i)));
-            w = std::max(w, length * kListCharWidth + kListMinimumWidth);
+            w = std::max(w, Scaled(length * kListCharWidth + kListMinimumWidth, scale));
         }
         left = cx - w / 2;
         top = cy;
@@ -80,10 +85,16 @@ IRectangle Place(const IParameter& parameter, const IRectangle& control, int pan
 } // namespace
 
 ValueEntryWidget::ValueEntryWidget(const IParameter& shown, const IRectangle& controlRect,
-                                   int panelWidth, int panelHeight, TextRenderer* renderer)
-    : parameter(shown), text(renderer), rect(Place(shown, controlRect, panelWidth, panelHeight)),
+                                   int panelWidth, int panelHeight, TextRenderer* renderer,
+                                   double drawScale)
+    : parameter(shown), text(renderer), scale(drawScale),
+      rect(Place(shown, controlRect, panelWidth, panelHeight, drawScale)),
       list(shown.ValueTextCount() > 0), pixels(rect.Width(), rect.Height()) {
     ShowParameterValue();
+}
+
+int ValueEntryWidget::Px(int units) const {
+    return Scaled(units, scale);
 }
 
 const char* ValueEntryWidget::ItemText(int i) const {
@@ -168,7 +179,7 @@ bool ValueEntryWidget::Click(int x, int y) {
         return true;
     }
     // The first row is the closed list; the items follow.
-    const int row = y / kListRowHeight;
+    const int row = y / Px(kListRowHeight);
     if (row >= 1 && row <= ItemCount()) {
         selection = row - 1;
         state = State::Commit;
@@ -242,35 +253,40 @@ bool ValueEntryWidget::Draw() {
 
 void ValueEntryWidget::DrawList(TextRenderer* renderer) {
     const int w = pixels.PixelWidth();
-    RAS_FillArea(&pixels, 0, 0, w, kListRowHeight, kListHeader, 1.0f, RAS_OP_COPY);
+    const int rowHeight = Px(kListRowHeight);
+    RAS_FillArea(&pixels, 0, 0, w, rowHeight, kListHeader, 1.0f, RAS_OP_COPY);
     // The closed part of a drop-down list: the chosen text and its arrow.
-    const auto ax = static_cast<float>(w - 12);
-    const auto ay = static_cast<float>(kListRowHeight / 2 - 2);
-    for (int i = 0; i < 4; ++i) {
-        const auto f = static_cast<float>(i);
-        Line(pixels, ax - 3.0f + f, ay + f, ax + 3.0f - f, ay + f, kArrow);
+    const auto ax = static_cast<float>(w - Px(12));
+    const auto ay = static_cast<float>(rowHeight / 2 - Px(2));
+    const int arrowRows = Px(4);
+    const float arrowStep = 4.0f / static_cast<float>(arrowRows);
+    for (int i = 0; i < arrowRows; ++i) {
+        const float f = static_cast<float>(i) * arrowStep;
+        const auto reach = static_cast<float>(scale) * (3.0f - f);
+        Line(pixels, ax - reach, ay + static_cast<float>(i), ax + reach, ay + static_cast<float>(i),
+             kArrow);
     }
-    const auto header = static_cast<float>(kListRowHeight);
+    const auto header = static_cast<float>(rowHeight);
     Line(pixels, 0.0f, header, static_cast<float>(w - 1), header, kFrame);
-    const int lineHeight = renderer ? renderer->LineHeight(Style(kAlignLeft, kInk)) : 0;
+    const int lineHeight = renderer ? renderer->LineHeight(Style(kAlignLeft, kInk, scale)) : 0;
     for (int row = 0; row <= ItemCount(); ++row) {
         const bool chosen = row > 0 && row - 1 == selection;
-        const int top = row * kListRowHeight;
+        const int top = row * rowHeight;
         if (chosen)
-            RAS_FillArea(&pixels, 1, top + 1, w - 2, kListRowHeight - 1, kSelection, 1.0f,
+            RAS_FillArea(&pixels, 1, top + 1, w - 2, rowHeight - 1, kSelection, 1.0f,
                          RAS_OP_COPY);
         if (renderer)
-            renderer->Draw(
-                pixels, Style(kAlignLeft, chosen ? kSelectedInk : kInk),
-                ItemText(row == 0 ? selection : row - 1),
-                {kListTextInset, top + (kListRowHeight - lineHeight) / 2, w, top + kListRowHeight});
+            renderer->Draw(pixels, Style(kAlignLeft, chosen ? kSelectedInk : kInk, scale),
+                           ItemText(row == 0 ? selection : row - 1),
+                           {Px(kListTextInset), top + (rowHeight - lineHeight) / 2, w,
+                            top + rowHeight});
     }
 }
 
 void ValueEntryWidget::DrawField(TextRenderer* renderer) {
     const int w = pixels.PixelWidth();
     const int h = pixels.PixelHeight();
-    const ITextStyle style = Style(kAlignCentre, kInk);
+    const ITextStyle style = Style(kAlignCentre, kInk, scale);
     const int textWidth = renderer ? renderer->Width(style, field) : 0;
     const int top = renderer ? (h - renderer->LineHeight(style)) / 2 : 0;
     // Centred as the Windows field is; a text too long for it shows its end.
@@ -280,13 +296,13 @@ void ValueEntryWidget::DrawField(TextRenderer* renderer) {
     const int textLeft = box.L + (box.Width() - textWidth) / 2;
     if (replaceText && focused && textWidth > 0) {
         RAS_FillArea(&pixels, textLeft - 1, 1, textWidth + 2, h - 2, kSelection, 1.0f, RAS_OP_COPY);
-        renderer->Draw(pixels, Style(kAlignCentre, kSelectedInk), field, box);
+        renderer->Draw(pixels, Style(kAlignCentre, kSelectedInk, scale), field, box);
         return;
     }
     if (renderer)
         renderer->Draw(pixels, style, field, box);
     if (focused) {
         const auto x = static_cast<float>(textLeft + textWidth);
-        Line(pixels, x, 2.0f, x, static_cast<float>(h - 3), kCaret);
+        Line(pixels, x, static_cast<float>(Px(2)), x, static_cast<float>(h - Px(3)), kCaret);
     }
 }

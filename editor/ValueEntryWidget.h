@@ -26,10 +26,11 @@ public:
         Close,  // cancelled: close the entry
     };
 
-    // Over controlRect, moved into a panel of panelWidth x panelHeight where it can be.
-    // Without a text renderer the entry works and draws no text.
+    // Over controlRect, moved into a panel of panelWidth x panelHeight where it can be, all
+    // in device pixels, at the panel's scale. Without a text renderer the entry works and
+    // draws no text.
     ValueEntryWidget(const IParameter& parameter, const IRectangle& controlRect, int panelWidth,
-                     int panelHeight, TextRenderer* text);
+                     int panelHeight, TextRenderer* text, double scale = 1.0);
     ValueEntryWidget(const ValueEntryWidget&) = delete;
     ValueEntryWidget& operator=(const ValueEntryWidget&) = delete;
 
@@ -77,9 +78,12 @@ private:
     void ShowParameterValue();
     void DrawList(TextRenderer* renderer);
     void DrawField(TextRenderer* renderer);
+    // Design units at the entry's scale.
+    int Px(int units) const;
 
     const IParameter& parameter;
     TextRenderer* text;
+    double scale;
     IRectangle rect;
     bool list = false;
     State state = State::Idle;

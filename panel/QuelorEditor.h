@@ -24,6 +24,8 @@ public:
 
     int EditorWidth() const override { return Width(); }
     int EditorHeight() const override { return Height(); }
+    void SetEditorScale(double wanted, bool chosen) override { SetWindowScale(wanted, chosen); }
+    double EditorScale() const override { return Scale(); }
     void* OpenEditorWindow(void* parentWindow) override {
         return IGraphicsWindow::OpenEditorWindow(parentWindow);
     }

@@ -1,5 +1,6 @@
 #include "QuelorEditorFactory.h"
 
+#include "IGraphicsWindow.h"
 #include "ModuleInstance.h"
 #include "Quelor.h"
 #include "QuelorEditor.h"
@@ -14,7 +15,8 @@ IEditorLink* BuildQuelorEditor(IEffectBase& effect) {
                             kQuelorPanelFps, module);
 }
 
-constexpr IEditorFactory kFactory{kQuelorPanelWidth, kQuelorPanelHeight, BuildQuelorEditor};
+constexpr IEditorFactory kFactory{kQuelorPanelWidth, kQuelorPanelHeight, BuildQuelorEditor,
+                                  &IGraphicsWindow::SystemScale};
 
 } // namespace
 

@@ -2,12 +2,82 @@
 
 #include "IEffectBase.h"
 
+#include <algorithm>
+#include <cmath>
+
+namespace {
+int Scaled(int design, double scale) {
+    return static_cast<int>(std::lround(design * scale));
+}
+} // namespace
+
 bool EditorSession::Offered(int* width, int* height) const {
-    return plug.EditorSize(width, height);
+    int w = 0;
+    int h = 0;
+    if (!plug.EditorSize(&w, &h))
+        return false;
+    // A built editor may follow its window system's scale on its own.
+    const IEditorWindow* window = plug.EditorWindow();
+    const double scale = window ? window->EditorScale() : Scale();
+    *width = Scaled(w, scale);
+    *height = Scaled(h, scale);
+    return true;
+}
+
+double EditorSession::Scale() const {
+    if (chosen > 0.0)
+        return chosen;
+    if (system <= 0.0) {
+        const double asked = plug.SystemEditorScale();
+        system = std::isfinite(asked) ? std::clamp(asked, kMinScale, kMaxScale) : kMinScale;
+    }
+    return system;
+}
+
+bool EditorSession::SetScale(double scale) {
+    if (std::isnan(scale))
+        return false;
+    chosen = std::clamp(scale, kMinScale, kMaxScale);
+    ApplyScale();
+    return true;
+}
+
+void EditorSession::ApplyScale() {
+    if (IEditorWindow* window = plug.EditorWindow())
+        window->SetEditorScale(Scale(), ScaleChosen());
+}
+
+double EditorSession::ScaleFor(int width, int height) const {
+    int w = 0;
+    int h = 0;
+    if (!plug.EditorSize(&w, &h) || w <= 0 || h <= 0)
+        return kMinScale;
+    const double fits = std::min(static_cast<double>(width) / w, static_cast<double>(height) / h);
+    return std::clamp(fits, kMinScale, kMaxScale);
+}
+
+bool EditorSession::AdjustSize(int* width, int* height) const {
+    int w = 0;
+    int h = 0;
+    if (!width || !height || !plug.EditorSize(&w, &h))
+        return false;
+    const double scale = ScaleFor(*width, *height);
+    *width = Scaled(w, scale);
+    *height = Scaled(h, scale);
+    return true;
+}
+
+bool EditorSession::SetSize(int width, int height) {
+    int w = 0;
+    int h = 0;
+    return plug.EditorSize(&w, &h) && SetScale(ScaleFor(width, height));
 }
 
 bool EditorSession::Create() {
-    return plug.EnsureEditor() != nullptr;
+    if (!plug.EnsureEditor())
+        return false;
+    ApplyScale();
+    return true;
 }
 
 IEditorWindow* EditorSession::Window() const {
@@ -16,6 +86,7 @@ IEditorWindow* EditorSession::Window() const {
 
 bool EditorSession::Open(void* parent, const void* owner) {
     IEditorWindow* window = plug.EnsureEditor();
+    ApplyScale();
     if ((open && owner != openedBy) || !parent || !window)
         return false;
     // The owner's second open moves the window into the new parent.

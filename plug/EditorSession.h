@@ -5,14 +5,32 @@
 class IEffectBase;
 
 // The effect's editor as every format opens it: built when a host first asks for it and
-// kept until the effect goes, shown in one host window at a time. UI thread; it takes no
-// plug-in lock of its own, so no window work ever runs under it.
+// kept until the effect goes, shown in one host window at a time, at one scale. UI
+// thread; it takes no plug-in lock of its own, so no window work ever runs under it.
+//
+// Sizes are the host's, in device pixels: the panel's design size times the scale. The
+// scale is what a host's format or the user's resize chose last, else the window
+// system's; it lasts while the instance lives.
 class EditorSession {
 public:
+    static constexpr double kMinScale = 1.0;
+    static constexpr double kMaxScale = 3.0;
+
     explicit EditorSession(IEffectBase& effect) : plug(effect) {}
 
     // True when the effect has an editor, built or to be built, with its size.
     bool Offered(int* width, int* height) const;
+    // A scale a host's format tells (VST 3's content scale, CLAP's set_scale, LV2's
+    // option), clamped to 1..3; false for one that is not a number.
+    bool SetScale(double scale);
+    double Scale() const;
+    // Whether a host or the user chose the scale (else the window system's is used).
+    bool ScaleChosen() const { return chosen > 0.0; }
+    // A size a user drags the host's window to: the largest the panel's aspect fits in
+    // it, within 1x to 3x. False when the effect has no editor.
+    bool AdjustSize(int* width, int* height) const;
+    // A size a host sets: the scale of the largest panel that fits in it.
+    bool SetSize(int width, int height);
     // Builds the editor; false when the effect has none or it could not be made.
     bool Create();
     // Opens the editor inside parent for owner (a view, or null where a format has one
@@ -28,7 +46,13 @@ public:
     IEditorWindow* Window() const;
 
 private:
+    // The scale a size in device pixels stands for, within the limits.
+    double ScaleFor(int width, int height) const;
+    void ApplyScale();
+
     IEffectBase& plug;
     bool open = false;
     const void* openedBy = nullptr;
+    double chosen = 0.0; // 0 until a host or the user chooses
+    mutable double system = 0.0; // asked once
 };

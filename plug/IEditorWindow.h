@@ -7,9 +7,14 @@ class IEditorWindow {
 public:
     virtual ~IEditorWindow() = default;
 
-    // Any thread. Fixed between size changes on the UI thread.
+    // Any thread. The size in design units, fixed between size changes on the UI thread.
     virtual int EditorWidth() const = 0;
     virtual int EditorHeight() const = 0;
+    // UI thread. Device pixels per design unit (1 to 3); the window follows. A scale that
+    // was not chosen (by a host or the user) is the window system's, and the window may
+    // follow the system's later changes, such as a move to a monitor of another density.
+    virtual void SetEditorScale(double, bool /*chosen*/) {}
+    virtual double EditorScale() const { return 1.0; }
     // UI thread, without the plug-in lock: window systems take their time. Opens the
     // editor as a child of the host's window; returns the new window, or null when it
     // could not be made.

@@ -221,6 +221,10 @@ bool IEffectBase::EditorSize(int* width, int* height) const {
     return true;
 }
 
+double IEffectBase::SystemEditorScale() const {
+    return editorFactory && editorFactory->systemScale ? editorFactory->systemScale() : 1.0;
+}
+
 IEditorWindow* IEffectBase::EnsureEditor() {
     if (!editor && editorFactory)
         AttachEditor(editorFactory->build(*this));

@@ -2,7 +2,7 @@
 // optionally after running audio through the effect so that the meters move.
 #include "AudioFile.h"
 #include "DemoSignal.h"
-#include "IDrawContext.h"
+#include "IGraphicsRaster.h"
 #include "PanelPicture.h"
 #include "ParameterSetting.h"
 #include "PluginHost.h"
@@ -26,6 +26,7 @@ struct Options {
     std::string in;
     std::vector<std::string> params;
     bool demo = false;
+    double scale = 1.0;
 };
 
 int Fail(const std::string& message) {
@@ -86,13 +87,15 @@ int Snapshot(const Options& options) {
     if (audio.Frames() > 0)
         Run(*host, audio.channels);
 
-    auto* panel = dynamic_cast<IDrawContext*>(effect.Editor());
+    auto* panel = dynamic_cast<IGraphicsRaster*>(effect.Editor());
     if (!panel || !panel->SurfacePixels())
         return Fail("the effect has no editor surface");
+    panel->SetScale(options.scale);
     // The needles take the meters as a refresh would, with no window to refresh.
     panel->TakeReadings();
     panel->PaintRegion({0, 0, panel->Width(), panel->Height()});
-    if (!WritePanelPicture(options.out, panel->SurfacePixels(), panel->Width(), panel->Height()))
+    if (!WritePanelPicture(options.out, panel->SurfacePixels(), panel->DeviceWidth(),
+                           panel->DeviceHeight()))
         return Fail("cannot write " + options.out);
     return 0;
 }
@@ -108,6 +111,8 @@ int main(int argc, char** argv) {
     app.add_option("--input", options.in, "audio file to run through the effect first")
         ->check(CLI::ExistingFile);
     app.add_flag("--demo", options.demo, "run the built-in drum loop through the effect first");
+    app.add_option("--scale", options.scale, "device pixels per panel unit, 1 to 3")
+        ->check(CLI::Range(IGraphicsRaster::kMinScale, IGraphicsRaster::kMaxScale));
     app.set_version_flag("--version", std::string("quelor-snapshot ") + QUELOR_VERSION);
     try {
         app.parse(argc, argv);
