@@ -2,10 +2,13 @@
 
 #include "CLAPEditorPlatform.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
-// The editor, embedded in the host's window, fixed in size. It is built on the first
-// create and works whether or not the plug-in is active. Where the window system has
+// The editor, embedded in the host's window, in physical pixels: at the host's scale
+// (set_scale), or at any size from 1x to 3x the user drags it to, with the panel's aspect
+// kept. It is built on the first create and works whether or not the plug-in is active. Where the window system has
 // no loop of its own here (X11), the host's timer and the X connection's descriptor call
 // it, never a thread of ours.
 
@@ -52,10 +55,8 @@ void CLAPPlugin::GuiDestroy() {
     guiCreated = false;
 }
 
-bool CLAPPlugin::GuiSetScale(double) {
-    // Pixels are pixels here: the panel is drawn at one size.
-    Admit(CLAPCall::kGuiSetScale);
-    return false;
+bool CLAPPlugin::GuiSetScale(double scale) {
+    return Admit(CLAPCall::kGuiSetScale) && runtime.Editor().SetScale(scale);
 }
 
 bool CLAPPlugin::GuiSize(uint32_t* width, uint32_t* height) {
@@ -69,21 +70,34 @@ bool CLAPPlugin::GuiSize(uint32_t* width, uint32_t* height) {
 }
 
 bool CLAPPlugin::GuiCanResize() {
-    Admit(CLAPCall::kGuiCanResize);
-    return false;
+    int w = 0;
+    int h = 0;
+    return Admit(CLAPCall::kGuiCanResize) && runtime.Editor().Offered(&w, &h);
 }
 
 bool CLAPPlugin::GuiResizeHints(clap_gui_resize_hints_t* hints) {
-    if (!Admit(CLAPCall::kGuiGetResizeHints) || !hints)
+    int w = 0;
+    int h = 0;
+    if (!Admit(CLAPCall::kGuiGetResizeHints) || !hints || !runtime.Editor().DesignSize(&w, &h))
         return false;
-    *hints = clap_gui_resize_hints_t{false, false, false, 0, 0};
+    *hints = clap_gui_resize_hints_t{true, true, true, static_cast<uint32_t>(w),
+                                     static_cast<uint32_t>(h)};
     return true;
 }
 
+namespace {
+// A host's size, as the session's ints: beyond them it is far beyond 3x anyway.
+int HostPixels(uint32_t pixels) {
+    return static_cast<int>(std::min<uint32_t>(pixels, INT32_MAX));
+}
+} // namespace
+
 bool CLAPPlugin::GuiAdjustSize(uint32_t* width, uint32_t* height) {
-    int w = 0;
-    int h = 0;
-    if (!Admit(CLAPCall::kGuiAdjustSize) || !width || !height || !runtime.Editor().Offered(&w, &h))
+    if (!Admit(CLAPCall::kGuiAdjustSize) || !width || !height)
+        return false;
+    int w = HostPixels(*width);
+    int h = HostPixels(*height);
+    if (!runtime.Editor().AdjustSize(&w, &h))
         return false;
     *width = static_cast<uint32_t>(w);
     *height = static_cast<uint32_t>(h);
@@ -91,10 +105,8 @@ bool CLAPPlugin::GuiAdjustSize(uint32_t* width, uint32_t* height) {
 }
 
 bool CLAPPlugin::GuiSetSize(uint32_t width, uint32_t height) {
-    int w = 0;
-    int h = 0;
-    return Admit(CLAPCall::kGuiSetSize) && runtime.Editor().Offered(&w, &h) &&
-           width == static_cast<uint32_t>(w) && height == static_cast<uint32_t>(h);
+    return Admit(CLAPCall::kGuiSetSize) &&
+           runtime.Editor().SetSize(HostPixels(width), HostPixels(height));
 }
 
 // Creates, reparents and maps the window here: some hosts never call show.

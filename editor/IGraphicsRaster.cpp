@@ -162,10 +162,8 @@ void IGraphicsRaster::CreateDrawSurface() {
 }
 
 void IGraphicsRaster::SetScale(double wanted) {
-    if (std::isnan(wanted))
-        return;
-    const double clamped = std::clamp(wanted, kMinScale, kMaxScale);
-    if (clamped == scale)
+    const double clamped = PanelScale::Clamped(wanted);
+    if (clamped == 0.0 || clamped == scale)
         return;
     scale = clamped;
     deviceArt.clear();
@@ -176,7 +174,7 @@ void IGraphicsRaster::SetScale(double wanted) {
 }
 
 int IGraphicsRaster::ToDevice(int design) const {
-    return static_cast<int>(std::lround(design * scale));
+    return PanelScale::Pixels(design, scale);
 }
 
 IRectangle IGraphicsRaster::ToDevice(const IRectangle& design) const {

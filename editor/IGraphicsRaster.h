@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IDrawContext.h"
+#include "PanelScale.h"
 
 #include <memory>
 #include <vector>
@@ -21,8 +22,6 @@ class RAS_SysBitmap;
 // larger one exists.
 class IGraphicsRaster : public IDrawContext {
 public:
-    static constexpr double kMinScale = 1.0;
-    static constexpr double kMaxScale = 3.0;
     // The resource id of an image's art set drawn at 2x or 3x.
     static constexpr int ArtSetId(int resourceId, int set) { return resourceId + 100 * (set - 1); }
 

@@ -2,10 +2,10 @@
 
 #include "EffectRuntime.h"
 
+#include "LV2Options.h"
+
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
-#include <lv2/options/options.h>
-#include <lv2/urid/urid.h>
 
 #include <algorithm>
 #include <bit>
@@ -19,30 +19,11 @@ namespace {
 // The maximum block length from the options feature, or the default when the host
 // offers none we can read.
 int BlockLengthFromFeatures(const LV2_Feature* const* features) {
-    const LV2_URID_Map* map = nullptr;
-    const LV2_Options_Option* options = nullptr;
-    for (; features && *features; ++features) {
-        const LV2_Feature* feature = *features;
-        if (!feature->URI)
-            continue;
-        if (std::strcmp(feature->URI, LV2_URID__map) == 0)
-            map = static_cast<const LV2_URID_Map*>(feature->data);
-        else if (std::strcmp(feature->URI, LV2_OPTIONS__options) == 0)
-            options = static_cast<const LV2_Options_Option*>(feature->data);
-    }
-    if (!map || !map->map || !options)
-        return kLV2DefaultBlockLength;
-    const LV2_URID maxLength = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
-    const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
-    for (const LV2_Options_Option* o = options; o->key || o->value; ++o) {
-        if (o->context != LV2_OPTIONS_INSTANCE || o->key != maxLength || o->type != intType ||
-            o->size != sizeof(int32_t) || !o->value)
-            continue;
-        int32_t length;
-        std::memcpy(&length, o->value, sizeof length);
+    int32_t length = 0;
+    if (ReadLV2Option(features, LV2_BUF_SIZE__maxBlockLength, LV2_ATOM__Int, &length,
+                      sizeof length))
         if (const int largest = HostPolicy::BlockSizeFor(length); largest > 0)
             return largest;
-    }
     return kLV2DefaultBlockLength;
 }
 

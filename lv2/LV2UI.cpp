@@ -1,5 +1,9 @@
 #include "LV2UI.h"
 
+#include "LV2Options.h"
+
+#include <lv2/atom/atom.h>
+
 #include <cstring>
 #include <memory>
 
@@ -58,6 +62,10 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* descriptor, const char*, const 
         instance =
             std::make_unique<LV2UIInstance>(LV2UIInstance{{write, controller, touch, resize}, {}});
         instance->panel.reset(product.createPanel(instance->host));
+        if (float scale = 0.0f; instance->panel &&
+                                ReadLV2Option(features, LV2_UI__scaleFactor, LV2_ATOM__Float,
+                                              &scale, sizeof scale))
+            instance->panel->SetScale(static_cast<double>(scale));
         if (instance->panel)
             window = instance->panel->Open(parent);
     } catch (...) {
@@ -89,9 +97,20 @@ int Idle(LV2UI_Handle handle) {
     return 0;
 }
 
+// The host's resize of its window reaches the panel; the host already knows the size.
+int HostResized(LV2UI_Feature_Handle handle, int width, int height) {
+    InstanceOf(handle)->panel->FitTo(width, height);
+    return 0;
+}
+
 const void* ExtensionData(const char* uri) {
     static const LV2UI_Idle_Interface idle{Idle};
-    return uri && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &idle : nullptr;
+    static const LV2UI_Resize resize{nullptr, HostResized};
+    if (!uri)
+        return nullptr;
+    if (std::strcmp(uri, LV2_UI__idleInterface) == 0)
+        return &idle;
+    return std::strcmp(uri, LV2_UI__resize) == 0 ? &resize : nullptr;
 }
 } // namespace
 

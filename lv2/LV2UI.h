@@ -30,8 +30,14 @@ private:
 class ILV2Panel {
 public:
     virtual ~ILV2Panel() = default;
+    // The size in device pixels.
     virtual int Width() const = 0;
     virtual int Height() const = 0;
+    // The host's scale factor (ui:scaleFactor), before the panel opens.
+    virtual void SetScale(double scale) = 0;
+    // The host resized its window (ui:resize): the largest panel of its aspect that fits,
+    // within 1x to 3x.
+    virtual void FitTo(int width, int height) = 0;
     // The panel's window as a child of the host's; null when none can be made.
     virtual void* Open(void* parentWindow) = 0;
     // The host's idle call: events and redraws.

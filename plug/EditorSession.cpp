@@ -1,15 +1,11 @@
 #include "EditorSession.h"
 
 #include "IEffectBase.h"
+#include "PanelScale.h"
 
-#include <algorithm>
 #include <cmath>
 
-namespace {
-int Scaled(int design, double scale) {
-    return static_cast<int>(std::lround(design * scale));
-}
-} // namespace
+using PanelScale::Pixels;
 
 bool EditorSession::Offered(int* width, int* height) const {
     int w = 0;
@@ -19,9 +15,13 @@ bool EditorSession::Offered(int* width, int* height) const {
     // A built editor may follow its window system's scale on its own.
     const IEditorWindow* window = plug.EditorWindow();
     const double scale = window ? window->EditorScale() : Scale();
-    *width = Scaled(w, scale);
-    *height = Scaled(h, scale);
+    *width = Pixels(w, scale);
+    *height = Pixels(h, scale);
     return true;
+}
+
+bool EditorSession::DesignSize(int* width, int* height) const {
+    return plug.EditorSize(width, height);
 }
 
 double EditorSession::Scale() const {
@@ -29,7 +29,7 @@ double EditorSession::Scale() const {
         return chosen;
     if (system <= 0.0) {
         const double asked = plug.SystemEditorScale();
-        system = std::isfinite(asked) ? std::clamp(asked, kMinScale, kMaxScale) : kMinScale;
+        system = std::isfinite(asked) ? PanelScale::Clamped(asked) : PanelScale::kMin;
     }
     return system;
 }
@@ -37,7 +37,7 @@ double EditorSession::Scale() const {
 bool EditorSession::SetScale(double scale) {
     if (std::isnan(scale))
         return false;
-    chosen = std::clamp(scale, kMinScale, kMaxScale);
+    chosen = PanelScale::Clamped(scale);
     ApplyScale();
     return true;
 }
@@ -50,10 +50,7 @@ void EditorSession::ApplyScale() {
 double EditorSession::ScaleFor(int width, int height) const {
     int w = 0;
     int h = 0;
-    if (!plug.EditorSize(&w, &h) || w <= 0 || h <= 0)
-        return kMinScale;
-    const double fits = std::min(static_cast<double>(width) / w, static_cast<double>(height) / h);
-    return std::clamp(fits, kMinScale, kMaxScale);
+    return plug.EditorSize(&w, &h) ? PanelScale::ToFit(width, height, w, h) : PanelScale::kMin;
 }
 
 bool EditorSession::AdjustSize(int* width, int* height) const {
@@ -62,8 +59,8 @@ bool EditorSession::AdjustSize(int* width, int* height) const {
     if (!width || !height || !plug.EditorSize(&w, &h))
         return false;
     const double scale = ScaleFor(*width, *height);
-    *width = Scaled(w, scale);
-    *height = Scaled(h, scale);
+    *width = Pixels(w, scale);
+    *height = Pixels(h, scale);
     return true;
 }
 

@@ -13,13 +13,12 @@ class IEffectBase;
 // system's; it lasts while the instance lives.
 class EditorSession {
 public:
-    static constexpr double kMinScale = 1.0;
-    static constexpr double kMaxScale = 3.0;
-
     explicit EditorSession(IEffectBase& effect) : plug(effect) {}
 
     // True when the effect has an editor, built or to be built, with its size.
     bool Offered(int* width, int* height) const;
+    // The same in design units: the panel's aspect.
+    bool DesignSize(int* width, int* height) const;
     // A scale a host's format tells (VST 3's content scale, CLAP's set_scale, LV2's
     // option), clamped to 1..3; false for one that is not a number.
     bool SetScale(double scale);

@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingFile);
     app.add_flag("--demo", options.demo, "run the built-in drum loop through the effect first");
     app.add_option("--scale", options.scale, "device pixels per panel unit, 1 to 3")
-        ->check(CLI::Range(IGraphicsRaster::kMinScale, IGraphicsRaster::kMaxScale));
+        ->check(CLI::Range(PanelScale::kMin, PanelScale::kMax));
     app.set_version_flag("--version", std::string("quelor-snapshot ") + QUELOR_VERSION);
     try {
         app.parse(argc, argv);

@@ -20,10 +20,13 @@ tresult PLUGIN_API EditorViewVST3::queryInterface(const TUID iid, void** obj) {
     if (!obj)
         return kInvalidArgument;
     *obj = nullptr;
-    if (!SameUid(iid, FUnknown::kIid) && !SameUid(iid, IPlugView::kIid))
+    if (SameUid(iid, FUnknown::kIid) || SameUid(iid, IPlugView::kIid))
+        *obj = static_cast<IPlugView*>(this);
+    else if (SameUid(iid, IPlugViewContentScaleSupport::kIid))
+        *obj = static_cast<IPlugViewContentScaleSupport*>(this);
+    else
         return kNoInterface;
     addRef();
-    *obj = static_cast<IPlugView*>(this);
     return kResultOk;
 }
 
@@ -96,9 +99,8 @@ tresult PLUGIN_API EditorViewVST3::onSize(ViewRect* newSize) {
     plug.Threads().Expect(VST3Call::kViewOnSize);
     if (!newSize)
         return kInvalidArgument;
-    const ViewRect panel = PanelRect();
-    return newSize->right - newSize->left == panel.right &&
-                   newSize->bottom - newSize->top == panel.bottom
+    return plug.Runtime().Editor().SetSize(newSize->right - newSize->left,
+                                           newSize->bottom - newSize->top)
                ? kResultOk
                : kResultFalse;
 }
@@ -117,8 +119,23 @@ tresult PLUGIN_API EditorViewVST3::checkSizeConstraint(ViewRect* rect) {
     plug.Threads().Expect(VST3Call::kViewCheckSizeConstraint);
     if (!rect)
         return kInvalidArgument;
-    const ViewRect panel = PanelRect();
-    rect->right = rect->left + panel.right;
-    rect->bottom = rect->top + panel.bottom;
+    int width = rect->right - rect->left;
+    int height = rect->bottom - rect->top;
+    if (!plug.Runtime().Editor().AdjustSize(&width, &height))
+        return kResultFalse;
+    rect->right = rect->left + width;
+    rect->bottom = rect->top + height;
+    return kResultTrue;
+}
+
+tresult PLUGIN_API EditorViewVST3::setContentScaleFactor(ScaleFactor factor) {
+    plug.Threads().Expect(VST3Call::kViewSetContentScaleFactor);
+    if (!plug.Runtime().Editor().SetScale(static_cast<double>(factor)))
+        return kResultFalse;
+    // Before attached the host reads the scaled size from getSize.
+    if (frame && open) {
+        ViewRect size = PanelRect();
+        frame->resizeView(this, &size);
+    }
     return kResultTrue;
 }

@@ -7,11 +7,12 @@
 
 class IEffectVST3;
 
-// The editor as a host embeds it: a view of the effect's panel at its one size, in the
-// window type of the platform. It keeps its plug-in alive (a reference) while it exists.
+// The editor as a host embeds it: a view of the effect's panel in the window type of the
+// platform, at the scale the host's content scale factor or the user's resize chose, with
+// the panel's aspect kept. It keeps its plug-in alive (a reference) while it exists.
 // Every call is on the host's UI thread; the window system is used without the plug-in
 // lock.
-class EditorViewVST3 final : public vst3::IPlugView {
+class EditorViewVST3 final : public vst3::IPlugView, public vst3::IPlugViewContentScaleSupport {
 public:
     // With one reference, the caller's.
     explicit EditorViewVST3(IEffectVST3& plug);
@@ -33,12 +34,15 @@ public:
         return vst3::kResultFalse;
     }
     vst3::tresult PLUGIN_API getSize(vst3::ViewRect* size) override;
-    // Only the panel's own size is taken.
+    // The scale of the largest panel the size holds is taken.
     vst3::tresult PLUGIN_API onSize(vst3::ViewRect* newSize) override;
     vst3::tresult PLUGIN_API onFocus(vst3::TBool) override { return vst3::kResultOk; }
     vst3::tresult PLUGIN_API setFrame(vst3::IPlugFrame* frame) override;
-    vst3::tresult PLUGIN_API canResize() override { return vst3::kResultFalse; }
+    vst3::tresult PLUGIN_API canResize() override { return vst3::kResultTrue; }
+    // Snaps rect to the panel's aspect, within 1x to 3x.
     vst3::tresult PLUGIN_API checkSizeConstraint(vst3::ViewRect* rect) override;
+    // Before attached, or at any time; the host's frame is asked for the new size.
+    vst3::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
 
 private:
     ~EditorViewVST3();

@@ -46,6 +46,7 @@ constexpr TaggedEntry kEntries[] = {
     {"view onSize", Tag::kMain},
     {"view setFrame", Tag::kMain},
     {"view checkSizeConstraint", Tag::kMain},
+    {"view setContentScaleFactor", Tag::kMain},
 };
 static_assert(std::size(kEntries) == static_cast<std::size_t>(VST3Call::kCount));
 } // namespace

@@ -47,6 +47,7 @@ enum class VST3Call : uint8_t {
     kViewOnSize,
     kViewSetFrame,
     kViewCheckSizeConstraint,
+    kViewSetContentScaleFactor,
     kCount
 };
 

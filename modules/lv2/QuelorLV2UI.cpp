@@ -25,12 +25,19 @@ public:
           meters(LayOutQuelorPanel(window)) {
         for (int i = 0; i < parameters.Count(); ++i)
             window.PushParamToControls(i, parameters.DescribeParameter(i)->Normalized(), true);
+        // The desktop's scale until the host tells its own.
+        window.SetWindowScale(IGraphicsWindow::SystemScale(), false);
         window.CreateDrawSurface();
         ShowMeters();
     }
 
-    int Width() const override { return window.Width(); }
-    int Height() const override { return window.Height(); }
+    int Width() const override { return window.DeviceWidth(); }
+    int Height() const override { return window.DeviceHeight(); }
+    void SetScale(double scale) override { window.SetWindowScale(scale, true); }
+    void FitTo(int width, int height) override {
+        window.SetWindowScale(PanelScale::ToFit(width, height, window.Width(), window.Height()),
+                              true);
+    }
     void* Open(void* parentWindow) override { return window.OpenEditorWindow(parentWindow); }
     void Idle() override { window.EditorIdle(); }
 

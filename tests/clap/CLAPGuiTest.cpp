@@ -12,6 +12,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <tuple>
 
 namespace {
 using namespace std::chrono_literals;
@@ -38,11 +39,20 @@ TEST_F(CLAPGui, EmbedsBeforeActivationOnTheHostsTimerAndFd) {
     uint32_t width = 0, height = 0;
     ASSERT_TRUE(gui.get_size(q.plugin, &width, &height));
     EXPECT_EQ(width * 1000 + height, 510370u);
-    EXPECT_FALSE(gui.can_resize(q.plugin));
-    width = height = 2000;
-    EXPECT_TRUE(gui.adjust_size(q.plugin, &width, &height));
-    EXPECT_EQ(width * 1000 + height, 510370u);
-    EXPECT_FALSE(gui.set_size(q.plugin, 600, 400));
+    EXPECT_TRUE(gui.can_resize(q.plugin));
+    clap_gui_resize_hints_t hints{};
+    ASSERT_TRUE(gui.get_resize_hints(q.plugin, &hints));
+    EXPECT_TRUE(hints.preserve_aspect_ratio);
+    EXPECT_EQ(hints.aspect_ratio_width * 1000 + hints.aspect_ratio_height, 510370u);
+    // A drag snaps to the largest panel of its aspect that fits, within 1x to 3x.
+    for (const auto& [w, h, snapped] : {std::tuple{2000u, 2000u, 15301110u},
+                                        std::tuple{100u, 900u, 5100370u},
+                                        std::tuple{800u, 500u, 6890500u}}) {
+        width = w;
+        height = h;
+        EXPECT_TRUE(gui.adjust_size(q.plugin, &width, &height));
+        EXPECT_EQ(width * 10000 + height, snapped) << w << " x " << h;
+    }
     EXPECT_TRUE(host.Timers().empty());
 
     // Made, reparented and mapped in set_parent: some hosts never call show.

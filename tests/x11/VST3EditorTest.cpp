@@ -77,11 +77,12 @@ TEST_F(VST3Editor, OpensIdledByTheFramesRunLoopShowsThePanelAndSendsEditsInOrder
     ASSERT_EQ(view->getSize(&size), kResultOk);
     EXPECT_EQ(size.right - size.left, kPanelWidth);
     EXPECT_EQ(size.bottom - size.top, kPanelHeight);
-    EXPECT_EQ(view->canResize(), kResultFalse);
+    EXPECT_EQ(view->canResize(), kResultTrue);
+    // Snapped to the panel's aspect: 890 wide holds 1.745x, and the height follows.
     ViewRect wanted{10, 20, 900, 900};
     EXPECT_EQ(view->checkSizeConstraint(&wanted), kResultTrue);
-    EXPECT_EQ(wanted.right - wanted.left, kPanelWidth);
-    EXPECT_EQ(wanted.bottom - wanted.top, kPanelHeight);
+    EXPECT_EQ(wanted.right - wanted.left, 890);
+    EXPECT_EQ(wanted.bottom - wanted.top, 646);
     EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
     EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
 

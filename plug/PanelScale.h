@@ -1,0 +1,29 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+
+// A panel's scale: device pixels per design unit, 1 to 3. Sizes hosts see are device
+// pixels, a design size times the scale, rounded.
+namespace PanelScale {
+constexpr double kMin = 1.0;
+constexpr double kMax = 3.0;
+
+// Within the limits; a scale that is not a number is none (0).
+inline double Clamped(double scale) {
+    return std::isnan(scale) ? 0.0 : std::clamp(scale, kMin, kMax);
+}
+
+inline int Pixels(int design, double scale) {
+    return static_cast<int>(std::lround(design * scale));
+}
+
+// The scale of the largest panel of the design's aspect that fits in width x height.
+inline double ToFit(int width, int height, int designWidth, int designHeight) {
+    if (designWidth <= 0 || designHeight <= 0)
+        return kMin;
+    return std::clamp(std::min(static_cast<double>(width) / designWidth,
+                               static_cast<double>(height) / designHeight),
+                      kMin, kMax);
+}
+} // namespace PanelScale
