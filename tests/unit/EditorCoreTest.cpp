@@ -1,3 +1,4 @@
+#include "DisplayScale.h"
 #include "IDrawContext.h"
 #include "IEffectBase.h"
 #include "IEffectParameters.h"
@@ -334,4 +335,25 @@ TEST(RedrawMarks, AValueMarkedWhileAPassCleansIsDrawnByTheNextPass) {
     EXPECT_TRUE(marks.Dirty()) << "the new value must still be drawn";
     marks.Clean();
     EXPECT_FALSE(marks.Dirty());
+}
+
+// Xft.dpi first, as the desktops that set it mean it; then GDK's and Qt's variables; what
+// is not a positive number says nothing.
+TEST(DesktopScale, XftDpiThenGdkThenQt) {
+    const struct {
+        const char* resources;
+        const char* gdk;
+        const char* qt;
+        double scale;
+    } cases[] = {
+        {"Xcursor.size:\t24\nXft.dpi:\t192\n", "3", "1.25", 2.0},
+        {"Xft.dpi:144", nullptr, nullptr, 1.5},
+        {"Xft.dpix:\t192\nMy.Xft.dpi:\t192\n", "2", nullptr, 2.0},
+        {"Xft.dpi:\t0\n", nullptr, "1.25", 1.25},
+        {nullptr, "-2", "abc", 0.0},
+        {nullptr, nullptr, nullptr, 0.0},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(DesktopScale(c.resources, c.gdk, c.qt), c.scale)
+            << (c.resources ? c.resources : "no resources");
 }

@@ -158,6 +158,51 @@ TEST(EditorPanel, PaintShowsTheFrameEachValueSelects) {
     EXPECT_EQ(surface[(105 + 24) * 510 + 124], expected.Pixels()[24 * 48 + 24]);
 }
 
+// At a scale of its own an art set is copied as it is; between sets the next larger one is
+// resampled once, so that a repaint of one knob leaves the pixels a full paint draws.
+TEST(EditorPanel, DrawsEveryScaleFromTheArtMadeForIt) {
+    for (const double scale : {2.0, 3.0, 1.5}) {
+        Quelor effect(&QuelorEditorFactory());
+        auto& panel = dynamic_cast<IGraphicsRaster&>(PanelOf(effect));
+        panel.SetScale(scale);
+        const int width = panel.DeviceWidth();
+        const int height = panel.DeviceHeight();
+        EXPECT_EQ(width, static_cast<int>(510 * scale + 0.5)) << scale;
+        EXPECT_EQ(height, static_cast<int>(370 * scale + 0.5)) << scale;
+        panel.PaintRegion({0, 0, 510, 370});
+        panel.PaintRegion({0, 0, 510, 370});
+        const auto pixel = [&panel, width](int x, int y) {
+            return panel.SurfacePixels()[y * width + x];
+        };
+        if (scale == 2.0 || scale == 3.0) {
+            // The "Release" knob: the set's background, then frame 4 of its strip.
+            const int set = static_cast<int>(scale);
+            const int size = 48 * set;
+            RAS_MemBitmap expected(size, size);
+            const std::unique_ptr<RAS_IBitmap> background = Image(100 * set), knob = Image(100 * set + 1);
+            RAS_CompositeArea(&expected, background.get(), 0, 0, 100 * set, 105 * set, size, size,
+                              1.0f, RAS_OP_COPY);
+            RAS_CompositeArea(&expected, knob.get(), 0, 0, 0, 3 * size, size, size, 1.0f,
+                              RAS_FLAG_SOURCE_ALPHA);
+            int differing = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    differing += pixel(100 * set + x, 105 * set + y) != expected.Pixels()[y * size + x];
+            EXPECT_EQ(differing, 0) << scale;
+            continue;
+        }
+        effect.SetParameterFromHost(Quelor::kRelease, 1.0, IValueUnit::kNormalized);
+        IRectangle dirty;
+        ASSERT_TRUE(panel.CollectDirtyRegion(&dirty));
+        panel.PaintRegion(dirty);
+        const std::vector<uint32_t> repainted(panel.SurfacePixels(),
+                                              panel.SurfacePixels() + width * height);
+        panel.PaintRegion({0, 0, 510, 370});
+        EXPECT_EQ(repainted, std::vector<uint32_t>(panel.SurfacePixels(),
+                                                   panel.SurfacePixels() + width * height));
+    }
+}
+
 TEST(EditorPanel, MouseEditsReachTheHost) {
     const std::unique_ptr<IEffectVST> plug(MakeQuelorVST(&RecordingHost));
     IEffectBase& effect = plug->Effect();

@@ -1,7 +1,7 @@
 // The X11 editor window of the real Quelor.so inside a host's window on an Xvfb of the
 // test's own: what it shows, the input it takes through XTEST, its value entry, and what
 // it leaves behind.
-#include "IDrawContext.h"
+#include "IGraphicsRaster.h"
 #include "PanelPicture.h"
 #include "PluginModule.h"
 #include "Quelor.h"
@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -45,18 +46,20 @@ intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
 }
 
 // What the window must show for the module's parameter values: the same panel painted
-// by the effect linked into this test.
-std::vector<uint32_t> ReferencePanel(const PluginInstance& plug) {
+// by the effect linked into this test, at the same scale.
+std::vector<uint32_t> ReferencePanel(const PluginInstance& plug, double scale) {
     IEffectVST* reference = MakeQuelorVST(&SilentHost);
     AEffect* record = reference->Record();
     record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
     for (int i = 0; i < Quelor::kParameterCount; ++i)
         record->setParameter(record, i, plug.Get(i));
     reference->Effect().EnsureEditor();
-    auto* panel = dynamic_cast<IDrawContext*>(reference->Effect().Editor());
+    auto* panel = dynamic_cast<IGraphicsRaster*>(reference->Effect().Editor());
+    panel->SetScale(scale);
     panel->PaintRegion({0, 0, kPanelWidth, kPanelHeight});
     std::vector<uint32_t> pixels(panel->SurfacePixels(),
-                                 panel->SurfacePixels() + kPanelWidth * kPanelHeight);
+                                 panel->SurfacePixels() +
+                                     panel->DeviceWidth() * panel->DeviceHeight());
     for (uint32_t& p : pixels)
         p &= 0xFFFFFF;
     record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
@@ -177,9 +180,10 @@ protected:
         return focus;
     }
     // Pixels of the editor's window that differ from the reference rendering.
-    int Mismatches(Window editor) const {
-        const std::vector<uint32_t> shown = WindowPixels(dpy, editor, kPanelWidth, kPanelHeight);
-        const std::vector<uint32_t> expected = ReferencePanel(*plug);
+    int Mismatches(Window editor, int scale = 1) const {
+        const std::vector<uint32_t> shown =
+            WindowPixels(dpy, editor, kPanelWidth * scale, kPanelHeight * scale);
+        const std::vector<uint32_t> expected = ReferencePanel(*plug, scale);
         if (shown.size() != expected.size())
             return -1;
         int count = 0;
@@ -305,6 +309,30 @@ TEST_P(X11EditorInput, DragTurnsAKnobByItsGearingAndHoldsThePointer) {
         CallsFor(Quelor::kMix),
         (std::vector<int32_t>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
     EXPECT_EQ(Mismatches(editor), 0);
+}
+
+// On a desktop that asks for 192 dpi the VST 2 editor opens at 2x, the size its rectangle
+// says, showing the 2x panel; a drag turns a knob as half the drag does at 1x.
+TEST_P(X11EditorInput, OpensAtTheDesktopsScaleAndDragsInPanelUnits) {
+    const char resources[] = "Xft.dpi:\t192\n";
+    XChangeProperty(dpy, XDefaultRootWindow(dpy), XA_RESOURCE_MANAGER, XA_STRING, 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(resources),
+                    sizeof resources - 1);
+    XResizeWindow(dpy, hostWindow, 2 * kPanelWidth, 2 * kPanelHeight);
+    XSync(dpy, False);
+    plug = std::make_unique<PluginInstance>(); // asks the desktop afresh
+    plug->OpenLikeHost(48000.0f, 512);
+    ERect* rect = nullptr;
+    ASSERT_EQ(plug->Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, 2 * kPanelWidth);
+    EXPECT_EQ(rect->bottom - rect->top, 2 * kPanelHeight);
+
+    plug->Set(Quelor::kThreshold, 0.5f);
+    const Window editor = Open();
+    EXPECT_EQ(GeometryOf(editor), (Geometry{0, 0, 2 * kPanelWidth, 2 * kPanelHeight}));
+    Drag(2 * kThresholdX, 2 * kThresholdY, 2 * kThresholdX, 2 * (kThresholdY - 48));
+    EXPECT_NEAR(plug->Get(Quelor::kThreshold), 0.75, 1e-6);
+    EXPECT_EQ(Mismatches(editor, 2), 0);
 }
 
 TEST_P(X11EditorInput, ClickStepsASwitchAndDoubleClickResetsAKnob) {

@@ -24,7 +24,7 @@ public:
         if (pid == 0) {
             const std::string fd = std::to_string(ready[1]);
             std::vector<const char*> args = {QUELOR_XVFB_PATH, "-displayfd", fd.c_str(),
-                                             "-screen",        "0",          "800x600x24",
+                                             "-screen",        "0",          "1600x1200x24",
                                              "-nolisten",      "tcp",        "-noreset"};
             if (!sharedMemory)
                 args.insert(args.end(), {"-extension", "MIT-SHM"});
