@@ -1,6 +1,7 @@
 #include "GainStage.h"
 
 #include "FastPow.h"
+#include "WideDispatch.h"
 
 namespace {
 // Kept apart from std:: helpers so that nothing compiled for AVX2 here can be
@@ -165,11 +166,6 @@ struct LimiterOutput {
     }
 };
 
-bool ProcessorHasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
 // The tests build this file a second time with QUELOR_GAIN_STAGE_BASELINE defined,
 // to hold the baseline path against the wide one on a processor that has both.
 #ifdef QUELOR_GAIN_STAGE_BASELINE
@@ -177,21 +173,13 @@ constexpr bool kBaselineOnly = true;
 #else
 constexpr bool kBaselineOnly = false;
 #endif
-const bool kWide = !kBaselineOnly && ProcessorHasAvx2();
-
-template <class Pass, class... Args> [[gnu::target("avx2")]] void RunWide(Args... args) {
-    Pass::Run(args...);
-}
-
-template <class Pass, class... Args> void RunNarrow(Args... args) {
-    Pass::Run(args...);
-}
+const bool kWide = !kBaselineOnly && WideDispatch::ProcessorHasAvx2();
 
 template <class Pass, class... Args> void Run(Args... args) {
     if (kWide)
-        RunWide<Pass>(args...);
+        WideDispatch::RunWide<Pass>(args...);
     else
-        RunNarrow<Pass>(args...);
+        WideDispatch::RunNarrow<Pass>(args...);
 }
 } // namespace
 

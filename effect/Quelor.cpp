@@ -233,6 +233,7 @@ void Quelor::ResetProcessing() {
     displays = {};
     ClearPublishedMeters();
     meterCoeff = 1.0 - std::exp(-1.0 / (rate * kMeterSeconds));
+    history.Prepare(rate);
 }
 
 void Quelor::ProcessBlock(double** inputs, double** outputs, int frames) {
@@ -332,6 +333,10 @@ void Quelor::ProcessPiece(double* const* inputs, double* const* outputs, int fra
     const GainStage::PieceSignals piece{
         inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1, limit, attenuation, true};
     GainStage::FollowDisplays(displays, limiter, piece, frames, meterCoeff, kCeiling);
+    history.Add({inputs[0], inputs[1], c1, c2, g1, dual ? g2 : g1, limit,
+                 limit ? attenuation.target : 1.0},
+                frames);
+
     if (limit) {
         GainStage::ApplyLimiter(limit, c1, c2, outputs[0], outputs[1], frames, attenuation);
     } else {

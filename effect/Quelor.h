@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GainStage.h"
+#include "LevelHistory.h"
 #include "IEffectBase.h"
 #include "PeakHoldEnvelope.h"
 #include "ProductDescription.h"
@@ -101,6 +102,8 @@ public:
     // Any thread, no lock: the blocks whose meters were stored, counted from construction,
     // so that a panel moves its needles only when there is something new.
     uint32_t MeteredBlocks() const { return meteredBlocks.load(std::memory_order_acquire); }
+    // The history of the levels, for one reader: the panel.
+    const LevelHistory& History() const { return history; }
 
 private:
     struct WorkBuffers;
@@ -137,6 +140,7 @@ private:
     static_assert(std::atomic<double>::is_always_lock_free);
     PublishedMeters published;
     std::atomic<uint32_t> meteredBlocks{0};
+    LevelHistory history;
     GainStage::Displays displays;
     double meterCoeff = 0.0;
     GainStage::Glide threshold{1.0};   // linear
