@@ -43,6 +43,7 @@ bool CLAPPlugin::Init() {
     };
     hostParams = static_cast<const clap_host_params_t*>(extension(CLAP_EXT_PARAMS));
     hostTimers = static_cast<const clap_host_timer_support_t*>(extension(CLAP_EXT_TIMER_SUPPORT));
+    hostGui = static_cast<const clap_host_gui_t*>(extension(CLAP_EXT_GUI));
     hostFds =
         static_cast<const clap_host_posix_fd_support_t*>(extension(CLAP_EXT_POSIX_FD_SUPPORT));
     for (const char* id :

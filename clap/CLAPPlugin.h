@@ -95,6 +95,8 @@ public:
     void EditBegin(int index) override;
     void EditValue(int index, double normalized, double value) override;
     void EditEnd(int index) override;
+    // Main thread: the panel grew or shrank (its strip), asked of the host's window.
+    bool EditorResized(int width, int height) override;
 
 private:
 
@@ -145,6 +147,7 @@ private:
     CLAPThreadCheck threads;
     const clap_host_params_t* hostParams = nullptr;
     const clap_host_timer_support_t* hostTimers = nullptr;
+    const clap_host_gui_t* hostGui = nullptr;
     const clap_host_posix_fd_support_t* hostFds = nullptr;
     bool hostOffersAny = false; // any extension we ask for, which a scanner's host does not
     bool initialized = false;

@@ -109,6 +109,18 @@ bool CLAPPlugin::GuiSetSize(uint32_t width, uint32_t height) {
            runtime.Editor().SetSize(HostPixels(width), HostPixels(height));
 }
 
+bool CLAPPlugin::EditorResized(int, int) {
+    int width = 0;
+    int height = 0;
+    if (!hostGui || !runtime.Editor().Offered(&width, &height))
+        return false;
+    // The aspect the hints give changed with the panel.
+    if (hostGui->resize_hints_changed)
+        hostGui->resize_hints_changed(host);
+    return hostGui->request_resize && hostGui->request_resize(host, static_cast<uint32_t>(width),
+                                                              static_cast<uint32_t>(height));
+}
+
 // Creates, reparents and maps the window here: some hosts never call show.
 bool CLAPPlugin::GuiSetParent(const clap_window_t* window) {
     if (!Admit(CLAPCall::kGuiSetParent) || !guiCreated || !window || !window->api ||

@@ -26,6 +26,13 @@ void IDrawContext::ResizeEditor(int newWidth, int newHeight) {
         parameters->PanelSizeChanged(newWidth, newHeight);
 }
 
+void IDrawContext::SetPanelSize(int newWidth, int newHeight) {
+    width = newWidth;
+    height = newHeight;
+    if (parameters)
+        parameters->PanelSizeChanged(newWidth, newHeight);
+}
+
 void IDrawContext::SetBackground(int resourceId, const char* name) {
     const IFrameBitmap background = LoadFrameBitmap(resourceId, name, 1);
     auto control = std::make_unique<IBitmapControl>(0, 0, -1, background, kDrawBlendCopy);
@@ -76,8 +83,10 @@ bool IDrawContext::PaintRegion(const IRectangle& rect) {
 
 bool IDrawContext::CollectDirtyRegion(IRectangle* out) const {
     bool any = false;
+    // A control beyond the panel (a part of it not shown now) waits until it is shown.
+    const IRectangle panel{0, 0, width, height};
     for (const auto& control : controls) {
-        if (control->NeedsDraw()) {
+        if (control->NeedsDraw() && control->Rect().Intersects(panel)) {
             *out = out->Union(control->Rect());
             any = true;
         }

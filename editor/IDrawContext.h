@@ -48,6 +48,9 @@ public:
     virtual uint32_t* SurfacePixels() = 0;
     // Drops every control and tells the plug-in the new size.
     virtual void ResizeEditor(int width, int height);
+    // UI thread. The panel grows or shrinks, its controls kept (a part of it shown or
+    // hidden); the plug-in hears of the new size.
+    virtual void SetPanelSize(int width, int height);
     virtual bool HasWindow() { return WindowHandle() != nullptr; }
     virtual void OpenValueEntry(IControl* control, const IParameter* parameter) = 0;
     virtual void HostDirectory(char* out) = 0;
@@ -78,7 +81,7 @@ public:
 
     // Draws the controls meeting rect, marks those inside it clean, presents rect.
     bool PaintRegion(const IRectangle& rect);
-    // Grows out by every control that needs drawing; true when any does.
+    // Grows out by every control within the panel that needs drawing; true when any does.
     bool CollectDirtyRegion(IRectangle* out) const;
     void MarkAllControlsDirty();
     // The captured control, else the topmost one neither hidden nor dimmed under the point.

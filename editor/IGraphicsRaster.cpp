@@ -167,7 +167,16 @@ void IGraphicsRaster::SetScale(double wanted) {
         return;
     scale = clamped;
     deviceArt.clear();
-    // Made anew rather than resized, so that its rows stay packed at every scale.
+    RemakeSurface();
+}
+
+void IGraphicsRaster::SetPanelSize(int newWidth, int newHeight) {
+    IDrawContext::SetPanelSize(newWidth, newHeight);
+    RemakeSurface();
+}
+
+// Made anew rather than resized, so that its rows stay packed at every size.
+void IGraphicsRaster::RemakeSurface() {
     if (surface)
         surface = std::make_unique<RAS_SysBitmap>(DeviceWidth(), DeviceHeight());
     MarkAllControlsDirty();
@@ -285,6 +294,16 @@ bool IGraphicsRaster::BlitScaled(const IFrameBitmap& bitmap, const IRectangle& d
                       artY + clip.T - device.T, clip.Width(), clip.Height(), WeightFor(blend),
                       ModeFor(blend));
     return true;
+}
+
+void IGraphicsRaster::BlitDevice(const RAS_IBitmap& pixels, const IRectangle& rect,
+                                 const IDrawBlend* blend) {
+    const IRectangle device = ToDevice(rect);
+    const IRectangle clip = device.Intersection(ToDevice(PaintRegionInProgress()));
+    if (clip.Width() <= 0 || clip.Height() <= 0)
+        return;
+    RAS_CompositeArea(surface.get(), &pixels, clip.L, clip.T, clip.L - device.L, clip.T - device.T,
+                      clip.Width(), clip.Height(), WeightFor(blend), ModeFor(blend));
 }
 
 bool IGraphicsRaster::BlitBitmap(const IFrameBitmap& bitmap, const IRectangle& destination,

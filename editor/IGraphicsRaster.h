@@ -30,6 +30,7 @@ public:
 
     // UI thread. Clamped to 1..3; the surface follows and every control redraws.
     virtual void SetScale(double scale);
+    void SetPanelSize(int width, int height) override;
     double Scale() const { return scale; }
     int DeviceWidth() const { return ToDevice(Width()); }
     int DeviceHeight() const { return ToDevice(Height()); }
@@ -74,6 +75,9 @@ public:
     virtual RAS_IBitmap* DecodeImageResource(int resourceId, const char* name) = 0;
 
     RAS_IBitmap* Surface() const;
+    // During a paint pass: pixels made at the device's resolution copied one for one to
+    // the top-left of rect (design units), clipped to the paint region.
+    void BlitDevice(const RAS_IBitmap& pixels, const IRectangle& rect, const IDrawBlend* blend);
     // The image of a loaded bitmap in art set 2 or 3; null when the module has none.
     RAS_IBitmap* ArtSet(const IFrameBitmap& bitmap, int set);
 
@@ -94,6 +98,7 @@ private:
     const RAS_IBitmap* DeviceArtFor(const IFrameBitmap& bitmap, int frameWidth, int frameHeight);
     bool BlitScaled(const IFrameBitmap& bitmap, const IRectangle& destination, int sourceX,
                     int sourceY, const IDrawBlend* blend);
+    void RemakeSurface();
     float ToDeviceFloat(float design) const { return static_cast<float>(double{design} * scale); }
 
     std::unique_ptr<RAS_SysBitmap> surface;

@@ -23,6 +23,13 @@ void IGraphicsWindow::ResizeEditor(int newWidth, int newHeight) {
     ResizeWindow(DeviceWidth() - oldWidth, DeviceHeight() - oldHeight);
 }
 
+void IGraphicsWindow::SetPanelSize(int newWidth, int newHeight) {
+    const int oldWidth = DeviceWidth();
+    const int oldHeight = DeviceHeight();
+    IGraphicsRaster::SetPanelSize(newWidth, newHeight);
+    ResizeWindow(DeviceWidth() - oldWidth, DeviceHeight() - oldHeight);
+}
+
 void IGraphicsWindow::SetScale(double wanted) {
     const int oldWidth = DeviceWidth();
     const int oldHeight = DeviceHeight();

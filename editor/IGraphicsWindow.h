@@ -23,6 +23,7 @@ public:
     // UI thread. The surface and the open window follow the new panel size, or scale.
     void ResizeEditor(int width, int height) override;
     void SetScale(double scale) override;
+    void SetPanelSize(int width, int height) override;
     // UI thread. A scale a host or the user chose stays; one that was not chosen is the
     // system's, which the window follows where the system tells it of a change (a move
     // to a monitor of another density on Windows).

@@ -1,5 +1,7 @@
 #include "LV2UIParameters.h"
 
+#include "IGraphicsRaster.h"
+
 #include "IEffectBase.h"
 #include "LV2Product.h"
 
@@ -31,7 +33,10 @@ const IParameter* LV2UIParameters::DescribeParameter(int index) const {
 }
 
 void LV2UIParameters::PanelSizeChanged(int width, int height) {
-    host.Resize(width, height);
+    if (shownOn)
+        host.Resize(shownOn->DeviceWidth(), shownOn->DeviceHeight());
+    else
+        host.Resize(width, height);
 }
 
 bool LV2UIParameters::PortChanged(uint32_t port, float value) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 class IEffectBase;
+class IGraphicsRaster;
 
 // The panel's parameters in an LV2 UI: a copy of the effect's parameter table, which the
 // host's port values keep current, and whose edits go to the plug-in as port values in
@@ -23,10 +24,13 @@ public:
     void PanelSizeChanged(int width, int height) override;
 
     int Count() const { return static_cast<int>(parameters.size()); }
+    // The panel whose size the host hears of, in its device pixels.
+    void ShowsOn(const IGraphicsRaster* panel) { shownOn = panel; }
     // A port value from the host; false for a port that is not a parameter's.
     bool PortChanged(uint32_t port, float value);
 
 private:
     std::vector<IParameter> parameters;
     const LV2UIHost& host;
+    const IGraphicsRaster* shownOn = nullptr;
 };

@@ -5,13 +5,15 @@
 #include "IGraphicsWindow.h"
 #include "Quelor.h"
 #include "QuelorPanel.h"
+#include "QuelorStrip.h"
 
 #include <cstdint>
 
 // The Quelor panel in the plug-in's own binary: the editor window over the effect's own
 // parameters, with the size and window a host adapter asks for. The parameter link is the
 // first base, so it is whole before the drawing context that uses it. Its needles and LED
-// follow the meters the effect stores after each block, taken when the panel refreshes.
+// follow the meters the effect stores after each block, and its strip the effect's level
+// history, taken when the panel refreshes.
 class QuelorEditor final : private IEffectParameters,
                            public IGraphicsWindow,
                            public IEditorWindow {
@@ -20,7 +22,7 @@ public:
                  RAS_ModuleHandle images)
         : IEffectParameters(effect),
           IGraphicsWindow(this, panelWidth, panelHeight, framesPerSecond, images), metered(effect),
-          meters(LayOutQuelorPanel(*this)), shownBlocks(effect.MeteredBlocks()) {}
+          meters(LayOutQuelorPanel(*this)), shownBlocks(effect.MeteredBlocks()), strip(*this) {}
 
     int EditorWidth() const override { return Width(); }
     int EditorHeight() const override { return Height(); }
@@ -36,6 +38,7 @@ public:
     // UI thread. The needles and the LED move only when a block has run since they last
     // did, so that they hold their place while nothing plays.
     void TakeReadings() override {
+        strip.Follow(metered.History());
         const uint32_t blocks = metered.MeteredBlocks();
         if (blocks == shownBlocks)
             return;
@@ -47,8 +50,11 @@ public:
         SetControlValue(meters.outNeedle, needles.out);
     }
 
+    QuelorStrip& Strip() { return strip; }
+
 private:
     const Quelor& metered;
     QuelorMeterControls meters;
     uint32_t shownBlocks;
+    QuelorStrip strip;
 };

@@ -3,6 +3,7 @@
 #include "AudioFile.h"
 #include "DemoSignal.h"
 #include "IGraphicsRaster.h"
+#include "QuelorEditor.h"
 #include "PanelPicture.h"
 #include "ParameterSetting.h"
 #include "PluginHost.h"
@@ -26,6 +27,7 @@ struct Options {
     std::string in;
     std::vector<std::string> params;
     bool demo = false;
+    bool strip = false;
     double scale = 1.0;
 };
 
@@ -91,6 +93,8 @@ int Snapshot(const Options& options) {
     if (!panel || !panel->SurfacePixels())
         return Fail("the effect has no editor surface");
     panel->SetScale(options.scale);
+    if (auto* editor = dynamic_cast<QuelorEditor*>(panel); editor && options.strip)
+        editor->Strip().SetOpen(true);
     // The needles take the meters as a refresh would, with no window to refresh.
     panel->TakeReadings();
     panel->PaintRegion({0, 0, panel->Width(), panel->Height()});
@@ -113,6 +117,7 @@ int main(int argc, char** argv) {
     app.add_flag("--demo", options.demo, "run the built-in drum loop through the effect first");
     app.add_option("--scale", options.scale, "device pixels per panel unit, 1 to 3")
         ->check(CLI::Range(PanelScale::kMin, PanelScale::kMax));
+    app.add_flag("--strip", options.strip, "show the history strip below the panel");
     app.set_version_flag("--version", std::string("quelor-snapshot ") + QUELOR_VERSION);
     try {
         app.parse(argc, argv);

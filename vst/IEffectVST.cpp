@@ -610,13 +610,19 @@ void IEffectVST::HostProduct(char* name, int size, int32_t* version) {
     *version = product[0] ? PackDecimalVersion(CallHost(audioMasterGetVendorVersion)) : 0;
 }
 
+// The panel grew or shrank (its strip): the rectangle follows, and the host is asked to
+// size its window to it.
 bool IEffectVST::EditorResized(int, int) {
     int width = 0;
     int height = 0;
-    if (!(record.flags & effFlagsHasEditor) || !Effect().EditorSize(&width, &height))
+    if (!(record.flags & effFlagsHasEditor) || !runtime.Editor().Offered(&width, &height))
         return false;
-    ScopedPlugLock lock(Effect().Lock());
-    UpdateEditorRect(width, height);
+    {
+        ScopedPlugLock lock(Effect().Lock());
+        UpdateEditorRect(width, height);
+    }
+    // A host that cannot resize still reads the new rectangle at its next effEditGetRect.
+    CallHost(audioMasterSizeWindow, width, height);
     return true;
 }
 

@@ -68,6 +68,7 @@ tresult PLUGIN_API EditorViewVST3::attached(void* parent, FIDString type) {
     }
     idle.Start(*editor.Window());
     open = true;
+    plug.SetShownView(this);
     return kResultOk;
 }
 
@@ -83,6 +84,7 @@ void EditorViewVST3::Close() {
     if (!open)
         return;
     open = false;
+    plug.SetShownView(nullptr);
     idle.Stop();
     plug.Runtime().Editor().Close(this);
 }
@@ -133,9 +135,12 @@ tresult PLUGIN_API EditorViewVST3::setContentScaleFactor(ScaleFactor factor) {
     if (!plug.Runtime().Editor().SetScale(static_cast<double>(factor)))
         return kResultFalse;
     // Before attached the host reads the scaled size from getSize.
-    if (frame && open) {
-        ViewRect size = PanelRect();
-        frame->resizeView(this, &size);
-    }
+    if (open)
+        FollowPanelSize();
     return kResultTrue;
+}
+
+bool EditorViewVST3::FollowPanelSize() {
+    ViewRect size = PanelRect();
+    return frame && frame->resizeView(this, &size) == kResultTrue;
 }

@@ -44,6 +44,10 @@ public:
     // Before attached, or at any time; the host's frame is asked for the new size.
     vst3::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
 
+    // The panel's new size asked of the host's frame; false without a frame or when the
+    // host refuses it.
+    bool FollowPanelSize();
+
 private:
     ~EditorViewVST3();
     EditorViewVST3(const EditorViewVST3&) = delete;

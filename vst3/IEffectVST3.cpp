@@ -585,3 +585,7 @@ void IEffectVST3::HostProduct(char* name, int size, int32_t* version) {
     }
     application->release();
 }
+
+bool IEffectVST3::EditorResized(int, int) {
+    return shownView && shownView->FollowPanelSize();
+}

@@ -12,6 +12,8 @@
 // The component's own vtable entries for the four methods it shares by name with the
 // edit controller, so that a host's call through each interface reaches its own code.
 // UI thread, all four, in both.
+class EditorViewVST3;
+
 class ComponentPartVST3 : public vst3::IComponent {
 public:
     vst3::tresult PLUGIN_API initialize(vst3::FUnknown* context) final {
@@ -159,6 +161,10 @@ public:
     void EditEnd(int index) override;
     // Host thread: IHostApplication::getName of the context given to initialize.
     void HostProduct(char* name, int size, int32_t* version) override;
+    // UI thread: the panel grew or shrank (its strip); the view showing it asks its frame.
+    bool EditorResized(int width, int height) override;
+    // UI thread: the view that shows the panel, or null.
+    void SetShownView(EditorViewVST3* view) { shownView = view; }
 
     // UI thread. The context the host gave the factory (IPluginFactory3::setHostContext),
     // where a view whose frame offers no run loop looks for one; referenced while kept.
@@ -198,6 +204,7 @@ private:
     int initializeCount = 0;
     vst3::FUnknown* hostContext = nullptr; // referenced while initialized
     vst3::FUnknown* factoryContext = nullptr;
+    EditorViewVST3* shownView = nullptr;
     vst3::IComponentHandler* componentHandler = nullptr; // referenced
     // Last, so that it goes first, while all it could reach here is still whole.
     EffectRuntime runtime;

@@ -6,10 +6,13 @@
 #include "Quelor.h"
 #include "QuelorLV2.h"
 #include "QuelorPanel.h"
+#include "QuelorStrip.h"
 
 #include "raster/RAS_Resources.h"
 
 #include <array>
+#include <chrono>
+#include <cmath>
 
 namespace {
 
@@ -22,7 +25,8 @@ public:
           firstMeterPort(LV2MeterPortIndex(Quelor().Buses(), parameters.Count(), 0)),
           window(&parameters, kQuelorPanelWidth, kQuelorPanelHeight,
                                              kQuelorPanelFps, RAS_OwnModule()),
-          meters(LayOutQuelorPanel(window)) {
+          meters(LayOutQuelorPanel(window)), strip(window), lastIdle(Clock::now()) {
+        parameters.ShowsOn(&window);
         for (int i = 0; i < parameters.Count(); ++i)
             window.PushParamToControls(i, parameters.DescribeParameter(i)->Normalized(), true);
         // The desktop's scale until the host tells its own.
@@ -39,7 +43,15 @@ public:
                               true);
     }
     void* Open(void* parentWindow) override { return window.OpenEditorWindow(parentWindow); }
-    void Idle() override { window.EditorIdle(); }
+    // The strip has no history of the plug-in's to copy: the meters the ports last
+    // reported stand for the time since the last idle.
+    void Idle() override {
+        const Clock::time_point now = Clock::now();
+        const auto points = static_cast<int>((now - lastIdle) / kPointInterval);
+        lastIdle += points * kPointInterval;
+        strip.Hold(ReadingFromPorts(), points);
+        window.EditorIdle();
+    }
 
     void PortChanged(uint32_t port, float value) override {
         if (parameters.PortChanged(port, value)) {
@@ -56,6 +68,15 @@ public:
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::microseconds kPointInterval{5000};
+
+    LevelPoint ReadingFromPorts() const {
+        const auto amplitude = [](double db) { return static_cast<float>(std::pow(10.0, db / 20.0)); };
+        return {amplitude(readings[Quelor::kMeterInput]), amplitude(readings[Quelor::kMeterOutput]),
+                amplitude(-readings[Quelor::kMeterReduction]), 1.0f};
+    }
+
     void ShowMeters() {
         window.SetControlValue(meters.led, readings[Quelor::kMeterBrickwall]);
         window.SetControlValue(meters.inNeedle, Quelor::LevelNeedle(readings[Quelor::kMeterInput]));
@@ -69,6 +90,8 @@ private:
     int firstMeterPort;
     IGraphicsWindow window;
     QuelorMeterControls meters;
+    QuelorStrip strip;
+    Clock::time_point lastIdle;
     std::array<double, Quelor::kMeterCount> readings{Quelor::kMeterFloorDb, 0.0,
                                                      Quelor::kMeterFloorDb, 0.0};
 };

@@ -75,9 +75,14 @@ TEST(EditorPanel, ControlsAsLaidOut) {
         {{382, 33, 404, 331}, -1},
         {{414, 33, 436, 331}, -1},
         {{446, 33, 468, 331}, -1},
+        // The strip's button on the panel; then, below it, the strip and its two graphs.
+        {{262, 332, 328, 348}, -1},
+        {{0, 370, 510, 510}, -1},
+        {{44, 384, 335, 493}, -1},
+        {{380, 384, 489, 493}, -1},
     };
-    ASSERT_EQ(panel.ControlCount(), 17);
-    for (int i = 0; i < 17; ++i) {
+    ASSERT_EQ(panel.ControlCount(), 21);
+    for (int i = 0; i < 21; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(panel.ControlAt(i)->Rect(), layout[i].rect);
         EXPECT_EQ(panel.ControlAt(i)->ParamIndex(), layout[i].parameter);

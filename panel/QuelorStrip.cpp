@@ -1,0 +1,264 @@
+#include "QuelorStrip.h"
+
+#include "IEditorParameters.h"
+#include "IGraphicsRaster.h"
+#include "IParameter.h"
+#include "Quelor.h"
+#include "QuelorPanel.h"
+#include "raster/RAS_Composite.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+constexpr double kFloorDb = -48.0;
+constexpr double kUnitsPerDb = 2.25;
+// The ratio the knob's end stands for: no output above the threshold.
+constexpr double kInfiniteRatio = 30.0;
+
+// The strip's plots, in panel units (the art draws their frames and scales).
+constexpr IRectangle kHistoryPlot{44, kQuelorPanelHeight + 14, 335, kQuelorPanelHeight + 123};
+constexpr IRectangle kTransferPlot{380, kQuelorPanelHeight + 14, 489, kQuelorPanelHeight + 123};
+
+// The legend's colours: IN, OUT, GR and the brickwall's accent.
+constexpr RAS_Pixel32 kInputArea = 0x408A8E96;
+constexpr RAS_Pixel32 kOutputLine = 0xFFD4D6DA;
+constexpr RAS_Pixel32 kGainLine = 0xFF60B2E8;
+constexpr RAS_Pixel32 kLimiterLine = 0xFFF0A638;
+constexpr IDrawColor kCurve{255, 212, 214, 218};
+constexpr IDrawColor kDot{255, 240, 166, 56};
+
+double Decibels(double linear) {
+    return 20.0 * std::log10(std::max(linear, 1e-9));
+}
+
+// Units below the plot's top where a level stands.
+double UnitsFor(double db) {
+    return std::clamp(-db, 0.0, -kFloorDb) * kUnitsPerDb;
+}
+
+// The part of the segment inside the box, by Liang and Barsky; false when none is.
+bool ClipToBox(double box[4], double& x0, double& y0, double& x1, double& y1) {
+    double t0 = 0.0, t1 = 1.0;
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - box[0], box[2] - x0, y0 - box[1], box[3] - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+    }
+    if (t0 > t1)
+        return false;
+    const double ax = x0 + t0 * dx, ay = y0 + t0 * dy;
+    x1 = x0 + t1 * dx;
+    y1 = y0 + t1 * dy;
+    x0 = ax;
+    y0 = ay;
+    return true;
+}
+} // namespace
+
+// The history.
+
+IHistoryGraph::IHistoryGraph(const IRectangle& plot, const LevelTrace& levels)
+    : IControl(plot, -1, {kDrawBlendAlpha, 1.0f}), trace(levels) {}
+
+IHistoryGraph::Column IHistoryGraph::ColumnAt(uint64_t column) const {
+    const auto width = static_cast<uint64_t>(traces.PixelWidth());
+    const uint64_t first = column * LevelTrace::kPoints / width;
+    const uint64_t end = std::max(first + 1, (column + 1) * LevelTrace::kPoints / width);
+    LevelPoint peak{0.0f, 0.0f, 1.0f, 1.0f};
+    for (uint64_t n = first; n < end; ++n) {
+        const LevelPoint p = trace.At(n);
+        peak.input = std::max(peak.input, p.input);
+        peak.output = std::max(peak.output, p.output);
+        peak.gain = std::min(peak.gain, p.gain);
+        peak.limiter = std::min(peak.limiter, p.limiter);
+    }
+    const int last = traces.PixelHeight() - 1;
+    const auto row = [this, last](double db) {
+        return std::min(last, static_cast<int>(std::lround(UnitsFor(db) * scale)));
+    };
+    return {row(Decibels(peak.input)), row(Decibels(peak.output)), row(Decibels(peak.gain)),
+            row(Decibels(peak.limiter)), peak.limiter < 0.999f};
+}
+
+void IHistoryGraph::DrawSpan(int x, int from, int to, RAS_Pixel32 colour) {
+    const int top = std::min(from, to);
+    const int bottom = std::min(std::max(from, to) + thickness, traces.PixelHeight());
+    for (int y = top; y < bottom; ++y)
+        traces.Pixels()[static_cast<std::size_t>(y) * static_cast<std::size_t>(traces.PixelWidth()) +
+                        static_cast<std::size_t>(x)] = colour;
+}
+
+void IHistoryGraph::DrawColumn(int x, const Column& column, const Column& before) {
+    const int height = traces.PixelHeight();
+    DrawSpan(x, 0, height - 1, 0);
+    if (column.input < height - 1)
+        DrawSpan(x, column.input, height - 1, kInputArea);
+    DrawSpan(x, before.output, column.output, kOutputLine);
+    DrawSpan(x, before.gain, column.gain, kGainLine);
+    if (column.limiting)
+        DrawSpan(x, before.limiting ? before.limiter : 0, column.limiter, kLimiterLine);
+}
+
+void IHistoryGraph::Advance(const IGraphicsRaster& panel) {
+    const IRectangle device = panel.ToDevice(Rect());
+    const int width = device.Width();
+    const int height = device.Height();
+    const uint64_t complete = trace.Count() * static_cast<uint64_t>(width) / LevelTrace::kPoints;
+    const bool whole =
+        panel.Scale() != scale || traces.PixelWidth() != width || traces.PixelHeight() != height;
+    if (!whole && complete == shown)
+        return;
+    uint64_t from = shown;
+    if (whole || complete - shown >= static_cast<uint64_t>(width)) {
+        if (whole) {
+            scale = panel.Scale();
+            thickness = std::max(1, static_cast<int>(std::lround(scale)));
+            traces.SetSize(width, height);
+        }
+        from = complete > static_cast<uint64_t>(width) ? complete - static_cast<uint64_t>(width) : 0;
+        RAS_FillArea(&traces, 0, 0, width, height, 0, 1.0f, RAS_OP_COPY);
+        newest = ColumnAt(from);
+    } else {
+        // Scrolled by the columns that passed; the new ones are drawn at the right.
+        const auto moved = static_cast<int>(complete - shown);
+        for (int y = 0; y < height; ++y) {
+            RAS_Pixel32* row = traces.Pixels() + static_cast<std::ptrdiff_t>(y) * width;
+            std::memmove(row, row + moved, static_cast<std::size_t>(width - moved) * sizeof *row);
+        }
+    }
+    const int left = width - static_cast<int>(complete - from);
+    for (uint64_t c = from; c < complete; ++c) {
+        const Column column = ColumnAt(c);
+        DrawColumn(left + static_cast<int>(c - from), column, newest);
+        newest = column;
+    }
+    shown = complete;
+    MarkDirty(false);
+}
+
+void IHistoryGraph::Render(IDrawContext& context) {
+    if (auto* raster = dynamic_cast<IGraphicsRaster*>(&context); raster && traces.Pixels())
+        raster->BlitDevice(traces, Rect(), &Blend());
+}
+
+// The transfer curve.
+
+ITransferCurve::ITransferCurve(const IRectangle& plot, const LevelTrace& levels)
+    : IControl(plot, -1, {kDrawBlendAlpha, 1.0f}), trace(levels) {}
+
+double ITransferCurve::OutputFor(double inputDb) const {
+    const double above = inputDb - threshold;
+    const double compressed =
+        above <= 0.0 ? inputDb : threshold + (ratio >= kInfiniteRatio ? 0.0 : above / ratio);
+    return compressed + makeup;
+}
+
+void ITransferCurve::Follow(const IEditorParameters& parameters) {
+    const auto current = [&parameters](int index) {
+        const IParameter* parameter = parameters.DescribeParameter(index);
+        return parameter ? parameter->Value() : 0.0;
+    };
+    const LevelPoint newest = trace.Count() > 0 ? trace.At(trace.Count() - 1) : LevelPoint{};
+    const double t = current(Quelor::kThreshold), r = std::max(1.0, current(Quelor::kRatio)),
+                 g = current(Quelor::kGain);
+    const double in = std::max(Decibels(newest.input), kFloorDb),
+                 out = std::max(Decibels(newest.output), kFloorDb);
+    if (t == threshold && r == ratio && g == makeup && in == dotInput && out == dotOutput)
+        return;
+    threshold = t;
+    ratio = r;
+    makeup = g;
+    dotInput = in;
+    dotOutput = out;
+    MarkDirty(false);
+}
+
+void ITransferCurve::Render(IDrawContext& context) {
+    const IRectangle& r = Rect();
+    const auto x = [&r](double db) { return r.L + (db - kFloorDb) * kUnitsPerDb; };
+    const auto y = [&r](double db) { return r.T + UnitsFor(db); };
+    double box[4] = {static_cast<double>(r.L), static_cast<double>(r.T),
+                     static_cast<double>(r.R - 1), static_cast<double>(r.B - 1)};
+    // Straight below the threshold and straight above it: two segments draw it exactly.
+    const double knee = std::clamp(threshold, kFloorDb, 0.0);
+    const double ends[3] = {kFloorDb, knee, 0.0};
+    for (int i = 0; i < 2; ++i) {
+        double x0 = x(ends[i]), x1 = x(ends[i + 1]);
+        double y0 = r.T - (OutputFor(ends[i]) * kUnitsPerDb);
+        double y1 = r.T - (OutputFor(ends[i + 1]) * kUnitsPerDb);
+        if (ClipToBox(box, x0, y0, x1, y1))
+            context.DrawSegment(kCurve, static_cast<float>(x0), static_cast<float>(y0),
+                                static_cast<float>(x1), static_cast<float>(y1), nullptr, true);
+    }
+    const auto dotX = static_cast<int>(std::lround(x(dotInput)));
+    const auto dotY = static_cast<int>(std::lround(y(dotOutput)));
+    const IRectangle dot = IRectangle{dotX - 2, dotY - 2, dotX + 2, dotY + 2}.Intersection(r);
+    context.FillRectangle(kDot, dot, nullptr);
+}
+
+// The button and the strip.
+
+void IStripButton::MousePressed(int, int, const IMouseKeys& keys) {
+    if (keys.left)
+        strip.SetOpen(!strip.IsOpen());
+}
+
+QuelorStrip::QuelorStrip(IGraphicsRaster& layout) : panel(layout) {
+    button = new IStripButton(262, 332, panel.LoadFrameBitmap(107, "img/strip_button.png", 2),
+                              *this);
+    panel.AppendControl(button);
+    background = new IBitmapControl(0, kQuelorPanelHeight, -1,
+                                    panel.LoadFrameBitmap(106, "img/strip.png", 1), kDrawBlendCopy);
+    panel.AppendControl(background);
+    history = new IHistoryGraph(kHistoryPlot, trace);
+    panel.AppendControl(history);
+    curve = new ITransferCurve(kTransferPlot, trace);
+    panel.AppendControl(curve);
+    for (IControl* control : {background, static_cast<IControl*>(history),
+                              static_cast<IControl*>(curve)})
+        control->SetHidden(true);
+}
+
+void QuelorStrip::SetOpen(bool wanted) {
+    if (wanted == open)
+        return;
+    open = wanted;
+    button->ApplyValueFromPlug(open ? 1.0 : 0.0);
+    for (IControl* control : {background, static_cast<IControl*>(history),
+                              static_cast<IControl*>(curve)})
+        control->SetHidden(!open);
+    panel.SetPanelSize(kQuelorPanelWidth,
+                       kQuelorPanelHeight + (open ? kQuelorStripHeight : 0));
+    Refresh();
+}
+
+void QuelorStrip::Follow(const LevelHistory& levels) {
+    trace.Follow(levels);
+    Refresh();
+}
+
+void QuelorStrip::Hold(const LevelPoint& reading, int points) {
+    trace.Hold(reading, points);
+    Refresh();
+}
+
+// Cheap when nothing moved: the graph only compares its columns and scale.
+void QuelorStrip::Refresh() {
+    if (!open)
+        return;
+    history->Advance(panel);
+    if (const IEditorParameters* parameters = panel.Parameters())
+        curve->Follow(*parameters);
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "IControl.h"
+#include "LevelTrace.h"
+#include "raster/RAS_Bitmap.h"
+
+class IGraphicsRaster;
+class QuelorStrip;
+
+// The strip below the panel, in design units: 510 x 140 under the 510 x 370 panel. Its
+// graphs put levels on one scale, 0 dB at the top down to -48 dB, 2.25 units a dB.
+constexpr int kQuelorStripHeight = 140;
+
+// The last six seconds, newest at the right: the input as an area, the output, the
+// compressor's gain and the brickwall's gain as traces. The traces are a picture of their
+// own at the device's resolution, drawn over the strip's art: new points move it left and
+// add columns at its right, so it is drawn whole only after a change of scale or a gap.
+class IHistoryGraph final : public IControl {
+public:
+    IHistoryGraph(const IRectangle& rect, const LevelTrace& trace);
+    void MousePressed(int, int, const IMouseKeys&) override {}
+    void Render(IDrawContext& context) override;
+    // UI thread, once the trace took new points.
+    void Advance(const IGraphicsRaster& panel);
+
+private:
+    // Rows, from the top of the graph, where a column's levels stand.
+    struct Column {
+        int input;
+        int output;
+        int gain;
+        int limiter;
+        bool limiting;
+    };
+    Column ColumnAt(uint64_t column) const;
+    void DrawColumn(int x, const Column& column, const Column& before);
+    void DrawSpan(int x, int from, int to, RAS_Pixel32 colour);
+
+    const LevelTrace& trace;
+    RAS_MemBitmap traces;
+    double scale = 0.0;
+    int thickness = 1;
+    uint64_t shown = 0; // the columns drawn, counted from the first
+    Column newest{};
+};
+
+// Input level to output level as threshold, ratio and make-up gain make it, hard-kneed,
+// Ratio 30 as infinite; the newest point's input and output levels as a dot on it.
+class ITransferCurve final : public IControl {
+public:
+    ITransferCurve(const IRectangle& rect, const LevelTrace& trace);
+    void MousePressed(int, int, const IMouseKeys&) override {}
+    void Render(IDrawContext& context) override;
+    // UI thread: marked for drawing when the curve or the dot moved.
+    void Follow(const IEditorParameters& parameters);
+
+    // Where the dot stands, in dB; the curve's output for an input, in dB.
+    double DotInput() const { return dotInput; }
+    double DotOutput() const { return dotOutput; }
+    double OutputFor(double inputDb) const;
+
+private:
+    const LevelTrace& trace;
+    double threshold = 0.0;
+    double ratio = 1.0;
+    double makeup = 0.0;
+    double dotInput = -48.0;
+    double dotOutput = -48.0;
+};
+
+// The HISTORY button on the panel: opens and closes the strip.
+class IStripButton final : public IBitmapControl {
+public:
+    IStripButton(int x, int y, const IFrameBitmap& image, QuelorStrip& opened)
+        : IBitmapControl(x, y, -1, image, kDrawBlendAlpha), strip(opened) {}
+    void MousePressed(int x, int y, const IMouseKeys& keys) override;
+    void MouseDoubleClicked(int x, int y, const IMouseKeys& keys) override {
+        MousePressed(x, y, keys);
+    }
+
+private:
+    QuelorStrip& strip;
+};
+
+// The strip and its button on a laid-out panel. Closed, the panel is as it was; open, it
+// is 140 units taller, the window grows through the host, and the graphs follow the
+// levels. UI thread.
+class QuelorStrip {
+public:
+    // Appends the button and the strip's controls, closed.
+    explicit QuelorStrip(IGraphicsRaster& panel);
+    QuelorStrip(const QuelorStrip&) = delete;
+    QuelorStrip& operator=(const QuelorStrip&) = delete;
+
+    void SetOpen(bool open);
+    bool IsOpen() const { return open; }
+    // On each refresh: the effect's new points (the panel in the effect's binary), or a
+    // reading that stood for points (a panel fed by ports).
+    void Follow(const LevelHistory& history);
+    void Hold(const LevelPoint& reading, int points);
+
+    const ITransferCurve& Curve() const { return *curve; }
+    const LevelTrace& Trace() const { return trace; }
+
+private:
+    void Refresh();
+
+    IGraphicsRaster& panel;
+    LevelTrace trace;
+    IStripButton* button;
+    IControl* background;
+    IHistoryGraph* history;
+    ITransferCurve* curve;
+    bool open = false;
+};
