@@ -6,6 +6,7 @@
 #include "IVUNeedle.h"
 #include "NoWindowServices.h"
 #include "Quelor.h"
+#include "QuelorEditor.h"
 #include "QuelorEditorFactory.h"
 #include "QuelorEntry.h"
 #include "QuelorPanel.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -206,6 +208,39 @@ TEST(EditorPanel, DrawsEveryScaleFromTheArtMadeForIt) {
         EXPECT_EQ(repainted, std::vector<uint32_t>(panel.SurfacePixels(),
                                                    panel.SurfacePixels() + width * height));
     }
+}
+
+// Two seconds of a -6 dBFS sine at threshold -20 and ratio 4: the strip's history reads
+// 10.5 dB of gain reduction throughout, and the transfer curve's dot sits at (-6, -16.5).
+TEST(EditorPanel, TheStripShowsAKnownSignalAsItIs) {
+    Quelor effect(&QuelorEditorFactory());
+    OpenLikeHost(effect, 48000, 480);
+    SetParameter(effect, Quelor::kThreshold, -20);
+    SetParameter(effect, Quelor::kRatio, 4);
+    PanelOf(effect);
+    auto& editor = dynamic_cast<QuelorEditor&>(*effect.EditorWindow());
+    editor.Strip().SetOpen(true);
+    EXPECT_EQ(editor.EditorHeight(), 510);
+    const double amplitude = std::pow(10.0, -6.0 / 20.0);
+    ChannelSet sine(2 * 48000);
+    for (std::size_t i = 0; i < sine.Frames(); ++i)
+        sine.in[0][i] = sine.in[1][i] =
+            amplitude * std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(i) / 48000.0);
+    Process(effect, sine, {480});
+    editor.IdleEditor();
+
+    const LevelTrace& trace = editor.Strip().Trace();
+    ASSERT_EQ(trace.Count(), 400u);
+    // After the attack's first 10 ms, every point of the two seconds.
+    for (uint64_t n = 2; n < trace.Count(); ++n)
+        ASSERT_NEAR(20.0 * std::log10(static_cast<double>(trace.At(n).gain)), -10.5, 0.5) << "point " << n;
+    const ITransferCurve& curve = editor.Strip().Curve();
+    EXPECT_DOUBLE_EQ(curve.OutputFor(-6.0), -16.5);
+    EXPECT_NEAR(curve.DotInput(), -6.0, 0.1);
+    EXPECT_NEAR(curve.DotOutput(), -16.5, 0.5);
+
+    editor.Strip().SetOpen(false);
+    EXPECT_EQ(editor.EditorHeight(), 370);
 }
 
 TEST(EditorPanel, MouseEditsReachTheHost) {

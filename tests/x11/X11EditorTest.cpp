@@ -335,6 +335,25 @@ TEST_P(X11EditorInput, OpensAtTheDesktopsScaleAndDragsInPanelUnits) {
     EXPECT_EQ(Mismatches(editor, 2), 0);
 }
 
+// The HISTORY button opens the strip: the window grows by it, the host is asked for the
+// new size, and the strip shows what the reference panel shows; pressed again, it closes.
+TEST_P(X11EditorInput, TheHistoryButtonGrowsTheWindowThroughTheHost) {
+    constexpr int kOpenHeight = kPanelHeight + 140;
+    XResizeWindow(dpy, hostWindow, kHostWidth, kOpenHeight);
+    const Window editor = Open();
+    for (const int height : {kOpenHeight, kPanelHeight}) {
+        checker.ClearLog();
+        Click(295, 340);
+        Idle();
+        EXPECT_EQ(GeometryOf(editor), (Geometry{0, 0, kPanelWidth, height}));
+        std::vector<std::pair<int32_t, intptr_t>> asked;
+        for (const HostCall& call : checker.Calls())
+            if (call.opcode == audioMasterSizeWindow)
+                asked.emplace_back(call.index, call.value);
+        EXPECT_EQ(asked, (std::vector<std::pair<int32_t, intptr_t>>{{kPanelWidth, height}}));
+    }
+}
+
 TEST_P(X11EditorInput, ClickStepsASwitchAndDoubleClickResetsAKnob) {
     Open();
     Click(kBrickwallX, kBrickwallY);
