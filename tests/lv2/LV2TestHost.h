@@ -130,7 +130,7 @@ private:
 
 // Quelor on the base alone, as the reference.
 struct Reference {
-    explicit Reference(int blockSize = kLongestRun) { OpenLikeHost(effect, kRate, blockSize); }
+    Reference() { OpenLikeHost(effect, kRate, kLongestRun); }
     void Set(int index, double real) {
         effect.ParameterAt(index)->SetLimited(real);
         effect.ParameterChanged(index);

@@ -1,9 +1,11 @@
 // The adapter behind a small test effect, for the paths Quelor never takes.
 #include "CheckerHost.h"
+#include "HostPolicy.h"
 #include "IEffectVST.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -13,8 +15,17 @@
 
 namespace {
 
-const EffectIdentity kIdentity{3, "1-1 2-2 4-2", 1, "Tester", "Test Product", "Test Maker",
-                               0x00010203, FourCharCode("Tst1"), FourCharCode("TstM"), 0, false,
+const EffectIdentity kIdentity{3,
+                               "1-1 2-2 4-2",
+                               1,
+                               "Tester",
+                               "Test Product",
+                               "Test Maker",
+                               0x00010203,
+                               FourCharCode("Tst1"),
+                               FourCharCode("TstM"),
+                               0,
+                               false,
                                false};
 
 class TestEffect : public IEffectBase {
@@ -90,7 +101,9 @@ public:
     int closes = 0;
 };
 
-TEST(AdapterParameters, SetParameterShowsTheEditorFirstAndReactsOnceWithoutTellingTheHost) {
+// setParameter shows the editor the normalized value before the change, a text the exact
+// value in real units; either makes the effect react once, and the host hears of neither.
+TEST(AdapterParameters, SetParameterAndTextsShowTheEditorFirstAndReactOnceOrNotAtAll) {
     CheckerHost host;
     TestPlug plug;
     auto* editor = new TestEditor(&plug.effect);
@@ -99,7 +112,6 @@ TEST(AdapterParameters, SetParameterShowsTheEditorFirstAndReactsOnceWithoutTelli
     plug.effect.changes.clear();
     plug.Record()->setParameter(plug.Record(), 2, 0.5f);
     EXPECT_EQ(plug.effect.ParameterAt(2)->Value(), 15.0);
-    EXPECT_EQ(plug.effect.changes, std::vector<int>{2});
     ASSERT_EQ(editor->pushes.size(), 1u);
     EXPECT_EQ(editor->pushes[0].value, 0.5);
     EXPECT_TRUE(editor->pushes[0].normalized);
@@ -107,39 +119,26 @@ TEST(AdapterParameters, SetParameterShowsTheEditorFirstAndReactsOnceWithoutTelli
     // A host echoing the value back, or one the step rounds to it, changes nothing.
     plug.Record()->setParameter(plug.Record(), 2, 0.5f);
     plug.Record()->setParameter(plug.Record(), 2, 0.51f);
-    EXPECT_EQ(plug.effect.changes, std::vector<int>{2});
-    EXPECT_EQ(editor->pushes.size(), 1u);
-    EXPECT_TRUE(host.Calls().empty());
-}
-
-TEST(AdapterParameters, TextsSetTheExactValueOnTheSetParameterPathOrNothing) {
-    CheckerHost host;
-    TestPlug plug;
-    auto* editor = new TestEditor(&plug.effect);
-    plug.effect.AttachEditor(editor);
-    editor->pushes.clear();
-    plug.effect.changes.clear();
     char text[] = " -2.55 ";
     EXPECT_EQ(plug.Dispatch(effString2Parameter, 1, 0, text), 1);
     EXPECT_EQ(plug.effect.ParameterAt(1)->Value(), -2.55);
-    EXPECT_EQ(plug.effect.changes, std::vector<int>{1});
-    ASSERT_EQ(editor->pushes.size(), 1u);
-    EXPECT_EQ(editor->pushes[0].value, -2.55);
-    EXPECT_FALSE(editor->pushes[0].normalized);
+    EXPECT_EQ(plug.effect.changes, (std::vector<int>{2, 1}));
+    ASSERT_EQ(editor->pushes.size(), 2u);
+    EXPECT_EQ(editor->pushes[1].value, -2.55);
+    EXPECT_FALSE(editor->pushes[1].normalized);
     // Refused: nothing changes, nothing is told.
     for (auto [index, refused] : {std::pair{1, "10.1"}, {1, "x"}, {2, "31"}, {3, "1"}, {-1, "1"}}) {
         std::string copy = refused;
         EXPECT_EQ(plug.Dispatch(effString2Parameter, index, 0, copy.data()), 0) << refused;
     }
     EXPECT_EQ(plug.effect.ParameterAt(1)->Value(), -2.55);
-    EXPECT_EQ(plug.effect.ParameterAt(2)->Value(), 0.0);
-    EXPECT_EQ(plug.effect.changes.size(), 1u);
-    EXPECT_EQ(editor->pushes.size(), 1u);
+    EXPECT_EQ(plug.effect.ParameterAt(2)->Value(), 15.0);
     // A null text asks whether the parameter takes texts.
     for (int32_t index : {-1, 0, 2, 3})
         EXPECT_EQ(plug.Dispatch(effString2Parameter, index, 0, nullptr), index >= 0 && index < 3)
             << index;
-    EXPECT_EQ(plug.effect.changes.size(), 1u);
+    EXPECT_EQ(plug.effect.changes.size(), 2u);
+    EXPECT_EQ(editor->pushes.size(), 2u);
     EXPECT_TRUE(host.Calls().empty());
 }
 
@@ -198,8 +197,8 @@ TEST(AdapterEditor, AnnouncedFromTheStartAndBuiltWhenTheHostFirstOpensIt) {
 
 TEST(AdapterHost, VersionsArePackedAndOddOnesCopedWith) {
     CheckerHost host;
-    for (const auto& [version, packed] : {std::pair<intptr_t, int>{2100, 0x00001500},
-                                          {-5, 0}, {10203, 0x00010203}}) {
+    for (const auto& [version, packed] :
+         {std::pair<intptr_t, int>{2100, 0x00001500}, {-5, 0}, {10203, 0x00010203}}) {
         host.vendorVersion = version;
         TestPlug plug;
         plug.effect.IdentifyHost();
@@ -213,7 +212,8 @@ TEST(AdapterHost, VersionsArePackedAndOddOnesCopedWith) {
 
 TEST(AdapterHost, StereoOnlyHostsGetTwoInputsAndSendOnlyTwo) {
     CheckerHost host;
-    for (const char* product : {"Forte", "Adobe Audition", "Orion Platinum", "SAWStudio", "Bitwig"}) {
+    for (const char* product :
+         {"Forte", "Adobe Audition", "Orion Platinum", "SAWStudio", "Bitwig"}) {
         host.productText = product;
         TestPlug plug;
         plug.Dispatch(effOpen);
@@ -245,11 +245,13 @@ TEST(AdapterMidi, EachEventIsEchoedInACallOfItsOwnAndAMidiEffectSaysSo) {
     struct {
         int32_t numEvents;
         intptr_t reserved;
-        VstEvent* events[2];
-    } list{2, 0, {reinterpret_cast<VstEvent*>(&sent[0]), reinterpret_cast<VstEvent*>(&sent[1])}};
+        VstEvent* events[3];
+    } list{3,
+           0,
+           {reinterpret_cast<VstEvent*>(&sent[0]), nullptr, reinterpret_cast<VstEvent*>(&sent[1])}};
     EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, &list), 1);
     const auto calls = host.Calls();
-    ASSERT_EQ(calls.size(), 2u);
+    ASSERT_EQ(calls.size(), 2u) << "a null entry is skipped";
     ASSERT_EQ(calls[0].events.size(), 1u);
     VstMidiEvent event;
     std::memcpy(&event, &calls[0].events[0], sizeof event);
@@ -262,6 +264,9 @@ TEST(AdapterMidi, EachEventIsEchoedInACallOfItsOwnAndAMidiEffectSaysSo) {
     host.processEventsAnswer = 0;
     plug.Dispatch(effProcessEvents, 0, 0, &list);
     EXPECT_EQ(host.CountOf(audioMasterProcessEvents), 4) << "the second is sent after a failure";
+    list.numEvents = -5;
+    EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, &list), 1);
+    EXPECT_EQ(host.CountOf(audioMasterProcessEvents), 4) << "a negative count sends nothing";
     for (const char* text :
          {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent"})
         EXPECT_EQ(plug.Dispatch(effCanDo, 0, 0, const_cast<char*>(text)), 1) << text;
@@ -369,10 +374,57 @@ TEST(AdapterPrograms, AProgramChunkBecomesTheCurrentProgram) {
 TEST(AdapterSettings, CloseDestroys) {
     CheckerHost host;
     bool destroyed = false;
-    auto* closing = new IEffectVST(CheckerHost::Callback(),
-                                   std::make_unique<TestEffect>(&destroyed), false);
+    auto* closing =
+        new IEffectVST(CheckerHost::Callback(), std::make_unique<TestEffect>(&destroyed), false);
     EXPECT_EQ(closing->Record()->dispatcher(closing->Record(), effClose, 0, 0, nullptr, 0.0f), 0);
     EXPECT_TRUE(destroyed);
+}
+
+// The piece loop behind an effect that only counts what it is asked to process, for
+// block lengths no host buffer could hold.
+const EffectIdentity kCountingIdentity{0,
+                                       "0-1",
+                                       1,
+                                       "Counter",
+                                       "",
+                                       "Test Maker",
+                                       0x00010000,
+                                       FourCharCode("Cnt1"),
+                                       FourCharCode("TstM"),
+                                       0,
+                                       false,
+                                       false};
+
+class CountingEffect : public IEffectBase {
+public:
+    CountingEffect() : IEffectBase(kCountingIdentity) {}
+    void ProcessBlock(double**, double** outputs, int frames) override {
+        ++blocks;
+        largest = std::max(largest, frames);
+        total += frames;
+        lastOutput = outputs[0];
+    }
+    long long total = 0;
+    int largest = 0;
+    int blocks = 0;
+    const double* lastOutput = nullptr;
+};
+
+TEST(AdapterAudio, TheLongestHostBlockIsCoveredExactlyInPieces) {
+    CheckerHost host;
+    IEffectVST plug(CheckerHost::Callback(), std::make_unique<CountingEffect>(), false);
+    auto& effect = static_cast<CountingEffect&>(plug.Effect());
+    AEffect* record = plug.Record();
+    record->dispatcher(record, effSetBlockSize, 0, HostPolicy::kLargestBlockSize, nullptr, 0.0f);
+    // Only pointers are bound on this path: the buffer is never touched.
+    std::vector<double> buffer(1);
+    double* outputs[1] = {buffer.data()};
+    record->processDoubleReplacing(record, nullptr, outputs, INT32_MAX);
+    EXPECT_EQ(effect.total, INT32_MAX);
+    EXPECT_EQ(effect.largest, HostPolicy::kLargestBlockSize);
+    EXPECT_EQ(effect.blocks, INT32_MAX / HostPolicy::kLargestBlockSize + 1);
+    EXPECT_EQ(effect.lastOutput - buffer.data(),
+              INT32_MAX - INT32_MAX % HostPolicy::kLargestBlockSize);
 }
 
 } // namespace

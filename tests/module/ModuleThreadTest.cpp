@@ -32,8 +32,10 @@ std::vector<float> RenderWhile(bool cycleEditor, int* editorCycles) {
     CheckerHost host;
     PluginInstance plug;
     plug.OpenLikeHost(48000.0f, kBlock);
-    for (const auto& [index, value] : {std::pair{Quelor::kThreshold, 0.3f}, {Quelor::kRatio, 0.6f},
-                                       {Quelor::kBrickwall, 0.0f}, {Quelor::kGain, 0.4f}})
+    for (const auto& [index, value] : {std::pair{Quelor::kThreshold, 0.3f},
+                                       {Quelor::kRatio, 0.6f},
+                                       {Quelor::kBrickwall, 0.0f},
+                                       {Quelor::kGain, 0.4f}})
         plug.Set(index, value);
     const StereoSignal signal = MakeDemoSignal(48000.0, kBlock * kBlocks / 48000.0 + 0.1);
     std::vector<float> rendered(2 * kBlock * kBlocks);
@@ -83,39 +85,9 @@ TEST(ModuleThreads, AnEditorOpenedAndClosedMeanwhileLeavesTheAudioBitIdentical) 
     EXPECT_EQ(std::memcmp(alone.data(), withEditor.data(), alone.size() * sizeof(float)), 0);
 }
 
-TEST(ModuleThreads, ParametersTextsAndChunksFromAnotherThreadWhileAudioRuns) {
-    CheckerHost host;
-    PluginInstance plug;
-    plug.OpenLikeHost(44100.0f, kBlock);
-    std::atomic<bool> done{false};
-    std::thread audio([&] {
-        std::vector<float> in(kBlock, 0.25f);
-        std::vector<float> out0(kBlock), out1(kBlock);
-        float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
-        float* outputs[2] = {out0.data(), out1.data()};
-        while (!done) {
-            plug.Record()->processReplacing(plug.Record(), inputs, outputs, kBlock);
-            for (float sample : out0)
-                ASSERT_TRUE(std::isfinite(sample));
-        }
-    });
-    char text[256];
-    std::vector<uint8_t> kept;
-    for (uint32_t i = 0; i < 2000; ++i) {
-        const auto index = static_cast<int32_t>(i % Quelor::kParameterCount);
-        plug.Set(index, static_cast<float>(i % 101) / 100.0f);
-        plug.Get(index);
-        plug.Dispatch(effGetParamDisplay, index, 0, text);
-        uint8_t* data = nullptr;
-        const intptr_t size = plug.Dispatch(effGetChunk, static_cast<int32_t>(i % 2), 0, &data);
-        kept.assign(data, data + size);
-        EXPECT_EQ(plug.Dispatch(effSetChunk, static_cast<int32_t>(i % 2), size, kept.data()), 1);
-    }
-    done = true;
-    audio.join();
-}
-
-TEST(ModuleThreads, TwoHostThreadsGetAndSetChunksOfOneKindAtOnce) {
+// Two host threads at once, each setting parameters, reading texts and getting and setting
+// chunks of each kind, while audio runs.
+TEST(ModuleThreads, ParametersTextsAndChunksFromTwoHostThreadsWhileAudioRuns) {
     CheckerHost host;
     PluginInstance plug;
     plug.OpenLikeHost(44100.0f, kBlock);
@@ -125,17 +97,15 @@ TEST(ModuleThreads, TwoHostThreadsGetAndSetChunksOfOneKindAtOnce) {
         const intptr_t size = plug.Dispatch(effGetChunk, index, 0, &data);
         chunks[index].assign(data, data + size);
     }
-    std::atomic<bool> done{false};
-    std::thread audio([&] {
-        std::vector<float> in(kBlock, 0.25f), out0(kBlock), out1(kBlock);
-        float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
-        float* outputs[2] = {out0.data(), out1.data()};
-        while (!done)
-            plug.Record()->processReplacing(plug.Record(), inputs, outputs, kBlock);
-    });
+    AudioThread audio(plug);
     // The bytes each get lends are the other thread's to overwrite, so they are not read.
-    auto hostThread = [&] {
-        for (int i = 0; i < 300; ++i) {
+    auto hostThread = [&](uint32_t first) {
+        char text[256];
+        for (uint32_t i = first; i < first + 300; ++i) {
+            const auto parameter = static_cast<int32_t>(i % Quelor::kParameterCount);
+            plug.Set(parameter, static_cast<float>(i % 101) / 100.0f);
+            plug.Get(parameter);
+            plug.Dispatch(effGetParamDisplay, parameter, 0, text);
             for (int32_t index : {0, 1}) {
                 uint8_t* data = nullptr;
                 const auto size = static_cast<intptr_t>(chunks[index].size());
@@ -144,11 +114,10 @@ TEST(ModuleThreads, TwoHostThreadsGetAndSetChunksOfOneKindAtOnce) {
             }
         }
     };
-    std::thread first(hostThread), second(hostThread);
+    std::thread first(hostThread, 0u), second(hostThread, 7u);
     first.join();
     second.join();
-    done = true;
-    audio.join();
+    EXPECT_TRUE(audio.Stop()) << "every sample finite";
 }
 
 namespace {

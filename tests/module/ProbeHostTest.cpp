@@ -114,16 +114,7 @@ TEST(ProbeHost, NothingThatCanWaitHappensUnderThePluginLock) {
         Watched(plug, effSetSampleRate, 0, 0, nullptr, 48000.0f);
         Watched(plug, effSetBlockSize, 0, kBlock);
         Watched(plug, effMainsChanged, 0, 1);
-        std::atomic<bool> done{false};
-        std::thread audio([&] {
-            std::vector<float> in(kBlock, 0.25f), out0(kBlock), out1(kBlock);
-            float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
-            float* outputs[2] = {out0.data(), out1.data()};
-            while (!done) {
-                plug.Record()->processReplacing(plug.Record(), inputs, outputs, kBlock);
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-            }
-        });
+        AudioThread audio(plug, kBlock, std::chrono::microseconds(200));
         for (int cycle = 0; cycle < 2; ++cycle) {
             ASSERT_EQ(InEditor(plug, ProbeSite::EditorOpen, effEditOpen, parent.Handle()), 1);
             // The threshold knob, dragged up while the host's other requests come in.
@@ -138,8 +129,7 @@ TEST(ProbeHost, NothingThatCanWaitHappensUnderThePluginLock) {
             InEditor(plug, ProbeSite::EditorIdle, effEditIdle);
             InEditor(plug, ProbeSite::EditorClose, effEditClose);
         }
-        done = true;
-        audio.join();
+        audio.Stop();
         hits = probe.Hits();
     }
 
