@@ -30,15 +30,10 @@ const EffectIdentity kIdentity{3,
 
 class TestEffect : public IEffectBase {
 public:
-    explicit TestEffect(bool* destroyed = nullptr, const IEditorFactory* panel = nullptr)
-        : IEffectBase(kIdentity, panel), gone(destroyed) {
+    explicit TestEffect(const IEditorFactory* panel = nullptr) : IEffectBase(kIdentity, panel) {
         ParameterAt(0)->SetupContinuous("Level", 0.0, 0.0, 1.0, 0.01, "");
         ParameterAt(1)->SetupContinuous("Size", 0.0, -10.0, 10.0, 0.1, "");
         ParameterAt(2)->SetupChoice("Steps", 0, 31);
-    }
-    ~TestEffect() override {
-        if (gone)
-            *gone = true;
     }
     void ParameterChanged(int index) override {
         IEffectBase::ParameterChanged(index);
@@ -46,9 +41,6 @@ public:
     }
 
     std::vector<int> changes;
-
-private:
-    bool* gone;
 };
 
 // The adapter owning a test effect, as a product joins them.
@@ -154,7 +146,7 @@ TEST(AdapterEditor, AnnouncedFromTheStartAndBuiltWhenTheHostFirstOpensIt) {
     CheckerHost host;
     const IEditorFactory factory{510, 370, BuildTestEditor};
     gBuiltEditor = nullptr;
-    TestPlug plug(false, std::make_unique<TestEffect>(nullptr, &factory));
+    TestPlug plug(false, std::make_unique<TestEffect>(&factory));
     EXPECT_EQ(plug.Record()->flags & effFlagsHasEditor, effFlagsHasEditor);
     ERect* rect = nullptr;
     EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
@@ -369,15 +361,6 @@ TEST(AdapterPrograms, AProgramChunkBecomesTheCurrentProgram) {
     EXPECT_EQ(record->getParameter(record, 0), 0.25f);
     dispatch(effSetProgram, 0, 0, nullptr);
     EXPECT_EQ(record->getParameter(record, 0), 0.25f);
-}
-
-TEST(AdapterSettings, CloseDestroys) {
-    CheckerHost host;
-    bool destroyed = false;
-    auto* closing =
-        new IEffectVST(CheckerHost::Callback(), std::make_unique<TestEffect>(&destroyed), false);
-    EXPECT_EQ(closing->Record()->dispatcher(closing->Record(), effClose, 0, 0, nullptr, 0.0f), 0);
-    EXPECT_TRUE(destroyed);
 }
 
 // The piece loop behind an effect that only counts what it is asked to process, for

@@ -15,7 +15,7 @@ template <class Function> Function Real(const char* name) {
 
 void Report(const char* what) {
     LockProbe* probe = LockProbe::Active();
-    if (probe && LockProbe::inEditor && !LockProbe::probing)
+    if (probe && LockProbe::inEditor)
         probe->Check(LockProbe::editorPhase, 0, what);
 }
 
