@@ -191,7 +191,8 @@ TEST_P(Conformance, OutputIsTheEffectsBitForBitAtEveryBlockSize) {
         EXPECT_NE(expected[0][8000], Drums().in[0][8000]) << "it compresses";
         for (const auto& size : sizes) {
             const auto fresh = Open(size.announced, wide);
-            EXPECT_TRUE(Same(Render(*fresh, Drums(), settings, {{size.block}, wide}), expected, wide))
+            EXPECT_TRUE(
+                Same(Render(*fresh, Drums(), settings, {{size.block}, wide}), expected, wide))
                 << (wide ? "64" : "32") << "-bit, blocks of " << size.block;
         }
     }
@@ -200,14 +201,13 @@ TEST_P(Conformance, OutputIsTheEffectsBitForBitAtEveryBlockSize) {
 // A change at a sample inside a block is heard at that sample, as the same change at the
 // start of a block split there by hand; both as the effect hears it.
 TEST_P(Conformance, ChangesAtTheirSampleEqualAHandSplitAndTheEffect) {
-    const std::vector<Change> changes =
-        With(kHard, {{1, Quelor::kStereoMode, 0.5},
-                     {1000, Quelor::kThreshold, 0.3},
-                     {2500, Quelor::kStereoMode, 1.0},
-                     {2500, Quelor::kBrickwall, 1.0},
-                     {3500, Quelor::kThreshold, 0.9},
-                     {4095, Quelor::kMix, 0.4},
-                     {4096, Quelor::kSidechainInput, 1.0}});
+    const std::vector<Change> changes = With(kHard, {{1, Quelor::kStereoMode, 0.5},
+                                                     {1000, Quelor::kThreshold, 0.3},
+                                                     {2500, Quelor::kStereoMode, 1.0},
+                                                     {2500, Quelor::kBrickwall, 1.0},
+                                                     {3500, Quelor::kThreshold, 0.9},
+                                                     {4095, Quelor::kMix, 0.4},
+                                                     {4096, Quelor::kSidechainInput, 1.0}});
     for (const bool wide : Widths()) {
         const auto reference = Open();
         const Channels expected = Expected(*reference, Drums(), changes);
@@ -389,28 +389,16 @@ TEST_P(Conformance, BlockSizesOutsideReasonAreRefusedOrHeld) {
                  {std::numeric_limits<int64_t>::max(), {}}};
     for (const auto& c : cases) {
         const auto plug = Open();
-        const bool refused = std::find(c.refusedBy.begin(), c.refusedBy.end(), GetParam().name) !=
-                             c.refusedBy.end();
+        const bool refused =
+            std::find(c.refusedBy.begin(), c.refusedBy.end(), GetParam().name) != c.refusedBy.end();
         EXPECT_EQ(plug->Prepare(kRate, c.frames), !refused) << c.frames;
         if (refused) {
             ASSERT_TRUE(plug->Prepare(kRate, 512));
         }
-        EXPECT_TRUE(Same(Render(*plug, Drums(), kHard, {{4096}}), Expected(*plug, Drums(), kHard),
-                         false))
+        EXPECT_TRUE(
+            Same(Render(*plug, Drums(), kHard, {{4096}}), Expected(*plug, Drums(), kHard), false))
             << c.frames;
     }
-}
-
-// A channel the host hands over as a null pointer reads as silence; the others are heard.
-TEST_P(Conformance, NullChannelsReadAsSilence) {
-    const std::vector<Change> settings = With(kHard, {kKeyed});
-    for (const bool wide : Widths())
-        for (int ch = 0; ch < 4; ++ch) {
-            const auto plug = Open(512, wide);
-            EXPECT_TRUE(Same(Render(*plug, Drums(), settings, {{512}, wide, false, ch}),
-                             Expected(*plug, Heard(Drums(), {}, ch), settings), wide))
-                << "channel " << ch;
-        }
 }
 
 // A block of no frames writes nothing. An output left out leaves the other silent, in
@@ -430,15 +418,23 @@ TEST_P(Conformance, EmptyBlocksAndAMissingOutput) {
     EXPECT_EQ(out[0], std::vector<double>(64, 0.0));
 }
 
-// A channel alone in its pair is heard on both of the pair's inputs; a side-chain left out
-// is heard as silence.
-TEST_P(Conformance, MonoAndLeftOutBusesAreHeardAsTheEffectHearsThem) {
-    const struct {
+// A channel alone in its pair is heard on both of the pair's inputs, a side-chain left out
+// as silence, and so is a channel the host hands over as a null pointer.
+TEST_P(Conformance, MonoLeftOutAndNullChannelsAreHeardAsTheEffectHearsThem) {
+    struct Case {
         Routing routing;
         bool keyed;
-    } cases[] = {{{1, 0}, false}, {{1, 2}, true}, {{2, 1}, true}, {{2, 0}, true}, {{1, 1}, true}};
+        int nullChannel;
+    };
+    std::vector<Case> cases{{{1, 0}, false, -1},
+                            {{1, 2}, true, -1},
+                            {{2, 1}, true, -1},
+                            {{2, 0}, true, -1},
+                            {{1, 1}, true, -1}};
+    for (int ch = 0; ch < 4; ++ch)
+        cases.push_back({{}, true, ch});
     for (const bool wide : Widths())
-        for (const auto& c : cases) {
+        for (const Case& c : cases) {
             const bool mono = c.routing.main == 1 || c.routing.side == 1;
             if ((c.routing.main == 1 && !Has(kMonoMain)) ||
                 (c.routing.side == 1 && !Has(kMonoSideChain)))
@@ -450,9 +446,11 @@ TEST_P(Conformance, MonoAndLeftOutBusesAreHeardAsTheEffectHearsThem) {
             }
             ASSERT_TRUE(plug->Prepare(kRate, 512, wide));
             const std::vector<Change> settings = c.keyed ? With(kHard, {kKeyed}) : kHard;
-            EXPECT_TRUE(Same(Render(*plug, Drums(), settings, {{512}, wide}),
-                             Expected(*plug, Heard(Drums(), c.routing), settings), wide))
-                << "main " << c.routing.main << ", side-chain " << c.routing.side;
+            EXPECT_TRUE(Same(Render(*plug, Drums(), settings, {{512}, wide, false, c.nullChannel}),
+                             Expected(*plug, Heard(Drums(), c.routing, c.nullChannel), settings),
+                             wide))
+                << "main " << c.routing.main << ", side-chain " << c.routing.side
+                << ", null channel " << c.nullChannel;
         }
 }
 
@@ -471,8 +469,8 @@ TEST_P(Conformance, ASideChainUnpluggedAfterCarryingSoundReadsSilence) {
     EXPECT_TRUE(Same(Render(*plug, Drums(), open, {{700}}), {Drums().in[0], Drums().in[1]}, false));
     ASSERT_TRUE(plug->Route({2, 2}));
     plug->Restart();
-    EXPECT_TRUE(Same(Render(*plug, Drums(), {}, {}), Expected(*plug, Drums(), With(kHard, open)),
-                     false));
+    EXPECT_TRUE(
+        Same(Render(*plug, Drums(), {}, {}), Expected(*plug, Drums(), With(kHard, open)), false));
 }
 
 std::string FormatName(const ::testing::TestParamInfo<FormatDriver>& format) {

@@ -1,10 +1,8 @@
 // The module under a host's threads at once: audio on one, parameters, chunks and the
 // editor on others. Run on an X server (xvfb-run) so that the editor opens for real.
 #include "DemoSignal.h"
-#include "IDrawContext.h"
 #include "PluginModule.h"
 #include "Quelor.h"
-#include "QuelorEntry.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
 #include <gtest/gtest.h>
@@ -13,11 +11,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -118,59 +112,4 @@ TEST(ModuleThreads, ParametersTextsAndChunksFromTwoHostThreadsWhileAudioRuns) {
     first.join();
     second.join();
     EXPECT_TRUE(audio.Stop()) << "every sample finite";
-}
-
-namespace {
-// A host whose automation handler waits for its own audio thread to finish a block, as a
-// host does that takes, in that handler, a lock it holds around processReplacing.
-struct WaitingHost {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool blockWanted = false;
-    bool blockDone = false;
-    bool waitedInVain = false;
-};
-WaitingHost* gWaitingHost = nullptr;
-
-intptr_t WaitingHostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    if (opcode == audioMasterAutomate && gWaitingHost) {
-        std::unique_lock lock(gWaitingHost->mutex);
-        gWaitingHost->blockWanted = true;
-        gWaitingHost->changed.notify_all();
-        if (!gWaitingHost->changed.wait_for(lock, std::chrono::seconds(3),
-                                            [] { return gWaitingHost->blockDone; }))
-            gWaitingHost->waitedInVain = true;
-    }
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-} // namespace
-
-TEST(ModuleThreads, AKnobDragTellsTheHostWhileTheAudioThreadCanRun) {
-    WaitingHost host;
-    gWaitingHost = &host;
-    const std::unique_ptr<IEffectVST> plug(MakeQuelorVST(&WaitingHostCallback));
-    AEffect* record = plug->Record();
-    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
-    std::thread audio([&] {
-        std::vector<float> in(kBlock), out0(kBlock), out1(kBlock);
-        float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
-        float* outputs[2] = {out0.data(), out1.data()};
-        {
-            std::unique_lock lock(host.mutex);
-            host.changed.wait(lock, [&] { return host.blockWanted; });
-        }
-        record->processReplacing(record, inputs, outputs, kBlock);
-        std::lock_guard lock(host.mutex);
-        host.blockDone = true;
-        host.changed.notify_all();
-    });
-    plug->Effect().EnsureEditor();
-    auto* panel = dynamic_cast<IDrawContext*>(plug->Effect().Editor());
-    ASSERT_NE(panel, nullptr);
-    panel->MousePressed(54, 214, IMouseKeys{true});
-    panel->MouseDragged(54, 200, IMouseKeys{true});
-    panel->MouseReleased(54, 200);
-    audio.join();
-    gWaitingHost = nullptr;
-    EXPECT_FALSE(host.waitedInVain) << "the audio thread waited for the plug-in lock";
 }
