@@ -11,7 +11,6 @@
 #include <lv2/ui/ui.h>
 #include <lv2/units/units.h>
 
-#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -89,7 +88,6 @@ protected:
     }
 
     World world;
-    UridMap map;
     std::vector<LilvNode*> nodes;
 };
 

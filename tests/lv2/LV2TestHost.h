@@ -23,7 +23,6 @@ constexpr double kRate = 48000.0;
 constexpr int kParameters = Quelor::kParameterCount;
 enum Port {
     kInL = kParameters,
-    kSideL = kParameters + 2,
     kOutL = kParameters + 4,
     kMeterIn = kParameters + 6,
     kPortCount = kParameters + 10

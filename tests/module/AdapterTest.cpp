@@ -44,13 +44,13 @@ public:
 };
 
 // The adapter owning a test effect, as a product joins them.
-class TestPlug {
+template <class Effect = TestEffect> class TestPlug {
 public:
-    explicit TestPlug(bool midi = false, std::unique_ptr<TestEffect> owned = nullptr)
+    explicit TestPlug(bool midi = false, std::unique_ptr<Effect> owned = nullptr)
         : adapter(std::make_unique<IEffectVST>(
-              CheckerHost::Callback(), owned ? std::move(owned) : std::make_unique<TestEffect>(),
+              CheckerHost::Callback(), owned ? std::move(owned) : std::make_unique<Effect>(),
               midi)),
-          effect(static_cast<TestEffect&>(adapter->Effect())) {}
+          effect(static_cast<Effect&>(adapter->Effect())) {}
     intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f) {
         return Record()->dispatcher(Record(), opcode, index, value, ptr, opt);
@@ -58,7 +58,7 @@ public:
     AEffect* Record() { return adapter->Record(); }
 
     std::unique_ptr<IEffectVST> adapter;
-    TestEffect& effect;
+    Effect& effect;
 };
 
 // An editor with a window, recording what the plug-in tells it.
@@ -97,7 +97,7 @@ public:
 // value in real units; either makes the effect react once, and the host hears of neither.
 TEST(AdapterParameters, SetParameterAndTextsShowTheEditorFirstAndReactOnceOrNotAtAll) {
     CheckerHost host;
-    TestPlug plug;
+    TestPlug<> plug;
     auto* editor = new TestEditor(&plug.effect);
     plug.effect.AttachEditor(editor);
     editor->pushes.clear();
@@ -146,7 +146,7 @@ TEST(AdapterEditor, AnnouncedFromTheStartAndBuiltWhenTheHostFirstOpensIt) {
     CheckerHost host;
     const IEditorFactory factory{510, 370, BuildTestEditor};
     gBuiltEditor = nullptr;
-    TestPlug plug(false, std::make_unique<TestEffect>(&factory));
+    TestPlug<> plug(false, std::make_unique<TestEffect>(&factory));
     EXPECT_EQ(plug.Record()->flags & effFlagsHasEditor, effFlagsHasEditor);
     ERect* rect = nullptr;
     EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
@@ -179,7 +179,7 @@ TEST(AdapterEditor, AnnouncedFromTheStartAndBuiltWhenTheHostFirstOpensIt) {
         void CreateDrawSurface() override {}
         void SetControlValue(int, double) override {}
     };
-    TestPlug bare;
+    TestPlug<> bare;
     bare.effect.AttachEditor(new Bare);
     EXPECT_EQ(bare.Record()->flags & effFlagsHasEditor, 0);
     EXPECT_EQ(bare.Dispatch(effEditOpen, 0, 0, &parent), 0);
@@ -192,12 +192,12 @@ TEST(AdapterHost, VersionsArePackedAndOddOnesCopedWith) {
     for (const auto& [version, packed] :
          {std::pair<intptr_t, int>{2100, 0x00001500}, {-5, 0}, {10203, 0x00010203}}) {
         host.vendorVersion = version;
-        TestPlug plug;
+        TestPlug<> plug;
         plug.effect.IdentifyHost();
         EXPECT_EQ(plug.effect.HostVersion(), packed) << version;
     }
     host.vendorVersion = intptr_t{1} << 40;
-    TestPlug huge;
+    TestPlug<> huge;
     huge.effect.IdentifyHost();
     EXPECT_GE(huge.effect.HostVersion(), 0);
 }
@@ -207,7 +207,7 @@ TEST(AdapterHost, StereoOnlyHostsGetTwoInputsAndSendOnlyTwo) {
     for (const char* product :
          {"Forte", "Adobe Audition", "Orion Platinum", "SAWStudio", "Bitwig"}) {
         host.productText = product;
-        TestPlug plug;
+        TestPlug<> plug;
         plug.Dispatch(effOpen);
         const bool stereoOnly = std::strcmp(product, "Bitwig") != 0;
         EXPECT_EQ(plug.adapter->Runtime().BusChannels(BusDirection::kInput, 0), stereoOnly ? 2 : 4)
@@ -225,7 +225,7 @@ TEST(AdapterHost, StereoOnlyHostsGetTwoInputsAndSendOnlyTwo) {
 // time and three bytes and nothing else of what the host's event carried.
 TEST(AdapterMidi, EachEventIsEchoedInACallOfItsOwnAndAMidiEffectSaysSo) {
     CheckerHost host;
-    TestPlug plug(true);
+    TestPlug<> plug(true);
     VstMidiEvent sent[2]{};
     for (VstMidiEvent& event : sent) {
         event.type = kVstMidiType;
@@ -273,7 +273,7 @@ TEST(AdapterMidi, EachEventIsEchoedInACallOfItsOwnAndAMidiEffectSaysSo) {
 
 TEST(AdapterMidi, EveryHostCallIsMadeWithoutThePluginLockAndEventsKeepTheirOrder) {
     CheckerHost host;
-    TestPlug plug(true);
+    TestPlug<> plug(true);
     std::vector<int32_t> underLock;
     host.reaction = [&](const HostCall& call) {
         if (plug.effect.Lock().HeldByThisThread())
@@ -345,21 +345,18 @@ public:
 // that program again finds the chunk's values, not those from before it.
 TEST(AdapterPrograms, AProgramChunkBecomesTheCurrentProgram) {
     CheckerHost host;
-    IEffectVST adapter(CheckerHost::Callback(), std::make_unique<ChunkEffect>(), false);
-    AEffect* record = adapter.Record();
-    const auto dispatch = [&](int32_t opcode, int32_t index, intptr_t value, void* ptr) {
-        return record->dispatcher(record, opcode, index, value, ptr, 0.0f);
-    };
+    TestPlug<ChunkEffect> plug;
+    AEffect* record = plug.Record();
     record->setParameter(record, 0, 0.25f);
     const uint8_t* lent = nullptr;
-    const intptr_t size = dispatch(effGetChunk, 1, 0, &lent);
+    const intptr_t size = plug.Dispatch(effGetChunk, 1, 0, &lent);
     ASSERT_EQ(size, 16);
     const std::vector<uint8_t> chunk(lent, lent + size);
     record->setParameter(record, 0, 0.75f);
-    dispatch(effSetProgram, 0, 0, nullptr); // the program takes the live 0.75
-    EXPECT_EQ(dispatch(effSetChunk, 1, size, const_cast<uint8_t*>(chunk.data())), 1);
+    plug.Dispatch(effSetProgram); // the program takes the live 0.75
+    EXPECT_EQ(plug.Dispatch(effSetChunk, 1, size, const_cast<uint8_t*>(chunk.data())), 1);
     EXPECT_EQ(record->getParameter(record, 0), 0.25f);
-    dispatch(effSetProgram, 0, 0, nullptr);
+    plug.Dispatch(effSetProgram);
     EXPECT_EQ(record->getParameter(record, 0), 0.25f);
 }
 
@@ -395,8 +392,8 @@ public:
 
 TEST(AdapterAudio, TheLongestHostBlockIsCoveredExactlyInPieces) {
     CheckerHost host;
-    IEffectVST plug(CheckerHost::Callback(), std::make_unique<CountingEffect>(), false);
-    auto& effect = static_cast<CountingEffect&>(plug.Effect());
+    TestPlug<CountingEffect> plug;
+    const CountingEffect& effect = plug.effect;
     AEffect* record = plug.Record();
     record->dispatcher(record, effSetBlockSize, 0, HostPolicy::kLargestBlockSize, nullptr, 0.0f);
     // Only pointers are bound on this path: the buffer is never touched.
