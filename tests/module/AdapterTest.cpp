@@ -187,32 +187,44 @@ TEST(AdapterEditor, AnnouncedFromTheStartAndBuiltWhenTheHostFirstOpensIt) {
     EXPECT_FALSE(bare.effect.EditorSizeChanged(1, 1));
 }
 
-TEST(AdapterHost, VersionsArePackedAndOddOnesCopedWith) {
+// effOpen asks for the host's product, and for its version only where it names one, once.
+// Versions are packed and odd ones coped with; hosts that route only a stereo pair in get
+// two inputs, and only two are read.
+TEST(AdapterHost, ProductAndVersionAreAskedOnceAndDecideVersionAndInputs) {
     CheckerHost host;
-    for (const auto& [version, packed] :
-         {std::pair<intptr_t, int>{2100, 0x00001500}, {-5, 0}, {10203, 0x00010203}}) {
-        host.vendorVersion = version;
-        TestPlug<> plug;
-        plug.effect.IdentifyHost();
-        EXPECT_EQ(plug.effect.HostVersion(), packed) << version;
-    }
-    host.vendorVersion = intptr_t{1} << 40;
-    TestPlug<> huge;
-    huge.effect.IdentifyHost();
-    EXPECT_GE(huge.effect.HostVersion(), 0);
-}
-
-TEST(AdapterHost, StereoOnlyHostsGetTwoInputsAndSendOnlyTwo) {
-    CheckerHost host;
-    for (const char* product :
-         {"Forte", "Adobe Audition", "Orion Platinum", "SAWStudio", "Bitwig"}) {
-        host.productText = product;
+    const struct {
+        const char* product;
+        intptr_t version;
+        int packed; // -1: any that is not negative
+        bool stereoOnly;
+    } cases[] = {{"Bitwig", 2100, 0x00001500, false},
+                 {"Forte", -5, 0, true},
+                 {"Adobe Audition", 10203, 0x00010203, true},
+                 {"Orion Platinum", intptr_t{1} << 40, -1, true},
+                 {"SAWStudio", 2100, 0x00001500, true},
+                 {"", 2100, 0, false}};
+    for (const auto& c : cases) {
+        host.productText = c.product;
+        host.vendorVersion = c.version;
+        host.ClearLog();
         TestPlug<> plug;
         plug.Dispatch(effOpen);
-        const bool stereoOnly = std::strcmp(product, "Bitwig") != 0;
-        EXPECT_EQ(plug.adapter->Runtime().BusChannels(BusDirection::kInput, 0), stereoOnly ? 2 : 4)
-            << product;
-        if (stereoOnly) { // exactly two pointers, so a read past them shows
+        plug.Dispatch(effOpen);
+        std::vector<int32_t> asked;
+        for (const HostCall& call : host.Calls())
+            asked.push_back(call.opcode);
+        std::vector<int32_t> expected{audioMasterGetProductString};
+        if (*c.product)
+            expected.push_back(audioMasterGetVendorVersion);
+        EXPECT_EQ(asked, expected) << '"' << c.product << '"';
+        if (c.packed < 0)
+            EXPECT_GE(plug.effect.HostVersion(), 0) << c.version;
+        else
+            EXPECT_EQ(plug.effect.HostVersion(), c.packed) << c.version;
+        EXPECT_EQ(plug.adapter->Runtime().BusChannels(BusDirection::kInput, 0),
+                  c.stereoOnly ? 2 : 4)
+            << c.product;
+        if (c.stereoOnly) { // exactly two pointers, so a read past them shows
             std::vector<double> samples(8, 0.5);
             double* ins[2] = {samples.data(), samples.data()};
             double* outs[2] = {samples.data(), samples.data()};

@@ -1,6 +1,6 @@
-// The dispatcher as a host drives it: identification, texts, programs, chunks, pins,
-// effCanDo, and requests a careless or hostile host might send. MIDI's echo is the
-// adapter suite's.
+// The dispatcher as a host drives it: texts, programs, chunks, pins, effCanDo, and
+// requests a careless or hostile host might send. What effOpen asks of the host and MIDI's
+// echo are the adapter suite's.
 #include "PluginModule.h"
 
 #include <gtest/gtest.h>
@@ -44,23 +44,6 @@ protected:
     CheckerHost host;
     PluginInstance plug;
 };
-
-TEST(ModuleIdentify, OpenAsksProductAndVersionOnceAndNoVersionWithoutAProduct) {
-    for (const char* product : {"Checker Host", ""}) {
-        CheckerHost host;
-        host.productText = product;
-        PluginInstance plug;
-        plug.Dispatch(effOpen);
-        plug.Dispatch(effOpen);
-        std::vector<int32_t> asked;
-        for (const HostCall& call : host.Calls())
-            asked.push_back(call.opcode);
-        std::vector<int32_t> expected{audioMasterGetProductString};
-        if (*product)
-            expected.push_back(audioMasterGetVendorVersion);
-        EXPECT_EQ(asked, expected) << '"' << product << '"';
-    }
-}
 
 TEST_F(ModuleDispatcher, ParameterNamesLabelsAndDisplayTexts) {
     const struct {
