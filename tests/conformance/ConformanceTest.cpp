@@ -191,7 +191,8 @@ TEST_P(Conformance, OutputIsTheEffectsBitForBitAtEveryBlockSize) {
         EXPECT_NE(expected[0][8000], Drums().in[0][8000]) << "it compresses";
         for (const auto& size : sizes) {
             const auto fresh = Open(size.announced, wide);
-            EXPECT_TRUE(Same(Render(*fresh, Drums(), settings, {{size.block}, wide}), expected, wide))
+            EXPECT_TRUE(
+                Same(Render(*fresh, Drums(), settings, {{size.block}, wide}), expected, wide))
                 << (wide ? "64" : "32") << "-bit, blocks of " << size.block;
         }
     }
@@ -200,14 +201,13 @@ TEST_P(Conformance, OutputIsTheEffectsBitForBitAtEveryBlockSize) {
 // A change at a sample inside a block is heard at that sample, as the same change at the
 // start of a block split there by hand; both as the effect hears it.
 TEST_P(Conformance, ChangesAtTheirSampleEqualAHandSplitAndTheEffect) {
-    const std::vector<Change> changes =
-        With(kHard, {{1, Quelor::kStereoMode, 0.5},
-                     {1000, Quelor::kThreshold, 0.3},
-                     {2500, Quelor::kStereoMode, 1.0},
-                     {2500, Quelor::kBrickwall, 1.0},
-                     {3500, Quelor::kThreshold, 0.9},
-                     {4095, Quelor::kMix, 0.4},
-                     {4096, Quelor::kSidechainInput, 1.0}});
+    const std::vector<Change> changes = With(kHard, {{1, Quelor::kStereoMode, 0.5},
+                                                     {1000, Quelor::kThreshold, 0.3},
+                                                     {2500, Quelor::kStereoMode, 1.0},
+                                                     {2500, Quelor::kBrickwall, 1.0},
+                                                     {3500, Quelor::kThreshold, 0.9},
+                                                     {4095, Quelor::kMix, 0.4},
+                                                     {4096, Quelor::kSidechainInput, 1.0}});
     for (const bool wide : Widths()) {
         const auto reference = Open();
         const Channels expected = Expected(*reference, Drums(), changes);
@@ -234,22 +234,6 @@ TEST_P(Conformance, ProcessingStartsAfreshAfterARestart) {
                      Expected(*plug, Drums(), With(kHard, {lower[0]})), false));
 }
 
-// A state taken from one instance makes a fresh one the same in bytes and in output.
-TEST_P(Conformance, StateBytesRoundTrip) {
-    if (!Has(kState))
-        GTEST_SKIP() << "no state bytes";
-    const auto source = Open();
-    const std::vector<uint8_t> defaults = source->State();
-    Render(*source, Drums(), kHard, {});
-    const std::vector<uint8_t> saved = source->State();
-    EXPECT_EQ(source->State(), saved);
-    EXPECT_NE(saved, defaults);
-    const auto copy = Open();
-    EXPECT_TRUE(copy->SetState(saved));
-    EXPECT_EQ(copy->State(), saved);
-    EXPECT_TRUE(Same(Render(*copy, Drums(), {}, {}), Expected(*copy, Drums(), kHard), false));
-}
-
 // The bytes the effect holds after reading a state as every format reads one.
 std::vector<uint8_t> EffectStateAfter(const std::vector<uint8_t>& bytes) {
     Quelor effect;
@@ -263,15 +247,24 @@ std::vector<uint8_t> EffectStateAfter(const std::vector<uint8_t>& bytes) {
     return {out.Data(), out.Data() + out.Size()};
 }
 
-// A state cut short has the values it holds applied, and the host hears it was not
-// whole; an empty one, one whose header is cut and one past the largest change nothing.
-TEST_P(Conformance, StatesOfEverySizeAreAnsweredAndAppliedAlike) {
+// A state taken from one instance makes a fresh one the same in bytes and in output. One
+// cut short has the values it holds applied, and the host hears it was not whole; an empty
+// one, one whose header is cut and one past the largest change nothing.
+TEST_P(Conformance, StatesRoundTripAndEverySizeIsAnsweredAndAppliedAlike) {
     if (!Has(kState))
         GTEST_SKIP() << "no state bytes";
     const auto source = Open();
+    const std::vector<uint8_t> defaults = source->State();
     Render(*source, Drums(), kHard, {});
     const std::vector<uint8_t> saved = source->State();
+    EXPECT_EQ(source->State(), saved);
+    EXPECT_NE(saved, defaults);
     ASSERT_EQ(saved.size(), 104u);
+    const auto copy = Open();
+    EXPECT_TRUE(copy->SetState(saved));
+    EXPECT_EQ(copy->State(), saved);
+    EXPECT_TRUE(Same(Render(*copy, Drums(), {}, {}), Expected(*copy, Drums(), kHard), false));
+
     std::vector<HostStateCase> cases(std::begin(kHostStateCases), std::end(kHostStateCases));
     cases.push_back({"empty", 0, HostStateAnswer::kRefused});
     cases.push_back({"three times the largest", 3 << 20, HostStateAnswer::kRefused});
@@ -355,10 +348,9 @@ TEST_P(Conformance, SampleRatesOutsideThePolicyAreRefused) {
     rates.push_back({1.0e8, false});
     rates.push_back({1.0e300, false});
     rates.push_back({-std::numeric_limits<double>::infinity(), false});
-    const Signal part{{std::vector<double>(Drums().in[0].begin(), Drums().in[0].begin() + 2048),
-                       std::vector<double>(Drums().in[1].begin(), Drums().in[1].begin() + 2048),
-                       std::vector<double>(Drums().in[2].begin(), Drums().in[2].begin() + 2048),
-                       std::vector<double>(Drums().in[3].begin(), Drums().in[3].begin() + 2048)}};
+    Signal part = Drums();
+    for (auto& channel : part.in)
+        channel.resize(2048);
     for (const HostRateCase& c : rates) {
         const auto plug = Open();
         const bool answer = plug->Prepare(c.rate, 512);
@@ -389,28 +381,16 @@ TEST_P(Conformance, BlockSizesOutsideReasonAreRefusedOrHeld) {
                  {std::numeric_limits<int64_t>::max(), {}}};
     for (const auto& c : cases) {
         const auto plug = Open();
-        const bool refused = std::find(c.refusedBy.begin(), c.refusedBy.end(), GetParam().name) !=
-                             c.refusedBy.end();
+        const bool refused =
+            std::find(c.refusedBy.begin(), c.refusedBy.end(), GetParam().name) != c.refusedBy.end();
         EXPECT_EQ(plug->Prepare(kRate, c.frames), !refused) << c.frames;
         if (refused) {
             ASSERT_TRUE(plug->Prepare(kRate, 512));
         }
-        EXPECT_TRUE(Same(Render(*plug, Drums(), kHard, {{4096}}), Expected(*plug, Drums(), kHard),
-                         false))
+        EXPECT_TRUE(
+            Same(Render(*plug, Drums(), kHard, {{4096}}), Expected(*plug, Drums(), kHard), false))
             << c.frames;
     }
-}
-
-// A channel the host hands over as a null pointer reads as silence; the others are heard.
-TEST_P(Conformance, NullChannelsReadAsSilence) {
-    const std::vector<Change> settings = With(kHard, {kKeyed});
-    for (const bool wide : Widths())
-        for (int ch = 0; ch < 4; ++ch) {
-            const auto plug = Open(512, wide);
-            EXPECT_TRUE(Same(Render(*plug, Drums(), settings, {{512}, wide, false, ch}),
-                             Expected(*plug, Heard(Drums(), {}, ch), settings), wide))
-                << "channel " << ch;
-        }
 }
 
 // A block of no frames writes nothing. An output left out leaves the other silent, in
@@ -430,15 +410,23 @@ TEST_P(Conformance, EmptyBlocksAndAMissingOutput) {
     EXPECT_EQ(out[0], std::vector<double>(64, 0.0));
 }
 
-// A channel alone in its pair is heard on both of the pair's inputs; a side-chain left out
-// is heard as silence.
-TEST_P(Conformance, MonoAndLeftOutBusesAreHeardAsTheEffectHearsThem) {
-    const struct {
+// A channel alone in its pair is heard on both of the pair's inputs, a side-chain left out
+// as silence, and so is a channel the host hands over as a null pointer.
+TEST_P(Conformance, MonoLeftOutAndNullChannelsAreHeardAsTheEffectHearsThem) {
+    struct Case {
         Routing routing;
         bool keyed;
-    } cases[] = {{{1, 0}, false}, {{1, 2}, true}, {{2, 1}, true}, {{2, 0}, true}, {{1, 1}, true}};
+        int nullChannel;
+    };
+    std::vector<Case> cases{{{1, 0}, false, -1},
+                            {{1, 2}, true, -1},
+                            {{2, 1}, true, -1},
+                            {{2, 0}, true, -1},
+                            {{1, 1}, true, -1}};
+    for (int ch = 0; ch < 4; ++ch)
+        cases.push_back({{}, true, ch});
     for (const bool wide : Widths())
-        for (const auto& c : cases) {
+        for (const Case& c : cases) {
             const bool mono = c.routing.main == 1 || c.routing.side == 1;
             if ((c.routing.main == 1 && !Has(kMonoMain)) ||
                 (c.routing.side == 1 && !Has(kMonoSideChain)))
@@ -450,9 +438,11 @@ TEST_P(Conformance, MonoAndLeftOutBusesAreHeardAsTheEffectHearsThem) {
             }
             ASSERT_TRUE(plug->Prepare(kRate, 512, wide));
             const std::vector<Change> settings = c.keyed ? With(kHard, {kKeyed}) : kHard;
-            EXPECT_TRUE(Same(Render(*plug, Drums(), settings, {{512}, wide}),
-                             Expected(*plug, Heard(Drums(), c.routing), settings), wide))
-                << "main " << c.routing.main << ", side-chain " << c.routing.side;
+            EXPECT_TRUE(Same(Render(*plug, Drums(), settings, {{512}, wide, false, c.nullChannel}),
+                             Expected(*plug, Heard(Drums(), c.routing, c.nullChannel), settings),
+                             wide))
+                << "main " << c.routing.main << ", side-chain " << c.routing.side
+                << ", null channel " << c.nullChannel;
         }
 }
 
@@ -471,8 +461,8 @@ TEST_P(Conformance, ASideChainUnpluggedAfterCarryingSoundReadsSilence) {
     EXPECT_TRUE(Same(Render(*plug, Drums(), open, {{700}}), {Drums().in[0], Drums().in[1]}, false));
     ASSERT_TRUE(plug->Route({2, 2}));
     plug->Restart();
-    EXPECT_TRUE(Same(Render(*plug, Drums(), {}, {}), Expected(*plug, Drums(), With(kHard, open)),
-                     false));
+    EXPECT_TRUE(
+        Same(Render(*plug, Drums(), {}, {}), Expected(*plug, Drums(), With(kHard, open)), false));
 }
 
 std::string FormatName(const ::testing::TestParamInfo<FormatDriver>& format) {

@@ -59,9 +59,7 @@ public:
         const auto n = static_cast<std::size_t>(std::max(b.frames, 0));
         std::vector<int> left;
         for (std::size_t ch = 0; ch < 4; ++ch) {
-            if (ch >= 2 && routing.side == 0)
-                left.push_back(kInL + static_cast<int>(ch));
-            else if (!b.in[ch])
+            if ((ch >= 2 && routing.side == 0) || !b.in[ch])
                 left.push_back(kInL + static_cast<int>(ch));
             else
                 std::copy_n(b.in[ch], n, instance->audio[ch].begin());

@@ -23,7 +23,6 @@ constexpr double kRate = 48000.0;
 constexpr int kParameters = Quelor::kParameterCount;
 enum Port {
     kInL = kParameters,
-    kSideL = kParameters + 2,
     kOutL = kParameters + 4,
     kMeterIn = kParameters + 6,
     kPortCount = kParameters + 10
@@ -130,7 +129,7 @@ private:
 
 // Quelor on the base alone, as the reference.
 struct Reference {
-    explicit Reference(int blockSize = kLongestRun) { OpenLikeHost(effect, kRate, blockSize); }
+    Reference() { OpenLikeHost(effect, kRate, kLongestRun); }
     void Set(int index, double real) {
         effect.ParameterAt(index)->SetLimited(real);
         effect.ParameterChanged(index);

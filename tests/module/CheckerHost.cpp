@@ -59,8 +59,6 @@ intptr_t CheckerHost::Dispatch(AEffect* effect, int32_t opcode, int32_t index, i
         return 1;
     case audioMasterGetVendorVersion:
         return host.vendorVersion;
-    case audioMasterGetTime:
-        return reinterpret_cast<intptr_t>(host.timeInfo);
     case audioMasterProcessEvents:
         return host.processEventsAnswer;
     default:

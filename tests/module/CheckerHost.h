@@ -37,7 +37,6 @@ public:
 
     std::string productText = "Checker Host";
     intptr_t vendorVersion = 1000;
-    const VstTimeInfo* timeInfo = nullptr;
     intptr_t processEventsAnswer = 1;
     // The host's own response to a call, after it is logged and before it is answered:
     // hosts call the plug-in back from their handlers.

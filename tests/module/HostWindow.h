@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <tuple>
 
 // A top-level window on a connection of the test's own, for the editor to open in.
 class HostWindow {
@@ -37,34 +38,26 @@ public:
             return false;
         // Far apart in time, so that no two presses make a double click.
         time += 10000;
-        XEvent press{};
-        press.xbutton.type = ButtonPress;
-        press.xbutton.send_event = True;
-        press.xbutton.display = display;
-        press.xbutton.window = editor;
-        press.xbutton.time = time;
-        press.xbutton.x = x;
-        press.xbutton.y = y;
-        press.xbutton.button = Button1;
-        press.xbutton.same_screen = True;
-        XEvent motion{};
-        motion.xmotion.type = MotionNotify;
-        motion.xmotion.send_event = True;
-        motion.xmotion.display = display;
-        motion.xmotion.window = editor;
-        motion.xmotion.time = time + 1;
-        motion.xmotion.x = toX;
-        motion.xmotion.y = toY;
-        motion.xmotion.state = Button1Mask;
-        motion.xmotion.same_screen = True;
-        XEvent release = press;
-        release.xbutton.type = ButtonRelease;
-        release.xbutton.time = time + 2;
-        release.xbutton.x = toX;
-        release.xbutton.y = toY;
-        release.xbutton.state = Button1Mask;
-        for (XEvent* event : {&press, &motion, &release})
-            XSendEvent(display, editor, False, 0, event);
+        Time at = time;
+        const unsigned held = Button1Mask;
+        for (const auto& [type, atX, atY, state] :
+             {std::tuple{ButtonPress, x, y, 0u}, std::tuple{MotionNotify, toX, toY, held},
+              std::tuple{ButtonRelease, toX, toY, held}}) {
+            // A motion event's fields lie as a button event's up to the button.
+            XEvent event{};
+            XButtonEvent& e = event.xbutton;
+            e.type = type;
+            e.send_event = True;
+            e.display = display;
+            e.window = editor;
+            e.time = at++;
+            e.x = atX;
+            e.y = atY;
+            e.state = state;
+            e.button = type == MotionNotify ? 0u : Button1;
+            e.same_screen = True;
+            XSendEvent(display, editor, False, 0, &event);
+        }
         XSync(display, False);
         return true;
     }

@@ -1,22 +1,16 @@
 #pragma once
 
-#include "VST2Interface.h"
+#include "PlugLock.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 #include <vector>
 
-// Tells from outside the module whether the calling thread holds an instance's plug-in
-// lock. A helper thread calls getParameter, which takes the lock, and the caller waits for
-// it: a lock held elsewhere is let go within a block, while a lock held by the waiting
-// caller keeps the helper out until the wait gives up. Only that failing path waits for
-// the patience given; a passing run never does.
-//
-// The host callback, the window-system calls of the editor (ProbeX11.cpp) and the memory
-// calls of a watched thread (ProbeAllocation_*.cpp) report here while a probe is active.
+// Records whether the calling thread holds an instance's plug-in lock at each call the
+// product makes into the host (the probing host callback), into the window system during
+// the editor's open, idle and close (ProbeX11.cpp) and into the allocator during a
+// watched host request (ProbeAllocation_*.cpp), while a probe is active. The product is
+// linked into the test program, so that its own lock can be asked.
 
 enum class ProbeSite { HostCall, EditorOpen, EditorIdle, EditorClose, Allocation };
 
@@ -24,7 +18,6 @@ struct ProbeHit {
     ProbeSite site;
     int32_t detail;   // the audioMaster opcode, or the dispatcher opcode of an allocation
     const char* what; // the call seen
-    bool tested;      // false once an earlier hit was found under the lock
     bool held;
 };
 
@@ -32,7 +25,7 @@ class LockProbe {
 public:
     static constexpr std::size_t kCapacity = 1 << 16;
 
-    LockProbe(AEffect* effect, std::chrono::seconds patience);
+    explicit LockProbe(const PlugLock& probed);
     ~LockProbe();
     LockProbe(const LockProbe&) = delete;
     LockProbe& operator=(const LockProbe&) = delete;
@@ -40,9 +33,7 @@ public:
     // The probe of this process while one lives, else null.
     static LockProbe* Active();
 
-    // Records at site whether the calling thread holds the plug-in lock. Allocates nothing:
-    // it runs inside malloc. After the first hit under the lock it only records, as the
-    // helper is then kept out for as long as that holder stays.
+    // Allocates nothing: it runs inside malloc.
     void Check(ProbeSite site, int32_t detail, const char* what);
     std::vector<ProbeHit> Hits() const;
 
@@ -52,26 +43,12 @@ public:
     static thread_local ProbeSite editorPhase;
     static thread_local bool inEditor;
     static thread_local int32_t watchedOpcode;
-    // Set while the thread is inside Check, so that its own calls are not reported.
-    static thread_local bool probing;
 
 private:
-    bool HeldByCaller();
-    void Help();
-
-    AEffect* effect;
-    std::chrono::seconds patience;
-    mutable std::mutex checkMutex; // one check at a time: there is one helper
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable served;
-    uint64_t asked = 0;
-    uint64_t answered = 0;
-    bool stopping = false;
-    bool caught = false;
+    const PlugLock& lock;
+    mutable std::mutex mutex;
     std::vector<ProbeHit> hits; // sized once: checks made inside malloc must not grow it
     std::size_t hitCount = 0;
-    std::thread helper;
 };
 
 // Marks the calling thread's calls for the probe for the scope of one host call.

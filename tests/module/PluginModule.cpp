@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <vector>
 
 PluginModule& PluginModule::Get() {
     static PluginModule module;
@@ -52,4 +54,26 @@ std::string PluginInstance::Text(int32_t opcode, int32_t index) const {
     char text[256] = {};
     Dispatch(opcode, index, 0, text);
     return text;
+}
+
+AudioThread::AudioThread(const PluginInstance& plug, int block, std::chrono::microseconds pause)
+    : thread([this, &plug, block, pause] {
+          const auto frames = static_cast<std::size_t>(block);
+          std::vector<float> in(frames, 0.25f), out0(frames), out1(frames);
+          float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
+          float* outputs[2] = {out0.data(), out1.data()};
+          while (!done) {
+              plug.Record()->processReplacing(plug.Record(), inputs, outputs, block);
+              for (float sample : out0)
+                  if (!std::isfinite(sample))
+                      finite = false;
+              std::this_thread::sleep_for(pause);
+          }
+      }) {}
+
+bool AudioThread::Stop() {
+    done = true;
+    if (thread.joinable())
+        thread.join();
+    return finite;
 }

@@ -3,7 +3,10 @@
 #include "CheckerHost.h"
 #include "SharedLibrary.h"
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 // The built Quelor.so, opened once per test process the way a host opens it.
 class PluginModule {
@@ -46,4 +49,22 @@ public:
 
 private:
     AEffect* effect;
+};
+
+// A host's audio thread: processReplacing over four inputs of a constant, block after
+// block, with a pause after each where other threads should get to run, until stopped.
+class AudioThread {
+public:
+    explicit AudioThread(const PluginInstance& plug, int block = 64,
+                         std::chrono::microseconds pause = {});
+    ~AudioThread() { Stop(); }
+    AudioThread(const AudioThread&) = delete;
+    AudioThread& operator=(const AudioThread&) = delete;
+    // Whether every sample written was finite.
+    bool Stop();
+
+private:
+    std::atomic<bool> done{false};
+    std::atomic<bool> finite{true};
+    std::thread thread;
 };

@@ -14,7 +14,7 @@ void __libc_free(void* block);
 
 namespace {
 void Report(const char* what) {
-    if (LockProbe::watchedOpcode < 0 || LockProbe::probing)
+    if (LockProbe::watchedOpcode < 0)
         return;
     if (LockProbe* probe = LockProbe::Active())
         probe->Check(ProbeSite::Allocation, LockProbe::watchedOpcode, what);

@@ -1,9 +1,10 @@
-// A host that probes, at every call the module makes into it, at every window-system call of
+// A host that probes, at every call Quelor makes into it, at every window-system call of
 // the editor's open, idle and close, and at every allocation of its chunk, block-size and
 // event requests, whether the plug-in lock is held, while audio runs on a thread of its own.
 // Nothing of this may happen under that lock: the audio thread would wait for it.
 #include "LockProbe.h"
 #include "PluginModule.h"
+#include "QuelorEntry.h"
 
 // gtest before Xlib, whose None and Bool macros break its headers.
 #include <gtest/gtest.h>
@@ -22,13 +23,11 @@
 namespace {
 
 constexpr int kBlock = 64;
-// Only a call made under the lock makes a check wait this long.
-constexpr std::chrono::seconds kPatience{5};
 
 std::atomic<int> gEditsEnded{0};
 
 intptr_t ProbingHost(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
-    if (LockProbe* probe = LockProbe::Active(); probe && !LockProbe::probing)
+    if (LockProbe* probe = LockProbe::Active())
         probe->Check(ProbeSite::HostCall, opcode, "audioMaster");
     switch (opcode) {
     case audioMasterGetProductString:
@@ -103,27 +102,18 @@ std::string Describe(const ProbeHit& hit) {
 
 TEST(ProbeHost, NothingThatCanWaitHappensUnderThePluginLock) {
     gEditsEnded = 0;
-    PluginInstance plug(PluginModule::Get().PluginMain(), &ProbingHost);
+    PluginInstance plug(&QuelorPluginMain, &ProbingHost);
     HostWindow parent;
     ASSERT_TRUE(parent.Usable()) << "an X display is needed (xvfb-run)";
     std::vector<uint8_t> largeChunk = LargeProgramChunk(plug);
     std::vector<ProbeHit> hits;
     {
-        LockProbe probe(plug.Record(), kPatience);
+        LockProbe probe(IEffectVST::FromRecord(plug.Record())->Effect().Lock());
         Watched(plug, effOpen);
         Watched(plug, effSetSampleRate, 0, 0, nullptr, 48000.0f);
         Watched(plug, effSetBlockSize, 0, kBlock);
         Watched(plug, effMainsChanged, 0, 1);
-        std::atomic<bool> done{false};
-        std::thread audio([&] {
-            std::vector<float> in(kBlock, 0.25f), out0(kBlock), out1(kBlock);
-            float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
-            float* outputs[2] = {out0.data(), out1.data()};
-            while (!done) {
-                plug.Record()->processReplacing(plug.Record(), inputs, outputs, kBlock);
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-            }
-        });
+        AudioThread audio(plug, kBlock, std::chrono::microseconds(200));
         for (int cycle = 0; cycle < 2; ++cycle) {
             ASSERT_EQ(InEditor(plug, ProbeSite::EditorOpen, effEditOpen, parent.Handle()), 1);
             // The threshold knob, dragged up while the host's other requests come in.
@@ -138,8 +128,7 @@ TEST(ProbeHost, NothingThatCanWaitHappensUnderThePluginLock) {
             InEditor(plug, ProbeSite::EditorIdle, effEditIdle);
             InEditor(plug, ProbeSite::EditorClose, effEditClose);
         }
-        done = true;
-        audio.join();
+        audio.Stop();
         hits = probe.Hits();
     }
 
