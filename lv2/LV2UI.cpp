@@ -40,8 +40,8 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* descriptor, const char*, const 
     void* parent = nullptr;
     const LV2UI_Resize* resize = nullptr;
     const LV2UI_Touch* touch = nullptr;
-    for (; features && *features; ++features) {
-        const LV2_Feature* feature = *features;
+    for (const LV2_Feature* const* f = features; f && *f; ++f) {
+        const LV2_Feature* feature = *f;
         if (!feature->URI)
             continue;
         if (std::strcmp(feature->URI, LV2_UI__parent) == 0)

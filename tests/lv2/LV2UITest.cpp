@@ -16,7 +16,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -227,6 +230,43 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
     EXPECT_EQ(log.width, kWidth);
     EXPECT_EQ(log.height, kHeight);
     EXPECT_TRUE(log.writes.empty()) << "showing the panel must not change the plug-in";
+}
+
+// The host's ui:scaleFactor option: the panel opens at that scale and says its size; the
+// host's own resize through the panel's ui:resize keeps the panel's aspect.
+TEST_F(LV2UI, OpensAtTheHostsScaleAndFollowsItsResizes) {
+    std::vector<std::string> uris;
+    const auto map = [](LV2_URID_Map_Handle table, const char* uri) -> LV2_URID {
+        auto& known = *static_cast<std::vector<std::string>*>(table);
+        const auto found = std::find(known.begin(), known.end(), uri);
+        if (found == known.end())
+            known.emplace_back(uri);
+        return static_cast<LV2_URID>(std::find(known.begin(), known.end(), uri) - known.begin() + 1);
+    };
+    LV2_URID_Map mapper{&uris, map};
+    const float scale = 2.0f;
+    const LV2_Options_Option options[] = {
+        {LV2_OPTIONS_INSTANCE, 0, map(&uris, LV2_UI__scaleFactor), sizeof scale,
+         map(&uris, LV2_ATOM__Float), &scale},
+        {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(hostWindow)};
+    const LV2_Feature resize{LV2_UI__resize, &resizer};
+    const LV2_Feature urid{LV2_URID__map, &mapper};
+    const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+    const LV2_Feature* features[] = {&parent, &resize, &urid, &optionsFeature, nullptr};
+    handle = descriptor->instantiate(descriptor, kUri, bundle.c_str(), WriteFunction, &log,
+                                     &widget, features);
+    ASSERT_NE(handle, nullptr);
+    Idle();
+    EXPECT_EQ(std::tuple(log.width, log.height), std::tuple(2 * kWidth, 2 * kHeight));
+
+    const auto* resizing = static_cast<const LV2UI_Resize*>(descriptor->extension_data(LV2_UI__resize));
+    ASSERT_NE(resizing, nullptr);
+    EXPECT_EQ(resizing->ui_resize(handle, 800, 800), 0);
+    Idle();
+    XWindowAttributes shown{};
+    XGetWindowAttributes(dpy, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)), &shown);
+    EXPECT_EQ(std::tuple(shown.width, shown.height), std::tuple(800, 580));
 }
 
 TEST_F(LV2UI, ShowsWhatTheVSTEditorShowsForTheSameValues) {

@@ -2,7 +2,7 @@
 // VST 3 host does it: a parent window, a frame that offers the host's run loop, and
 // nothing else. What it shows, the edits it sends the host, and what it leaves behind.
 #include "HostPlugFrame.h"
-#include "IDrawContext.h"
+#include "IGraphicsRaster.h"
 #include "PanelPicture.h"
 #include "Quelor.h"
 #include "QuelorEntry.h"
@@ -33,17 +33,20 @@ intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
     return 0;
 }
 
-// The panel painted by the effect linked into this test, at the plug-in's values.
-std::vector<uint32_t> ReferencePanel(IEditController& controller) {
+// The panel painted by the effect linked into this test, at the plug-in's values and the
+// scale given, as quelor-snapshot --scale paints it.
+std::vector<uint32_t> ReferencePanel(IEditController& controller, double scale = 1.0) {
     const std::unique_ptr<IEffectVST> reference(MakeQuelorVST(&SilentHost));
     for (int i = 0; i < Quelor::kParameterCount; ++i)
         reference->Effect().SetParameterFromHost(
             i, controller.getParamNormalized(static_cast<ParamID>(i)), IValueUnit::kNormalized);
     reference->Effect().EnsureEditor();
-    auto* panel = dynamic_cast<IDrawContext*>(reference->Effect().Editor());
+    auto* panel = dynamic_cast<IGraphicsRaster*>(reference->Effect().Editor());
+    panel->SetScale(scale);
     panel->PaintRegion({0, 0, kPanelWidth, kPanelHeight});
     std::vector<uint32_t> pixels(panel->SurfacePixels(),
-                                 panel->SurfacePixels() + kPanelWidth * kPanelHeight);
+                                 panel->SurfacePixels() +
+                                     panel->DeviceWidth() * panel->DeviceHeight());
     for (uint32_t& p : pixels)
         p &= 0xFFFFFF;
     return pixels;
@@ -128,6 +131,45 @@ TEST_F(VST3Editor, OpensIdledByTheFramesRunLoopShowsThePanelAndSendsEditsInOrder
     EXPECT_EQ(frame.PluginReferences(), 0u);
     XSync(dpy, False);
     EXPECT_TRUE(Children().empty());
+}
+
+// The host's content scale: before attached getSize already answers it; after, the view
+// asks the frame for the new size, and the window shows the panel drawn at that scale.
+TEST_F(VST3Editor, TakesTheHostsContentScaleBeforeAndAfterItOpens) {
+    const VST3Module module(QUELOR_VST3_BUNDLE);
+    HostApplication application;
+    HostComponentHandler handler;
+    HostRunLoop loop;
+    HostPlugFrame frame(&loop);
+    VST3PluginHost plug(module, application, &handler);
+    Ref<IPlugView> view(plug.Controller()->createView(kEditorViewType));
+    ASSERT_TRUE(view);
+    IPlugViewContentScaleSupport* scaling = nullptr;
+    ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::kIid.data(),
+                                   reinterpret_cast<void**>(&scaling)),
+              kResultOk);
+    EXPECT_EQ(scaling->setContentScaleFactor(1.5f), kResultTrue);
+    ViewRect size{};
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.right - size.left, 765);
+    EXPECT_EQ(size.bottom - size.top, 555);
+
+    XResizeWindow(dpy, hostWindow, 2 * kPanelWidth, 2 * kPanelHeight);
+    ASSERT_EQ(view->setFrame(&frame), kResultOk);
+    ASSERT_EQ(view->attached(reinterpret_cast<void*>(hostWindow), kPlatformTypeX11EmbedWindowID),
+              kResultOk);
+    EXPECT_EQ(scaling->setContentScaleFactor(2.0f), kResultTrue);
+    ASSERT_FALSE(frame.requests.empty());
+    EXPECT_EQ(frame.requests.back().right - frame.requests.back().left, 2 * kPanelWidth);
+    EXPECT_EQ(frame.requests.back().bottom - frame.requests.back().top, 2 * kPanelHeight);
+    Pump(loop);
+    const std::vector<Window> children = Children();
+    ASSERT_EQ(children.size(), 1u);
+    EXPECT_TRUE(Pixels(children[0], 2 * kPanelWidth, 2 * kPanelHeight) ==
+                ReferencePanel(*plug.Controller(), 2.0));
+    scaling->release();
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(view->setFrame(nullptr), kResultOk);
 }
 
 // Without a run loop from the frame or the factory's context, no editor: never a thread.
