@@ -170,7 +170,7 @@ std::string Plugin(const LV2Product& product, const LV2ReleaseVersion& release, 
             << Uri(product.uiUri)
             << "\n    a ui:X11UI ;\n    lv2:requiredFeature ui:idleInterface, ui:parent ;\n"
                "    lv2:optionalFeature ui:noUserResize, ui:resize, ui:touch ;\n"
-               "    lv2:extensionData ui:idleInterface";
+               "    lv2:extensionData ui:idleInterface, ui:resize";
         for (const MeterDescription& meter : meters)
             out << " ;\n    ui:portNotification [\n        ui:plugin " << Uri(product.uri)
                 << " ;\n        lv2:symbol " << QuotedText(meter.symbol)

@@ -220,10 +220,11 @@ TEST_F(Description, ThePluginAndItsPanelAskForWhatTheyNeed) {
         {ui, LV2_CORE__binary, {bundle + "QuelorUI.so"}},
         {ui, LV2_UI__binary, {}},
         // It lives in the host's window and draws only when the host idles it; it
-        // announces its size and gestures where the host listens, and has one size.
+        // announces its size and gestures where the host listens, and follows the host's
+        // resizes through ui:resize.
         {ui, LV2_CORE__requiredFeature, {LV2_UI__idleInterface, LV2_UI__parent}},
         {ui, LV2_CORE__optionalFeature, {LV2_UI__noUserResize, LV2_UI__resize, LV2_UI__touch}},
-        {ui, LV2_CORE__extensionData, {LV2_UI__idleInterface}},
+        {ui, LV2_CORE__extensionData, {LV2_UI__idleInterface, LV2_UI__resize}},
     };
     for (const auto& fact : facts)
         EXPECT_EQ(Objects(fact.subject, fact.predicate), fact.objects)
