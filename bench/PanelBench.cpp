@@ -25,18 +25,22 @@ struct OpenPanel {
         editor = dynamic_cast<QuelorEditor*>(effect.EditorWindow());
         editor->SetScale(static_cast<double>(state.range(0)));
         editor->Strip().SetOpen(state.range(1) != 0);
-        const StereoSignal demo = MakeDemoSignal(kRate, 2.0);
-        for (std::size_t i = 0; i < audio.Frames(); ++i) {
-            audio.in[0][i] = demo.left[i % demo.left.size()];
-            audio.in[1][i] = demo.right[i % demo.right.size()];
-        }
     }
-    void PlayOneFrame() { Process(effect, audio, {kFrameSamples}); }
+    // The next frame of the demo loop, so that the meters keep moving.
+    void PlayOneFrame() {
+        for (std::size_t i = 0; i < audio.Frames(); ++i, ++played) {
+            audio.in[0][i] = demo.left[played % demo.left.size()];
+            audio.in[1][i] = demo.right[played % demo.right.size()];
+        }
+        Process(effect, audio, {kFrameSamples});
+    }
     void Paint() { editor->PaintRegion({0, 0, editor->Width(), editor->Height()}); }
 
     Quelor effect;
     QuelorEditor* editor = nullptr;
+    const StereoSignal demo = MakeDemoSignal(kRate, 4.0);
     ChannelSet audio{kFrameSamples};
+    std::size_t played = 0;
 };
 
 void BM_PanelFullPaint(benchmark::State& state) {
@@ -56,10 +60,12 @@ void BM_PanelIdleFrame(benchmark::State& state) {
         state.PauseTiming();
         panel.PlayOneFrame();
         state.ResumeTiming();
+        // As the window's refresh does it.
         panel.editor->TakeReadings();
-        IRectangle dirty;
-        if (panel.editor->CollectDirtyRegion(&dirty))
-            panel.editor->PaintRegion(dirty);
+        IRectangle dirty[4];
+        const int regions = panel.editor->CollectDirtyRegions(dirty, 4);
+        for (int i = 0; i < regions; ++i)
+            panel.editor->PaintRegion(dirty[i]);
     }
 }
 } // namespace

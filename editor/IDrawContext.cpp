@@ -94,6 +94,31 @@ bool IDrawContext::CollectDirtyRegion(IRectangle* out) const {
     return any;
 }
 
+int IDrawContext::CollectDirtyRegions(IRectangle* out, int capacity) const {
+    int count = 0;
+    const IRectangle panel{0, 0, width, height};
+    for (const auto& control : controls) {
+        if (!control->NeedsDraw() || !control->Rect().Intersects(panel) || capacity <= 0)
+            continue;
+        IRectangle grown = control->Rect();
+        // Whatever it meets joins it, and what that joined may meet more.
+        for (int i = 0; i < count;) {
+            if (out[i].Intersects(grown)) {
+                grown = grown.Union(out[i]);
+                out[i] = out[--count];
+                i = 0;
+            } else {
+                ++i;
+            }
+        }
+        if (count == capacity)
+            out[count - 1] = out[count - 1].Union(grown);
+        else
+            out[count++] = grown;
+    }
+    return count;
+}
+
 void IDrawContext::MarkAllControlsDirty() {
     for (const auto& control : controls)
         control->MarkDirty(false);

@@ -83,6 +83,10 @@ public:
     bool PaintRegion(const IRectangle& rect);
     // Grows out by every control within the panel that needs drawing; true when any does.
     bool CollectDirtyRegion(IRectangle* out) const;
+    // The same as up to capacity rectangles that do not meet, so that controls far apart
+    // are not repainted with everything between them; the number filled, 0 when nothing
+    // needs drawing. When there would be more, the last holds the rest.
+    int CollectDirtyRegions(IRectangle* out, int capacity) const;
     void MarkAllControlsDirty();
     // The captured control, else the topmost one neither hidden nor dimmed under the point.
     int FindControlAt(int x, int y) const;

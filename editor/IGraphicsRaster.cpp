@@ -296,6 +296,14 @@ bool IGraphicsRaster::BlitScaled(const IFrameBitmap& bitmap, const IRectangle& d
     return true;
 }
 
+const RAS_IBitmap* IGraphicsRaster::DeviceImage(const IFrameBitmap& bitmap,
+                                               const IRectangle& placed) {
+    const IRectangle device = ToDevice(placed);
+    if (scale == 1.0 || device.Width() <= 0 || device.Height() <= 0)
+        return bitmap.bitmap;
+    return DeviceArtFor(bitmap, device.Width(), device.Height());
+}
+
 void IGraphicsRaster::BlitDevice(const RAS_IBitmap& pixels, const IRectangle& rect,
                                  const IDrawBlend* blend) {
     const IRectangle device = ToDevice(rect);

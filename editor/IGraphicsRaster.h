@@ -75,6 +75,9 @@ public:
     virtual RAS_IBitmap* DecodeImageResource(int resourceId, const char* name) = 0;
 
     RAS_IBitmap* Surface() const;
+    // An image loaded by id as it is drawn at placed (design units) at this scale: device
+    // pixels, frame under frame. Valid until the scale changes.
+    const RAS_IBitmap* DeviceImage(const IFrameBitmap& bitmap, const IRectangle& placed);
     // During a paint pass: pixels made at the device's resolution copied one for one to
     // the top-left of rect (design units), clipped to the paint region.
     void BlitDevice(const RAS_IBitmap& pixels, const IRectangle& rect, const IDrawBlend* blend);

@@ -41,6 +41,8 @@ constexpr int kDoubleClickDistance = 4;
 constexpr unsigned kWheelUp = 4;
 constexpr unsigned kWheelDown = 5;
 constexpr int kPathSize = 256;
+// A refresh repaints the changed controls in at most this many separate rectangles.
+constexpr int kDirtyRegions = 4;
 
 // The _XEMBED_INFO property: protocol version 0, and we want to be mapped.
 constexpr long kXEmbedInfo[2] = {0, 1};
@@ -375,12 +377,12 @@ struct IGraphicsWindow::Platform {
                 return;
             }
         }
-        IRectangle dirty;
-        if (editor->CollectDirtyRegion(&dirty)) {
-            editor->PaintRegion(dirty);
-            if (entry.widget)
-                entry.widget->PanelRedrew();
-        }
+        IRectangle dirty[kDirtyRegions];
+        const int regions = editor->CollectDirtyRegions(dirty, kDirtyRegions);
+        for (int i = 0; i < regions; ++i)
+            editor->PaintRegion(dirty[i]);
+        if (regions > 0 && entry.widget)
+            entry.widget->PanelRedrew();
     }
 
     // UI thread, from effEditIdle. The host's answers to what we tell it may close the

@@ -27,6 +27,20 @@ constexpr RAS_Pixel32 kOutputLine = 0xFFD4D6DA;
 constexpr RAS_Pixel32 kGainLine = 0xFF60B2E8;
 constexpr RAS_Pixel32 kLimiterLine = 0xFFF0A638;
 constexpr IDrawColor kCurve{255, 212, 214, 218};
+constexpr IDrawColor kSecondLine{28, 212, 214, 218};
+// A column of the history's art that no grid line crosses.
+constexpr int kGroundColumn = kHistoryPlot.L + 10;
+
+// colour, with its alpha, over an opaque pixel.
+RAS_Pixel32 Over(RAS_Pixel32 below, RAS_Pixel32 colour) {
+    const uint32_t a = colour >> 24;
+    RAS_Pixel32 mixed = 0xFF000000;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const uint32_t b = (below >> shift) & 0xFF, c = (colour >> shift) & 0xFF;
+        mixed |= ((b * (255 - a) + c * a + 127) / 255) << shift;
+    }
+    return mixed;
+}
 constexpr IDrawColor kDot{255, 240, 166, 56};
 
 double Decibels(double linear) {
@@ -69,8 +83,23 @@ bool ClipToBox(double box[4], double& x0, double& y0, double& x1, double& y1) {
 
 // The history.
 
-IHistoryGraph::IHistoryGraph(const IRectangle& plot, const LevelTrace& levels)
-    : IControl(plot, -1, {kDrawBlendAlpha, 1.0f}), trace(levels) {}
+IHistoryGraph::IHistoryGraph(const IRectangle& plot, const LevelTrace& levels,
+                             const IFrameBitmap& art, const IRectangle& placed)
+    : IControl(plot, -1, {kDrawBlendCopy, 1.0f}), trace(levels), strip(art), stripRect(placed) {}
+
+void IHistoryGraph::TakeGround(IGraphicsRaster& panel) {
+    const RAS_IBitmap* art = panel.DeviceImage(strip, stripRect);
+    const int height = traces.PixelHeight();
+    ground.assign(static_cast<std::size_t>(height), 0xFF000000);
+    if (!art || !art->Pixels())
+        return;
+    const int x = panel.ToDevice(kGroundColumn) - panel.ToDevice(stripRect.L);
+    const int top = panel.ToDevice(Rect().T) - panel.ToDevice(stripRect.T);
+    for (int y = 0; y < height; ++y)
+        if (x >= 0 && x < art->PixelWidth() && top + y >= 0 && top + y < art->PixelHeight())
+            ground[static_cast<std::size_t>(y)] =
+                art->Pixels()[static_cast<std::ptrdiff_t>(top + y) * art->StridePixels() + x];
+}
 
 IHistoryGraph::Column IHistoryGraph::ColumnAt(uint64_t column) const {
     const auto width = static_cast<uint64_t>(traces.PixelWidth());
@@ -102,16 +131,19 @@ void IHistoryGraph::DrawSpan(int x, int from, int to, RAS_Pixel32 colour) {
 
 void IHistoryGraph::DrawColumn(int x, const Column& column, const Column& before) {
     const int height = traces.PixelHeight();
-    DrawSpan(x, 0, height - 1, 0);
-    if (column.input < height - 1)
-        DrawSpan(x, column.input, height - 1, kInputArea);
+    const auto width = static_cast<std::size_t>(traces.PixelWidth());
+    for (int y = 0; y < height; ++y) {
+        const RAS_Pixel32 below = ground[static_cast<std::size_t>(y)];
+        traces.Pixels()[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
+            y >= column.input ? Over(below, kInputArea) : below;
+    }
     DrawSpan(x, before.output, column.output, kOutputLine);
     DrawSpan(x, before.gain, column.gain, kGainLine);
     if (column.limiting)
         DrawSpan(x, before.limiting ? before.limiter : 0, column.limiter, kLimiterLine);
 }
 
-void IHistoryGraph::Advance(const IGraphicsRaster& panel) {
+void IHistoryGraph::Advance(IGraphicsRaster& panel) {
     const IRectangle device = panel.ToDevice(Rect());
     const int width = device.Width();
     const int height = device.Height();
@@ -126,10 +158,15 @@ void IHistoryGraph::Advance(const IGraphicsRaster& panel) {
             scale = panel.Scale();
             thickness = std::max(1, static_cast<int>(std::lround(scale)));
             traces.SetSize(width, height);
+            TakeGround(panel);
         }
         from = complete > static_cast<uint64_t>(width) ? complete - static_cast<uint64_t>(width) : 0;
-        RAS_FillArea(&traces, 0, 0, width, height, 0, 1.0f, RAS_OP_COPY);
-        newest = ColumnAt(from);
+        // Before the first point there was silence.
+        const Column silent{height - 1, height - 1, 0, 0, false};
+        const int blank = width - static_cast<int>(complete - from);
+        for (int x = 0; x < blank; ++x)
+            DrawColumn(x, silent, silent);
+        newest = blank > 0 ? silent : ColumnAt(from);
     } else {
         // Scrolled by the columns that passed; the new ones are drawn at the right.
         const auto moved = static_cast<int>(complete - shown);
@@ -149,8 +186,16 @@ void IHistoryGraph::Advance(const IGraphicsRaster& panel) {
 }
 
 void IHistoryGraph::Render(IDrawContext& context) {
-    if (auto* raster = dynamic_cast<IGraphicsRaster*>(&context); raster && traces.Pixels())
-        raster->BlitDevice(traces, Rect(), &Blend());
+    auto* raster = dynamic_cast<IGraphicsRaster*>(&context);
+    if (!raster || !traces.Pixels())
+        return;
+    raster->BlitDevice(traces, Rect(), &Blend());
+    // The seconds stand still while the graph moves under them.
+    const IRectangle& r = Rect();
+    for (int second = 1; second < 6; ++second) {
+        const int x = r.L + (r.Width() - 1) * second / 6;
+        context.FillRectangle(kSecondLine, {x, r.T, x + 1, r.B}, nullptr);
+    }
 }
 
 // The transfer curve.
@@ -222,7 +267,8 @@ QuelorStrip::QuelorStrip(IGraphicsRaster& layout) : panel(layout) {
     background = new IBitmapControl(0, kQuelorPanelHeight, -1,
                                     panel.LoadFrameBitmap(106, "img/strip.png", 1), kDrawBlendCopy);
     panel.AppendControl(background);
-    history = new IHistoryGraph(kHistoryPlot, trace);
+    const IFrameBitmap stripArt = panel.LoadFrameBitmap(106, "img/strip.png", 1);
+    history = new IHistoryGraph(kHistoryPlot, trace, stripArt, background->Rect());
     panel.AppendControl(history);
     curve = new ITransferCurve(kTransferPlot, trace);
     panel.AppendControl(curve);

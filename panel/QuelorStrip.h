@@ -4,6 +4,8 @@
 #include "LevelTrace.h"
 #include "raster/RAS_Bitmap.h"
 
+#include <vector>
+
 class IGraphicsRaster;
 class QuelorStrip;
 
@@ -12,16 +14,19 @@ class QuelorStrip;
 constexpr int kQuelorStripHeight = 140;
 
 // The last six seconds, newest at the right: the input as an area, the output, the
-// compressor's gain and the brickwall's gain as traces. The traces are a picture of their
-// own at the device's resolution, drawn over the strip's art: new points move it left and
-// add columns at its right, so it is drawn whole only after a change of scale or a gap.
+// compressor's gain and the brickwall's gain as traces. The graph is a picture of its own
+// at the device's resolution, the strip art's plain ground under the traces: new points
+// move it left and add columns at its right, so it is drawn whole only after a change of
+// scale or a gap, and each refresh copies it as it stands.
 class IHistoryGraph final : public IControl {
 public:
-    IHistoryGraph(const IRectangle& rect, const LevelTrace& trace);
+    // strip: the art the graph lies on, placed at stripRect.
+    IHistoryGraph(const IRectangle& rect, const LevelTrace& trace, const IFrameBitmap& strip,
+                  const IRectangle& stripRect);
     void MousePressed(int, int, const IMouseKeys&) override {}
     void Render(IDrawContext& context) override;
     // UI thread, once the trace took new points.
-    void Advance(const IGraphicsRaster& panel);
+    void Advance(IGraphicsRaster& panel);
 
 private:
     // Rows, from the top of the graph, where a column's levels stand.
@@ -36,7 +41,13 @@ private:
     void DrawColumn(int x, const Column& column, const Column& before);
     void DrawSpan(int x, int from, int to, RAS_Pixel32 colour);
 
+    // The art's ground under one column of the graph, where no grid line crosses it.
+    void TakeGround(IGraphicsRaster& panel);
+
     const LevelTrace& trace;
+    IFrameBitmap strip;
+    IRectangle stripRect;
+    std::vector<RAS_Pixel32> ground;
     RAS_MemBitmap traces;
     double scale = 0.0;
     int thickness = 1;
