@@ -201,7 +201,9 @@ fuzz: deps
 	@JOBS=$(JOBS) scripts/fuzz run $(FUZZ_SECONDS)
 
 bench: deps release-tree
-	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench quelor-true-peak-bench
+	cmake --build $(RELEASE) -j $(JOBS) --target quelor-bench quelor-raster-bench quelor-true-peak-bench \
+	    quelor-panel-bench
+	$(RELEASE)/bench/quelor-panel-bench
 	$(RELEASE)/bench/quelor-bench
 	$(RELEASE)/bench/raster/quelor-raster-bench
 	$(RELEASE)/bench/quelor-true-peak-bench
