@@ -7,9 +7,6 @@ HostPlugFrame::HostPlugFrame(HostRunLoop* loop) : HostObject("plug frame"), runL
 tresult PLUGIN_API HostPlugFrame::resizeView(IPlugView* view, ViewRect* newSize) {
     if (!view || !newSize)
         return kInvalidArgument;
-    requests.push_back(*newSize);
-    if (!acceptResize)
-        return kResultFalse;
     // The host's own copy of the size, as a host passes its window's rectangle.
     ViewRect size = *newSize;
     return view->onSize(&size);

@@ -15,8 +15,8 @@ tresult PLUGIN_API MemoryStream::read(void* buffer, int32_t numBytes, int32_t* n
         return kInvalidArgument;
     if (readFailure && position + numBytes > *readFailure)
         return kResultFalse;
-    const int64_t end = std::min(static_cast<int64_t>(bytes.size()), readEnd.value_or(kMaxSize));
-    const int64_t count = std::clamp<int64_t>(end - position, 0, std::min(numBytes, readLimit));
+    const int64_t count = std::clamp<int64_t>(static_cast<int64_t>(bytes.size()) - position, 0,
+                                              std::min(numBytes, readLimit));
     if (count > 0)
         std::memcpy(buffer, bytes.data() + position, static_cast<size_t>(count));
     position += count;
