@@ -3,6 +3,7 @@
 #include "CLAPInstance.h"
 #include "CLAPTestStreams.h"
 #include "Quelor.h"
+#include "SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -35,9 +37,6 @@ void Flush(const CLAPInstance& q, const std::vector<TimedChange>& changes) {
     q.params->flush(q.plugin, events.List(), nullptr);
 }
 
-bool Finite(float v) {
-    return std::isfinite(v) && std::fpclassify(v) != FP_SUBNORMAL;
-}
 } // namespace
 
 TEST(CLAPEntry, FactoryAndDescriptor) {
@@ -163,9 +162,9 @@ TEST(CLAPParams, FlushWhileInactiveAndHostileEvents) {
     EXPECT_EQ(q.Value(Quelor::kThreshold), -20.0);
 }
 
-// Every output sample written, finite and not subnormal, nothing past the block, inputs
-// left alone; in place the same; an output port of one channel is refused.
-TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
+// In place the same as apart, inputs left alone apart; an output port of one channel is
+// refused. The output itself is the conformance suite's.
+TEST(CLAPProcess, InPlaceAndPortsOfTheWrongWidth) {
     CLAPTestHost host;
     CLAPInstance q(host);
     Flush(q, kHard);
@@ -173,7 +172,6 @@ TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
     auto block = [&](bool inPlace) {
         CLAPAudioBuffers<double> inputs({2, 2}, 200);
         CLAPAudioBuffers<double> output({2}, 200);
-        output.Fill(NAN);
         for (uint32_t ch = 0; ch < 2; ++ch)
             for (uint32_t i = 0; i < 200; ++i)
                 inputs.Channel(0, ch)[i] = std::sin(0.07 * (i + 50 * ch));
@@ -181,25 +179,52 @@ TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
             output.ShareWith(0, inputs, 0);
         const std::vector<double> left(inputs.Channel(0, 0), inputs.Channel(0, 0) + 200);
         EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_CONTINUE);
-        EXPECT_TRUE(output.GuardsIntact() && inputs.GuardsIntact());
-        std::vector<double> result;
-        for (uint32_t ch = 0; ch < 2; ++ch)
-            for (uint32_t i = 0; i < 200; ++i) {
-                const double v = output.Channel(0, ch)[i];
-                EXPECT_TRUE(Finite(static_cast<float>(v)) && std::isfinite(v));
-                result.push_back(v);
-            }
         if (!inPlace) {
             EXPECT_EQ(std::vector<double>(inputs.Channel(0, 0), inputs.Channel(0, 0) + 200), left);
         }
         q.plugin->reset(q.plugin);
-        return result;
+        return std::vector<double>(output.Channel(0, 1), output.Channel(0, 1) + 200);
     };
     EXPECT_EQ(block(true), block(false));
 
     CLAPAudioBuffers<double> inputs({2, 2}, 16);
     CLAPAudioBuffers<double> output({1}, 16);
     EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_ERROR);
+}
+
+// The guards around every channel, which the suites' checks of writes outside a block
+// rely on, see a write just before it or just past it.
+TEST(CLAPAudioBuffers, GuardsCatchWritesOutsideTheFrames) {
+    const auto check = [](auto sample) {
+        for (const int at : {-1, 16}) {
+            CLAPAudioBuffers<decltype(sample)> buffers({2, 1}, 16);
+            buffers.Channel(1, 0)[0] = buffers.Channel(1, 0)[15] = sample;
+            EXPECT_TRUE(buffers.GuardsIntact());
+            buffers.Channel(1, 0)[at] = sample;
+            EXPECT_FALSE(buffers.GuardsIntact()) << sizeof sample << " bytes, at " << at;
+        }
+    };
+    check(1.0f);
+    check(1.0);
+}
+
+// The loader every suite and quelor-render open modules with, from a folder whose name has
+// spaces, as a release may be unpacked into.
+TEST(SharedLibrary, OpensAPathWithSpacesAndFindsOnlyWhatItExports) {
+    namespace fs = std::filesystem;
+    const std::string built = QUELOR_CLAP_PATH;
+    const std::string folder = built.substr(0, built.rfind('/')) + "/a folder with spaces";
+    const std::string copy = folder + "/Quelor copy.clap";
+    fs::create_directories(SharedLibrary::NativePath(folder));
+    fs::copy_file(SharedLibrary::NativePath(built), SharedLibrary::NativePath(copy),
+                  fs::copy_options::overwrite_existing);
+    SharedLibrary library(copy);
+    ASSERT_TRUE(library.IsOpen()) << library.Error();
+    EXPECT_NE(library.Symbol("clap_entry"), nullptr);
+    EXPECT_EQ(library.Symbol("clap_entry_"), nullptr);
+    library.Close();
+    EXPECT_EQ(library.Symbol("clap_entry"), nullptr);
+    fs::remove_all(SharedLibrary::NativePath(folder));
 }
 
 // The state the same every time, read back in small pieces, with the host told to rescan;

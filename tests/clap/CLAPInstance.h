@@ -1,11 +1,11 @@
 #pragma once
 
-#include "CLAPModule.h"
 #include "CLAPTestAudio.h"
 #include "CLAPTestEvents.h"
 #include "CLAPTestHost.h"
 
 #include <string>
+#include <vector>
 
 // Quelor.clap opened once per test program, its entry initialised for the program's life.
 const clap_plugin_entry_t& QuelorCLAPEntry();

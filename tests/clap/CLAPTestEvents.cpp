@@ -85,8 +85,3 @@ std::vector<uint16_t> CLAPOutputEvents::Types() const {
         types.push_back(Header(i).type);
     return types;
 }
-
-void CLAPOutputEvents::Clear() {
-    events.clear();
-    refused = 0;
-}

@@ -71,7 +71,6 @@ public:
     }
     std::vector<uint16_t> Types() const;
     uint32_t Refused() const { return refused; }
-    void Clear();
 
 private:
     static bool QUELOR_CLAP_CALL TryPush(const clap_output_events_t* list,

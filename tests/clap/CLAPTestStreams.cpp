@@ -10,7 +10,6 @@ void CLAPStreamPlan::SetPieces(std::vector<uint64_t> sizes) {
 }
 
 int64_t CLAPStreamPlan::Next(uint64_t wanted, uint64_t left) {
-    ++calls;
     if (moved >= failAt)
         return -1;
     uint64_t count = std::min({wanted, left, failAt - moved});

@@ -18,14 +18,12 @@ public:
     // The bytes the next call moves when asked for `wanted` with `left` available, or -1.
     int64_t Next(uint64_t wanted, uint64_t left);
     uint64_t Moved() const { return moved; }
-    int Calls() const { return calls; }
 
 private:
     std::vector<uint64_t> pieces;
     std::size_t nextPiece = 0;
     uint64_t failAt = std::numeric_limits<uint64_t>::max();
     uint64_t moved = 0;
-    int calls = 0;
 };
 
 // Small primes, the piece sizes of a host that reads state in odd amounts.
