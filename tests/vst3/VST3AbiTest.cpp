@@ -1,9 +1,12 @@
 // Our declarations against the published facts that no host of our own could catch,
-// since it shares them: every identifier's bytes, and every method's vtable slot.
+// since it shares them: every identifier's bytes, and every method's vtable slot; and the
+// test host's objects as a host built elsewhere calls them, with their reference checks,
+// whose going blind no plug-in test would notice.
 #include "HostComponentHandler.h"
 #include "MemoryStream.h"
 #include "VST3Interface.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -212,6 +215,28 @@ TEST(VST3Abi, HostObjectsAnswerCallsThroughAPlainFunctionTable) {
     EXPECT_EQ(handler.Calls()[0].kind, HandlerCall::PerformEdit);
     EXPECT_EQ(handler.Calls()[0].id, 7u);
     EXPECT_EQ(handler.Calls()[0].value, 0.25);
+}
+
+// The references the plug-in keeps, or returns too often, fail the test.
+TEST(HostObject, ReferencesThePluginKeepsOrReturnsTooOftenFailTheTest) {
+    EXPECT_NONFATAL_FAILURE(
+        {
+            MemoryStream stream;
+            void* kept = nullptr;
+            stream.queryInterface(IBStream::kIid.data(), &kept);
+        },
+        "still holds 1 references to the memory stream");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            MemoryStream stream;
+            stream.release();
+        },
+        "released the memory stream more often");
+    MemoryStream balanced;
+    void* unknown = nullptr;
+    EXPECT_EQ(balanced.queryInterface(FUnknown::kIid.data(), &unknown), kResultOk);
+    EXPECT_EQ(unknown, static_cast<FUnknown*>(&balanced));
+    static_cast<FUnknown*>(unknown)->release();
 }
 
 } // namespace

@@ -63,38 +63,6 @@ void VST3PluginHost::Stop() {
     started = false;
 }
 
-template <class Sample>
-tresult VST3PluginHost::Process(std::vector<std::vector<Sample*>> inputs,
-                                std::vector<Sample*> outputs, int32_t frames,
-                                HostParameterChanges* changes) {
-    std::vector<AudioBusBuffers> in(inputs.size());
-    for (std::size_t bus = 0; bus < inputs.size(); ++bus) {
-        in[bus].numChannels = static_cast<int32_t>(inputs[bus].size());
-        in[bus].channelBuffers32 = reinterpret_cast<float**>(inputs[bus].data());
-    }
-    AudioBusBuffers out{};
-    out.numChannels = static_cast<int32_t>(outputs.size());
-    out.channelBuffers32 = reinterpret_cast<float**>(outputs.data());
-    HostParameterChanges none;
-    ProcessData data{};
-    data.processMode = kRealtime;
-    data.symbolicSampleSize = sizeof(Sample) == sizeof(double) ? kSample64 : kSample32;
-    data.numSamples = frames;
-    data.numInputs = static_cast<int32_t>(in.size());
-    data.numOutputs = 1;
-    data.inputs = in.data();
-    data.outputs = &out;
-    data.inputParameterChanges = changes ? changes : &none;
-    return processor->process(&data);
-}
-
-template tresult VST3PluginHost::Process<float>(std::vector<std::vector<float*>>,
-                                                std::vector<float*>, int32_t,
-                                                HostParameterChanges*);
-template tresult VST3PluginHost::Process<double>(std::vector<std::vector<double*>>,
-                                                 std::vector<double*>, int32_t,
-                                                 HostParameterChanges*);
-
 std::vector<char> VST3PluginHost::State() const {
     MemoryStream stream;
     EXPECT_EQ(component->getState(&stream), kResultOk);

@@ -34,7 +34,27 @@ public:
     // it has any), writing `outputs` (the main output's channels), with the changes given.
     template <class Sample>
     vst3::tresult Process(std::vector<std::vector<Sample*>> inputs, std::vector<Sample*> outputs,
-                          int32_t frames, HostParameterChanges* changes = nullptr);
+                          int32_t frames, HostParameterChanges* changes = nullptr) {
+        std::vector<vst3::AudioBusBuffers> in(inputs.size());
+        for (std::size_t bus = 0; bus < inputs.size(); ++bus)
+            in[bus] = {static_cast<int32_t>(inputs[bus].size()),
+                       0,
+                       {reinterpret_cast<float**>(inputs[bus].data())}};
+        vst3::AudioBusBuffers out{
+            static_cast<int32_t>(outputs.size()), 0, {reinterpret_cast<float**>(outputs.data())}};
+        HostParameterChanges none;
+        vst3::ProcessData data{};
+        data.processMode = vst3::kRealtime;
+        data.symbolicSampleSize =
+            sizeof(Sample) == sizeof(double) ? vst3::kSample64 : vst3::kSample32;
+        data.numSamples = frames;
+        data.numInputs = static_cast<int32_t>(in.size());
+        data.numOutputs = 1;
+        data.inputs = in.data();
+        data.outputs = &out;
+        data.inputParameterChanges = changes ? changes : &none;
+        return processor->process(&data);
+    }
 
     std::vector<char> State() const;
     vst3::tresult SetState(const std::vector<char>& bytes) const;
