@@ -9,31 +9,24 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <mutex>
+#include <semaphore>
 #include <thread>
 
 namespace {
 constexpr double kRate = 48000.0;
 
-// A change at a time counted from the first sample processed.
-struct TimedChange {
-    uint32_t at;
-    clap_id id;
-    double value;
-};
 // Threshold -24 dB, ratio 6, fast attack, short release, make-up, brickwall on.
-const std::vector<TimedChange> kHard = {
-    {0, Quelor::kThreshold, -24.0}, {0, Quelor::kRatio, 6.0}, {0, Quelor::kAttack, 2.0},
-    {0, Quelor::kRelease, 120.0},   {0, Quelor::kGain, 9.0},  {0, Quelor::kBrickwall, 0.0}};
+const std::vector<std::pair<clap_id, double>> kHard = {
+    {Quelor::kThreshold, -24.0}, {Quelor::kRatio, 6.0}, {Quelor::kAttack, 2.0},
+    {Quelor::kRelease, 120.0},   {Quelor::kGain, 9.0},  {Quelor::kBrickwall, 0.0}};
 
-void Flush(const CLAPInstance& q, const std::vector<TimedChange>& changes) {
+void Flush(const CLAPInstance& q, const std::vector<std::pair<clap_id, double>>& changes) {
     CLAPInputEvents events;
-    for (const TimedChange& c : changes)
-        events.Add(CLAPParamValue(0, c.id, c.value));
+    for (const auto& [id, value] : changes)
+        events.Add(CLAPParamValue(0, id, value));
     q.params->flush(q.plugin, events.List(), nullptr);
 }
 
@@ -137,10 +130,10 @@ TEST(CLAPParams, InfoAndTexts) {
 TEST(CLAPParams, FlushWhileInactiveAndHostileEvents) {
     CLAPTestHost host;
     CLAPInstance q(host);
-    Flush(q, {{0, Quelor::kThreshold, -20.0},
-              {0, Quelor::kStereoMode, 1.6},
-              {0, Quelor::kBrickwall, 0.4},
-              {0, Quelor::kMix, 250.0}});
+    Flush(q, {{Quelor::kThreshold, -20.0},
+              {Quelor::kStereoMode, 1.6},
+              {Quelor::kBrickwall, 0.4},
+              {Quelor::kMix, 250.0}});
     EXPECT_EQ(q.Value(Quelor::kThreshold), -20.0);
     EXPECT_EQ(q.Value(Quelor::kStereoMode), 2.0);
     EXPECT_EQ(q.Value(Quelor::kBrickwall), 0.0);
@@ -241,8 +234,8 @@ TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
     CLAPIStream pieces(saved);
     pieces.plan.SetPieces(CLAPPrimePieces());
     ASSERT_TRUE(b.state->load(b.plugin, pieces.Stream()));
-    for (const TimedChange& c : kHard)
-        EXPECT_EQ(b.Value(c.id), a.Value(c.id));
+    for (const auto& [id, value] : kHard)
+        EXPECT_EQ(b.Value(id), a.Value(id)) << id;
     EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 1u);
     CLAPIStream cut(std::vector<uint8_t>(saved.begin(), saved.end() - 20));
     EXPECT_FALSE(b.state->load(b.plugin, cut.Stream()));
@@ -269,35 +262,27 @@ namespace {
 // A thread that lives until the test ends, to be designated the audio thread.
 class OtherThread {
 public:
-    OtherThread() : thread([this] { Serve(); }) {}
-    ~OtherThread() {
-        Run([this] { done = true; });
-        thread.join();
-    }
+    ~OtherThread() { Run(nullptr); }
     std::thread::id Id() const { return thread.get_id(); }
-    // Runs work on the thread and waits for it.
+    // Runs work on the thread and waits for it; no work ends the thread.
     void Run(std::function<void()> work) {
-        std::unique_lock lock(mutex);
         job = std::move(work);
-        changed.notify_all();
-        changed.wait(lock, [this] { return !job; });
+        start.release();
+        if (job)
+            finished.acquire();
+        else
+            thread.join();
     }
 
 private:
-    void Serve() {
-        std::unique_lock lock(mutex);
-        while (!done) {
-            changed.wait(lock, [this] { return static_cast<bool>(job); });
-            job();
-            job = nullptr;
-            changed.notify_all();
-        }
-    }
-    std::mutex mutex;
-    std::condition_variable changed;
     std::function<void()> job;
-    bool done = false;
-    std::thread thread;
+    std::binary_semaphore start{0}, finished{0};
+    std::thread thread{[this] {
+        for (start.acquire(); job; start.acquire()) {
+            job();
+            finished.release();
+        }
+    }};
 };
 
 std::vector<std::string> Logged(const CLAPTestHost& host, CLAPThreadRole* role = nullptr) {

@@ -51,15 +51,24 @@ CLAPInstance::CLAPInstance(CLAPTestHost& testHost)
 
 CLAPInstance::~CLAPInstance() {
     host.DesignateMainThread(std::this_thread::get_id());
-    if (active)
-        plugin->deactivate(plugin);
+    Stop();
     plugin->destroy(plugin);
 }
 
 bool CLAPInstance::Start(double rate, uint32_t maxFrames) {
+    Stop();
     host.DesignateAudioThread(std::this_thread::get_id());
     active = plugin->activate(plugin, rate, 1, maxFrames);
-    return active && plugin->start_processing(plugin);
+    processing = active && plugin->start_processing(plugin);
+    return processing;
+}
+
+void CLAPInstance::Stop() {
+    if (processing)
+        plugin->stop_processing(plugin);
+    if (active)
+        plugin->deactivate(plugin);
+    processing = active = false;
 }
 
 template <class Sample>

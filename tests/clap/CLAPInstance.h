@@ -12,7 +12,7 @@ const clap_plugin_entry_t& QuelorCLAPEntry();
 const clap_plugin_factory_t& QuelorCLAPFactory();
 
 // One Quelor made through the module's factory for a test host and initialised; destroyed
-// (deactivated first where needed) with this object, on the thread that destroys it.
+// (stopped first where needed) with this object, on the thread that destroys it.
 class CLAPInstance {
 public:
     explicit CLAPInstance(CLAPTestHost& host);
@@ -26,9 +26,11 @@ public:
     const clap_plugin_audio_ports_t* ports;
     const clap_plugin_gui_t* gui;
 
-    // activate, then start_processing (on this thread, which the host makes its audio
-    // thread too).
+    // After Stop, activate, then start_processing (on this thread, which the host makes
+    // its audio thread too); false where either is refused.
     bool Start(double rate, uint32_t maxFrames);
+    // stop_processing and deactivate, as far as Start went.
+    void Stop();
     // One block: main input (and side-chain when given) into output.
     template <class Sample>
     clap_process_status Process(CLAPAudioBuffers<Sample>& inputs, CLAPAudioBuffers<Sample>& output,
@@ -41,4 +43,5 @@ public:
 private:
     CLAPTestHost& host;
     bool active = false;
+    bool processing = false;
 };

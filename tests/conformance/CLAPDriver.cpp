@@ -8,30 +8,19 @@
 
 #include <algorithm>
 #include <limits>
-#include <thread>
 
 namespace {
 
 class CLAPDriverInstance final : public FormatInstance {
 public:
-    ~CLAPDriverInstance() override { Stop(); }
-
     bool Route(const Routing& r) override {
         routing = r;
         return r.main > 0;
     }
 
     bool Prepare(double rate, int64_t maxBlock, bool) override {
-        Stop();
-        // The host's own thread is its audio thread too.
-        host.DesignateAudioThread(std::this_thread::get_id());
-        const auto frames = static_cast<uint32_t>(
-            std::clamp<int64_t>(maxBlock, 0, std::numeric_limits<uint32_t>::max()));
-        if (!q.plugin->activate(q.plugin, rate, 1, frames))
-            return false;
-        active = true;
-        EXPECT_TRUE(q.plugin->start_processing(q.plugin));
-        return true;
+        return q.Start(rate, static_cast<uint32_t>(std::clamp<int64_t>(
+                                 maxBlock, 0, std::numeric_limits<uint32_t>::max())));
     }
 
     void Restart() override {
@@ -102,23 +91,13 @@ private:
             return port.data32;
     }
 
-    void Stop() {
-        if (active) {
-            q.plugin->stop_processing(q.plugin);
-            q.plugin->deactivate(q.plugin);
-        }
-        active = false;
-    }
-
     CLAPTestHost host;
     CLAPInstance q{host};
     Routing routing;
-    bool active = false;
 };
 
-[[maybe_unused]] const bool registered =
-    RegisterFormat({"CLAP", k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain |
-                                kRefusesRates,
-                    true, [] { return std::make_unique<CLAPDriverInstance>(); }});
+[[maybe_unused]] const bool registered = RegisterFormat(
+    {"CLAP", k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain | kRefusesRates,
+     true, [] { return std::make_unique<CLAPDriverInstance>(); }});
 
 } // namespace

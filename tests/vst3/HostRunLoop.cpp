@@ -86,12 +86,16 @@ void HostRunLoop::Pump(std::chrono::milliseconds wait) {
     // An interrupted wait counts as one in which nothing happened; a closed or invalid
     // descriptor is left out rather than reported for ever.
     const bool any = poll(polled.data(), polled.size(), static_cast<int>(timeout.count())) > 0;
-    // This round's calls, each handler held until the round ends: a callback may
-    // unregister any of them, which are then skipped.
+    // A callback may unregister any handler of this round, which is then skipped: looked
+    // up by address, never called through a pointer the loop no longer holds.
     std::vector<Watch> ready;
     for (std::size_t i = 0; any && i < polled.size(); ++i)
         if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) && !(polled[i].revents & POLLNVAL))
             ready.push_back(watches[i]);
+    for (const Watch& watch : ready)
+        if (std::any_of(watches.begin(), watches.end(),
+                        [&](const Watch& w) { return w.handler == watch.handler; }))
+            watch.handler->onFDIsSet(watch.fd);
     now = Clock::now();
     std::vector<ITimerHandler*> due;
     for (Timer& timer : timers)
@@ -99,20 +103,8 @@ void HostRunLoop::Pump(std::chrono::milliseconds wait) {
             timer.due = now + timer.interval;
             due.push_back(timer.handler);
         }
-    for (const Watch& watch : ready)
-        watch.handler->addRef();
-    for (ITimerHandler* handler : due)
-        handler->addRef();
-    for (const Watch& watch : ready)
-        if (std::any_of(watches.begin(), watches.end(),
-                        [&](const Watch& w) { return w.handler == watch.handler; }))
-            watch.handler->onFDIsSet(watch.fd);
     for (ITimerHandler* handler : due)
         if (std::any_of(timers.begin(), timers.end(),
                         [&](const Timer& t) { return t.handler == handler; }))
             handler->onTimer();
-    for (const Watch& watch : ready)
-        watch.handler->release();
-    for (ITimerHandler* handler : due)
-        handler->release();
 }

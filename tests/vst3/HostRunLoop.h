@@ -9,9 +9,9 @@
 
 // The host's UI loop as a Linux host offers it to an editor: timers and file
 // descriptors, whose handlers run on the thread that made the loop whenever the test
-// pumps it. A handler unregistered from inside a callback, its own or another's, stays
-// referenced until the round ends, and is not called again. The loop checks that it is
-// used from its thread only, and that nothing is left registered when it goes.
+// pumps it. A handler unregistered from inside a callback, its own or another's, is not
+// called again. The loop checks that it is used from its thread only, and that nothing
+// is left registered when it goes.
 class HostRunLoop final : public HostObject<vst3::Linux::IRunLoop> {
 public:
     HostRunLoop() : HostObject("run loop") {}

@@ -44,15 +44,14 @@ VST3PluginHost::~VST3PluginHost() {
     EXPECT_EQ(component->terminate(), kResultOk);
 }
 
-void VST3PluginHost::Start(int32_t maxBlock, int32_t sampleSize, bool sidechain) {
-    if (sidechain) {
-        EXPECT_EQ(component->activateBus(kAudio, kInput, 1, 1), kResultOk);
-    }
-    ProcessSetup setup{kRealtime, sampleSize, maxBlock, 48000.0};
-    EXPECT_EQ(processor->setupProcessing(&setup), kResultOk);
+bool VST3PluginHost::Start(ProcessSetup setup) {
+    Stop();
+    if (processor->setupProcessing(&setup) != kResultOk)
+        return false;
     EXPECT_EQ(component->setActive(1), kResultOk);
     EXPECT_EQ(processor->setProcessing(1), kResultOk);
     started = true;
+    return true;
 }
 
 void VST3PluginHost::Stop() {

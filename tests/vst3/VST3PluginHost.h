@@ -26,9 +26,12 @@ public:
     vst3::IAudioProcessor* Processor() const { return processor.Get(); }
     vst3::IEditController* Controller() const { return controller.Get(); }
 
-    // setupProcessing, setActive(1), setProcessing(1); the side-chain bus too when asked.
-    void Start(int32_t maxBlock, int32_t sampleSize = vst3::kSample32, bool sidechain = false);
+    // After Stop, setupProcessing, then setActive(1) and setProcessing(1) where the set-up
+    // is taken; false where it is refused.
+    bool Start(vst3::ProcessSetup setup);
+    // setProcessing(0) and setActive(0) after a Start.
     void Stop();
+    bool Started() const { return started; }
 
     // One process call on `inputs` (channels of each bus: main, then the side-chain when
     // it has any), writing `outputs` (the main output's channels), with the changes given.

@@ -218,7 +218,8 @@ TEST(VST3Plugin, HostileCallsGetDefinedAnswers) {
 TEST(VST3Plugin, FlushesOffsetsAndMissingBusesAreHandled) {
     HostApplication application;
     VST3PluginHost plug(Module(), application);
-    plug.Start(256, kSample32, true);
+    ASSERT_EQ(plug.Component()->activateBus(kAudio, kInput, 1, 1), kResultOk);
+    ASSERT_TRUE(plug.Start({kRealtime, kSample32, 256, 48000.0}));
     HostParameterChanges queues;
     queues.Queue(kThreshold).Add(0, 0.25);
     ProcessData flush{};
