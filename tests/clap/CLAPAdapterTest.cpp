@@ -236,10 +236,10 @@ TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
     ASSERT_TRUE(b.state->load(b.plugin, pieces.Stream()));
     for (const auto& [id, value] : kHard)
         EXPECT_EQ(b.Value(id), a.Value(id)) << id;
-    EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 1u);
+    EXPECT_EQ(host.Calls("params.rescan").size(), 1u);
     CLAPIStream cut(std::vector<uint8_t>(saved.begin(), saved.end() - 20));
     EXPECT_FALSE(b.state->load(b.plugin, cut.Stream()));
-    EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 2u) << "cut short, applied";
+    EXPECT_EQ(host.Calls("params.rescan").size(), 2u) << "cut short, applied";
 
     CLAPInstance c(host);
     const auto before = c.Save();
@@ -247,7 +247,7 @@ TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
     failing.plan.FailAfter(50);
     EXPECT_FALSE(c.state->load(c.plugin, failing.Stream()));
     EXPECT_EQ(c.Save(), before);
-    EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 2u);
+    EXPECT_EQ(host.Calls("params.rescan").size(), 2u);
     CLAPOStream shortWrites;
     shortWrites.plan.SetPieces(CLAPPrimePieces());
     EXPECT_TRUE(c.state->save(c.plugin, shortWrites.Stream()));
@@ -287,7 +287,7 @@ private:
 
 std::vector<std::string> Logged(const CLAPTestHost& host, CLAPThreadRole* role = nullptr) {
     std::vector<std::string> texts;
-    for (const CLAPHostCall& call : host.CallsOf(CLAPHostCallKind::Log)) {
+    for (const CLAPHostCall& call : host.Calls("log.log")) {
         texts.push_back(call.text);
         if (role)
             *role = call.thread;

@@ -4,16 +4,83 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
-
-using Kind = CLAPHostCallKind;
 
 // The host's entries as the plug-in sees them: each finds the host through host_data,
 // as real hosts do, and logs the call.
 struct CLAPTestHost::Callbacks {
+    static CLAPTestHost& Self(const clap_host_t* host) {
+        // Nothing sensible can follow a call without this host's own record: stop there.
+        const auto* self = host ? static_cast<CLAPTestHost*>(host->host_data) : nullptr;
+        if (!self || host != &self->host) {
+            std::fputs("CLAPTestHost: called without its host record\n", stderr);
+            std::abort();
+        }
+        return *static_cast<CLAPTestHost*>(host->host_data);
+    }
+
+    static bool QUELOR_CLAP_CALL RegisterTimer(const clap_host_t* h, uint32_t periodMs,
+                                               clap_id* id) {
+        CLAPTestHost& self = Called(h, "timer_support.register_timer");
+        std::lock_guard guard(self.mutex);
+        if (!id)
+            return false;
+        *id = self.nextTimerId++;
+        self.timers.push_back({*id, periodMs});
+        return true;
+    }
+    static bool QUELOR_CLAP_CALL UnregisterTimer(const clap_host_t* h, clap_id id) {
+        CLAPTestHost& self = Called(h, "timer_support.unregister_timer");
+        std::lock_guard guard(self.mutex);
+        return std::erase_if(self.timers, [id](const auto& timer) { return timer.id == id; }) > 0;
+    }
+    static bool QUELOR_CLAP_CALL RegisterFd(const clap_host_t* h, int fd,
+                                            clap_posix_fd_flags_t flags) {
+        CLAPTestHost& self = Called(h, "posix_fd_support.register_fd");
+        std::lock_guard guard(self.mutex);
+        const bool taken = fd >= 0 && std::none_of(self.fds.begin(), self.fds.end(),
+                                                   [fd](const auto& f) { return f.fd == fd; });
+        if (taken)
+            self.fds.push_back({fd, flags});
+        return taken;
+    }
+    static bool QUELOR_CLAP_CALL ModifyFd(const clap_host_t* h, int fd,
+                                          clap_posix_fd_flags_t flags) {
+        CLAPTestHost& self = Called(h, "posix_fd_support.modify_fd");
+        std::lock_guard guard(self.mutex);
+        const auto at = std::find_if(self.fds.begin(), self.fds.end(),
+                                     [fd](const auto& f) { return f.fd == fd; });
+        if (at != self.fds.end())
+            at->flags = flags;
+        return at != self.fds.end();
+    }
+    static bool QUELOR_CLAP_CALL UnregisterFd(const clap_host_t* h, int fd) {
+        CLAPTestHost& self = Called(h, "posix_fd_support.unregister_fd");
+        std::lock_guard guard(self.mutex);
+        return std::erase_if(self.fds, [fd](const auto& f) { return f.fd == fd; }) > 0;
+    }
+
+    static constexpr clap_host_thread_check_t threadCheck = {
+        // Not logged: a plug-in may ask on every entry.
+        [](const clap_host_t* h) {
+            return Self(h).mainThread.load() == std::this_thread::get_id();
+        },
+        [](const clap_host_t* h) {
+            return Self(h).audioThread.load() == std::this_thread::get_id();
+        }};
+    static constexpr clap_host_log_t log = {
+        [](const clap_host_t* h, clap_log_severity, const char* message) {
+            Called(h, "log.log", message ? message : "");
+        }};
+    static constexpr clap_host_params_t params = {
+        [](const clap_host_t* h, uint32_t) { Called(h, "params.rescan"); },
+        [](const clap_host_t* h, clap_id, uint32_t) { Called(h, "params.clear"); },
+        [](const clap_host_t* h) { Called(h, "params.request_flush"); }};
+    static constexpr clap_host_timer_support_t timerSupport = {RegisterTimer, UnregisterTimer};
+    static constexpr clap_host_posix_fd_support_t posixFdSupport = {RegisterFd, ModifyFd,
+                                                                    UnregisterFd};
+
     static const void* QUELOR_CLAP_CALL GetExtension(const clap_host_t* h, const char* id) {
-        CLAPTestHost& self = Self(h);
-        self.Record(Kind::GetExtension, id ? id : "");
+        const CLAPTestHost& self = Called(h, "get_extension", id ? id : "");
         const struct {
             bool offered;
             const char* id;
@@ -30,75 +97,6 @@ struct CLAPTestHost::Callbacks {
                 return entry.extension;
         return nullptr;
     }
-    static void QUELOR_CLAP_CALL RequestCallback(const clap_host_t* h) {
-        Self(h).Record(Kind::RequestCallback);
-        Self(h).callbackRequested.store(true);
-    }
-
-    static bool QUELOR_CLAP_CALL RegisterTimer(const clap_host_t* h, uint32_t periodMs,
-                                               clap_id* id) {
-        CLAPTestHost& self = Self(h);
-        self.Record(Kind::RegisterTimer);
-        if (!id)
-            return false;
-        std::lock_guard guard(self.mutex);
-        *id = self.nextTimerId++;
-        self.timers.push_back({*id, periodMs});
-        return true;
-    }
-    static bool QUELOR_CLAP_CALL UnregisterTimer(const clap_host_t* h, clap_id id) {
-        CLAPTestHost& self = Self(h);
-        self.Record(Kind::UnregisterTimer);
-        std::lock_guard guard(self.mutex);
-        return std::erase_if(self.timers, [id](const auto& timer) { return timer.id == id; }) > 0;
-    }
-    static bool QUELOR_CLAP_CALL RegisterFd(const clap_host_t* h, int fd,
-                                            clap_posix_fd_flags_t flags) {
-        CLAPTestHost& self = Self(h);
-        self.Record(Kind::RegisterFd);
-        std::lock_guard guard(self.mutex);
-        if (fd < 0 || std::any_of(self.fds.begin(), self.fds.end(),
-                                  [fd](const auto& entry) { return entry.fd == fd; }))
-            return false;
-        self.fds.push_back({fd, flags});
-        return true;
-    }
-    static bool QUELOR_CLAP_CALL ModifyFd(const clap_host_t* h, int fd,
-                                          clap_posix_fd_flags_t flags) {
-        CLAPTestHost& self = Self(h);
-        self.Record(Kind::ModifyFd);
-        std::lock_guard guard(self.mutex);
-        bool found = false;
-        for (CLAPHostFd& entry : self.fds)
-            if (entry.fd == fd)
-                found = (entry.flags = flags, true);
-        return found;
-    }
-    static bool QUELOR_CLAP_CALL UnregisterFd(const clap_host_t* h, int fd) {
-        CLAPTestHost& self = Self(h);
-        self.Record(Kind::UnregisterFd);
-        std::lock_guard guard(self.mutex);
-        return std::erase_if(self.fds, [fd](const auto& entry) { return entry.fd == fd; }) > 0;
-    }
-
-    static constexpr clap_host_thread_check_t threadCheck = {
-        [](const clap_host_t* h) {
-            return Self(h).mainThread.load() == std::this_thread::get_id();
-        },
-        [](const clap_host_t* h) {
-            return Self(h).audioThread.load() == std::this_thread::get_id();
-        }};
-    static constexpr clap_host_log_t log = {
-        [](const clap_host_t* h, clap_log_severity, const char* message) {
-            Self(h).Record(Kind::Log, message ? message : "");
-        }};
-    static constexpr clap_host_params_t params = {
-        [](const clap_host_t* h, uint32_t) { Self(h).Record(Kind::ParamsRescan); },
-        [](const clap_host_t* h, clap_id, uint32_t) { Self(h).Record(Kind::ParamsClear); },
-        [](const clap_host_t* h) { Self(h).Record(Kind::ParamsRequestFlush); }};
-    static constexpr clap_host_timer_support_t timerSupport = {RegisterTimer, UnregisterTimer};
-    static constexpr clap_host_posix_fd_support_t posixFdSupport = {RegisterFd, ModifyFd,
-                                                                    UnregisterFd};
 };
 
 CLAPTestHost::CLAPTestHost(CLAPHostExtensions offered)
@@ -109,45 +107,29 @@ CLAPTestHost::CLAPTestHost(CLAPHostExtensions offered)
            "",
            "1.0.0",
            Callbacks::GetExtension,
-           [](const clap_host_t* h) { Self(h).Record(Kind::RequestRestart); },
-           [](const clap_host_t* h) { Self(h).Record(Kind::RequestProcess); },
-           Callbacks::RequestCallback},
+           [](const clap_host_t* h) { Called(h, "request_restart"); },
+           [](const clap_host_t* h) { Called(h, "request_process"); },
+           [](const clap_host_t* h) { Called(h, "request_callback").callbackRequested = true; }},
       extensions(offered), mainThread(std::this_thread::get_id()), audioThread(std::thread::id()) {}
 
-CLAPTestHost& CLAPTestHost::Self(const clap_host_t* host) {
-    // Nothing sensible can follow a call without this host's own record: stop there.
-    if (!host || !host->host_data || host != &static_cast<CLAPTestHost*>(host->host_data)->host) {
-        std::fputs("CLAPTestHost: called without its host record\n", stderr);
-        std::abort();
-    }
-    return *static_cast<CLAPTestHost*>(host->host_data);
+CLAPTestHost& CLAPTestHost::Called(const clap_host_t* host, const char* name, std::string text) {
+    CLAPTestHost& self = Callbacks::Self(host);
+    const std::thread::id thread = std::this_thread::get_id();
+    const CLAPThreadRole role = thread == self.mainThread.load()    ? CLAPThreadRole::Main
+                                : thread == self.audioThread.load() ? CLAPThreadRole::Audio
+                                                                    : CLAPThreadRole::Other;
+    std::lock_guard guard(self.mutex);
+    self.calls.push_back({name, role, std::move(text)});
+    return self;
 }
 
-void CLAPTestHost::Record(CLAPHostCallKind kind, std::string text) {
-    const std::thread::id self = std::this_thread::get_id();
-    const CLAPThreadRole role = self == mainThread.load()    ? CLAPThreadRole::Main
-                                : self == audioThread.load() ? CLAPThreadRole::Audio
-                                                             : CLAPThreadRole::Other;
+std::vector<CLAPHostCall> CLAPTestHost::Calls(const char* name) const {
     std::lock_guard guard(mutex);
-    calls.push_back({kind, role, std::move(text)});
-}
-
-std::vector<CLAPHostCall> CLAPTestHost::Calls() const {
-    std::lock_guard guard(mutex);
-    return calls;
-}
-
-std::vector<CLAPHostCall> CLAPTestHost::CallsOf(CLAPHostCallKind kind) const {
     std::vector<CLAPHostCall> matching;
-    for (CLAPHostCall& call : Calls())
-        if (call.kind == kind)
-            matching.push_back(std::move(call));
+    for (const CLAPHostCall& call : calls)
+        if (!name || call.name == name)
+            matching.push_back(call);
     return matching;
-}
-
-void CLAPTestHost::ClearCalls() {
-    std::lock_guard guard(mutex);
-    calls.clear();
 }
 
 std::vector<CLAPHostTimer> CLAPTestHost::Timers() const {

@@ -18,26 +18,11 @@ struct CLAPHostExtensions {
 // Which part the calling thread plays, by the test's designation.
 enum class CLAPThreadRole { Main, Audio, Other };
 
-enum class CLAPHostCallKind {
-    GetExtension,
-    RequestRestart,
-    RequestProcess,
-    RequestCallback,
-    Log,
-    ParamsRescan,
-    ParamsClear,
-    ParamsRequestFlush,
-    RegisterTimer,
-    UnregisterTimer,
-    RegisterFd,
-    ModifyFd,
-    UnregisterFd,
-};
-
-// One call the plug-in made into the host; text holds its string (an extension's id, a
+// One call the plug-in made into the host: the function's name ("get_extension",
+// "params.rescan"), the calling thread's part, and its string (an extension's id, a
 // message logged).
 struct CLAPHostCall {
-    CLAPHostCallKind kind;
+    std::string name;
     CLAPThreadRole thread;
     std::string text;
 };
@@ -70,9 +55,8 @@ public:
     void DesignateMainThread(std::thread::id id) { mainThread.store(id); }
     void DesignateAudioThread(std::thread::id id) { audioThread.store(id); }
 
-    std::vector<CLAPHostCall> Calls() const;
-    std::vector<CLAPHostCall> CallsOf(CLAPHostCallKind kind) const;
-    void ClearCalls();
+    // Every call so far, or those of one function.
+    std::vector<CLAPHostCall> Calls(const char* name = nullptr) const;
     // True once, for each request_callback since the last time, as a host's idle loop asks.
     bool TakeCallbackRequest() { return callbackRequested.exchange(false); }
 
@@ -82,8 +66,8 @@ public:
 private:
     struct Callbacks;
 
-    static CLAPTestHost& Self(const clap_host_t* host);
-    void Record(CLAPHostCallKind kind, std::string text = {});
+    // The host of a record the plug-in calls through, with the call logged.
+    static CLAPTestHost& Called(const clap_host_t* host, const char* name, std::string text = {});
 
     clap_host_t host;
     CLAPHostExtensions extensions;
