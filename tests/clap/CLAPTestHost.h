@@ -39,7 +39,7 @@ struct CLAPHostFd {
 
 // A CLAP host for the tests. It logs every call the plug-in makes into it, with the
 // part the calling thread plays, and keeps the timers and fds the plug-in registers
-// (CLAPPump runs them on Linux). All its entries may be called from any thread.
+// (the editor test runs them on Linux). All its entries may be called from any thread.
 class CLAPTestHost {
 public:
     explicit CLAPTestHost(CLAPHostExtensions extensions = {});
