@@ -71,30 +71,6 @@ void CLAPInstance::Stop() {
     processing = active = false;
 }
 
-template <class Sample>
-clap_process_status
-CLAPInstance::Process(CLAPAudioBuffers<Sample>& inputs, CLAPAudioBuffers<Sample>& output,
-                      const CLAPInputEvents* events, CLAPOutputEvents* outEvents) {
-    CLAPInputEvents none;
-    CLAPOutputEvents sink;
-    const clap_process_t process{-1,
-                                 output.Frames(),
-                                 nullptr,
-                                 inputs.Buffers(),
-                                 output.Buffers(),
-                                 inputs.Count(),
-                                 output.Count(),
-                                 events ? events->List() : none.List(),
-                                 outEvents ? outEvents->List() : sink.List()};
-    return plugin->process(plugin, &process);
-}
-template clap_process_status CLAPInstance::Process(CLAPAudioBuffers<float>&,
-                                                   CLAPAudioBuffers<float>&, const CLAPInputEvents*,
-                                                   CLAPOutputEvents*);
-template clap_process_status CLAPInstance::Process(CLAPAudioBuffers<double>&,
-                                                   CLAPAudioBuffers<double>&,
-                                                   const CLAPInputEvents*, CLAPOutputEvents*);
-
 double CLAPInstance::Value(clap_id id) const {
     double value = -1.0e300;
     params->get_value(plugin, id, &value);

@@ -31,11 +31,23 @@ public:
     bool Start(double rate, uint32_t maxFrames);
     // stop_processing and deactivate, as far as Start went.
     void Stop();
-    // One block: main input (and side-chain when given) into output.
+    // One block: main input (and side-chain when given) into output, with the events
+    // given, and a list that takes what the plug-in sends.
     template <class Sample>
     clap_process_status Process(CLAPAudioBuffers<Sample>& inputs, CLAPAudioBuffers<Sample>& output,
-                                const CLAPInputEvents* events = nullptr,
-                                CLAPOutputEvents* outEvents = nullptr);
+                                const CLAPInputEvents& events = CLAPInputEvents()) {
+        CLAPOutputEvents sent;
+        const clap_process_t process{-1,
+                                     output.Frames(),
+                                     nullptr,
+                                     inputs.Buffers(),
+                                     output.Buffers(),
+                                     inputs.Count(),
+                                     output.Count(),
+                                     events.List(),
+                                     sent.List()};
+        return plugin->process(plugin, &process);
+    }
     double Value(clap_id id) const;
     std::string Text(clap_id id, double value) const;
     std::vector<uint8_t> Save() const;

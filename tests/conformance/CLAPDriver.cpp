@@ -76,7 +76,7 @@ private:
             events.Add(CLAPParamValue(static_cast<uint32_t>(c.frame), static_cast<clap_id>(c.index),
                                       sent.value));
         }
-        const clap_process_status status = q.Process(inputs, output, &events);
+        const clap_process_status status = q.Process(inputs, output, events);
         EXPECT_TRUE(inputs.GuardsIntact() && output.GuardsIntact());
         for (uint32_t ch = 0; ch < 2; ++ch)
             if (b.out[ch])

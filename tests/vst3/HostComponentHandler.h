@@ -14,7 +14,6 @@ struct HandlerCall {
     Kind kind;
     vst3::ParamID id = 0;
     vst3::ParamValue value = 0.0; // performEdit
-    int32_t flags = 0;            // restartComponent
     std::thread::id thread = std::this_thread::get_id();
 };
 
@@ -38,8 +37,8 @@ public:
     vst3::tresult PLUGIN_API endEdit(vst3::ParamID id) override {
         return Log({HandlerCall::EndEdit, id});
     }
-    vst3::tresult PLUGIN_API restartComponent(int32_t flags) override {
-        return Log({HandlerCall::RestartComponent, 0, 0.0, flags});
+    vst3::tresult PLUGIN_API restartComponent(int32_t) override {
+        return Log({HandlerCall::RestartComponent});
     }
 
 private:

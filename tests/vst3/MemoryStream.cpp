@@ -13,7 +13,7 @@ tresult PLUGIN_API MemoryStream::read(void* buffer, int32_t numBytes, int32_t* n
         *numBytesRead = 0;
     if (numBytes < 0 || (!buffer && numBytes > 0))
         return kInvalidArgument;
-    if (readFailure && position + numBytes > *readFailure)
+    if (position + numBytes > readFailure)
         return kResultFalse;
     const int64_t count = std::clamp<int64_t>(static_cast<int64_t>(bytes.size()) - position, 0,
                                               std::min(numBytes, readLimit));

@@ -3,7 +3,6 @@
 #include "HostObject.h"
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 // The host's state stream: bytes in memory with one position for reading and writing,
@@ -22,7 +21,6 @@ public:
     vst3::tresult PLUGIN_API tell(int64_t* pos) override;
 
     const std::vector<char>& Bytes() const { return bytes; }
-    int64_t Position() const { return position; }
 
     // A read that would reach past this position fails with kResultFalse and reads nothing.
     void FailReadsFrom(int64_t at) { readFailure = at; }
@@ -35,6 +33,6 @@ public:
 private:
     std::vector<char> bytes;
     int64_t position;
-    std::optional<int64_t> readFailure;
+    int64_t readFailure = INT64_MAX;
     int32_t readLimit = INT32_MAX;
 };
