@@ -101,10 +101,10 @@ TEST_F(CLAPGui, EmbedsBeforeActivationOnTheHostsTimerAndFd) {
     ASSERT_GE(types.size(), 3u);
     EXPECT_EQ(types.front(), CLAP_EVENT_PARAM_GESTURE_BEGIN);
     EXPECT_EQ(types.back(), CLAP_EVENT_PARAM_GESTURE_END);
-    const auto last = out.As<clap_event_param_value_t>(types.size() - 2, CLAP_EVENT_PARAM_VALUE);
-    ASSERT_TRUE(last);
-    EXPECT_EQ(last->param_id, static_cast<clap_id>(Quelor::kThreshold));
-    EXPECT_EQ(last->value, q.Value(Quelor::kThreshold));
+    ASSERT_EQ(types[types.size() - 2], CLAP_EVENT_PARAM_VALUE);
+    const auto last = out.As<clap_event_param_value_t>(types.size() - 2);
+    EXPECT_EQ(last.param_id, static_cast<clap_id>(Quelor::kThreshold));
+    EXPECT_EQ(last.value, q.Value(Quelor::kThreshold));
     for (std::size_t i = 0; i < out.Count(); ++i)
         EXPECT_EQ(out.Header(i).time, 0u);
 

@@ -5,9 +5,6 @@
 
 using namespace vst3;
 
-HostApplication::HostApplication(HostRunLoop* loop)
-    : HostObject("host application"), runLoop(loop) {}
-
 tresult PLUGIN_API HostApplication::getName(String128 text) {
     if (!text)
         return kInvalidArgument;
@@ -23,8 +20,10 @@ tresult PLUGIN_API HostApplication::createInstance(TUID, TUID, void** obj) {
     return kResultFalse;
 }
 
-tresult HostApplication::Query(const char* iid, void** obj) {
-    if (runLoop && SameUid(iid, Linux::IRunLoop::kIid))
-        return runLoop->queryInterface(iid, obj);
-    return HostObject::Query(iid, obj);
+tresult PLUGIN_API HostPlugFrame::resizeView(IPlugView* view, ViewRect* newSize) {
+    if (!view || !newSize)
+        return kInvalidArgument;
+    // The host's own copy of the size, as a host passes its window's rectangle.
+    ViewRect size = *newSize;
+    return view->onSize(&size);
 }

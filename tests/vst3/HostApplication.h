@@ -3,20 +3,42 @@
 #include "HostObject.h"
 #include "HostRunLoop.h"
 #include "VST3Host.h"
+#include "VST3View.h"
 
-// The context a host passes to initialize and setHostContext: its name; it makes no
-// objects on request (null and kResultFalse). Queried for the run loop, it hands over
-// the one it was given, if any, as Linux hosts may.
-class HostApplication final : public HostObject<vst3::IHostApplication> {
+// A host object that, queried for the run loop, hands over the one it was given, if any,
+// as a Linux host's context and frames may.
+template <class Interface> class LendsRunLoop : public HostObject<Interface> {
 public:
-    explicit HostApplication(HostRunLoop* runLoop = nullptr);
-
-    vst3::tresult PLUGIN_API getName(vst3::String128 name) override;
-    vst3::tresult PLUGIN_API createInstance(vst3::TUID cid, vst3::TUID iid, void** obj) override;
+    LendsRunLoop(const char* what, HostRunLoop* loop)
+        : HostObject<Interface>(what), runLoop(loop) {}
 
 protected:
-    vst3::tresult Query(const char* iid, void** obj) override;
+    vst3::tresult Query(const char* iid, void** obj) override {
+        if (runLoop && vst3::SameUid(iid, vst3::Linux::IRunLoop::kIid))
+            return runLoop->queryInterface(iid, obj);
+        return HostObject<Interface>::Query(iid, obj);
+    }
 
 private:
     HostRunLoop* runLoop;
+};
+
+// The context a host passes to initialize and setHostContext: its name; it makes no
+// objects on request (null and kResultFalse).
+class HostApplication final : public LendsRunLoop<vst3::IHostApplication> {
+public:
+    explicit HostApplication(HostRunLoop* loop = nullptr)
+        : LendsRunLoop("host application", loop) {}
+
+    vst3::tresult PLUGIN_API getName(vst3::String128 name) override;
+    vst3::tresult PLUGIN_API createInstance(vst3::TUID cid, vst3::TUID iid, void** obj) override;
+};
+
+// The host's frame around a view. A resize the view asks for is given to the view's
+// onSize before resizeView returns, as hosts do.
+class HostPlugFrame final : public LendsRunLoop<vst3::IPlugFrame> {
+public:
+    explicit HostPlugFrame(HostRunLoop* loop) : LendsRunLoop("plug frame", loop) {}
+
+    vst3::tresult PLUGIN_API resizeView(vst3::IPlugView* view, vst3::ViewRect* newSize) override;
 };

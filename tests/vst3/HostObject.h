@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <tuple>
+#include <utility>
 
 // Reports a host object whose references the plug-in did not return, or returned too
 // often, as a failure of the running test (the fuzzers report it their own way).
@@ -83,12 +84,9 @@ public:
     explicit Ref(T* adopted) : raw(adopted) {}
     ~Ref() { Reset(); }
     Ref(Ref&& other) noexcept : raw(other.raw) { other.raw = nullptr; }
+    // What this held goes with the other, which releases it.
     Ref& operator=(Ref&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            raw = other.raw;
-            other.raw = nullptr;
-        }
+        std::swap(raw, other.raw);
         return *this;
     }
     Ref(const Ref&) = delete;
