@@ -32,9 +32,8 @@ public:
     CLAPAudioBuffers(const CLAPAudioBuffers&) = delete;
     CLAPAudioBuffers& operator=(const CLAPAudioBuffers&) = delete;
 
-    // What clap_process_t points at; a test may change any field to make a port hostile.
+    // What clap_process_t points at.
     clap_audio_buffer_t* Buffers() { return buffers.data(); }
-    clap_audio_buffer_t& Port(uint32_t port) { return buffers.at(port); }
     uint32_t Count() const { return static_cast<uint32_t>(buffers.size()); }
     uint32_t Frames() const { return frames; }
     // The channel as the port passes it (another set's after ShareWith).
@@ -49,6 +48,8 @@ public:
                    std::all_of(samples.end() - kGuard, samples.end(), guard);
         });
     }
+    // From now on the port hands over a null pointer for this channel, as careless hosts do.
+    void DropChannel(uint32_t port, uint32_t channel) { channels.at(port).at(channel) = nullptr; }
     // From now on, port `port` hands over the channels of other's port `otherPort`, as a
     // host does when it processes in place.
     void ShareWith(uint32_t port, const CLAPAudioBuffers& other, uint32_t otherPort) {

@@ -62,11 +62,11 @@ private:
             if (const double* from = b.in[ch])
                 std::copy_n(from, n, inputs.Channel(ch / 2, ch % 2));
             else
-                PointersOf<Sample>(inputs.Port(ch / 2))[ch % 2] = nullptr;
+                inputs.DropChannel(ch / 2, ch % 2);
         }
         for (uint32_t ch = 0; ch < 2; ++ch)
             if (!b.out[ch])
-                PointersOf<Sample>(output.Port(0))[ch] = nullptr;
+                output.DropChannel(0, ch);
         std::vector<Change> changes = b.changes;
         std::stable_sort(changes.begin(), changes.end(),
                          [](const Change& x, const Change& y) { return x.frame < y.frame; });
@@ -82,13 +82,6 @@ private:
             if (b.out[ch])
                 std::copy_n(output.Channel(0, ch), n, b.out[ch]);
         return status == CLAP_PROCESS_CONTINUE;
-    }
-
-    template <class Sample> static Sample** PointersOf(clap_audio_buffer_t& port) {
-        if constexpr (sizeof(Sample) == sizeof(double))
-            return port.data64;
-        else
-            return port.data32;
     }
 
     CLAPTestHost host;

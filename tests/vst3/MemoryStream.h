@@ -18,7 +18,12 @@ public:
     vst3::tresult PLUGIN_API write(void* buffer, int32_t numBytes,
                                    int32_t* numBytesWritten) override;
     vst3::tresult PLUGIN_API seek(int64_t pos, int32_t mode, int64_t* result) override;
-    vst3::tresult PLUGIN_API tell(int64_t* pos) override;
+    vst3::tresult PLUGIN_API tell(int64_t* pos) override {
+        if (!pos)
+            return vst3::kInvalidArgument;
+        *pos = position;
+        return vst3::kResultOk;
+    }
 
     const std::vector<char>& Bytes() const { return bytes; }
 
