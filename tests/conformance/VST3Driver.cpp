@@ -81,10 +81,7 @@ public:
             return std::nullopt;
         String128 shown{};
         EXPECT_EQ(plug.Controller()->getParamStringByValue(id, normalized, shown), kResultOk);
-        std::string out;
-        for (const TChar* c = shown; *c; ++c)
-            out += static_cast<char>(*c);
-        return TextAnswer{plug.Controller()->normalizedParamToPlain(id, normalized), out};
+        return TextAnswer{plug.Controller()->normalizedParamToPlain(id, normalized), Narrow(shown)};
     }
 
     SentValue Sent(int, double normalized) const override {

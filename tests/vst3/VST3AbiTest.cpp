@@ -232,11 +232,6 @@ TEST(HostObject, ReferencesThePluginKeepsOrReturnsTooOftenFailTheTest) {
             stream.release();
         },
         "released the memory stream more often");
-    MemoryStream balanced;
-    void* unknown = nullptr;
-    EXPECT_EQ(balanced.queryInterface(FUnknown::kIid.data(), &unknown), kResultOk);
-    EXPECT_EQ(unknown, static_cast<FUnknown*>(&balanced));
-    static_cast<FUnknown*>(unknown)->release();
 }
 
 } // namespace

@@ -18,6 +18,13 @@ std::vector<char> ClassIdBytes(const VST3Module& module) {
     return {info.cid, info.cid + sizeof info.cid};
 }
 
+std::string Narrow(const TChar* text) {
+    std::string out;
+    for (; *text; ++text)
+        out += static_cast<char>(*text);
+    return out;
+}
+
 VST3PluginHost::VST3PluginHost(const VST3Module& module, HostApplication& application,
                                HostComponentHandler* handler) {
     const std::vector<char> cid = ClassIdBytes(module);

@@ -75,3 +75,6 @@ std::string BundleUnderTest(const char* built);
 
 // The 16 bytes of the module's first class ID, or none.
 std::vector<char> ClassIdBytes(const VST3Module& module);
+
+// A plug-in's UTF-16 text, as ASCII.
+std::string Narrow(const vst3::TChar* text);

@@ -26,13 +26,6 @@ const VST3Module& Module() {
     return module;
 }
 
-std::string Narrow(const TChar* text) {
-    std::string out;
-    for (; *text; ++text)
-        out += static_cast<char>(*text);
-    return out;
-}
-
 // The state with the threshold moved from its default, as a host stored it.
 std::vector<char> MovedState(const VST3PluginHost& plug, double threshold) {
     std::vector<char> state = plug.State();
