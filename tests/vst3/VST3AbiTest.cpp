@@ -115,7 +115,6 @@ void ExpectSlots(const char* interface, size_t first, Methods... methods) {
 
 TEST(VST3Abi, EveryMethodSitsInItsPublishedSlot) {
     ExpectSlots("FUnknown", 0, &FUnknown::queryInterface, &FUnknown::addRef, &FUnknown::release);
-    ExpectSlots("IPluginBase", 3, &IPluginBase::initialize, &IPluginBase::terminate);
     ExpectSlots("IPluginFactory3", 3, &IPluginFactory3::getFactoryInfo,
                 &IPluginFactory3::countClasses, &IPluginFactory3::getClassInfo,
                 &IPluginFactory3::createInstance, &IPluginFactory3::getClassInfo2,
