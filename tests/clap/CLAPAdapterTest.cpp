@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <semaphore>
@@ -231,7 +230,7 @@ TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
     CLAPInstance b(host);
     ASSERT_TRUE(b.Start(kRate, 64));
     CLAPIStream pieces(saved);
-    pieces.plan.SetPieces(CLAPPrimePieces());
+    pieces.plan.SetPieces(kCLAPPrimePieces);
     ASSERT_TRUE(b.state->load(b.plugin, pieces.Stream()));
     for (const auto& [id, value] : kHard)
         EXPECT_EQ(b.Value(id), a.Value(id)) << id;
@@ -248,7 +247,7 @@ TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
     EXPECT_EQ(c.Save(), before);
     EXPECT_EQ(host.Calls("params.rescan").size(), 2u);
     CLAPOStream shortWrites;
-    shortWrites.plan.SetPieces(CLAPPrimePieces());
+    shortWrites.plan.SetPieces(kCLAPPrimePieces);
     EXPECT_TRUE(c.state->save(c.plugin, shortWrites.Stream()));
     EXPECT_EQ(shortWrites.Bytes(), before);
     CLAPOStream failingWrite;

@@ -42,10 +42,6 @@ inline clap_event_param_mod_t CLAPParamMod(uint32_t time, clap_id id, double amo
 // so that under AddressSanitizer a plug-in reading past a too-small event is caught.
 class CLAPInputEvents {
 public:
-    CLAPInputEvents() = default;
-    CLAPInputEvents(const CLAPInputEvents&) = delete;
-    CLAPInputEvents& operator=(const CLAPInputEvents&) = delete;
-
     template <class Event> CLAPInputEvents& Add(const Event& event) {
         clap_event_header_t header;
         std::memcpy(&header, &event, sizeof header);

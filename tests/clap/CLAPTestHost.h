@@ -43,8 +43,6 @@ struct CLAPHostFd {
 class CLAPTestHost {
 public:
     explicit CLAPTestHost(CLAPHostExtensions extensions = {});
-    CLAPTestHost(const CLAPTestHost&) = delete;
-    CLAPTestHost& operator=(const CLAPTestHost&) = delete;
 
     // What to hand to create_plugin.
     const clap_host_t* Host() const { return &host; }

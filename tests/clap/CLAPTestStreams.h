@@ -27,9 +27,7 @@ private:
 };
 
 // Small primes, the piece sizes of a host that reads state in odd amounts.
-inline std::vector<uint64_t> CLAPPrimePieces() {
-    return {1, 2, 3, 5, 7, 11, 13, 17, 19, 23};
-}
+inline const std::vector<uint64_t> kCLAPPrimePieces = {1, 2, 3, 5, 7, 11, 13, 17, 19, 23};
 
 // A state read from memory: 0 at the end, -1 on a planned failure or a null buffer.
 class CLAPIStream {

@@ -22,8 +22,6 @@ public:
         if (PluginReferences() != 0 || overReleased)
             ReportUnbalancedReferences(label, PluginReferences(), overReleased);
     }
-    HostObject(const HostObject&) = delete;
-    HostObject& operator=(const HostObject&) = delete;
 
     vst3::tresult PLUGIN_API queryInterface(const vst3::TUID iid, void** obj) final {
         if (!obj)
@@ -89,8 +87,6 @@ public:
         std::swap(raw, other.raw);
         return *this;
     }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
 
     T* Get() const { return static_cast<T*>(raw); }
     T* operator->() const { return Get(); }

@@ -20,10 +20,6 @@ tresult PLUGIN_API HostParamValueQueue::getPoint(int32_t index, int32_t* sampleO
     return kResultOk;
 }
 
-HostParameterChanges::HostParameterChanges() : HostObject("parameter changes") {
-    queues.reserve(32);
-}
-
 HostParamValueQueue& HostParameterChanges::Queue(ParamID id) {
     for (int32_t i = 0; i < used; ++i)
         if (queues[static_cast<size_t>(i)]->getParameterId() == id)

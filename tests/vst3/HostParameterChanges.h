@@ -46,7 +46,7 @@ private:
 // checks catch.
 class HostParameterChanges final : public HostObject<vst3::IParameterChanges> {
 public:
-    HostParameterChanges();
+    HostParameterChanges() : HostObject("parameter changes") { queues.reserve(32); }
 
     // The queue of this parameter, added after the others when the block has none yet.
     HostParamValueQueue& Queue(vst3::ParamID id);

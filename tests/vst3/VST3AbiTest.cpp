@@ -2,14 +2,11 @@
 // since it shares them: every identifier's bytes, and every method's vtable slot; and the
 // test host's objects as a host built elsewhere calls them, with their reference checks,
 // whose going blind no plug-in test would notice.
-#include "HostComponentHandler.h"
-#include "MemoryStream.h"
-#include "VST3Interface.h"
+#include "VST3PluginHost.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -21,16 +18,6 @@ namespace {
 // The build says which column of the published table this platform must match,
 // independently of the platform header that lays the identifiers out.
 constexpr bool kWindowsBytes = QUELOR_VST3_WINDOWS_IID_BYTES;
-
-std::string Hex(const Uid& uid) {
-    std::string text;
-    for (char byte : uid) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(byte));
-        text += pair;
-    }
-    return text;
-}
 
 // The bytes of an identifier published as four words "l1 l2 l3 l4": in their order on
 // Linux; on Windows a GUID's, whose first three fields (l1, l2's halves) are little-endian.
@@ -89,7 +76,7 @@ constexpr IidCase kIids[] = {
 
 TEST(VST3Abi, EveryIdentifierHasThePublishedBytesOfThisPlatform) {
     for (const IidCase& c : kIids)
-        EXPECT_EQ(Hex(c.iid), PublishedBytes(c.words)) << c.name;
+        EXPECT_EQ(Hex(c.iid.data(), c.iid.size()), PublishedBytes(c.words)) << c.name;
 }
 
 // The vtable slot a virtual method occupies, read from a pointer to it. GCC and clang

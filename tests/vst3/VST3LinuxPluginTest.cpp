@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -12,23 +11,14 @@ using namespace vst3;
 
 namespace {
 
-std::string Hex(const std::vector<char>& bytes) {
-    std::string out;
-    char pair[3];
-    for (const char byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>(static_cast<uint8_t>(byte)));
-        out += pair;
-    }
-    return out;
-}
-
 // The first 16 bytes of the SHA-256 of "com.brovane.quelor.vst3", as hosts list it.
 constexpr char kClassId[] = "1CBD9ED25B0FAA5B8D753C44064D4A05";
 
 // Linux lays the four words out big-endian: the bytes are the hash's own.
 TEST(VST3LinuxPlugin, TheClassIdIsTheHashOfItsText) {
     const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
-    EXPECT_EQ(Hex(ClassIdBytes(module)), kClassId);
+    const std::vector<char> id = ClassIdBytes(module);
+    EXPECT_EQ(Hex(id.data(), id.size()), kClassId);
 }
 
 TEST(VST3LinuxPlugin, ModuleInfoListsTheFactorysClass) {

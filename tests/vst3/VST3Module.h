@@ -18,8 +18,6 @@ public:
     // `path` is the binary, or a bundle folder holding one for this platform.
     explicit VST3Module(const std::string& path, Entry entry = Entry::Call);
     ~VST3Module();
-    VST3Module(const VST3Module&) = delete;
-    VST3Module& operator=(const VST3Module&) = delete;
 
     // When the module did not load, Error says why and Factory is null.
     const std::string& Error() const { return error; }

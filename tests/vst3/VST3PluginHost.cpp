@@ -25,6 +25,14 @@ std::string Narrow(const TChar* text) {
     return out;
 }
 
+std::string Hex(const char* bytes, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i)
+        out += {"0123456789ABCDEF"[static_cast<uint8_t>(bytes[i]) >> 4],
+                "0123456789ABCDEF"[bytes[i] & 0xF]};
+    return out;
+}
+
 VST3PluginHost::VST3PluginHost(const VST3Module& module, HostApplication& application,
                                HostComponentHandler* handler) {
     const std::vector<char> cid = ClassIdBytes(module);

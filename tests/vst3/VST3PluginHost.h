@@ -19,8 +19,6 @@ public:
     VST3PluginHost(const VST3Module& module, HostApplication& application,
                    HostComponentHandler* handler = nullptr);
     ~VST3PluginHost();
-    VST3PluginHost(const VST3PluginHost&) = delete;
-    VST3PluginHost& operator=(const VST3PluginHost&) = delete;
 
     vst3::IComponent* Component() const { return component.Get(); }
     vst3::IAudioProcessor* Processor() const { return processor.Get(); }
@@ -78,3 +76,6 @@ std::vector<char> ClassIdBytes(const VST3Module& module);
 
 // A plug-in's UTF-16 text, as ASCII.
 std::string Narrow(const vst3::TChar* text);
+
+// Bytes as upper-case hex digits, the way hosts print an identifier.
+std::string Hex(const char* bytes, std::size_t count);

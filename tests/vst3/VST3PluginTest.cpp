@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -15,11 +14,7 @@ using namespace vst3;
 namespace {
 
 constexpr int kParameters = 12;
-constexpr int kThreshold = 6;
-constexpr int kStereoMode = 4;
-constexpr int kSidechainInput = 5;
-constexpr int kMix = 8;
-constexpr int kBrickwall = 11;
+using enum Quelor::Parameter;
 
 const VST3Module& Module() {
     static const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
