@@ -28,6 +28,8 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,6 +57,11 @@ constexpr uint32_t kProgramChance = 32;
 constexpr int kKnobX = 54;
 constexpr int kKnobY = 214;
 constexpr int kDragStep = 3;
+// The HISTORY button's centre, and the side of a host window that holds the panel with its
+// strip open, in panel units.
+constexpr int kStripButtonX = 295;
+constexpr int kStripButtonY = 340;
+constexpr int kStripPanelSide = 510;
 constexpr int kDragSteps = 8;
 
 // Call durations in 50 ns bins up to 5 ms; anything longer lands in the last bin, and
@@ -303,9 +310,17 @@ ParameterResult RunParameters(AEffect* effect, BlockGate& gate, const std::atomi
     return result;
 }
 
+struct EditorOptions {
+    double scale = 1.0;      // asked of the module through GDK_SCALE
+    bool strip = false;      // the HISTORY button pressed once it first opens
+    bool keepOpen = false;   // one open for the whole run, idled, nothing dragged
+};
+
 struct EditorResult {
     uint64_t opens = 0;
     uint64_t idles = 0;
+    double cpuSeconds = 0.0; // the editor thread's own
+    double wallSeconds = 0.0;
     std::string problem;
 };
 
@@ -327,10 +342,11 @@ Window EditorWindowIn(Display* display, Window parent) {
 // few pixels at a time, up for a while, then down again; the button goes up at the end.
 class KnobDrag {
 public:
-    KnobDrag(Display* connection, Window editor) : display(connection) {
+    KnobDrag(Display* connection, Window editor, double scale) : display(connection) {
         Window child = 0;
-        XTranslateCoordinates(display, editor, XDefaultRootWindow(display), kKnobX, kKnobY, &x, &y,
-                              &child);
+        XTranslateCoordinates(display, editor, XDefaultRootWindow(display),
+                              static_cast<int>(kKnobX * scale), static_cast<int>(kKnobY * scale),
+                              &x, &y, &child);
         XTestFakeMotionEvent(display, XDefaultScreen(display), x, y, CurrentTime);
         XTestFakeButtonEvent(display, Button1, True, CurrentTime);
         XFlush(display);
@@ -365,7 +381,30 @@ void IdleEditor(AEffect* effect, Display* display, EditorResult& result) {
     }
 }
 
-void RunEditor(AEffect* effect, const std::atomic<bool>& stop, EditorResult& result) {
+// A click of the HISTORY button (in panel units), idled until the editor has taken it.
+void PressStripButton(AEffect* effect, Display* display, Window editor, double scale,
+                      EditorResult& result) {
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, editor, XDefaultRootWindow(display),
+                          static_cast<int>(kStripButtonX * scale),
+                          static_cast<int>(kStripButtonY * scale), &x, &y, &child);
+    XTestFakeMotionEvent(display, XDefaultScreen(display), x, y, CurrentTime);
+    XTestFakeButtonEvent(display, Button1, True, CurrentTime);
+    XTestFakeButtonEvent(display, Button1, False, CurrentTime);
+    XSync(display, False);
+    IdleEditor(effect, display, result);
+}
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+void RunEditor(AEffect* effect, const std::atomic<bool>& stop, const EditorOptions& options,
+               EditorResult& result) {
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         result.problem = "no X display (set DISPLAY, or run under xvfb-run)";
@@ -381,11 +420,14 @@ void RunEditor(AEffect* effect, const std::atomic<bool>& stop, EditorResult& res
         return;
     }
     const int screen = XDefaultScreen(display);
+    const auto side = static_cast<unsigned>(kStripPanelSide * options.scale) + 1;
     const Window parent =
-        XCreateSimpleWindow(display, XRootWindow(display, screen), 0, 0, 640, 480, 0,
+        XCreateSimpleWindow(display, XRootWindow(display, screen), 0, 0, side, side, 0,
                             XBlackPixel(display, screen), XBlackPixel(display, screen));
     XMapWindow(display, parent);
     XSync(display, False);
+    const double cpuStart = ThreadCpuSeconds();
+    const auto wallStart = Clock::now();
     while (!stop.load(std::memory_order_relaxed)) {
         void* handle = reinterpret_cast<void*>(static_cast<uintptr_t>(parent));
         if (Dispatch(effect, effEditOpen, 0, 0, handle) == 0) {
@@ -399,8 +441,16 @@ void RunEditor(AEffect* effect, const std::atomic<bool>& stop, EditorResult& res
             Dispatch(effect, effEditClose);
             break;
         }
-        {
-            KnobDrag drag(display, editor);
+        if (options.strip && result.opens == 1)
+            PressStripButton(effect, display, editor, options.scale, result);
+        if (options.keepOpen) {
+            for (auto next = Clock::now(); !stop.load(std::memory_order_relaxed);) {
+                IdleEditor(effect, display, result);
+                next += kIdlePeriod;
+                std::this_thread::sleep_until(next);
+            }
+        } else {
+            KnobDrag drag(display, editor, options.scale);
             const auto shown = Clock::now();
             auto next = shown;
             while (Clock::now() - shown < kEditorShown && !stop.load(std::memory_order_relaxed)) {
@@ -415,6 +465,8 @@ void RunEditor(AEffect* effect, const std::atomic<bool>& stop, EditorResult& res
         IdleEditor(effect, display, result);
         Dispatch(effect, effEditClose);
     }
+    result.cpuSeconds = ThreadCpuSeconds() - cpuStart;
+    result.wallSeconds = std::chrono::duration<double>(Clock::now() - wallStart).count();
     XDestroyWindow(display, parent);
     XCloseDisplay(display);
 }
@@ -446,6 +498,8 @@ int main(int argc, char** argv) {
     double seconds = 60.0;
     int periodUs = 250;
     bool withEditor = true;
+    bool withParameters = true;
+    EditorOptions editorOptions;
     std::optional<uint64_t> maxOverlong;
     std::optional<double> maxP9999;
     app.add_option("--module", modulePath,
@@ -459,6 +513,14 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0, 1000000))
         ->capture_default_str();
     app.add_flag("!--no-editor", withEditor, "Leave the editor closed");
+    app.add_flag("!--no-parameters", withParameters, "Run no parameter thread");
+    app.add_option("--scale", editorOptions.scale,
+                   "The editor's scale, asked through GDK_SCALE (a desktop's Xft.dpi comes first)")
+        ->check(CLI::Range(1.0, 3.0))
+        ->capture_default_str();
+    app.add_flag("--strip", editorOptions.strip, "Open the editor's history strip");
+    app.add_flag("--keep-open", editorOptions.keepOpen,
+                 "Keep the editor open the whole run and drag nothing, as while audio plays");
     app.add_option("--max-over-1ms", maxOverlong,
                    "Fail when more audio calls than this took over 1 ms");
     app.add_option("--max-p9999-us", maxP9999,
@@ -473,6 +535,8 @@ int main(int argc, char** argv) {
 
     if (withEditor)
         XInitThreads();
+    if (editorOptions.scale != 1.0)
+        setenv("GDK_SCALE", std::to_string(editorOptions.scale).c_str(), 1);
     SharedLibrary module(modulePath);
     // Loaded to the process's end: a sanitizer's report at exit names code only in a
     // module still loaded.
@@ -498,14 +562,18 @@ int main(int argc, char** argv) {
     ParameterResult parameters;
     std::thread audioThread(RunAudio, effect, std::chrono::microseconds(periodUs), std::ref(gate),
                             std::cref(stop), std::ref(audio));
-    std::thread parameterThread([&] { parameters = RunParameters(effect, gate, stop); });
+    std::thread parameterThread;
+    if (withParameters)
+        parameterThread = std::thread([&] { parameters = RunParameters(effect, gate, stop); });
     std::thread editorThread;
     if (withEditor)
-        editorThread = std::thread(RunEditor, effect, std::cref(stop), std::ref(editor));
+        editorThread = std::thread(RunEditor, effect, std::cref(stop), std::cref(editorOptions),
+                                   std::ref(editor));
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     stop.store(true);
     audioThread.join();
-    parameterThread.join();
+    if (parameterThread.joinable())
+        parameterThread.join();
     if (editorThread.joinable())
         editorThread.join();
 
@@ -528,10 +596,14 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(parameters.operations),
                 static_cast<unsigned long long>(parameters.blockSizes),
                 static_cast<unsigned long long>(parameters.programs));
-    if (withEditor)
+    if (withEditor) {
         std::printf("editor opens    %llu (%llu idles)\n",
                     static_cast<unsigned long long>(editor.opens),
                     static_cast<unsigned long long>(editor.idles));
+        std::printf("editor thread   %.2f %% of one core (scale %.2f, strip %s)\n",
+                    editor.wallSeconds > 0.0 ? 100.0 * editor.cpuSeconds / editor.wallSeconds : 0.0,
+                    editorOptions.scale, editorOptions.strip ? "open" : "closed");
+    }
     std::printf("automations     %llu\n",
                 static_cast<unsigned long long>(gAutomations.load(std::memory_order_relaxed)));
     if (!editor.problem.empty()) {

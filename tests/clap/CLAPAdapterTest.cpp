@@ -3,41 +3,32 @@
 #include "CLAPInstance.h"
 #include "CLAPTestStreams.h"
 #include "Quelor.h"
+#include "SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <cstring>
+#include <filesystem>
 #include <functional>
-#include <mutex>
+#include <semaphore>
 #include <thread>
 
 namespace {
 constexpr double kRate = 48000.0;
 
-// A change at a time counted from the first sample processed.
-struct TimedChange {
-    uint32_t at;
-    clap_id id;
-    double value;
-};
 // Threshold -24 dB, ratio 6, fast attack, short release, make-up, brickwall on.
-const std::vector<TimedChange> kHard = {
-    {0, Quelor::kThreshold, -24.0}, {0, Quelor::kRatio, 6.0}, {0, Quelor::kAttack, 2.0},
-    {0, Quelor::kRelease, 120.0},   {0, Quelor::kGain, 9.0},  {0, Quelor::kBrickwall, 0.0}};
+const std::vector<std::pair<clap_id, double>> kHard = {
+    {Quelor::kThreshold, -24.0}, {Quelor::kRatio, 6.0}, {Quelor::kAttack, 2.0},
+    {Quelor::kRelease, 120.0},   {Quelor::kGain, 9.0},  {Quelor::kBrickwall, 0.0}};
 
-void Flush(const CLAPInstance& q, const std::vector<TimedChange>& changes) {
+void Flush(const CLAPInstance& q, const std::vector<std::pair<clap_id, double>>& changes) {
     CLAPInputEvents events;
-    for (const TimedChange& c : changes)
-        events.Add(CLAPParamValue(0, c.id, c.value));
+    for (const auto& [id, value] : changes)
+        events.Add(CLAPParamValue(0, id, value));
     q.params->flush(q.plugin, events.List(), nullptr);
 }
 
-bool Finite(float v) {
-    return std::isfinite(v) && std::fpclassify(v) != FP_SUBNORMAL;
-}
 } // namespace
 
 TEST(CLAPEntry, FactoryAndDescriptor) {
@@ -138,10 +129,10 @@ TEST(CLAPParams, InfoAndTexts) {
 TEST(CLAPParams, FlushWhileInactiveAndHostileEvents) {
     CLAPTestHost host;
     CLAPInstance q(host);
-    Flush(q, {{0, Quelor::kThreshold, -20.0},
-              {0, Quelor::kStereoMode, 1.6},
-              {0, Quelor::kBrickwall, 0.4},
-              {0, Quelor::kMix, 250.0}});
+    Flush(q, {{Quelor::kThreshold, -20.0},
+              {Quelor::kStereoMode, 1.6},
+              {Quelor::kBrickwall, 0.4},
+              {Quelor::kMix, 250.0}});
     EXPECT_EQ(q.Value(Quelor::kThreshold), -20.0);
     EXPECT_EQ(q.Value(Quelor::kStereoMode), 2.0);
     EXPECT_EQ(q.Value(Quelor::kBrickwall), 0.0);
@@ -163,9 +154,9 @@ TEST(CLAPParams, FlushWhileInactiveAndHostileEvents) {
     EXPECT_EQ(q.Value(Quelor::kThreshold), -20.0);
 }
 
-// Every output sample written, finite and not subnormal, nothing past the block, inputs
-// left alone; in place the same; an output port of one channel is refused.
-TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
+// In place the same as apart, inputs left alone apart; an output port of one channel is
+// refused. The output itself is the conformance suite's.
+TEST(CLAPProcess, InPlaceAndPortsOfTheWrongWidth) {
     CLAPTestHost host;
     CLAPInstance q(host);
     Flush(q, kHard);
@@ -173,7 +164,6 @@ TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
     auto block = [&](bool inPlace) {
         CLAPAudioBuffers<double> inputs({2, 2}, 200);
         CLAPAudioBuffers<double> output({2}, 200);
-        output.Fill(NAN);
         for (uint32_t ch = 0; ch < 2; ++ch)
             for (uint32_t i = 0; i < 200; ++i)
                 inputs.Channel(0, ch)[i] = std::sin(0.07 * (i + 50 * ch));
@@ -181,19 +171,11 @@ TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
             output.ShareWith(0, inputs, 0);
         const std::vector<double> left(inputs.Channel(0, 0), inputs.Channel(0, 0) + 200);
         EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_CONTINUE);
-        EXPECT_TRUE(output.GuardsIntact() && inputs.GuardsIntact());
-        std::vector<double> result;
-        for (uint32_t ch = 0; ch < 2; ++ch)
-            for (uint32_t i = 0; i < 200; ++i) {
-                const double v = output.Channel(0, ch)[i];
-                EXPECT_TRUE(Finite(static_cast<float>(v)) && std::isfinite(v));
-                result.push_back(v);
-            }
         if (!inPlace) {
             EXPECT_EQ(std::vector<double>(inputs.Channel(0, 0), inputs.Channel(0, 0) + 200), left);
         }
         q.plugin->reset(q.plugin);
-        return result;
+        return std::vector<double>(output.Channel(0, 1), output.Channel(0, 1) + 200);
     };
     EXPECT_EQ(block(true), block(false));
 
@@ -202,26 +184,60 @@ TEST(CLAPProcess, OutputsAndPortsAsTheValidatorChecks) {
     EXPECT_EQ(q.Process(inputs, output), CLAP_PROCESS_ERROR);
 }
 
-// The state the same every time, read back in small pieces, with the host told to rescan;
+// The guards around every channel, which the suites' checks of writes outside a block
+// rely on, see a write just before it or just past it.
+TEST(CLAPAudioBuffers, GuardsCatchWritesOutsideTheFrames) {
+    const auto check = [](auto sample) {
+        for (const int at : {-1, 16}) {
+            CLAPAudioBuffers<decltype(sample)> buffers({2, 1}, 16);
+            buffers.Channel(1, 0)[0] = buffers.Channel(1, 0)[15] = sample;
+            EXPECT_TRUE(buffers.GuardsIntact());
+            buffers.Channel(1, 0)[at] = sample;
+            EXPECT_FALSE(buffers.GuardsIntact()) << sizeof sample << " bytes, at " << at;
+        }
+    };
+    check(1.0f);
+    check(1.0);
+}
+
+// The loader every suite and quelor-render open modules with, from a folder whose name has
+// spaces, as a release may be unpacked into.
+TEST(SharedLibrary, OpensAPathWithSpacesAndFindsOnlyWhatItExports) {
+    namespace fs = std::filesystem;
+    const std::string built = QUELOR_CLAP_PATH;
+    const std::string folder = built.substr(0, built.rfind('/')) + "/a folder with spaces";
+    const std::string copy = folder + "/Quelor copy.clap";
+    fs::create_directories(SharedLibrary::NativePath(folder));
+    fs::copy_file(SharedLibrary::NativePath(built), SharedLibrary::NativePath(copy),
+                  fs::copy_options::overwrite_existing);
+    SharedLibrary library(copy);
+    ASSERT_TRUE(library.IsOpen()) << library.Error();
+    EXPECT_NE(library.Symbol("clap_entry"), nullptr);
+    EXPECT_EQ(library.Symbol("clap_entry_"), nullptr);
+    library.Close();
+    EXPECT_EQ(library.Symbol("clap_entry"), nullptr);
+    fs::remove_all(SharedLibrary::NativePath(folder));
+}
+
+// The state read back in small pieces, with the host told to rescan;
 // a stream that fails changes nothing; written in small pieces, or failing.
 TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
     CLAPTestHost host;
     CLAPInstance a(host);
     Flush(a, kHard);
     const std::vector<uint8_t> saved = a.Save();
-    EXPECT_EQ(a.Save(), saved);
 
     CLAPInstance b(host);
     ASSERT_TRUE(b.Start(kRate, 64));
     CLAPIStream pieces(saved);
-    pieces.plan.SetPieces(CLAPPrimePieces());
+    pieces.plan.SetPieces(kCLAPPrimePieces);
     ASSERT_TRUE(b.state->load(b.plugin, pieces.Stream()));
-    for (const TimedChange& c : kHard)
-        EXPECT_EQ(b.Value(c.id), a.Value(c.id));
-    EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 1u);
+    for (const auto& [id, value] : kHard)
+        EXPECT_EQ(b.Value(id), a.Value(id)) << id;
+    EXPECT_EQ(host.Calls("params.rescan").size(), 1u);
     CLAPIStream cut(std::vector<uint8_t>(saved.begin(), saved.end() - 20));
     EXPECT_FALSE(b.state->load(b.plugin, cut.Stream()));
-    EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 2u) << "cut short, applied";
+    EXPECT_EQ(host.Calls("params.rescan").size(), 2u) << "cut short, applied";
 
     CLAPInstance c(host);
     const auto before = c.Save();
@@ -229,9 +245,9 @@ TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
     failing.plan.FailAfter(50);
     EXPECT_FALSE(c.state->load(c.plugin, failing.Stream()));
     EXPECT_EQ(c.Save(), before);
-    EXPECT_EQ(host.CallsOf(CLAPHostCallKind::ParamsRescan).size(), 2u);
+    EXPECT_EQ(host.Calls("params.rescan").size(), 2u);
     CLAPOStream shortWrites;
-    shortWrites.plan.SetPieces(CLAPPrimePieces());
+    shortWrites.plan.SetPieces(kCLAPPrimePieces);
     EXPECT_TRUE(c.state->save(c.plugin, shortWrites.Stream()));
     EXPECT_EQ(shortWrites.Bytes(), before);
     CLAPOStream failingWrite;
@@ -244,40 +260,32 @@ namespace {
 // A thread that lives until the test ends, to be designated the audio thread.
 class OtherThread {
 public:
-    OtherThread() : thread([this] { Serve(); }) {}
-    ~OtherThread() {
-        Run([this] { done = true; });
-        thread.join();
-    }
+    ~OtherThread() { Run(nullptr); }
     std::thread::id Id() const { return thread.get_id(); }
-    // Runs work on the thread and waits for it.
+    // Runs work on the thread and waits for it; no work ends the thread.
     void Run(std::function<void()> work) {
-        std::unique_lock lock(mutex);
         job = std::move(work);
-        changed.notify_all();
-        changed.wait(lock, [this] { return !job; });
+        start.release();
+        if (job)
+            finished.acquire();
+        else
+            thread.join();
     }
 
 private:
-    void Serve() {
-        std::unique_lock lock(mutex);
-        while (!done) {
-            changed.wait(lock, [this] { return static_cast<bool>(job); });
-            job();
-            job = nullptr;
-            changed.notify_all();
-        }
-    }
-    std::mutex mutex;
-    std::condition_variable changed;
     std::function<void()> job;
-    bool done = false;
-    std::thread thread;
+    std::binary_semaphore start{0}, finished{0};
+    std::thread thread{[this] {
+        for (start.acquire(); job; start.acquire()) {
+            job();
+            finished.release();
+        }
+    }};
 };
 
 std::vector<std::string> Logged(const CLAPTestHost& host, CLAPThreadRole* role = nullptr) {
     std::vector<std::string> texts;
-    for (const CLAPHostCall& call : host.CallsOf(CLAPHostCallKind::Log)) {
+    for (const CLAPHostCall& call : host.Calls("log.log")) {
         texts.push_back(call.text);
         if (role)
             *role = call.thread;

@@ -1,6 +1,7 @@
 #include "CLAPInstance.h"
 
 #include "CLAPTestStreams.h"
+#include "SharedLibrary.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,13 +10,20 @@
 const clap_plugin_entry_t& QuelorCLAPEntry() {
     // QUELOR_CLAP names another build of the module, such as an unpacked release's.
     static const char* other = std::getenv("QUELOR_CLAP");
-    static CLAPModule module(other && *other ? other : QUELOR_CLAP_PATH);
-    static const bool ready = module.Entry() && module.Entry()->init(module.Path().c_str());
+    static const std::string path =
+        SharedLibrary::NativePath(other && *other ? other : QUELOR_CLAP_PATH);
+    static const SharedLibrary library(path);
+    // The symbol is the entry record itself, not a pointer to it; init takes the path the
+    // way this platform names the file.
+    static const auto* entry =
+        static_cast<const clap_plugin_entry_t*>(library.Symbol("clap_entry"));
+    static const bool ready = entry && entry->init(path.c_str());
     if (!ready) {
-        std::fprintf(stderr, "Quelor.clap did not load: %s\n", module.Error().c_str());
+        std::fprintf(stderr, "Quelor.clap did not load from %s: %s\n", path.c_str(),
+                     library.Error().c_str());
         std::abort();
     }
-    return *module.Entry();
+    return *entry;
 }
 
 const clap_plugin_factory_t& QuelorCLAPFactory() {
@@ -43,40 +51,25 @@ CLAPInstance::CLAPInstance(CLAPTestHost& testHost)
 
 CLAPInstance::~CLAPInstance() {
     host.DesignateMainThread(std::this_thread::get_id());
-    if (active)
-        plugin->deactivate(plugin);
+    Stop();
     plugin->destroy(plugin);
 }
 
 bool CLAPInstance::Start(double rate, uint32_t maxFrames) {
+    Stop();
     host.DesignateAudioThread(std::this_thread::get_id());
     active = plugin->activate(plugin, rate, 1, maxFrames);
-    return active && plugin->start_processing(plugin);
+    processing = active && plugin->start_processing(plugin);
+    return processing;
 }
 
-template <class Sample>
-clap_process_status
-CLAPInstance::Process(CLAPAudioBuffers<Sample>& inputs, CLAPAudioBuffers<Sample>& output,
-                      const CLAPInputEvents* events, CLAPOutputEvents* outEvents) {
-    CLAPInputEvents none;
-    CLAPOutputEvents sink;
-    const clap_process_t process{-1,
-                                 output.Frames(),
-                                 nullptr,
-                                 inputs.Buffers(),
-                                 output.Buffers(),
-                                 inputs.Count(),
-                                 output.Count(),
-                                 events ? events->List() : none.List(),
-                                 outEvents ? outEvents->List() : sink.List()};
-    return plugin->process(plugin, &process);
+void CLAPInstance::Stop() {
+    if (processing)
+        plugin->stop_processing(plugin);
+    if (active)
+        plugin->deactivate(plugin);
+    processing = active = false;
 }
-template clap_process_status CLAPInstance::Process(CLAPAudioBuffers<float>&,
-                                                   CLAPAudioBuffers<float>&, const CLAPInputEvents*,
-                                                   CLAPOutputEvents*);
-template clap_process_status CLAPInstance::Process(CLAPAudioBuffers<double>&,
-                                                   CLAPAudioBuffers<double>&,
-                                                   const CLAPInputEvents*, CLAPOutputEvents*);
 
 double CLAPInstance::Value(clap_id id) const {
     double value = -1.0e300;

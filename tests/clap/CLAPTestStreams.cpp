@@ -2,15 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
-
-void CLAPStreamPlan::SetPieces(std::vector<uint64_t> sizes) {
-    pieces = std::move(sizes);
-    nextPiece = 0;
-}
 
 int64_t CLAPStreamPlan::Next(uint64_t wanted, uint64_t left) {
-    ++calls;
     if (moved >= failAt)
         return -1;
     uint64_t count = std::min({wanted, left, failAt - moved});
@@ -22,13 +15,6 @@ int64_t CLAPStreamPlan::Next(uint64_t wanted, uint64_t left) {
     return static_cast<int64_t>(count);
 }
 
-std::vector<uint64_t> CLAPPrimePieces() {
-    return {1, 2, 3, 5, 7, 11, 13, 17, 19, 23};
-}
-
-CLAPIStream::CLAPIStream(std::vector<uint8_t> content)
-    : stream{this, Read}, bytes(std::move(content)) {}
-
 int64_t CLAPIStream::Read(const clap_istream_t* stream, void* buffer, uint64_t size) {
     auto* self = static_cast<CLAPIStream*>(stream->ctx);
     if (!buffer && size > 0)
@@ -36,21 +22,17 @@ int64_t CLAPIStream::Read(const clap_istream_t* stream, void* buffer, uint64_t s
     const uint64_t at = self->plan.Moved();
     const int64_t count = self->plan.Next(size, self->bytes.size() - at);
     if (count > 0)
-        std::memcpy(buffer, self->bytes.data() + static_cast<std::size_t>(at),
-                    static_cast<std::size_t>(count));
+        std::memcpy(buffer, self->bytes.data() + at, static_cast<std::size_t>(count));
     return count;
 }
-
-CLAPOStream::CLAPOStream() : stream{this, Write} {}
 
 int64_t CLAPOStream::Write(const clap_ostream_t* stream, const void* buffer, uint64_t size) {
     auto* self = static_cast<CLAPOStream*>(stream->ctx);
     if (!buffer && size > 0)
         return -1;
     const int64_t count = self->plan.Next(size, std::numeric_limits<uint64_t>::max());
-    if (count > 0) {
-        const auto* from = static_cast<const uint8_t*>(buffer);
-        self->bytes.insert(self->bytes.end(), from, from + count);
-    }
+    if (count > 0)
+        self->bytes.insert(self->bytes.end(), static_cast<const uint8_t*>(buffer),
+                           static_cast<const uint8_t*>(buffer) + count);
     return count;
 }

@@ -8,30 +8,19 @@
 
 #include <algorithm>
 #include <limits>
-#include <thread>
 
 namespace {
 
 class CLAPDriverInstance final : public FormatInstance {
 public:
-    ~CLAPDriverInstance() override { Stop(); }
-
     bool Route(const Routing& r) override {
         routing = r;
         return r.main > 0;
     }
 
     bool Prepare(double rate, int64_t maxBlock, bool) override {
-        Stop();
-        // The host's own thread is its audio thread too.
-        host.DesignateAudioThread(std::this_thread::get_id());
-        const auto frames = static_cast<uint32_t>(
-            std::clamp<int64_t>(maxBlock, 0, std::numeric_limits<uint32_t>::max()));
-        if (!q.plugin->activate(q.plugin, rate, 1, frames))
-            return false;
-        active = true;
-        EXPECT_TRUE(q.plugin->start_processing(q.plugin));
-        return true;
+        return q.Start(rate, static_cast<uint32_t>(std::clamp<int64_t>(
+                                 maxBlock, 0, std::numeric_limits<uint32_t>::max())));
     }
 
     void Restart() override {
@@ -73,11 +62,11 @@ private:
             if (const double* from = b.in[ch])
                 std::copy_n(from, n, inputs.Channel(ch / 2, ch % 2));
             else
-                PointersOf<Sample>(inputs.Port(ch / 2))[ch % 2] = nullptr;
+                inputs.DropChannel(ch / 2, ch % 2);
         }
         for (uint32_t ch = 0; ch < 2; ++ch)
             if (!b.out[ch])
-                PointersOf<Sample>(output.Port(0))[ch] = nullptr;
+                output.DropChannel(0, ch);
         std::vector<Change> changes = b.changes;
         std::stable_sort(changes.begin(), changes.end(),
                          [](const Change& x, const Change& y) { return x.frame < y.frame; });
@@ -87,7 +76,7 @@ private:
             events.Add(CLAPParamValue(static_cast<uint32_t>(c.frame), static_cast<clap_id>(c.index),
                                       sent.value));
         }
-        const clap_process_status status = q.Process(inputs, output, &events);
+        const clap_process_status status = q.Process(inputs, output, events);
         EXPECT_TRUE(inputs.GuardsIntact() && output.GuardsIntact());
         for (uint32_t ch = 0; ch < 2; ++ch)
             if (b.out[ch])
@@ -95,30 +84,13 @@ private:
         return status == CLAP_PROCESS_CONTINUE;
     }
 
-    template <class Sample> static Sample** PointersOf(clap_audio_buffer_t& port) {
-        if constexpr (sizeof(Sample) == sizeof(double))
-            return port.data64;
-        else
-            return port.data32;
-    }
-
-    void Stop() {
-        if (active) {
-            q.plugin->stop_processing(q.plugin);
-            q.plugin->deactivate(q.plugin);
-        }
-        active = false;
-    }
-
     CLAPTestHost host;
     CLAPInstance q{host};
     Routing routing;
-    bool active = false;
 };
 
-[[maybe_unused]] const bool registered =
-    RegisterFormat({"CLAP", k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain |
-                                kRefusesRates,
-                    true, [] { return std::make_unique<CLAPDriverInstance>(); }});
+[[maybe_unused]] const bool registered = RegisterFormat(
+    {"CLAP", k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain | kRefusesRates,
+     true, [] { return std::make_unique<CLAPDriverInstance>(); }});
 
 } // namespace

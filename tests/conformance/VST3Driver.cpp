@@ -18,38 +18,34 @@ const VST3Module& Module() {
 
 class VST3Instance final : public FormatInstance {
 public:
-    ~VST3Instance() override { Stop(); }
-
     bool Route(const Routing& r) override {
         routing = r;
         if (r.main == 0)
             return false;
         // Buses are arranged while processing is off, as hosts do.
-        const bool wasActive = active;
-        Stop();
+        const bool wasStarted = plug.Started();
+        plug.Stop();
         const auto arrangement = [](int channels) {
             return channels == 1 ? SpeakerArr::kMono : SpeakerArr::kStereo;
         };
         SpeakerArrangement ins[2] = {arrangement(r.main), arrangement(r.side)};
         SpeakerArrangement outs[1] = {SpeakerArr::kStereo};
-        const bool taken = plug.Processor()->setBusArrangements(ins, 2, outs, 1) == kResultOk &&
-                           plug.Component()->activateBus(kAudio, kInput, 1, r.side > 0) == kResultOk;
-        if (wasActive)
-            Start();
+        const bool taken =
+            plug.Processor()->setBusArrangements(ins, 2, outs, 1) == kResultOk &&
+            plug.Component()->activateBus(kAudio, kInput, 1, r.side > 0) == kResultOk;
+        if (wasStarted) {
+            EXPECT_TRUE(plug.Start(setup));
+        }
         return taken;
     }
 
     bool Prepare(double rate, int64_t maxBlock, bool wide) override {
-        Stop();
-        ProcessSetup setup{kRealtime, wide ? kSample64 : kSample32,
-                           static_cast<int32_t>(std::clamp<int64_t>(
-                               maxBlock, std::numeric_limits<int32_t>::min(),
-                               std::numeric_limits<int32_t>::max())),
-                           rate};
-        if (plug.Processor()->setupProcessing(&setup) != kResultOk)
-            return false;
-        Start();
-        return true;
+        setup = {
+            kRealtime, wide ? kSample64 : kSample32,
+            static_cast<int32_t>(std::clamp<int64_t>(maxBlock, std::numeric_limits<int32_t>::min(),
+                                                     std::numeric_limits<int32_t>::max())),
+            rate};
+        return plug.Start(setup);
     }
 
     void Restart() override {
@@ -85,10 +81,7 @@ public:
             return std::nullopt;
         String128 shown{};
         EXPECT_EQ(plug.Controller()->getParamStringByValue(id, normalized, shown), kResultOk);
-        std::string out;
-        for (const TChar* c = shown; *c; ++c)
-            out += static_cast<char>(*c);
-        return TextAnswer{plug.Controller()->normalizedParamToPlain(id, normalized), out};
+        return TextAnswer{plug.Controller()->normalizedParamToPlain(id, normalized), Narrow(shown)};
     }
 
     SentValue Sent(int, double normalized) const override {
@@ -98,7 +91,8 @@ public:
 private:
     template <class Sample> tresult Run(const Block& b, HostParameterChanges& queues) {
         const auto n = static_cast<std::size_t>(std::max(b.frames, 0));
-        std::vector<std::vector<Sample>> in(4, std::vector<Sample>(n)), out(2, std::vector<Sample>(n));
+        std::vector<std::vector<Sample>> in(4, std::vector<Sample>(n)),
+            out(2, std::vector<Sample>(n));
         std::vector<std::vector<Sample*>> buses(routing.side > 0 ? 2 : 1);
         for (std::size_t ch = 0; ch < 4; ++ch) {
             const std::size_t bus = ch / 2;
@@ -118,29 +112,14 @@ private:
         return answer;
     }
 
-    void Start() {
-        EXPECT_EQ(plug.Component()->setActive(1), kResultOk);
-        EXPECT_EQ(plug.Processor()->setProcessing(1), kResultOk);
-        active = true;
-    }
-
-    void Stop() {
-        if (active) {
-            plug.Processor()->setProcessing(0);
-            plug.Component()->setActive(0);
-        }
-        active = false;
-    }
-
     HostApplication application;
     VST3PluginHost plug{Module(), application};
     Routing routing;
-    bool active = false;
+    ProcessSetup setup{};
 };
 
-[[maybe_unused]] const bool registered =
-    RegisterFormat({"VST3", k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain |
-                                kRefusesRates,
-                    false, [] { return std::make_unique<VST3Instance>(); }});
+[[maybe_unused]] const bool registered = RegisterFormat(
+    {"VST3", k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain | kRefusesRates,
+     false, [] { return std::make_unique<VST3Instance>(); }});
 
 } // namespace

@@ -12,57 +12,58 @@
 // block or out of order, values outside 0..1 or not numbers at all.
 class HostParamValueQueue final : public HostObject<vst3::IParamValueQueue> {
 public:
-    struct Point {
-        int32_t sampleOffset;
-        vst3::ParamValue value;
-    };
-
-    explicit HostParamValueQueue(vst3::ParamID id);
+    explicit HostParamValueQueue(vst3::ParamID parameter);
 
     void Add(int32_t sampleOffset, vst3::ParamValue value) {
         points.push_back({sampleOffset, value});
     }
-    const std::vector<Point>& Points() const { return points; }
     // For reuse in a later block.
-    void Reset(vst3::ParamID newId);
+    void Reset(vst3::ParamID newId) {
+        id = newId;
+        points.clear();
+    }
 
     vst3::ParamID PLUGIN_API getParameterId() override { return id; }
-    int32_t PLUGIN_API getPointCount() override;
+    int32_t PLUGIN_API getPointCount() override { return static_cast<int32_t>(points.size()); }
     vst3::tresult PLUGIN_API getPoint(int32_t index, int32_t* sampleOffset,
                                       vst3::ParamValue* value) override;
-    // The plug-in's points on an output queue, kept in the order it added them.
-    vst3::tresult PLUGIN_API addPoint(int32_t sampleOffset, vst3::ParamValue value,
-                                      int32_t* index) override;
+    // Input queues only: the plug-in sends no parameter changes back.
+    vst3::tresult PLUGIN_API addPoint(int32_t, vst3::ParamValue, int32_t*) override {
+        return vst3::kResultFalse;
+    }
 
 private:
+    struct Point {
+        int32_t sampleOffset;
+        vst3::ParamValue value;
+    };
     vst3::ParamID id;
     std::vector<Point> points;
 };
 
-// The parameter changes of one process call, as the input the host fills before the
-// call or as the output the plug-in fills. The queues are lent, never referenced: the
-// plug-in must not release them, which the queues' own reference checks catch.
+// The parameter changes the host fills before one process call. The queues are lent,
+// never referenced: the plug-in must not release them, which the queues' own reference
+// checks catch.
 class HostParameterChanges final : public HostObject<vst3::IParameterChanges> {
 public:
-    HostParameterChanges();
+    HostParameterChanges() : HostObject("parameter changes") { queues.reserve(32); }
 
     // The queue of this parameter, added after the others when the block has none yet.
     HostParamValueQueue& Queue(vst3::ParamID id);
     // Another queue even when one for the id exists: two queues for one parameter.
     HostParamValueQueue& AddQueue(vst3::ParamID id);
-    int32_t Count() const { return used; }
-    HostParamValueQueue& At(int32_t index) { return *queues[static_cast<size_t>(index)]; }
     // Empty again for the next block; the queue objects are kept for reuse.
     void Clear() { used = 0; }
 
     int32_t PLUGIN_API getParameterCount() override { return used; }
-    vst3::IParamValueQueue* PLUGIN_API getParameterData(int32_t index) override;
-    vst3::IParamValueQueue* PLUGIN_API addParameterData(const vst3::ParamID* id,
-                                                        int32_t* index) override;
+    vst3::IParamValueQueue* PLUGIN_API getParameterData(int32_t index) override {
+        return index >= 0 && index < used ? queues[static_cast<size_t>(index)].get() : nullptr;
+    }
+    vst3::IParamValueQueue* PLUGIN_API addParameterData(const vst3::ParamID*, int32_t*) override {
+        return nullptr;
+    }
 
 private:
-    HostParamValueQueue* Find(vst3::ParamID id, int32_t* index);
-
     std::vector<std::unique_ptr<HostParamValueQueue>> queues;
     int32_t used = 0;
 };

@@ -13,10 +13,10 @@ tresult PLUGIN_API MemoryStream::read(void* buffer, int32_t numBytes, int32_t* n
         *numBytesRead = 0;
     if (numBytes < 0 || (!buffer && numBytes > 0))
         return kInvalidArgument;
-    if (readFailure && position + numBytes > *readFailure)
+    if (position + numBytes > readFailure)
         return kResultFalse;
-    const int64_t end = std::min(static_cast<int64_t>(bytes.size()), readEnd.value_or(kMaxSize));
-    const int64_t count = std::clamp<int64_t>(end - position, 0, std::min(numBytes, readLimit));
+    const int64_t count = std::clamp<int64_t>(static_cast<int64_t>(bytes.size()) - position, 0,
+                                              std::min(numBytes, readLimit));
     if (count > 0)
         std::memcpy(buffer, bytes.data() + position, static_cast<size_t>(count));
     position += count;
@@ -45,31 +45,16 @@ tresult PLUGIN_API MemoryStream::write(void* buffer, int32_t numBytes, int32_t* 
 }
 
 tresult PLUGIN_API MemoryStream::seek(int64_t pos, int32_t mode, int64_t* result) {
-    int64_t base = 0;
-    switch (mode) {
-    case IBStream::kIBSeekSet:
-        break;
-    case IBStream::kIBSeekCur:
-        base = position;
-        break;
-    case IBStream::kIBSeekEnd:
-        base = static_cast<int64_t>(bytes.size());
-        break;
-    default:
+    if (mode != kIBSeekSet && mode != kIBSeekCur && mode != kIBSeekEnd)
         return kInvalidArgument;
-    }
+    const int64_t base = mode == kIBSeekSet   ? 0
+                         : mode == kIBSeekCur ? position
+                                              : static_cast<int64_t>(bytes.size());
     // Bounded before adding, so that no offset a plug-in passes can overflow.
     if (pos < -kMaxSize || pos > kMaxSize || base + pos < 0 || base + pos > kMaxSize)
         return kInvalidArgument;
     position = base + pos;
     if (result)
         *result = position;
-    return kResultOk;
-}
-
-tresult PLUGIN_API MemoryStream::tell(int64_t* pos) {
-    if (!pos)
-        return kInvalidArgument;
-    *pos = position;
     return kResultOk;
 }

@@ -5,10 +5,11 @@
 
 #include <string>
 
-// A VST 3 module opened as a host opens it: the binary loaded, its entry function
-// called (ModuleEntry with the library handle on Linux, where hosts require it;
-// InitDll where a Windows module has one), and one reference to its factory taken
-// through GetPluginFactory. The destructor gives these back in reverse order.
+// A VST 3 module opened as a host opens it: the binary loaded (from a bundle, the one for
+// this platform), its entry function called (ModuleEntry with the library handle on
+// Linux, where hosts require it; InitDll where a Windows module has one), and one
+// reference to its factory taken through GetPluginFactory. The destructor gives these
+// back in reverse order.
 class VST3Module {
 public:
     // Some hosts never call the entry functions; a module must work without them.
@@ -17,8 +18,6 @@ public:
     // `path` is the binary, or a bundle folder holding one for this platform.
     explicit VST3Module(const std::string& path, Entry entry = Entry::Call);
     ~VST3Module();
-    VST3Module(const VST3Module&) = delete;
-    VST3Module& operator=(const VST3Module&) = delete;
 
     // When the module did not load, Error says why and Factory is null.
     const std::string& Error() const { return error; }
@@ -26,16 +25,11 @@ public:
     vst3::IPluginFactory* Factory() const { return factory; }
     void* Symbol(const char* name) const { return library.Symbol(name); }
 
-    // Where a bundle keeps the binary for this platform: Contents/<architecture>/<name>.
-    static std::string BinaryInBundle(const std::string& bundle);
-
 private:
-    bool Load(const std::string& path, Entry entry);
-    void Unload();
-
-    // One file per platform.
-    static std::string ArchitectureFolder();
-    static const char* BinarySuffix();
+    // One file per platform: Contents/<architecture>/<name><suffix> in a bundle, and the
+    // entry calls. CallEntry answers whether loading goes on, and sets `entered` or the
+    // error it fails with.
+    static std::string BinaryInBundle(const std::string& bundle);
     bool CallEntry();
     void CallExit();
 

@@ -2,31 +2,28 @@
 
 #include <sys/utsname.h>
 
-// The machine name with "-linux", as `uname -m` gives it.
-std::string VST3Module::ArchitectureFolder() {
+#include <filesystem>
+
+// Linux bundles keep the binary under the machine name with "-linux", as `uname -m` gives it.
+std::string VST3Module::BinaryInBundle(const std::string& bundle) {
+    std::filesystem::path folder(bundle);
+    if (!folder.has_filename())
+        folder = folder.parent_path();
     utsname machine{};
     uname(&machine);
-    return std::string(machine.machine) + "-linux";
-}
-
-const char* VST3Module::BinarySuffix() {
-    return ".so";
+    return (folder / "Contents" / (std::string(machine.machine) + "-linux") /
+            (folder.stem().string() + ".so"))
+        .string();
 }
 
 // Linux hosts refuse a module without ModuleEntry; it gets the library handle.
 bool VST3Module::CallEntry() {
     using EntryProc = bool (*)(void*);
     const auto moduleEntry = library.FunctionNamed<EntryProc>("ModuleEntry");
-    if (!moduleEntry) {
-        error = "the module exports no ModuleEntry";
-        return false;
-    }
-    if (!moduleEntry(library.Handle())) {
-        error = "ModuleEntry failed";
-        return false;
-    }
-    entered = true;
-    return true;
+    entered = moduleEntry && moduleEntry(library.Handle());
+    if (!entered)
+        error = moduleEntry ? "ModuleEntry failed" : "the module exports no ModuleEntry";
+    return entered;
 }
 
 void VST3Module::CallExit() {

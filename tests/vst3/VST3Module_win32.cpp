@@ -1,25 +1,24 @@
 #include "VST3Module.h"
 
-std::string VST3Module::ArchitectureFolder() {
-    return sizeof(void*) == 8 ? "x86_64-win" : "x86-win";
-}
+#include <filesystem>
 
-const char* VST3Module::BinarySuffix() {
-    return ".vst3";
+std::string VST3Module::BinaryInBundle(const std::string& bundle) {
+    std::filesystem::path folder(bundle);
+    if (!folder.has_filename())
+        folder = folder.parent_path();
+    return (folder / "Contents" / (sizeof(void*) == 8 ? "x86_64-win" : "x86-win") /
+            (folder.stem().string() + ".vst3"))
+        .string();
 }
 
 // InitDll is optional on Windows; a module that has one may refuse to load.
 bool VST3Module::CallEntry() {
     using EntryProc = bool(PLUGIN_API*)();
     const auto initDll = library.FunctionNamed<EntryProc>("InitDll");
-    if (!initDll)
-        return true;
-    if (!initDll()) {
+    entered = initDll && initDll();
+    if (initDll && !entered)
         error = "InitDll failed";
-        return false;
-    }
-    entered = true;
-    return true;
+    return !initDll || entered;
 }
 
 void VST3Module::CallExit() {

@@ -18,6 +18,21 @@ std::vector<char> ClassIdBytes(const VST3Module& module) {
     return {info.cid, info.cid + sizeof info.cid};
 }
 
+std::string Narrow(const TChar* text) {
+    std::string out;
+    for (; *text; ++text)
+        out += static_cast<char>(*text);
+    return out;
+}
+
+std::string Hex(const char* bytes, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i)
+        out += {"0123456789ABCDEF"[static_cast<uint8_t>(bytes[i]) >> 4],
+                "0123456789ABCDEF"[bytes[i] & 0xF]};
+    return out;
+}
+
 VST3PluginHost::VST3PluginHost(const VST3Module& module, HostApplication& application,
                                HostComponentHandler* handler) {
     const std::vector<char> cid = ClassIdBytes(module);
@@ -44,15 +59,14 @@ VST3PluginHost::~VST3PluginHost() {
     EXPECT_EQ(component->terminate(), kResultOk);
 }
 
-void VST3PluginHost::Start(int32_t maxBlock, int32_t sampleSize, bool sidechain) {
-    if (sidechain) {
-        EXPECT_EQ(component->activateBus(kAudio, kInput, 1, 1), kResultOk);
-    }
-    ProcessSetup setup{kRealtime, sampleSize, maxBlock, 48000.0};
-    EXPECT_EQ(processor->setupProcessing(&setup), kResultOk);
+bool VST3PluginHost::Start(ProcessSetup setup) {
+    Stop();
+    if (processor->setupProcessing(&setup) != kResultOk)
+        return false;
     EXPECT_EQ(component->setActive(1), kResultOk);
     EXPECT_EQ(processor->setProcessing(1), kResultOk);
     started = true;
+    return true;
 }
 
 void VST3PluginHost::Stop() {
@@ -62,38 +76,6 @@ void VST3PluginHost::Stop() {
     component->setActive(0);
     started = false;
 }
-
-template <class Sample>
-tresult VST3PluginHost::Process(std::vector<std::vector<Sample*>> inputs,
-                                std::vector<Sample*> outputs, int32_t frames,
-                                HostParameterChanges* changes) {
-    std::vector<AudioBusBuffers> in(inputs.size());
-    for (std::size_t bus = 0; bus < inputs.size(); ++bus) {
-        in[bus].numChannels = static_cast<int32_t>(inputs[bus].size());
-        in[bus].channelBuffers32 = reinterpret_cast<float**>(inputs[bus].data());
-    }
-    AudioBusBuffers out{};
-    out.numChannels = static_cast<int32_t>(outputs.size());
-    out.channelBuffers32 = reinterpret_cast<float**>(outputs.data());
-    HostParameterChanges none;
-    ProcessData data{};
-    data.processMode = kRealtime;
-    data.symbolicSampleSize = sizeof(Sample) == sizeof(double) ? kSample64 : kSample32;
-    data.numSamples = frames;
-    data.numInputs = static_cast<int32_t>(in.size());
-    data.numOutputs = 1;
-    data.inputs = in.data();
-    data.outputs = &out;
-    data.inputParameterChanges = changes ? changes : &none;
-    return processor->process(&data);
-}
-
-template tresult VST3PluginHost::Process<float>(std::vector<std::vector<float*>>,
-                                                std::vector<float*>, int32_t,
-                                                HostParameterChanges*);
-template tresult VST3PluginHost::Process<double>(std::vector<std::vector<double*>>,
-                                                 std::vector<double*>, int32_t,
-                                                 HostParameterChanges*);
 
 std::vector<char> VST3PluginHost::State() const {
     MemoryStream stream;

@@ -19,22 +19,43 @@ public:
     VST3PluginHost(const VST3Module& module, HostApplication& application,
                    HostComponentHandler* handler = nullptr);
     ~VST3PluginHost();
-    VST3PluginHost(const VST3PluginHost&) = delete;
-    VST3PluginHost& operator=(const VST3PluginHost&) = delete;
 
     vst3::IComponent* Component() const { return component.Get(); }
     vst3::IAudioProcessor* Processor() const { return processor.Get(); }
     vst3::IEditController* Controller() const { return controller.Get(); }
 
-    // setupProcessing, setActive(1), setProcessing(1); the side-chain bus too when asked.
-    void Start(int32_t maxBlock, int32_t sampleSize = vst3::kSample32, bool sidechain = false);
+    // After Stop, setupProcessing, then setActive(1) and setProcessing(1) where the set-up
+    // is taken; false where it is refused.
+    bool Start(vst3::ProcessSetup setup);
+    // setProcessing(0) and setActive(0) after a Start.
     void Stop();
+    bool Started() const { return started; }
 
     // One process call on `inputs` (channels of each bus: main, then the side-chain when
     // it has any), writing `outputs` (the main output's channels), with the changes given.
     template <class Sample>
     vst3::tresult Process(std::vector<std::vector<Sample*>> inputs, std::vector<Sample*> outputs,
-                          int32_t frames, HostParameterChanges* changes = nullptr);
+                          int32_t frames, HostParameterChanges* changes = nullptr) {
+        std::vector<vst3::AudioBusBuffers> in(inputs.size());
+        for (std::size_t bus = 0; bus < inputs.size(); ++bus)
+            in[bus] = {static_cast<int32_t>(inputs[bus].size()),
+                       0,
+                       {reinterpret_cast<float**>(inputs[bus].data())}};
+        vst3::AudioBusBuffers out{
+            static_cast<int32_t>(outputs.size()), 0, {reinterpret_cast<float**>(outputs.data())}};
+        HostParameterChanges none;
+        vst3::ProcessData data{};
+        data.processMode = vst3::kRealtime;
+        data.symbolicSampleSize =
+            sizeof(Sample) == sizeof(double) ? vst3::kSample64 : vst3::kSample32;
+        data.numSamples = frames;
+        data.numInputs = static_cast<int32_t>(in.size());
+        data.numOutputs = 1;
+        data.inputs = in.data();
+        data.outputs = &out;
+        data.inputParameterChanges = changes ? changes : &none;
+        return processor->process(&data);
+    }
 
     std::vector<char> State() const;
     vst3::tresult SetState(const std::vector<char>& bytes) const;
@@ -52,3 +73,9 @@ std::string BundleUnderTest(const char* built);
 
 // The 16 bytes of the module's first class ID, or none.
 std::vector<char> ClassIdBytes(const VST3Module& module);
+
+// A plug-in's UTF-16 text, as ASCII.
+std::string Narrow(const vst3::TChar* text);
+
+// Bytes as upper-case hex digits, the way hosts print an identifier.
+std::string Hex(const char* bytes, std::size_t count);

@@ -1,7 +1,6 @@
 // The VST 3 module's editor in a host's HWND under wine: it opens at the panel's size,
 // paints the panel from its own timer, sends a click's edit to the host in order, and
 // leaves nothing behind when removed.
-#include "HostPlugFrame.h"
 #include "PanelPicture.h"
 #include "VST3PluginHost.h"
 

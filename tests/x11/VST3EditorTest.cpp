@@ -1,7 +1,6 @@
 // The VST 3 module's editor on an Xvfb of the test's own, embedded and idled as a Linux
 // VST 3 host does it: a parent window, a frame that offers the host's run loop, and
 // nothing else. What it shows, the edits it sends the host, and what it leaves behind.
-#include "HostPlugFrame.h"
 #include "IGraphicsRaster.h"
 #include "PanelPicture.h"
 #include "Quelor.h"
