@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -76,6 +77,12 @@ TEST_F(CLAPGui, EmbedsBeforeActivationOnTheHostsTimerAndFd) {
         height = h;
         EXPECT_TRUE(gui.adjust_size(q.plugin, &width, &height));
         EXPECT_EQ(width * 10000 + height, snapped) << w << " x " << h;
+    }
+    // The host's scale: get_size answers it at once, in physical pixels.
+    for (const auto& [scale, size] : {std::pair{1.5, 7650555u}, std::pair{1.0, 5100370u}}) {
+        EXPECT_TRUE(gui.set_scale(q.plugin, scale));
+        ASSERT_TRUE(gui.get_size(q.plugin, &width, &height));
+        EXPECT_EQ(width * 10000 + height, size) << scale;
     }
     EXPECT_TRUE(host.Timers().empty());
 
