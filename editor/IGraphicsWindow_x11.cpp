@@ -42,7 +42,7 @@ constexpr unsigned kWheelUp = 4;
 constexpr unsigned kWheelDown = 5;
 constexpr int kPathSize = 256;
 // A refresh repaints the changed controls in at most this many separate rectangles.
-constexpr int kDirtyRegions = 4;
+constexpr int kDirtyRegions = 8;
 
 // The _XEMBED_INFO property: protocol version 0, and we want to be mapped.
 constexpr long kXEmbedInfo[2] = {0, 1};
@@ -176,10 +176,12 @@ struct IGraphicsWindow::Platform {
     bool shared = false;
     int shmOpcode = -1;
     int shmCompletion = -1;
-    // The server may read the shared image until it says it is done; damage presented
-    // meanwhile waits here.
+    // Damage waiting to reach the screen: the server may read the shared image until it
+    // says it is done, and a refresh sends its rectangles together.
     bool shmBusy = false;
-    IRectangle deferred;
+    bool batching = false;
+    IRectangle waiting[kDirtyRegions];
+    int waitingCount = 0;
 
     IRectangle exposed;
     Clock::time_point lastTick{};
@@ -306,7 +308,7 @@ struct IGraphicsWindow::Platform {
         image = nullptr;
         shared = false;
         shmBusy = false;
-        deferred = {};
+        waitingCount = 0;
     }
 
     void Close(X11ErrorTrap&) {
@@ -332,22 +334,48 @@ struct IGraphicsWindow::Platform {
         const IRectangle r = rect.Intersection({0, 0, image->width, image->height});
         if (r.Width() <= 0 || r.Height() <= 0)
             return;
-        if (shmBusy) {
-            deferred = deferred.Union(r);
-            return;
+        Wait(r);
+        if (!batching)
+            Flush();
+    }
+
+    // Kept apart from the others unless it meets one; the last takes what does not fit.
+    void Wait(IRectangle r) {
+        for (int i = 0; i < waitingCount;) {
+            if (waiting[i].Intersects(r)) {
+                r = r.Union(waiting[i]);
+                waiting[i] = waiting[--waitingCount];
+                i = 0;
+            } else {
+                ++i;
+            }
         }
+        if (waitingCount == kDirtyRegions)
+            waiting[waitingCount - 1] = waiting[waitingCount - 1].Union(r);
+        else
+            waiting[waitingCount++] = r;
+    }
+
+    // The waiting rectangles to the screen, unless the server still reads the image: in
+    // order, the last asking for the completion that frees the image again.
+    void Flush() {
         const RAS_IBitmap* surface = editor->Surface();
-        if (!surface)
+        if (shmBusy || waitingCount == 0 || !surface || !window || !image)
             return;
-        CopyToImage(*surface, *image, r);
-        const auto w = static_cast<unsigned>(r.Width());
-        const auto h = static_cast<unsigned>(r.Height());
-        if (shared) {
-            XShmPutImage(display, window, gc, image, r.L, r.T, r.L, r.T, w, h, True);
-            shmBusy = true;
-        } else {
-            XPutImage(display, window, gc, image, r.L, r.T, r.L, r.T, w, h);
+        for (int i = 0; i < waitingCount; ++i)
+            CopyToImage(*surface, *image, waiting[i]);
+        for (int i = 0; i < waitingCount; ++i) {
+            const IRectangle& r = waiting[i];
+            const auto w = static_cast<unsigned>(r.Width());
+            const auto h = static_cast<unsigned>(r.Height());
+            if (shared)
+                XShmPutImage(display, window, gc, image, r.L, r.T, r.L, r.T, w, h,
+                             i == waitingCount - 1 ? True : False);
+            else
+                XPutImage(display, window, gc, image, r.L, r.T, r.L, r.T, w, h);
         }
+        shmBusy = shared;
+        waitingCount = 0;
         XFlush(display);
     }
 
@@ -379,8 +407,11 @@ struct IGraphicsWindow::Platform {
         }
         IRectangle dirty[kDirtyRegions];
         const int regions = editor->CollectDirtyRegions(dirty, kDirtyRegions);
+        batching = true;
         for (int i = 0; i < regions; ++i)
             editor->PaintRegion(dirty[i]);
+        batching = false;
+        Flush();
         if (regions > 0 && entry.widget)
             entry.widget->PanelRedrew();
     }
@@ -425,11 +456,7 @@ struct IGraphicsWindow::Platform {
     void Handle(XEvent& event) {
         if (event.type == shmCompletion && shmCompletion >= 0) {
             shmBusy = false;
-            if (!deferred.Empty()) {
-                const IRectangle waiting = deferred;
-                deferred = {};
-                Present(waiting);
-            }
+            Flush();
             return;
         }
         if (entry.window && event.xany.window == entry.window) {
