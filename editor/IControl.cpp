@@ -184,7 +184,12 @@ void IFaderControl::MousePressed(int x, int y, const IMouseKeys& keys) {
 void IFaderControl::MouseDragged(int x, int y, int, int, const IMouseKeys&) { SnapToPointer(x, y); }
 
 void IFaderControl::Render(IDrawContext& context) {
-    context.DrawFrame(bitmap, HandleRect(), 1, &Blend());
+    drawnHandle = HandleRect();
+    context.DrawFrame(bitmap, drawnHandle, 1, &Blend());
+}
+
+IRectangle IFaderControl::DirtyRect() const {
+    return drawnHandle.Empty() ? Rect() : drawnHandle.Union(HandleRect());
 }
 
 IKnobControl::IKnobControl(const IRectangle& area, int index)

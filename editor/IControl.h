@@ -47,6 +47,11 @@ public:
     // more pass when a redraw is pending.
     virtual void MarkClean();
     virtual bool NeedsDraw() const { return redraw.Dirty(); }
+    // UI thread: what a redraw of the control changes on the panel (its rectangle, or
+    // less where the control knows where it stood).
+    virtual IRectangle DirtyRect() const { return rect; }
+    // Whether it covers every pixel of its rectangle, hiding what lies under it.
+    virtual bool IsOpaque() const { return false; }
 
     // From the value entry: a changed value goes to the plug-in.
     void SetValueFromEntry(double value);
@@ -121,6 +126,8 @@ public:
 
     // Where the handle stands for value v; a negative v means the current value.
     IRectangle HandleRect(double v = -1.0) const;
+    // Where the handle stood when last drawn, and where it stands now.
+    IRectangle DirtyRect() const override;
 
 private:
     void SnapToPointer(int x, int y);
@@ -128,6 +135,7 @@ private:
     int length;
     int handleSize;
     IFrameBitmap bitmap;
+    IRectangle drawnHandle; // empty before the first draw
     int direction;
 };
 

@@ -70,13 +70,27 @@ bool IDrawContext::PaintRegion(const IRectangle& rect) {
     if (controls.empty())
         return true;
     paintRegion = rect;
-    for (const auto& control : controls) {
-        if (!control->IsHidden() && rect.Intersects(control->Rect()))
-            control->Render(*this);
+    if (rect.Intersection({0, 0, width, height}) == IRectangle{0, 0, width, height})
+        wholePanelDirty = false;
+    // What lies under an opaque control that covers the whole region cannot show.
+    std::size_t first = 0;
+    for (std::size_t i = controls.size(); i-- > 0;) {
+        const IControl& control = *controls[i];
+        if (!control.IsHidden() && control.IsOpaque() &&
+            control.Rect().Intersection(rect) == rect) {
+            first = i;
+            break;
+        }
+    }
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        IControl& control = *controls[i];
+        if (i >= first && !control.IsHidden() && rect.Intersects(control.Rect()))
+            control.Render(*this);
         // Only a control drawn whole is up to date. One outside the region, or cut by
         // it (an expose of another area), keeps its mark for the next tick.
-        if (rect.Intersection(control->Rect()) == control->Rect())
-            control->MarkClean();
+        const IRectangle changed = control.DirtyRect();
+        if (rect.Intersection(changed) == changed)
+            control.MarkClean();
     }
     return PresentRegion(rect);
 }
@@ -97,10 +111,14 @@ bool IDrawContext::CollectDirtyRegion(IRectangle* out) const {
 int IDrawContext::CollectDirtyRegions(IRectangle* out, int capacity) const {
     int count = 0;
     const IRectangle panel{0, 0, width, height};
+    if (wholePanelDirty && capacity > 0) {
+        out[0] = panel;
+        return 1;
+    }
     for (const auto& control : controls) {
         if (!control->NeedsDraw() || !control->Rect().Intersects(panel) || capacity <= 0)
             continue;
-        IRectangle grown = control->Rect();
+        IRectangle grown = control->DirtyRect();
         // Whatever it meets joins it, and what that joined may meet more.
         for (int i = 0; i < count;) {
             if (out[i].Intersects(grown)) {
@@ -122,6 +140,7 @@ int IDrawContext::CollectDirtyRegions(IRectangle* out, int capacity) const {
 void IDrawContext::MarkAllControlsDirty() {
     for (const auto& control : controls)
         control->MarkDirty(false);
+    wholePanelDirty = true;
 }
 
 int IDrawContext::FindControlAt(int x, int y) const {

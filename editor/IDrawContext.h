@@ -134,4 +134,7 @@ private:
     int lastY = 0;
     bool hoverTracking = false;
     bool capturedByRightButton = false;
+    // Everything was marked at once (a new surface, a window opened): the next refresh
+    // paints the panel whole, whatever each control would redraw of itself.
+    bool wholePanelDirty = false;
 };

@@ -307,11 +307,19 @@ const RAS_IBitmap* IGraphicsRaster::DeviceImage(const IFrameBitmap& bitmap,
 void IGraphicsRaster::BlitDevice(const RAS_IBitmap& pixels, const IRectangle& rect,
                                  const IDrawBlend* blend) {
     const IRectangle device = ToDevice(rect);
-    const IRectangle clip = device.Intersection(ToDevice(PaintRegionInProgress()));
+    BlitDeviceArea(pixels, device.L, device.T, 0, 0, device.Width(), device.Height(), blend);
+}
+
+void IGraphicsRaster::BlitDeviceArea(const RAS_IBitmap& pixels, int x, int y, int sourceX,
+                                     int sourceY, int areaWidth, int areaHeight,
+                                     const IDrawBlend* blend) {
+    const IRectangle area{x, y, x + areaWidth, y + areaHeight};
+    const IRectangle clip = area.Intersection(ToDevice(PaintRegionInProgress()));
     if (clip.Width() <= 0 || clip.Height() <= 0)
         return;
-    RAS_CompositeArea(surface.get(), &pixels, clip.L, clip.T, clip.L - device.L, clip.T - device.T,
-                      clip.Width(), clip.Height(), WeightFor(blend), ModeFor(blend));
+    RAS_CompositeArea(surface.get(), &pixels, clip.L, clip.T, sourceX + clip.L - x,
+                      sourceY + clip.T - y, clip.Width(), clip.Height(), WeightFor(blend),
+                      ModeFor(blend));
 }
 
 bool IGraphicsRaster::BlitBitmap(const IFrameBitmap& bitmap, const IRectangle& destination,

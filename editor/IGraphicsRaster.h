@@ -81,6 +81,10 @@ public:
     // During a paint pass: pixels made at the device's resolution copied one for one to
     // the top-left of rect (design units), clipped to the paint region.
     void BlitDevice(const RAS_IBitmap& pixels, const IRectangle& rect, const IDrawBlend* blend);
+    // The same for an area of pixels given in device pixels: areaWidth x areaHeight from
+    // (sourceX, sourceY) to (x, y) on the surface.
+    void BlitDeviceArea(const RAS_IBitmap& pixels, int x, int y, int sourceX, int sourceY,
+                        int areaWidth, int areaHeight, const IDrawBlend* blend);
     // The image of a loaded bitmap in art set 2 or 3; null when the module has none.
     RAS_IBitmap* ArtSet(const IFrameBitmap& bitmap, int set);
 

@@ -6,10 +6,10 @@
 #include "Quelor.h"
 #include "QuelorPanel.h"
 #include "raster/RAS_Composite.h"
+#include "raster/RAS_Draw.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 constexpr double kFloorDb = -48.0;
@@ -152,6 +152,8 @@ void IHistoryGraph::Advance(IGraphicsRaster& panel) {
         panel.Scale() != scale || traces.PixelWidth() != width || traces.PixelHeight() != height;
     if (!whole && complete == shown)
         return;
+    // The picture is a ring of columns: column c stands at c modulo the width, and
+    // Render shows it from the oldest on; a new point only draws its columns.
     uint64_t from = shown;
     if (whole || complete - shown >= static_cast<uint64_t>(width)) {
         if (whole) {
@@ -163,22 +165,13 @@ void IHistoryGraph::Advance(IGraphicsRaster& panel) {
         from = complete > static_cast<uint64_t>(width) ? complete - static_cast<uint64_t>(width) : 0;
         // Before the first point there was silence.
         const Column silent{height - 1, height - 1, 0, 0, false};
-        const int blank = width - static_cast<int>(complete - from);
-        for (int x = 0; x < blank; ++x)
-            DrawColumn(x, silent, silent);
-        newest = blank > 0 ? silent : ColumnAt(from);
-    } else {
-        // Scrolled by the columns that passed; the new ones are drawn at the right.
-        const auto moved = static_cast<int>(complete - shown);
-        for (int y = 0; y < height; ++y) {
-            RAS_Pixel32* row = traces.Pixels() + static_cast<std::ptrdiff_t>(y) * width;
-            std::memmove(row, row + moved, static_cast<std::size_t>(width - moved) * sizeof *row);
-        }
+        for (uint64_t c = complete; c < from + static_cast<uint64_t>(width); ++c)
+            DrawColumn(static_cast<int>(c % static_cast<uint64_t>(width)), silent, silent);
+        newest = complete < static_cast<uint64_t>(width) ? silent : ColumnAt(from);
     }
-    const int left = width - static_cast<int>(complete - from);
     for (uint64_t c = from; c < complete; ++c) {
         const Column column = ColumnAt(c);
-        DrawColumn(left + static_cast<int>(c - from), column, newest);
+        DrawColumn(static_cast<int>(c % static_cast<uint64_t>(width)), column, newest);
         newest = column;
     }
     shown = complete;
@@ -189,7 +182,14 @@ void IHistoryGraph::Render(IDrawContext& context) {
     auto* raster = dynamic_cast<IGraphicsRaster*>(&context);
     if (!raster || !traces.Pixels())
         return;
-    raster->BlitDevice(traces, Rect(), &Blend());
+    // The oldest column first: the ring from the newest's right, then from its start.
+    const IRectangle device = raster->ToDevice(Rect());
+    const int width = traces.PixelWidth();
+    const int oldest = static_cast<int>(shown % static_cast<uint64_t>(width));
+    raster->BlitDeviceArea(traces, device.L, device.T, oldest, 0, width - oldest,
+                           traces.PixelHeight(), &Blend());
+    raster->BlitDeviceArea(traces, device.L + width - oldest, device.T, 0, 0, oldest,
+                           traces.PixelHeight(), &Blend());
     // The seconds stand still while the graph moves under them.
     const IRectangle& r = Rect();
     for (int second = 1; second < 6; ++second) {
@@ -200,8 +200,9 @@ void IHistoryGraph::Render(IDrawContext& context) {
 
 // The transfer curve.
 
-ITransferCurve::ITransferCurve(const IRectangle& plot, const LevelTrace& levels)
-    : IControl(plot, -1, {kDrawBlendAlpha, 1.0f}), trace(levels) {}
+ITransferCurve::ITransferCurve(const IRectangle& plot, const LevelTrace& levels,
+                               const IFrameBitmap& art, const IRectangle& placed)
+    : IControl(plot, -1, {kDrawBlendCopy, 1.0f}), trace(levels), strip(art), stripRect(placed) {}
 
 double ITransferCurve::OutputFor(double inputDb) const {
     const double above = inputDb - threshold;
@@ -222,6 +223,7 @@ void ITransferCurve::Follow(const IEditorParameters& parameters) {
                  out = std::max(Decibels(newest.output), kFloorDb);
     if (t == threshold && r == ratio && g == makeup && in == dotInput && out == dotOutput)
         return;
+    curveMoved = curveMoved || t != threshold || r != ratio || g != makeup;
     threshold = t;
     ratio = r;
     makeup = g;
@@ -230,27 +232,58 @@ void ITransferCurve::Follow(const IEditorParameters& parameters) {
     MarkDirty(false);
 }
 
-void ITransferCurve::Render(IDrawContext& context) {
+IRectangle ITransferCurve::DotRect() const {
     const IRectangle& r = Rect();
-    const auto x = [&r](double db) { return r.L + (db - kFloorDb) * kUnitsPerDb; };
-    const auto y = [&r](double db) { return r.T + UnitsFor(db); };
+    const auto x = static_cast<int>(std::lround(r.L + (dotInput - kFloorDb) * kUnitsPerDb));
+    const auto y = static_cast<int>(std::lround(r.T + UnitsFor(dotOutput)));
+    return IRectangle{x - 2, y - 2, x + 2, y + 2}.Intersection(r);
+}
+
+IRectangle ITransferCurve::DirtyRect() const {
+    return curveMoved || drawnDot.Empty() ? Rect() : drawnDot.Union(DotRect());
+}
+
+void ITransferCurve::DrawCurve(IGraphicsRaster& panel) {
+    const IRectangle device = panel.ToDevice(Rect());
+    picture.SetSize(device.Width(), device.Height());
+    if (const RAS_IBitmap* art = panel.DeviceImage(strip, stripRect))
+        RAS_CompositeArea(&picture, art, 0, 0, device.L - panel.ToDevice(stripRect.L),
+                          device.T - panel.ToDevice(stripRect.T), device.Width(), device.Height(),
+                          1.0f, RAS_OP_COPY);
+    const IRectangle& r = Rect();
     double box[4] = {static_cast<double>(r.L), static_cast<double>(r.T),
                      static_cast<double>(r.R - 1), static_cast<double>(r.B - 1)};
+    const double scale = panel.Scale();
+    const auto local = [&](double design, int origin) {
+        return static_cast<float>(design * scale - origin);
+    };
     // Straight below the threshold and straight above it: two segments draw it exactly.
     const double knee = std::clamp(threshold, kFloorDb, 0.0);
     const double ends[3] = {kFloorDb, knee, 0.0};
     for (int i = 0; i < 2; ++i) {
-        double x0 = x(ends[i]), x1 = x(ends[i + 1]);
-        double y0 = r.T - (OutputFor(ends[i]) * kUnitsPerDb);
-        double y1 = r.T - (OutputFor(ends[i + 1]) * kUnitsPerDb);
+        double x0 = r.L + (ends[i] - kFloorDb) * kUnitsPerDb;
+        double x1 = r.L + (ends[i + 1] - kFloorDb) * kUnitsPerDb;
+        double y0 = r.T - OutputFor(ends[i]) * kUnitsPerDb;
+        double y1 = r.T - OutputFor(ends[i + 1]) * kUnitsPerDb;
         if (ClipToBox(box, x0, y0, x1, y1))
-            context.DrawSegment(kCurve, static_cast<float>(x0), static_cast<float>(y0),
-                                static_cast<float>(x1), static_cast<float>(y1), nullptr, true);
+            RAS_DrawSegment(&picture, local(x0, device.L), local(y0, device.T),
+                            local(x1, device.L), local(y1, device.T),
+                            IGraphicsRaster::PixelFor(kCurve), 1.0f,
+                            IGraphicsRaster::ModeFor(nullptr), true);
     }
-    const auto dotX = static_cast<int>(std::lround(x(dotInput)));
-    const auto dotY = static_cast<int>(std::lround(y(dotOutput)));
-    const IRectangle dot = IRectangle{dotX - 2, dotY - 2, dotX + 2, dotY + 2}.Intersection(r);
-    context.FillRectangle(kDot, dot, nullptr);
+    pictureScale = scale;
+    curveMoved = false;
+}
+
+void ITransferCurve::Render(IDrawContext& context) {
+    auto* raster = dynamic_cast<IGraphicsRaster*>(&context);
+    if (!raster)
+        return;
+    if (curveMoved || pictureScale != raster->Scale())
+        DrawCurve(*raster);
+    raster->BlitDevice(picture, Rect(), &Blend());
+    drawnDot = DotRect();
+    context.FillRectangle(kDot, drawnDot, nullptr);
 }
 
 // The button and the strip.
@@ -270,7 +303,7 @@ QuelorStrip::QuelorStrip(IGraphicsRaster& layout) : panel(layout) {
     const IFrameBitmap stripArt = panel.LoadFrameBitmap(106, "img/strip.png", 1);
     history = new IHistoryGraph(kHistoryPlot, trace, stripArt, background->Rect());
     panel.AppendControl(history);
-    curve = new ITransferCurve(kTransferPlot, trace);
+    curve = new ITransferCurve(kTransferPlot, trace, stripArt, background->Rect());
     panel.AppendControl(curve);
     for (IControl* control : {background, static_cast<IControl*>(history),
                               static_cast<IControl*>(curve)})

@@ -25,6 +25,7 @@ public:
                   const IRectangle& stripRect);
     void MousePressed(int, int, const IMouseKeys&) override {}
     void Render(IDrawContext& context) override;
+    bool IsOpaque() const override { return traces.Pixels() != nullptr; }
     // UI thread, once the trace took new points.
     void Advance(IGraphicsRaster& panel);
 
@@ -56,12 +57,17 @@ private:
 };
 
 // Input level to output level as threshold, ratio and make-up gain make it, hard-kneed,
-// Ratio 30 as infinite; the newest point's input and output levels as a dot on it.
+// Ratio 30 as infinite; the newest point's input and output levels as a dot on it. The
+// curve on the strip art's ground is a picture of its own, made again when the curve or
+// the scale changes; a moving dot redraws only where it was and where it is.
 class ITransferCurve final : public IControl {
 public:
-    ITransferCurve(const IRectangle& rect, const LevelTrace& trace);
+    ITransferCurve(const IRectangle& rect, const LevelTrace& trace, const IFrameBitmap& strip,
+                   const IRectangle& stripRect);
     void MousePressed(int, int, const IMouseKeys&) override {}
     void Render(IDrawContext& context) override;
+    IRectangle DirtyRect() const override;
+    bool IsOpaque() const override { return true; }
     // UI thread: marked for drawing when the curve or the dot moved.
     void Follow(const IEditorParameters& parameters);
 
@@ -71,7 +77,16 @@ public:
     double OutputFor(double inputDb) const;
 
 private:
+    IRectangle DotRect() const;
+    void DrawCurve(IGraphicsRaster& panel);
+
     const LevelTrace& trace;
+    IFrameBitmap strip;
+    IRectangle stripRect;
+    RAS_MemBitmap picture;
+    double pictureScale = 0.0;
+    bool curveMoved = true;
+    IRectangle drawnDot;
     double threshold = 0.0;
     double ratio = 1.0;
     double makeup = 0.0;
