@@ -28,6 +28,9 @@ public:
     int EditorHeight() const override { return Height(); }
     void SetEditorScale(double wanted, bool chosen) override { SetWindowScale(wanted, chosen); }
     double EditorScale() const override { return Scale(); }
+    // Bit 0: the history strip is open.
+    uint32_t EditorOptions() const override { return strip.IsOpen() ? kStripOpen : 0; }
+    void SetEditorOptions(uint32_t options) override { strip.SetOpen((options & kStripOpen) != 0); }
     void* OpenEditorWindow(void* parentWindow) override {
         return IGraphicsWindow::OpenEditorWindow(parentWindow);
     }
@@ -53,6 +56,8 @@ public:
     QuelorStrip& Strip() { return strip; }
 
 private:
+    static constexpr uint32_t kStripOpen = 1;
+
     const Quelor& metered;
     QuelorMeterControls meters;
     uint32_t shownBlocks;

@@ -47,6 +47,31 @@ void EditorSession::ApplyScale() {
         window->SetEditorScale(Scale(), ScaleChosen());
 }
 
+EditorSession::View EditorSession::SavedView() const {
+    if (restorePending)
+        return restored;
+    const IEditorWindow* window = plug.EditorWindow();
+    return {chosen, window && built ? window->EditorOptions() : options};
+}
+
+// Hosts may restore on any thread: the view is kept, and reaches the editor on the UI
+// thread, when it is built, opened or idled.
+void EditorSession::RestoreView(const View& view) {
+    restored = view;
+    restorePending = true;
+}
+
+void EditorSession::ApplyRestoredView() {
+    if (!restorePending)
+        return;
+    restorePending = false;
+    options = restored.options;
+    if (restored.scale > 0.0)
+        chosen = PanelScale::Clamped(restored.scale);
+    if (IEditorWindow* window = plug.EditorWindow(); window && built)
+        window->SetEditorOptions(options);
+}
+
 double EditorSession::ScaleFor(int width, int height) const {
     int w = 0;
     int h = 0;
@@ -71,8 +96,14 @@ bool EditorSession::SetSize(int width, int height) {
 }
 
 bool EditorSession::Create() {
-    if (!plug.EnsureEditor())
+    IEditorWindow* window = plug.EnsureEditor();
+    if (!window)
         return false;
+    ApplyRestoredView();
+    if (!built) {
+        built = true;
+        window->SetEditorOptions(options);
+    }
     ApplyScale();
     return true;
 }
@@ -82,8 +113,9 @@ IEditorWindow* EditorSession::Window() const {
 }
 
 bool EditorSession::Open(void* parent, const void* owner) {
-    IEditorWindow* window = plug.EnsureEditor();
-    ApplyScale();
+    if (!Create())
+        return false;
+    IEditorWindow* window = plug.EditorWindow();
     if ((open && owner != openedBy) || !parent || !window)
         return false;
     // The owner's second open moves the window into the new parent.
@@ -107,6 +139,10 @@ void EditorSession::Close(const void* owner) {
 }
 
 void EditorSession::Idle() {
+    if (restorePending && built) {
+        ApplyRestoredView();
+        ApplyScale();
+    }
     if (IEditorWindow* window = plug.EditorWindow(); window && open)
         window->IdleEditor();
 }

@@ -2,6 +2,9 @@
 
 #include "IEditorWindow.h"
 
+#include <atomic>
+#include <cstdint>
+
 class IEffectBase;
 
 // The effect's editor as every format opens it: built when a host first asks for it and
@@ -30,6 +33,16 @@ public:
     bool AdjustSize(int* width, int* height) const;
     // A size a host sets: the scale of the largest panel that fits in it.
     bool SetSize(int width, int height);
+
+    // The editor's state as a host keeps it with its project (VST 3's controller state):
+    // the scale if one was chosen, and the editor's options. A restore is kept and
+    // reaches the editor on the UI thread, when it is built, opened or idled.
+    struct View {
+        double scale;   // 0: none chosen
+        uint32_t options;
+    };
+    View SavedView() const;
+    void RestoreView(const View& view);
     // Builds the editor; false when the effect has none or it could not be made.
     bool Create();
     // Opens the editor inside parent for owner (a view, or null where a format has one
@@ -48,10 +61,15 @@ private:
     // The scale a size in device pixels stands for, within the limits.
     double ScaleFor(int width, int height) const;
     void ApplyScale();
+    void ApplyRestoredView();
 
     IEffectBase& plug;
     bool open = false;
     const void* openedBy = nullptr;
     double chosen = 0.0; // 0 until a host or the user chooses
     mutable double system = 0.0; // asked once
+    uint32_t options = 0;        // for an editor not built yet
+    bool built = false;          // the options were handed to the editor
+    View restored{};
+    std::atomic<bool> restorePending{false};
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 // What a host adapter needs of an editor beyond IEditorLink: its size and a window that
 // opens inside the host's. An editor that does not offer it is still fed parameter values
 // but is not announced to a host.
@@ -15,6 +17,10 @@ public:
     // follow the system's later changes, such as a move to a monitor of another density.
     virtual void SetEditorScale(double, bool /*chosen*/) {}
     virtual double EditorScale() const { return 1.0; }
+    // UI thread. How the user left the editor (a part of it open), as bits a host may
+    // keep with its project; 0 where there is nothing to keep.
+    virtual uint32_t EditorOptions() const { return 0; }
+    virtual void SetEditorOptions(uint32_t) {}
     // UI thread, without the plug-in lock: window systems take their time. Opens the
     // editor as a child of the host's window; returns the new window, or null when it
     // could not be made.

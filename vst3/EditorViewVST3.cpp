@@ -41,10 +41,13 @@ uint32_t PLUGIN_API EditorViewVST3::release() {
     return count;
 }
 
+// Built first, on the UI thread, so that the size is the one a restored view gives.
 ViewRect EditorViewVST3::PanelRect() const {
     int width = 0;
     int height = 0;
-    plug.Runtime().Editor().Offered(&width, &height);
+    EditorSession& editor = plug.Runtime().Editor();
+    editor.Create();
+    editor.Offered(&width, &height);
     return {0, 0, width, height};
 }
 

@@ -412,15 +412,57 @@ tresult IEffectVST3::GetComponentState(IBStream* stream) {
     return saved ? kResultOk : kResultFalse;
 }
 
-// The component's state holds the values; the controller of the same object keeps none.
-tresult IEffectVST3::SetControllerState(IBStream*) {
+// The component's state holds the values; the controller's, the editor's view: "QEv1",
+// the chosen scale in thousandths (0 for none) and the editor's options, each a
+// little-endian uint32. An empty state (a project from before) leaves the view as it is;
+// any other that is not this one is refused and changes nothing.
+namespace {
+constexpr uint8_t kViewMagic[4] = {'Q', 'E', 'v', '1'};
+constexpr int32_t kViewStateSize = 12;
+
+void PutWord(uint8_t* at, uint32_t word) {
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<uint8_t>(word >> (8 * i));
+}
+
+uint32_t WordAt(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+           static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+} // namespace
+
+tresult IEffectVST3::SetControllerState(IBStream* stream) {
     threads.Expect(VST3Call::kSetState);
+    if (!stream)
+        return kInvalidArgument;
+    uint8_t bytes[kViewStateSize + 1] = {};
+    int32_t got = 0;
+    if (stream->read(bytes, sizeof bytes, &got) != kResultOk || got < 0)
+        return kResultFalse;
+    if (got == 0)
+        return kResultOk;
+    if (got != kViewStateSize || std::memcmp(bytes, kViewMagic, sizeof kViewMagic) != 0)
+        return kResultFalse;
+    const uint32_t thousandths = WordAt(bytes + 4);
+    if (thousandths != 0 && (thousandths < 1000 || thousandths > 3000))
+        return kResultFalse;
+    runtime.Editor().RestoreView({thousandths / 1000.0, WordAt(bytes + 8)});
     return kResultOk;
 }
 
-tresult IEffectVST3::GetControllerState(IBStream*) {
+tresult IEffectVST3::GetControllerState(IBStream* stream) {
     threads.Expect(VST3Call::kGetState);
-    return kResultOk;
+    if (!stream)
+        return kInvalidArgument;
+    const EditorSession::View view = runtime.Editor().SavedView();
+    uint8_t bytes[kViewStateSize];
+    std::memcpy(bytes, kViewMagic, sizeof kViewMagic);
+    PutWord(bytes + 4, static_cast<uint32_t>(std::lround(view.scale * 1000.0)));
+    PutWord(bytes + 8, view.options);
+    int32_t written = 0;
+    return stream->write(bytes, kViewStateSize, &written) == kResultOk && written == kViewStateSize
+               ? kResultOk
+               : kResultFalse;
 }
 
 // The controller is the component: the state is already live when a host hands it here

@@ -2,6 +2,7 @@
 // VST 3 host does it: a parent window, a frame that offers the host's run loop, and
 // nothing else. What it shows, the edits it sends the host, and what it leaves behind.
 #include "IGraphicsRaster.h"
+#include "MemoryStream.h"
 #include "PanelPicture.h"
 #include "Quelor.h"
 #include "QuelorEntry.h"
@@ -169,6 +170,35 @@ TEST_F(VST3Editor, TakesTheHostsContentScaleBeforeAndAfterItOpens) {
     scaling->release();
     EXPECT_EQ(view->removed(), kResultOk);
     EXPECT_EQ(view->setFrame(nullptr), kResultOk);
+}
+
+// The controller's state keeps the view: the scale chosen and whether the strip is open.
+// Given it, an instance's view opens so; an empty state changes nothing, a foreign one is
+// refused.
+TEST_F(VST3Editor, TheControllersStateKeepsTheViewsScaleAndStrip) {
+    const VST3Module module(QUELOR_VST3_BUNDLE);
+    HostApplication application;
+    HostComponentHandler handler;
+    VST3PluginHost plug(module, application, &handler);
+    IEditController& controller = *plug.Controller();
+    MemoryStream fresh;
+    ASSERT_EQ(controller.getState(&fresh), kResultOk);
+    EXPECT_EQ(fresh.Bytes(), (std::vector<char>{'Q', 'E', 'v', '1', 0, 0, 0, 0, 0, 0, 0, 0}));
+    MemoryStream foreign({'Q', 'E', 'v', '2', 0, 0, 0, 0, 0, 0, 0, 0}), empty;
+    EXPECT_EQ(controller.setState(&foreign), kResultFalse);
+    EXPECT_EQ(controller.setState(&empty), kResultOk);
+
+    const std::vector<char> twiceWithStrip{'Q', 'E', 'v', '1', '\xD0', '\x07', 0, 0, 1, 0, 0, 0};
+    MemoryStream restored(twiceWithStrip);
+    ASSERT_EQ(controller.setState(&restored), kResultOk);
+    Ref<IPlugView> view(controller.createView(kEditorViewType));
+    ASSERT_TRUE(view);
+    ViewRect size{};
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(std::pair(size.right - size.left, size.bottom - size.top), std::pair(1020, 1020));
+    MemoryStream saved;
+    ASSERT_EQ(controller.getState(&saved), kResultOk);
+    EXPECT_EQ(saved.Bytes(), twiceWithStrip);
 }
 
 // Without a run loop from the frame or the factory's context, no editor: never a thread.
