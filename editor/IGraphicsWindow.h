@@ -29,8 +29,8 @@ public:
     // to a monitor of another density on Windows).
     void SetWindowScale(double scale, bool chosen);
     bool ScaleChosen() const { return scaleChosen; }
-    // Any thread: device pixels per design unit the window system asks for; 0 when it
-    // says nothing.
+    // UI thread (it may ask the window system): device pixels per design unit the window
+    // system asks for; 0 when it says nothing.
     static double SystemScale();
     void OpenValueEntry(IControl* control, const IParameter* parameter) override;
     void HostDirectory(char* out) override;

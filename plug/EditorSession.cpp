@@ -27,11 +27,7 @@ bool EditorSession::DesignSize(int* width, int* height) const {
 double EditorSession::Scale() const {
     if (chosen > 0.0)
         return chosen;
-    if (system <= 0.0) {
-        const double asked = plug.SystemEditorScale();
-        system = std::isfinite(asked) ? PanelScale::Clamped(asked) : PanelScale::kMin;
-    }
-    return system;
+    return system > 0.0 ? system : PanelScale::kMin;
 }
 
 bool EditorSession::SetScale(double scale) {
@@ -95,10 +91,20 @@ bool EditorSession::SetSize(int width, int height) {
     return plug.EditorSize(&w, &h) && SetScale(ScaleFor(width, height));
 }
 
+// Asked on the UI thread only: the window system may be asked only where the editor uses
+// it.
+void EditorSession::AskSystemScale() {
+    if (system > 0.0)
+        return;
+    const double asked = plug.SystemEditorScale();
+    system = std::isfinite(asked) ? PanelScale::Clamped(asked) : PanelScale::kMin;
+}
+
 bool EditorSession::Create() {
     IEditorWindow* window = plug.EnsureEditor();
     if (!window)
         return false;
+    AskSystemScale();
     ApplyRestoredView();
     if (!built) {
         built = true;

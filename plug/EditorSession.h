@@ -13,7 +13,8 @@ class IEffectBase;
 //
 // Sizes are the host's, in device pixels: the panel's design size times the scale. The
 // scale is what a host's format or the user's resize chose last, else the window
-// system's; it lasts while the instance lives.
+// system's, which is asked when the editor is first built (1 until then); it lasts while
+// the instance lives.
 class EditorSession {
 public:
     explicit EditorSession(IEffectBase& effect) : plug(effect) {}
@@ -43,6 +44,9 @@ public:
     };
     View SavedView() const;
     void RestoreView(const View& view);
+    // UI thread: the window system's scale, asked once (Create asks it too), so that sizes
+    // told before the editor is built are the ones it will have.
+    void AskSystemScale();
     // Builds the editor; false when the effect has none or it could not be made.
     bool Create();
     // Opens the editor inside parent for owner (a view, or null where a format has one
@@ -67,7 +71,7 @@ private:
     bool open = false;
     const void* openedBy = nullptr;
     double chosen = 0.0; // 0 until a host or the user chooses
-    mutable double system = 0.0; // asked once
+    double system = 0.0;         // asked once, when the editor is first built
     uint32_t options = 0;        // for an editor not built yet
     bool built = false;          // the options were handed to the editor
     View restored{};

@@ -12,7 +12,7 @@ struct IEditorFactory {
     // UI thread, without the plug-in lock: a new editor over effect, with a window
     // (IEditorWindow), or null when none could be made. The effect owns it.
     IEditorLink* (*build)(IEffectBase& effect);
-    // Any thread: device pixels per design unit the window system asks for where a host
+    // UI thread: device pixels per design unit the window system asks for where a host
     // says nothing (1 when null).
     double (*systemScale)() = nullptr;
 };

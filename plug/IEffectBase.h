@@ -265,7 +265,7 @@ public:
     // Any thread before the editor is built, UI thread after. True when the effect has an
     // editor with a window, built or to be built, with its size in design units.
     bool EditorSize(int* width, int* height) const;
-    // Any thread: the scale the window system asks of the editor where no host says.
+    // UI thread: the scale the window system asks of the editor where no host says.
     double SystemEditorScale() const;
     // UI thread, without the plug-in lock: the editor's window, built from the factory on
     // the first call; null when the effect has none.

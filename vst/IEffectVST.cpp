@@ -281,6 +281,10 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effEditGetRect:
         if (!(record.flags & effFlagsHasEditor) || !ptr)
             return 0;
+        // Asked here, on the host's UI thread, so that the rectangle is the one the
+        // desktop's scale gives.
+        runtime.Editor().AskSystemScale();
+        RefreshEditorRect();
         *static_cast<ERect**>(ptr) = &editorRect;
         return 1;
     case effIdentify:
@@ -610,17 +614,24 @@ void IEffectVST::HostProduct(char* name, int size, int32_t* version) {
     *version = product[0] ? PackDecimalVersion(CallHost(audioMasterGetVendorVersion)) : 0;
 }
 
-// The panel grew or shrank (its strip): the rectangle follows, and the host is asked to
-// size its window to it.
-bool IEffectVST::EditorResized(int, int) {
+bool IEffectVST::RefreshEditorRect() {
     int width = 0;
     int height = 0;
     if (!(record.flags & effFlagsHasEditor) || !runtime.Editor().Offered(&width, &height))
         return false;
-    {
-        ScopedPlugLock lock(Effect().Lock());
-        UpdateEditorRect(width, height);
-    }
+    ScopedPlugLock lock(Effect().Lock());
+    UpdateEditorRect(width, height);
+    return true;
+}
+
+// The panel grew or shrank (its strip): the rectangle follows, and the host is asked to
+// size its window to it.
+bool IEffectVST::EditorResized(int, int) {
+    if (!RefreshEditorRect())
+        return false;
+    int width = 0;
+    int height = 0;
+    runtime.Editor().Offered(&width, &height);
     // A host that cannot resize still reads the new rectangle at its next effEditGetRect.
     CallHost(audioMasterSizeWindow, width, height);
     return true;

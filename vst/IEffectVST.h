@@ -105,6 +105,8 @@ private:
     bool SendEventToHost(VstEvent* event);
     // Plug-in lock held, or construction.
     void UpdateEditorRect(int width, int height);
+    // The rectangle from the editor's size now; false without an editor.
+    bool RefreshEditorRect();
 
     intptr_t SetBlockSize(intptr_t frames);
     intptr_t GetChunk(bool bank, void* ptr);
