@@ -399,6 +399,8 @@ void* IGraphicsWindow::OpenEditorWindow(void* parentWindow) {
         MapWindowPoints(nullptr, GetParent(p.window), reinterpret_cast<POINT*>(&old), 2);
         x = old.left;
         y = old.top;
+        w = old.right - old.left;
+        h = old.bottom - old.top;
         CloseEditorWindow();
     }
 

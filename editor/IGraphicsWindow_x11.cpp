@@ -806,6 +806,8 @@ void* IGraphicsWindow::OpenEditorWindow(void* parent) {
         if (p.window) {
             left = p.x;
             top = p.y;
+            w = p.width;
+            h = p.height;
         }
         CloseEditorWindow();
     }

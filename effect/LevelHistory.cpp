@@ -81,7 +81,7 @@ void LevelHistory::Push() {
     // A reader that sees any of these stores sees the count that makes the point they
     // replace stale.
     std::atomic_thread_fence(std::memory_order_release);
-    Slot& slot = slots[n % kCapacity];
+    Slot& slot = slots[static_cast<std::size_t>(n % kCapacity)];
     slot.input.store(static_cast<float>(peaks.input), std::memory_order_relaxed);
     slot.output.store(static_cast<float>(peaks.output), std::memory_order_relaxed);
     slot.gain.store(static_cast<float>(peaks.gain), std::memory_order_relaxed);
@@ -94,7 +94,7 @@ void LevelHistory::Push() {
 bool LevelHistory::Read(uint64_t n, LevelPoint* point) const {
     if (n >= Written())
         return false;
-    const Slot& slot = slots[n % kCapacity];
+    const Slot& slot = slots[static_cast<std::size_t>(n % kCapacity)];
     point->input = slot.input.load(std::memory_order_relaxed);
     point->output = slot.output.load(std::memory_order_relaxed);
     point->gain = slot.gain.load(std::memory_order_relaxed);

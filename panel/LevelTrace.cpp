@@ -25,12 +25,12 @@ void LevelTrace::Hold(const LevelPoint& reading, int standing) {
 }
 
 void LevelTrace::Append(const LevelPoint& point) {
-    points[count % kPoints] = point;
+    points[static_cast<std::size_t>(count % kPoints)] = point;
     ++count;
 }
 
 LevelPoint LevelTrace::At(uint64_t n) const {
     if (n >= count || count - n > kPoints)
         return {};
-    return points[n % kPoints];
+    return points[static_cast<std::size_t>(n % kPoints)];
 }

@@ -43,15 +43,17 @@ TEST(WindowsRecord, FieldsAtThePublishedOffsetsForThisWidth) {
               plug.Record()->processDoubleReplacing);
 }
 
-TEST(WindowsModule, TheSixImagesAreResourcesOfTheDll) {
+TEST(WindowsModule, TheImagesAreResourcesOfTheDll) {
     PluginModule::Get();
     const HMODULE dll = GetModuleHandleA("Quelor.dll");
     ASSERT_NE(dll, nullptr);
     struct Image {
         int id, width, height;
     };
-    const Image images[] = {{100, 510, 370}, {101, 48, 2448}, {102, 15, 80},
-                            {103, 15, 120},  {104, 20, 620},  {105, 22, 1}};
+    // The panel's six and the strip's two at 1x; a few of the same drawn at 2x and 3x.
+    const Image images[] = {{100, 510, 370},  {101, 48, 2448},  {102, 15, 80},  {103, 15, 120},
+                            {104, 20, 620},   {105, 22, 1},     {106, 510, 140}, {107, 66, 32},
+                            {200, 1020, 740}, {307, 198, 96}};
     for (const Image& image : images) {
         const std::unique_ptr<RAS_IBitmap> bitmap(RAS_DecodePNGResource(dll, image.id, nullptr));
         ASSERT_NE(bitmap, nullptr) << "resource " << image.id;
@@ -60,7 +62,7 @@ TEST(WindowsModule, TheSixImagesAreResourcesOfTheDll) {
     }
     RAS_ResourceBytes bytes{};
     EXPECT_FALSE(RAS_FindImageResource(dll, 99, &bytes));
-    EXPECT_FALSE(RAS_FindImageResource(dll, 106, &bytes));
+    EXPECT_FALSE(RAS_FindImageResource(dll, 108, &bytes));
     EXPECT_FALSE(RAS_FindImageResource(dll, 0x10064, &bytes)) << "ids are 16 bits, not cut to them";
     // The lookup is per module.
     EXPECT_NE(RAS_OwnModule(), static_cast<RAS_ModuleHandle>(dll));
