@@ -2,12 +2,13 @@
 #
 # Compiles each file into <target> as image resource <id>, found at run time through
 # RAS_FindImageResource(RAS_OwnModule(), id, ...). <target> must be the linked module
-# (executable or shared library): registration runs from a static initialiser, which a
-# static library would drop. The sources are regenerated whenever a file changes.
+# (executable or shared library), or an object library whose objects one is linked with:
+# registration runs from a static initialiser, which a static library would drop. The
+# sources are regenerated whenever a file changes.
 function(quelor_embed_resources target)
     set(_script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/QuelorEmbedFile.cmake)
     get_target_property(_type ${target} TYPE)
-    if(_type STREQUAL "STATIC_LIBRARY" OR _type STREQUAL "OBJECT_LIBRARY")
+    if(_type STREQUAL "STATIC_LIBRARY")
         message(FATAL_ERROR "quelor_embed_resources: ${target} is not a linked module")
     endif()
     set(_args ${ARGN})
@@ -59,12 +60,24 @@ endfunction()
 #
 # Embeds the images that a Windows resource script lists as `<id> PNG "<file>"` lines
 # (files relative to the script), so that modules built without native resources carry
-# the same images under the same ids as the Windows module.
+# the same images under the same ids as the Windows module. They are compiled once per
+# build tree, into an object library every module that embeds the script links; each
+# module's copy registers under its own module handle.
 function(quelor_embed_rc_resources target rc)
-    quelor_rc_entries(${rc} PNG _ids _files)
-    set(_pairs)
-    foreach(_id _file IN ZIP_LISTS _ids _files)
-        list(APPEND _pairs ${_id} ${_file})
-    endforeach()
-    quelor_embed_resources(${target} ${_pairs})
+    get_filename_component(_rc ${rc} ABSOLUTE)
+    string(MD5 _key "${_rc}")
+    string(SUBSTRING ${_key} 0 8 _key)
+    set(_objects quelor_rc_${_key})
+    if(NOT TARGET ${_objects})
+        quelor_rc_entries(${_rc} PNG _ids _files)
+        set(_pairs)
+        foreach(_id _file IN ZIP_LISTS _ids _files)
+            list(APPEND _pairs ${_id} ${_file})
+        endforeach()
+        add_library(${_objects} OBJECT)
+        set_target_properties(${_objects} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+        target_include_directories(${_objects} PRIVATE ${PROJECT_SOURCE_DIR}/raster/include)
+        quelor_embed_resources(${_objects} ${_pairs})
+    endif()
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:${_objects}>)
 endfunction()

@@ -76,30 +76,32 @@ void LevelHistory::Add(const Piece& piece, int frames) {
     }
 }
 
+// Each place is stamped as a sequence lock is: odd while its point is written, twice the
+// point's number plus two once it is whole. The values are released after the odd stamp,
+// so that a reader that sees any of them sees the stamp move.
 void LevelHistory::Push() {
     const uint64_t n = written.load(std::memory_order_relaxed);
-    // A reader that sees any of these stores sees the count that makes the point they
-    // replace stale.
-    std::atomic_thread_fence(std::memory_order_release);
     Slot& slot = slots[static_cast<std::size_t>(n % kCapacity)];
-    slot.input.store(static_cast<float>(peaks.input), std::memory_order_relaxed);
-    slot.output.store(static_cast<float>(peaks.output), std::memory_order_relaxed);
-    slot.gain.store(static_cast<float>(peaks.gain), std::memory_order_relaxed);
-    slot.limiter.store(static_cast<float>(peaks.limiter), std::memory_order_relaxed);
+    slot.stamp.store(2 * n + 1, std::memory_order_relaxed);
+    slot.input.store(static_cast<float>(peaks.input), std::memory_order_release);
+    slot.output.store(static_cast<float>(peaks.output), std::memory_order_release);
+    slot.gain.store(static_cast<float>(peaks.gain), std::memory_order_release);
+    slot.limiter.store(static_cast<float>(peaks.limiter), std::memory_order_release);
+    slot.stamp.store(2 * n + 2, std::memory_order_release);
     written.store(n + 1, std::memory_order_release);
     left = interval;
     peaks = {};
 }
 
 bool LevelHistory::Read(uint64_t n, LevelPoint* point) const {
-    if (n >= Written())
-        return false;
     const Slot& slot = slots[static_cast<std::size_t>(n % kCapacity)];
-    point->input = slot.input.load(std::memory_order_relaxed);
-    point->output = slot.output.load(std::memory_order_relaxed);
-    point->gain = slot.gain.load(std::memory_order_relaxed);
-    point->limiter = slot.limiter.load(std::memory_order_relaxed);
-    // Read again after the copy: a writer that has come round meanwhile made it torn.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    return Written() - n < static_cast<uint64_t>(kCapacity);
+    const uint64_t whole = 2 * n + 2;
+    if (slot.stamp.load(std::memory_order_acquire) != whole)
+        return false;
+    point->input = slot.input.load(std::memory_order_acquire);
+    point->output = slot.output.load(std::memory_order_acquire);
+    point->gain = slot.gain.load(std::memory_order_acquire);
+    point->limiter = slot.limiter.load(std::memory_order_acquire);
+    // Still the same point: the writer has not begun to replace it meanwhile.
+    return slot.stamp.load(std::memory_order_relaxed) == whole;
 }

@@ -50,6 +50,7 @@ public:
 
 private:
     struct Slot {
+        std::atomic<uint64_t> stamp{0}; // 2 n + 2 once point n is whole, odd while written
         std::atomic<float> input{0.0f};
         std::atomic<float> output{0.0f};
         std::atomic<float> gain{1.0f};
