@@ -9,9 +9,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
-#include <semaphore>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -262,23 +263,36 @@ class OtherThread {
 public:
     ~OtherThread() { Run(nullptr); }
     std::thread::id Id() const { return thread.get_id(); }
-    // Runs work on the thread and waits for it; no work ends the thread.
+    // Runs work on the thread and waits for it; no work ends the thread. A mutex and a
+    // condition, not semaphores: MinGW's libstdc++ can miss a semaphore's wake-up.
     void Run(std::function<void()> work) {
-        job = std::move(work);
-        start.release();
-        if (job)
-            finished.acquire();
-        else
+        const bool last = !work;
+        {
+            std::unique_lock lock(mutex);
+            job = std::move(work);
+            pending = true;
+            changed.notify_all();
+            if (!last)
+                changed.wait(lock, [this] { return !pending; });
+        }
+        if (last)
             thread.join();
     }
 
 private:
+    std::mutex mutex;
+    std::condition_variable changed;
     std::function<void()> job;
-    std::binary_semaphore start{0}, finished{0};
+    bool pending = false;
     std::thread thread{[this] {
-        for (start.acquire(); job; start.acquire()) {
+        for (;;) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [this] { return pending; });
+            if (!job)
+                return;
             job();
-            finished.release();
+            pending = false;
+            changed.notify_all();
         }
     }};
 };
