@@ -27,3 +27,22 @@ IRectangle IRectangle::Intersection(const IRectangle& other) const {
 bool IRectangle::Contains(int32_t x, int32_t y) const {
     return !Empty() && L <= x && x < R && T <= y && y < B;
 }
+
+int AddToRegions(IRectangle* regions, int count, int capacity, IRectangle rect) {
+    if (capacity <= 0)
+        return count;
+    for (int i = 0; i < count;) {
+        if (regions[i].Intersects(rect)) {
+            rect = rect.Union(regions[i]);
+            regions[i] = regions[--count];
+            i = 0;
+        } else {
+            ++i;
+        }
+    }
+    if (count == capacity)
+        regions[count - 1] = regions[count - 1].Union(rect);
+    else
+        regions[count++] = rect;
+    return count;
+}

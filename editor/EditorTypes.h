@@ -23,6 +23,10 @@ struct IRectangle {
     bool operator==(const IRectangle&) const = default;
 };
 
+// Adds rect to count rectangles that do not meet: it joins each it meets (and what that
+// joined meets), or the last when all capacity are taken. The new count.
+int AddToRegions(IRectangle* regions, int count, int capacity, IRectangle rect);
+
 // An image of equal frames stacked vertically; frames count from 1. Copies
 // share the bitmap, which belongs to the drawing context's caches.
 struct IFrameBitmap {

@@ -118,21 +118,7 @@ int IDrawContext::CollectDirtyRegions(IRectangle* out, int capacity) const {
     for (const auto& control : controls) {
         if (!control->NeedsDraw() || !control->Rect().Intersects(panel) || capacity <= 0)
             continue;
-        IRectangle grown = control->DirtyRect();
-        // Whatever it meets joins it, and what that joined may meet more.
-        for (int i = 0; i < count;) {
-            if (out[i].Intersects(grown)) {
-                grown = grown.Union(out[i]);
-                out[i] = out[--count];
-                i = 0;
-            } else {
-                ++i;
-            }
-        }
-        if (count == capacity)
-            out[count - 1] = out[count - 1].Union(grown);
-        else
-            out[count++] = grown;
+        count = AddToRegions(out, count, capacity, control->DirtyRect());
     }
     return count;
 }

@@ -339,21 +339,8 @@ struct IGraphicsWindow::Platform {
             Flush();
     }
 
-    // Kept apart from the others unless it meets one; the last takes what does not fit.
-    void Wait(IRectangle r) {
-        for (int i = 0; i < waitingCount;) {
-            if (waiting[i].Intersects(r)) {
-                r = r.Union(waiting[i]);
-                waiting[i] = waiting[--waitingCount];
-                i = 0;
-            } else {
-                ++i;
-            }
-        }
-        if (waitingCount == kDirtyRegions)
-            waiting[waitingCount - 1] = waiting[waitingCount - 1].Union(r);
-        else
-            waiting[waitingCount++] = r;
+    void Wait(const IRectangle& r) {
+        waitingCount = AddToRegions(waiting, waitingCount, kDirtyRegions, r);
     }
 
     // The waiting rectangles to the screen, unless the server still reads the image: in
