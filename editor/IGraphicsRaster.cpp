@@ -393,7 +393,7 @@ void IGraphicsRaster::BlendPixel(const IDrawColor& colour, float x, float y,
                  WeightFor(blend), ModeFor(blend));
 }
 
-// A design unit's pixel is the square of device pixels it covers.
+// A panel unit's pixel is the square of device pixels it covers.
 void IGraphicsRaster::StorePixel(const IDrawColor& colour, int x, int y) {
     if (!surface)
         return;

@@ -14,8 +14,8 @@ class RAS_SysBitmap;
 // process-wide image caches every editor instance shares. The window layer
 // above presents the surface and decodes the images.
 //
-// The panel draws at a scale, device pixels per design unit, from 1 to 3. Layout, hit
-// testing and every rectangle the controls and the paint pass handle stay in design
+// The panel draws at a scale, device pixels per panel unit, from 1 to 3. Layout, hit
+// testing and every rectangle the controls and the paint pass handle stay in panel
 // units; only the surface, and what reaches it, is in device pixels. Images are drawn
 // from the art set made for the next scale up (resource id + 100 for 2x, + 200 for 3x),
 // resampled when the scale lies between sets, never enlarged from a smaller one while a
@@ -34,11 +34,11 @@ public:
     double Scale() const { return scale; }
     int DeviceWidth() const { return ToDevice(Width()); }
     int DeviceHeight() const { return ToDevice(Height()); }
-    // Design units to device pixels, edges rounded to the nearest pixel: rectangles that
-    // do not meet in design units do not meet on the surface either.
+    // Panel units to device pixels, edges rounded to the nearest pixel: rectangles that
+    // do not meet in panel units do not meet on the surface either.
     int ToDevice(int design) const;
     IRectangle ToDevice(const IRectangle& design) const;
-    // The device pixel's design unit, and the design rectangle covering device pixels.
+    // The device pixel's panel unit, and the panel rectangle covering device pixels.
     int ToDesign(int device) const;
     IRectangle ToDesign(const IRectangle& device) const;
 
@@ -75,11 +75,11 @@ public:
     virtual RAS_IBitmap* DecodeImageResource(int resourceId, const char* name) = 0;
 
     RAS_IBitmap* Surface() const;
-    // An image loaded by id as it is drawn at placed (design units) at this scale: device
+    // An image loaded by id as it is drawn at placed (panel units) at this scale: device
     // pixels, frame under frame. Valid until the scale changes.
     const RAS_IBitmap* DeviceImage(const IFrameBitmap& bitmap, const IRectangle& placed);
     // During a paint pass: pixels made at the device's resolution copied one for one to
-    // the top-left of rect (design units), clipped to the paint region.
+    // the top-left of rect (panel units), clipped to the paint region.
     void BlitDevice(const RAS_IBitmap& pixels, const IRectangle& rect, const IDrawBlend* blend);
     // The same for an area of pixels given in device pixels: areaWidth x areaHeight from
     // (sourceX, sourceY) to (x, y) on the surface.

@@ -29,7 +29,7 @@ public:
     // to a monitor of another density on Windows).
     void SetWindowScale(double scale, bool chosen);
     bool ScaleChosen() const { return scaleChosen; }
-    // UI thread (it may ask the window system): device pixels per design unit the window
+    // UI thread (it may ask the window system): device pixels per panel unit the window
     // system asks for; 0 when it says nothing.
     static double SystemScale();
     void OpenValueEntry(IControl* control, const IParameter* parameter) override;

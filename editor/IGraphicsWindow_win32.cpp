@@ -252,7 +252,7 @@ struct IGraphicsWindow::Platform {
             return DefWindowProcA(hwnd, message, wParam, lParam);
         }
 
-        // The window's pixels are device pixels; the panel works in design units.
+        // The window's pixels are device pixels; the panel works in panel units.
         const int x = editor->ToDesign(SignedLow(lParam));
         const int y = editor->ToDesign(SignedHigh(static_cast<DWORD_PTR>(lParam)));
         switch (message) {

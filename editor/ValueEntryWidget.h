@@ -78,7 +78,7 @@ private:
     void ShowParameterValue();
     void DrawList(TextRenderer* renderer);
     void DrawField(TextRenderer* renderer);
-    // Design units at the entry's scale.
+    // Panel units at the entry's scale.
     int Px(int units) const;
 
     const IParameter& parameter;

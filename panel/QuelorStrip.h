@@ -9,7 +9,7 @@
 class IGraphicsRaster;
 class QuelorStrip;
 
-// The strip below the panel, in design units: 510 x 140 under the 510 x 370 panel. Its
+// The strip below the panel, in panel units: 510 x 140 under the 510 x 370 panel. Its
 // graphs put levels on one scale, 0 dB at the top down to -48 dB, 2.25 units a dB.
 constexpr int kQuelorStripHeight = 140;
 

@@ -11,7 +11,7 @@ class IEffectBase;
 // kept until the effect goes, shown in one host window at a time, at one scale. UI
 // thread; it takes no plug-in lock of its own, so no window work ever runs under it.
 //
-// Sizes are the host's, in device pixels: the panel's design size times the scale. The
+// Sizes are the host's, in device pixels: the panel's panel size times the scale. The
 // scale is what a host's format or the user's resize chose last, else the window
 // system's, which is asked when the editor is first built (1 until then); it lasts while
 // the instance lives.
@@ -21,7 +21,7 @@ public:
 
     // True when the effect has an editor, built or to be built, with its size.
     bool Offered(int* width, int* height) const;
-    // The same in design units: the panel's aspect.
+    // The same in panel units: the panel's aspect.
     bool DesignSize(int* width, int* height) const;
     // A scale a host's format tells (VST 3's content scale, CLAP's set_scale, LV2's
     // option), clamped to 1..3; false for one that is not a number.

@@ -9,10 +9,10 @@ class IEditorWindow {
 public:
     virtual ~IEditorWindow() = default;
 
-    // Any thread. The size in design units, fixed between size changes on the UI thread.
+    // Any thread. The size in panel units, fixed between size changes on the UI thread.
     virtual int EditorWidth() const = 0;
     virtual int EditorHeight() const = 0;
-    // UI thread. Device pixels per design unit (1 to 3); the window follows. A scale that
+    // UI thread. Device pixels per panel unit (1 to 3); the window follows. A scale that
     // was not chosen (by a host or the user) is the window system's, and the window may
     // follow the system's later changes, such as a move to a monitor of another density.
     virtual void SetEditorScale(double, bool /*chosen*/) {}

@@ -263,7 +263,7 @@ public:
     // Editor. It is built only when a host first asks for one, and kept until the effect
     // is destroyed.
     // Any thread before the editor is built, UI thread after. True when the effect has an
-    // editor with a window, built or to be built, with its size in design units.
+    // editor with a window, built or to be built, with its size in panel units.
     bool EditorSize(int* width, int* height) const;
     // UI thread: the scale the window system asks of the editor where no host says.
     double SystemEditorScale() const;

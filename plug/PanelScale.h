@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-// A panel's scale: device pixels per design unit, 1 to 3. Sizes hosts see are device
-// pixels, a design size times the scale, rounded.
+// A panel's scale: device pixels per panel unit, 1 to 3. Sizes hosts see are device
+// pixels, a panel size times the scale, rounded.
 namespace PanelScale {
 constexpr double kMin = 1.0;
 constexpr double kMax = 3.0;
@@ -18,7 +18,7 @@ inline int Pixels(int design, double scale) {
     return static_cast<int>(std::lround(design * scale));
 }
 
-// The scale of the largest panel of the design's aspect that fits in width x height.
+// The scale of the largest panel of the panel's aspect that fits in width x height.
 inline double ToFit(int width, int height, int designWidth, int designHeight) {
     if (designWidth <= 0 || designHeight <= 0)
         return kMin;
