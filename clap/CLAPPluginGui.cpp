@@ -78,7 +78,7 @@ bool CLAPPlugin::GuiCanResize() {
 bool CLAPPlugin::GuiResizeHints(clap_gui_resize_hints_t* hints) {
     int w = 0;
     int h = 0;
-    if (!Admit(CLAPCall::kGuiGetResizeHints) || !hints || !runtime.Editor().DesignSize(&w, &h))
+    if (!Admit(CLAPCall::kGuiGetResizeHints) || !hints || !runtime.Editor().UnscaledSize(&w, &h))
         return false;
     *hints = clap_gui_resize_hints_t{true, true, true, static_cast<uint32_t>(w),
                                      static_cast<uint32_t>(h)};

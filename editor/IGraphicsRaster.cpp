@@ -182,20 +182,20 @@ void IGraphicsRaster::RemakeSurface() {
     MarkAllControlsDirty();
 }
 
-int IGraphicsRaster::ToDevice(int design) const {
-    return PanelScale::Pixels(design, scale);
+int IGraphicsRaster::ToDevice(int units) const {
+    return PanelScale::Pixels(units, scale);
 }
 
-IRectangle IGraphicsRaster::ToDevice(const IRectangle& design) const {
-    return {ToDevice(design.L), ToDevice(design.T), ToDevice(design.R), ToDevice(design.B)};
+IRectangle IGraphicsRaster::ToDevice(const IRectangle& units) const {
+    return {ToDevice(units.L), ToDevice(units.T), ToDevice(units.R), ToDevice(units.B)};
 }
 
-int IGraphicsRaster::ToDesign(int device) const {
+int IGraphicsRaster::ToPanel(int device) const {
     return static_cast<int>(std::floor(device / scale));
 }
 
-IRectangle IGraphicsRaster::ToDesign(const IRectangle& device) const {
-    return {ToDesign(device.L), ToDesign(device.T),
+IRectangle IGraphicsRaster::ToPanel(const IRectangle& device) const {
+    return {ToPanel(device.L), ToPanel(device.T),
             static_cast<int>(std::ceil(device.R / scale)),
             static_cast<int>(std::ceil(device.B / scale))};
 }

@@ -36,11 +36,11 @@ public:
     int DeviceHeight() const { return ToDevice(Height()); }
     // Panel units to device pixels, edges rounded to the nearest pixel: rectangles that
     // do not meet in panel units do not meet on the surface either.
-    int ToDevice(int design) const;
-    IRectangle ToDevice(const IRectangle& design) const;
+    int ToDevice(int units) const;
+    IRectangle ToDevice(const IRectangle& units) const;
     // The device pixel's panel unit, and the panel rectangle covering device pixels.
-    int ToDesign(int device) const;
-    IRectangle ToDesign(const IRectangle& device) const;
+    int ToPanel(int device) const;
+    IRectangle ToPanel(const IRectangle& device) const;
 
     void CreateDrawSurface() override;
     // Clipped to the paint region; the source origin moves with the clip.
@@ -106,7 +106,7 @@ private:
     bool BlitScaled(const IFrameBitmap& bitmap, const IRectangle& destination, int sourceX,
                     int sourceY, const IDrawBlend* blend);
     void RemakeSurface();
-    float ToDeviceFloat(float design) const { return static_cast<float>(double{design} * scale); }
+    float ToDeviceFloat(float units) const { return static_cast<float>(double{units} * scale); }
 
     std::unique_ptr<RAS_SysBitmap> surface;
     std::unique_ptr<RAS_MemBitmap> scratch;

@@ -253,13 +253,13 @@ struct IGraphicsWindow::Platform {
         }
 
         // The window's pixels are device pixels; the panel works in panel units.
-        const int x = editor->ToDesign(SignedLow(lParam));
-        const int y = editor->ToDesign(SignedHigh(static_cast<DWORD_PTR>(lParam)));
+        const int x = editor->ToPanel(SignedLow(lParam));
+        const int y = editor->ToPanel(SignedHigh(static_cast<DWORD_PTR>(lParam)));
         switch (message) {
         case WM_PAINT: {
             RECT r;
             if (GetUpdateRect(hwnd, &r, FALSE)) {
-                editor->PaintRegion(editor->ToDesign(IRectangle{r.left, r.top, r.right, r.bottom}));
+                editor->PaintRegion(editor->ToPanel(IRectangle{r.left, r.top, r.right, r.bottom}));
                 // A pass that presented nothing (no controls) must still end the request.
                 ValidateRect(hwnd, &r);
             }
@@ -308,8 +308,8 @@ struct IGraphicsWindow::Platform {
             // The wheel comes in screen coordinates.
             RECT r;
             GetWindowRect(hwnd, &r);
-            editor->MouseWheeled(editor->ToDesign(SignedLow(lParam) - r.left),
-                                 editor->ToDesign(SignedHigh(static_cast<DWORD_PTR>(lParam)) - r.top),
+            editor->MouseWheeled(editor->ToPanel(SignedLow(lParam) - r.left),
+                                 editor->ToPanel(SignedHigh(static_cast<DWORD_PTR>(lParam)) - r.top),
                                  KeysOf(wParam & 0xFFFF), SignedHigh(wParam) / WHEEL_DELTA);
             return 0;
         }

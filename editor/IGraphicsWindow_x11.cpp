@@ -373,7 +373,7 @@ struct IGraphicsWindow::Platform {
         if (Typing())
             Present(rect);
         else
-            editor->PaintRegion(editor->ToDesign(rect));
+            editor->PaintRegion(editor->ToPanel(rect));
     }
 
     void Tick() {
@@ -507,7 +507,7 @@ struct IGraphicsWindow::Platform {
         const IMouseKeys keys = KeysFrom(e.state, e.button);
         if (e.button == kWheelUp || e.button == kWheelDown) {
             if (!Typing())
-                editor->MouseWheeled(editor->ToDesign(e.x), editor->ToDesign(e.y), keys,
+                editor->MouseWheeled(editor->ToPanel(e.x), editor->ToPanel(e.y), keys,
                                      e.button == kWheelUp ? 1 : -1);
             return;
         }
@@ -521,8 +521,8 @@ struct IGraphicsWindow::Platform {
         }
         if (Typing())
             return;
-        const int atX = editor->ToDesign(e.x);
-        const int atY = editor->ToDesign(e.y);
+        const int atX = editor->ToPanel(e.x);
+        const int atY = editor->ToPanel(e.y);
         if (e.button == Button1) {
             const int control = editor->FindControlAt(atX, atY);
             const auto elapsed = static_cast<uint32_t>(e.time) - clickTime;
@@ -557,7 +557,7 @@ struct IGraphicsWindow::Platform {
         if (Typing())
             return;
         capturing = false;
-        editor->MouseReleased(editor->ToDesign(e.x), editor->ToDesign(e.y));
+        editor->MouseReleased(editor->ToPanel(e.x), editor->ToPanel(e.y));
     }
 
     void Moved(XEvent& event) {
@@ -573,8 +573,8 @@ struct IGraphicsWindow::Platform {
         if (Typing())
             return;
         const IMouseKeys keys = KeysFrom(e.state, 0);
-        const int atX = editor->ToDesign(e.x);
-        const int atY = editor->ToDesign(e.y);
+        const int atX = editor->ToPanel(e.x);
+        const int atY = editor->ToPanel(e.y);
         if (keys.left || keys.right) {
             if (capturing)
                 editor->MouseDragged(atX, atY, keys);

@@ -254,8 +254,8 @@ void ITransferCurve::DrawCurve(IGraphicsRaster& panel) {
     double box[4] = {static_cast<double>(r.L), static_cast<double>(r.T),
                      static_cast<double>(r.R - 1), static_cast<double>(r.B - 1)};
     const double scale = panel.Scale();
-    const auto local = [&](double design, int origin) {
-        return static_cast<float>(design * scale - origin);
+    const auto local = [&](double units, int origin) {
+        return static_cast<float>(units * scale - origin);
     };
     // Straight below the threshold and straight above it: two segments draw it exactly.
     const double knee = std::clamp(threshold, kFloorDb, 0.0);

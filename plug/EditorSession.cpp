@@ -20,7 +20,7 @@ bool EditorSession::Offered(int* width, int* height) const {
     return true;
 }
 
-bool EditorSession::DesignSize(int* width, int* height) const {
+bool EditorSession::UnscaledSize(int* width, int* height) const {
     return plug.EditorSize(width, height);
 }
 

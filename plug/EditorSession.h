@@ -22,7 +22,7 @@ public:
     // True when the effect has an editor, built or to be built, with its size.
     bool Offered(int* width, int* height) const;
     // The same in panel units: the panel's aspect.
-    bool DesignSize(int* width, int* height) const;
+    bool UnscaledSize(int* width, int* height) const;
     // A scale a host's format tells (VST 3's content scale, CLAP's set_scale, LV2's
     // option), clamped to 1..3; false for one that is not a number.
     bool SetScale(double scale);

@@ -14,16 +14,16 @@ inline double Clamped(double scale) {
     return std::isnan(scale) ? 0.0 : std::clamp(scale, kMin, kMax);
 }
 
-inline int Pixels(int design, double scale) {
-    return static_cast<int>(std::lround(design * scale));
+inline int Pixels(int units, double scale) {
+    return static_cast<int>(std::lround(units * scale));
 }
 
 // The scale of the largest panel of the panel's aspect that fits in width x height.
-inline double ToFit(int width, int height, int designWidth, int designHeight) {
-    if (designWidth <= 0 || designHeight <= 0)
+inline double ToFit(int width, int height, int panelWidth, int panelHeight) {
+    if (panelWidth <= 0 || panelHeight <= 0)
         return kMin;
-    return std::clamp(std::min(static_cast<double>(width) / designWidth,
-                               static_cast<double>(height) / designHeight),
+    return std::clamp(std::min(static_cast<double>(width) / panelWidth,
+                               static_cast<double>(height) / panelHeight),
                       kMin, kMax);
 }
 } // namespace PanelScale

@@ -258,7 +258,7 @@ TEST(CLAPState, StreamsInPiecesAndStreamsThatFail) {
 
 #ifdef NDEBUG
 namespace {
-// A thread that lives until the test ends, to be designated the audio thread.
+// A thread that lives until the test ends, to be assigned as the audio thread.
 class OtherThread {
 public:
     ~OtherThread() { Run(nullptr); }
@@ -315,7 +315,7 @@ TEST(CLAPThreads, CallsOnTheWrongThreadAreRefusedAndLogged) {
     CLAPTestHost host;
     CLAPInstance q(host);
     OtherThread audio;
-    host.DesignateAudioThread(audio.Id());
+    host.SetAudioThread(audio.Id());
     bool activated = false;
     audio.Run([&] { activated = q.plugin->activate(q.plugin, kRate, 1, 64); });
     EXPECT_FALSE(activated);

@@ -50,14 +50,14 @@ CLAPInstance::CLAPInstance(CLAPTestHost& testHost)
 }
 
 CLAPInstance::~CLAPInstance() {
-    host.DesignateMainThread(std::this_thread::get_id());
+    host.SetMainThread(std::this_thread::get_id());
     Stop();
     plugin->destroy(plugin);
 }
 
 bool CLAPInstance::Start(double rate, uint32_t maxFrames) {
     Stop();
-    host.DesignateAudioThread(std::this_thread::get_id());
+    host.SetAudioThread(std::this_thread::get_id());
     active = plugin->activate(plugin, rate, 1, maxFrames);
     processing = active && plugin->start_processing(plugin);
     return processing;

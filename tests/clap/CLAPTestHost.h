@@ -15,7 +15,7 @@ struct CLAPHostExtensions {
     bool timerSupport = true;
 };
 
-// Which part the calling thread plays, by the test's designation.
+// Which part the calling thread plays, as the test assigns it.
 enum class CLAPThreadRole { Main, Audio, Other };
 
 // One call the plug-in made into the host: the function's name ("get_extension",
@@ -49,9 +49,9 @@ public:
 
     // The main thread is the constructing thread until the test says otherwise; no thread
     // is the audio thread until then. A thread may hold both parts. An ended thread's id
-    // may be given to a new thread: designate threads that live.
-    void DesignateMainThread(std::thread::id id) { mainThread.store(id); }
-    void DesignateAudioThread(std::thread::id id) { audioThread.store(id); }
+    // may be given to a new thread: assign threads that live.
+    void SetMainThread(std::thread::id id) { mainThread.store(id); }
+    void SetAudioThread(std::thread::id id) { audioThread.store(id); }
 
     // Every call so far, or those of one function.
     std::vector<CLAPHostCall> Calls(const char* name = nullptr) const;

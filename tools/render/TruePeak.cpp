@@ -30,7 +30,7 @@ double Tap(double distance) {
 // Window position i holds the sample i - 5 samples from the one before the point, which
 // lies p quarters of the way to the next: 5 samples before it, 6 after. A rate
 // oversampled less leaves the phases it does not use at zero.
-TruePeakMeter::Phases Design(int factor) {
+TruePeakMeter::Phases FilterPhases(int factor) {
     TruePeakMeter::Phases phases{};
     for (int p = 1; p < kFactor; ++p) {
         if (p * factor % kFactor != 0)
@@ -90,7 +90,7 @@ int Oversampling(double sampleRate) {
 TruePeakMeter::TruePeakMeter(int channelCount, double sampleRate, Path path)
     : channels(channelCount),
       wide(path == Path::Wide || (path == Path::Chosen && WideCode::ProcessorHasAvx2())),
-      phases(Design(Oversampling(sampleRate))),
+      phases(FilterPhases(Oversampling(sampleRate))),
       lines(static_cast<std::size_t>(channelCount), std::vector<float>(kHistory + kChunk)) {}
 
 template <class Sample> void TruePeakMeter::Add(const Sample* frames, std::size_t count) {
