@@ -75,6 +75,7 @@ public:
     virtual RAS_IBitmap* DecodeImageResource(int resourceId, const char* name) = 0;
 
     RAS_IBitmap* Surface() const;
+    const RAS_SysBitmap* SystemSurface() const { return surface.get(); }
     // An image loaded by id as it is drawn at placed (panel units) at this scale: device
     // pixels, frame under frame. Valid until the scale changes.
     const RAS_IBitmap* DeviceImage(const IFrameBitmap& bitmap, const IRectangle& placed);

@@ -171,9 +171,10 @@ struct IGraphicsWindow::Platform {
     int width = 0;
     int height = 0;
 
-    XImage* image = nullptr; // panel-sized staging image
+    XImage* image = nullptr; // the surface's pixels, or a panel-sized staging image
     XShmSegmentInfo shm{};
     bool shared = false;
+    bool inPlace = false; // the image is the surface: nothing is copied
     int shmOpcode = -1;
     int shmCompletion = -1;
     // Damage waiting to reach the screen: the server may read the shared image until it
@@ -251,9 +252,12 @@ struct IGraphicsWindow::Platform {
         return true;
     }
 
-    // The staging image, in shared memory when the server can attach it.
+    // The image the window is shown from: the surface itself, where the server can attach
+    // the surface's segment and takes its pixel layout; else a staging image, in shared
+    // memory when the server can attach it, else on the heap.
     bool MakeImage(X11ErrorTrap& trap) {
-        const int w = editor->DeviceWidth();
+        const RAS_SysBitmap* surface = editor->SystemSurface();
+        const int w = surface ? surface->StridePixels() : editor->DeviceWidth();
         const int h = editor->DeviceHeight();
         int event = 0;
         int error = 0;
@@ -264,26 +268,12 @@ struct IGraphicsWindow::Platform {
                                     &shm, static_cast<unsigned>(w), static_cast<unsigned>(h));
         }
         if (image) {
-            const auto bytes =
-                static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(h);
-            shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-            void* memory =
-                shm.shmid >= 0 ? shmat(shm.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
-            if (memory != reinterpret_cast<void*>(-1)) {
-                shm.shmaddr = image->data = static_cast<char*>(memory);
-                shm.readOnly = False;
-                trap.Clear();
-                XShmAttach(display, &shm);
-                XSync(display, False);
-                shared = !trap.Failed();
-                if (!shared)
-                    shmdt(memory);
-            }
-            // Marked for removal at once: the segment goes when both sides let go of it,
-            // even should the host crash.
-            if (shm.shmid >= 0)
-                shmctl(shm.shmid, IPC_RMID, nullptr);
+            inPlace = surface && surface->SharedSegment() >= 0 && SameLayout(*image) &&
+                      image->bytes_per_line == w * 4;
+            shared = inPlace ? Attach(trap, surface->SharedSegment(), surface->Pixels())
+                             : AttachNewSegment(trap, h);
             if (!shared) {
+                inPlace = false;
                 image->data = nullptr;
                 XDestroyImage(image);
                 image = nullptr;
@@ -294,19 +284,47 @@ struct IGraphicsWindow::Platform {
         return image != nullptr;
     }
 
+    bool Attach(X11ErrorTrap& trap, int segment, void* memory) {
+        shm.shmid = segment;
+        shm.shmaddr = image->data = static_cast<char*>(memory);
+        shm.readOnly = False;
+        trap.Clear();
+        XShmAttach(display, &shm);
+        XSync(display, False);
+        return !trap.Failed();
+    }
+
+    bool AttachNewSegment(X11ErrorTrap& trap, int h) {
+        const auto bytes =
+            static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(h);
+        const int segment = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        void* memory = segment >= 0 ? shmat(segment, nullptr, 0) : reinterpret_cast<void*>(-1);
+        bool attached = false;
+        if (memory != reinterpret_cast<void*>(-1)) {
+            attached = Attach(trap, segment, memory);
+            if (!attached)
+                shmdt(memory);
+        }
+        // Marked for removal at once: the segment goes when both sides let go of it,
+        // even should the host crash.
+        if (segment >= 0)
+            shmctl(segment, IPC_RMID, nullptr);
+        return attached;
+    }
+
     void ReleaseImage() {
         if (!image)
             return;
         if (shared) {
             XShmDetach(display, &shm);
+            // The surface's segment is the surface's to let go of.
+            if (!inPlace)
+                shmdt(shm.shmaddr);
             image->data = nullptr;
-            XDestroyImage(image);
-            shmdt(shm.shmaddr);
-        } else {
-            XDestroyImage(image);
         }
+        XDestroyImage(image);
         image = nullptr;
-        shared = false;
+        shared = inPlace = false;
         shmBusy = false;
         waitingCount = 0;
     }
@@ -339,6 +357,9 @@ struct IGraphicsWindow::Platform {
             Flush();
     }
 
+    // A surface the server may still be reading is drawn on once the server is done.
+    bool SurfaceFree() const { return !(inPlace && shmBusy); }
+
     void Wait(const IRectangle& r) {
         waitingCount = AddToRegions(waiting, waitingCount, kDirtyRegions, r);
     }
@@ -349,7 +370,7 @@ struct IGraphicsWindow::Platform {
         const RAS_IBitmap* surface = editor->Surface();
         if (shmBusy || waitingCount == 0 || !surface || !window || !image)
             return;
-        for (int i = 0; i < waitingCount; ++i)
+        for (int i = 0; !inPlace && i < waitingCount; ++i)
             CopyToImage(*surface, *image, waiting[i]);
         for (int i = 0; i < waitingCount; ++i) {
             const IRectangle& r = waiting[i];
@@ -422,16 +443,16 @@ struct IGraphicsWindow::Platform {
             if (closes != opened)
                 return;
         }
-        if (!exposed.Empty()) {
-            Repaint(exposed);
-            exposed = {};
-        }
         // A put the server refused sends no completion.
         if (shmBusy && trap.Failed(shmOpcode))
             shmBusy = false;
+        if (!exposed.Empty() && SurfaceFree()) {
+            Repaint(exposed);
+            exposed = {};
+        }
         const auto interval = std::chrono::milliseconds(1000 / editor->Fps());
         const Clock::time_point now = Clock::now();
-        if (window && now - lastTick >= interval) {
+        if (window && SurfaceFree() && now - lastTick >= interval) {
             lastTick = now;
             Tick();
             if (closes != opened)

@@ -80,6 +80,9 @@ public:
     int StridePixels() const override { return allocatedWidth_; }
     bool SetSize(int width, int height) override;
     void* DeviceContext() const override;
+    // The System V shared memory segment that holds the pixels, where the platform keeps
+    // them in one (Linux); else -1.
+    int SharedSegment() const { return segment_; }
 
 private:
     // Platform storage: a zeroed surface of exactly width x height into pixels_ and the
@@ -98,4 +101,5 @@ private:
     std::int32_t allocatedHeight_ = 0;
     void* dib_ = nullptr;
     void* previous_ = nullptr;
+    std::int32_t segment_ = -1;
 };
