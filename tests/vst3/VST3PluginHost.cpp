@@ -34,7 +34,8 @@ std::string Hex(const char* bytes, std::size_t count) {
 }
 
 VST3PluginHost::VST3PluginHost(const VST3Module& module, HostApplication& application,
-                               HostComponentHandler* handler) {
+                               HostComponentHandler* edits)
+    : handler(edits) {
     const std::vector<char> cid = ClassIdBytes(module);
     if (cid.empty() || module.Factory()->createInstance(cid.data(), IComponent::kIid.data(),
                                                         component.Put()) != kResultOk) {
@@ -54,9 +55,13 @@ VST3PluginHost::~VST3PluginHost() {
     if (!component)
         return;
     Stop();
-    controller->setComponentHandler(nullptr);
+    // As hosts do, the handler is not taken back before terminate: the plug-in lets go of it
+    // there.
     EXPECT_EQ(controller->terminate(), kResultOk);
     EXPECT_EQ(component->terminate(), kResultOk);
+    if (handler) {
+        EXPECT_EQ(handler->PluginReferences(), 0u) << "the handler outlived terminate";
+    }
 }
 
 bool VST3PluginHost::Start(ProcessSetup setup) {

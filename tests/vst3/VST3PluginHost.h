@@ -64,6 +64,7 @@ private:
     Ref<vst3::IComponent> component;
     Ref<vst3::IAudioProcessor> processor;
     Ref<vst3::IEditController> controller;
+    HostComponentHandler* handler = nullptr;
     bool started = false;
 };
 
