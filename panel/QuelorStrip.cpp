@@ -163,8 +163,11 @@ void IHistoryGraph::Advance(IGraphicsRaster& panel) {
             TakeGround(panel);
         }
         from = complete > static_cast<uint64_t>(width) ? complete - static_cast<uint64_t>(width) : 0;
-        // Before the first point there was silence.
-        const Column silent{height - 1, height - 1, 0, 0, false};
+        // Before the first point there was silence, drawn as a point of silence is: on the
+        // floor, which at 1.5x and 2x lies a row or two above the plot's last.
+        const int floor =
+            std::min(height - 1, static_cast<int>(std::lround(UnitsFor(kFloorDb) * scale)));
+        const Column silent{floor, floor, 0, 0, false};
         for (uint64_t c = complete; c < from + static_cast<uint64_t>(width); ++c)
             DrawColumn(static_cast<int>(c % static_cast<uint64_t>(width)), silent, silent);
         newest = complete < static_cast<uint64_t>(width) ? silent : ColumnAt(from);

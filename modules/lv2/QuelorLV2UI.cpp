@@ -18,8 +18,9 @@ namespace {
 
 class QuelorLV2Panel final : public ILV2Panel {
 public:
-    // The parameter table is the effect's own; the meters start as an idle plug-in's
-    // until the host reports its ports.
+    // The parameter table is the effect's own. Until the host reports the meter ports the
+    // strip reads an idle plug-in's meters, and the needles rest at the bottom, as on the
+    // effect's own panel before a block has run.
     explicit QuelorLV2Panel(const LV2UIHost& host)
         : parameters(Quelor(), host),
           firstMeterPort(LV2MeterPortIndex(Quelor().Buses(), parameters.Count(), 0)),
@@ -32,7 +33,6 @@ public:
         // The desktop's scale until the host tells its own.
         window.SetWindowScale(IGraphicsWindow::SystemScale(), false);
         window.CreateDrawSurface();
-        ShowMeters();
     }
 
     int Width() const override { return window.DeviceWidth(); }

@@ -2,6 +2,7 @@
 // connection's descriptor, as a Linux host's loop drives it, on an X server of the tests'
 // own; the user's drag on a knob reaches the host as gesture and value events.
 #include "CLAPInstance.h"
+#include "PanelShots.h"
 #include "Quelor.h"
 #include "X11HostWindow.h"
 
@@ -130,6 +131,34 @@ TEST_F(CLAPGui, EmbedsBeforeActivationOnTheHostsTimerAndFd) {
     EXPECT_TRUE(host.Fds().empty());
     XSync(dpy, False);
     EXPECT_TRUE(Children().empty());
+}
+
+// The host's scale from set_scale, the strip opened by a click on its button: the size the
+// host is told, and a window that shows the panel quelor-snapshot paints at that scale.
+TEST_F(CLAPGui, ShowsThePanelAtTheHostsScaleWithTheStripOpenOrClosed) {
+    XResizeWindow(dpy, hostWindow, 1020, 1020);
+    for (const PanelShot& shot : kPanelShots) {
+        SCOPED_TRACE(shot);
+        CLAPTestHost host;
+        CLAPInstance q(host);
+        ASSERT_TRUE(q.gui->create(q.plugin, "x11", false));
+        EXPECT_TRUE(q.gui->set_scale(q.plugin, shot.scale));
+        clap_window_t parent{"x11", {}};
+        parent.x11 = hostWindow;
+        ASSERT_TRUE(q.gui->set_parent(q.plugin, &parent));
+        Pump(host, q.plugin, 60ms);
+        if (shot.strip) {
+            shot.ClickButton(dpy);
+            Pump(host, q.plugin, 60ms);
+        }
+        uint32_t width = 0, height = 0;
+        ASSERT_TRUE(q.gui->get_size(q.plugin, &width, &height));
+        EXPECT_EQ((std::pair<int, int>(width, height)), std::pair(shot.Width(), shot.Height()));
+        ASSERT_EQ(Children().size(), 1u);
+        EXPECT_EQ(Differing(Pixels(Children()[0], shot.Width(), shot.Height()), SnapshotPanel(shot)),
+                  0);
+        q.gui->destroy(q.plugin);
+    }
 }
 
 // Nothing would call an X11 editor in a host without timer support.

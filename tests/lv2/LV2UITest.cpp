@@ -4,6 +4,7 @@
 #include "EffectTestSupport.h"
 #include "IDrawContext.h"
 #include "LV2TestBundle.h"
+#include "PanelShots.h"
 #include "Quelor.h"
 #include "QuelorEditorFactory.h"
 #include "QuelorPanel.h"
@@ -128,19 +129,33 @@ protected:
     }
 
     // Instantiates the panel in the host window with the features a full host offers, or
-    // with only those the panel requires.
-    void Instantiate(bool fullHost = true) {
+    // with only those the panel requires; a full host may tell its scale factor.
+    void Instantiate(bool fullHost = true, float scale = 0.0f) {
         const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(hostWindow)};
         const LV2_Feature resize{LV2_UI__resize, &resizer};
         const LV2_Feature touch{LV2_UI__touch, &toucher};
         const LV2_Feature idler{LV2_UI__idleInterface, nullptr};
-        const LV2_Feature* full[] = {&parent, &resize, &touch, &idler, nullptr};
+        const LV2_Options_Option options[] = {
+            {LV2_OPTIONS_INSTANCE, 0, Map(&uris, LV2_UI__scaleFactor), sizeof scale,
+             Map(&uris, LV2_ATOM__Float), &scale},
+            {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        const LV2_Feature urid{LV2_URID__map, &mapper};
+        const LV2_Feature told{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+        // Without a scale the list ends before the map and the options.
+        const LV2_Feature* full[] = {&parent, &resize, &touch, &idler,
+                                     scale > 0.0f ? &urid : nullptr, &told, nullptr};
         const LV2_Feature* least[] = {&idler, &parent, nullptr};
         const LV2_Feature* const* features = fullHost ? full : least;
         handle = descriptor->instantiate(descriptor, kUri, bundle.c_str(), WriteFunction, &log,
                                          &widget, features);
         ASSERT_NE(handle, nullptr);
         Idle();
+    }
+    static LV2_URID Map(LV2_URID_Map_Handle table, const char* uri) {
+        auto& known = *static_cast<std::vector<std::string>*>(table);
+        if (std::find(known.begin(), known.end(), uri) == known.end())
+            known.emplace_back(uri);
+        return static_cast<LV2_URID>(std::find(known.begin(), known.end(), uri) - known.begin()) + 1;
     }
 
     // The host's user-interface loop: idle about every millisecond for a while.
@@ -168,15 +183,16 @@ protected:
         descriptor->port_event(handle, port, sizeof value, 0, &value);
     }
 
-    std::vector<uint32_t> Pixels() {
+    std::vector<uint32_t> Pixels(int width = kWidth, int height = kHeight) {
         XImage* image = XGetImage(dpy, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)), 0,
-                                  0, kWidth, kHeight, AllPlanes, ZPixmap);
-        std::vector<uint32_t> pixels(kWidth * kHeight);
+                                  0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                  AllPlanes, ZPixmap);
+        std::vector<uint32_t> pixels(static_cast<std::size_t>(width * height));
         if (!image)
             return pixels;
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x)
-                pixels[static_cast<std::size_t>(y * kWidth + x)] =
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels[static_cast<std::size_t>(y * width + x)] =
                     static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
         XDestroyImage(image);
         return pixels;
@@ -193,6 +209,8 @@ protected:
     HostLog log;
     LV2UI_Resize resizer{&log, ResizeFunction};
     LV2UI_Touch toucher{&log, TouchFunction};
+    std::vector<std::string> uris;
+    LV2_URID_Map mapper{&uris, Map};
 };
 
 TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
@@ -232,34 +250,10 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
     EXPECT_TRUE(log.writes.empty()) << "showing the panel must not change the plug-in";
 }
 
-// The host's ui:scaleFactor option: the panel opens at that scale and says its size; the
-// host's own resize through the panel's ui:resize keeps the panel's aspect.
-TEST_F(LV2UI, OpensAtTheHostsScaleAndFollowsItsResizes) {
-    std::vector<std::string> uris;
-    const auto map = [](LV2_URID_Map_Handle table, const char* uri) -> LV2_URID {
-        auto& known = *static_cast<std::vector<std::string>*>(table);
-        const auto found = std::find(known.begin(), known.end(), uri);
-        if (found == known.end())
-            known.emplace_back(uri);
-        return static_cast<LV2_URID>(std::find(known.begin(), known.end(), uri) - known.begin() + 1);
-    };
-    LV2_URID_Map mapper{&uris, map};
-    const float scale = 2.0f;
-    const LV2_Options_Option options[] = {
-        {LV2_OPTIONS_INSTANCE, 0, map(&uris, LV2_UI__scaleFactor), sizeof scale,
-         map(&uris, LV2_ATOM__Float), &scale},
-        {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
-    const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(hostWindow)};
-    const LV2_Feature resize{LV2_UI__resize, &resizer};
-    const LV2_Feature urid{LV2_URID__map, &mapper};
-    const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
-    const LV2_Feature* features[] = {&parent, &resize, &urid, &optionsFeature, nullptr};
-    handle = descriptor->instantiate(descriptor, kUri, bundle.c_str(), WriteFunction, &log,
-                                     &widget, features);
-    ASSERT_NE(handle, nullptr);
-    Idle();
-    EXPECT_EQ(std::tuple(log.width, log.height), std::tuple(2 * kWidth, 2 * kHeight));
-
+// Opened at the host's scale factor, the panel follows the host's own resize through its
+// ui:resize, keeping its aspect.
+TEST_F(LV2UI, FollowsTheHostsResizesInThePanelsAspect) {
+    Instantiate(true, 2.0f);
     const auto* resizing = static_cast<const LV2UI_Resize*>(descriptor->extension_data(LV2_UI__resize));
     ASSERT_NE(resizing, nullptr);
     EXPECT_EQ(resizing->ui_resize(handle, 800, 800), 0);
@@ -267,6 +261,25 @@ TEST_F(LV2UI, OpensAtTheHostsScaleAndFollowsItsResizes) {
     XWindowAttributes shown{};
     XGetWindowAttributes(dpy, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)), &shown);
     EXPECT_EQ(std::tuple(shown.width, shown.height), std::tuple(800, 580));
+}
+
+// At the host's scale factor, the strip opened by a click on its button: the size the
+// host hears, and the panel quelor-snapshot paints at that scale. The ports' meters at
+// their floor stand for silence however long the panel idles.
+TEST_F(LV2UI, ShowsThePanelAtTheHostsScaleWithTheStripOpenOrClosed) {
+    XResizeWindow(dpy, hostWindow, 2 * kWidth, 2 * kWidth);
+    for (const PanelShot& shot : kPanelShots) {
+        SCOPED_TRACE(shot);
+        Instantiate(true, static_cast<float>(shot.scale));
+        if (shot.strip) {
+            shot.ClickButton(dpy);
+            Idle(100);
+        }
+        EXPECT_EQ(std::tuple(log.width, log.height), std::tuple(shot.Width(), shot.Height()));
+        EXPECT_EQ(Differing(Pixels(shot.Width(), shot.Height()), SnapshotPanel(shot)), 0);
+        descriptor->cleanup(handle);
+        handle = nullptr;
+    }
 }
 
 TEST_F(LV2UI, ShowsWhatTheVSTEditorShowsForTheSameValues) {

@@ -1,11 +1,10 @@
 // The VST 3 module's editor on an Xvfb of the test's own, embedded and idled as a Linux
 // VST 3 host does it: a parent window, a frame that offers the host's run loop, and
 // nothing else. What it shows, the edits it sends the host, and what it leaves behind.
-#include "IGraphicsRaster.h"
 #include "MemoryStream.h"
 #include "PanelPicture.h"
+#include "PanelShots.h"
 #include "Quelor.h"
-#include "QuelorEntry.h"
 #include "VST3PluginHost.h"
 #include "X11HostWindow.h"
 
@@ -17,7 +16,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
-#include <memory>
+#include <functional>
 #include <thread>
 
 using namespace vst3;
@@ -29,27 +28,9 @@ constexpr int kPanelHeight = 370;
 // The "Stereo Mode" switch, in panel and root coordinates (both windows at the origin).
 constexpr int kStereoX = 107, kStereoY = 300;
 
-intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
-    return 0;
-}
-
-// The panel painted by the effect linked into this test, at the plug-in's values and the
-// scale given, as quelor-snapshot --scale paints it.
-std::vector<uint32_t> ReferencePanel(IEditController& controller, double scale = 1.0) {
-    const std::unique_ptr<IEffectVST> reference(MakeQuelorVST(&SilentHost));
-    for (int i = 0; i < Quelor::kParameterCount; ++i)
-        reference->Effect().SetParameterFromHost(
-            i, controller.getParamNormalized(static_cast<ParamID>(i)), IValueUnit::kNormalized);
-    reference->Effect().EnsureEditor();
-    auto* panel = dynamic_cast<IGraphicsRaster*>(reference->Effect().Editor());
-    panel->SetScale(scale);
-    panel->PaintRegion({0, 0, kPanelWidth, kPanelHeight});
-    std::vector<uint32_t> pixels(panel->SurfacePixels(),
-                                 panel->SurfacePixels() +
-                                     panel->DeviceWidth() * panel->DeviceHeight());
-    for (uint32_t& p : pixels)
-        p &= 0xFFFFFF;
-    return pixels;
+// The controller's normalized values, for the reference panel.
+std::function<double(int)> ValuesOf(IEditController& controller) {
+    return [&controller](int i) { return controller.getParamNormalized(static_cast<ParamID>(i)); };
 }
 
 class VST3Editor : public X11HostWindowTest {
@@ -102,8 +83,9 @@ TEST_F(VST3Editor, OpensIdledByTheFramesRunLoopShowsThePanelAndSendsEditsInOrder
     Pump(loop);
     const std::vector<Window> children = Children();
     ASSERT_EQ(children.size(), 1u);
-    EXPECT_TRUE(Pixels(children[0], kPanelWidth, kPanelHeight) ==
-                ReferencePanel(*plug.Controller()));
+    EXPECT_EQ(Differing(Pixels(children[0], kPanelWidth, kPanelHeight),
+                        SnapshotPanel({1.0, false}, ValuesOf(*plug.Controller()))),
+              0);
     const std::vector<uint32_t> host = Pixels(hostWindow, 640, 480);
     EXPECT_TRUE(WritePanelPicture(QUELOR_SCREENSHOT_DIR "/vst3-editor.png", host.data(), 640, 480));
 
@@ -133,43 +115,58 @@ TEST_F(VST3Editor, OpensIdledByTheFramesRunLoopShowsThePanelAndSendsEditsInOrder
     EXPECT_TRUE(Children().empty());
 }
 
-// The host's content scale: before attached getSize already answers it; after, the view
-// asks the frame for the new size, and the window shows the panel drawn at that scale.
-TEST_F(VST3Editor, TakesTheHostsContentScaleBeforeAndAfterItOpens) {
+// The host's content scale, told before the view opens (here with the strip restored
+// open from the controller's state) or after (the view then asks the frame for the new
+// size): the view's size, and a window that shows the panel quelor-snapshot paints.
+TEST_F(VST3Editor, ShowsThePanelAtTheHostsContentScaleWithTheStripOpenOrClosed) {
     const VST3Module module(QUELOR_VST3_BUNDLE);
     HostApplication application;
-    HostComponentHandler handler;
-    HostRunLoop loop;
-    HostPlugFrame frame(&loop);
-    VST3PluginHost plug(module, application, &handler);
-    Ref<IPlugView> view(plug.Controller()->createView(kEditorViewType));
-    ASSERT_TRUE(view);
-    IPlugViewContentScaleSupport* scaling = nullptr;
-    ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::kIid.data(),
-                                   reinterpret_cast<void**>(&scaling)),
-              kResultOk);
-    EXPECT_EQ(scaling->setContentScaleFactor(1.5f), kResultTrue);
-    ViewRect size{};
-    ASSERT_EQ(view->getSize(&size), kResultOk);
-    EXPECT_EQ(size.right - size.left, 765);
-    EXPECT_EQ(size.bottom - size.top, 555);
-
-    XResizeWindow(dpy, hostWindow, 2 * kPanelWidth, 2 * kPanelHeight);
-    ASSERT_EQ(view->setFrame(&frame), kResultOk);
-    ASSERT_EQ(view->attached(reinterpret_cast<void*>(hostWindow), kPlatformTypeX11EmbedWindowID),
-              kResultOk);
-    EXPECT_EQ(scaling->setContentScaleFactor(2.0f), kResultTrue);
-    ASSERT_FALSE(frame.requests.empty());
-    EXPECT_EQ(frame.requests.back().right - frame.requests.back().left, 2 * kPanelWidth);
-    EXPECT_EQ(frame.requests.back().bottom - frame.requests.back().top, 2 * kPanelHeight);
-    Pump(loop);
-    const std::vector<Window> children = Children();
-    ASSERT_EQ(children.size(), 1u);
-    EXPECT_TRUE(Pixels(children[0], 2 * kPanelWidth, 2 * kPanelHeight) ==
-                ReferencePanel(*plug.Controller(), 2.0));
-    scaling->release();
-    EXPECT_EQ(view->removed(), kResultOk);
-    EXPECT_EQ(view->setFrame(nullptr), kResultOk);
+    XResizeWindow(dpy, hostWindow, 2 * kPanelWidth, 2 * kPanelWidth);
+    for (const PanelShot& shot : kPanelShots) {
+        SCOPED_TRACE(shot);
+        HostComponentHandler handler;
+        HostRunLoop loop;
+        HostPlugFrame frame(&loop);
+        VST3PluginHost plug(module, application, &handler);
+        const bool before = shot.strip;
+        MemoryStream withStrip({'Q', 'E', 'v', '1', 0, 0, 0, 0, 1, 0, 0, 0});
+        if (shot.strip) {
+            ASSERT_EQ(plug.Controller()->setState(&withStrip), kResultOk);
+        }
+        Ref<IPlugView> view(plug.Controller()->createView(kEditorViewType));
+        ASSERT_TRUE(view);
+        Ref<IPlugViewContentScaleSupport> scaling;
+        ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::kIid.data(), scaling.Put()),
+                  kResultOk);
+        const auto tell = [&] {
+            EXPECT_EQ(scaling->setContentScaleFactor(static_cast<float>(shot.scale)), kResultTrue);
+            ViewRect size{};
+            ASSERT_EQ(view->getSize(&size), kResultOk);
+            EXPECT_EQ(std::pair(size.right - size.left, size.bottom - size.top),
+                      std::pair(shot.Width(), shot.Height()));
+        };
+        if (before)
+            tell();
+        ASSERT_EQ(view->setFrame(&frame), kResultOk);
+        ASSERT_EQ(view->attached(reinterpret_cast<void*>(hostWindow),
+                                 kPlatformTypeX11EmbedWindowID),
+                  kResultOk);
+        if (!before) {
+            tell();
+            ASSERT_FALSE(frame.requests.empty());
+            EXPECT_EQ(std::pair(frame.requests.back().right - frame.requests.back().left,
+                                frame.requests.back().bottom - frame.requests.back().top),
+                      std::pair(shot.Width(), shot.Height()));
+        }
+        Pump(loop);
+        const std::vector<Window> children = Children();
+        ASSERT_EQ(children.size(), 1u);
+        EXPECT_EQ(Differing(Pixels(children[0], shot.Width(), shot.Height()),
+                            SnapshotPanel(shot, ValuesOf(*plug.Controller()))),
+                  0);
+        EXPECT_EQ(view->removed(), kResultOk);
+        EXPECT_EQ(view->setFrame(nullptr), kResultOk);
+    }
 }
 
 // The controller's state keeps the view: the scale chosen and whether the strip is open.

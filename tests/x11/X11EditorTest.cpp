@@ -1,8 +1,8 @@
 // The X11 editor window of the real Quelor.so inside a host's window on an Xvfb of the
 // test's own: what it shows, the input it takes through XTEST, its value entry, and what
 // it leaves behind.
-#include "IGraphicsRaster.h"
 #include "PanelPicture.h"
+#include "PanelShots.h"
 #include "PluginModule.h"
 #include "Quelor.h"
 #include "QuelorEntry.h"
@@ -43,27 +43,6 @@ constexpr int kBrickwallX = 280, kBrickwallY = 300;
 
 intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
     return 0;
-}
-
-// What the window must show for the module's parameter values: the same panel painted
-// by the effect linked into this test, at the same scale.
-std::vector<uint32_t> ReferencePanel(const PluginInstance& plug, double scale) {
-    IEffectVST* reference = MakeQuelorVST(&SilentHost);
-    AEffect* record = reference->Record();
-    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
-    for (int i = 0; i < Quelor::kParameterCount; ++i)
-        record->setParameter(record, i, plug.Get(i));
-    reference->Effect().EnsureEditor();
-    auto* panel = dynamic_cast<IGraphicsRaster*>(reference->Effect().Editor());
-    panel->SetScale(scale);
-    panel->PaintRegion({0, 0, kPanelWidth, kPanelHeight});
-    std::vector<uint32_t> pixels(panel->SurfacePixels(),
-                                 panel->SurfacePixels() +
-                                     panel->DeviceWidth() * panel->DeviceHeight());
-    for (uint32_t& p : pixels)
-        p &= 0xFFFFFF;
-    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
-    return pixels;
 }
 
 long OpenFiles() {
@@ -181,17 +160,11 @@ protected:
         XGetInputFocus(dpy, &focus, &revert);
         return focus;
     }
-    // Pixels of the editor's window that differ from the reference rendering.
-    int Mismatches(Window editor, int scale = 1) const {
-        const std::vector<uint32_t> shown =
-            WindowPixels(dpy, editor, kPanelWidth * scale, kPanelHeight * scale);
-        const std::vector<uint32_t> expected = ReferencePanel(*plug, scale);
-        if (shown.size() != expected.size())
-            return -1;
-        int count = 0;
-        for (std::size_t i = 0; i < shown.size(); ++i)
-            count += shown[i] != expected[i];
-        return count;
+    // Pixels of the editor's window that differ from the panel quelor-snapshot paints at
+    // the module's values.
+    int Mismatches(Window editor, const PanelShot& shot = {1.0, false}) const {
+        return Differing(WindowPixels(dpy, editor, shot.Width(), shot.Height()),
+                         SnapshotPanel(shot, [this](int i) { return plug->Get(i); }));
     }
     // A picture of the host window for people to look at, in the build tree.
     void Screenshot(const char* name) const {
@@ -314,28 +287,38 @@ TEST_P(X11EditorInput, DragTurnsAKnobByItsGearingAndHoldsThePointer) {
     EXPECT_EQ(Mismatches(editor), 0);
 }
 
-// On a desktop that asks for 192 dpi the VST 2 editor opens at 2x, the size its rectangle
-// says, showing the 2x panel; a drag turns a knob as half the drag does at 1x.
+// On a desktop that asks for 96, 144 or 192 dpi the VST 2 editor opens at 1x, 1.5x or 2x,
+// the size its rectangle says; a drag turns a knob in panel units; the HISTORY button,
+// clicked where it shows, opens the strip; the window shows the panel quelor-snapshot
+// paints at that scale.
 TEST_P(X11EditorInput, OpensAtTheDesktopsScaleAndDragsInPanelUnits) {
-    const char resources[] = "Xft.dpi:\t192\n";
-    XChangeProperty(dpy, XDefaultRootWindow(dpy), XA_RESOURCE_MANAGER, XA_STRING, 8,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(resources),
-                    sizeof resources - 1);
-    XResizeWindow(dpy, hostWindow, 2 * kPanelWidth, 2 * kPanelHeight);
-    XSync(dpy, False);
-    plug = std::make_unique<PluginInstance>(); // asks the desktop afresh
-    plug->OpenLikeHost(48000.0f, 512);
-    ERect* rect = nullptr;
-    ASSERT_EQ(plug->Dispatch(effEditGetRect, 0, 0, &rect), 1);
-    EXPECT_EQ(rect->right - rect->left, 2 * kPanelWidth);
-    EXPECT_EQ(rect->bottom - rect->top, 2 * kPanelHeight);
+    XResizeWindow(dpy, hostWindow, 2 * kPanelWidth, 2 * kPanelWidth);
+    for (const PanelShot& shot : kPanelShots) {
+        SCOPED_TRACE(shot);
+        const std::string resources = "Xft.dpi:\t" + std::to_string(shot.At(96)) + "\n";
+        XChangeProperty(dpy, XDefaultRootWindow(dpy), XA_RESOURCE_MANAGER, XA_STRING, 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(resources.data()),
+                        static_cast<int>(resources.size()));
+        XSync(dpy, False);
+        plug = std::make_unique<PluginInstance>(); // asks the desktop afresh
+        plug->OpenLikeHost(48000.0f, 512);
+        ERect* rect = nullptr;
+        ASSERT_EQ(plug->Dispatch(effEditGetRect, 0, 0, &rect), 1);
+        EXPECT_EQ(std::pair(rect->right - rect->left, rect->bottom - rect->top),
+                  std::pair(shot.Width(), PanelShot{shot.scale, false}.Height()));
 
-    plug->Set(Quelor::kThreshold, 0.5f);
-    const Window editor = Open();
-    EXPECT_EQ(GeometryOf(editor), (Geometry{0, 0, 2 * kPanelWidth, 2 * kPanelHeight}));
-    Drag(2 * kThresholdX, 2 * kThresholdY, 2 * kThresholdX, 2 * (kThresholdY - 48));
-    EXPECT_NEAR(plug->Get(Quelor::kThreshold), 0.75, 1e-6);
-    EXPECT_EQ(Mismatches(editor, 2), 0);
+        plug->Set(Quelor::kThreshold, 0.5f);
+        const Window editor = Open();
+        Drag(shot.At(kThresholdX), shot.At(kThresholdY), shot.At(kThresholdX),
+             shot.At(kThresholdY - 48));
+        EXPECT_NEAR(plug->Get(Quelor::kThreshold), 0.75, 1e-6);
+        if (shot.strip)
+            shot.ClickButton(dpy);
+        Idle();
+        EXPECT_EQ(GeometryOf(editor), (Geometry{0, 0, shot.Width(), shot.Height()}));
+        EXPECT_EQ(Mismatches(editor, shot), 0);
+    }
+    XDeleteProperty(dpy, XDefaultRootWindow(dpy), XA_RESOURCE_MANAGER);
 }
 
 // The HISTORY button opens the strip: the window grows by it, the host is asked for the
