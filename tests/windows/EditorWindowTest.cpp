@@ -22,9 +22,12 @@ namespace {
 constexpr char kEditorClass[] = "IEffectWndClass";
 constexpr int kThreshold = Quelor::kThreshold;
 constexpr int kStereoMode = Quelor::kStereoMode;
-// Middle of the "Threshold" knob and of the "Stereo Mode" switch, in panel pixels.
+constexpr int kBrickwall = Quelor::kBrickwall;
+// Middle of the "Threshold" knob and of the "Stereo Mode" and "Brickwall" switches, in
+// panel pixels.
 constexpr int kKnobX = 54, kKnobY = 214;
 constexpr int kSwitchX = 107, kSwitchY = 300;
+constexpr int kBrickwallX = 280, kBrickwallY = 300;
 
 LPARAM At(int x, int y) {
     return static_cast<LPARAM>((static_cast<DWORD>(y) & 0xFFFF) << 16 |
@@ -147,6 +150,35 @@ std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings
     return pixels;
 }
 
+// The rectangle of the reference panel's control under a point, at 1x.
+RECT ControlRect(int x, int y) {
+    Quelor reference(&QuelorEditorFactory());
+    reference.EnsureEditor();
+    const auto& panel = dynamic_cast<const IDrawContext&>(*reference.Editor());
+    const IRectangle r = panel.ControlAt(panel.FindControlAt(x, y))->Rect();
+    return {r.L, r.T, r.R, r.B};
+}
+
+// pixels, a 510 x 370 panel, where within one of rects, else black.
+std::vector<uint32_t> Within(std::vector<uint32_t> pixels, const std::vector<RECT>& rects) {
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const POINT at{static_cast<LONG>(i % 510), static_cast<LONG>(i / 510)};
+        bool inside = false;
+        for (const RECT& r : rects)
+            inside = inside || PtInRect(&r, at);
+        pixels[i] = inside ? pixels[i] : 0;
+    }
+    return pixels;
+}
+
+void Blacken(HWND window) {
+    RECT all;
+    GetClientRect(window, &all);
+    HDC dc = GetDC(window);
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(window, dc);
+}
+
 class EditorWindow : public ::testing::Test {
 protected:
     EditorWindow()
@@ -209,6 +241,34 @@ TEST_F(EditorWindow, OpensInsideTheHostWindowAndShowsTheSurface) {
     EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == painted; }))
         << "the window shows what the surface holds";
     EXPECT_TRUE(WritePanelPicture(QUELOR_SCREENSHOT_PATH, Shown(editor).data(), 510, 370));
+}
+
+// Each rectangle of the update region is painted apart, and nothing between: for an expose
+// of two corners, and for the timer's pass over two controls with others between them.
+TEST_F(EditorWindow, APassPaintsEachRectangleOfTheUpdateRegionAndNothingBetween) {
+    const HWND editor = Open();
+    ASSERT_TRUE(PumpUntil([&] { return Shown(editor) == Painted({}); }));
+    // Controls given values before the window opened draw once more; then all is still.
+    PumpUntil([] { return false; }, 100);
+    struct Case {
+        std::vector<std::pair<int, float>> settings; // none: the rectangles are exposed
+        std::vector<RECT> shown;
+    };
+    for (const Case& c :
+         {Case{{}, {{0, 0, 60, 40}, {420, 320, 510, 370}}},
+          Case{{{kThreshold, 0.25f}, {kBrickwall, 0.0f}},
+               {ControlRect(kKnobX, kKnobY), ControlRect(kBrickwallX, kBrickwallY)}}}) {
+        Blacken(editor);
+        for (const RECT& r : c.shown)
+            if (c.settings.empty())
+                InvalidateRect(editor, &r, FALSE);
+        UpdateWindow(editor);
+        for (const auto& [index, value] : c.settings)
+            plugin.Set(index, value);
+        const std::vector<uint32_t> expected = Within(Painted(c.settings), c.shown);
+        EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == expected; }))
+            << c.shown.size() << " rectangles, " << c.settings.size() << " settings";
+    }
 }
 
 TEST_F(EditorWindow, AKnobDragMovesItsParameterByTheGearingAndTheHostSeesTheEdit) {
