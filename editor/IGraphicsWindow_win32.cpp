@@ -307,6 +307,9 @@ struct IGraphicsWindow::Platform {
             editor->CloseEditorWindow();
             return 0;
         case kDpiChanged:
+            // The new density comes with the message, the same on both axes.
+            FollowDpi(*editor, LOWORD(wParam));
+            return 0;
         case kDpiChangedAfterParent:
             editor->FollowMonitorScale(hwnd);
             return 0;
@@ -391,6 +394,18 @@ struct IGraphicsWindow::Platform {
         return CallWindowProcA(p.entryPrevious, hwnd, message, wParam, lParam);
     }
 
+    // Unless the scale was chosen, the panel takes dpi, and the host hears of the new size.
+    static void FollowDpi(IGraphicsWindow& editor, UINT dpi) {
+        if (editor.ScaleChosen() || dpi == 0)
+            return;
+        const double wanted = static_cast<double>(dpi) / kBaseDpi;
+        if (wanted == editor.Scale())
+            return;
+        editor.SetScale(wanted);
+        if (editor.Parameters())
+            editor.Parameters()->PanelSizeChanged(editor.Width(), editor.Height());
+    }
+
     static UINT_PTR CALLBACK ColourHook(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
         if (message == WM_INITDIALOG) {
             const auto* record = reinterpret_cast<const CHOOSECOLORA*>(lParam);
@@ -410,14 +425,7 @@ double IGraphicsWindow::SystemScale() {
 }
 
 void IGraphicsWindow::FollowMonitorScale(HWND window) {
-    if (ScaleChosen())
-        return;
-    const double wanted = static_cast<double>(DpiOf(window)) / kBaseDpi;
-    if (wanted == Scale())
-        return;
-    SetScale(wanted);
-    if (Parameters())
-        Parameters()->PanelSizeChanged(Width(), Height());
+    Platform::FollowDpi(*this, DpiOf(window));
 }
 
 void* IGraphicsWindow::OpenEditorWindow(void* parentWindow) {

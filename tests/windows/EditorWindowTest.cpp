@@ -28,6 +28,7 @@ constexpr int kBrickwall = Quelor::kBrickwall;
 constexpr int kKnobX = 54, kKnobY = 214;
 constexpr int kSwitchX = 107, kSwitchY = 300;
 constexpr int kBrickwallX = 280, kBrickwallY = 300;
+constexpr UINT kDpiChanged = 0x02E0;
 
 LPARAM At(int x, int y) {
     return static_cast<LPARAM>((static_cast<DWORD>(y) & 0xFFFF) << 16 |
@@ -134,13 +135,15 @@ std::vector<uint32_t> Shown(HWND window) {
     return pixels;
 }
 
-// What the surface holds after a full paint pass at these normalized values.
-std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings) {
+// What the surface holds after a full paint pass at these normalized values and scale.
+std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings,
+                              double scale = 1.0) {
     Quelor reference(&QuelorEditorFactory());
     for (const auto& [index, value] : settings)
         reference.SetParameterFromHost(index, static_cast<double>(value), IValueUnit::kNormalized);
     reference.EnsureEditor();
     auto* panel = dynamic_cast<IGraphicsRaster*>(reference.Editor());
+    panel->SetScale(scale);
     panel->PaintRegion({0, 0, panel->Width(), panel->Height()});
     const RAS_IBitmap& surface = *panel->Surface();
     std::vector<uint32_t> pixels;
@@ -396,6 +399,95 @@ TEST_F(EditorWindow, ReopeningKeepsPlaceAndSizeAndAHostsDestroyedWindowIsForgott
     plugin.Dispatch(effEditClose);
     EXPECT_FALSE(ClassRegistered());
     DestroyWindow(frame);
+}
+
+// The desktop's density, which wine reads when a program starts: the user's, else the
+// machine's; and the one wine's font cache notes it was made for.
+struct DpiSetting {
+    HKEY root;
+    const char* key;
+    DWORD before = 0;
+    bool present = false;
+};
+
+// The tests that filter names, run by a second run of this program with the desktop at dpi
+// meanwhile and as it was after; the run's status.
+DWORD RunAtDpi(DWORD dpi, const char* filter) {
+    DpiSetting settings[] = {
+        {HKEY_CURRENT_USER, "Control Panel\\Desktop"},
+        {HKEY_LOCAL_MACHINE,
+         "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"},
+        {HKEY_CURRENT_USER, "Software\\Wine\\Fonts"}};
+    for (DpiSetting& s : settings) {
+        DWORD size = sizeof s.before;
+        s.present = RegGetValueA(s.root, s.key, "LogPixels", RRF_RT_REG_DWORD, nullptr, &s.before,
+                                 &size) == ERROR_SUCCESS;
+        RegSetKeyValueA(s.root, s.key, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string command = std::string("\"") + program + "\" --gtest_filter=" + filter;
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION run{};
+    DWORD status = 1;
+    SetEnvironmentVariableA("QUELOR_DPI_RUN", "1");
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+                       &run)) {
+        // A hung run ends here, so that the desktop is put back all the same.
+        if (WaitForSingleObject(run.hProcess, 120000) != WAIT_OBJECT_0)
+            TerminateProcess(run.hProcess, 1);
+        GetExitCodeProcess(run.hProcess, &status);
+        CloseHandle(run.hThread);
+        CloseHandle(run.hProcess);
+    }
+    SetEnvironmentVariableA("QUELOR_DPI_RUN", nullptr);
+    for (const DpiSetting& s : settings)
+        if (s.present)
+            RegSetKeyValueA(s.root, s.key, "LogPixels", REG_DWORD, &s.before, sizeof s.before);
+        else
+            RegDeleteKeyValueA(s.root, s.key, "LogPixels");
+    return status;
+}
+
+bool InDpiRun() {
+    return GetEnvironmentVariableA("QUELOR_DPI_RUN", nullptr, 0) > 0;
+}
+
+// wine reads the desktop's density once, when a program starts: the checks at 192 dpi
+// run in a run of their own. The suite holds the prefix, so no other program sees the
+// density changed.
+TEST(MonitorDpi, TheEditorChecksAt192DpiPass) {
+    EXPECT_EQ(RunAtDpi(192, "AtMonitorDpi.*"), 0u);
+}
+
+// At 192 dpi the editor opens at 2x, showing the panel drawn at 2x; told that its monitor
+// has another density, it follows.
+TEST(AtMonitorDpi, TheEditorOpensAtTheMonitorsScaleAndFollowsAChange) {
+    if (!InDpiRun())
+        GTEST_SKIP() << "run at 192 dpi by MonitorDpi";
+    SetWindowPos(TopLevel(), nullptr, 0, 0, 1100, 850, SWP_NOMOVE | SWP_NOZORDER);
+    CheckerHost checker;
+    PluginInstance plugin;
+    plugin.OpenLikeHost(44100.0f, 512);
+    ERect* rect = nullptr;
+    ASSERT_EQ(plugin.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(std::vector<int>({rect->right, rect->bottom}), std::vector<int>({1020, 740}));
+    ASSERT_EQ(plugin.Dispatch(effEditOpen, 0, 0, TopLevel()), 1);
+    const HWND editor = FindWindowExA(TopLevel(), nullptr, kEditorClass, nullptr);
+    const std::vector<uint32_t> twice = Painted({}, 2.0);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == twice; }));
+    EXPECT_TRUE(WritePanelPicture(QUELOR_SCREENSHOT_2X_PATH, Shown(editor).data(), 1020, 740));
+
+    RECT suggested{0, 0, 765, 555};
+    SendMessageA(editor, kDpiChanged, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    const std::vector<uint32_t> reduced = Painted({}, 1.5);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == reduced; })) << "at 1.5x";
+    plugin.Dispatch(effEditClose);
 }
 
 // What no host reaches, on the reference effect's own editor in this program.
