@@ -23,11 +23,9 @@ constexpr char kEditorClass[] = "IEffectWndClass";
 constexpr int kThreshold = Quelor::kThreshold;
 constexpr int kStereoMode = Quelor::kStereoMode;
 constexpr int kBrickwall = Quelor::kBrickwall;
-// Middle of the "Threshold" knob and of the "Stereo Mode" and "Brickwall" switches, in
-// panel pixels.
+// Middle of the "Threshold" knob and of the "Stereo Mode" switch, in panel pixels.
 constexpr int kKnobX = 54, kKnobY = 214;
 constexpr int kSwitchX = 107, kSwitchY = 300;
-constexpr int kBrickwallX = 280, kBrickwallY = 300;
 constexpr UINT kDpiChanged = 0x02E0;
 
 LPARAM At(int x, int y) {
@@ -153,25 +151,16 @@ std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings
     return pixels;
 }
 
-// The rectangle of the reference panel's control under a point, at 1x.
-RECT ControlRect(int x, int y) {
-    Quelor reference(&QuelorEditorFactory());
-    reference.EnsureEditor();
-    const auto& panel = dynamic_cast<const IDrawContext&>(*reference.Editor());
-    const IRectangle r = panel.ControlAt(panel.FindControlAt(x, y))->Rect();
-    return {r.L, r.T, r.R, r.B};
-}
-
-// pixels, a 510 x 370 panel, where within one of rects, else black.
-std::vector<uint32_t> Within(std::vector<uint32_t> pixels, const std::vector<RECT>& rects) {
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        const POINT at{static_cast<LONG>(i % 510), static_cast<LONG>(i / 510)};
-        bool inside = false;
-        for (const RECT& r : rects)
-            inside = inside || PtInRect(&r, at);
-        pixels[i] = inside ? pixels[i] : 0;
-    }
-    return pixels;
+// pixels, a 510 x 370 panel, within rects; black elsewhere.
+std::vector<uint32_t> Within(const std::vector<uint32_t>& pixels, const std::vector<RECT>& rects) {
+    std::vector<uint32_t> kept(pixels.size(), 0);
+    for (const RECT& r : rects)
+        for (LONG y = r.top; y < r.bottom; ++y)
+            for (LONG x = r.left; x < r.right; ++x) {
+                const auto i = static_cast<std::size_t>(y * 510 + x);
+                kept[i] = pixels[i];
+            }
+    return kept;
 }
 
 void Blacken(HWND window) {
@@ -257,10 +246,10 @@ TEST_F(EditorWindow, APassPaintsEachRectangleOfTheUpdateRegionAndNothingBetween)
         std::vector<std::pair<int, float>> settings; // none: the rectangles are exposed
         std::vector<RECT> shown;
     };
-    for (const Case& c :
-         {Case{{}, {{0, 0, 60, 40}, {420, 320, 510, 370}}},
-          Case{{{kThreshold, 0.25f}, {kBrickwall, 0.0f}},
-               {ControlRect(kKnobX, kKnobY), ControlRect(kBrickwallX, kBrickwallY)}}}) {
+    for (const Case& c : {Case{{}, {{0, 0, 60, 40}, {420, 320, 510, 370}}},
+                          // The "Threshold" knob and the "Brickwall" switch
+                          Case{{{kThreshold, 0.25f}, {kBrickwall, 0.0f}},
+                               {{30, 190, 78, 238}, {273, 280, 288, 320}}}}) {
         Blacken(editor);
         for (const RECT& r : c.shown)
             if (c.settings.empty())
@@ -406,18 +395,18 @@ TEST_F(EditorWindow, ReopeningKeepsPlaceAndSizeAndAHostsDestroyedWindowIsForgott
 struct DpiSetting {
     HKEY root;
     const char* key;
-    DWORD before = 0;
-    bool present = false;
+    DWORD before;
+    bool present;
 };
 
 // The tests that filter names, run by a second run of this program with the desktop at dpi
 // meanwhile and as it was after; the run's status.
 DWORD RunAtDpi(DWORD dpi, const char* filter) {
     DpiSetting settings[] = {
-        {HKEY_CURRENT_USER, "Control Panel\\Desktop"},
+        {HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, false},
         {HKEY_LOCAL_MACHINE,
-         "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"},
-        {HKEY_CURRENT_USER, "Software\\Wine\\Fonts"}};
+         "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts", 0, false},
+        {HKEY_CURRENT_USER, "Software\\Wine\\Fonts", 0, false}};
     for (DpiSetting& s : settings) {
         DWORD size = sizeof s.before;
         s.present = RegGetValueA(s.root, s.key, "LogPixels", RRF_RT_REG_DWORD, nullptr, &s.before,
@@ -429,10 +418,6 @@ DWORD RunAtDpi(DWORD dpi, const char* filter) {
     std::string command = std::string("\"") + program + "\" --gtest_filter=" + filter;
     STARTUPINFOA start{};
     start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION run{};
     DWORD status = 1;
     SetEnvironmentVariableA("QUELOR_DPI_RUN", "1");
@@ -454,10 +439,6 @@ DWORD RunAtDpi(DWORD dpi, const char* filter) {
     return status;
 }
 
-bool InDpiRun() {
-    return GetEnvironmentVariableA("QUELOR_DPI_RUN", nullptr, 0) > 0;
-}
-
 // wine reads the desktop's density once, when a program starts: the checks at 192 dpi
 // run in a run of their own. The suite holds the prefix, so no other program sees the
 // density changed.
@@ -470,7 +451,7 @@ TEST(MonitorDpi, TheEditorChecksAt192DpiPass) {
 // At 192 dpi the editor opens at 2x, showing the panel drawn at 2x; told that its monitor
 // has another density, it follows.
 TEST(AtMonitorDpi, TheEditorOpensAtTheMonitorsScaleAndFollowsAChange) {
-    if (!InDpiRun())
+    if (GetEnvironmentVariableA("QUELOR_DPI_RUN", nullptr, 0) == 0)
         GTEST_SKIP() << "run at 192 dpi by MonitorDpi";
     SetWindowPos(TopLevel(), nullptr, 0, 0, 1100, 850, SWP_NOMOVE | SWP_NOZORDER);
     CheckerHost checker;
@@ -485,8 +466,7 @@ TEST(AtMonitorDpi, TheEditorOpensAtTheMonitorsScaleAndFollowsAChange) {
     EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == twice; }));
     EXPECT_TRUE(WritePanelPicture(QUELOR_SCREENSHOT_2X_PATH, Shown(editor).data(), 1020, 740));
 
-    RECT suggested{0, 0, 765, 555};
-    SendMessageA(editor, kDpiChanged, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageA(editor, kDpiChanged, MAKEWPARAM(144, 144), 0);
     const std::vector<uint32_t> reduced = Painted({}, 1.5);
     EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == reduced; })) << "at 1.5x";
     plugin.Dispatch(effEditClose);
