@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 constexpr double kBaseDpi = 96.0;
@@ -45,6 +46,8 @@ UINT DpiOf(HWND window) {
 constexpr char kClassName[] = "IEffectWndClass";
 constexpr char kWindowTitle[] = "IEffect";
 constexpr UINT_PTR kTimerId = 2;
+// A paint pass draws at most this many rectangles; a region of more is merged down to them.
+constexpr int kDirtyRegions = 8;
 constexpr int kEntryId = 99;
 // Window text, parameter texts and paths are read into buffers of these sizes.
 constexpr int kEntryTextSize = 32;
@@ -142,6 +145,10 @@ struct IGraphicsWindow::Platform {
     HFONT labelFont = nullptr;
     HDC labelDC = nullptr;
     HGDIOBJ labelPrevious = nullptr;
+    // The device context of the WM_PAINT in progress, which presents; null outside one.
+    HDC paintDC = nullptr;
+    // The update region's rectangles as GetRegionData returns them, kept between passes.
+    std::vector<unsigned char> regionData;
 
     static Platform& Of(IGraphicsWindow& editor) {
         if (!editor.platform)
@@ -211,14 +218,42 @@ struct IGraphicsWindow::Platform {
             return;
         }
         editor.TakeReadings();
-        IRectangle dirty;
-        if (!editor.CollectDirtyRegion(&dirty))
+        IRectangle dirty[kDirtyRegions];
+        const int regions = editor.CollectDirtyRegions(dirty, kDirtyRegions);
+        if (regions == 0)
             return;
-        const RECT r = ToRect(editor.ToDevice(dirty));
-        InvalidateRect(window, &r, FALSE);
+        // Each apart, so that controls far from each other do not repaint all between them.
+        for (int i = 0; i < regions; ++i) {
+            const RECT r = ToRect(editor.ToDevice(dirty[i]));
+            InvalidateRect(window, &r, FALSE);
+        }
         UpdateWindow(window);
         if (entry != nullptr)
             entryState = kEntryRefresh;
+    }
+
+    // The window's update region in device pixels as at most kDirtyRegions rectangles
+    // that do not meet; the number filled.
+    int UpdateRegions(IRectangle* out) {
+        HRGN update = CreateRectRgn(0, 0, 0, 0);
+        if (update == nullptr)
+            return 0;
+        const DWORD size = GetUpdateRgn(window, update, FALSE) > NULLREGION
+                               ? GetRegionData(update, 0, nullptr)
+                               : 0;
+        if (size > regionData.size())
+            regionData.resize(size);
+        auto* data = reinterpret_cast<RGNDATA*>(regionData.data());
+        int count = 0;
+        if (size > 0 && GetRegionData(update, size, data) != 0) {
+            const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+            for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+                const RECT& r = rects[i];
+                count = AddToRegions(out, count, kDirtyRegions, {r.left, r.top, r.right, r.bottom});
+            }
+        }
+        DeleteObject(update);
+        return count;
     }
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -257,18 +292,24 @@ struct IGraphicsWindow::Platform {
         const int y = editor->ToPanel(SignedHigh(static_cast<DWORD_PTR>(lParam)));
         switch (message) {
         case WM_PAINT: {
-            RECT r;
-            if (GetUpdateRect(hwnd, &r, FALSE)) {
-                editor->PaintRegion(editor->ToPanel(IRectangle{r.left, r.top, r.right, r.bottom}));
-                // A pass that presented nothing (no controls) must still end the request.
-                ValidateRect(hwnd, &r);
-            }
+            IRectangle regions[kDirtyRegions];
+            const int count = p.UpdateRegions(regions);
+            // EndPaint ends the request even when a pass presented nothing (no controls).
+            PAINTSTRUCT paint;
+            p.paintDC = BeginPaint(hwnd, &paint);
+            for (int i = 0; i < count; ++i)
+                editor->PaintRegion(editor->ToPanel(regions[i]));
+            p.paintDC = nullptr;
+            EndPaint(hwnd, &paint);
             return 0;
         }
         case WM_CLOSE:
             editor->CloseEditorWindow();
             return 0;
         case kDpiChanged:
+            // The new density comes with the message, the same on both axes.
+            FollowDpi(*editor, LOWORD(wParam));
+            return 0;
         case kDpiChangedAfterParent:
             editor->FollowMonitorScale(hwnd);
             return 0;
@@ -353,6 +394,18 @@ struct IGraphicsWindow::Platform {
         return CallWindowProcA(p.entryPrevious, hwnd, message, wParam, lParam);
     }
 
+    // Unless the scale was chosen, the panel takes dpi, and the host hears of the new size.
+    static void FollowDpi(IGraphicsWindow& editor, UINT dpi) {
+        if (editor.ScaleChosen() || dpi == 0)
+            return;
+        const double wanted = static_cast<double>(dpi) / kBaseDpi;
+        if (wanted == editor.Scale())
+            return;
+        editor.SetScale(wanted);
+        if (editor.Parameters())
+            editor.Parameters()->PanelSizeChanged(editor.Width(), editor.Height());
+    }
+
     static UINT_PTR CALLBACK ColourHook(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
         if (message == WM_INITDIALOG) {
             const auto* record = reinterpret_cast<const CHOOSECOLORA*>(lParam);
@@ -372,14 +425,7 @@ double IGraphicsWindow::SystemScale() {
 }
 
 void IGraphicsWindow::FollowMonitorScale(HWND window) {
-    if (ScaleChosen())
-        return;
-    const double wanted = static_cast<double>(DpiOf(window)) / kBaseDpi;
-    if (wanted == Scale())
-        return;
-    SetScale(wanted);
-    if (Parameters())
-        Parameters()->PanelSizeChanged(Width(), Height());
+    Platform::FollowDpi(*this, DpiOf(window));
 }
 
 void* IGraphicsWindow::OpenEditorWindow(void* parentWindow) {
@@ -457,12 +503,15 @@ bool IGraphicsWindow::PresentRegion(const IRectangle& rect) {
     if (!platform || platform->window == nullptr || drawSurface == nullptr)
         return true;
     const IRectangle device = ToDevice(rect);
-    PAINTSTRUCT paint;
-    HDC screen = BeginPaint(platform->window, &paint);
+    // Within WM_PAINT onto its context, which holds the update region as its clip;
+    // otherwise straight onto the window.
+    HDC paintDC = platform->paintDC;
+    HDC screen = paintDC != nullptr ? paintDC : GetDC(platform->window);
     if (screen != nullptr)
         BitBlt(screen, device.L, device.T, device.Width(), device.Height(),
                static_cast<HDC>(drawSurface->DeviceContext()), device.L, device.T, SRCCOPY);
-    EndPaint(platform->window, &paint);
+    if (paintDC == nullptr && screen != nullptr)
+        ReleaseDC(platform->window, screen);
     return true;
 }
 

@@ -1,7 +1,7 @@
 // The editor window inside a host's window, driven as a host and a user drive it:
 // effEditOpen with our own top-level window, posted mouse and key messages, a message
 // loop for the timer. What the window shows is compared with the reference effect's
-// surface painted in full at the same parameter values.
+// surface painted in full at the same parameter values and scale, also at 192 dpi.
 #include "IGraphicsWindow.h"
 #include "PanelPicture.h"
 #include "PluginModule.h"
@@ -22,9 +22,11 @@ namespace {
 constexpr char kEditorClass[] = "IEffectWndClass";
 constexpr int kThreshold = Quelor::kThreshold;
 constexpr int kStereoMode = Quelor::kStereoMode;
+constexpr int kBrickwall = Quelor::kBrickwall;
 // Middle of the "Threshold" knob and of the "Stereo Mode" switch, in panel pixels.
 constexpr int kKnobX = 54, kKnobY = 214;
 constexpr int kSwitchX = 107, kSwitchY = 300;
+constexpr UINT kDpiChanged = 0x02E0;
 
 LPARAM At(int x, int y) {
     return static_cast<LPARAM>((static_cast<DWORD>(y) & 0xFFFF) << 16 |
@@ -131,13 +133,15 @@ std::vector<uint32_t> Shown(HWND window) {
     return pixels;
 }
 
-// What the surface holds after a full paint pass at these normalized values.
-std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings) {
+// What the surface holds after a full paint pass at these normalized values and scale.
+std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings,
+                              double scale = 1.0) {
     Quelor reference(&QuelorEditorFactory());
     for (const auto& [index, value] : settings)
         reference.SetParameterFromHost(index, static_cast<double>(value), IValueUnit::kNormalized);
     reference.EnsureEditor();
     auto* panel = dynamic_cast<IGraphicsRaster*>(reference.Editor());
+    panel->SetScale(scale);
     panel->PaintRegion({0, 0, panel->Width(), panel->Height()});
     const RAS_IBitmap& surface = *panel->Surface();
     std::vector<uint32_t> pixels;
@@ -145,6 +149,26 @@ std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings
         for (int x = 0; x < surface.PixelWidth(); ++x)
             pixels.push_back(surface.Pixels()[y * surface.StridePixels() + x] & 0xFFFFFF);
     return pixels;
+}
+
+// pixels, a 510 x 370 panel, within rects; black elsewhere.
+std::vector<uint32_t> Within(const std::vector<uint32_t>& pixels, const std::vector<RECT>& rects) {
+    std::vector<uint32_t> kept(pixels.size(), 0);
+    for (const RECT& r : rects)
+        for (LONG y = r.top; y < r.bottom; ++y)
+            for (LONG x = r.left; x < r.right; ++x) {
+                const auto i = static_cast<std::size_t>(y * 510 + x);
+                kept[i] = pixels[i];
+            }
+    return kept;
+}
+
+void Blacken(HWND window) {
+    RECT all;
+    GetClientRect(window, &all);
+    HDC dc = GetDC(window);
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(window, dc);
 }
 
 class EditorWindow : public ::testing::Test {
@@ -209,6 +233,34 @@ TEST_F(EditorWindow, OpensInsideTheHostWindowAndShowsTheSurface) {
     EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == painted; }))
         << "the window shows what the surface holds";
     EXPECT_TRUE(WritePanelPicture(QUELOR_SCREENSHOT_PATH, Shown(editor).data(), 510, 370));
+}
+
+// Each rectangle of the update region is painted apart, and nothing between: for an expose
+// of two corners, and for the timer's pass over two controls with others between them.
+TEST_F(EditorWindow, APassPaintsEachRectangleOfTheUpdateRegionAndNothingBetween) {
+    const HWND editor = Open();
+    ASSERT_TRUE(PumpUntil([&] { return Shown(editor) == Painted({}); }));
+    // Controls given values before the window opened draw once more; then all is still.
+    PumpUntil([] { return false; }, 100);
+    struct Case {
+        std::vector<std::pair<int, float>> settings; // none: the rectangles are exposed
+        std::vector<RECT> shown;
+    };
+    for (const Case& c : {Case{{}, {{0, 0, 60, 40}, {420, 320, 510, 370}}},
+                          // The "Threshold" knob and the "Brickwall" switch
+                          Case{{{kThreshold, 0.25f}, {kBrickwall, 0.0f}},
+                               {{30, 190, 78, 238}, {273, 280, 288, 320}}}}) {
+        Blacken(editor);
+        for (const RECT& r : c.shown)
+            if (c.settings.empty())
+                InvalidateRect(editor, &r, FALSE);
+        UpdateWindow(editor);
+        for (const auto& [index, value] : c.settings)
+            plugin.Set(index, value);
+        const std::vector<uint32_t> expected = Within(Painted(c.settings), c.shown);
+        EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == expected; }))
+            << c.shown.size() << " rectangles, " << c.settings.size() << " settings";
+    }
 }
 
 TEST_F(EditorWindow, AKnobDragMovesItsParameterByTheGearingAndTheHostSeesTheEdit) {
@@ -336,6 +388,88 @@ TEST_F(EditorWindow, ReopeningKeepsPlaceAndSizeAndAHostsDestroyedWindowIsForgott
     plugin.Dispatch(effEditClose);
     EXPECT_FALSE(ClassRegistered());
     DestroyWindow(frame);
+}
+
+// The desktop's density, which wine reads when a program starts: the user's, else the
+// machine's; and the one wine's font cache notes it was made for.
+struct DpiSetting {
+    HKEY root;
+    const char* key;
+    DWORD before;
+    bool present;
+};
+
+// The tests that filter names, run by a second run of this program with the desktop at dpi
+// meanwhile and as it was after; the run's status.
+DWORD RunAtDpi(DWORD dpi, const char* filter) {
+    DpiSetting settings[] = {
+        {HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, false},
+        {HKEY_LOCAL_MACHINE,
+         "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts", 0, false},
+        {HKEY_CURRENT_USER, "Software\\Wine\\Fonts", 0, false}};
+    for (DpiSetting& s : settings) {
+        DWORD size = sizeof s.before;
+        s.present = RegGetValueA(s.root, s.key, "LogPixels", RRF_RT_REG_DWORD, nullptr, &s.before,
+                                 &size) == ERROR_SUCCESS;
+        RegSetKeyValueA(s.root, s.key, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string command = std::string("\"") + program + "\" --gtest_filter=" + filter;
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION run{};
+    DWORD status = 1;
+    SetEnvironmentVariableA("QUELOR_DPI_RUN", "1");
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+                       &run)) {
+        // A hung run ends here, so that the desktop is put back all the same.
+        if (WaitForSingleObject(run.hProcess, 120000) != WAIT_OBJECT_0)
+            TerminateProcess(run.hProcess, 1);
+        GetExitCodeProcess(run.hProcess, &status);
+        CloseHandle(run.hThread);
+        CloseHandle(run.hProcess);
+    }
+    SetEnvironmentVariableA("QUELOR_DPI_RUN", nullptr);
+    for (const DpiSetting& s : settings)
+        if (s.present)
+            RegSetKeyValueA(s.root, s.key, "LogPixels", REG_DWORD, &s.before, sizeof s.before);
+        else
+            RegDeleteKeyValueA(s.root, s.key, "LogPixels");
+    return status;
+}
+
+// wine reads the desktop's density once, when a program starts: the checks at 192 dpi
+// run in a run of their own. The suite holds the prefix, so no other program sees the
+// density changed.
+TEST(MonitorDpi, TheEditorChecksAt192DpiPass) {
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr)
+        GTEST_SKIP() << "Windows itself reads the density at sign-in";
+    EXPECT_EQ(RunAtDpi(192, "AtMonitorDpi.*"), 0u);
+}
+
+// At 192 dpi the editor opens at 2x, showing the panel drawn at 2x; told that its monitor
+// has another density, it follows.
+TEST(AtMonitorDpi, TheEditorOpensAtTheMonitorsScaleAndFollowsAChange) {
+    if (GetEnvironmentVariableA("QUELOR_DPI_RUN", nullptr, 0) == 0)
+        GTEST_SKIP() << "run at 192 dpi by MonitorDpi";
+    SetWindowPos(TopLevel(), nullptr, 0, 0, 1100, 850, SWP_NOMOVE | SWP_NOZORDER);
+    CheckerHost checker;
+    PluginInstance plugin;
+    plugin.OpenLikeHost(44100.0f, 512);
+    ERect* rect = nullptr;
+    ASSERT_EQ(plugin.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(std::vector<int>({rect->right, rect->bottom}), std::vector<int>({1020, 740}));
+    ASSERT_EQ(plugin.Dispatch(effEditOpen, 0, 0, TopLevel()), 1);
+    const HWND editor = FindWindowExA(TopLevel(), nullptr, kEditorClass, nullptr);
+    const std::vector<uint32_t> twice = Painted({}, 2.0);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == twice; }));
+    EXPECT_TRUE(WritePanelPicture(QUELOR_SCREENSHOT_2X_PATH, Shown(editor).data(), 1020, 740));
+
+    SendMessageA(editor, kDpiChanged, MAKEWPARAM(144, 144), 0);
+    const std::vector<uint32_t> reduced = Painted({}, 1.5);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(editor) == reduced; })) << "at 1.5x";
+    plugin.Dispatch(effEditClose);
 }
 
 // What no host reaches, on the reference effect's own editor in this program.

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <set>
+#include <utility>
 #include <vector>
 
 using namespace vst3;
@@ -112,6 +113,38 @@ TEST(VST3EditorWindow, OpensInTheHostsWindowPaintsAndSendsEditsInOrder) {
     EXPECT_EQ(frame.PluginReferences(), 0u);
     view.Reset();
     DestroyWindow(host);
+}
+
+// At 192 dpi (run so by MonitorDpi) a host's factor holds over the monitor's density, at
+// opening and when the window hears of another.
+TEST(AtMonitorDpi, AHostsContentScaleFactorHoldsOverTheMonitorsDensity) {
+    if (GetEnvironmentVariableA("QUELOR_DPI_RUN", nullptr, 0) == 0)
+        GTEST_SKIP() << "run at 192 dpi by MonitorDpi";
+    const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
+    HostApplication application;
+    HostComponentHandler handler;
+    HostPlugFrame frame(nullptr);
+    VST3PluginHost plug(module, application, &handler);
+    Ref<IPlugView> view(plug.Controller()->createView(kEditorViewType));
+    IPlugViewContentScaleSupport* scaling = nullptr;
+    ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::kIid.data(),
+                                   reinterpret_cast<void**>(&scaling)),
+              kResultOk);
+    EXPECT_EQ(scaling->setContentScaleFactor(1.0f), kResultTrue);
+    const HWND host = HostWindow();
+    ASSERT_EQ(view->setFrame(&frame), kResultOk);
+    ASSERT_EQ(view->attached(host, kPlatformTypeHWND), kResultOk);
+    const HWND editor = FindWindowExA(host, nullptr, "IEffectWndClass", nullptr);
+    for (const UINT dpi : {0u, 144u}) {
+        if (dpi != 0)
+            SendMessageA(editor, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), 0);
+        RECT client{};
+        GetClientRect(editor, &client);
+        EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(510L, 370L)) << dpi << " dpi";
+    }
+    scaling->release();
+    EXPECT_EQ(view->removed(), kResultOk);
+    // The host's window goes with the run: wine takes seconds to destroy a top-level one.
 }
 
 } // namespace
