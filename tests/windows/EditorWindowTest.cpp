@@ -411,6 +411,10 @@ DWORD RunAtDpi(DWORD dpi, const char* filter) {
         DWORD size = sizeof s.before;
         s.present = RegGetValueA(s.root, s.key, "LogPixels", RRF_RT_REG_DWORD, nullptr, &s.before,
                                  &size) == ERROR_SUCCESS;
+        // The density itself is what a run killed before it could put the desktop back
+        // left: the prefix is the suite's own, and wine's own density is put back instead.
+        if (s.present && s.before == dpi)
+            s.before = 96;
         RegSetKeyValueA(s.root, s.key, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
     }
     char program[MAX_PATH] = {};
