@@ -64,6 +64,19 @@ TEST_F(Snapshot, PaintsThePanelAndFollowsParametersAndAudio) {
     EXPECT_EQ(Differing(*plain, *ratio, 0, 0, 100, 370), 0);
     EXPECT_EQ(Differing(*plain, *ratio, 380, 0, 510, 370), 0);
     EXPECT_GT(Differing(*plain, *loud, 382, 33, 404, 331), 0);
+
+    // The README's pictures are what the tool paints today: the 1x panel, which only the
+    // HISTORY button changed, and the 2x panel with the strip.
+    for (const std::string picture : {"panel.png", "panel-2x-strip.png"}) {
+        const std::string scale = picture == "panel.png" ? "" : " --strip --scale 2";
+        ASSERT_EQ(Run((dir / picture).string() + " --demo" + scale), 0);
+        const std::unique_ptr<RAS_IBitmap> painted = Picture(picture), shown(RAS_DecodePNGFile(
+            (std::string(QUELOR_README_PICTURES) + "/" + picture).c_str(), nullptr));
+        ASSERT_TRUE(painted && shown);
+        ASSERT_EQ(painted->PixelWidth(), shown->PixelWidth()) << picture;
+        EXPECT_EQ(Differing(*painted, *shown, 0, 0, shown->PixelWidth(), shown->PixelHeight()), 0)
+            << picture;
+    }
 }
 
 TEST_F(Snapshot, RefusesWhatItCannotDo) {
