@@ -11,6 +11,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -64,38 +65,43 @@ TEST(LV2Symbol, NamesBecomeSymbolsAHostAccepts) {
 
 class LV2Host : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(world.plugin, nullptr) << "the bundle has no " << kUri; }
+    void SetUp() override {
+        ASSERT_NE(world.plugin, nullptr) << "the bundle has no " << kUri;
+        OpenLikeHost(ref, kRate, kLongestRun);
+    }
 
-    // Runs frames of the signal from at through both, and expects equal outputs and meters.
-    void RunBoth(Instance& lv2, Reference& ref, const std::vector<std::vector<float>>& signal,
-                 std::size_t at, int frames) {
-        std::vector<std::vector<double>> in(4,
-                                            std::vector<double>(static_cast<std::size_t>(frames)));
-        std::vector<std::vector<double>> out(2,
-                                             std::vector<double>(static_cast<std::size_t>(frames)));
+    // The control port, and the reference's parameter to the value it takes.
+    void Set(Instance& lv2, int index, float sent, double taken) {
+        lv2.controls[static_cast<std::size_t>(index)] = sent;
+        SetExactly(ref, index, taken);
+    }
+
+    // Runs frames of the signal from at through both, and expects equal outputs, and the
+    // meters the reference's readings held to their ports' ranges.
+    void RunBoth(Instance& lv2, const std::vector<std::vector<float>>& signal, std::size_t at,
+                 int frames) {
+        ChannelSet set(static_cast<std::size_t>(frames));
         for (std::size_t c = 0; c < 4; ++c)
-            for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i) {
-                lv2.audio[c][i] = signal[c][at + i];
-                in[c][i] = static_cast<double>(signal[c][at + i]);
-            }
+            for (std::size_t i = 0; i < set.Frames(); ++i)
+                set.in[c][i] = lv2.audio[c][i] = signal[c][at + i];
         lilv_instance_run(lv2.instance, static_cast<uint32_t>(frames));
-        double* inputs[4] = {in[0].data(), in[1].data(), in[2].data(), in[3].data()};
-        double* outputs[2] = {out[0].data(), out[1].data()};
-        ref.effect.ProcessBlock(inputs, outputs, frames);
+        Process(ref, set, {frames});
         for (std::size_t c = 0; c < 2; ++c)
-            for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i)
-                ASSERT_EQ(lv2.audio[4 + c][i], static_cast<float>(out[c][i]))
+            for (std::size_t i = 0; i < set.Frames(); ++i)
+                ASSERT_EQ(lv2.audio[4 + c][i], static_cast<float>(set.out[c][i]))
                     << "frame " << at + i << " channel " << c;
         MeterReadings m;
-        ref.effect.ReadMeters(m);
-        EXPECT_EQ(lv2.meters[0], static_cast<float>(std::clamp(m.values[0], -120.0, 24.0)));
-        EXPECT_EQ(lv2.meters[1], static_cast<float>(std::clamp(m.values[1], 0.0, 60.0)));
-        EXPECT_EQ(lv2.meters[2], static_cast<float>(std::clamp(m.values[2], -120.0, 24.0)));
-        EXPECT_EQ(lv2.meters[3], static_cast<float>(m.values[3]));
+        ref.ReadMeters(m);
+        const MeterList meters = ref.Meters();
+        for (std::size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(lv2.meters[i], static_cast<float>(std::clamp(m.values[i], meters[i].minimum,
+                                                                   meters[i].maximum)))
+                << meters[i].symbol;
     }
 
     World world;
     UridMap map;
+    Quelor ref;
 };
 
 TEST_F(LV2Host, PreparesForTheLongestBlockTheHostAnnounces) {
@@ -113,59 +119,42 @@ TEST_F(LV2Host, PreparesForTheLongestBlockTheHostAnnounces) {
         << "less than one channel of the announced block";
 }
 
-TEST_F(LV2Host, ControlValuesOutsideTheTableLandOnIt) {
-    Instance lv2(world, map, kRate, 512);
-    Reference ref;
-    const auto signal = Signal(2048);
-    const struct {
-        int index;
-        float sent;
-        double taken;
-    } cases[] = {{Quelor::kThreshold, std::numeric_limits<float>::quiet_NaN(), -60.0},
-                 {Quelor::kAttack, 1.0e9f, 300.0},
-                 {Quelor::kGain, -std::numeric_limits<float>::infinity(), 0.0},
-                 {Quelor::kStereoMode, 1.4f, 1.0},
-                 {Quelor::kBrickwall, 0.6f, 1.0},
-                 {Quelor::kSidechainInput, -3.0f, 0.0}};
-    for (const auto& c : cases) {
-        lv2.controls[static_cast<std::size_t>(c.index)] = c.sent;
-        ref.Set(c.index, c.taken);
-    }
-    RunBoth(lv2, ref, signal, 0, 2048);
-}
-
-// The meters are the effect's readings held to their ports' ranges at every run: a host
-// that shows no panel of ours, as here, still sees them move. Then +60 dBFS compressed as
-// hard as the table allows and heard all dry drives the level meters and the gain
-// reduction far past their ports' ends.
-TEST_F(LV2Host, MetersMoveWithoutAPanelAndStayWithinTheirPorts) {
+// Control ports take any float: values outside the table land on it. The meters are the
+// effect's readings held to their ports' ranges at every run: a host that shows no panel
+// of ours, as here, still sees them move. Then +60 dBFS compressed as hard as the table
+// allows and heard all dry drives the level meters and the gain reduction far past their
+// ports' ends.
+TEST_F(LV2Host, ControlsLandOnTheTableAndMetersMoveWithinTheirPorts) {
     Instance lv2(world, map, kRate, kLongestRun);
-    Reference ref;
-    auto signal = Signal(3 * kLongestRun);
-    const auto set = [&](int index, float value) {
-        lv2.controls[static_cast<std::size_t>(index)] = value;
-        ref.Set(index, static_cast<double>(value));
-    };
-    set(Quelor::kThreshold, -40.0f);
-    set(Quelor::kGain, 30.0f);
-    set(Quelor::kBrickwall, 0.0f); // on
-    for (std::size_t run = 0; run < 2; ++run)
-        RunBoth(lv2, ref, signal, run * kLongestRun, kLongestRun);
+    auto signal = Signal(4 * kLongestRun);
+    Set(lv2, Quelor::kThreshold, std::numeric_limits<float>::quiet_NaN(), -60.0);
+    Set(lv2, Quelor::kAttack, 1.0e9f, 300.0);
+    Set(lv2, Quelor::kGain, -std::numeric_limits<float>::infinity(), 0.0);
+    Set(lv2, Quelor::kStereoMode, 1.4f, 1.0);
+    Set(lv2, Quelor::kBrickwall, 0.6f, 1.0);
+    Set(lv2, Quelor::kSidechainInput, -3.0f, 0.0);
+    Set(lv2, Quelor::kHold, 7.5f, 7.5);
+    Set(lv2, Quelor::kRelease2, 93.75f, 93.75);
+    Set(lv2, Quelor::kAttenuation, -3.75f, -3.75);
+    RunBoth(lv2, signal, 0, kLongestRun);
+    Set(lv2, Quelor::kThreshold, -40.0f, -40.0);
+    Set(lv2, Quelor::kGain, 30.0f, 30.0);
+    Set(lv2, Quelor::kBrickwall, 0.0f, 0.0); // on
+    for (std::size_t run = 1; run < 3; ++run)
+        RunBoth(lv2, signal, run * kLongestRun, kLongestRun);
     EXPECT_GT(lv2.meters[Quelor::kMeterBrickwall], 0.0f);
-    set(Quelor::kThreshold, -60.0f);
-    set(Quelor::kRatio, 30.0f);
-    set(Quelor::kMix, 0.0f);
-    set(Quelor::kBrickwall, 1.0f);
+    Set(lv2, Quelor::kThreshold, -60.0f, -60.0);
+    Set(lv2, Quelor::kRatio, 30.0f, 30.0);
+    Set(lv2, Quelor::kMix, 0.0f, 0.0);
+    Set(lv2, Quelor::kBrickwall, 1.0f, 1.0);
     for (std::size_t c = 0; c < 2; ++c)
-        std::fill_n(signal[c].begin() + 2 * kLongestRun, kLongestRun, 1000.0f);
-    RunBoth(lv2, ref, signal, 2 * kLongestRun, kLongestRun);
+        std::fill_n(signal[c].begin() + 3 * kLongestRun, kLongestRun, 1000.0f);
+    RunBoth(lv2, signal, 3 * kLongestRun, kLongestRun);
     MeterReadings readings;
-    ref.effect.ReadMeters(readings);
-    const MeterList meters = ref.effect.Meters();
-    for (int i : {Quelor::kMeterInput, Quelor::kMeterReduction, Quelor::kMeterOutput})
-        EXPECT_GT(readings.values[static_cast<std::size_t>(i)],
-                  meters[static_cast<std::size_t>(i)].maximum)
-            << meters[static_cast<std::size_t>(i)].symbol;
+    ref.ReadMeters(readings);
+    const MeterList meters = ref.Meters();
+    for (std::size_t i : {Quelor::kMeterInput, Quelor::kMeterReduction, Quelor::kMeterOutput})
+        EXPECT_GT(readings.values[i], meters[i].maximum) << meters[i].symbol;
 }
 
 // lilv hands a preset's port values to the host one by one.
@@ -204,13 +193,12 @@ TEST_F(LV2Host, TheFactoryPresetLoadsThroughTheStateInterface) {
     lilv_state_restore(state, lv2.instance, SetPortValue, &target, 0, nullptr);
     lilv_state_free(state);
 
-    Reference ref;
     IParamValues factory;
-    ref.effect.ReadParamValues(ref.effect.PresetAt(0)->values, 0, factory);
-    ASSERT_GT(ref.effect.ApplyParamValues(factory), 0);
+    ref.ReadParamValues(ref.PresetAt(0)->values, 0, factory);
+    ASSERT_GT(ref.ApplyParamValues(factory), 0);
     for (int i = 0; i < kParameters; ++i)
         EXPECT_EQ(static_cast<double>(lv2.controls[static_cast<std::size_t>(i)]),
-                  ref.effect.ParameterAt(i)->Value())
-            << ref.effect.ParameterAt(i)->NameForHost();
+                  ref.ParameterAt(i)->Value())
+            << ref.ParameterAt(i)->NameForHost();
 }
 } // namespace

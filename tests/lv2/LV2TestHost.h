@@ -1,7 +1,7 @@
 #pragma once
 
-// A test host of ours on lilv: the bundle loaded into a world of its own and instances
-// with every port on buffers of ours, and Quelor on the base alone as their reference.
+// A test host of ours on lilv: the bundle loaded into a world of its own, and instances
+// with every port on buffers of ours.
 #include "EffectTestSupport.h"
 #include "LV2TestBundle.h"
 #include "Quelor.h"
@@ -10,15 +10,11 @@
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/options/options.h>
-#include <lv2/urid/urid.h>
 
-#include <algorithm>
 #include <array>
-#include <string>
 #include <vector>
 
 namespace lv2test {
-constexpr const char* kUri = "urn:brovane:quelor";
 constexpr double kRate = 48000.0;
 constexpr int kParameters = Quelor::kParameterCount;
 enum Port {
@@ -29,28 +25,10 @@ enum Port {
 };
 constexpr int kLongestRun = 4096;
 
-// Every URI gets the next number, as a host's map does.
-class UridMap {
-public:
-    LV2_URID operator()(const char* uri) { return Map(this, uri); }
-    LV2_URID_Map feature{this, Map};
-
-private:
-    static LV2_URID Map(LV2_URID_Map_Handle handle, const char* uri) {
-        auto& uris = static_cast<UridMap*>(handle)->uris;
-        auto at = std::find(uris.begin(), uris.end(), uri);
-        if (at == uris.end())
-            at = uris.insert(at, uri);
-        return static_cast<LV2_URID>(at - uris.begin() + 1);
-    }
-    std::vector<std::string> uris;
-};
-
-// The bundle loaded into a lilv world of its own.
 class World {
 public:
     World() : world(lilv_world_new()) {
-        LilvNode* bundle = lilv_new_file_uri(world, nullptr, (LV2TestBundle() + "/").c_str());
+        LilvNode* bundle = lilv_new_file_uri(world, nullptr, Bundle().c_str());
         lilv_world_load_bundle(world, bundle);
         lilv_node_free(bundle);
         LilvNode* uri = lilv_new_uri(world, kUri);
@@ -78,8 +56,9 @@ public:
         options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
         mapFeature = {LV2_URID__map, &map.feature};
         optionsFeature = {LV2_OPTIONS__options, options};
-        features = {&mapFeature, blockLength != 0 ? &optionsFeature : nullptr, nullptr};
-        instance = lilv_plugin_instantiate(w.plugin, rate, features.data());
+        const LV2_Feature* features[] = {&mapFeature, blockLength ? &optionsFeature : nullptr,
+                                         nullptr};
+        instance = lilv_plugin_instantiate(w.plugin, rate, features);
         if (!instance)
             return;
         std::vector<float> defaults(kPortCount);
@@ -88,7 +67,7 @@ public:
         for (auto& channel : audio)
             channel.assign(static_cast<std::size_t>(bufferFrames), 0.0f);
         for (int port = 0; port < kPortCount; ++port)
-            lilv_instance_connect_port(instance, static_cast<uint32_t>(port), Buffer(port));
+            Reconnect(port);
         lilv_instance_activate(instance);
     }
     ~Instance() {
@@ -100,18 +79,14 @@ public:
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
 
-    void* Buffer(int port) {
-        if (port < kParameters)
-            return &controls[static_cast<std::size_t>(port)];
-        if (port < kMeterIn)
-            return audio[static_cast<std::size_t>(port - kInL)].data();
-        return &meters[static_cast<std::size_t>(port - kMeterIn)];
-    }
     void Disconnect(int port) {
         lilv_instance_connect_port(instance, static_cast<uint32_t>(port), nullptr);
     }
     void Reconnect(int port) {
-        lilv_instance_connect_port(instance, static_cast<uint32_t>(port), Buffer(port));
+        void* buffer = port < kInL       ? &controls[static_cast<std::size_t>(port)]
+                       : port < kMeterIn ? audio[static_cast<std::size_t>(port - kInL)].data()
+                                         : &meters[static_cast<std::size_t>(port - kMeterIn)];
+        lilv_instance_connect_port(instance, static_cast<uint32_t>(port), buffer);
     }
 
     LilvInstance* instance = nullptr;
@@ -124,16 +99,5 @@ private:
     LV2_Options_Option options[2];
     LV2_Feature mapFeature;
     LV2_Feature optionsFeature;
-    std::vector<const LV2_Feature*> features;
-};
-
-// Quelor on the base alone, as the reference.
-struct Reference {
-    Reference() { OpenLikeHost(effect, kRate, kLongestRun); }
-    void Set(int index, double real) {
-        effect.ParameterAt(index)->SetLimited(real);
-        effect.ParameterChanged(index);
-    }
-    Quelor effect;
 };
 } // namespace lv2test

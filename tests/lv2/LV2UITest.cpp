@@ -9,10 +9,7 @@
 #include "QuelorEditorFactory.h"
 #include "QuelorPanel.h"
 #include "SharedLibrary.h"
-#include "XvfbServer.h"
-
-// gtest before Xlib, whose None and Bool macros break its headers.
-#include <gtest/gtest.h>
+#include "X11HostWindow.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -21,7 +18,6 @@
 #include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -32,7 +28,7 @@
 #include <vector>
 
 namespace {
-constexpr const char* kUri = "urn:brovane:quelor";
+using lv2test::kUri;
 constexpr int kWidth = kQuelorPanelWidth;
 constexpr int kHeight = kQuelorPanelHeight;
 constexpr uint32_t kMeterPorts = Quelor::kParameterCount + 6; // after the audio ports
@@ -57,16 +53,6 @@ void WriteFunction(LV2UI_Controller controller, uint32_t port, uint32_t size, ui
     ASSERT_EQ(size, sizeof(float));
     ASSERT_EQ(format, 0u);
     static_cast<HostLog*>(controller)->writes.push_back({port, *static_cast<const float*>(buffer)});
-}
-
-void TouchFunction(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed) {
-    static_cast<HostLog*>(handle)->touches.push_back({port, grabbed});
-}
-
-int ResizeFunction(LV2UI_Feature_Handle handle, int width, int height) {
-    static_cast<HostLog*>(handle)->width = width;
-    static_cast<HostLog*>(handle)->height = height;
-    return 0;
 }
 
 // Quelor's panel with the VST 2 editor's values after a second of processing, the
@@ -99,17 +85,11 @@ struct Reference {
     std::vector<uint32_t> pixels;
 };
 
-class LV2UI : public ::testing::Test {
+class LV2UI : public X11HostWindowTest {
 protected:
+    LV2UI() : X11HostWindowTest(0x203040) {}
     void SetUp() override {
-        setenv("DISPLAY", XvfbServer::Name(true).c_str(), 1);
-        dpy = XOpenDisplay(nullptr);
-        ASSERT_NE(dpy, nullptr);
-        hostWindow =
-            XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 640, 480, 0, 0, 0x203040);
-        XMapWindow(dpy, hostWindow);
-        XSync(dpy, False);
-
+        X11HostWindowTest::SetUp();
         ASSERT_TRUE(library.Open(bundle + "QuelorUI.so")) << library.Error();
         const auto entry = library.FunctionNamed<LV2UI_DescriptorFunction>("lv2ui_descriptor");
         ASSERT_NE(entry, nullptr);
@@ -124,8 +104,7 @@ protected:
         if (handle)
             descriptor->cleanup(handle);
         library.Close();
-        if (dpy)
-            XCloseDisplay(dpy);
+        X11HostWindowTest::TearDown();
     }
 
     // Instantiates the panel in the host window with the features a full host offers, or
@@ -135,27 +114,19 @@ protected:
         const LV2_Feature resize{LV2_UI__resize, &resizer};
         const LV2_Feature touch{LV2_UI__touch, &toucher};
         const LV2_Feature idler{LV2_UI__idleInterface, nullptr};
-        const LV2_Options_Option options[] = {
-            {LV2_OPTIONS_INSTANCE, 0, Map(&uris, LV2_UI__scaleFactor), sizeof scale,
-             Map(&uris, LV2_ATOM__Float), &scale},
-            {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
-        const LV2_Feature urid{LV2_URID__map, &mapper};
+        const LV2_Options_Option options[] = {{LV2_OPTIONS_INSTANCE, 0, uris(LV2_UI__scaleFactor),
+                                               sizeof scale, uris(LV2_ATOM__Float), &scale},
+                                              {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        const LV2_Feature urid{LV2_URID__map, &uris.feature};
         const LV2_Feature told{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
         // Without a scale the list ends before the map and the options.
-        const LV2_Feature* full[] = {&parent, &resize, &touch, &idler,
-                                     scale > 0.0f ? &urid : nullptr, &told, nullptr};
+        const LV2_Feature* full[] = {
+            &parent, &resize, &touch, &idler, scale > 0.0f ? &urid : nullptr, &told, nullptr};
         const LV2_Feature* least[] = {&idler, &parent, nullptr};
-        const LV2_Feature* const* features = fullHost ? full : least;
         handle = descriptor->instantiate(descriptor, kUri, bundle.c_str(), WriteFunction, &log,
-                                         &widget, features);
+                                         &widget, fullHost ? full : least);
         ASSERT_NE(handle, nullptr);
         Idle();
-    }
-    static LV2_URID Map(LV2_URID_Map_Handle table, const char* uri) {
-        auto& known = *static_cast<std::vector<std::string>*>(table);
-        if (std::find(known.begin(), known.end(), uri) == known.end())
-            known.emplace_back(uri);
-        return static_cast<LV2_URID>(std::find(known.begin(), known.end(), uri) - known.begin()) + 1;
     }
 
     // The host's user-interface loop: idle about every millisecond for a while.
@@ -182,35 +153,27 @@ protected:
     void PortEvent(uint32_t port, float value) {
         descriptor->port_event(handle, port, sizeof value, 0, &value);
     }
-
-    std::vector<uint32_t> Pixels(int width = kWidth, int height = kHeight) {
-        XImage* image = XGetImage(dpy, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)), 0,
-                                  0, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                  AllPlanes, ZPixmap);
-        std::vector<uint32_t> pixels(static_cast<std::size_t>(width * height));
-        if (!image)
-            return pixels;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                pixels[static_cast<std::size_t>(y * width + x)] =
-                    static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
-        XDestroyImage(image);
-        return pixels;
+    Window Panel() const { return static_cast<Window>(reinterpret_cast<uintptr_t>(widget)); }
+    std::vector<uint32_t> Shown(int width = kWidth, int height = kHeight) const {
+        return Pixels(Panel(), width, height);
     }
 
-    const std::string bundle = LV2TestBundle() + "/";
-    Display* dpy = nullptr;
-    Window hostWindow = 0;
+    const std::string bundle = lv2test::Bundle();
     SharedLibrary library;
     const LV2UI_Descriptor* descriptor = nullptr;
     const LV2UI_Idle_Interface* idle = nullptr;
     LV2UI_Handle handle = nullptr;
     LV2UI_Widget widget = nullptr;
     HostLog log;
-    LV2UI_Resize resizer{&log, ResizeFunction};
-    LV2UI_Touch toucher{&log, TouchFunction};
-    std::vector<std::string> uris;
-    LV2_URID_Map mapper{&uris, Map};
+    LV2UI_Resize resizer{&log, [](LV2UI_Feature_Handle host, int width, int height) {
+                             static_cast<HostLog*>(host)->width = width;
+                             static_cast<HostLog*>(host)->height = height;
+                             return 0;
+                         }};
+    LV2UI_Touch toucher{&log, [](LV2UI_Feature_Handle host, uint32_t port, bool grabbed) {
+                            static_cast<HostLog*>(host)->touches.push_back({port, grabbed});
+                        }};
+    lv2test::UridMap uris;
 };
 
 TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
@@ -222,13 +185,8 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
     XSelectInput(dpy, hostWindow, SubstructureNotifyMask);
     XSync(dpy, False);
     Instantiate();
-    Window root, parent, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(dpy, hostWindow, &root, &parent, &children, &count);
-    ASSERT_EQ(count, 1u);
-    const Window panel = children[0];
-    EXPECT_EQ(panel, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)));
-    XFree(children);
+    const Window panel = Panel();
+    EXPECT_EQ(Children(), std::vector<Window>{panel});
     // A host that sizes its container from the panel's ConfigureNotify, and not from
     // ui:resize, must be told the size.
     bool configured = false;
@@ -245,8 +203,6 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
     EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
     EXPECT_EQ(std::tuple(hints.min_width, hints.min_height, hints.max_width, hints.max_height),
               std::tuple(kWidth, kHeight, kWidth, kHeight));
-    EXPECT_EQ(log.width, kWidth);
-    EXPECT_EQ(log.height, kHeight);
     EXPECT_TRUE(log.writes.empty()) << "showing the panel must not change the plug-in";
 }
 
@@ -254,12 +210,13 @@ TEST_F(LV2UI, EmbedsInTheHostWindowAndAnnouncesItsSize) {
 // ui:resize, keeping its aspect.
 TEST_F(LV2UI, FollowsTheHostsResizesInThePanelsAspect) {
     Instantiate(true, 2.0f);
-    const auto* resizing = static_cast<const LV2UI_Resize*>(descriptor->extension_data(LV2_UI__resize));
+    const auto* resizing =
+        static_cast<const LV2UI_Resize*>(descriptor->extension_data(LV2_UI__resize));
     ASSERT_NE(resizing, nullptr);
     EXPECT_EQ(resizing->ui_resize(handle, 800, 800), 0);
     Idle();
     XWindowAttributes shown{};
-    XGetWindowAttributes(dpy, static_cast<Window>(reinterpret_cast<uintptr_t>(widget)), &shown);
+    XGetWindowAttributes(dpy, Panel(), &shown);
     EXPECT_EQ(std::tuple(shown.width, shown.height), std::tuple(800, 580));
 }
 
@@ -276,7 +233,7 @@ TEST_F(LV2UI, ShowsThePanelAtTheHostsScaleWithTheStripOpenOrClosed) {
             Idle(100);
         }
         EXPECT_EQ(std::tuple(log.width, log.height), std::tuple(shot.Width(), shot.Height()));
-        EXPECT_EQ(Differing(Pixels(shot.Width(), shot.Height()), SnapshotPanel(shot)), 0);
+        EXPECT_EQ(Differing(Shown(shot.Width(), shot.Height()), SnapshotPanel(shot)), 0);
         descriptor->cleanup(handle);
         handle = nullptr;
     }
@@ -290,24 +247,19 @@ TEST_F(LV2UI, ShowsWhatTheVSTEditorShowsForTheSameValues) {
                   static_cast<float>(reference.effect.ParameterAt(i)->Value()));
     MeterReadings m;
     reference.effect.ReadMeters(m);
-    const double reduction = m.values[Quelor::kMeterReduction];
-    PortEvent(kMeterPorts, static_cast<float>(m.values[Quelor::kMeterInput]));
-    PortEvent(kMeterPorts + 1, static_cast<float>(std::min(reduction, 60.0)));
-    PortEvent(kMeterPorts + 2, static_cast<float>(m.values[Quelor::kMeterOutput]));
-    PortEvent(kMeterPorts + 3, static_cast<float>(m.values[Quelor::kMeterBrickwall]));
-    ASSERT_GT(reduction, 1.0) << "the reference must show gain reduction";
+    ASSERT_GT(m.values[Quelor::kMeterReduction], 1.0) << "the reference must show gain reduction";
+    // As the ports carry them: the reduction at most 60 dB.
+    for (uint32_t i = 0; i < Quelor::kMeterCount; ++i)
+        PortEvent(kMeterPorts + i, static_cast<float>(std::min(m.values[i], 60.0)));
     Idle();
-    const std::vector<uint32_t> shown = Pixels();
-    int differing = 0;
-    for (std::size_t i = 0; i < shown.size(); ++i)
-        differing += shown[i] != reference.pixels[i] ? 1 : 0;
-    EXPECT_EQ(differing, 0);
+    const std::vector<uint32_t> shown = Shown();
+    EXPECT_EQ(Differing(shown, reference.pixels), 0);
     // Ports of other kinds and sizes are ignored.
     const double wide = 0.0;
     descriptor->port_event(handle, kMeterPorts + 1, sizeof wide, 0, &wide);
     descriptor->port_event(handle, 9999, sizeof(float), 0, &wide);
     Idle();
-    EXPECT_EQ(Pixels(), shown);
+    EXPECT_EQ(Shown(), shown);
 }
 
 // A quarter of the knob's travel up, from -30 dB (normalized 0.5) to -15 dB, within a
