@@ -3,18 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-CheckerHost* live = nullptr;
-} // namespace
-
-CheckerHost::CheckerHost() {
-    live = this;
-}
-
-CheckerHost::~CheckerHost() {
-    live = nullptr;
-}
-
 std::vector<HostCall> CheckerHost::Calls() const {
     std::lock_guard guard(mutex);
     return calls;

@@ -23,8 +23,8 @@ struct HostCall {
 
 class CheckerHost {
 public:
-    CheckerHost();
-    ~CheckerHost();
+    CheckerHost() { live = this; }
+    ~CheckerHost() { live = nullptr; }
     CheckerHost(const CheckerHost&) = delete;
     CheckerHost& operator=(const CheckerHost&) = delete;
 
@@ -46,6 +46,7 @@ private:
     static intptr_t Dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                              void* ptr, float opt);
 
+    static inline CheckerHost* live = nullptr;
     mutable std::mutex mutex;
     std::vector<HostCall> calls;
 };

@@ -3,10 +3,7 @@
 #include "CheckerHost.h"
 #include "SharedLibrary.h"
 
-#include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 
 // The built Quelor.so, opened once per test process the way a host opens it.
 class PluginModule {
@@ -30,14 +27,17 @@ private:
 class PluginInstance {
 public:
     explicit PluginInstance(PluginModule::Entry entry = PluginModule::Get().PluginMain(),
-                            audioMasterCallback host = CheckerHost::Callback());
-    ~PluginInstance();
+                            audioMasterCallback host = CheckerHost::Callback())
+        : effect(entry(host)) {}
+    ~PluginInstance() { Close(); }
     PluginInstance(const PluginInstance&) = delete;
     PluginInstance& operator=(const PluginInstance&) = delete;
 
     AEffect* Record() const { return effect; }
     intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
-                      float opt = 0.0f) const;
+                      float opt = 0.0f) const {
+        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    }
     // Opens the effect and sets rate and block size as a host does.
     void OpenLikeHost(float sampleRate, intptr_t blockSize) const;
     std::string Text(int32_t opcode, int32_t index = 0) const;
@@ -49,22 +49,4 @@ public:
 
 private:
     AEffect* effect;
-};
-
-// A host's audio thread: processReplacing over four inputs of a constant, block after
-// block, with a pause after each where other threads should get to run, until stopped.
-class AudioThread {
-public:
-    explicit AudioThread(const PluginInstance& plug, int block = 64,
-                         std::chrono::microseconds pause = {});
-    ~AudioThread() { Stop(); }
-    AudioThread(const AudioThread&) = delete;
-    AudioThread& operator=(const AudioThread&) = delete;
-    // Whether every sample written was finite.
-    bool Stop();
-
-private:
-    std::atomic<bool> done{false};
-    std::atomic<bool> finite{true};
-    std::thread thread;
 };

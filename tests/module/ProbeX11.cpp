@@ -15,8 +15,9 @@ template <class Function> Function Real(const char* name) {
 
 void Report(const char* what) {
     LockProbe* probe = LockProbe::Active();
-    if (probe && LockProbe::inEditor)
-        probe->Check(LockProbe::editorPhase, 0, what);
+    if (probe && LockProbe::phase != ProbeSite::HostCall &&
+        LockProbe::phase != ProbeSite::Allocation)
+        probe->Check(LockProbe::phase, 0, what);
 }
 
 } // namespace

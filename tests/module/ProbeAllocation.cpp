@@ -14,10 +14,10 @@ void __libc_free(void* block);
 
 namespace {
 void Report(const char* what) {
-    if (LockProbe::watchedOpcode < 0)
+    if (LockProbe::phase != ProbeSite::Allocation)
         return;
     if (LockProbe* probe = LockProbe::Active())
-        probe->Check(ProbeSite::Allocation, LockProbe::watchedOpcode, what);
+        probe->Check(ProbeSite::Allocation, LockProbe::opcode, what);
 }
 } // namespace
 
@@ -45,7 +45,3 @@ void free(void* block) noexcept {
 }
 
 } // extern "C"
-
-bool AllocationsWatched() {
-    return true;
-}
