@@ -27,35 +27,33 @@ class CLAPGui : public X11HostWindowTest {
 protected:
     // The loop a Linux host runs for an editor, for a while: on_fd for the registered fds
     // that are ready, then on_timer for every timer, at most a period apart.
-    void Pump(const CLAPTestHost& host, const clap_plugin_t* plugin,
-              std::chrono::milliseconds time) {
+    void Pump(const CLAPInstance& q, std::chrono::milliseconds time) {
         XSync(dpy, False);
         const auto* timer = static_cast<const clap_plugin_timer_support_t*>(
-            plugin->get_extension(plugin, CLAP_EXT_TIMER_SUPPORT));
+            q.plugin->get_extension(q.plugin, CLAP_EXT_TIMER_SUPPORT));
         const auto* fd = static_cast<const clap_plugin_posix_fd_support_t*>(
-            plugin->get_extension(plugin, CLAP_EXT_POSIX_FD_SUPPORT));
+            q.plugin->get_extension(q.plugin, CLAP_EXT_POSIX_FD_SUPPORT));
         for (const auto end = std::chrono::steady_clock::now() + time;
              std::chrono::steady_clock::now() < end;) {
             std::vector<pollfd> polled;
-            for (const CLAPHostFd& entry : host.Fds())
-                polled.push_back({entry.fd, POLLIN, 0});
+            for (const int entry : q.host.Fds())
+                polled.push_back({entry, POLLIN, 0});
             int period = 50;
-            for (const CLAPHostTimer& entry : host.Timers())
+            for (const CLAPHostTimer& entry : q.host.Timers())
                 period = std::min(period, static_cast<int>(entry.periodMs));
             if (poll(polled.data(), polled.size(), period) > 0)
                 for (const pollfd& entry : polled)
                     if (entry.revents)
-                        fd->on_fd(plugin, entry.fd, CLAP_POSIX_FD_READ);
-            for (const CLAPHostTimer& entry : host.Timers())
-                timer->on_timer(plugin, entry.id);
+                        fd->on_fd(q.plugin, entry.fd, CLAP_POSIX_FD_READ);
+            for (const CLAPHostTimer& entry : q.host.Timers())
+                timer->on_timer(q.plugin, entry.id);
         }
     }
 };
 } // namespace
 
 TEST_F(CLAPGui, EmbedsBeforeActivationOnTheHostsTimerAndFd) {
-    CLAPTestHost host;
-    CLAPInstance q(host);
+    CLAPInstance q;
     const clap_plugin_gui_t& gui = *q.gui;
     EXPECT_TRUE(gui.is_api_supported(q.plugin, "x11", false));
     EXPECT_FALSE(gui.is_api_supported(q.plugin, "x11", true));
@@ -85,34 +83,34 @@ TEST_F(CLAPGui, EmbedsBeforeActivationOnTheHostsTimerAndFd) {
         ASSERT_TRUE(gui.get_size(q.plugin, &width, &height));
         EXPECT_EQ(width * 10000 + height, size) << scale;
     }
-    EXPECT_TRUE(host.Timers().empty());
+    EXPECT_TRUE(q.host.Timers().empty());
 
     // Made, reparented and mapped in set_parent: some hosts never call show.
     clap_window_t parent{"x11", {}};
     parent.x11 = hostWindow;
     ASSERT_TRUE(gui.set_parent(q.plugin, &parent));
-    ASSERT_EQ(host.Timers().size(), 1u);
-    EXPECT_GE(host.Timers()[0].periodMs, 16u);
-    EXPECT_LE(host.Timers()[0].periodMs, 33u);
-    ASSERT_EQ(host.Fds().size(), 1u);
+    ASSERT_EQ(q.host.Timers().size(), 1u);
+    EXPECT_GE(q.host.Timers()[0].periodMs, 16u);
+    EXPECT_LE(q.host.Timers()[0].periodMs, 33u);
+    ASSERT_EQ(q.host.Fds().size(), 1u);
     ASSERT_EQ(Children().size(), 1u);
     XWindowAttributes attributes{};
     XGetWindowAttributes(dpy, Children()[0], &attributes);
     EXPECT_EQ(attributes.map_state, IsViewable);
     EXPECT_TRUE(gui.show(q.plugin) && gui.show(q.plugin));
 
-    Pump(host, q.plugin, 100ms);
-    const std::size_t flushes = host.Calls("params.request_flush").size();
+    Pump(q, 100ms);
+    const std::size_t flushes = q.host.Calls("params.request_flush").size();
     XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY, CurrentTime);
     XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
-    Pump(host, q.plugin, 40ms);
+    Pump(q, 40ms);
     XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), kThresholdX, kThresholdY + 48, CurrentTime);
-    Pump(host, q.plugin, 40ms);
+    Pump(q, 40ms);
     XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
-    Pump(host, q.plugin, 60ms);
+    Pump(q, 60ms);
     // The editor's value at once; the host asked for a flush, and hears the gesture in it.
     EXPECT_NE(q.Value(Quelor::kThreshold), 0.0);
-    EXPECT_GE(host.Calls("params.request_flush").size(), flushes + 3);
+    EXPECT_GE(q.host.Calls("params.request_flush").size(), flushes + 3);
     CLAPOutputEvents out;
     q.params->flush(q.plugin, nullptr, out.List());
     const std::vector<uint16_t> types = out.Types();
@@ -127,8 +125,8 @@ TEST_F(CLAPGui, EmbedsBeforeActivationOnTheHostsTimerAndFd) {
         EXPECT_EQ(out.Header(i).time, 0u);
 
     gui.destroy(q.plugin);
-    EXPECT_TRUE(host.Timers().empty());
-    EXPECT_TRUE(host.Fds().empty());
+    EXPECT_TRUE(q.host.Timers().empty());
+    EXPECT_TRUE(q.host.Fds().empty());
     XSync(dpy, False);
     EXPECT_TRUE(Children().empty());
 }
@@ -139,17 +137,16 @@ TEST_F(CLAPGui, ShowsThePanelAtTheHostsScaleWithTheStripOpenOrClosed) {
     XResizeWindow(dpy, hostWindow, 1020, 1020);
     for (const PanelShot& shot : kPanelShots) {
         SCOPED_TRACE(shot);
-        CLAPTestHost host;
-        CLAPInstance q(host);
+        CLAPInstance q;
         ASSERT_TRUE(q.gui->create(q.plugin, "x11", false));
         EXPECT_TRUE(q.gui->set_scale(q.plugin, shot.scale));
         clap_window_t parent{"x11", {}};
         parent.x11 = hostWindow;
         ASSERT_TRUE(q.gui->set_parent(q.plugin, &parent));
-        Pump(host, q.plugin, 60ms);
+        Pump(q, 60ms);
         if (shot.strip) {
             shot.ClickButton(dpy);
-            Pump(host, q.plugin, 60ms);
+            Pump(q, 60ms);
         }
         uint32_t width = 0, height = 0;
         ASSERT_TRUE(q.gui->get_size(q.plugin, &width, &height));
@@ -165,8 +162,7 @@ TEST_F(CLAPGui, ShowsThePanelAtTheHostsScaleWithTheStripOpenOrClosed) {
 TEST_F(CLAPGui, NoEditorWithoutTheHostsTimer) {
     CLAPHostExtensions extensions;
     extensions.timerSupport = false;
-    CLAPTestHost host(extensions);
-    CLAPInstance q(host);
+    CLAPInstance q(extensions);
     EXPECT_FALSE(q.gui->is_api_supported(q.plugin, "x11", false));
     EXPECT_FALSE(q.gui->create(q.plugin, "x11", false));
 }

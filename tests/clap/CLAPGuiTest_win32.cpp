@@ -23,8 +23,7 @@ TEST(CLAPGuiWin32, EmbedsInTheHostsWindowWithoutTheHostsTimer) {
     HWND hostWindow = CreateWindowExA(0, "STATIC", "CLAP host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
                                       0, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hostWindow, nullptr);
-    CLAPTestHost host;
-    CLAPInstance q(host);
+    CLAPInstance q;
     EXPECT_TRUE(q.gui->is_api_supported(q.plugin, "win32", false));
     EXPECT_FALSE(q.gui->is_api_supported(q.plugin, "x11", false));
     ASSERT_TRUE(q.gui->create(q.plugin, "win32", false));
@@ -39,7 +38,7 @@ TEST(CLAPGuiWin32, EmbedsInTheHostsWindowWithoutTheHostsTimer) {
     HWND editor = GetWindow(hostWindow, GW_CHILD);
     ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(IsWindowVisible(editor));
-    EXPECT_TRUE(host.Timers().empty());
+    EXPECT_TRUE(q.host.Timers().empty());
     q.gui->destroy(q.plugin);
     PumpMessages(2);
     EXPECT_EQ(GetWindow(hostWindow, GW_CHILD), nullptr);

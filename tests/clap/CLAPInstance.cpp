@@ -37,10 +37,9 @@ template <class T> const T* Extension(const clap_plugin_t* plugin, const char* i
 }
 } // namespace
 
-CLAPInstance::CLAPInstance(CLAPTestHost& testHost)
-    : plugin(QuelorCLAPFactory().create_plugin(&QuelorCLAPFactory(), testHost.Host(),
-                                               "com.brovane.quelor")),
-      host(testHost) {
+CLAPInstance::CLAPInstance(CLAPHostExtensions extensions)
+    : host(extensions), plugin(QuelorCLAPFactory().create_plugin(&QuelorCLAPFactory(), host.Host(),
+                                                                 "com.brovane.quelor")) {
     if (!plugin || !plugin->init(plugin))
         std::abort();
     params = Extension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);

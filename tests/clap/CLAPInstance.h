@@ -11,15 +11,16 @@
 const clap_plugin_entry_t& QuelorCLAPEntry();
 const clap_plugin_factory_t& QuelorCLAPFactory();
 
-// One Quelor made through the module's factory for a test host and initialised; destroyed
-// (stopped first where needed) with this object, on the thread that destroys it.
+// One Quelor made through the module's factory for a test host of its own and initialised;
+// destroyed (stopped first where needed) with this object, on the thread that destroys it.
 class CLAPInstance {
 public:
-    explicit CLAPInstance(CLAPTestHost& host);
+    explicit CLAPInstance(CLAPHostExtensions extensions = {});
     ~CLAPInstance();
     CLAPInstance(const CLAPInstance&) = delete;
     CLAPInstance& operator=(const CLAPInstance&) = delete;
 
+    CLAPTestHost host;
     const clap_plugin_t* plugin;
     const clap_plugin_params_t* params;
     const clap_plugin_state_t* state;
@@ -53,7 +54,6 @@ public:
     std::vector<uint8_t> Save() const;
 
 private:
-    CLAPTestHost& host;
     bool active = false;
     bool processing = false;
 };

@@ -40,9 +40,7 @@ public:
     Sample* Channel(uint32_t port, uint32_t channel) const { return channels.at(port).at(channel); }
 
     bool GuardsIntact() const {
-        const auto guard = [](Sample s) {
-            return std::bit_cast<Bits>(s) == std::bit_cast<Bits>(Guard());
-        };
+        const auto guard = [](Sample s) { return std::bit_cast<Bits>(s) == kGuardBits; };
         return std::all_of(storage.begin(), storage.end(), [&](const std::vector<Sample>& samples) {
             return std::all_of(samples.begin(), samples.begin() + kGuard, guard) &&
                    std::all_of(samples.end() - kGuard, samples.end(), guard);
@@ -61,12 +59,9 @@ private:
     static constexpr uint32_t kGuard = 8;
     using Bits = std::conditional_t<sizeof(Sample) == 8, uint64_t, uint32_t>;
     // Quiet NaNs with a payload of their own; compared bit for bit.
-    static Sample Guard() {
-        if constexpr (sizeof(Sample) == 8)
-            return std::bit_cast<Sample>(uint64_t{0x7FFCA5A5A5A5A5A5u});
-        else
-            return std::bit_cast<Sample>(uint32_t{0x7FE5A5A5u});
-    }
+    static constexpr Bits kGuardBits =
+        static_cast<Bits>(sizeof(Sample) == 8 ? 0x7FFCA5A5A5A5A5A5u : 0x7FE5A5A5u);
+    static Sample Guard() { return std::bit_cast<Sample>(kGuardBits); }
     void Point(uint32_t port) {
         clap_audio_buffer_t& buffer = buffers[port];
         buffer = {nullptr, nullptr, static_cast<uint32_t>(channels[port].size()), 0, 0};

@@ -16,24 +16,9 @@ inline clap_event_header_t CLAPEventHeader(uint16_t type, uint32_t time, uint32_
     return {size, time, CLAP_CORE_EVENT_SPACE_ID, type, 0};
 }
 inline clap_event_param_value_t CLAPParamValue(uint32_t time, clap_id id, double value) {
-    return {CLAPEventHeader(CLAP_EVENT_PARAM_VALUE, time, sizeof(clap_event_param_value_t)),
-            id,
-            nullptr,
-            -1,
-            -1,
-            -1,
-            -1,
-            value};
-}
-inline clap_event_param_mod_t CLAPParamMod(uint32_t time, clap_id id, double amount) {
-    return {CLAPEventHeader(CLAP_EVENT_PARAM_MOD, time, sizeof(clap_event_param_mod_t)),
-            id,
-            nullptr,
-            -1,
-            -1,
-            -1,
-            -1,
-            amount};
+    const clap_event_header_t header =
+        CLAPEventHeader(CLAP_EVENT_PARAM_VALUE, time, sizeof(clap_event_param_value_t));
+    return {header, id, nullptr, -1, -1, -1, -1, value};
 }
 
 // An input event list made from the events the test adds, in that order (the test keeps

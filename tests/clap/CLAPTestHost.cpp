@@ -33,30 +33,27 @@ struct CLAPTestHost::Callbacks {
         std::lock_guard guard(self.mutex);
         return std::erase_if(self.timers, [id](const auto& timer) { return timer.id == id; }) > 0;
     }
-    static bool QUELOR_CLAP_CALL RegisterFd(const clap_host_t* h, int fd,
-                                            clap_posix_fd_flags_t flags) {
+    // The flags are not kept: the editor test waits for reading alone.
+    static bool QUELOR_CLAP_CALL RegisterFd(const clap_host_t* h, int fd, clap_posix_fd_flags_t) {
         CLAPTestHost& self = Called(h, "posix_fd_support.register_fd");
         std::lock_guard guard(self.mutex);
-        const bool taken = fd >= 0 && std::none_of(self.fds.begin(), self.fds.end(),
-                                                   [fd](const auto& f) { return f.fd == fd; });
+        const bool taken = fd >= 0 && !Registered(self, fd);
         if (taken)
-            self.fds.push_back({fd, flags});
+            self.fds.push_back(fd);
         return taken;
     }
-    static bool QUELOR_CLAP_CALL ModifyFd(const clap_host_t* h, int fd,
-                                          clap_posix_fd_flags_t flags) {
+    static bool QUELOR_CLAP_CALL ModifyFd(const clap_host_t* h, int fd, clap_posix_fd_flags_t) {
         CLAPTestHost& self = Called(h, "posix_fd_support.modify_fd");
         std::lock_guard guard(self.mutex);
-        const auto at = std::find_if(self.fds.begin(), self.fds.end(),
-                                     [fd](const auto& f) { return f.fd == fd; });
-        if (at != self.fds.end())
-            at->flags = flags;
-        return at != self.fds.end();
+        return Registered(self, fd);
     }
     static bool QUELOR_CLAP_CALL UnregisterFd(const clap_host_t* h, int fd) {
         CLAPTestHost& self = Called(h, "posix_fd_support.unregister_fd");
         std::lock_guard guard(self.mutex);
-        return std::erase_if(self.fds, [fd](const auto& f) { return f.fd == fd; }) > 0;
+        return std::erase(self.fds, fd) > 0;
+    }
+    static bool Registered(const CLAPTestHost& self, int fd) {
+        return std::find(self.fds.begin(), self.fds.end(), fd) != self.fds.end();
     }
 
     static constexpr clap_host_thread_check_t threadCheck = {
@@ -137,7 +134,7 @@ std::vector<CLAPHostTimer> CLAPTestHost::Timers() const {
     return timers;
 }
 
-std::vector<CLAPHostFd> CLAPTestHost::Fds() const {
+std::vector<int> CLAPTestHost::Fds() const {
     std::lock_guard guard(mutex);
     return fds;
 }

@@ -32,11 +32,6 @@ struct CLAPHostTimer {
     uint32_t periodMs;
 };
 
-struct CLAPHostFd {
-    int fd;
-    clap_posix_fd_flags_t flags;
-};
-
 // A CLAP host for the tests. It logs every call the plug-in makes into it, with the
 // part the calling thread plays, and keeps the timers and fds the plug-in registers
 // (the editor test runs them on Linux). All its entries may be called from any thread.
@@ -48,8 +43,7 @@ public:
     const clap_host_t* Host() const { return &host; }
 
     // The main thread is the constructing thread until the test says otherwise; no thread
-    // is the audio thread until then. A thread may hold both parts. An ended thread's id
-    // may be given to a new thread: assign threads that live.
+    // is the audio thread until then. A thread may hold both parts.
     void SetMainThread(std::thread::id id) { mainThread.store(id); }
     void SetAudioThread(std::thread::id id) { audioThread.store(id); }
 
@@ -59,7 +53,7 @@ public:
     bool TakeCallbackRequest() { return callbackRequested.exchange(false); }
 
     std::vector<CLAPHostTimer> Timers() const;
-    std::vector<CLAPHostFd> Fds() const;
+    std::vector<int> Fds() const;
 
 private:
     struct Callbacks;
@@ -76,7 +70,7 @@ private:
     mutable std::mutex mutex;
     std::vector<CLAPHostCall> calls;
     std::vector<CLAPHostTimer> timers;
-    std::vector<CLAPHostFd> fds;
+    std::vector<int> fds;
     // From 0, as some hosts do: only CLAP_INVALID_ID means "no timer".
     clap_id nextTimerId = 0;
 };

@@ -5,9 +5,11 @@
 // as that format's hosts do. The cases hold every format to the effect driven alone.
 #include "IEffectBase.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -49,6 +51,35 @@ struct Block {
     std::vector<Change> changes;
     bool wide = false;
 };
+
+// A block's channels in the format's own samples, copied from the block's, outputs too,
+// so that one left unwritten shows; a null channel stays null. CopyOut widens the outputs
+// back into the block's.
+template <class Sample> struct Staged {
+    explicit Staged(const Block& b) : n(static_cast<std::size_t>(std::max(b.frames, 0))) {
+        for (std::size_t ch = 0; ch < 6; ++ch)
+            if (const double* from = ch < 4 ? b.in[ch] : b.out[ch - 4]) {
+                storage[ch].assign(from, from + n);
+                (ch < 4 ? in[ch] : out[ch - 4]) = storage[ch].data();
+            }
+    }
+    void CopyOut(const Block& b) const {
+        for (std::size_t ch = 0; ch < 2; ++ch)
+            if (b.out[ch])
+                std::copy_n(out[ch], n, b.out[ch]);
+    }
+
+    std::size_t n;
+    std::array<std::vector<Sample>, 6> storage;
+    std::array<Sample*, 4> in{};
+    std::array<Sample*, 2> out{};
+};
+
+// A host's largest block in the format's integer, held to its range.
+template <class Int> Int Saturated(int64_t frames) {
+    return static_cast<Int>(std::clamp<int64_t>(frames, std::numeric_limits<Int>::min(),
+                                                std::numeric_limits<Int>::max()));
+}
 
 // A value as the format hands it to the effect: normalized (VST 2 in float), or in the
 // parameter's real units (CLAP, LV2 in float).

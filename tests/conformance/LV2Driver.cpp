@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 using namespace lv2test;
@@ -28,11 +27,8 @@ public:
         if (keep)
             controls = instance->controls;
         instance.reset();
-        instance = std::make_unique<Instance>(
-            world, map, rate,
-            static_cast<int32_t>(std::clamp<int64_t>(maxBlock, std::numeric_limits<int32_t>::min(),
-                                                     std::numeric_limits<int32_t>::max())),
-            kLongestBlock);
+        instance = std::make_unique<Instance>(world, map, rate, Saturated<int32_t>(maxBlock),
+                                              kLongestBlock);
         if (!instance->instance)
             return false;
         if (keep)

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -81,22 +80,11 @@ public:
 
 private:
     template <class Sample, class Call> void Run(const Block& b, Call call) {
-        const auto n = static_cast<std::size_t>(std::max(b.frames, 0));
-        std::vector<std::vector<Sample>> in(4, std::vector<Sample>(n)), out(2, std::vector<Sample>(n));
+        Staged<Sample> s(b);
         // Exactly as many pointers as channels announced, so that a read past them shows.
-        std::vector<Sample*> ins, outs;
-        for (int ch = 0; ch < inputs; ++ch) {
-            const double* from = b.in[static_cast<std::size_t>(ch)];
-            if (from)
-                std::copy_n(from, n, in[static_cast<std::size_t>(ch)].begin());
-            ins.push_back(from ? in[static_cast<std::size_t>(ch)].data() : nullptr);
-        }
-        for (std::size_t ch = 0; ch < 2; ++ch)
-            outs.push_back(b.out[ch] ? out[ch].data() : nullptr);
-        call(ins.data(), outs.data(), static_cast<int32_t>(b.frames));
-        for (std::size_t ch = 0; ch < 2; ++ch)
-            if (b.out[ch])
-                std::copy(out[ch].begin(), out[ch].end(), b.out[ch]);
+        std::vector<Sample*> ins(s.in.begin(), s.in.begin() + inputs);
+        call(ins.data(), s.out.data(), static_cast<int32_t>(b.frames));
+        s.CopyOut(b);
     }
 
     CheckerHost host;

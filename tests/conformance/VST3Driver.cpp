@@ -4,17 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <limits>
-
 using namespace vst3;
 
 namespace {
-
-const VST3Module& Module() {
-    static const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
-    return module;
-}
 
 class VST3Instance final : public FormatInstance {
 public:
@@ -40,11 +32,7 @@ public:
     }
 
     bool Prepare(double rate, int64_t maxBlock, bool wide) override {
-        setup = {
-            kRealtime, wide ? kSample64 : kSample32,
-            static_cast<int32_t>(std::clamp<int64_t>(maxBlock, std::numeric_limits<int32_t>::min(),
-                                                     std::numeric_limits<int32_t>::max())),
-            rate};
+        setup = {kRealtime, wide ? kSample64 : kSample32, Saturated<int32_t>(maxBlock), rate};
         return plug.Start(setup);
     }
 
@@ -90,30 +78,17 @@ public:
 
 private:
     template <class Sample> tresult Run(const Block& b, HostParameterChanges& queues) {
-        const auto n = static_cast<std::size_t>(std::max(b.frames, 0));
-        std::vector<std::vector<Sample>> in(4, std::vector<Sample>(n)),
-            out(2, std::vector<Sample>(n));
-        std::vector<std::vector<Sample*>> buses(routing.side > 0 ? 2 : 1);
-        for (std::size_t ch = 0; ch < 4; ++ch) {
-            const std::size_t bus = ch / 2;
-            if (static_cast<int>(ch % 2) >= (bus == 0 ? routing.main : routing.side))
-                continue;
-            if (b.in[ch])
-                std::copy_n(b.in[ch], n, in[ch].begin());
-            buses[bus].push_back(b.in[ch] ? in[ch].data() : nullptr);
-        }
-        std::vector<Sample*> outs;
-        for (std::size_t ch = 0; ch < 2; ++ch)
-            outs.push_back(b.out[ch] ? out[ch].data() : nullptr);
-        const tresult answer = plug.Process<Sample>(buses, outs, b.frames, &queues);
-        for (std::size_t ch = 0; ch < 2; ++ch)
-            if (b.out[ch])
-                std::copy(out[ch].begin(), out[ch].end(), b.out[ch]);
+        Staged<Sample> s(b);
+        std::vector<std::vector<Sample*>> buses(1, {s.in.begin(), s.in.begin() + routing.main});
+        if (routing.side > 0)
+            buses.emplace_back(s.in.begin() + 2, s.in.begin() + 2 + routing.side);
+        const tresult answer =
+            plug.Process<Sample>(buses, {s.out.begin(), s.out.end()}, b.frames, &queues);
+        s.CopyOut(b);
         return answer;
     }
 
-    HostApplication application;
-    VST3PluginHost plug{Module(), application};
+    VST3PluginHost plug{ModuleUnderTest()};
     Routing routing;
     ProcessSetup setup{};
 };

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-// One call the plug-in made into the component handler.
 struct HandlerCall {
     enum Kind { BeginEdit, PerformEdit, EndEdit, RestartComponent };
 

@@ -12,15 +12,11 @@
 // block or out of order, values outside 0..1 or not numbers at all.
 class HostParamValueQueue final : public HostObject<vst3::IParamValueQueue> {
 public:
-    explicit HostParamValueQueue(vst3::ParamID parameter);
+    explicit HostParamValueQueue(vst3::ParamID parameter)
+        : HostObject("parameter value queue"), id(parameter) {}
 
     void Add(int32_t sampleOffset, vst3::ParamValue value) {
         points.push_back({sampleOffset, value});
-    }
-    // For reuse in a later block.
-    void Reset(vst3::ParamID newId) {
-        id = newId;
-        points.clear();
     }
 
     vst3::ParamID PLUGIN_API getParameterId() override { return id; }
@@ -46,18 +42,21 @@ private:
 // checks catch.
 class HostParameterChanges final : public HostObject<vst3::IParameterChanges> {
 public:
-    HostParameterChanges() : HostObject("parameter changes") { queues.reserve(32); }
+    HostParameterChanges() : HostObject("parameter changes") {}
 
     // The queue of this parameter, added after the others when the block has none yet.
     HostParamValueQueue& Queue(vst3::ParamID id);
     // Another queue even when one for the id exists: two queues for one parameter.
-    HostParamValueQueue& AddQueue(vst3::ParamID id);
-    // Empty again for the next block; the queue objects are kept for reuse.
-    void Clear() { used = 0; }
+    HostParamValueQueue& AddQueue(vst3::ParamID id) {
+        return *queues.emplace_back(std::make_unique<HostParamValueQueue>(id));
+    }
+    // Empty again for the next block.
+    void Clear() { queues.clear(); }
 
-    int32_t PLUGIN_API getParameterCount() override { return used; }
+    int32_t PLUGIN_API getParameterCount() override { return static_cast<int32_t>(queues.size()); }
     vst3::IParamValueQueue* PLUGIN_API getParameterData(int32_t index) override {
-        return index >= 0 && index < used ? queues[static_cast<size_t>(index)].get() : nullptr;
+        return index >= 0 && index < getParameterCount() ? queues[static_cast<size_t>(index)].get()
+                                                         : nullptr;
     }
     vst3::IParamValueQueue* PLUGIN_API addParameterData(const vst3::ParamID*, int32_t*) override {
         return nullptr;
@@ -65,5 +64,4 @@ public:
 
 private:
     std::vector<std::unique_ptr<HostParamValueQueue>> queues;
-    int32_t used = 0;
 };

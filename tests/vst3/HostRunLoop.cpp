@@ -9,18 +9,23 @@ using namespace vst3;
 using namespace vst3::Linux;
 
 namespace {
+using std::chrono::milliseconds;
 // Longer intervals are as good as never here, and cannot overflow the clock.
-constexpr std::chrono::milliseconds kLongestInterval = std::chrono::hours(24);
+constexpr milliseconds kLongestInterval = std::chrono::hours(24);
 
-// Drops the entries of `handler`, and their references; false when there were none.
-template <class Entry, class Handler> bool Remove(std::vector<Entry>& entries, Handler* handler) {
-    const auto from = std::remove_if(entries.begin(), entries.end(),
-                                     [&](const Entry& e) { return e.handler == handler; });
-    const bool found = from != entries.end();
-    for (auto at = from; at != entries.end(); ++at)
-        at->handler->release();
-    entries.erase(from, entries.end());
-    return found;
+template <class Entry, class Handler> bool Holds(const std::vector<Entry>& entries, Handler* h) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [h](const Entry& e) { return e.handler == h; });
+}
+
+// Drops the entries of `handler`, with their references; kResultFalse when there were none.
+template <class Entry, class Handler> tresult Unregister(std::vector<Entry>& entries, Handler* h) {
+    if (!h)
+        return kInvalidArgument;
+    const auto removed = std::erase_if(entries, [h](const Entry& e) { return e.handler == h; });
+    for (auto i = removed; i > 0; --i)
+        h->release();
+    return removed > 0 ? kResultOk : kResultFalse;
 }
 } // namespace
 
@@ -50,17 +55,14 @@ tresult PLUGIN_API HostRunLoop::registerEventHandler(IEventHandler* handler, Fil
 
 tresult PLUGIN_API HostRunLoop::unregisterEventHandler(IEventHandler* handler) {
     CheckThread("unregisterEventHandler");
-    if (!handler)
-        return kInvalidArgument;
-    return Remove(watches, handler) ? kResultOk : kResultFalse;
+    return Unregister(watches, handler);
 }
 
-tresult PLUGIN_API HostRunLoop::registerTimer(ITimerHandler* handler, TimerInterval milliseconds) {
+tresult PLUGIN_API HostRunLoop::registerTimer(ITimerHandler* handler, TimerInterval period) {
     CheckThread("registerTimer");
     if (!handler)
         return kInvalidArgument;
-    const std::chrono::milliseconds interval(
-        std::min<TimerInterval>(milliseconds, kLongestInterval.count()));
+    const milliseconds interval(std::min<TimerInterval>(period, kLongestInterval.count()));
     handler->addRef();
     timers.push_back({handler, interval, Clock::now() + interval});
     return kResultOk;
@@ -68,35 +70,30 @@ tresult PLUGIN_API HostRunLoop::registerTimer(ITimerHandler* handler, TimerInter
 
 tresult PLUGIN_API HostRunLoop::unregisterTimer(ITimerHandler* handler) {
     CheckThread("unregisterTimer");
-    if (!handler)
-        return kInvalidArgument;
-    return Remove(timers, handler) ? kResultOk : kResultFalse;
+    return Unregister(timers, handler);
 }
 
-void HostRunLoop::Pump(std::chrono::milliseconds wait) {
+void HostRunLoop::Pump(milliseconds wait) {
     CheckThread("Pump");
-    Clock::time_point now = Clock::now();
-    auto timeout = std::max(wait, std::chrono::milliseconds(0));
+    auto timeout = std::max(wait, milliseconds(0));
     for (const Timer& timer : timers)
-        timeout = std::clamp(std::chrono::ceil<std::chrono::milliseconds>(timer.due - now),
-                             std::chrono::milliseconds(0), timeout);
+        timeout = std::clamp(std::chrono::ceil<milliseconds>(timer.due - Clock::now()),
+                             milliseconds(0), timeout);
     std::vector<pollfd> polled;
     for (const Watch& watch : watches)
         polled.push_back({watch.fd, POLLIN, 0});
     // An interrupted wait counts as one in which nothing happened; a closed or invalid
     // descriptor is left out rather than reported for ever.
-    const bool any = poll(polled.data(), polled.size(), static_cast<int>(timeout.count())) > 0;
+    if (poll(polled.data(), polled.size(), static_cast<int>(timeout.count())) <= 0)
+        polled.clear();
     // A callback may unregister any handler of this round, which is then skipped: looked
     // up by address, never called through a pointer the loop no longer holds.
-    std::vector<Watch> ready;
-    for (std::size_t i = 0; any && i < polled.size(); ++i)
-        if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) && !(polled[i].revents & POLLNVAL))
-            ready.push_back(watches[i]);
-    for (const Watch& watch : ready)
-        if (std::any_of(watches.begin(), watches.end(),
-                        [&](const Watch& w) { return w.handler == watch.handler; }))
-            watch.handler->onFDIsSet(watch.fd);
-    now = Clock::now();
+    const std::vector<Watch> round = watches;
+    for (std::size_t i = 0; i < polled.size(); ++i)
+        if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) && !(polled[i].revents & POLLNVAL) &&
+            Holds(watches, round[i].handler))
+            round[i].handler->onFDIsSet(round[i].fd);
+    const Clock::time_point now = Clock::now();
     std::vector<ITimerHandler*> due;
     for (Timer& timer : timers)
         if (timer.due <= now) {
@@ -104,7 +101,6 @@ void HostRunLoop::Pump(std::chrono::milliseconds wait) {
             due.push_back(timer.handler);
         }
     for (ITimerHandler* handler : due)
-        if (std::any_of(timers.begin(), timers.end(),
-                        [&](const Timer& t) { return t.handler == handler; }))
+        if (Holds(timers, handler))
             handler->onTimer();
 }

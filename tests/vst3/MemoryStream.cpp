@@ -30,28 +30,25 @@ tresult PLUGIN_API MemoryStream::write(void* buffer, int32_t numBytes, int32_t* 
         *numBytesWritten = 0;
     if (numBytes < 0 || (!buffer && numBytes > 0))
         return kInvalidArgument;
-    const int64_t end = position + numBytes;
-    if (end > kMaxSize)
+    if (position + numBytes > kMaxSize)
         return kResultFalse;
     // A write after a seek past the end fills the gap with zeros.
-    if (end > static_cast<int64_t>(bytes.size()))
-        bytes.resize(static_cast<size_t>(end));
+    bytes.resize(std::max(bytes.size(), static_cast<size_t>(position + numBytes)));
     if (numBytes > 0)
         std::memcpy(bytes.data() + position, buffer, static_cast<size_t>(numBytes));
-    position = end;
+    position += numBytes;
     if (numBytesWritten)
         *numBytesWritten = numBytes;
     return kResultOk;
 }
 
 tresult PLUGIN_API MemoryStream::seek(int64_t pos, int32_t mode, int64_t* result) {
-    if (mode != kIBSeekSet && mode != kIBSeekCur && mode != kIBSeekEnd)
-        return kInvalidArgument;
-    const int64_t base = mode == kIBSeekSet   ? 0
-                         : mode == kIBSeekCur ? position
-                                              : static_cast<int64_t>(bytes.size());
+    const int64_t base = mode == kIBSeekCur   ? position
+                         : mode == kIBSeekEnd ? static_cast<int64_t>(bytes.size())
+                                              : 0;
     // Bounded before adding, so that no offset a plug-in passes can overflow.
-    if (pos < -kMaxSize || pos > kMaxSize || base + pos < 0 || base + pos > kMaxSize)
+    if (mode < kIBSeekSet || mode > kIBSeekEnd || pos < -kMaxSize || pos > kMaxSize ||
+        base + pos < 0 || base + pos > kMaxSize)
         return kInvalidArgument;
     position = base + pos;
     if (result)

@@ -14,20 +14,17 @@ namespace {
 // The first 16 bytes of the SHA-256 of "com.brovane.quelor.vst3", as hosts list it.
 constexpr char kClassId[] = "1CBD9ED25B0FAA5B8D753C44064D4A05";
 
-// Linux lays the four words out big-endian: the bytes are the hash's own.
-TEST(VST3LinuxPlugin, TheClassIdIsTheHashOfItsText) {
+// Linux lays the four words out big-endian: the factory's bytes are the hash's own, and
+// moduleinfo.json lists them with the class's texts.
+TEST(VST3LinuxPlugin, TheClassIdIsTheHashOfItsTextAndModuleInfoListsTheClass) {
     const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
     const std::vector<char> id = ClassIdBytes(module);
     EXPECT_EQ(Hex(id.data(), id.size()), kClassId);
-}
-
-TEST(VST3LinuxPlugin, ModuleInfoListsTheFactorysClass) {
     std::ifstream file(BundleUnderTest(QUELOR_VST3_BUNDLE) + "/Contents/Resources/moduleinfo.json");
     ASSERT_TRUE(file) << "no moduleinfo.json";
     std::stringstream text;
     text << file.rdbuf();
     const std::string json = text.str();
-    const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
     PClassInfo2 info{};
     Ref<IPluginFactory2> factory;
     ASSERT_EQ(module.Factory()->queryInterface(IPluginFactory2::kIid.data(), factory.Put()),
@@ -51,16 +48,15 @@ TEST(VST3LinuxPlugin, ModuleInfoListsTheFactorysClass) {
 TEST(VST3LinuxPlugin, WorksWithoutEntryCallsAndCountsThem) {
     const VST3Module skipped(BundleUnderTest(QUELOR_VST3_BUNDLE), VST3Module::Entry::Skip);
     ASSERT_NE(skipped.Factory(), nullptr) << skipped.Error();
-    HostApplication application;
     {
-        VST3PluginHost plug(skipped, application);
+        VST3PluginHost plug(skipped);
         EXPECT_EQ(plug.Controller()->getParameterCount(), 12);
     }
     using Exit = bool (*)();
     const auto moduleExit = reinterpret_cast<Exit>(skipped.Symbol("ModuleExit"));
     ASSERT_NE(moduleExit, nullptr);
-    // Module() in the other suite may hold an entry of its own: exit until refused, then
-    // enter as often again.
+    // The other suite's module may hold an entry of its own: exit until refused, then enter
+    // as often again.
     int held = 0;
     while (held < 100 && moduleExit())
         ++held;

@@ -11,6 +11,11 @@ std::string BundleUnderTest(const char* built) {
     return other && *other ? other : built;
 }
 
+const VST3Module& ModuleUnderTest() {
+    static const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
+    return module;
+}
+
 std::vector<char> ClassIdBytes(const VST3Module& module) {
     PClassInfo info{};
     if (!module.Factory() || module.Factory()->getClassInfo(0, &info) != kResultOk)

@@ -15,9 +15,11 @@
 // destructor winds it down in the reverse order.
 class VST3PluginHost {
 public:
-    // The module's first class; the test's host objects must outlive the instance.
+    // The module's first class; the test's host objects must outlive the instance. Without
+    // a context of the test's, the instance gets one of its own.
     VST3PluginHost(const VST3Module& module, HostApplication& application,
                    HostComponentHandler* handler = nullptr);
+    explicit VST3PluginHost(const VST3Module& module) : VST3PluginHost(module, ownApplication) {}
     ~VST3PluginHost();
 
     vst3::IComponent* Component() const { return component.Get(); }
@@ -61,6 +63,7 @@ public:
     vst3::tresult SetState(const std::vector<char>& bytes) const;
 
 private:
+    HostApplication ownApplication;
     Ref<vst3::IComponent> component;
     Ref<vst3::IAudioProcessor> processor;
     Ref<vst3::IEditController> controller;
@@ -69,8 +72,9 @@ private:
 };
 
 // The bundle the suites load: $QUELOR_VST3_BUNDLE when set (an unpacked release
-// archive's), else the one the build made.
+// archive's), else the one the build made; and that bundle, loaded once for the program.
 std::string BundleUnderTest(const char* built);
+const VST3Module& ModuleUnderTest();
 
 // The 16 bytes of the module's first class ID, or none.
 std::vector<char> ClassIdBytes(const VST3Module& module);

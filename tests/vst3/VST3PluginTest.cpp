@@ -16,11 +16,6 @@ namespace {
 constexpr int kParameters = 12;
 using enum Quelor::Parameter;
 
-const VST3Module& Module() {
-    static const VST3Module module(BundleUnderTest(QUELOR_VST3_BUNDLE));
-    return module;
-}
-
 // The state with the threshold moved from its default, as a host stored it.
 std::vector<char> MovedState(const VST3PluginHost& plug, double threshold) {
     std::vector<char> state = plug.State();
@@ -30,8 +25,8 @@ std::vector<char> MovedState(const VST3PluginHost& plug, double threshold) {
 }
 
 TEST(VST3Plugin, FactoryAndClassInfo) {
-    ASSERT_NE(Module().Factory(), nullptr) << Module().Error();
-    IPluginFactory* factory = Module().Factory();
+    ASSERT_NE(ModuleUnderTest().Factory(), nullptr) << ModuleUnderTest().Error();
+    IPluginFactory* factory = ModuleUnderTest().Factory();
     PFactoryInfo info{};
     ASSERT_EQ(factory->getFactoryInfo(&info), kResultOk);
     EXPECT_STREQ(info.vendor, "Brovane");
@@ -65,8 +60,7 @@ TEST(VST3Plugin, FactoryAndClassInfo) {
 
 // Names, units and defaults are the effect's own; texts are the conformance suite's.
 TEST(VST3Plugin, ParameterInfoIsTheEffects) {
-    HostApplication application;
-    VST3PluginHost plug(Module(), application);
+    VST3PluginHost plug(ModuleUnderTest());
     IEditController* controller = plug.Controller();
     ASSERT_EQ(controller->getParameterCount(), kParameters);
     const Quelor table;
@@ -100,8 +94,7 @@ TEST(VST3Plugin, ParameterInfoIsTheEffects) {
 // The state goes at the stream's position, after a host's own header, and the controller
 // has none of its own; a stream that fails halfway changes nothing.
 TEST(VST3Plugin, StateIsWrittenAtTheStreamsPositionAndReadsFailSafely) {
-    HostApplication application;
-    VST3PluginHost plug(Module(), application);
+    VST3PluginHost plug(ModuleUnderTest());
     const std::vector<char> chunk = MovedState(plug, -20.0);
     ASSERT_EQ(plug.SetState(chunk), kResultOk);
     MemoryStream stream(std::vector<char>(48, 'h'), 48);
@@ -111,8 +104,7 @@ TEST(VST3Plugin, StateIsWrittenAtTheStreamsPositionAndReadsFailSafely) {
     EXPECT_EQ(plug.Controller()->getState(&stream), kResultOk);
     EXPECT_EQ(stream.Bytes().size(), 48 + chunk.size() + 12);
 
-    HostApplication otherApplication;
-    VST3PluginHost other(Module(), otherApplication);
+    VST3PluginHost other(ModuleUnderTest());
     for (int round = 0; round < 2; ++round) {
         MemoryStream again(stream.Bytes(), 48);
         ASSERT_EQ(other.Controller()->setComponentState(&again), kResultOk);
@@ -130,11 +122,9 @@ TEST(VST3Plugin, StateIsWrittenAtTheStreamsPositionAndReadsFailSafely) {
 }
 
 TEST(VST3Plugin, HostileCallsGetDefinedAnswers) {
-    HostApplication application;
-    VST3PluginHost plug(Module(), application);
+    VST3PluginHost plug(ModuleUnderTest());
     IComponent* component = plug.Component();
     IAudioProcessor* processor = plug.Processor();
-    // Interfaces we do not offer.
     for (const Uid& iid : {kIUnitInfoIid, kIMidiMappingIid, IPlugView::kIid, IConnectionPoint::kIid,
                            UidFromBytes("01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10")}) {
         void* obj = &plug;
@@ -202,8 +192,7 @@ TEST(VST3Plugin, HostileCallsGetDefinedAnswers) {
 // A flush (no samples, no buses) applies its changes; offsets outside the block apply at
 // its edges; a side-chain bus active but not passed is no fault; inputs are never written.
 TEST(VST3Plugin, FlushesOffsetsAndMissingBusesAreHandled) {
-    HostApplication application;
-    VST3PluginHost plug(Module(), application);
+    VST3PluginHost plug(ModuleUnderTest());
     ASSERT_EQ(plug.Component()->activateBus(kAudio, kInput, 1, 1), kResultOk);
     ASSERT_TRUE(plug.Start({kRealtime, kSample32, 256, 48000.0}));
     HostParameterChanges queues;
@@ -246,7 +235,6 @@ TEST(VST3Plugin, FlushesOffsetsAndMissingBusesAreHandled) {
     std::vector<float> lone(256, 9.0f);
     EXPECT_EQ(plug.Process<float>({{in.data(), in.data()}}, {lone.data()}, 256), kResultOk);
     EXPECT_EQ(lone, std::vector<float>(256, 0.0f));
-    // In place.
     std::vector<float> a = original, b = original;
     EXPECT_EQ(plug.Process<float>({{a.data(), b.data()}}, {a.data(), b.data()}, 256), kResultOk);
     EXPECT_NE(a, original);
@@ -266,8 +254,9 @@ struct HostsOwnUnknown {
 TEST(VST3Plugin, AHostContextOfTheHostsOwnTypeIsTakenAsItIs) {
     HostsOwnUnknown context;
     Ref<IPluginFactory3> factory3;
-    ASSERT_EQ(Module().Factory()->queryInterface(IPluginFactory3::kIid.data(), factory3.Put()),
-              kResultOk);
+    ASSERT_EQ(
+        ModuleUnderTest().Factory()->queryInterface(IPluginFactory3::kIid.data(), factory3.Put()),
+        kResultOk);
     EXPECT_EQ(factory3->setHostContext(reinterpret_cast<FUnknown*>(&context)), kResultOk);
     EXPECT_EQ(factory3->setHostContext(nullptr), kResultOk);
     EXPECT_EQ(context.references, 1u);
@@ -275,11 +264,11 @@ TEST(VST3Plugin, AHostContextOfTheHostsOwnTypeIsTakenAsItIs) {
 
 TEST(VST3Plugin, InitializeAndTerminateAreCountedAndInitializeWorksAgain) {
     HostApplication application;
-    const std::vector<char> cid = ClassIdBytes(Module());
+    const std::vector<char> cid = ClassIdBytes(ModuleUnderTest());
     Ref<IComponent> component;
-    ASSERT_EQ(
-        Module().Factory()->createInstance(cid.data(), IComponent::kIid.data(), component.Put()),
-        kResultOk);
+    ASSERT_EQ(ModuleUnderTest().Factory()->createInstance(cid.data(), IComponent::kIid.data(),
+                                                          component.Put()),
+              kResultOk);
     Ref<IEditController> controller = component.Query<IEditController>();
     ASSERT_TRUE(controller);
     EXPECT_EQ(component->getControllerClassId(nullptr), kNotImplemented);
