@@ -11,6 +11,8 @@
 #include "QuelorEntry.h"
 #include "X11HostWindow.h"
 
+#include <X11/extensions/XTest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -19,7 +21,6 @@
 #include <set>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -155,35 +156,15 @@ class ModuleThreads : public X11HostWindowTest {
 protected:
     void* Parent() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(hostWindow)); }
 
-    // Drags with the left button inside the editor's window: the events go to the
-    // connection that made the window, the editor's own. Presses lie far apart in time,
-    // so that no two make a double click.
-    void DragInEditor(int x, int y, int toY) {
-        const std::vector<Window> editor = Children();
-        ASSERT_EQ(editor.size(), 1u);
-        time += 10000;
-        for (const auto& [type, atY, state] :
-             {std::tuple{ButtonPress, y, 0u}, std::tuple{MotionNotify, toY, unsigned{Button1Mask}},
-              std::tuple{ButtonRelease, toY, unsigned{Button1Mask}}}) {
-            // A motion event's fields lie as a button event's up to the button.
-            XEvent event{};
-            XButtonEvent& e = event.xbutton;
-            e.type = type;
-            e.send_event = True;
-            e.display = dpy;
-            e.window = editor[0];
-            e.time = time++;
-            e.x = x;
-            e.y = atY;
-            e.state = state;
-            e.button = type == MotionNotify ? 0u : Button1;
-            e.same_screen = True;
-            XSendEvent(dpy, editor[0], False, 0, &event);
-        }
+    // A drag with the left button, as a user's pointer makes it; the host window sits at
+    // the root's origin and the editor at the host window's.
+    void Drag(int x, int y, int toY) {
+        XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), x, y, CurrentTime);
+        XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+        XTestFakeMotionEvent(dpy, XDefaultScreen(dpy), x, toY, CurrentTime);
+        XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
         XSync(dpy, False);
     }
-
-    Time time = 0;
 };
 
 } // namespace
@@ -249,8 +230,9 @@ TEST_F(ModuleThreads, NothingThatCanWaitHappensUnderThePluginLock) {
         AudioThread audio(plug, std::chrono::microseconds(200));
         for (int cycle = 0; cycle < 2; ++cycle) {
             ASSERT_EQ(InEditor(plug, ProbeSite::EditorOpen, effEditOpen, Parent()), 1);
-            // The threshold knob, dragged up while the host's other requests come in.
-            DragInEditor(54, 214, 180);
+            // The threshold knob, then the mix knob, dragged up while the host's other
+            // requests come in: far apart, so that the second press makes no double click.
+            Drag(54, cycle ? 299 : 214, cycle ? 265 : 180);
             for (int idle = 0; idle < 1000 && host.CountOf(audioMasterEndEdit) <= cycle; ++idle) {
                 InEditor(plug, ProbeSite::EditorIdle, effEditIdle);
                 if (idle == 0)
