@@ -43,12 +43,17 @@ public:
             EXPECT_EQ(c.frame, 0) << "VST 2 has no timed changes";
             e->setParameter(e, c.index, static_cast<float>(c.normalized));
         }
+        const auto run = [&](auto sample, auto process) {
+            Staged<decltype(sample)> s(b);
+            // Exactly as many pointers as channels announced, so that a read past them shows.
+            std::vector<decltype(sample)*> ins(s.in.begin(), s.in.begin() + inputs);
+            process(e, ins.data(), s.out.data(), b.frames);
+            s.CopyOut(b);
+        };
         if (b.wide)
-            Run<double>(b, [e](double** i, double** o, int32_t n) {
-                e->processDoubleReplacing(e, i, o, n);
-            });
+            run(0.0, e->processDoubleReplacing);
         else
-            Run<float>(b, [e](float** i, float** o, int32_t n) { e->processReplacing(e, i, o, n); });
+            run(0.0f, e->processReplacing);
         return true;
     }
 
@@ -79,14 +84,6 @@ public:
     }
 
 private:
-    template <class Sample, class Call> void Run(const Block& b, Call call) {
-        Staged<Sample> s(b);
-        // Exactly as many pointers as channels announced, so that a read past them shows.
-        std::vector<Sample*> ins(s.in.begin(), s.in.begin() + inputs);
-        call(ins.data(), s.out.data(), static_cast<int32_t>(b.frames));
-        s.CopyOut(b);
-    }
-
     CheckerHost host;
     PluginInstance plug;
     int inputs = 4;

@@ -47,7 +47,18 @@ public:
         HostParameterChanges queues;
         for (const Change& c : b.changes)
             queues.Queue(static_cast<ParamID>(c.index)).Add(c.frame, c.normalized);
-        return (b.wide ? Run<double>(b, queues) : Run<float>(b, queues)) == kResultOk;
+        const auto run = [&](auto sample) {
+            using Sample = decltype(sample);
+            Staged<Sample> s(b);
+            std::vector<std::vector<Sample*>> buses(1, {s.in.begin(), s.in.begin() + routing.main});
+            if (routing.side > 0)
+                buses.emplace_back(s.in.begin() + 2, s.in.begin() + 2 + routing.side);
+            const tresult answer =
+                plug.Process<Sample>(buses, {s.out.begin(), s.out.end()}, b.frames, &queues);
+            s.CopyOut(b);
+            return answer;
+        };
+        return (b.wide ? run(0.0) : run(0.0f)) == kResultOk;
     }
 
     std::vector<uint8_t> State() override {
@@ -77,17 +88,6 @@ public:
     }
 
 private:
-    template <class Sample> tresult Run(const Block& b, HostParameterChanges& queues) {
-        Staged<Sample> s(b);
-        std::vector<std::vector<Sample*>> buses(1, {s.in.begin(), s.in.begin() + routing.main});
-        if (routing.side > 0)
-            buses.emplace_back(s.in.begin() + 2, s.in.begin() + 2 + routing.side);
-        const tresult answer =
-            plug.Process<Sample>(buses, {s.out.begin(), s.out.end()}, b.frames, &queues);
-        s.CopyOut(b);
-        return answer;
-    }
-
     VST3PluginHost plug{ModuleUnderTest()};
     Routing routing;
     ProcessSetup setup{};

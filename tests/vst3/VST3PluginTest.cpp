@@ -91,8 +91,8 @@ TEST(VST3Plugin, ParameterInfoIsTheEffects) {
     EXPECT_EQ(controller->getParameterInfo(kParameters, &info), kInvalidArgument);
 }
 
-// The state goes at the stream's position, after a host's own header, and the controller
-// has none of its own; a stream that fails halfway changes nothing.
+// The state goes at the stream's position, after a host's own header, the controller's
+// after it; a stream that fails halfway changes nothing.
 TEST(VST3Plugin, StateIsWrittenAtTheStreamsPositionAndReadsFailSafely) {
     VST3PluginHost plug(ModuleUnderTest());
     const std::vector<char> chunk = MovedState(plug, -20.0);
