@@ -11,8 +11,9 @@
 #include <lv2/ui/ui.h>
 #include <lv2/units/units.h>
 
-#include <cmath>
+#include <array>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -30,6 +31,18 @@ constexpr const char* kDoapLicense = "http://usefulinc.com/ns/doap#license";
 // the test until someone says which unit it means.
 const std::map<std::string, Texts> kUnits{
     {"", {}}, {"dB", {LV2_UNITS__db}}, {"ms", {LV2_UNITS__ms}}, {"%", {LV2_UNITS__pc}}};
+
+using Range = std::array<std::optional<double>, 3>; // default, minimum, maximum
+
+// What a port must declare.
+struct Declared {
+    Texts classes;
+    std::string name;
+    Range range;
+    std::string label;
+    Texts properties;
+    std::map<double, std::string> scalePoints;
+};
 
 class Description : public ::testing::Test {
 protected:
@@ -74,19 +87,28 @@ protected:
         return text;
     }
 
-    // Range and default as exact reals; NaN where the port declares none.
-    struct Range {
-        double defaultValue, minimum, maximum;
-    };
+    // Default, minimum and maximum as exact reals, where the port declares them.
     Range RangeOf(const LilvPort* port) {
         LilvNode* values[3] = {};
         lilv_port_get_range(world.plugin, port, &values[0], &values[1], &values[2]);
-        double reals[3];
-        for (int i = 0; i < 3; ++i) {
-            reals[i] = values[i] ? std::stod(lilv_node_as_string(values[i])) : std::nan("");
+        Range range;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (values[i])
+                range[i] = std::stod(lilv_node_as_string(values[i]));
             lilv_node_free(values[i]);
         }
-        return {reals[0], reals[1], reals[2]};
+        return range;
+    }
+    std::map<double, std::string> ScalePoints(const LilvPort* port) {
+        std::map<double, std::string> points;
+        LilvScalePoints* found = lilv_port_get_scale_points(world.plugin, port);
+        LILV_FOREACH(scale_points, at, found) {
+            const LilvScalePoint* point = lilv_scale_points_get(found, at);
+            points[std::stod(lilv_node_as_string(lilv_scale_point_get_value(point)))] =
+                lilv_node_as_string(lilv_scale_point_get_label(point));
+        }
+        lilv_scale_points_free(found);
+        return points;
     }
 
     World world;
@@ -104,97 +126,68 @@ TEST(LV2Versions, ReleasesGetEvenNumbersThatGrowWithEveryRelease) {
     }
 }
 
+// Every port in order: the parameters as the effect's table has them, the audio ports, the
+// meters as the effect declares them.
 TEST_F(Description, EveryPortSaysWhatTheTablesSay) {
     const Quelor effect;
-    const int parameters = effect.ParameterCount();
-    const MeterList meters = effect.Meters();
-    ASSERT_EQ(lilv_plugin_get_num_ports(world.plugin),
-              static_cast<uint32_t>(
-                  LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(meters.size()))));
-    const auto port = [&](int index) {
-        return lilv_plugin_get_port_by_index(world.plugin, static_cast<uint32_t>(index));
-    };
-    const auto classes = [&](const LilvPort* p) {
-        return TextsOf(lilv_port_get_classes(world.plugin, p));
-    };
+    std::vector<Declared> ports;
+    for (int i = 0; i < effect.ParameterCount(); ++i) {
+        const IParameter& p = *effect.ParameterAt(i);
+        Declared& port = ports.emplace_back(Declared{{LV2_CORE__InputPort, LV2_CORE__ControlPort},
+                                                     p.NameForHost(),
+                                                     {p.Value(), p.Minimum(), p.Maximum()},
+                                                     p.LabelForHost(),
+                                                     {},
+                                                     {}});
+        // Whole values are integers, those with names an enumeration of them.
+        if (p.Kind() == kKindToggle)
+            port.properties.insert(LV2_CORE__toggled);
+        else if (p.IsIntegerValued())
+            port.properties.insert(LV2_CORE__integer);
+        if (p.ValueTextCount() > 0)
+            port.properties.insert(LV2_CORE__enumeration);
+        for (int v = 0; v < p.ValueTextCount(); ++v)
+            port.scalePoints[p.ValueTextAt(v).value] = p.ValueTextAt(v).text;
+    }
+    // A side-chain drives without being heard, and a host may leave it unconnected.
+    const Texts sideChain{kIsSideChain, LV2_CORE__connectionOptional};
+    for (const auto& [name, output, side] :
+         {std::tuple{"In L", false, false}, std::tuple{"In R", false, false},
+          std::tuple{"Side-chain L", false, true}, std::tuple{"Side-chain R", false, true},
+          std::tuple{"Out L", true, false}, std::tuple{"Out R", true, false}})
+        ports.push_back({{output ? LV2_CORE__OutputPort : LV2_CORE__InputPort, LV2_CORE__AudioPort},
+                         name,
+                         {},
+                         "",
+                         side ? sideChain : Texts{},
+                         {}});
+    for (const MeterDescription& meter : effect.Meters())
+        ports.push_back({{LV2_CORE__OutputPort, LV2_CORE__ControlPort},
+                         meter.name,
+                         {std::nullopt, meter.minimum, meter.maximum},
+                         meter.unit,
+                         {},
+                         {}});
+    ASSERT_EQ(lilv_plugin_get_num_ports(world.plugin), ports.size());
+
     // Every port's symbol, in order, is what hosts store in their sessions.
     std::string symbols;
-    for (uint32_t i = 0; i < lilv_plugin_get_num_ports(world.plugin); ++i)
-        symbols +=
-            lilv_node_as_string(lilv_port_get_symbol(world.plugin, port(static_cast<int>(i)))) +
-            std::string(" ");
+    for (uint32_t i = 0; i < ports.size(); ++i) {
+        const Declared& want = ports[i];
+        const LilvPort* p = lilv_plugin_get_port_by_index(world.plugin, i);
+        SCOPED_TRACE(want.name);
+        symbols += lilv_node_as_string(lilv_port_get_symbol(world.plugin, p)) + std::string(" ");
+        EXPECT_EQ(TextsOf(lilv_port_get_classes(world.plugin, p)), want.classes);
+        EXPECT_EQ(Name(p), want.name);
+        EXPECT_EQ(RangeOf(p), want.range);
+        ASSERT_TRUE(kUnits.contains(want.label)) << want.label;
+        EXPECT_EQ(PortObjects(p, LV2_UNITS__unit), kUnits.at(want.label));
+        EXPECT_EQ(PortObjects(p, LV2_CORE__portProperty), want.properties);
+        EXPECT_EQ(ScalePoints(p), want.scalePoints);
+    }
     EXPECT_EQ(symbols, "attack release hold ratio stereo_mode sidechain_input threshold gain mix "
                        "release_2 attenuation brickwall in_l in_r sidechain_l sidechain_r out_l "
                        "out_r input_level gain_reduction output_level brickwall_activity ");
-
-    for (int i = 0; i < parameters; ++i) {
-        const IParameter& parameter = *effect.ParameterAt(i);
-        const LilvPort* p = port(i);
-        SCOPED_TRACE(parameter.NameForHost());
-        EXPECT_EQ(classes(p), (Texts{LV2_CORE__InputPort, LV2_CORE__ControlPort}));
-        EXPECT_EQ(Name(p), parameter.NameForHost());
-        const Range range = RangeOf(p);
-        EXPECT_EQ(range.defaultValue, parameter.Value());
-        EXPECT_EQ(range.minimum, parameter.Minimum());
-        EXPECT_EQ(range.maximum, parameter.Maximum());
-        ASSERT_TRUE(kUnits.contains(parameter.LabelForHost())) << parameter.LabelForHost();
-        EXPECT_EQ(PortObjects(p, LV2_UNITS__unit), kUnits.at(parameter.LabelForHost()));
-        // Whole values are integers, those with names an enumeration of them.
-        Texts properties;
-        if (parameter.Kind() == kKindToggle)
-            properties.insert(LV2_CORE__toggled);
-        else if (parameter.IsIntegerValued())
-            properties.insert(LV2_CORE__integer);
-        if (parameter.ValueTextCount() > 0)
-            properties.insert(LV2_CORE__enumeration);
-        EXPECT_EQ(PortObjects(p, LV2_CORE__portProperty), properties);
-        std::map<double, std::string> named, declared;
-        for (int v = 0; v < parameter.ValueTextCount(); ++v)
-            named[parameter.ValueTextAt(v).value] = parameter.ValueTextAt(v).text;
-        LilvScalePoints* points = lilv_port_get_scale_points(world.plugin, p);
-        LILV_FOREACH(scale_points, at, points) {
-            const LilvScalePoint* point = lilv_scale_points_get(points, at);
-            declared[std::stod(lilv_node_as_string(lilv_scale_point_get_value(point)))] =
-                lilv_node_as_string(lilv_scale_point_get_label(point));
-        }
-        lilv_scale_points_free(points);
-        EXPECT_EQ(declared, named);
-    }
-
-    const LV2AudioPort audioPorts[] = {
-        {"in_l", "In L", false, false},
-        {"in_r", "In R", false, false},
-        {"sidechain_l", "Side-chain L", false, true},
-        {"sidechain_r", "Side-chain R", false, true},
-        {"out_l", "Out L", true, false},
-        {"out_r", "Out R", true, false},
-    };
-    for (int i = 0; i < static_cast<int>(std::size(audioPorts)); ++i) {
-        const LV2AudioPort& audio = audioPorts[i];
-        const LilvPort* p = port(LV2AudioPortIndex(parameters, i));
-        SCOPED_TRACE(audio.symbol);
-        EXPECT_EQ(Name(p), audio.name);
-        EXPECT_EQ(classes(p), (Texts{audio.output ? LV2_CORE__OutputPort : LV2_CORE__InputPort,
-                                     LV2_CORE__AudioPort}));
-        // A side-chain drives without being heard, and a host may leave it unconnected.
-        const Texts sideChain{kIsSideChain, LV2_CORE__connectionOptional};
-        EXPECT_EQ(PortObjects(p, LV2_CORE__portProperty), audio.sideChain ? sideChain : Texts{});
-    }
-
-    ASSERT_EQ(meters.size(), static_cast<std::size_t>(Quelor::kMeterCount));
-    for (std::size_t i = 0; i < meters.size(); ++i) {
-        const MeterDescription& meter = meters[i];
-        const LilvPort* p =
-            port(LV2MeterPortIndex(effect.Buses(), parameters, static_cast<int>(i)));
-        SCOPED_TRACE(meter.symbol);
-        EXPECT_EQ(classes(p), (Texts{LV2_CORE__OutputPort, LV2_CORE__ControlPort}));
-        const Range range = RangeOf(p);
-        EXPECT_EQ(range.minimum, meter.minimum);
-        EXPECT_EQ(range.maximum, meter.maximum);
-        ASSERT_TRUE(kUnits.contains(meter.unit)) << meter.unit;
-        EXPECT_EQ(PortObjects(p, LV2_UNITS__unit), kUnits.at(meter.unit));
-        EXPECT_EQ(PortObjects(p, LV2_CORE__portProperty), Texts{});
-    }
 }
 
 TEST_F(Description, ThePluginAndItsPanelAskForWhatTheyNeed) {
