@@ -71,11 +71,9 @@ private:
         std::stable_sort(changes.begin(), changes.end(),
                          [](const Change& x, const Change& y) { return x.frame < y.frame; });
         CLAPInputEvents events;
-        for (const Change& c : changes) {
-            const SentValue sent = Sent(c.index, c.normalized);
+        for (const Change& c : changes)
             events.Add(CLAPParamValue(static_cast<uint32_t>(c.frame), static_cast<clap_id>(c.index),
-                                      sent.value));
-        }
+                                      Sent(c.index, c.normalized).value));
         const clap_process_status status = q.Process(inputs, output, events);
         EXPECT_TRUE(inputs.GuardsIntact() && output.GuardsIntact());
         for (uint32_t ch = 0; ch < 2; ++ch)
