@@ -113,8 +113,10 @@ public:
         std::string shown;
     };
     virtual std::optional<TextAnswer> TextRoundTrip(int, const char*) { return std::nullopt; }
-    // The value the effect hears for a change.
-    virtual SentValue Sent(int index, double normalized) const = 0;
+    // The value the effect hears for a change: by default the normalized value as it is.
+    virtual SentValue Sent(int, double normalized) const {
+        return {normalized, IValueUnit::kNormalized};
+    }
 };
 
 struct FormatDriver {

@@ -83,10 +83,6 @@ public:
         return TextAnswer{plug.Controller()->normalizedParamToPlain(id, normalized), Narrow(shown)};
     }
 
-    SentValue Sent(int, double normalized) const override {
-        return {normalized, IValueUnit::kNormalized};
-    }
-
 private:
     VST3PluginHost plug{ModuleUnderTest()};
     Routing routing;
