@@ -11,7 +11,7 @@ class IEffectBase;
 // kept until the effect goes, shown in one host window at a time, at one scale. UI
 // thread; it takes no plug-in lock of its own, so no window work ever runs under it.
 //
-// Sizes are the host's, in device pixels: the panel's panel size times the scale. The
+// Sizes are the host's, in device pixels: the panel's size in panel units times the scale. The
 // scale is what a host's format or the user's resize chose last, else the window
 // system's, which is asked when the editor is first built (1 until then); it lasts while
 // the instance lives.
