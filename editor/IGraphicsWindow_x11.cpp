@@ -370,8 +370,10 @@ struct IGraphicsWindow::Platform {
         const RAS_IBitmap* surface = editor->Surface();
         if (shmBusy || waitingCount == 0 || !surface || !window || !image)
             return;
-        for (int i = 0; !inPlace && i < waitingCount; ++i)
-            CopyToImage(*surface, *image, waiting[i]);
+        // A surface shown in place is already what the server reads.
+        if (!inPlace)
+            for (int i = 0; i < waitingCount; ++i)
+                CopyToImage(*surface, *image, waiting[i]);
         for (int i = 0; i < waitingCount; ++i) {
             const IRectangle& r = waiting[i];
             const auto w = static_cast<unsigned>(r.Width());
