@@ -11,14 +11,13 @@
 #include "ValueEntryWidget.h"
 #include "X11ErrorTrap.h"
 #include "raster/RAS_Bitmap.h"
+#include "raster/RAS_SharedSegment.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
 #include <dlfcn.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -297,19 +296,13 @@ struct IGraphicsWindow::Platform {
     bool AttachNewSegment(X11ErrorTrap& trap, int h) {
         const auto bytes =
             static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(h);
-        const int segment = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-        void* memory = segment >= 0 ? shmat(segment, nullptr, 0) : reinterpret_cast<void*>(-1);
-        bool attached = false;
-        if (memory != reinterpret_cast<void*>(-1)) {
-            attached = Attach(trap, segment, memory);
-            if (!attached)
-                shmdt(memory);
-        }
-        // Marked for removal at once: the segment goes when both sides let go of it,
-        // even should the host crash.
-        if (segment >= 0)
-            shmctl(segment, IPC_RMID, nullptr);
-        return attached;
+        const RAS_SharedSegment segment = RAS_NewSharedSegment(bytes);
+        if (!segment.memory)
+            return false;
+        if (Attach(trap, segment.id, segment.memory))
+            return true;
+        RAS_DetachSharedSegment(segment.memory);
+        return false;
     }
 
     void ReleaseImage() {
@@ -319,7 +312,7 @@ struct IGraphicsWindow::Platform {
             XShmDetach(display, &shm);
             // The surface's segment is the surface's to let go of.
             if (!inPlace)
-                shmdt(shm.shmaddr);
+                RAS_DetachSharedSegment(shm.shmaddr);
             image->data = nullptr;
         }
         XDestroyImage(image);

@@ -2,10 +2,26 @@
 // with MIT-SHM reads the surface where it is drawn, with no copy; the heap where the
 // system gives no segment. There is no device context.
 #include "raster/RAS_Bitmap.h"
+#include "raster/RAS_SharedSegment.h"
 
 #include <sys/shm.h>
 
 #include <cstdlib>
+
+RAS_SharedSegment RAS_NewSharedSegment(std::size_t bytes) {
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0)
+        return {};
+    void* memory = shmat(id, nullptr, 0);
+    shmctl(id, IPC_RMID, nullptr);
+    if (memory == reinterpret_cast<void*>(-1))
+        return {};
+    return {id, memory};
+}
+
+void RAS_DetachSharedSegment(void* memory) {
+    shmdt(memory);
+}
 
 RAS_SysBitmap::RAS_SysBitmap(int width, int height) {
     SetSize(width, height);
@@ -21,7 +37,7 @@ void* RAS_SysBitmap::DeviceContext() const {
 
 void RAS_SysBitmap::Release() {
     if (segment_ >= 0)
-        shmdt(pixels_);
+        RAS_DetachSharedSegment(pixels_);
     else
         std::free(pixels_);
     pixels_ = nullptr;
@@ -33,16 +49,11 @@ void RAS_SysBitmap::Release() {
 bool RAS_SysBitmap::Allocate(int width, int height) {
     const std::size_t bytes =
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(RAS_Pixel32);
-    // A new segment is zeroed, like a fresh native surface. It is marked for removal at
-    // once, so that it goes with the last process that lets go of it, even should the
-    // host crash; Linux lets the X server attach it still.
-    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    void* memory = id >= 0 ? shmat(id, nullptr, 0) : reinterpret_cast<void*>(-1);
-    if (id >= 0)
-        shmctl(id, IPC_RMID, nullptr);
-    if (memory != reinterpret_cast<void*>(-1)) {
-        pixels_ = static_cast<RAS_Pixel32*>(memory);
-        segment_ = id;
+    // A new segment is zeroed, like a fresh native surface.
+    const RAS_SharedSegment segment = RAS_NewSharedSegment(bytes);
+    if (segment.memory) {
+        pixels_ = static_cast<RAS_Pixel32*>(segment.memory);
+        segment_ = segment.id;
     } else {
         pixels_ = static_cast<RAS_Pixel32*>(std::calloc(bytes / sizeof(RAS_Pixel32), sizeof(RAS_Pixel32)));
         if (pixels_ == nullptr)
