@@ -31,7 +31,7 @@ constexpr int kBlocks = 3000;
 // Renders the demo signal's first blocks through a fresh instance on an audio thread of
 // its own, while the test's thread opens, idles and closes the editor in parent, if given,
 // counting the cycles.
-std::vector<float> RenderWhile(void* parent, int* editorCycles = nullptr) {
+std::vector<float> RenderWhile(void* parent, int& editorCycles) {
     CheckerHost host;
     PluginInstance plug;
     plug.OpenLikeHost(48000.0f, kBlock);
@@ -54,7 +54,7 @@ std::vector<float> RenderWhile(void* parent, int* editorCycles = nullptr) {
         }
         done = true;
     });
-    for (; parent && !done && plug.Dispatch(effEditOpen, 0, 0, parent) == 1; ++*editorCycles) {
+    for (; parent && !done && plug.Dispatch(effEditOpen, 0, 0, parent) == 1; ++editorCycles) {
         for (int i = 0; i < 3; ++i) {
             plug.Dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -171,8 +171,8 @@ protected:
 
 TEST_F(ModuleThreads, AnEditorOpenedAndClosedMeanwhileLeavesTheAudioBitIdentical) {
     int cycles = 0;
-    const std::vector<float> alone = RenderWhile(nullptr);
-    const std::vector<float> withEditor = RenderWhile(Parent(), &cycles);
+    const std::vector<float> alone = RenderWhile(nullptr, cycles);
+    const std::vector<float> withEditor = RenderWhile(Parent(), cycles);
     ASSERT_GE(cycles, 2) << "the editor must open and close while audio runs";
     ASSERT_EQ(alone.size(), withEditor.size());
     EXPECT_EQ(std::memcmp(alone.data(), withEditor.data(), alone.size() * sizeof(float)), 0);

@@ -20,6 +20,7 @@ constexpr int kPanelHeight = 370;
 constexpr int kStereoMode = 4;
 // The "Stereo Mode" switch in panel pixels.
 constexpr int kStereoX = 107, kStereoY = 300;
+constexpr UINT kDpiChanged = 0x02E0;
 
 HWND HostWindow() {
     static const ATOM hostClass = [] {
@@ -137,7 +138,7 @@ TEST(AtMonitorDpi, AHostsContentScaleFactorHoldsOverTheMonitorsDensity) {
     const HWND editor = FindWindowExA(host, nullptr, "IEffectWndClass", nullptr);
     for (const UINT dpi : {0u, 144u}) {
         if (dpi != 0)
-            SendMessageA(editor, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), 0);
+            SendMessageA(editor, kDpiChanged, MAKEWPARAM(dpi, dpi), 0);
         RECT client{};
         GetClientRect(editor, &client);
         EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(510L, 370L)) << dpi << " dpi";
