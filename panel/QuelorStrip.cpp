@@ -113,12 +113,12 @@ IHistoryGraph::Column IHistoryGraph::ColumnAt(uint64_t column) const {
         peak.gain = std::min(peak.gain, p.gain);
         peak.limiter = std::min(peak.limiter, p.limiter);
     }
-    const int last = traces.PixelHeight() - 1;
-    const auto row = [this, last](double db) {
-        return std::min(last, static_cast<int>(std::lround(UnitsFor(db) * scale)));
-    };
-    return {row(Decibels(peak.input)), row(Decibels(peak.output)), row(Decibels(peak.gain)),
-            row(Decibels(peak.limiter)), peak.limiter < 0.999f};
+    return {RowFor(Decibels(peak.input)), RowFor(Decibels(peak.output)),
+            RowFor(Decibels(peak.gain)), RowFor(Decibels(peak.limiter)), peak.limiter < 0.999f};
+}
+
+int IHistoryGraph::RowFor(double db) const {
+    return std::min(traces.PixelHeight() - 1, static_cast<int>(std::lround(UnitsFor(db) * scale)));
 }
 
 void IHistoryGraph::DrawSpan(int x, int from, int to, RAS_Pixel32 colour) {
@@ -165,9 +165,7 @@ void IHistoryGraph::Advance(IGraphicsRaster& panel) {
         from = complete > static_cast<uint64_t>(width) ? complete - static_cast<uint64_t>(width) : 0;
         // Before the first point there was silence, drawn as a point of silence is: on the
         // floor, which at 1.5x and 2x lies a row or two above the plot's last.
-        const int floor =
-            std::min(height - 1, static_cast<int>(std::lround(UnitsFor(kFloorDb) * scale)));
-        const Column silent{floor, floor, 0, 0, false};
+        const Column silent{RowFor(kFloorDb), RowFor(kFloorDb), RowFor(0.0), RowFor(0.0), false};
         for (uint64_t c = complete; c < from + static_cast<uint64_t>(width); ++c)
             DrawColumn(static_cast<int>(c % static_cast<uint64_t>(width)), silent, silent);
         newest = complete < static_cast<uint64_t>(width) ? silent : ColumnAt(from);

@@ -39,6 +39,8 @@ private:
         bool limiting;
     };
     Column ColumnAt(uint64_t column) const;
+    // The row a level in dB stands at, the floor's at the bottom.
+    int RowFor(double db) const;
     void DrawColumn(int x, const Column& column, const Column& before);
     void DrawSpan(int x, int from, int to, RAS_Pixel32 colour);
 
