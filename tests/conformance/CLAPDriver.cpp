@@ -86,8 +86,10 @@ private:
     Routing routing;
 };
 
-[[maybe_unused]] const bool registered = RegisterFormat(
-    {"CLAP", k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain | kRefusesRates,
-     true, [] { return std::make_unique<CLAPDriverInstance>(); }});
+[[maybe_unused]] const bool registered =
+    RegisterFormat({"CLAP",
+                    k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain |
+                        kRefusesRates | kRefusesBlocks,
+                    true, [] { return std::make_unique<CLAPDriverInstance>(); }});
 
 } // namespace

@@ -341,10 +341,9 @@ TEST_P(Conformance, TextsNameTheirValueExactlyAndReadBackAsShown) {
     }
 }
 
-// A rate or largest block every format refuses is refused where the format answers (VST 2
-// answers no rate, and only VST 3 and CLAP a block size), and leaves the set-up in force;
-// a largest block that is enormous is held to what the effect makes buffers for. Either
-// way blocks then run exactly, at the rate the effect took.
+// A rate or largest block every format refuses is refused where the format answers, and
+// leaves the set-up in force; a largest block that is enormous is held to what the effect
+// makes buffers for. Either way blocks then run exactly, at the rate the effect took.
 TEST_P(Conformance, SetUpsOutsideThePolicyAreRefusedOrHeld) {
     struct SetUp {
         double rate;
@@ -359,9 +358,8 @@ TEST_P(Conformance, SetUpsOutsideThePolicyAreRefusedOrHeld) {
     for (const HostRateCase& c : rates)
         setUps.push_back(
             {c.rate, 512, c.accepted || !Has(kRefusesRates), c.accepted ? c.rate : kRate});
-    const bool answersBlocks = GetParam().name == "VST3" || GetParam().name == "CLAP";
     for (const int64_t frames : {int64_t{0}, int64_t{-1}, int64_t{-512}})
-        setUps.push_back({kRate, frames, !answersBlocks, kRate});
+        setUps.push_back({kRate, frames, !Has(kRefusesBlocks), kRate});
     for (const int64_t frames : {int64_t{1} << 30, std::numeric_limits<int64_t>::max()})
         setUps.push_back({kRate, frames, true, kRate});
     Signal part = Drums();

@@ -18,13 +18,14 @@
 
 // What a format can express at all; a case needing more skips the format.
 enum Feature : unsigned {
-    k64Bit = 1,          // 64-bit samples
-    kTimedChanges = 2,   // parameter changes at a sample inside a block
-    kState = 4,          // state bytes to and from the host
-    kTexts = 8,          // a parameter's value from a text and back
-    kMonoMain = 16,      // a main input of one channel
-    kMonoSideChain = 32, // a side-chain input of one channel
-    kRefusesRates = 64,  // a rate it refuses is answered (VST 2's effSetSampleRate has none)
+    k64Bit = 1,           // 64-bit samples
+    kTimedChanges = 2,    // parameter changes at a sample inside a block
+    kState = 4,           // state bytes to and from the host
+    kTexts = 8,           // a parameter's value from a text and back
+    kMonoMain = 16,       // a main input of one channel
+    kMonoSideChain = 32,  // a side-chain input of one channel
+    kRefusesRates = 64,   // a rate it refuses is answered (VST 2's effSetSampleRate has none)
+    kRefusesBlocks = 128, // a largest block it refuses is answered (VST 2's and LV2's have none)
 };
 
 // A parameter change at a frame of the block it is sent with; frame 0 is before the block.

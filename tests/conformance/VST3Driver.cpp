@@ -89,8 +89,10 @@ private:
     ProcessSetup setup{};
 };
 
-[[maybe_unused]] const bool registered = RegisterFormat(
-    {"VST3", k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain | kRefusesRates,
-     false, [] { return std::make_unique<VST3Instance>(); }});
+[[maybe_unused]] const bool registered =
+    RegisterFormat({"VST3",
+                    k64Bit | kTimedChanges | kState | kTexts | kMonoMain | kMonoSideChain |
+                        kRefusesRates | kRefusesBlocks,
+                    false, [] { return std::make_unique<VST3Instance>(); }});
 
 } // namespace

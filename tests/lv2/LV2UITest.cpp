@@ -248,9 +248,11 @@ TEST_F(LV2UI, ShowsWhatTheVSTEditorShowsForTheSameValues) {
     MeterReadings m;
     reference.effect.ReadMeters(m);
     ASSERT_GT(m.values[Quelor::kMeterReduction], 1.0) << "the reference must show gain reduction";
-    // As the ports carry them: the reduction at most 60 dB.
+    // As the ports carry them: held to their ranges.
+    const MeterList meters = reference.effect.Meters();
     for (uint32_t i = 0; i < Quelor::kMeterCount; ++i)
-        PortEvent(kMeterPorts + i, static_cast<float>(std::min(m.values[i], 60.0)));
+        PortEvent(kMeterPorts + i, static_cast<float>(std::clamp(m.values[i], meters[i].minimum,
+                                                                 meters[i].maximum)));
     Idle();
     const std::vector<uint32_t> shown = Shown();
     EXPECT_EQ(Differing(shown, reference.pixels), 0);

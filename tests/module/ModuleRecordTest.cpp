@@ -71,7 +71,8 @@ TEST(ModuleRecord, CreationFromManyThreadsAtOnceIsSafe) {
     std::vector<std::thread> threads;
     for (std::vector<AEffect*>& list : made)
         threads.emplace_back([&ready, &list] {
-            for (++ready; ready.load() < kThreads;) {
+            ++ready;
+            while (ready.load() < kThreads) {
             }
             for (int i = 0; i < kPerThread; ++i) {
                 AEffect* e = PluginModule::Get().PluginMain()(CheckerHost::Callback());

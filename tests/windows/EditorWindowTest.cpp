@@ -23,9 +23,11 @@ constexpr char kEditorClass[] = "IEffectWndClass";
 constexpr int kThreshold = Quelor::kThreshold;
 constexpr int kStereoMode = Quelor::kStereoMode;
 constexpr int kBrickwall = Quelor::kBrickwall;
-// Middle of the "Threshold" knob and of the "Stereo Mode" switch, in panel pixels.
+// Middle of the "Threshold" knob and of the "Stereo Mode" and "Brickwall" switches, in
+// panel pixels.
 constexpr int kKnobX = 54, kKnobY = 214;
 constexpr int kSwitchX = 107, kSwitchY = 300;
+constexpr int kBrickwallX = 280, kBrickwallY = 300;
 constexpr UINT kDpiChanged = 0x02E0;
 
 LPARAM At(int x, int y) {
@@ -151,6 +153,15 @@ std::vector<uint32_t> Painted(const std::vector<std::pair<int, float>>& settings
     return pixels;
 }
 
+// The rectangle of the reference panel's control under a point, at 1x.
+RECT ControlRect(int x, int y) {
+    Quelor reference(&QuelorEditorFactory());
+    reference.EnsureEditor();
+    const auto& panel = dynamic_cast<const IDrawContext&>(*reference.Editor());
+    const IRectangle r = panel.ControlAt(panel.FindControlAt(x, y))->Rect();
+    return {r.L, r.T, r.R, r.B};
+}
+
 // pixels, a 510 x 370 panel, within rects; black elsewhere.
 std::vector<uint32_t> Within(const std::vector<uint32_t>& pixels, const std::vector<RECT>& rects) {
     std::vector<uint32_t> kept(pixels.size(), 0);
@@ -247,9 +258,9 @@ TEST_F(EditorWindow, APassPaintsEachRectangleOfTheUpdateRegionAndNothingBetween)
         std::vector<RECT> shown;
     };
     for (const Case& c : {Case{{}, {{0, 0, 60, 40}, {420, 320, 510, 370}}},
-                          // The "Threshold" knob and the "Brickwall" switch
                           Case{{{kThreshold, 0.25f}, {kBrickwall, 0.0f}},
-                               {{30, 190, 78, 238}, {273, 280, 288, 320}}}}) {
+                               {ControlRect(kKnobX, kKnobY),
+                                ControlRect(kBrickwallX, kBrickwallY)}}}) {
         Blacken(editor);
         for (const RECT& r : c.shown)
             if (c.settings.empty())
